@@ -1,0 +1,55 @@
+#pragma once
+
+#include "engine/Engine.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tamberlo {
+
+// The class clients create: a thin front over one Engine. It collects the
+// program, starts runs, keeps the last status and hands out the results and
+// the thread's two output switches. It never keeps the engine's Command or
+// Output between calls, so that after Reset every member sees the new engine.
+// Every failure is an Error that passes unchanged to the caller.
+class CodeRunner {
+public:
+    CodeRunner();
+
+    bool CleanOutput() const;
+    void SetCleanOutput(bool NewValue);
+    // The whole state as one plain-text report.
+    std::string DebugInfo() const;
+    // Runs the collected program; empty texts select the standard search and
+    // the default configuration file. LastExecuteReturnValue changes only
+    // when a status comes back.
+    std::string Execute(const std::string& SASRoot = {}, const std::string& SASConfig = {});
+    // The same with a time limit or a progress callback (C++ callers only).
+    std::string Execute(const std::string& SASRoot, const std::string& SASConfig, const RunControl& control);
+    std::string Log() const;
+    std::string Lst() const;
+    // The put file "_PUT<Index>": its text, or with ReturnPath its path.
+    std::string PutFile(std::int16_t Index, bool ReturnPath = false) const;
+    // Releases the engine (its put files are deleted), then makes a new one.
+    void Reset();
+    void SetSafeFormChar(bool NewValue);
+    bool SafeFormChar() const;
+    // Appends program text and a line break, or, for a single-line value
+    // ending in ".SAS" in any case, the whole content of that file.
+    void SetSASCode(const std::string& NewValue);
+    std::string SASCode() const;
+
+    const std::string& LastExecuteReturnValue() const noexcept { return lastExecuteReturnValue_; }
+
+private:
+    std::unique_ptr<Engine> engine_;
+    std::string lastExecuteReturnValue_;
+};
+
+// True when a value assigned to SASCode names a program file: no carriage
+// return followed by a line feed anywhere, and the last four characters are
+// ".SAS" in any letter case.
+bool NamesProgramFile(const std::string& value) noexcept;
+
+}  // namespace tamberlo

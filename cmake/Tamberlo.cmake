@@ -1,0 +1,31 @@
+# Options and helpers shared by every folder of the build.
+
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+
+option(TAMBERLO_BUILD_TESTS "Build the tests" ON)
+option(TAMBERLO_BUILD_BENCHMARKS "Build the benchmarks" OFF)
+option(TAMBERLO_SANITIZE "Build with the address and undefined-behaviour sanitizers" OFF)
+
+if(TAMBERLO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # 8-bit Windows API throughout; no <windows.h> min/max macros.
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # The runtime goes inside every executable and the DLL: they need no DLL
+  # beyond the system's own.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# Warnings on and clean for the project's own targets.
+function(tamberlo_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -pedantic)
+endfunction()
+
+# Folder of the tests' helper programs and the stand-in's SAS root, so that
+# tests find them at compile time.
+set(TAMBERLO_SAS_ROOT "${CMAKE_BINARY_DIR}/sasroot" CACHE INTERNAL "")

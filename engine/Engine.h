@@ -1,0 +1,64 @@
+#pragma once
+
+#include "engine/Command.h"
+#include "engine/Output.h"
+#include "engine/SASInstallation.h"
+#include "host/Error.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tamberlo {
+
+// Controls of a run that only C++ callers have; the automation interface
+// always waits without limit.
+struct RunControl {
+    // Stop SAS once this much time has passed; Execute then throws TimeLimitReached.
+    std::optional<std::chrono::milliseconds> timeLimit;
+    // Called about every tenth of a second while SAS runs, and once more when
+    // it has ended, with the path of the log file SAS is writing.
+    std::function<void(const std::string& logPath)> whileRunning;
+};
+
+// Thrown by Execute when SAS was stopped at the time limit of a RunControl.
+class TimeLimitReached : public Error {
+public:
+    using Error::Error;
+};
+
+// Runs the collected program once in batch through SAS.EXE.
+class Engine {
+public:
+    // A fresh Command, then a fresh Output (which turns the thread's switches on).
+    Engine();
+    explicit Engine(SASInstallation installation);
+
+    const std::shared_ptr<tamberlo::Command>& Command() const noexcept { return command_; }
+    const std::shared_ptr<tamberlo::Output>& Output() const noexcept { return output_; }
+
+    // "OK" when the run went through (whatever SAS wrote in its log), "ERROR:
+    // No command supplied." for an empty program. Every other failure throws,
+    // and the run's temporary program, log and listing files are gone on
+    // every way out.
+    std::string Execute(const std::string& SASRoot, const std::string& SASConfigFile,
+                        const RunControl& control = {});
+
+    // The exact command line of a run.
+    static std::string BuildCommandLine(const std::string& executable, const std::string& configFile,
+                                        const std::string& programFile, const std::string& listingFile,
+                                        const std::string& logFile);
+
+private:
+    void DeclarePutFiles();
+
+    // Made Command first, then Output; released in the same order, so the
+    // Output is declared first (members end in reverse order).
+    std::shared_ptr<tamberlo::Output> output_;
+    std::shared_ptr<tamberlo::Command> command_;
+    SASInstallation installation_;
+};
+
+}  // namespace tamberlo

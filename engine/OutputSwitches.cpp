@@ -1,0 +1,10 @@
+#include "engine/OutputSwitches.h"
+
+namespace tamberlo {
+
+OutputSwitches& OutputSwitches::ForThisThread() noexcept {
+    thread_local OutputSwitches switches;
+    return switches;
+}
+
+}  // namespace tamberlo

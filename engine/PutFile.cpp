@@ -1,0 +1,35 @@
+#include "engine/PutFile.h"
+
+#include "engine/OutputSwitches.h"
+#include "engine/SASContract.h"
+#include "host/FileSystem.h"
+#include "host/modGlobals.h"
+
+namespace tamberlo {
+
+PutFile::PutFile(std::int16_t index)
+    : key_(sas::PutFileKeyPrefix + std::to_string(index)),
+      path_(MakeTempFileName(sas::PutFilePrefix + key_, sas::PutFileExtension)) {
+    // The file exists, empty, from now on: SAS appends to it with "mod".
+    filesystem::WriteWholeFile(path_, {}, filesystem::WriteMode::Overwrite);
+}
+
+PutFile::~PutFile() {
+    try {
+        filesystem::RemoveFile(path_);
+    } catch (...) {
+        // Already gone or in use: the item ends all the same.
+    }
+}
+
+std::string PutFile::Value() {
+    if (!loaded_) LoadContent();
+    return OutputSwitches::ForThisThread().cleanOutput ? CleanControlChars(content_) : content_;
+}
+
+void PutFile::LoadContent() {
+    content_ = filesystem::ReadWholeFile(path_);
+    loaded_ = true;
+}
+
+}  // namespace tamberlo

@@ -1,0 +1,51 @@
+#include "engine/SASInstallation.h"
+
+#include "engine/SASContract.h"
+#include "host/Error.h"
+#include "host/FileSystem.h"
+#include "host/HostEnvironment.h"
+
+namespace tamberlo {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& description) {
+    throw Error(ComponentErrorNumber, ExecuteSource, description);
+}
+
+}  // namespace
+
+SASInstallation::SASInstallation()
+    : SASInstallation(filesystem::ProbeReadable, hostenv::DriveRootsToSearch(sas::StandardFolder),
+                      filesystem::PathSeparator()) {}
+
+SASInstallation::SASInstallation(ExistenceTest exists, std::vector<std::string> candidateRoots, char separator)
+    : exists_(std::move(exists)), candidateRoots_(std::move(candidateRoots)), separator_(separator) {}
+
+std::string SASInstallation::ResolveSASRoot(const std::string& SASRoot) const {
+    if (!SASRoot.empty()) {
+        std::string root = SASRoot;
+        if (root.back() != separator_) root += separator_;
+        if (exists_(root + sas::ExecutableName)) return root;
+        Fail("The SAS executable '" + root + sas::ExecutableName +
+             "' does not exist.  Did you specify the correct SASRoot?");
+    }
+    for (const std::string& root : candidateRoots_) {
+        if (exists_(root + sas::ExecutableName)) return root;
+    }
+    Fail(std::string("The SAS executable (SAS.EXE) could be found in <drive>") + sas::StandardFolder +
+         ", where <drive> is C, D, E, ..., Z.\r\n\r\nSupply the location of SAS.EXE to the Execute method.");
+}
+
+std::string SASInstallation::ResolveConfigFile(const std::string& root, const std::string& SASConfigFile) const {
+    if (!SASConfigFile.empty()) {
+        if (exists_(SASConfigFile)) return SASConfigFile;
+        Fail("The SAS config file '" + SASConfigFile + "' does not exist.  Did you specify the correct SASConfig?");
+    }
+    const std::string defaultFile = root + sas::DefaultConfigFileName;
+    if (exists_(defaultFile)) return defaultFile;
+    Fail("The default SAS config file '" + defaultFile +
+         "' does not exist.  You will need to specify the config file when calling the Execute method.");
+}
+
+}  // namespace tamberlo

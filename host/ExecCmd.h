@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tamberlo {
+
+// Starts one program from a complete command line and blocks until it ends.
+// On Windows the command line goes to CreateProcessA as it is (hidden window,
+// normal priority, handles, environment and current directory inherited). On
+// POSIX it is split by the Windows quoting rules and started with
+// posix_spawn, never through a shell. The exit code is not read.
+class ExecCmd {
+public:
+    struct Options {
+        // Stop the program once this much time has passed. None: wait for ever.
+        std::optional<std::chrono::milliseconds> timeLimit;
+        // Called about every `pollInterval` while the program runs.
+        std::function<void()> whileWaiting;
+        std::chrono::milliseconds pollInterval{100};
+    };
+
+    enum class Outcome { Ended, NotStarted, TimedOut };
+
+    struct Result {
+        Outcome outcome = Outcome::Ended;
+        // With NotStarted: the system's reason.
+        std::string failure;
+    };
+
+    // Returns once the started program has ended (or was stopped at its time
+    // limit, and has ended), or at once when it could not be started. Throws
+    // nothing but std::bad_alloc.
+    Result Run(const std::string& cmdline, const Options& options);
+    Result Run(const std::string& cmdline) { return Run(cmdline, Options()); }
+};
+
+}  // namespace tamberlo

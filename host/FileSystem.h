@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Whole-file operations on the host's file system, one source per platform.
+// Files are always opened in binary mode: what is written is stored byte for
+// byte, what is read comes back byte for byte. Every function that fails
+// throws the run-time Error that matches the system's reason (53 for a file
+// that is not there); no handle stays open on any path out.
+namespace tamberlo::filesystem {
+
+enum class WriteMode { Overwrite, Append };
+
+// The file's whole content. An empty file gives the empty text. A directory
+// is refused with 75 (Path/File access error).
+std::string ReadWholeFile(const std::string& path);
+
+// Creates the file when it is missing; Overwrite cuts an existing one to
+// empty first, Append writes at its end.
+void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode);
+
+void RemoveFile(const std::string& path);
+
+// Opens the file for reading and closes it again at once: succeeds exactly
+// when the file exists and can be read.
+void CheckReadable(const std::string& path);
+
+// Like CheckReadable, but quiet: reports no error and, on Windows, shows no
+// system dialog for a drive without media. Used to probe drive letters.
+bool ProbeReadable(const std::string& path) noexcept;
+
+// The path separator of the host: '\\' on Windows, '/' elsewhere.
+char PathSeparator() noexcept;
+
+}  // namespace tamberlo::filesystem

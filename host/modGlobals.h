@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tamberlo {
+
+// The system temporary directory as the system reports it, ending in the
+// path separator; the empty text when the system reports none (or one too
+// long for the 255-character buffer that Windows is asked with).
+std::string GetTempDirectory();
+
+// A new path in the temporary directory:
+//   <dir><prefix>_<stamp>_<digits><extension>
+// The stamp is the host's short date and long time with every ":", "/",
+// " ", "AM" and "PM" removed, in that order. The digits come from a
+// generator that never repeats within the process and is seeded from
+// std::random_device, so that threads and processes started in the same
+// second still get different names. The file is not created.
+std::string MakeTempFileName(std::string_view prefix, std::string_view extension);
+
+// The stamp part of MakeTempFileName, from the local time of now.
+std::string MakeTimeStamp();
+
+// Every character with a code from 1 to 31, except line feed and carriage
+// return, becomes "%" followed by its code in decimal (a tab: "%9").
+std::string CleanControlChars(std::string_view text);
+
+}  // namespace tamberlo

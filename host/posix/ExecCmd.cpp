@@ -1,0 +1,80 @@
+#include "host/ExecCmd.h"
+
+#include "host/CommandLine.h"
+#include "host/SystemError.h"
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tamberlo {
+
+namespace {
+
+// Waits for the child, retrying when a signal interrupts the wait.
+void WaitUntilEnded(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// True once the child has ended (and has been reaped).
+bool HasEnded(pid_t pid) {
+    int status = 0;
+    for (;;) {
+        const pid_t result = ::waitpid(pid, &status, WNOHANG);
+        if (result < 0 && errno == EINTR) continue;
+        // An error here means the child is not ours to wait for any more.
+        return result != 0;
+    }
+}
+
+void SleepFor(std::chrono::milliseconds interval) {
+    timespec remaining{static_cast<time_t>(interval.count() / 1000),
+                       static_cast<long>(interval.count() % 1000) * 1000000L};
+    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
+ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options) {
+    std::vector<std::string> args = SplitCommandLine(cmdline);
+    if (args.empty() || args.front().empty()) return {Outcome::NotStarted, SystemMessage(ENOENT)};
+
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    // posix_spawnp looks the program up in PATH only when its name has no
+    // slash, as CreateProcess searches for a bare name.
+    pid_t pid = 0;
+    const int failure = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    if (failure != 0) return {Outcome::NotStarted, SystemMessage(static_cast<unsigned long>(failure))};
+
+    if (!options.timeLimit && !options.whileWaiting) {
+        WaitUntilEnded(pid);
+        return {};
+    }
+
+    const auto deadline = options.timeLimit ? std::chrono::steady_clock::now() + *options.timeLimit
+                                            : std::chrono::steady_clock::time_point::max();
+    while (!HasEnded(pid)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            WaitUntilEnded(pid);
+            return {Outcome::TimedOut, {}};
+        }
+        if (options.whileWaiting) options.whileWaiting();
+        SleepFor(options.pollInterval);
+    }
+    return {};
+}
+
+}  // namespace tamberlo

@@ -1,0 +1,127 @@
+#include "host/FileSystem.h"
+
+#include "host/SystemError.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tamberlo::filesystem {
+
+namespace {
+
+// Owns one open descriptor.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) noexcept : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&&) = delete;
+
+    int get() const noexcept { return fd_; }
+    // Closes now, so that a failure of the close itself (a full disk on some
+    // file systems) can be reported.
+    int Close() noexcept {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void ThrowLastError(const std::string& path) {
+    throw ErrorFromSystemCode(static_cast<unsigned long>(errno), path);
+}
+
+Descriptor OpenOrThrow(const std::string& path, int flags) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) ThrowLastError(path);
+    return Descriptor(fd);
+}
+
+// Opens an existing regular file for reading; directories are refused as
+// Windows refuses them.
+Descriptor OpenForReading(const std::string& path, struct stat& info) {
+    Descriptor fd = OpenOrThrow(path, O_RDONLY);
+    if (::fstat(fd.get(), &info) != 0) ThrowLastError(path);
+    if (S_ISDIR(info.st_mode)) throw ErrorFromSystemCode(EISDIR, path);
+    return fd;
+}
+
+// Reads up to `size` bytes; fewer only at the end of the file.
+std::size_t ReadUpTo(int fd, char* buffer, std::size_t size, const std::string& path) {
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::read(fd, buffer + filled, size - filled);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ThrowLastError(path);
+        }
+        if (got == 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    return filled;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+    struct stat info {};
+    Descriptor fd = OpenForReading(path, info);
+    std::string content(static_cast<std::size_t>(info.st_size), '\0');
+    content.resize(ReadUpTo(fd.get(), content.data(), content.size(), path));
+    // A file that grew since fstat is still read to its end.
+    char more[4096];
+    while (const std::size_t got = ReadUpTo(fd.get(), more, sizeof more, path)) content.append(more, got);
+    return content;
+}
+
+void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
+    const int flags = O_WRONLY | O_CREAT | (mode == WriteMode::Append ? O_APPEND : O_TRUNC);
+    Descriptor fd = OpenOrThrow(path, flags);
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd.get(), text.data(), text.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            ThrowLastError(path);
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (fd.Close() != 0) ThrowLastError(path);
+}
+
+void RemoveFile(const std::string& path) {
+    struct stat info {};
+    // unlink() would refuse a folder with EISDIR or EPERM depending on the
+    // system; report it the same way everywhere.
+    if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw ErrorFromSystemCode(EISDIR, path);
+    if (::unlink(path.c_str()) != 0) ThrowLastError(path);
+}
+
+void CheckReadable(const std::string& path) {
+    struct stat info {};
+    Descriptor fd = OpenForReading(path, info);
+}
+
+bool ProbeReadable(const std::string& path) noexcept {
+    try {
+        CheckReadable(path);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+char PathSeparator() noexcept { return '/'; }
+
+}  // namespace tamberlo::filesystem

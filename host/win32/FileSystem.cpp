@@ -1,0 +1,87 @@
+#include "host/FileSystem.h"
+
+#include "host/SystemError.h"
+#include "host/win32/Handle.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace tamberlo::filesystem {
+
+namespace {
+
+[[noreturn]] void ThrowLastError(const std::string& path) { throw ErrorFromSystemCode(::GetLastError(), path); }
+
+win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition) {
+    // Others may read, write and delete meanwhile: SAS may still hold a log
+    // open, and put files are deleted by their owner only.
+    win32::FileHandle file(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) ThrowLastError(path);
+    return file;
+}
+
+// Reads up to `size` bytes; fewer only at the end of the file.
+std::size_t ReadUpTo(HANDLE file, char* buffer, std::size_t size, const std::string& path) {
+    std::size_t filled = 0;
+    while (filled < size) {
+        // One ReadFile takes less than 4 GiB.
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size - filled, 1u << 30));
+        DWORD got = 0;
+        if (!::ReadFile(file, buffer + filled, wanted, &got, nullptr)) ThrowLastError(path);
+        if (got == 0) break;
+        filled += got;
+    }
+    return filled;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+    win32::FileHandle file = Open(path, GENERIC_READ, OPEN_EXISTING);
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) ThrowLastError(path);
+    if (static_cast<unsigned long long>(size.QuadPart) > std::string().max_size()) throw RuntimeError(errors::OutOfMemory);
+
+    std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
+    content.resize(ReadUpTo(file.get(), content.data(), content.size(), path));
+    // A file that grew since its size was taken is still read to its end.
+    char more[4096];
+    while (const std::size_t got = ReadUpTo(file.get(), more, sizeof more, path)) content.append(more, got);
+    return content;
+}
+
+void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
+    win32::FileHandle file = mode == WriteMode::Append ? Open(path, FILE_APPEND_DATA, OPEN_ALWAYS)
+                                                       : Open(path, GENERIC_WRITE, CREATE_ALWAYS);
+    while (!text.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1u << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), text.data(), chunk, &written, nullptr)) ThrowLastError(path);
+        text.remove_prefix(written);
+    }
+    if (!file.Close()) ThrowLastError(path);
+}
+
+void RemoveFile(const std::string& path) {
+    if (!::DeleteFileA(path.c_str())) ThrowLastError(path);
+}
+
+void CheckReadable(const std::string& path) { Open(path, GENERIC_READ, OPEN_EXISTING); }
+
+bool ProbeReadable(const std::string& path) noexcept {
+    // A drive without media must count as a miss, never as a dialog.
+    DWORD previous = 0;
+    const bool changed = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool readable = file != INVALID_HANDLE_VALUE;
+    if (readable) ::CloseHandle(file);
+    if (changed) ::SetThreadErrorMode(previous, nullptr);
+    return readable;
+}
+
+char PathSeparator() noexcept { return '\\'; }
+
+}  // namespace tamberlo::filesystem
