@@ -1,0 +1,36 @@
+// A child program for the process-runner tests. It waits, then writes what it
+// received into the report file named by its first argument, and exits:
+//   child-probe <report file> [milliseconds to wait first]
+// The report: its current folder, the TAMBERLO_PROBE variable, how it was
+// asked to show its window (Windows), and its arguments, one a line.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    if (argc >= 3) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
+
+    std::FILE* report = std::fopen(argv[1], "wb");
+    if (!report) return 3;
+    std::fprintf(report, "cwd=%s\n", std::filesystem::current_path().string().c_str());
+    const char* probe = std::getenv("TAMBERLO_PROBE");
+    std::fprintf(report, "env=%s\n", probe ? probe : "(unset)");
+#ifdef _WIN32
+    STARTUPINFOA startup{};
+    ::GetStartupInfoA(&startup);
+    std::fprintf(report, "flags=%lu\nshow=%u\n", static_cast<unsigned long>(startup.dwFlags),
+                 static_cast<unsigned>(startup.wShowWindow));
+    std::fprintf(report, "priority=%lu\n", static_cast<unsigned long>(::GetPriorityClass(::GetCurrentProcess())));
+#endif
+    for (int i = 0; i < argc; ++i) std::fprintf(report, "arg=%s\n", argv[i]);
+    std::fclose(report);
+    return 0;
+}

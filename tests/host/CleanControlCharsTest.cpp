@@ -1,0 +1,60 @@
+#include "host/modGlobals.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace tamberlo;
+
+namespace {
+
+// The plain form: thirty replacements over the whole text, one per code.
+std::string ThirtyReplacements(std::string text) {
+    for (int code = 1; code <= 31; ++code) {
+        if (code == 10 || code == 13) continue;
+        const std::string from(1, static_cast<char>(code));
+        const std::string to = "%" + std::to_string(code);
+        for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+            text.replace(at, 1, to);
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(CleanControlChars, EveryControlCodeButLineFeedAndCarriageReturnBecomesPercentCode) {
+    for (int code = 1; code <= 31; ++code) {
+        const std::string text = "a" + std::string(1, static_cast<char>(code)) + "b";
+        const std::string expected =
+            code == 10 || code == 13 ? text : "a%" + std::to_string(code) + "b";
+        EXPECT_EQ(CleanControlChars(text), expected) << "code " << code;
+    }
+}
+
+TEST(CleanControlChars, TabFormFeedAndLineBreaks) {
+    EXPECT_EQ(CleanControlChars("a\tb\x0c" "c\r\nd"), "a%9b%12c\r\nd");
+}
+
+TEST(CleanControlChars, NulPercentAndHighCharactersStay) {
+    const std::string text = std::string("x\0y%9 \x7f\x80\xff", 9);
+    EXPECT_EQ(CleanControlChars(text), text);
+}
+
+TEST(CleanControlChars, EmptyTextStaysEmpty) { EXPECT_EQ(CleanControlChars(""), ""); }
+
+TEST(CleanControlChars, EqualsThirtyReplacementsOnRandomTexts) {
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> length(0, 300);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> control(0, 40);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        const int n = length(random);
+        for (int i = 0; i < n; ++i) {
+            // Mostly control characters and digits, to make neighbours interact.
+            const int pick = control(random);
+            text += static_cast<char>(pick < 32 ? pick : pick < 36 ? '%' : pick < 38 ? '1' : byte(random));
+        }
+        ASSERT_EQ(CleanControlChars(text), ThirtyReplacements(text)) << "round " << round;
+    }
+}

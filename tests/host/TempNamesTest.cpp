@@ -1,0 +1,57 @@
+#include "TestSupport.h"
+#include "host/modGlobals.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+#include <thread>
+
+using namespace tamberlo;
+
+TEST(TempNames, TempDirectoryComesFromTheEnvironmentAndEndsInASeparator) {
+    test::TempFolder dir;
+    test::ScopedTempDirectory scoped(dir.Path());
+    EXPECT_EQ(GetTempDirectory(), dir.Path());
+}
+
+TEST(TempNames, NameIsDirectoryPrefixStampDigitsExtension) {
+    test::TempFolder dir;
+    test::ScopedTempDirectory scoped(dir.Path());
+    const std::string name = MakeTempFileName("tmpSASLog", ".log");
+    ASSERT_EQ(name.rfind(dir.Path(), 0), 0u) << name;
+    const std::string file = name.substr(dir.Path().size());
+    // With the C or a United States locale the stamp is all digits.
+    EXPECT_TRUE(std::regex_match(file, std::regex("tmpSASLog_[0-9]+_[0-9]+\\.log"))) << file;
+    EXPECT_FALSE(test::Exists(name));
+}
+
+TEST(TempNames, StampHoldsNoSeparatorsOrAmPm) {
+    const std::string stamp = MakeTimeStamp();
+    EXPECT_FALSE(stamp.empty());
+    for (const char* removed : {":", "/", " ", "AM", "PM"}) EXPECT_EQ(stamp.find(removed), std::string::npos) << stamp;
+}
+
+TEST(TempNames, NamesOfOneRunShareDirectoryButDifferInRandomPart) {
+    const std::string a = MakeTempFileName("tmpSASProgram", ".sas");
+    const std::string b = MakeTempFileName("tmpSASProgram", ".sas");
+    EXPECT_NE(a, b);
+}
+
+TEST(TempNames, HundredThousandNamesFromFourThreadsAreAllDifferent) {
+    constexpr int Threads = 4;
+    constexpr int PerThread = 25000;
+    std::vector<std::vector<std::string>> names(Threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < Threads; ++t) {
+        workers.emplace_back([&names, t] {
+            names[t].reserve(PerThread);
+            for (int i = 0; i < PerThread; ++i) names[t].push_back(MakeTempFileName("tmpPutFile_PUT1", ".put"));
+        });
+    }
+    for (auto& worker : workers) worker.join();
+    std::set<std::string> all;
+    for (const auto& list : names) all.insert(list.begin(), list.end());
+    EXPECT_EQ(all.size(), static_cast<std::size_t>(Threads * PerThread));
+}

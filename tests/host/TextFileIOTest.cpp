@@ -1,0 +1,166 @@
+#include "TestSupport.h"
+#include "host/Error.h"
+#include "host/TextFileIO.h"
+
+#include <gtest/gtest.h>
+
+using namespace tamberlo;
+using test::TempFolder;
+
+namespace {
+
+std::string NotFound(const char* operation) { return std::string(operation) + " Error #53 (File not found)"; }
+
+}  // namespace
+
+TEST(TextFileIO, FileExistsTrueForReadableFileWithEmptyErrorState) {
+    TempFolder dir;
+    test::WriteFile(dir / "a.txt", "x");
+    std::string state = "stale";
+    EXPECT_TRUE(TextFileIO().FileExists(dir / "a.txt", state));
+    EXPECT_EQ(state, "");
+}
+
+TEST(TextFileIO, FileExistsFalseWithEmptyErrorStateForMissingFile) {
+    TempFolder dir;
+    std::string state = "stale";
+    EXPECT_FALSE(TextFileIO().FileExists(dir / "missing.txt", state));
+    EXPECT_EQ(state, "");
+}
+
+TEST(TextFileIO, FileExistsReportsADirectoryAsAFailureOtherThanNotFound) {
+    TempFolder dir;
+    std::string state;
+    EXPECT_FALSE(TextFileIO().FileExists(dir.Path(), state));
+    EXPECT_EQ(state, "FileExists Error #75 (Path/File access error)");
+}
+
+TEST(TextFileIO, FileExistsReportsAMissingFolderOnTheWayAsPathNotFound) {
+    TempFolder dir;
+    std::string state;
+    EXPECT_FALSE(TextFileIO().FileExists(dir / "no-such-folder/a.txt", state));
+    EXPECT_EQ(state, "FileExists Error #76 (Path not found)");
+}
+
+TEST(TextFileIO, ReadToStringReturnsLineEndsBlankLinesAndTrailingBlanksAsStored) {
+    TempFolder dir;
+    const std::string content = "line 1  \r\n\r\n\tline 3\nlone lf\rlone cr\r\n  \x0c\"q\",x";
+    test::WriteFile(dir / "a.txt", content);
+    std::string state = "stale";
+    EXPECT_EQ(TextFileIO().ReadToString(dir / "a.txt", state), content);
+    EXPECT_EQ(state, "");
+}
+
+TEST(TextFileIO, ReadToStringOfMissingFileIsEmptyWithError53) {
+    TempFolder dir;
+    std::string state;
+    EXPECT_EQ(TextFileIO().ReadToString(dir / "missing.txt", state), "");
+    EXPECT_EQ(state, NotFound("ReadToString"));
+}
+
+TEST(TextFileIO, ReadToStringOfEmptyFileIsEmptyWithoutError) {
+    TempFolder dir;
+    test::WriteFile(dir / "empty.txt", "");
+    std::string state = "stale";
+    EXPECT_EQ(TextFileIO().ReadToString(dir / "empty.txt", state), "");
+    EXPECT_EQ(state, "");
+}
+
+TEST(TextFileIO, ReadToStringKeepsEveryByteValue) {
+    TempFolder dir;
+    std::string content;
+    for (int c = 0; c < 256; ++c) content += static_cast<char>(c);
+    test::WriteFile(dir / "bytes.bin", content);
+    std::string state;
+    EXPECT_EQ(TextFileIO().ReadToString(dir / "bytes.bin", state), content);
+}
+
+TEST(TextFileIO, DeleteFileOfMissingFileReportsError53) {
+    TempFolder dir;
+    std::string state;
+    TextFileIO().DeleteFile(dir / "missing.txt", state);
+    EXPECT_EQ(state, NotFound("DeleteFile"));
+}
+
+TEST(TextFileIO, DeleteFileRemovesTheFile) {
+    TempFolder dir;
+    test::WriteFile(dir / "a.txt", "x");
+    std::string state = "stale";
+    TextFileIO().DeleteFile(dir / "a.txt", state);
+    EXPECT_EQ(state, "");
+    EXPECT_FALSE(test::Exists(dir / "a.txt"));
+}
+
+TEST(TextFileIO, OverwriteFileLeavesNothingOfALongerOldContent) {
+    TempFolder dir;
+    test::WriteFile(dir / "a.txt", "a much longer old content\r\n");
+    std::string state = "stale";
+    TextFileIO().OverwriteFile(dir / "a.txt", "new\r\n", state);
+    EXPECT_EQ(state, "");
+    EXPECT_EQ(test::ReadFile(dir / "a.txt"), "new\r\n");
+}
+
+TEST(TextFileIO, OverwriteFileCreatesAMissingFileWithoutTranslatingLineEnds) {
+    TempFolder dir;
+    std::string state;
+    TextFileIO().OverwriteFile(dir / "new.txt", "a\nb\r\nc\r", state);
+    EXPECT_EQ(state, "");
+    EXPECT_EQ(test::ReadFile(dir / "new.txt"), "a\nb\r\nc\r");
+}
+
+TEST(TextFileIO, AppendToFileTwiceOnMissingFileKeepsBothInOrder) {
+    TempFolder dir;
+    std::string state;
+    TextFileIO io;
+    io.AppendToFile(dir / "a.txt", "first\r\n", state);
+    EXPECT_EQ(state, "");
+    io.AppendToFile(dir / "a.txt", "second", state);
+    EXPECT_EQ(state, "");
+    EXPECT_EQ(test::ReadFile(dir / "a.txt"), "first\r\nsecond");
+}
+
+TEST(TextFileIO, WritesThroughAMissingFolderFailWithPathNotFound) {
+    TempFolder dir;
+    std::string state;
+    TextFileIO io;
+    io.OverwriteFile(dir / "gone/a.txt", "x", state);
+    EXPECT_EQ(state, "OverwriteFile Error #76 (Path not found)");
+    io.AppendToFile(dir / "gone/a.txt", "x", state);
+    EXPECT_EQ(state, "AppendToFile Error #76 (Path not found)");
+}
+
+TEST(TextFileIO, WritingToADirectoryFailsAndReports) {
+    TempFolder dir;
+    std::string state;
+    TextFileIO().OverwriteFile(dir.Path(), "x", state);
+    EXPECT_EQ(state.rfind("OverwriteFile Error #", 0), 0u) << state;
+    EXPECT_EQ(state.find("#53"), std::string::npos) << state;
+}
+
+TEST(TextFileIO, SuccessAfterFailureClearsTheSameErrorState) {
+    TempFolder dir;
+    std::string state;
+    TextFileIO io;
+    io.ReadToString(dir / "missing.txt", state);
+    ASSERT_FALSE(state.empty());
+    io.OverwriteFile(dir / "a.txt", "x", state);
+    EXPECT_EQ(state, "");
+}
+
+TEST(RuntimeErrors, TableHoldsTheUsualDescriptions) {
+    EXPECT_STREQ(RuntimeErrorDescription(53), "File not found");
+    EXPECT_STREQ(RuntimeErrorDescription(52), "Bad file name or number");
+    EXPECT_STREQ(RuntimeErrorDescription(61), "Disk full");
+    EXPECT_STREQ(RuntimeErrorDescription(62), "Input past end of file");
+    EXPECT_STREQ(RuntimeErrorDescription(67), "Too many files");
+    EXPECT_STREQ(RuntimeErrorDescription(70), "Permission denied");
+    EXPECT_STREQ(RuntimeErrorDescription(75), "Path/File access error");
+    EXPECT_STREQ(RuntimeErrorDescription(76), "Path not found");
+    EXPECT_STREQ(RuntimeErrorDescription(5), "Invalid procedure call or argument");
+    EXPECT_STREQ(RuntimeErrorDescription(457), "This key is already associated with an element of this collection");
+    const Error error = RuntimeError(53);
+    EXPECT_EQ(error.Number(), 53);
+    EXPECT_EQ(error.Source(), "Tamberlo");
+    EXPECT_EQ(error.Description(), "File not found");
+    EXPECT_STREQ(error.what(), "File not found");
+}

@@ -1,0 +1,93 @@
+#include "TestSupport.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace tamberlo::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string WithSeparator(std::string path) {
+    const char separator = static_cast<char>(fs::path::preferred_separator);
+    if (path.empty() || path.back() != separator) path += separator;
+    return path;
+}
+
+void SetEnvironment(const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+    ::SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
+    _putenv_s(name.c_str(), value ? value->c_str() : "");
+#else
+    if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+    else
+        ::unsetenv(name.c_str());
+#endif
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device device;
+    const fs::path folder = fs::temp_directory_path() /
+                            ("tamberlo-test-" + std::to_string(device()) + "-" + std::to_string(counter++));
+    fs::create_directories(folder);
+    path_ = WithSeparator(folder.string());
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::string& value)
+    : name_(std::move(name)), previous_(GetEnvironment(name_)) {
+    SetEnvironment(name_, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() { SetEnvironment(name_, previous_); }
+
+ScopedTempDirectory::ScopedTempDirectory(const std::string& folder)
+    : tmpdir_("TMPDIR", folder), tmp_("TMP", folder), temp_("TEMP", folder) {}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(path, ignored);
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> GetEnvironment(const std::string& name) {
+    if (const char* value = std::getenv(name.c_str())) return std::string(value);
+    return std::nullopt;
+}
+
+}  // namespace tamberlo::test
