@@ -1,0 +1,309 @@
+#include "TestSupport.h"
+#include "engine/Engine.h"
+#include "engine/SASContract.h"
+#include "host/CommandLine.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+using namespace tamberlo;
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::StartsWith;
+
+namespace {
+
+const std::string FakeRoot = std::string(FAKE_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
+const std::string FormChar = "options formchar='|-++++++++++=|-/|<>*';\r\n";
+
+// Runs in a temporary folder of the test's own, against the fake SAS, which
+// records what it received under the prefix `record`.
+class EngineRun : public testing::Test {
+protected:
+    test::TempFolder temp;
+    test::TempFolder work;
+    test::ScopedTempDirectory scopedTemp{temp.Path()};
+    std::string record = work / "record";
+    test::ScopedEnvironment recordSwitch{"FAKESAS_RECORD", record};
+
+    std::string Program() const { return test::ReadFile(record + ".program"); }
+    std::vector<std::string> ReceivedArguments() const {
+#ifdef _WIN32
+        return SplitCommandLine(test::ReadFile(record + ".cmdline"));
+#else
+        std::vector<std::string> args;
+        std::istringstream lines(test::ReadFile(record + ".cmdline"));
+        for (std::string line; std::getline(lines, line);) args.push_back(line);
+        return args;
+#endif
+    }
+    // What the run left in the temporary folder, put files aside.
+    std::vector<std::string> RunFilesLeft() const {
+        std::vector<std::string> left;
+        for (const auto& name : test::ListFolder(temp.Path()))
+            if (name.rfind("tmpSAS", 0) == 0) left.push_back(name);
+        return left;
+    }
+};
+
+Error ErrorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
+    }
+    return Error(0, "", "no error");
+}
+
+}  // namespace
+
+TEST_F(EngineRun, EmptyProgramIsNoCommandAndTouchesNothing) {
+    Engine engine;
+    EXPECT_EQ(engine.Execute(FakeRoot, ""), "ERROR: No command supplied.");
+    EXPECT_FALSE(test::Exists(record + ".program"));
+    EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
+    EXPECT_EQ(engine.Command()->Preamble(), "");
+    EXPECT_EQ(engine.Output()->PutFiles()->Count(), 0);
+}
+
+TEST_F(EngineRun, OneBlankLineIsAProgram) {
+    Engine engine;
+    engine.Command()->Append("");
+    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    EXPECT_EQ(Program(), FormChar + "\r\n");
+}
+
+TEST_F(EngineRun, ProgramFileIsFormCharThenTheProgramUnchanged) {
+    Engine engine;
+    engine.Command()->Append("data _null_;\trun;");
+    engine.Execute(FakeRoot, "");
+    EXPECT_EQ(Program(), FormChar + "data _null_;\trun;\r\n");
+}
+
+TEST_F(EngineRun, WithSafeFormCharOffTheProgramFileIsExactlyTheProgram) {
+    Engine engine;
+    engine.Output()->SetSafeFormChar(false);
+    engine.Command()->Append("x;");
+    engine.Execute(FakeRoot, "");
+    EXPECT_EQ(Program(), "x;\r\n");
+}
+
+TEST_F(EngineRun, PutFileStatementsFollowTheOptionEachWithAnEmptyLine) {
+    Engine engine;
+    engine.Command()->Append("file _PUT2; file _put1;");
+    engine.Execute(FakeRoot, "");
+    const auto files = engine.Output()->PutFiles();
+    ASSERT_EQ(files->Count(), 2);
+    EXPECT_EQ(Program(), FormChar + "filename _PUT1 '" + files->Item(1)->Path() + "' mod;\r\n\r\n" +
+                             "filename _PUT2 '" + files->Item(2)->Path() + "' mod;\r\n\r\n" +
+                             "file _PUT2; file _put1;\r\n");
+    EXPECT_EQ(engine.Command()->Preamble() + engine.Command()->Value(), Program());
+    // The fake SAS appended through each fileref.
+    EXPECT_EQ(files->Item("_PUT2")->Value(), "written to _PUT2\r\n");
+}
+
+TEST_F(EngineRun, CommandLineIsExactAndItsPathsAreTheRunsFiles) {
+    Engine engine;
+    engine.Command()->Append("x;");
+    std::string root = FakeRoot;
+    root.pop_back();  // given without its final separator
+    engine.Execute(root, FakeRoot + "sasv8.cfg");
+    const auto args = ReceivedArguments();
+    ASSERT_EQ(args.size(), 13u);
+    EXPECT_EQ(args[0], FakeRoot + "SAS.EXE");
+    EXPECT_THAT(std::vector<std::string>(args.begin() + 1, args.begin() + 7),
+                ElementsAre("-nologo", "-$nostatuswin", "-noconfig", "-icon", "-config", FakeRoot + "sasv8.cfg"));
+    EXPECT_EQ(args[7], "-SYSIN");
+    EXPECT_THAT(args[8], StartsWith(temp.Path() + "tmpSASProgram_"));
+    EXPECT_EQ(args[9], "-PRINT");
+    EXPECT_THAT(args[10], StartsWith(temp.Path() + "tmpSASLst_"));
+    EXPECT_EQ(args[11], "-LOG");
+    EXPECT_THAT(args[12], StartsWith(temp.Path() + "tmpSASLog_"));
+#ifdef _WIN32
+    // Byte for byte as the process received it.
+    EXPECT_EQ(test::ReadFile(record + ".cmdline"),
+              Engine::BuildCommandLine(FakeRoot + "SAS.EXE", FakeRoot + "sasv8.cfg", args[8], args[10], args[12]));
+#endif
+}
+
+TEST(EngineCommandLine, PiecesInOrderWithTwoBlanksBeforeConfig) {
+    EXPECT_EQ(Engine::BuildCommandLine("C:\\S\\SAS.EXE", "C:\\S\\sasv8.cfg", "p.sas", "l.lst", "l.log"),
+              "\"C:\\S\\SAS.EXE\" -nologo -$nostatuswin -noconfig -icon  -config \"C:\\S\\sasv8.cfg\" -SYSIN "
+              "\"p.sas\" -PRINT \"l.lst\" -LOG \"l.log\"");
+}
+
+TEST_F(EngineRun, LogAndListingAreStoredRawAndNoRunFileIsLeft) {
+    test::ScopedEnvironment log("FAKESAS_LOG", "NOTE: tab\there\r\n");
+    Engine engine;
+    engine.Command()->Append("x;");
+    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    EXPECT_EQ(engine.Output()->Log(), "NOTE: tab%9here\r\n");
+    EXPECT_EQ(engine.Output()->Lst(), "%12fake listing\r\n");
+    engine.Output()->SetCleanOutput(false);
+    EXPECT_EQ(engine.Output()->Log(), "NOTE: tab\there\r\n");
+    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+}
+
+TEST_F(EngineRun, MissingListingKeepsTheEarlierText) {
+    Engine engine;
+    engine.Command()->Append("x;");
+    engine.Execute(FakeRoot, "");
+    test::ScopedEnvironment noListing("FAKESAS_NO_LST", "1");
+    test::ScopedEnvironment newLog("FAKESAS_LOG", "second log\r\n");
+    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    EXPECT_EQ(engine.Output()->Lst(), "%12fake listing\r\n");
+    EXPECT_EQ(engine.Output()->Log(), "second log\r\n");
+}
+
+TEST_F(EngineRun, NoLogOrListingOnAFreshEngineLeavesThemEmpty) {
+    test::ScopedEnvironment noLog("FAKESAS_NO_LOG", "1");
+    test::ScopedEnvironment noListing("FAKESAS_NO_LST", "1");
+    Engine engine;
+    engine.Command()->Append("x;");
+    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    EXPECT_EQ(engine.Output()->Log(), "");
+    EXPECT_EQ(engine.Output()->Lst(), "");
+}
+
+TEST_F(EngineRun, MissingSASExeFailsAfterDeclaringPutFilesAndLeavesNoRunFile) {
+    Engine engine;
+    engine.Command()->Append("file _PUT1;");
+    const Error error = ErrorOf([&] { engine.Execute(work / "nowhere", ""); });
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Source(), "Execute method");
+    EXPECT_EQ(error.Description(), "The SAS executable '" + work.Path() + "nowhere" +
+                                       static_cast<char>(std::filesystem::path::preferred_separator) +
+                                       "SAS.EXE' does not exist.  Did you specify the correct SASRoot?");
+    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+    ASSERT_EQ(engine.Output()->PutFiles()->Count(), 1);
+    EXPECT_TRUE(test::Exists(engine.Output()->PutFiles()->Item(1)->Path()));
+}
+
+TEST_F(EngineRun, RootErrorComesBeforeConfigError) {
+    Engine engine;
+    engine.Command()->Append("x;");
+    EXPECT_THAT(ErrorOf([&] { engine.Execute(work / "nowhere", work / "none.cfg"); }).Description(),
+                HasSubstr("Did you specify the correct SASRoot?"));
+    EXPECT_THAT(ErrorOf([&] { engine.Execute(FakeRoot, work / "none.cfg"); }).Description(),
+                HasSubstr("Did you specify the correct SASConfig?"));
+}
+
+TEST_F(EngineRun, SecondRunWithTheSamePutFileFailsWithDuplicateKeyAndLeavesNothingNew) {
+    Engine engine;
+    engine.Command()->Append("file _PUT1;");
+    engine.Execute(FakeRoot, "");
+    const auto before = test::ListFolder(temp.Path());
+    const Error error = ErrorOf([&] { engine.Execute(FakeRoot, ""); });
+    EXPECT_EQ(error.Number(), 457);
+    EXPECT_EQ(test::ListFolder(temp.Path()), before);
+    EXPECT_EQ(engine.Output()->PutFiles()->Count(), 1);
+}
+
+TEST_F(EngineRun, EveryRunStartsFromAFreshPreamble) {
+    Engine engine;
+    engine.Command()->Append("x;");
+    engine.Execute(FakeRoot, "");
+    engine.Output()->SetSafeFormChar(false);
+    engine.Execute(FakeRoot, "");
+    EXPECT_EQ(Program(), "x;\r\n");
+}
+
+TEST_F(EngineRun, ExecutableThatCannotBeStartedIsAnErrorAndLeavesNoRunFile) {
+    test::TempFolder badRoot;
+    test::WriteFile(badRoot / "SAS.EXE", "not a program");
+    test::WriteFile(badRoot / "sasv8.cfg", "");
+    Engine engine;
+    engine.Output()->SetLog("earlier log");
+    engine.Command()->Append("x;");
+    const Error error = ErrorOf([&] { engine.Execute(badRoot.Path(), ""); });
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Source(), "Execute method");
+    EXPECT_THAT(error.Description(), StartsWith("The SAS executable '" + badRoot.Path() + "SAS.EXE' could not be started: "));
+    EXPECT_GT(error.Description().size(), ("The SAS executable '" + badRoot.Path() + "SAS.EXE' could not be started: ").size());
+    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+    EXPECT_EQ(engine.Output()->Log(), "earlier log");
+}
+
+TEST_F(EngineRun, ProgramFileThatCannotBeWrittenIsAnErrorAndSASIsNotStarted) {
+    Engine engine;
+    engine.Command()->Append("x;");
+    test::ScopedTempDirectory missing(temp / "gone/");
+    const Error error = ErrorOf([&] { engine.Execute(FakeRoot, ""); });
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Source(), "Execute method");
+    EXPECT_THAT(error.Description(), StartsWith("The SAS program file '" + temp.Path() + "gone"));
+    EXPECT_THAT(error.Description(), HasSubstr("' could not be written: OverwriteFile Error #76 (Path not found)"));
+    EXPECT_FALSE(test::Exists(record + ".cmdline"));
+}
+
+TEST_F(EngineRun, TimeLimitStopsSASFailsAndLeavesNoRunFile) {
+    test::ScopedEnvironment slow("FAKESAS_SLEEP_MS", "20000");
+    Engine engine;
+    engine.Command()->Append("x;");
+    RunControl control;
+    control.timeLimit = std::chrono::milliseconds(1500);
+    int calls = 0;
+    control.whileRunning = [&](const std::string& logPath) {
+        ++calls;
+        EXPECT_THAT(logPath, StartsWith(temp.Path() + "tmpSASLog_"));
+    };
+    try {
+        engine.Execute(FakeRoot, "", control);
+        FAIL() << "no error";
+    } catch (const TimeLimitReached& error) {
+        EXPECT_EQ(error.Number(), 1);
+        EXPECT_EQ(error.Description(), "SAS did not end within 1.5 seconds and was stopped.");
+    }
+    EXPECT_GT(calls, 0);
+    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+}
+
+TEST_F(EngineRun, TemporaryFolderWithASingleQuoteStillGivesWorkingPutFiles) {
+    const std::string quoted = temp / "it's/";
+    std::filesystem::create_directories(quoted);
+    test::ScopedTempDirectory scoped(quoted);
+    Engine engine;
+    engine.Command()->Append("file _PUT1;");
+    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    EXPECT_EQ(engine.Output()->PutFiles()->Item(1)->Value(), "written to _PUT1\r\n");
+}
+
+TEST(EngineThreads, FourEnginesOnFourThreadsKeepTheirFilesAndSwitchesApart) {
+    test::TempFolder temp;
+    test::ScopedTempDirectory scopedTemp(temp.Path());
+    constexpr int Threads = 4;
+    constexpr int Runs = 5;
+    std::vector<std::vector<std::string>> values(Threads), paths(Threads);
+    std::vector<int> cleanMismatches(Threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < Threads; ++t) {
+        workers.emplace_back([&, t] {
+            for (int run = 0; run < Runs; ++run) {
+                Engine engine;
+                engine.Output()->SetCleanOutput(t % 2 == 0);
+                engine.Command()->Append("file _PUT" + std::to_string(t + 1) + ";");
+                engine.Execute(FakeRoot, "");
+                const auto item = engine.Output()->PutFiles()->Item("_PUT" + std::to_string(t + 1));
+                values[t].push_back(item->Value());
+                paths[t].push_back(item->Path());
+                if (engine.Output()->CleanOutput() != (t % 2 == 0)) ++cleanMismatches[t];
+            }
+        });
+    }
+    for (auto& worker : workers) worker.join();
+    std::set<std::string> allPaths;
+    for (int t = 0; t < Threads; ++t) {
+        EXPECT_EQ(cleanMismatches[t], 0) << t;
+        for (int run = 0; run < Runs; ++run) {
+            // Each run wrote once, to its own thread's put file only.
+            EXPECT_EQ(values[t][run], "written to _PUT" + std::to_string(t + 1) + "\r\n") << t;
+            allPaths.insert(paths[t][run]);
+        }
+    }
+    EXPECT_EQ(allPaths.size(), static_cast<std::size_t>(Threads * Runs));
+    EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
+}

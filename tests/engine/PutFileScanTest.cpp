@@ -1,0 +1,66 @@
+#include "engine/PutFileScan.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <random>
+
+using tamberlo::FindPutFileNumbers;
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+namespace {
+
+// The plain form: 9999 substring searches over the upper-cased text.
+std::vector<int> NineThousandSearches(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    std::vector<int> numbers;
+    for (int n = 1; n <= 9999; ++n)
+        if (text.find("_PUT" + std::to_string(n)) != std::string::npos) numbers.push_back(n);
+    return numbers;
+}
+
+}  // namespace
+
+TEST(PutFileScan, LowerCaseReferenceIsFound) { EXPECT_THAT(FindPutFileNumbers("file _put3;"), ElementsAre(3)); }
+
+TEST(PutFileScan, LongerNumberAlsoDeclaresItsPrefixes) {
+    EXPECT_THAT(FindPutFileNumbers("file _PUT10;"), ElementsAre(1, 10));
+    EXPECT_THAT(FindPutFileNumbers("_PUT1234"), ElementsAre(1, 12, 123, 1234));
+}
+
+TEST(PutFileScan, AscendingWhateverTheOrderOfMentions) {
+    EXPECT_THAT(FindPutFileNumbers("file _PUT2; file _PUT1; file _PUT2;"), ElementsAre(1, 2));
+}
+
+TEST(PutFileScan, LeadingZeroMatchesNothing) { EXPECT_THAT(FindPutFileNumbers("_PUT0 _PUT01 _put007"), IsEmpty()); }
+
+TEST(PutFileScan, FiveDigitsGiveOnlyTheFirstFourPrefixes) {
+    EXPECT_THAT(FindPutFileNumbers("_PUT99999"), ElementsAre(9, 99, 999, 9999));
+}
+
+TEST(PutFileScan, CommentsStringsAndLongerNamesCount) {
+    EXPECT_THAT(FindPutFileNumbers("/* _PUT4 */ put '_PuT5'; XY_PUT6=1;"), ElementsAre(4, 5, 6));
+}
+
+TEST(PutFileScan, NearMissesAndTextEndsAreHandled) {
+    EXPECT_THAT(FindPutFileNumbers(""), IsEmpty());
+    EXPECT_THAT(FindPutFileNumbers("_PUT"), IsEmpty());
+    EXPECT_THAT(FindPutFileNumbers("PUT1 _PU1 __PUT7 _PUT_1 _PUTA2"), ElementsAre(7));
+    EXPECT_THAT(FindPutFileNumbers("x_PUT8"), ElementsAre(8));
+}
+
+TEST(PutFileScan, EqualsTheNineThousandSearchesOnRandomPrograms) {
+    std::mt19937 random(20261207);
+    const std::string pieces[] = {"_PUT", "_put", "_Put", "_", "P", "U", "T", "0", "1", "2", "5", "9", "7",
+                                  " ", ";", "\r\n", "x", "_PU", "PUT", "00", "999"};
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    std::uniform_int_distribution<int> length(0, 120);
+    for (int round = 0; round < 3000; ++round) {
+        std::string program;
+        for (int i = length(random); i > 0; --i) program += pieces[pick(random)];
+        ASSERT_EQ(FindPutFileNumbers(program), NineThousandSearches(program)) << program;
+    }
+}
