@@ -1,0 +1,24 @@
+#pragma once
+
+#include "TestSupport.h"
+#include "host/Error.h"
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace tamberlo::test {
+
+inline const std::string FakeRoot =
+    std::string(FAKE_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
+
+inline Error ErrorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
+    }
+    return Error(0, "", "no error");
+}
+
+}  // namespace tamberlo::test
