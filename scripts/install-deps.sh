@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what building and testing Tamberlo needs on Debian 12: the native
+# toolchain, GoogleTest and Google Benchmark sources, the i686 mingw-w64
+# cross compiler and tools, 32-bit Wine, and the libraries of the command
+# (CLI11, nlohmann-json) and of the fuzzers (clang's runtime). Quick when all
+# of it is there already: it only looks.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make git
+  googletest libbenchmark-dev
+  g++-mingw-w64-i686 mingw-w64-tools
+  wine wine32 libwine-dev
+  libcli11-dev nlohmann-json3-dev
+  clang libclang-rt-14-dev
+  util-linux procps
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  # wine32 and libwine:i386 come from the i386 architecture.
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ $status == "install ok installed" ]] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}" >&2
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds Tamberlo three ways (native, native-asan, win32) and runs every test
+# of all three; the win32 tests run under Wine. Installs what is missing first.
+#   bash scripts/test.sh [preset ...]
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+
+bash scripts/install-deps.sh
+source scripts/wine-session.sh
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan win32)
+jobs=$(nproc)
+
+for preset in "${presets[@]}"; do
+  echo "== build $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+
+if [[ " ${presets[*]} " == *" win32 "* ]]; then
+  wine_session_start
+  trap wine_session_stop EXIT
+fi
+
+passed=0
+failed=0
+status=0
+for preset in "${presets[@]}"; do
+  echo "== test $preset"
+  log=$(mktemp)
+  ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log" || status=1
+  # "100% tests passed, 0 tests failed out of 120"
+  if summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1); then
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  else
+    status=1
+  fi
+  rm -f "$log"
+done
+
+echo "Tests: $passed passed, $failed failed"
+exit $status
