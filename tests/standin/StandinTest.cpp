@@ -1,0 +1,89 @@
+#include "StandinTest.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <stdexcept>
+
+namespace tamberlo::standin::test {
+
+namespace {
+
+std::string TestLabel() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "standin";
+}
+
+}  // namespace
+
+std::string StandinTest::HostPath(std::string path) {
+#ifdef _WIN32
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path) {
+            if (c == '/') c = '\\';
+        }
+        path = "Z:" + path;
+    }
+#endif
+    return path;
+}
+
+StandinTest::StandinTest()
+    : folder_(TestLabel()),
+      program_(folder_ / "tmpSASProgram_4711.sas"),
+      listing_(folder_ / "tmpSASLst_4712.lst"),
+      log_(folder_ / "tmpSASLog_4713.log") {}
+
+std::string StandinTest::Executable() { return HostPath(STANDIN_EXE); }
+
+std::string StandinTest::Config() { return HostPath(STANDIN_CONFIG); }
+
+std::string StandinTest::CommandLine(const std::string& config) const {
+    return "\"" + Executable() + "\" -nologo -$nostatuswin -noconfig -icon  -config \"" + config + "\" -SYSIN \"" +
+           program_ + "\" -PRINT \"" + listing_ + "\" -LOG \"" + log_ + "\"";
+}
+
+int StandinTest::Run(const std::string& program, const Environment& environment) {
+    Write(program_, program);
+    return RunCommandLine(CommandLine(), environment);
+}
+
+int StandinTest::RunCommandLine(const std::string& commandLine, const Environment& environment) {
+    ChildProcess::Launch launch;
+    launch.commandLine = commandLine;
+    launch.environment = environment;
+    launch.directory = folder_.Path();
+    return ChildProcess::Run(launch);
+}
+
+std::optional<std::string> StandinTest::Read(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void StandinTest::Write(const std::string& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+    if (!file.flush()) throw std::runtime_error("cannot write " + path);
+}
+
+bool StandinTest::Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string StandinTest::MaskTimes(const std::string& log) {
+    static const std::regex seconds("[0-9]+\\.[0-9][0-9] seconds");
+    return std::regex_replace(log, seconds, "x.xx seconds");
+}
+
+double StandinTest::RealTimeAfter(const std::string& log, const std::string& note) {
+    const auto at = log.find(note);
+    if (at == std::string::npos) return -1.0;
+    const std::string label = "real time";
+    const auto time = log.find(label, at);
+    if (time == std::string::npos) return -1.0;
+    return std::strtod(log.c_str() + time + label.size(), nullptr);
+}
+
+}  // namespace tamberlo::standin::test

@@ -1,0 +1,36 @@
+#include "Platform.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace tamberlo::standin {
+
+std::string Platform::ReceivedCommandLine(int argc, char** argv) {
+    std::string text;
+    for (int i = 0; i < argc; ++i) {
+        text += argv[i];
+        text += '\n';
+    }
+    return text;
+}
+
+std::string Platform::CurrentDirectory() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        if (::getcwd(buffer.data(), buffer.size()) != nullptr) return buffer.data();
+        if (buffer.size() >= (1u << 20)) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+double Platform::CpuSeconds() {
+    timespec used{};
+    if (::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used) != 0) return 0.0;
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
+}
+
+void Platform::UseBinaryStandardStreams() {}
+
+}  // namespace tamberlo::standin

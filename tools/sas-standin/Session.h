@@ -1,0 +1,76 @@
+#pragma once
+
+#include "DataStep.h"
+#include "Filerefs.h"
+#include "StatementReader.h"
+#include "Stopwatch.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamberlo::standin {
+
+class Listing;
+class Log;
+
+// Runs one program: echoes its lines to the log as their statements are
+// processed, carries out the statements of the supported subset and reports
+// everything else in the log the way SAS does, then goes on.
+//
+// Global statements (anywhere): OPTIONS (accepted, ignored), TITLE/TITLEn,
+// FILENAME, %PUT, ENDSAS, RUN, QUIT, "* ...;" and "%* ...;" comments.
+// Steps: DATA _NULL_ with FILE, PUT and CALL SLEEP inside; PROC steps are
+// reported as unknown procedures and skipped to their end.
+class Session {
+public:
+    Session(Log& log, Listing& listing);
+
+    // Runs the program to its end, or to ENDSAS (after which nothing more is
+    // echoed or run). A step still open at the end is run then.
+    void Run(std::string_view program);
+
+private:
+    enum class Step { None, Data, Proc };
+
+    // False when the program is to stop here (ENDSAS).
+    bool Process(const Statement& statement);
+
+    // Echoes the statement's lines (and any unechoed ones before them).
+    void Accept(const Statement& statement);
+    // Echoes through the line of `at`, underlines `at` with `code`, echoes
+    // the rest of the statement and writes `message` as an ERROR line.
+    void Reject(const Statement& statement, const Token& at, int code, std::string_view message);
+    void RejectStatement(const Statement& statement);
+    void EchoThrough(int line);
+
+    // Ends the open step: runs a data step, closes a skipped proc step.
+    void FinishStep();
+
+    void BeginData(const Statement& statement);
+    void BeginProc(const Statement& statement);
+    // True if the statement was a global one (handled, accepted or not).
+    bool Global(const Statement& statement, const std::string& keyword);
+    void Title(const Statement& statement, int number);
+    void Filename(const Statement& statement);
+    void MacroPut(const Statement& statement);
+    // FILE, PUT and CALL inside a data step; anything else is rejected.
+    void StepStatement(const Statement& statement, const std::string& keyword);
+    void File(const Statement& statement);
+    void Put(const Statement& statement);
+    void Call(const Statement& statement);
+
+    Log& log_;
+    Listing& listing_;
+    Filerefs filerefs_;
+    std::vector<std::string> lines_;
+    int echoed_ = 0;
+
+    Step step_ = Step::None;
+    std::optional<DataStep> data_;
+    std::string procName_;
+    std::optional<Stopwatch> procClock_;
+};
+
+}  // namespace tamberlo::standin

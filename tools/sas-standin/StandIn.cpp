@@ -1,0 +1,93 @@
+#include "StandIn.h"
+
+#include "Invocation.h"
+#include "Listing.h"
+#include "Log.h"
+#include "Platform.h"
+#include "Session.h"
+#include "Stopwatch.h"
+#include "TestSwitches.h"
+#include "TextFile.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tamberlo::standin {
+
+namespace {
+
+void Record(const std::string& path, int argc, char** argv) {
+    TextFile::Write(path, Platform::ReceivedCommandLine(argc, argv));
+    TextFile::Write(path + ".cwd", Platform::CurrentDirectory());
+}
+
+// Writes `text` to the named file, or to `stream` when there is no name.
+// Reports a failure on standard error.
+bool Deliver(const std::optional<std::string>& path, std::FILE* stream, std::string_view text, const char* what) {
+    if (path) {
+        if (TextFile::Write(*path, text)) return true;
+        std::fprintf(stderr, "SAS: unable to write the %s file %s\n", what, path->c_str());
+        return false;
+    }
+    const bool ok = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return std::fflush(stream) == 0 && ok;
+}
+
+}  // namespace
+
+int StandIn::Run(int argc, char** argv) {
+    const Stopwatch session;
+    const TestSwitches switches = TestSwitches::FromEnvironment();
+    if (switches.record) Record(*switches.record, argc, argv);
+    Platform::UseBinaryStandardStreams();
+
+    const Invocation invocation =
+        Invocation::Parse(argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>());
+    Log log;
+    Listing listing;
+    for (const std::string& warning : invocation.warnings) log.Warning(warning);
+
+    std::optional<std::string> program;
+    if (invocation.config && !TextFile::Read(*invocation.config)) {
+        log.Error("ERROR: Unable to open the configuration file " + *invocation.config + ".");
+    } else if (invocation.sysin) {
+        program = TextFile::Read(*invocation.sysin);
+        if (!program) log.Error("ERROR: Physical file does not exist, " + *invocation.sysin + ".");
+    } else {
+        program = TextFile::ReadStandardInput();
+    }
+
+    if (program) {
+        if (switches.sleepSeconds > 0.0) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(switches.sleepSeconds));
+        }
+        Session(log, listing).Run(*program);
+        if (log.Errors() > 0) log.Line("ERROR: Errors printed on page 1.");
+        log.Line("");
+        log.Line("NOTE: The SAS System used:");
+        log.Times(session);
+        log.Line("");
+    }
+
+    if (switches.crash) {
+        if (!switches.noLog) {
+            const std::string& text = log.Text();
+            Deliver(invocation.log, stderr, std::string_view(text).substr(0, text.size() / 2), "log");
+        }
+        std::abort();
+    }
+
+    int code = log.Errors() > 0 ? 2 : log.Warnings() > 0 ? 1 : 0;
+    if (!switches.noLog && !Deliver(invocation.log, stderr, log.Text(), "log")) code = 2;
+    if (!switches.noList && !listing.Empty() && !Deliver(invocation.print, stdout, listing.Text(), "listing")) {
+        code = 2;
+    }
+    return switches.exitCode.value_or(code);
+}
+
+}  // namespace tamberlo::standin

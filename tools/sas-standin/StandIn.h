@@ -1,0 +1,28 @@
+#pragma once
+
+namespace tamberlo::standin {
+
+// The whole batch run, from the command line to the exit code:
+//
+// 1. Test switches are read (TestSwitches.h) and the command line recorded
+//    if asked.
+// 2. The options are parsed (Invocation.h); unknown ones become WARNINGs.
+// 3. A -CONFIG file that cannot be read: the log holds
+//    "ERROR: Unable to open the configuration file <path>." and nothing is
+//    run. A -SYSIN file that cannot be read: the log holds
+//    "ERROR: Physical file does not exist, <path>." and nothing is run.
+//    Without -SYSIN the program is read from standard input.
+// 4. The program runs (Session.h) and the log gets its closing note.
+// 5. The log goes to the -LOG file (replaced), or to standard error; the
+//    listing, only if the program printed anything, to the -PRINT file
+//    (replaced), or to standard output.
+//
+// Returns 2 if any ERROR was reported (or the log or listing could not be
+// written), else 1 if any WARNING was, else 0; TAMBERLO_STANDIN_EXIT
+// overrides it.
+class StandIn {
+public:
+    static int Run(int argc, char** argv);
+};
+
+}  // namespace tamberlo::standin
