@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// What the command needs of its platform beyond standard C++; one source per
+// platform.
+namespace tamberlo::cli::console {
+
+// Standard input, output and error pass bytes unchanged from here on: on
+// Windows they are switched to binary mode, so that CR LF in a log stays CR
+// LF and a lone LF stays LF. Elsewhere nothing needs doing.
+void UseBinaryStandardStreams();
+
+// 8-bit text as the component holds it, as UTF-8 for JSON. Windows: decoded
+// with the system's ANSI code page. Elsewhere: valid UTF-8 passes unchanged,
+// and every other byte stands for the Latin-1 character of the same code.
+std::string ToUtf8(std::string_view text);
+
+}  // namespace tamberlo::cli::console

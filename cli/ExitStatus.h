@@ -1,0 +1,18 @@
+#pragma once
+
+namespace tamberlo::cli {
+
+// The exit statuses of the tamberlo command; scripts rely on these numbers.
+enum class ExitStatus : int {
+    Ok = 0,
+    LogHasWarnings = 1,   // --check only
+    LogHasErrors = 2,     // --check only
+    TamberloError = 3,    // an Error raised by Tamberlo, or an empty program
+    TimeLimitReached = 4,
+    Usage = 64,           // as sysexits' EX_USAGE
+    OutputFailed = 74,    // as sysexits' EX_IOERR: an output could not be written
+};
+
+constexpr int ToInt(ExitStatus status) noexcept { return static_cast<int>(status); }
+
+}  // namespace tamberlo::cli

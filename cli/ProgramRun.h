@@ -1,0 +1,65 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "cli/LogLineClassifier.h"
+#include "cli/PutFileList.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tamberlo::cli {
+
+class LogFollower;
+
+// What one invocation got back from its CodeRunner, copied out before the
+// runner (and with it the put files' temporary files) goes.
+struct RunResult {
+    bool executed = false;        // false: no program, only the report of a fresh object
+    std::string status;           // Execute's status string
+    std::string log;              // cleaned unless --raw
+    std::string lst;
+    LogLineClassifier::Counts logLines;  // counted on the raw log
+    std::vector<PutFileEntry> putFiles;  // filled when asked for
+    std::string report;           // DebugInfo, when asked for
+};
+
+// Assembles the program from the command line's pieces and runs it through
+// one CodeRunner.
+class ProgramRun {
+public:
+    // One value for CodeRunner::SetSASCode.
+    struct Assignment {
+        std::string value;
+        bool isStoredProgram = false;  // value is the path of a .sas file
+        bool operator==(const Assignment&) const = default;
+    };
+
+    using StandardInputReader = std::function<std::string()>;
+
+    // Turns the pieces into assignments, in order. A file whose name ends in
+    // .sas (in any case) stays a path, so that CodeRunner appends it as
+    // stored; any other file, standard input and -e texts become program
+    // text. Throws UsageError naming a program file that does not exist,
+    // is a folder or cannot be read.
+    static std::vector<Assignment> Prepare(const std::vector<ProgramPiece>& pieces,
+                                           const StandardInputReader& readStandardInput);
+
+    // `text` as a value that SetSASCode appends as text: a single-line text
+    // that ends in ".sas" would be taken for a file name, so it gets a line
+    // break of its own (the program then has one empty line more).
+    static std::string AsProgramText(std::string text);
+
+    explicit ProgramRun(const CliOptions& options) : options_(options) {}
+
+    // Makes the runner, sets its switches, assigns the program and, if there
+    // is one, executes it with the options' time limit, following the log
+    // when asked. Errors raised by Tamberlo pass unchanged, TimeLimitReached
+    // included; the runner and its put files are gone by then.
+    RunResult Run(const std::vector<Assignment>& program, LogFollower* follower) const;
+
+private:
+    const CliOptions& options_;
+};
+
+}  // namespace tamberlo::cli

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace tamberlo::cli {
+
+// A command line that cannot be run as given. The message is one line that
+// names the option or file at fault; the command prints it after
+// "tamberlo: " and exits with the usage status.
+class UsageError : public std::runtime_error {
+public:
+    explicit UsageError(const std::string& message) : std::runtime_error(message) {}
+};
+
+}  // namespace tamberlo::cli

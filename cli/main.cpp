@@ -1,0 +1,64 @@
+// tamberlo: runs SAS programs in batch through Tamberlo from a shell.
+
+#include "cli/CommandLineParser.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
+#include "cli/LogFollower.h"
+#include "cli/ProgramRun.h"
+#include "cli/ResultPrinter.h"
+#include "cli/UsageError.h"
+#include "host/Error.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+using namespace tamberlo::cli;
+
+namespace {
+
+std::string ReadStandardInput() {
+    std::string text;
+    char buffer[8192];
+    while (std::size_t count = std::fread(buffer, 1, sizeof buffer, stdin)) text.append(buffer, count);
+    return text;
+}
+
+int Fail(ExitStatus status, const std::string& message) {
+    std::fprintf(stderr, "tamberlo: %s\n", message.c_str());
+    return ToInt(status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    console::UseBinaryStandardStreams();
+    try {
+        const CommandLineParser::Outcome outcome = CommandLineParser::Parse(argc, argv);
+        if (outcome.action != CommandLineParser::Action::Run) {
+            const std::string text = outcome.action == CommandLineParser::Action::ShowHelp
+                                         ? CommandLineParser::HelpText()
+                                         : CommandLineParser::VersionText();
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            return ToInt(ExitStatus::Ok);
+        }
+        const CliOptions& options = outcome.options;
+
+        const auto program = ProgramRun::Prepare(options.program, ReadStandardInput);
+        ResultPrinter printer(options, stdout, stderr);
+        printer.OpenDestinations();
+
+        LogFollower follower(stderr);
+        RunResult result;
+        try {
+            result = ProgramRun(options).Run(program, options.follow ? &follower : nullptr);
+        } catch (const tamberlo::Error& error) {
+            return ToInt(printer.PrintError(error));
+        }
+        return ToInt(printer.PrintRun(result));
+    } catch (const UsageError& error) {
+        return Fail(ExitStatus::Usage, error.what());
+    } catch (const std::exception& error) {
+        return Fail(ExitStatus::TamberloError, error.what());
+    }
+}

@@ -1,0 +1,389 @@
+// The tamberlo command run for real against the SAS stand-in, one folder per
+// test: the standard streams, the exit status and what is left on disk.
+
+#include "TestSupport.h"
+#include "ToolRunner.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+using namespace tamberlo;
+using testing::EndsWith;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::Not;
+using testing::StartsWith;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Build-tree paths as this process can hand them to a child: under Wine a
+// Unix path only works from the Z: drive, so make it a full path.
+std::string Absolute(const char* path) { return fs::absolute(fs::path(path)).string(); }
+
+const std::string tamberloProgram = Absolute(TAMBERLO_EXE);
+const std::string standInRoot = Absolute(TAMBERLO_SAS_ROOT_DIR);
+
+// A data step writing `line` to the listing.
+std::string PrintStep(const std::string& line) { return "data _null_; file print; put '" + line + "'; run;"; }
+
+// One listing page of the stand-in: a form feed (shown cleaned as %12 unless
+// raw), the title line with the page number, an empty line, the lines.
+std::string ListingPage(int page, const std::vector<std::string>& lines, bool raw = false) {
+    const std::string title = "The SAS System";
+    const std::string number = std::to_string(page);
+    std::string header = std::string(33, ' ') + title;
+    header += std::string(81 - header.size() - number.size(), ' ') + number;
+    std::string text = (raw ? "\f" : "%12") + header + "\r\n\r\n";
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+// The body of one section of a debug report.
+std::string ReportSection(const std::string& report, const std::string& heading, const std::string& next) {
+    const std::string start = heading + "\r\n" + std::string(heading.size(), '-') + "\r\n";
+    const std::size_t from = report.find(start);
+    const std::size_t to = report.find("\r\n\r\n" + next + "\r\n", from);
+    if (from == std::string::npos || to == std::string::npos) {
+        ADD_FAILURE() << "no section " << heading << " before " << next;
+        return {};
+    }
+    return report.substr(from + start.size(), to - from - start.size());
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+class TamberloCommand : public testing::Test {
+protected:
+    TamberloCommand()
+        : tmp_(MakeFolder("tmp")), work_(MakeFolder("work")), streams_(MakeFolder("streams")),
+          temporaryFolder_(tmp_) {}
+
+    void TearDown() override {
+        // Whatever happened, no run may leave its program, log, listing or
+        // put files in the temporary folder.
+        EXPECT_THAT(test::ListFolder(tmp_), IsEmpty());
+    }
+
+    // Runs tamberlo with the stand-in as SAS root ahead of `arguments`.
+    test::ToolResult Run(std::vector<std::string> arguments, const std::string& standardInput = {}) {
+        arguments.insert(arguments.begin(), {"--sas-root", standInRoot});
+        return RunBare(arguments, standardInput);
+    }
+
+    test::ToolResult RunBare(const std::vector<std::string>& arguments, const std::string& standardInput = {}) {
+        test::ToolResult result = test::RunTool(tamberloProgram, arguments, work_, streams_, standardInput);
+        EXPECT_FALSE(result.leftProcesses) << "a process outlived tamberlo";
+        return result;
+    }
+
+    std::string Work(const std::string& name) const { return work_ + name; }
+
+    const std::string& Tmp() const { return tmp_; }
+
+private:
+    std::string MakeFolder(const std::string& name) {
+        fs::create_directory(root_ / name);
+        return root_ / name + static_cast<char>(fs::path::preferred_separator);
+    }
+
+    test::TempFolder root_;
+    std::string tmp_;
+    std::string work_;
+    std::string streams_;
+    test::ScopedTempDirectory temporaryFolder_;
+};
+
+}  // namespace
+
+TEST_F(TamberloCommand, PrintsTheListingOnStandardOutputAndTheLogOnStandardError) {
+    const test::ToolResult result = Run({"-e", PrintStep("hello")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, ListingPage(1, {"hello"}));
+    EXPECT_THAT(result.err, StartsWith("1          options formchar='|-++++++++++=|-/|<>*';\r\n"));
+    EXPECT_THAT(result.err, HasSubstr("          data _null_; file print; put 'hello'; run;\r\n"));
+    EXPECT_THAT(result.err, HasSubstr("\r\nNOTE: The SAS System used:\r\n"));
+}
+
+TEST_F(TamberloCommand, JoinsFilesTextsAndStandardInputInCommandLineOrder) {
+    test::WriteFile(Work("stored.sas"), PrintStep("from-sas-file") + "\r\n");
+    test::WriteFile(Work("notes.txt"), PrintStep("from-txt-file"));
+    const std::string standardInput = PrintStep("from-stdin") + "\r\n";
+    const test::ToolResult result =
+        Run({"--report", "-", "stored.sas", "-e", PrintStep("from-e"), "notes.txt"}, standardInput);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    // The stored program is appended as stored, the rest as text with a line
+    // break after each; standard input keeps its CR LF.
+    EXPECT_EQ(ReportSection(result.out, "SASCode", "Log"),
+              standardInput + "\r\n" + PrintStep("from-sas-file") + "\r\n" + PrintStep("from-e") + "\r\n" +
+                  PrintStep("from-txt-file") + "\r\n");
+    EXPECT_EQ(ReportSection(result.out, "Lst", "# PutFiles"),
+              ListingPage(1, {"from-stdin"}) + ListingPage(2, {"from-sas-file"}) + ListingPage(3, {"from-e"}) +
+                  ListingPage(4, {"from-txt-file"}));
+}
+
+TEST_F(TamberloCommand, StandardInputAndOutputPassBytesUnchanged) {
+    // Line feeds alone in, CR LF out: a text-mode stream would change both.
+    const test::ToolResult result =
+        Run({"--report", "-"}, "data _null_;\nfile print;\nput 'a';\nrun;\n");
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ReportSection(result.out, "SASCode", "Log"), "data _null_;\nfile print;\nput 'a';\nrun;\n\r\n");
+    EXPECT_EQ(ReportSection(result.out, "Lst", "# PutFiles"), ListingPage(1, {"a"}));
+}
+
+TEST_F(TamberloCommand, RawShowsControlCharactersAsSASWroteThem) {
+    const std::string step = PrintStep("a\tb");
+    EXPECT_EQ(Run({"-e", step}).out, ListingPage(1, {"a%9b"}));
+    EXPECT_EQ(Run({"--raw", "-e", step}).out, ListingPage(1, {"a\tb"}, true));
+}
+
+TEST_F(TamberloCommand, NoFormcharLeavesTheOptionsStatementOut) {
+    const std::string withFormchar = Run({"-e", PrintStep("x")}).err;
+    const std::string without = Run({"--no-formchar", "-e", PrintStep("x")}).err;
+    EXPECT_THAT(withFormchar, HasSubstr("options formchar="));
+    EXPECT_THAT(without, Not(HasSubstr("formchar")));
+    EXPECT_THAT(without, StartsWith("1          " + PrintStep("x") + "\r\n"));
+}
+
+TEST_F(TamberloCommand, LogAndListingGoWhereTheyAreSent) {
+    const test::ToolResult toFiles = Run({"--log", "run.log", "--lst", "run.lst", "-e", PrintStep("x")});
+    EXPECT_EQ(toFiles.exitCode, 0);
+    EXPECT_THAT(toFiles.out, IsEmpty());
+    EXPECT_THAT(toFiles.err, IsEmpty());
+    EXPECT_EQ(test::ReadFile(Work("run.lst")), ListingPage(1, {"x"}));
+    const std::string log = test::ReadFile(Work("run.log"));
+    EXPECT_THAT(log, StartsWith("1          options formchar="));
+
+    // "-" sends the log to standard output, ahead of the listing.
+    const test::ToolResult toOutput = Run({"--log", "-", "-e", PrintStep("x")});
+    EXPECT_THAT(toOutput.err, IsEmpty());
+    EXPECT_THAT(toOutput.out, StartsWith("1          options formchar="));
+    EXPECT_THAT(toOutput.out, EndsWith("\r\n\r\n" + ListingPage(1, {"x"})));
+}
+
+TEST_F(TamberloCommand, PutDirGetsOneFilePerPutFileOfTheRun) {
+    const test::ToolResult result =
+        Run({"--put-dir", "out/put", "-e", "data _null_; file _put1; put 'one'; file _put3; put 'three' _n_; run;"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(test::ListFolder(Work("out/put")), (std::vector<std::string>{"_PUT1.txt", "_PUT3.txt"}));
+    EXPECT_EQ(test::ReadFile(Work("out/put/_PUT1.txt")), "one\r\n");
+    EXPECT_EQ(test::ReadFile(Work("out/put/_PUT3.txt")), "three 1\r\n");
+    EXPECT_THAT(result.out, IsEmpty());  // no listing: nothing was printed
+}
+
+TEST_F(TamberloCommand, JsonHoldsTheWholeRun) {
+    const test::ToolResult result = Run({"--json", "--log", "run.log", "--lst", "run.lst", "-e",
+                                         "data _null_; file print; put 'ERROR: listed'; file _put2; put 'two'; run;",
+                                         "-e", "filename nothing;", "-e", "foo;"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_THAT(result.err, IsEmpty());
+    const nlohmann::json json = nlohmann::json::parse(result.out);
+    EXPECT_EQ(json.size(), 6u);
+    EXPECT_EQ(json.at("status"), "OK");
+    EXPECT_EQ(json.at("log"), test::ReadFile(Work("run.log")));
+    EXPECT_EQ(json.at("listing"), ListingPage(1, {"ERROR: listed"}));
+    EXPECT_EQ(json.at("listing"), test::ReadFile(Work("run.lst")));
+    EXPECT_EQ(json.at("errorLines"), 2);  // ERROR 180-322: and "ERROR: Errors printed on page 1."
+    EXPECT_EQ(json.at("warningLines"), 1);
+    ASSERT_EQ(json.at("putFiles").size(), 1u);
+    const nlohmann::json& putFile = json.at("putFiles").at(0);
+    EXPECT_EQ(putFile.at("key"), "_PUT2");
+    EXPECT_EQ(putFile.at("text"), "two\r\n");
+    // The put file lived in the temporary folder and went with the run.
+    const std::string path = putFile.at("path");
+    EXPECT_THAT(path, StartsWith(Tmp()));
+    EXPECT_FALSE(test::Exists(path));
+    EXPECT_THAT(std::string(json.at("log")), HasSubstr("Filename=" + path + ","));
+}
+
+TEST_F(TamberloCommand, CheckExitsLikeSAS) {
+    // Clean, an error line, a warning line.
+    EXPECT_EQ(Run({"--check", "-e", PrintStep("fine")}).exitCode, 0);
+    EXPECT_EQ(Run({"--check", "-e", "foo;"}).exitCode, 2);
+    EXPECT_EQ(Run({"--check", "-e", "filename nothing;"}).exitCode, 1);
+    EXPECT_EQ(Run({"--check", "-e", "filename nothing;", "-e", "foo;"}).exitCode, 2);
+    // Without --check the run went through, whatever the log says.
+    EXPECT_EQ(Run({"-e", "foo;"}).exitCode, 0);
+}
+
+TEST_F(TamberloCommand, CheckReadsErrorLinesNotErrorWords) {
+    // The log echoes the statement, so "ERROR:" stands inside a source line;
+    // the text itself goes to the listing.
+    const test::ToolResult echoed = Run({"--check", "-e", PrintStep("ERROR: not really")});
+    EXPECT_EQ(echoed.exitCode, 0);
+    EXPECT_THAT(echoed.err, HasSubstr("put 'ERROR: not really'"));
+    EXPECT_EQ(echoed.out, ListingPage(1, {"ERROR: not really"}));
+
+    const test::ToolResult invalid = Run({"--check", "-e", "foo;"});
+    EXPECT_EQ(invalid.exitCode, 2);
+    EXPECT_THAT(invalid.err, HasSubstr("\r\nERROR 180-322: Statement is not valid"));
+}
+
+TEST_F(TamberloCommand, ReportAloneShowsAFreshObject) {
+    const std::string empty = "\r\n\r\n";
+    const std::string expected =
+        "-----------------\r\nDebug Information\r\n-----------------\r\n\r\n"
+        "Last Execute Return Value\r\n-------------------------\r\n" + empty +
+        "SASCode\r\n-------\r\n" + empty +
+        "Log\r\n---\r\n" + empty +
+        "Lst\r\n---\r\n" + empty +
+        "# PutFiles\r\n----------\r\n0\r\n\r\n"
+        "CleanOutput\r\n-----------\r\nTrue\r\n\r\n"
+        "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n" + std::string(55, '-') + "\r\nTrue\r\n\r\n";
+    const test::ToolResult fresh = RunBare({"--report"});
+    EXPECT_EQ(fresh.exitCode, 0);
+    EXPECT_EQ(fresh.out, expected);
+    EXPECT_THAT(fresh.err, IsEmpty());
+
+    const test::ToolResult switchedOff = RunBare({"--report", "--raw", "--no-formchar"});
+    EXPECT_THAT(switchedOff.out, HasSubstr("CleanOutput\r\n-----------\r\nFalse\r\n"));
+    EXPECT_THAT(switchedOff.out, EndsWith(std::string(55, '-') + "\r\nFalse\r\n\r\n"));
+}
+
+TEST_F(TamberloCommand, ReportAfterARunReplacesTheListing) {
+    const test::ToolResult result = Run({"--report", "-e", "data _null_; file _put1; put 'p'; run;"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_THAT(result.err, IsEmpty());
+    EXPECT_THAT(result.out, StartsWith("-----------------\r\nDebug Information\r\n"));
+    EXPECT_EQ(ReportSection(result.out, "Last Execute Return Value", "SASCode"), "OK");
+    EXPECT_THAT(result.out, HasSubstr("# PutFiles\r\n----------\r\n1\r\n\r\n_PUT1 ("));
+    EXPECT_THAT(result.out, HasSubstr(")\r\n-----\r\np\r\n\r\n\r\nCleanOutput"));
+}
+
+TEST_F(TamberloCommand, TimeLimitStopsSASAndLeavesNothingBehind) {
+    test::ScopedEnvironment sleep("TAMBERLO_STANDIN_SLEEP", "30");
+    // The put file exists while SAS runs; TearDown checks that it went too.
+    const test::ToolResult result = Run({"--timeout", "1", "-e", "data _null_; file _put1; put 'x'; run;"});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_THAT(result.err, StartsWith("tamberlo: Execute method: "));
+    EXPECT_EQ(Occurrences(result.err, "\n"), 1u) << result.err;
+    EXPECT_THAT(result.out, IsEmpty());
+    EXPECT_FALSE(result.leftProcesses);
+}
+
+TEST_F(TamberloCommand, TimeLimitWithJsonGivesAnErrorObject) {
+    test::ScopedEnvironment sleep("TAMBERLO_STANDIN_SLEEP", "30");
+    const test::ToolResult result = Run({"--json", "--timeout", "0.5", "-e", PrintStep("x")});
+    EXPECT_EQ(result.exitCode, 4);
+    const nlohmann::json json = nlohmann::json::parse(result.out);
+    EXPECT_EQ(json.at("error").at("source"), "Execute method");
+    EXPECT_THAT(result.err, StartsWith("tamberlo: Execute method: "));
+}
+
+TEST_F(TamberloCommand, AnErrorRaisedByTamberloExitsWithThree) {
+    fs::create_directory(Work("empty-root"));
+    const std::string emptyRoot = Work("empty-root");
+    const test::ToolResult plain = RunBare({"--sas-root", emptyRoot, "-e", PrintStep("x")});
+    EXPECT_EQ(plain.exitCode, 3);
+    EXPECT_THAT(plain.err, StartsWith("tamberlo: Execute method: The SAS executable '" + emptyRoot));
+    EXPECT_THAT(plain.out, IsEmpty());
+
+    const test::ToolResult json = RunBare({"--json", "--sas-root", emptyRoot, "-e", PrintStep("x")});
+    EXPECT_EQ(json.exitCode, 3);
+    const nlohmann::json error = nlohmann::json::parse(json.out).at("error");
+    EXPECT_EQ(error.at("number"), 1);
+    EXPECT_EQ(error.at("source"), "Execute method");
+    EXPECT_EQ("tamberlo: Execute method: " + std::string(error.at("description")) + "\n", json.err);
+}
+
+TEST_F(TamberloCommand, AnEmptyProgramExitsWithThree) {
+    const test::ToolResult result = Run({"-e", ""});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.err, "tamberlo: ERROR: No command supplied.\n");
+    EXPECT_THAT(result.out, IsEmpty());
+
+    const test::ToolResult json = Run({"--json", "-"});
+    EXPECT_EQ(json.exitCode, 3);
+    EXPECT_EQ(nlohmann::json::parse(json.out).at("status"), "ERROR: No command supplied.");
+}
+
+TEST_F(TamberloCommand, FollowShowsTheLogOnceOnStandardError) {
+    const test::ToolResult result = Run({"--follow", "-e", PrintStep("x")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(Occurrences(result.err, "NOTE: The SAS System used:"), 1u);
+    EXPECT_THAT(result.err, StartsWith("1          options formchar="));
+    EXPECT_EQ(result.out, ListingPage(1, {"x"}));
+
+    // With a log file the followed log and the file hold the same text.
+    const test::ToolResult toFile = Run({"--follow", "--log", "run.log", "-e", PrintStep("x")});
+    EXPECT_EQ(toFile.err, test::ReadFile(Work("run.log")));
+}
+
+TEST_F(TamberloCommand, ConfigFileIsHandedToSAS) {
+    test::WriteFile(Work("my.cfg"), "-nologo\r\n");
+    test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
+    EXPECT_EQ(Run({"--config", Work("my.cfg"), "-e", PrintStep("x")}).exitCode, 0);
+    EXPECT_THAT(test::ReadFile(Work("record.txt")), HasSubstr(Work("my.cfg")));
+
+    const test::ToolResult missing = Run({"--config", Work("missing.cfg"), "-e", PrintStep("x")});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_THAT(missing.err, StartsWith("tamberlo: Execute method: "));
+}
+
+TEST_F(TamberloCommand, WithoutSasRootTheStandardFoldersAreSearched) {
+#ifdef _WIN32
+    // The test prefix has the stand-in installed in the standard folder.
+    const test::ToolResult result = RunBare({"-e", PrintStep("found")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, ListingPage(1, {"found"}));
+#else
+    // No drive letters here: the search finds nothing and says so.
+    const test::ToolResult result = RunBare({"-e", PrintStep("found")});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_THAT(result.err, StartsWith("tamberlo: Execute method: The SAS executable (SAS.EXE) "));
+#endif
+}
+
+TEST_F(TamberloCommand, BadUsageExitsWith64AndOneLine) {
+    test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{}, "tamberlo: no program: name a .sas file, - for standard input, or give -e TEXT (see tamberlo --help)\n"},
+        {{"--bogus", "-e", "x;"}, "tamberlo: The following argument was not expected: --bogus (see tamberlo --help)\n"},
+        {{"--timeout", "soon", "-e", "x;"}, "tamberlo: --timeout soon: expected a positive number of seconds\n"},
+        {{"missing.sas"}, "tamberlo: missing.sas: no such program file\n"},
+        {{"-e", "x;", "missing.txt"}, "tamberlo: missing.txt: no such program file\n"},
+        {{"--log", "no-folder/run.log", "-e", "x;"}, ""},
+        {{"--json", "--report", "-e", "x;"}, ""},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const test::ToolResult result = Run(arguments);
+        EXPECT_EQ(result.exitCode, 64) << result.err;
+        if (!message.empty()) {
+            EXPECT_EQ(result.err, message);
+        }
+        EXPECT_THAT(result.err, StartsWith("tamberlo: "));
+        EXPECT_EQ(Occurrences(result.err, "\n"), 1u) << result.err;
+        EXPECT_THAT(result.out, IsEmpty());
+    }
+    EXPECT_FALSE(test::Exists(Work("record.txt"))) << "SAS was started";
+}
+
+TEST_F(TamberloCommand, HelpAndVersionGoToStandardOutput) {
+    const test::ToolResult help = RunBare({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_THAT(help.out, StartsWith("Usage: tamberlo [OPTIONS] [PROGRAM ...]\n"));
+    EXPECT_THAT(help.err, IsEmpty());
+    const test::ToolResult version = RunBare({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("tamberlo [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+}
+
+#ifndef _WIN32
+TEST_F(TamberloCommand, AnOutputThatCannotBeWrittenExitsWith74) {
+    const test::ToolResult result = Run({"--lst", "/dev/full", "-e", PrintStep("x"), "--log", "run.log"});
+    EXPECT_EQ(result.exitCode, 74);
+    EXPECT_THAT(result.err, StartsWith("tamberlo: /dev/full: cannot write: "));
+}
+#endif
