@@ -6,6 +6,7 @@ set(CMAKE_CXX_EXTENSIONS OFF)
 
 option(TAMBERLO_BUILD_TESTS "Build the tests" ON)
 option(TAMBERLO_BUILD_BENCHMARKS "Build the benchmarks" OFF)
+option(TAMBERLO_FUZZ "Build the libFuzzer targets (clang)" OFF)
 option(TAMBERLO_SANITIZE "Build with the address and undefined-behaviour sanitizers" OFF)
 
 if(TAMBERLO_SANITIZE)
