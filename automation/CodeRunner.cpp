@@ -65,6 +65,12 @@ std::string CodeRunner::PutFile(std::int16_t Index, bool ReturnPath) const {
     return ReturnPath ? item->Path() : item->Value();
 }
 
+std::vector<std::string> CodeRunner::PutFileKeys() const {
+    std::vector<std::string> keys;
+    for (const auto& item : *engine_->Output()->PutFiles()) keys.push_back(item->Key());
+    return keys;
+}
+
 void CodeRunner::Reset() {
     // The old engine, and with it its put files, ends before the new one is made.
     engine_.reset();

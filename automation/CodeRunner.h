@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tamberlo {
 
@@ -31,6 +32,9 @@ public:
     std::string Lst() const;
     // The put file "_PUT<Index>": its text, or with ReturnPath its path.
     std::string PutFile(std::int16_t Index, bool ReturnPath = false) const;
+    // The keys of the put files of the runs so far, in collection order (C++
+    // callers only: the automation interface looks put files up by number).
+    std::vector<std::string> PutFileKeys() const;
     // Releases the engine (its put files are deleted), then makes a new one.
     void Reset();
     void SetSafeFormChar(bool NewValue);

@@ -17,9 +17,9 @@ struct PutFileEntry {
     bool operator==(const PutFileEntry&) const = default;
 };
 
-// The put files of the runner's last run, in ascending order of their
-// numbers. Their texts are read here. A put file that cannot be read throws
-// its Error.
+// The put files of the runner's runs, in the order they were made (ascending
+// numbers within a run). Their texts are read here; a put file that cannot
+// be read throws its Error.
 std::vector<PutFileEntry> ListPutFiles(const CodeRunner& runner);
 
 }  // namespace tamberlo::cli

@@ -220,3 +220,13 @@ TEST_F(CodeRunnerTest, DeletedPutFileFailsWithTheFileErrorButItsPathStillComesBa
     EXPECT_EQ(ErrorOf([&] { runner.PutFile(1); }).Number(), 53);
     EXPECT_EQ(runner.PutFile(1, true), path);
 }
+
+TEST_F(CodeRunnerTest, PutFileKeysListTheRunsPutFilesInCollectionOrder) {
+    CodeRunner runner;
+    EXPECT_THAT(runner.PutFileKeys(), IsEmpty());
+    runner.SetSASCode("file _PUT12; file _PUT3;");
+    runner.Execute(FakeRoot);
+    EXPECT_THAT(runner.PutFileKeys(), testing::ElementsAre("_PUT1", "_PUT3", "_PUT12"));
+    runner.Reset();
+    EXPECT_THAT(runner.PutFileKeys(), IsEmpty());
+}
