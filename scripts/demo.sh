@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The main job: runs examples/report.sas through Tamberlo against the SAS
+# stand-in and shows what a user gets back: the listing, the log and the put
+# files. Installs and builds what is missing first.
+#   bash scripts/demo.sh          through the tamberlo command, natively
+#   bash scripts/demo.sh --wine   the same run through Tamberlo.dll from VBScript, under Wine
+set -euo pipefail
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+bash scripts/install-deps.sh
+
+heading() { printf '\n== %s\n' "$*"; }
+
+if [ "${1:-}" = "--wine" ]; then
+  source scripts/wine-session.sh
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 --target Tamberlo sas_standin >/dev/null
+  wine_session_start
+  trap wine_session_stop EXIT
+  bash cmake/install-standin.sh build/win32/sasroot
+  dll="Z:$(realpath build/win32/automation/com/Tamberlo.dll | tr / '\\')"
+  cmake/wine-run.sh regsvr32 /s "$dll"
+  heading "cscript examples/report.vbs (Tamberlo.dll registered; SAS.EXE found at C:\\Program Files\\SAS Institute\\SAS\\V8\\)"
+  cmake/wine-run.sh cscript //nologo examples/report.vbs | tr -d '\r'
+  cmake/wine-run.sh regsvr32 /u /s "$dll"
+  exit 0
+fi
+
+cmake --preset native >/dev/null
+cmake --build --preset native --target tamberlo sas_standin >/dev/null
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+heading "tamberlo --sas-root build/native/sasroot --put-dir OUT --log OUT/report.log --check examples/report.sas"
+status=0
+build/native/cli/tamberlo --sas-root build/native/sasroot --put-dir "$out" --log "$out/report.log" --check \
+  examples/report.sas >"$out/report.lst" || status=$?
+echo "exit status $status (0: the run went through and its log has no ERROR or WARNING lines)"
+
+heading "Listing (form feeds shown as %12: CleanOutput is on)"
+cat "$out/report.lst"
+heading "Log"
+cat "$out/report.log"
+for put in "$out"/_PUT*.txt; do
+  heading "Put file $(basename "$put" .txt)"
+  cat "$put"
+done
