@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tamberlo three ways (native, native-asan, win32) and runs every test
-# of all three; the win32 tests run under Wine. Installs what is missing first.
+# Builds Tamberlo natively, with the sanitizers and for win32, and runs every
+# test of all three (the win32 tests under Wine), then a short pass of every
+# fuzz target. Installs what is missing first.
 #   bash scripts/test.sh [preset ...]
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -10,7 +11,7 @@ bash scripts/install-deps.sh
 source scripts/wine-session.sh
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native native-asan win32)
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan win32 fuzz)
 jobs=$(nproc)
 
 for preset in "${presets[@]}"; do
