@@ -1,0 +1,97 @@
+// Runs against the SAS stand-in, installed as SAS is: what a client gets
+// back from a real program.
+#include "TestSupport.h"
+#include "engine/Engine.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace tamberlo;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::StartsWith;
+
+namespace {
+
+const std::string StandinRoot = std::string(STANDIN_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
+
+class StandinRun : public testing::Test {
+protected:
+    test::TempFolder temp;
+    test::ScopedTempDirectory scopedTemp{temp.Path()};
+
+    std::vector<std::string> RunFilesLeft() const {
+        std::vector<std::string> left;
+        for (const auto& name : test::ListFolder(temp.Path()))
+            if (name.rfind("tmpSAS", 0) == 0) left.push_back(name);
+        return left;
+    }
+};
+
+}  // namespace
+
+TEST_F(StandinRun, TheExampleGivesLogListingAndBothPutFiles) {
+    Engine engine;
+    engine.Command()->AppendStoredProgram(EXAMPLE_PROGRAM);
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
+
+    const std::string log = engine.Output()->Log();
+    EXPECT_THAT(log, StartsWith("1          options formchar='|-++++++++++=|-/|<>*';\r\n2          filename _PUT1 '"));
+    EXPECT_THAT(log, HasSubstr("NOTE: 4 records were written to the file _PUT1.\r\n"));
+    EXPECT_THAT(log, HasSubstr("NOTE: The report is complete.\r\n"));
+    EXPECT_EQ(log.find("ERROR"), std::string::npos);
+
+    EXPECT_THAT(engine.Output()->Lst(), StartsWith("%12                                Quarterly Sales"));
+    EXPECT_THAT(engine.Output()->Lst(), HasSubstr("Total      3300\r\n"));
+    engine.Output()->SetCleanOutput(false);
+    EXPECT_THAT(engine.Output()->Lst(), StartsWith("\x0c                                Quarterly Sales"));
+
+    const auto files = engine.Output()->PutFiles();
+    ASSERT_EQ(files->Count(), 2);
+    EXPECT_EQ(files->Item("_PUT1")->Value(),
+              "region,quarter,sales\r\nNorth,Q1,1200\r\nSouth,Q1,950\r\nWest,Q1,1150\r\n");
+    EXPECT_EQ(files->Item("_PUT3")->Value(), "regions=3 total=3300\r\n");
+    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+}
+
+TEST_F(StandinRun, AFileRefOnlyInsideALongerOneGetsAnEmptyPutFile) {
+    Engine engine;
+    engine.Command()->Append("data _null_; file _PUT10; put 'ten'; run;");
+    engine.Execute(StandinRoot, "");
+    EXPECT_EQ(engine.Output()->PutFiles()->Item("_PUT10")->Value(), "ten\r\n");
+    EXPECT_EQ(engine.Output()->PutFiles()->Item("_PUT1")->Value(), "");
+}
+
+TEST_F(StandinRun, ErrorsOfTheProgramAreInTheLogAndTheRunIsStillOK) {
+    Engine engine;
+    engine.Output()->SetLst("earlier listing");
+    engine.Command()->Append("no such statement;");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
+    EXPECT_THAT(engine.Output()->Log(),
+                HasSubstr("ERROR 180-322: Statement is not valid or it is used out of proper order.\r\n"));
+    // Nothing printed: the stand-in, like SAS, writes no listing file.
+    EXPECT_EQ(engine.Output()->Lst(), "earlier listing");
+}
+
+TEST_F(StandinRun, PutFilesWorkInATemporaryFolderWithAQuoteAndBlanks) {
+    const std::string folder = temp / "Bob's temp files/";
+    std::filesystem::create_directories(folder);
+    test::ScopedTempDirectory scoped(folder);
+    Engine engine;
+    engine.Command()->Append("data _null_; file _PUT1; put 'quoted'; run;");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
+    EXPECT_EQ(engine.Output()->PutFiles()->Item(1)->Value(), "quoted\r\n");
+    EXPECT_THAT(engine.Output()->Log(), HasSubstr("Bob''s temp files"));
+}
+
+#ifdef _WIN32
+// The stand-in is installed at C:\Program Files\SAS Institute\SAS\V8\ of the
+// prefix (fixture standin_installed): the default search finds it.
+TEST_F(StandinRun, DefaultSearchFindsTheStandardInstallation) {
+    Engine engine;
+    engine.Command()->Append("data _null_; file _PUT1; put 'found'; run;");
+    EXPECT_EQ(engine.Execute("", ""), "OK");
+    EXPECT_EQ(engine.Output()->PutFiles()->Item(1)->Value(), "found\r\n");
+    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+}
+#endif
