@@ -12,13 +12,5 @@ namespace tamberlo::test {
 inline const std::string FakeRoot =
     std::string(FAKE_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
 
-inline Error ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& error) {
-        return error;
-    }
-    return Error(0, "", "no error");
-}
 
 }  // namespace tamberlo::test

@@ -10,6 +10,7 @@
 #include <thread>
 
 using namespace tamberlo;
+using test::ErrorOf;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -41,23 +42,8 @@ protected:
         return args;
 #endif
     }
-    // What the run left in the temporary folder, put files aside.
-    std::vector<std::string> RunFilesLeft() const {
-        std::vector<std::string> left;
-        for (const auto& name : test::ListFolder(temp.Path()))
-            if (name.rfind("tmpSAS", 0) == 0) left.push_back(name);
-        return left;
-    }
 };
 
-Error ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& error) {
-        return error;
-    }
-    return Error(0, "", "no error");
-}
 
 }  // namespace
 
@@ -145,7 +131,7 @@ TEST_F(EngineRun, LogAndListingAreStoredRawAndNoRunFileIsLeft) {
     EXPECT_EQ(engine.Output()->Lst(), "%12fake listing\r\n");
     engine.Output()->SetCleanOutput(false);
     EXPECT_EQ(engine.Output()->Log(), "NOTE: tab\there\r\n");
-    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
 }
 
 TEST_F(EngineRun, MissingListingKeepsTheEarlierText) {
@@ -178,7 +164,7 @@ TEST_F(EngineRun, MissingSASExeFailsAfterDeclaringPutFilesAndLeavesNoRunFile) {
     EXPECT_EQ(error.Description(), "The SAS executable '" + work.Path() + "nowhere" +
                                        static_cast<char>(std::filesystem::path::preferred_separator) +
                                        "SAS.EXE' does not exist.  Did you specify the correct SASRoot?");
-    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
     ASSERT_EQ(engine.Output()->PutFiles()->Count(), 1);
     EXPECT_TRUE(test::Exists(engine.Output()->PutFiles()->Item(1)->Path()));
 }
@@ -224,7 +210,7 @@ TEST_F(EngineRun, ExecutableThatCannotBeStartedIsAnErrorAndLeavesNoRunFile) {
     EXPECT_EQ(error.Source(), "Execute method");
     EXPECT_THAT(error.Description(), StartsWith("The SAS executable '" + badRoot.Path() + "SAS.EXE' could not be started: "));
     EXPECT_GT(error.Description().size(), ("The SAS executable '" + badRoot.Path() + "SAS.EXE' could not be started: ").size());
-    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
     EXPECT_EQ(engine.Output()->Log(), "earlier log");
 }
 
@@ -259,7 +245,7 @@ TEST_F(EngineRun, TimeLimitStopsSASFailsAndLeavesNoRunFile) {
         EXPECT_EQ(error.Description(), "SAS did not end within 1.5 seconds and was stopped.");
     }
     EXPECT_GT(calls, 0);
-    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
 }
 
 TEST_F(EngineRun, TemporaryFolderWithASingleQuoteStillGivesWorkingPutFiles) {

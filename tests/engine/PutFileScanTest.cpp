@@ -58,7 +58,7 @@ TEST(PutFileScan, EqualsTheNineThousandSearchesOnRandomPrograms) {
                                   " ", ";", "\r\n", "x", "_PU", "PUT", "00", "999"};
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> length(0, 120);
-    for (int round = 0; round < 3000; ++round) {
+    for (int round = 0; round < 1500; ++round) {
         std::string program;
         for (int i = length(random); i > 0; --i) program += pieces[pick(random)];
         ASSERT_EQ(FindPutFileNumbers(program), NineThousandSearches(program)) << program;

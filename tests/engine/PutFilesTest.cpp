@@ -21,14 +21,6 @@ protected:
     Output output;  // switches on for this thread
 };
 
-long ErrorNumberOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& error) {
-        return error.Number();
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -66,10 +58,10 @@ TEST_F(PutFilesTest, ItemsByPositionInOrderOfAdditionAndByKey) {
 TEST_F(PutFilesTest, MissingPositionOrKeyFailsWith5) {
     PutFiles files;
     files.AddPutFile(1);
-    EXPECT_EQ(ErrorNumberOf([&] { files.Item(0); }), 5);
-    EXPECT_EQ(ErrorNumberOf([&] { files.Item(2); }), 5);
-    EXPECT_EQ(ErrorNumberOf([&] { files.Item("_PUT2"); }), 5);
-    EXPECT_EQ(ErrorNumberOf([&] { files.Item("_put1"); }), 5);
+    EXPECT_EQ(test::ErrorOf([&] { files.Item(0); }).Number(), 5);
+    EXPECT_EQ(test::ErrorOf([&] { files.Item(2); }).Number(), 5);
+    EXPECT_EQ(test::ErrorOf([&] { files.Item("_PUT2"); }).Number(), 5);
+    EXPECT_EQ(test::ErrorOf([&] { files.Item("_put1"); }).Number(), 5);
 }
 
 TEST_F(PutFilesTest, DuplicateKeyFailsWith457AndLeavesNoFileBehind) {
@@ -91,7 +83,7 @@ TEST_F(PutFilesTest, DuplicateKeyFailsWith457AndLeavesNoFileBehind) {
 TEST_F(PutFilesTest, MissingTemporaryFolderFailsWithTheFileErrorAndAddsNothing) {
     PutFiles files;
     test::ScopedTempDirectory gone(dir / "gone/");
-    EXPECT_EQ(ErrorNumberOf([&] { files.AddPutFile(1); }), 76);
+    EXPECT_EQ(test::ErrorOf([&] { files.AddPutFile(1); }).Number(), 76);
     EXPECT_EQ(files.Count(), 0);
 }
 
@@ -118,7 +110,7 @@ TEST_F(PutFilesTest, UnreadableFileFailsAndALaterReadTriesAgain) {
     files.AddPutFile(1);
     const auto item = files.Item(1);
     std::filesystem::remove(item->Path());
-    EXPECT_EQ(ErrorNumberOf([&] { item->Value(); }), 53);
+    EXPECT_EQ(test::ErrorOf([&] { item->Value(); }).Number(), 53);
     test::WriteFile(item->Path(), "back");
     EXPECT_EQ(item->Value(), "back");
 }

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "engine/SASInstallation.h"
 #include "host/Error.h"
 
@@ -6,6 +7,7 @@
 #include <set>
 
 using namespace tamberlo;
+using test::ErrorOf;
 
 namespace {
 
@@ -18,14 +20,6 @@ SASInstallation Over(std::set<std::string> present) {
     return SASInstallation([present](const std::string& path) { return present.count(path) != 0; }, roots, '\\');
 }
 
-Error ErrorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const Error& error) {
-        return error;
-    }
-    return Error(0, "", "no error");
-}
 
 }  // namespace
 

@@ -19,13 +19,6 @@ class StandinRun : public testing::Test {
 protected:
     test::TempFolder temp;
     test::ScopedTempDirectory scopedTemp{temp.Path()};
-
-    std::vector<std::string> RunFilesLeft() const {
-        std::vector<std::string> left;
-        for (const auto& name : test::ListFolder(temp.Path()))
-            if (name.rfind("tmpSAS", 0) == 0) left.push_back(name);
-        return left;
-    }
 };
 
 }  // namespace
@@ -51,7 +44,7 @@ TEST_F(StandinRun, TheExampleGivesLogListingAndBothPutFiles) {
     EXPECT_EQ(files->Item("_PUT1")->Value(),
               "region,quarter,sales\r\nNorth,Q1,1200\r\nSouth,Q1,950\r\nWest,Q1,1150\r\n");
     EXPECT_EQ(files->Item("_PUT3")->Value(), "regions=3 total=3300\r\n");
-    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
 }
 
 TEST_F(StandinRun, AFileRefOnlyInsideALongerOneGetsAnEmptyPutFile) {
@@ -92,6 +85,6 @@ TEST_F(StandinRun, DefaultSearchFindsTheStandardInstallation) {
     engine.Command()->Append("data _null_; file _PUT1; put 'found'; run;");
     EXPECT_EQ(engine.Execute("", ""), "OK");
     EXPECT_EQ(engine.Output()->PutFiles()->Item(1)->Value(), "found\r\n");
-    EXPECT_THAT(RunFilesLeft(), IsEmpty());
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
 }
 #endif

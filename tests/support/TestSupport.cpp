@@ -90,4 +90,20 @@ std::optional<std::string> GetEnvironment(const std::string& name) {
     return std::nullopt;
 }
 
+std::vector<std::string> RunFilesLeft(const std::string& folder) {
+    std::vector<std::string> left;
+    for (const auto& name : ListFolder(folder))
+        if (name.rfind("tmpSAS", 0) == 0) left.push_back(name);
+    return left;
+}
+
+Error ErrorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
+    }
+    return Error(0, "", "no error");
+}
+
 }  // namespace tamberlo::test

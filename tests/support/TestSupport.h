@@ -1,6 +1,9 @@
 #pragma once
 
+#include "host/Error.h"
+
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,5 +58,10 @@ bool Exists(const std::string& path);
 // The names of the entries of a folder, sorted.
 std::vector<std::string> ListFolder(const std::string& folder);
 std::optional<std::string> GetEnvironment(const std::string& name);
+// The run's own temporary files (tmpSAS...) left in a folder.
+std::vector<std::string> RunFilesLeft(const std::string& folder);
+
+// The Error that `call` throws; number 0 and "no error" when it throws none.
+Error ErrorOf(const std::function<void()>& call);
 
 }  // namespace tamberlo::test
