@@ -6,12 +6,28 @@
 
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace tamberlo;
 using testing::HasSubstr;
 
 namespace {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Open handles (Windows) or descriptors (POSIX) of this process.
+std::size_t OpenHandles() {
+#ifdef _WIN32
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return count;
+#else
+    const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
+#endif
+}
 
 std::string ProbeCommand(const std::string& report, int waitMs = 0) {
     return Quoted(CHILD_PROBE) + " " + Quoted(report) + (waitMs ? " " + std::to_string(waitMs) : "");
@@ -84,4 +100,18 @@ TEST(ExecCmd, WhileWaitingRunsUntilTheChildEndsOnItsOwn) {
     EXPECT_EQ(result.outcome, ExecCmd::Outcome::Ended);
     EXPECT_GT(ticks, 0);
     EXPECT_TRUE(test::Exists(dir / "report.txt"));
+}
+
+TEST(ExecCmd, LeavesNoHandleOpenWhetherTheChildEndsIsStoppedOrNeverStarts) {
+    test::TempFolder dir;
+    ExecCmd().Run(ProbeCommand(dir / "warm.txt"));  // first-use allocations aside
+    const std::size_t before = OpenHandles();
+    for (int i = 0; i < 5; ++i) {
+        ExecCmd().Run(ProbeCommand(dir / "report.txt"));
+        ExecCmd::Options stop;
+        stop.timeLimit = std::chrono::milliseconds(50);
+        ExecCmd().Run(ProbeCommand(dir / "slow.txt", 5000), stop);
+        ExecCmd().Run("\"" + dir / "missing.exe" + "\"");
+    }
+    EXPECT_EQ(OpenHandles(), before);
 }
