@@ -106,6 +106,8 @@ TEST(ExecCmd, LeavesNoHandleOpenWhetherTheChildEndsIsStoppedOrNeverStarts) {
     test::TempFolder dir;
     ExecCmd().Run(ProbeCommand(dir / "warm.txt"));  // first-use allocations aside
     const std::size_t before = OpenHandles();
+    // Wine answers GetProcessHandleCount with 0: nothing to compare there.
+    if (before == 0) GTEST_SKIP() << "this platform does not count the process's handles";
     for (int i = 0; i < 5; ++i) {
         ExecCmd().Run(ProbeCommand(dir / "report.txt"));
         ExecCmd::Options stop;
