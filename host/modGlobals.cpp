@@ -8,6 +8,19 @@
 #include <cstdint>
 #include <random>
 
+// SSE2 is part of every x86-64 processor. The 32-bit Windows build targets
+// older processors too, so there the SSE2 code is compiled for SSE2 alone and
+// chosen at run time.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define TAMBERLO_CLEAN_SSE2 1
+#define TAMBERLO_SSE2_CODE
+#elif defined(__GNUC__) && defined(__i386__)
+#include <emmintrin.h>
+#define TAMBERLO_CLEAN_SSE2 1
+#define TAMBERLO_SSE2_CODE __attribute__((target("sse2")))
+#endif
+
 namespace tamberlo {
 
 namespace {
@@ -43,6 +56,82 @@ constexpr std::array<unsigned char, 256> MakeReplacementLengths() {
 }
 constexpr auto ReplacementLength = MakeReplacementLengths();
 
+#if defined(TAMBERLO_CLEAN_SSE2)
+// 0xff in every lane whose byte the cleaning replaces: 1 to 31 but not LF or CR.
+TAMBERLO_SSE2_CODE inline __m128i ReplacedLanes(__m128i bytes) {
+    const __m128i atMost31 = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(31)), bytes);
+    const __m128i kept = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()),
+                                      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
+    return _mm_andnot_si128(kept, atMost31);
+}
+
+TAMBERLO_SSE2_CODE inline unsigned ReplacedMask(const char* at) {
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)))));
+}
+
+// Whole blocks of 64 bytes, then of 16, from `from` on: the position of the
+// first byte to replace, or where the whole blocks end.
+TAMBERLO_SSE2_CODE std::size_t NextReplacedInBlocks(const char* data, std::size_t from, std::size_t size) {
+    for (; size - from >= 64; from += 64) {
+        const char* block = data + from;
+        const __m128i any = _mm_or_si128(
+            _mm_or_si128(ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block))),
+                         ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16)))),
+            _mm_or_si128(ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32))),
+                         ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 48)))));
+        if (_mm_movemask_epi8(any) == 0) continue;
+        for (std::size_t part = 0; part < 64; part += 16) {
+            if (const unsigned mask = ReplacedMask(block + part)) {
+                return from + part + static_cast<std::size_t>(__builtin_ctz(mask));
+            }
+        }
+    }
+    for (; size - from >= 16; from += 16) {
+        if (const unsigned mask = ReplacedMask(data + from)) {
+            return from + static_cast<std::size_t>(__builtin_ctz(mask));
+        }
+    }
+    return from;
+}
+
+bool HasSse2() {
+#if defined(__SSE2__)
+    return true;
+#else
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("sse2") != 0;
+    }();
+    return has;
+#endif
+}
+#endif
+
+// The position of the first byte at or after `from` that the cleaning
+// replaces, or `size` when there is none. Listings and logs hold few such
+// bytes (a form feed a page, a tab now and then; CR and LF stay), so whole
+// blocks of 64 bytes are tested at once where the processor can.
+std::size_t NextReplaced(const char* data, std::size_t from, std::size_t size) {
+#if defined(TAMBERLO_CLEAN_SSE2)
+    if (HasSse2()) from = NextReplacedInBlocks(data, from, size);
+#endif
+    for (; from < size; ++from) {
+        if (ReplacementLength[static_cast<unsigned char>(data[from])] != 0) return from;
+    }
+    return size;
+}
+
+// How many bytes the replacements at or after `from` add to the text.
+std::size_t AddedFrom(const char* data, std::size_t from, std::size_t size) {
+    std::size_t added = 0;
+    for (std::size_t at = NextReplaced(data, from, size); at < size; at = NextReplaced(data, at + 1, size)) {
+        added += ReplacementLength[static_cast<unsigned char>(data[at])] - 1u;
+    }
+    return added;
+}
+
 }  // namespace
 
 std::string GetTempDirectory() { return hostenv::SystemTempDirectory(); }
@@ -65,28 +154,37 @@ std::string MakeTempFileName(std::string_view prefix, std::string_view extension
 }
 
 std::string CleanControlChars(std::string_view text) {
-    // Size the result first, then copy the runs between replacements whole.
-    std::size_t size = text.size();
-    for (const char c : text) {
-        const unsigned extra = ReplacementLength[static_cast<unsigned char>(c)];
-        if (extra != 0) size += extra - 1;
-    }
-    if (size == text.size()) return std::string(text);
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    std::size_t next = NextReplaced(data, 0, size);
+    if (next == size) return std::string(text);
 
+    // One pass: the runs between replacements are copied whole into room for
+    // the text and a few replacements. Should the replacements need more
+    // room than that, the rest of the text is counted once and the exact room
+    // taken, so the result is never regrown step by step.
     std::string cleaned;
-    cleaned.resize(size);
-    char* out = cleaned.data();
+    cleaned.reserve(size + size / 64 + 16);
+    bool roomIsExact = false;
     std::size_t runStart = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (ReplacementLength[c] == 0) continue;
-        out = std::copy(text.data() + runStart, text.data() + i, out);
-        *out++ = '%';
-        if (c >= 10) *out++ = static_cast<char>('0' + c / 10);
-        *out++ = static_cast<char>('0' + c % 10);
-        runStart = i + 1;
+    while (next < size) {
+        if (!roomIsExact && cleaned.size() + (size - runStart) + 2 > cleaned.capacity()) {
+            cleaned.reserve(cleaned.size() + (size - runStart) + AddedFrom(data, next, size));
+            roomIsExact = true;
+        }
+        cleaned.append(data + runStart, next - runStart);
+        const unsigned code = static_cast<unsigned char>(data[next]);
+        char replacement[3] = {'%', static_cast<char>('0' + code / 10), static_cast<char>('0' + code % 10)};
+        if (code < 10) {
+            replacement[1] = replacement[2];
+            cleaned.append(replacement, 2);
+        } else {
+            cleaned.append(replacement, 3);
+        }
+        runStart = next + 1;
+        next = NextReplaced(data, runStart, size);
     }
-    std::copy(text.data() + runStart, text.data() + text.size(), out);
+    cleaned.append(data + runStart, size - runStart);
     return cleaned;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <locale.h>
+#include <string>
 
 namespace tamberlo::hostenv {
 
@@ -14,6 +15,45 @@ std::string SystemTempDirectory() {
     return dir;
 }
 
+namespace {
+
+// The user's time locale as the environment names it, kept per thread and
+// made again only when the variables that choose it change: making one reads
+// the locale files, which costs more than all the rest of a temporary name.
+class UserTimeLocale {
+public:
+    UserTimeLocale() = default;
+    UserTimeLocale(const UserTimeLocale&) = delete;
+    UserTimeLocale& operator=(const UserTimeLocale&) = delete;
+    ~UserTimeLocale() {
+        if (locale_) ::freelocale(locale_);
+    }
+
+    // Null when the environment names a locale that is not installed.
+    locale_t Get() {
+        std::string choice;
+        for (const char* name : {"LC_ALL", "LC_TIME", "LANG", "LOCPATH"}) {
+            const char* value = std::getenv(name);
+            choice += value ? value : "";
+            choice += '\0';
+        }
+        if (!made_ || choice != choice_) {
+            if (locale_) ::freelocale(locale_);
+            locale_ = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+            choice_ = std::move(choice);
+            made_ = true;
+        }
+        return locale_;
+    }
+
+private:
+    locale_t locale_ = nullptr;
+    std::string choice_;
+    bool made_ = false;
+};
+
+}  // namespace
+
 std::string LocalDateTimeText() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -21,10 +61,10 @@ std::string LocalDateTimeText() {
 
     // The user's own date and time format, without touching the process's
     // locale: %x is the locale's short date, %X its time.
+    thread_local UserTimeLocale userTimeLocale;
     char text[128] = {};
-    if (locale_t userLocale = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr))) {
+    if (const locale_t userLocale = userTimeLocale.Get()) {
         ::strftime_l(text, sizeof text, "%x %X", &local, userLocale);
-        ::freelocale(userLocale);
     } else {
         std::strftime(text, sizeof text, "%x %X", &local);
     }

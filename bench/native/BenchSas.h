@@ -1,0 +1,55 @@
+#pragma once
+
+#include "automation/CodeRunner.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The SAS installations the CodeRunner benchmarks run against, and a few
+// steps they share.
+namespace tamberlo::bench {
+
+// The SAS that the run benchmarks measure against: the stand-in where the
+// build has it, else the engine tests' controllable fake. Ends in '/'.
+const std::string& RunSasRoot();
+// "the stand-in" or "the fake SAS", for the table.
+const char* RunSasName();
+
+// A SAS that only hard-links ready files into place as its log and listing
+// (see helpers/LinkingSAS.cpp). Ends in '/'.
+const std::string& LinkingSasRoot();
+
+// Sets an environment variable for its lifetime (for the SAS runs, and for
+// TMPDIR, which the component reads at every temporary name), then puts
+// back what was there.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> previous_;
+};
+
+// A one-line program followed by "/* _PUT1 _PUT2 ... _PUT<count> */": a
+// program that refers to that many put files.
+std::string ProgramReferringToPutFiles(int count);
+
+// Runs the runner's program against the SAS in `root` with its default
+// configuration; ends the benchmark program when the run does not come back
+// "OK".
+void ExecuteOrAbort(CodeRunner& runner, const std::string& root);
+
+// Puts `bytes` of data lines into each of the runner's put files 1 to
+// `count`, as a DATA step writing them would.
+void FillPutFiles(CodeRunner& runner, int count, std::size_t bytes);
+
+// The paths of the runner's put files 1 to `count`.
+std::vector<std::string> PutFilePaths(CodeRunner& runner, int count);
+
+}  // namespace tamberlo::bench

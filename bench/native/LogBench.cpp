@@ -1,0 +1,135 @@
+// Reading a 100 MiB log through CodeRunner, against reading the file once.
+#include "BenchSas.h"
+#include "support/BenchText.h"
+#include "support/PeakMemory.h"
+#include "support/Rows.h"
+#include "support/Scratch.h"
+#include "support/SideBySide.h"
+
+#include <benchmark/benchmark.h>
+
+#include <optional>
+
+namespace tamberlo::bench {
+
+namespace {
+
+constexpr std::size_t LogSize = 100 * 1024 * 1024;
+
+// The log file, made once per process.
+const std::string& LogFile() {
+    static const std::string path = [] {
+        const std::string file = ScratchPath("big.log");
+        WriteFile(file, MakeLog(LogSize));
+        return file;
+    }();
+    return path;
+}
+
+// A run whose SAS hands over the ready log file as its log.
+void RunWithLog(CodeRunner& runner, const std::string& logFile) {
+    const ScopedEnvironment log("BENCHSAS_LOG_FROM", logFile);
+    ExecuteOrAbort(runner, LinkingSasRoot());
+}
+
+CodeRunner& RunnerHoldingTheLog() {
+    static CodeRunner runner = [] {
+        CodeRunner made;
+        made.SetSASCode("data _null_; put 'a long log'; run;");
+        RunWithLog(made, LogFile());
+        return made;
+    }();
+    return runner;
+}
+
+void LogReadAgainstOneFileRead(benchmark::State& state) {
+    CodeRunner& runner = RunnerHoldingTheLog();
+    if (runner.Log().size() < LogSize) {
+        state.SkipWithError("the run did not bring the whole log back");
+        return;
+    }
+    SideBySide rounds;
+    for (auto _ : state) {
+        rounds.Round(
+            [&] {
+                const std::string log = runner.Log();
+                benchmark::DoNotOptimize(log.data());
+            },
+            [&] {
+                const FileContent content = ReadFileOnce(LogFile());
+                benchmark::DoNotOptimize(content.bytes.get());
+            });
+    }
+    const double ratio = rounds.RatioMedian();
+    state.counters["log_ms"] = rounds.SubjectMedian() * 1e3;
+    state.counters["read_ms"] = rounds.ReferenceMedian() * 1e3;
+    state.counters["ratio"] = ratio;
+    state.counters["ratio_wall"] = rounds.RatioMedian(Clock::Wall);
+
+    const std::optional<std::size_t> peak = MeasurePeak("log", LogFile());
+    const std::optional<std::size_t> readPeak = MeasurePeak("read-once", LogFile());
+    const double peakTimes = peak ? static_cast<double>(*peak) / LogSize : 0;
+    state.counters["peak_per_file"] = peakTimes;
+    std::string peakText = "n/a";
+    if (peak) {
+        peakText = "+" + FormatMiB(static_cast<double>(*peak)) + " = " + FormatRatio(peakTimes) + " the file";
+        if (readPeak) peakText += " (one read: " + FormatRatio(static_cast<double>(*readPeak) / LogSize) + ")";
+    }
+    RecordRow({40, "Log read through CodeRunner, 100 MiB log", "reading the file once into memory",
+               FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
+                   FormatSeconds(rounds.ReferenceMedian()) + ", CPU)",
+               "<= 2x time, peak <= 3x file", Verdict(ratio <= 2.0 && peak && peakTimes <= 3.0), peakText});
+}
+BENCHMARK(LogReadAgainstOneFileRead)->Iterations(21)->Unit(benchmark::kMillisecond);
+
+// The whole way of the log: the run reads it back from SAS's file, then the
+// client reads Log. The run's share includes starting the (linking) SAS.
+void RunAndLogReadAgainstOneFileRead(benchmark::State& state) {
+    CodeRunner runner;
+    runner.SetSASCode("data _null_; put 'a long log'; run;");
+    SideBySide rounds;
+    for (auto _ : state) {
+        rounds.Round(
+            [&] {
+                RunWithLog(runner, LogFile());
+                const std::string log = runner.Log();
+                benchmark::DoNotOptimize(log.data());
+            },
+            [&] {
+                const FileContent content = ReadFileOnce(LogFile());
+                benchmark::DoNotOptimize(content.bytes.get());
+            });
+    }
+    // The SAS started here is another process: wall time.
+    const double ratio = rounds.RatioMedian(Clock::Wall);
+    state.counters["run_and_log_ms"] = rounds.SubjectMedian(Clock::Wall) * 1e3;
+    state.counters["read_ms"] = rounds.ReferenceMedian(Clock::Wall) * 1e3;
+    state.counters["ratio"] = ratio;
+    RecordRow({41, "Execute's read-back + Log, 100 MiB log (SAS start included)", "reading the file once into memory",
+               FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian(Clock::Wall)) + " vs " +
+                   FormatSeconds(rounds.ReferenceMedian(Clock::Wall)) + ", wall)",
+               "(two reads of the text: about 2x)", "info", ""});
+}
+BENCHMARK(RunAndLogReadAgainstOneFileRead)->Iterations(21)->Unit(benchmark::kMillisecond);
+
+// The run brings the log in, the client reads it: the memory of both.
+const bool logPeak = RegisterPeakCase("log", [](PeakProbe& probe, const std::string& logFile) {
+    CodeRunner runner;
+    runner.SetSASCode("data _null_; put 'a long log'; run;");
+    probe.Start();
+    RunWithLog(runner, logFile);
+    const std::string log = runner.Log();
+    benchmark::DoNotOptimize(log.data());
+    return probe.Stop();
+});
+
+const bool readPeak = RegisterPeakCase("read-once", [](PeakProbe& probe, const std::string& file) {
+    probe.Start();
+    const FileContent content = ReadFileOnce(file);
+    benchmark::DoNotOptimize(content.bytes.get());
+    return probe.Stop();
+});
+
+}  // namespace
+
+}  // namespace tamberlo::bench

@@ -1,0 +1,127 @@
+// The put-file scan: its single pass against one memchr pass over the same
+// program, and against the search of every number 1 to 9999 that it replaces.
+#include "engine/PutFileScan.h"
+#include "support/BenchText.h"
+#include "support/PeakMemory.h"
+#include "support/Rows.h"
+#include "support/SideBySide.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tamberlo::bench {
+
+namespace {
+
+constexpr std::size_t MiB = 1024 * 1024;
+
+const std::string& Program(std::size_t size) {
+    static std::string program16 = MakeSasProgram(16 * MiB);
+    static std::string program1 = MakeSasProgram(1 * MiB);
+    return size == 16 * MiB ? program16 : program1;
+}
+
+// The scan as first described: an upper-case copy of the program, then one
+// plain substring search from its start for "_PUT" followed by each number.
+std::vector<int> SearchEveryNumber(std::string_view program) {
+    std::string upper(program);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    std::vector<int> numbers;
+    for (int n = 1; n <= 9999; ++n) {
+        if (upper.find("_PUT" + std::to_string(n)) != std::string::npos) numbers.push_back(n);
+    }
+    return numbers;
+}
+
+void PutFileScanAgainstMemchr(benchmark::State& state) {
+    const std::string& program = Program(16 * MiB);
+    if (FindPutFileNumbers(program).empty()) {
+        state.SkipWithError("the program mentions no put file");
+        return;
+    }
+    SideBySide rounds;
+    for (auto _ : state) {
+        rounds.Round(
+            [&] {
+                const std::vector<int> numbers = FindPutFileNumbers(program);
+                benchmark::DoNotOptimize(numbers.data());
+            },
+            [&] {
+                // A byte the program does not hold: memchr reads all of it.
+                const void* found = std::memchr(program.data(), '\0', program.size());
+                benchmark::DoNotOptimize(found);
+            });
+    }
+    const double ratio = rounds.RatioMedian();
+    state.counters["scan_ms"] = rounds.SubjectMedian() * 1e3;
+    state.counters["memchr_ms"] = rounds.ReferenceMedian() * 1e3;
+    state.counters["ratio"] = ratio;
+    state.counters["ratio_wall"] = rounds.RatioMedian(Clock::Wall);
+
+    const std::optional<std::size_t> peak = MeasurePeak("scan");
+    RecordRow({10, "Put-file scan, 16 MiB program", "one memchr pass over the same text",
+               FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
+                   FormatSeconds(rounds.ReferenceMedian()) + ", CPU)",
+               "<= 2x", Verdict(ratio <= 2.0), peak ? "+" + FormatMiB(static_cast<double>(*peak)) : "n/a"});
+}
+BENCHMARK(PutFileScanAgainstMemchr)->Iterations(201)->Unit(benchmark::kMillisecond);
+
+const bool scanPeak = RegisterPeakCase("scan", [](PeakProbe& probe, const std::string&) {
+    const std::string program = MakeSasProgram(16 * MiB);
+    probe.Start();
+    const std::vector<int> numbers = FindPutFileNumbers(program);
+    benchmark::DoNotOptimize(numbers.data());
+    return probe.Stop();
+});
+
+void EveryNumberSearchedAgainstScan(benchmark::State& state) {
+    const std::string& program = Program(1 * MiB);
+    if (SearchEveryNumber(program) != FindPutFileNumbers(program)) {
+        state.SkipWithError("the two forms of the scan disagree");
+        return;
+    }
+    // The single pass takes microseconds: its sample in each round is the
+    // mean of a batch, so that the clock's resolution does not count.
+    constexpr int Batch = 200;
+    const auto searchEveryNumber = [&] {
+        const std::vector<int> numbers = SearchEveryNumber(program);
+        benchmark::DoNotOptimize(numbers.data());
+    };
+    const auto scanBatch = [&] {
+        for (int i = 0; i < Batch; ++i) {
+            const std::vector<int> numbers = FindPutFileNumbers(program);
+            benchmark::DoNotOptimize(numbers.data());
+        }
+    };
+    SideBySide rounds;
+    for (auto _ : state) {
+        Timing everyNumber;
+        Timing batch;
+        if (rounds.Rounds() % 2 == 0) {
+            everyNumber = TimeOf(searchEveryNumber);
+            batch = TimeOf(scanBatch);
+        } else {
+            batch = TimeOf(scanBatch);
+            everyNumber = TimeOf(searchEveryNumber);
+        }
+        rounds.Add(everyNumber, {batch.cpu / Batch, batch.wall / Batch});
+    }
+    const double speedUp = rounds.RatioMedian();
+    state.counters["every_number_ms"] = rounds.SubjectMedian() * 1e3;
+    state.counters["scan_us"] = rounds.ReferenceMedian() * 1e6;
+    state.counters["speed_up"] = speedUp;
+    RecordRow({20, "9999 searches (written here), 1 MiB program", "the real scan",
+               "real scan " + FormatRatio(speedUp) + " faster (" + FormatSeconds(rounds.ReferenceMedian()) +
+                   " vs " + FormatSeconds(rounds.SubjectMedian()) + ", CPU)",
+               "real scan >= 1000x faster", Verdict(speedUp >= 1000), ""});
+}
+BENCHMARK(EveryNumberSearchedAgainstScan)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+}  // namespace tamberlo::bench

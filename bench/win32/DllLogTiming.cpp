@@ -1,0 +1,194 @@
+// Under Wine: the Log of a 100 MiB SAS log read through Tamberlo.dll as a
+// BSTR, against reading the same file once, side by side in one process.
+// There is no Google Benchmark for this target, so it times the two itself:
+// rounds alternating in order, medians, the ratio as the median of the
+// rounds' ratios. Prints its figures and appends the summary row, in the
+// native benchmarks' tab-separated form, to the file named by its first
+// argument (a host path), if any.
+#include "support/BenchText.h"
+
+#include "automation/com/ComPtr.h"
+#include "automation/com/UniqueBstr.h"
+
+#include <initguid.h>
+
+#include "Tamberlo_h.h"
+
+#include <windows.h>
+#include <ole2.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tamberlo::com::ComPtr;
+using tamberlo::com::UniqueBstr;
+
+constexpr std::size_t LogSize = 100 * 1024 * 1024;
+constexpr int Rounds = 11;
+
+[[noreturn]] void Fail(const char* what, HRESULT status = S_OK) {
+    std::fprintf(stderr, "dll_log_timing: %s (0x%08lx)\n", what, static_cast<unsigned long>(status));
+    std::exit(2);
+}
+
+// A host path, as the build hands it over, as Wine's Windows path of it.
+std::string WindowsPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (!path.empty() && path.front() == '\\') path = "Z:" + path;
+    return path;
+}
+
+UniqueBstr Bstr(const std::string& text) {
+    std::wstring wide(text.begin(), text.end());
+    return UniqueBstr(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+template <typename Operation>
+double SecondsOf(Operation&& operation) {
+    const auto start = std::chrono::steady_clock::now();
+    operation();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One read of the whole file into new memory, the plain Windows way.
+std::size_t ReadFileOnce(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) Fail("cannot open the log file");
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    const std::size_t bytes = static_cast<std::size_t>(size.QuadPart);
+    const std::unique_ptr<char[]> content(new char[bytes]);
+    std::size_t filled = 0;
+    while (filled < bytes) {
+        DWORD got = 0;
+        if (!ReadFile(file, content.get() + filled, static_cast<DWORD>(bytes - filled), &got, nullptr) || got == 0) {
+            Fail("cannot read the log file");
+        }
+        filled += got;
+    }
+    CloseHandle(file);
+    return filled;
+}
+
+std::size_t WorkingSet(bool peak) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize;
+}
+
+std::string Printed(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) Fail("CoInitializeEx failed");
+
+    // The log file, in the temporary folder where the component's run files
+    // go too, so that the linking SAS can link it into place.
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(sizeof temp, temp);
+    const std::string logFile = std::string(temp) + "tamberlo-bench-" + std::to_string(GetCurrentProcessId()) + ".log";
+    {
+        const std::string log = tamberlo::bench::MakeLog(LogSize);
+        std::ofstream out(logFile, std::ios::binary);
+        out.write(log.data(), static_cast<std::streamsize>(log.size()));
+        if (!out) Fail("cannot write the log file");
+    }
+
+    const HMODULE module = LoadLibraryA(WindowsPath(TAMBERLO_DLL).c_str());
+    if (!module) Fail("Tamberlo.dll does not load", HRESULT_FROM_WIN32(GetLastError()));
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    const auto getClassObject =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    if (!getClassObject) Fail("Tamberlo.dll has no DllGetClassObject");
+    ComPtr<IClassFactory> factory;
+    HRESULT status = getClassObject(CLSID_CodeRunner, IID_IClassFactory, reinterpret_cast<void**>(factory.put()));
+    if (FAILED(status)) Fail("no class factory", status);
+    ComPtr<_CodeRunner> runner;
+    status = factory->CreateInstance(nullptr, IID__CodeRunner, reinterpret_cast<void**>(runner.put()));
+    if (FAILED(status)) Fail("no CodeRunner", status);
+
+    const std::size_t startSet = WorkingSet(false);
+    {
+        const UniqueBstr program = Bstr("data _null_; put 'a long log'; run;");
+        if (FAILED(status = runner->put_SASCode(program.get()))) Fail("SASCode failed", status);
+        SetEnvironmentVariableA("BENCHSAS_LOG_FROM", logFile.c_str());
+        const UniqueBstr root = Bstr(WindowsPath(TAMBERLO_BENCH_LINKING_SAS_ROOT) + "\\");
+        const UniqueBstr config;
+        UniqueBstr result;
+        if (FAILED(status = runner->Execute(root.get(), config.get(), result.put()))) Fail("Execute failed", status);
+        SetEnvironmentVariableA("BENCHSAS_LOG_FROM", nullptr);
+    }
+
+    std::vector<double> logSeconds;
+    std::vector<double> readSeconds;
+    std::vector<double> ratios;
+    std::size_t logLength = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        const auto readLog = [&] {
+            UniqueBstr log;
+            if (FAILED(status = runner->get_Log(log.put()))) Fail("Log failed", status);
+            logLength = log.length();
+        };
+        const auto readFile = [&] {
+            if (ReadFileOnce(logFile) != LogSize) Fail("short read");
+        };
+        double viaDll = 0;
+        double direct = 0;
+        if (round % 2 == 0) {
+            viaDll = SecondsOf(readLog);
+            direct = SecondsOf(readFile);
+        } else {
+            direct = SecondsOf(readFile);
+            viaDll = SecondsOf(readLog);
+        }
+        logSeconds.push_back(viaDll);
+        readSeconds.push_back(direct);
+        ratios.push_back(viaDll / direct);
+    }
+    const std::size_t peakSet = WorkingSet(true);
+    if (logLength < LogSize) Fail("the Log is shorter than the log file");
+
+    const double ratio = Median(ratios);
+    const double peak = peakSet > startSet ? static_cast<double>(peakSet - startSet) : 0;
+    const std::string measured = Printed("%.2fx", ratio) + " (" + Printed("%.0f ms", Median(logSeconds) * 1e3) +
+                                 " vs " + Printed("%.0f ms", Median(readSeconds) * 1e3) + ")";
+    const std::string peakText = Printed("+%.1f MiB", peak / (1024.0 * 1024.0)) + " = " +
+                                 Printed("%.2fx", peak / LogSize) + " the file (run and reads together)";
+    std::printf("dll_log_timing: Log as BSTR %.1f ms, one read %.1f ms, ratio %.2f, peak %s\n",
+                Median(logSeconds) * 1e3, Median(readSeconds) * 1e3, ratio, peakText.c_str());
+    if (argc > 1) {
+        if (std::FILE* rows = std::fopen(WindowsPath(argv[1]).c_str(), "ab")) {
+            std::fprintf(rows, "50\tLog through Tamberlo.dll as a BSTR under Wine, 100 MiB log\t"
+                               "the same read under Wine\t%s\t<= 3x time\t%s\t%s\n",
+                         measured.c_str(), ratio <= 3.0 ? "met" : "MISSED", peakText.c_str());
+            std::fclose(rows);
+        }
+    }
+
+    runner = ComPtr<_CodeRunner>();
+    factory = ComPtr<IClassFactory>();
+    DeleteFileA(logFile.c_str());
+    CoUninitialize();
+    return 0;
+}
