@@ -43,7 +43,7 @@ std::string CodeRunner::DebugInfo() const {
     report.AddSection("CleanOutput", TrueOrFalse(engine_->Output()->CleanOutput()));
     report.AddSection(std::string("SafeFormChar (") + sas::FormCharStatement + ")",
                       TrueOrFalse(engine_->Output()->SafeFormChar()));
-    return report.Text();
+    return report.Render();
 }
 
 std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& SASConfig) {

@@ -1,37 +1,40 @@
 #include "automation/DebugReport.h"
 
+#include <string_view>
+
 namespace tamberlo {
 
 namespace {
 
 constexpr std::string_view CrLf = "\r\n";
+constexpr std::string_view Title = "Debug Information";
 
 }  // namespace
 
-DebugReport::DebugReport() {
-    const std::string underline(17, '-');
-    text_ += underline;
-    text_ += CrLf;
-    text_ += "Debug Information";
-    text_ += CrLf;
-    text_ += underline;
-    text_ += CrLf;
-    text_ += CrLf;
+void DebugReport::AddSection(std::string heading, std::string body) {
+    const std::size_t underlineLength = heading.size();
+    AddSection(std::move(heading), underlineLength, std::move(body));
 }
 
-void DebugReport::AddSection(std::string_view heading, std::string_view body) {
-    AddSection(heading, heading.size(), body);
+void DebugReport::AddSection(std::string heading, std::size_t underlineLength, std::string body) {
+    sections_.push_back({std::move(heading), underlineLength, std::move(body)});
 }
 
-void DebugReport::AddSection(std::string_view heading, std::size_t underlineLength, std::string_view body) {
-    text_.reserve(text_.size() + heading.size() + underlineLength + body.size() + 8);
-    text_ += heading;
-    text_ += CrLf;
-    text_.append(underlineLength, '-');
-    text_ += CrLf;
-    text_ += body;
-    text_ += CrLf;
-    text_ += CrLf;
+std::string DebugReport::Render() const {
+    std::size_t size = 3 * (Title.size() + CrLf.size()) + CrLf.size();
+    for (const Section& section : sections_)
+        size += section.heading.size() + section.underlineLength + section.body.size() + 4 * CrLf.size();
+
+    std::string text;
+    text.reserve(size);
+    const std::string underline(Title.size(), '-');
+    text.append(underline).append(CrLf).append(Title).append(CrLf).append(underline).append(CrLf).append(CrLf);
+    for (const Section& section : sections_) {
+        text.append(section.heading).append(CrLf);
+        text.append(section.underlineLength, '-').append(CrLf);
+        text.append(section.body).append(CrLf).append(CrLf);
+    }
+    return text;
 }
 
 }  // namespace tamberlo

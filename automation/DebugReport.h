@@ -1,7 +1,7 @@
 #pragma once
 
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace tamberlo {
 
@@ -10,16 +10,22 @@ namespace tamberlo {
 // Lines end in carriage return and line feed.
 class DebugReport {
 public:
-    DebugReport();
-
-    void AddSection(std::string_view heading, std::string_view body);
+    void AddSection(std::string heading, std::string body);
     // With an underline of its own length (a put file's is as long as its key alone).
-    void AddSection(std::string_view heading, std::size_t underlineLength, std::string_view body);
+    void AddSection(std::string heading, std::size_t underlineLength, std::string body);
 
-    const std::string& Text() const noexcept { return text_; }
+    // The whole report, laid out once at its exact size: it holds every log,
+    // listing and put file, and regrowing it step by step would copy them
+    // again and again.
+    std::string Render() const;
 
 private:
-    std::string text_;
+    struct Section {
+        std::string heading;
+        std::size_t underlineLength;
+        std::string body;
+    };
+    std::vector<Section> sections_;
 };
 
 }  // namespace tamberlo
