@@ -83,6 +83,16 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     const std::string executable = root + sas::ExecutableName;
     const std::string configFile = installation_.ResolveConfigFile(root, SASConfigFile);
     const std::string cmdline = BuildCommandLine(executable, configFile, files.program, files.listing, files.log);
+    // Every path stands between quotation marks on the command line, so one
+    // that holds a quotation mark itself (possible on POSIX only) would reach
+    // SAS cut apart into other paths: SAS is not started.
+    for (const std::string* path : {&executable, &configFile, &files.program, &files.listing, &files.log}) {
+        if (path->find('"') != std::string::npos) {
+            throw Error(ComponentErrorNumber, ExecuteSource,
+                        "The SAS executable '" + executable + "' could not be started: the path '" + *path +
+                            "' holds a quotation mark, which its command line cannot pass on.");
+        }
+    }
 
     TextFileIO io;
     std::string errorState;

@@ -33,4 +33,9 @@ bool ProbeReadable(const std::string& path) noexcept;
 // The path separator of the host: '\\' on Windows, '/' elsewhere.
 char PathSeparator() noexcept;
 
+// The system reads a file name only up to its first NUL character, so a name
+// that holds one would reach another file than the one it names: every
+// operation above refuses it as a bad file name (52).
+inline bool NamesNoFile(const std::string& path) noexcept { return path.find('\0') != std::string::npos; }
+
 }  // namespace tamberlo::filesystem

@@ -23,6 +23,18 @@ bool IsOmitted(const VARIANT* value) noexcept {
     return value == nullptr || (V_VT(value) == VT_ERROR && V_ERROR(value) == DISP_E_PARAMNOTFOUND);
 }
 
+// True when a by-reference argument, or the VARIANT it refers to, points
+// nowhere. The platform's copy and conversion follow such a pointer without
+// looking, so it must be refused before them.
+bool RefersNowhere(const VARIANT* value) noexcept {
+    for (int depth = 0; depth < 2 && (V_VT(value) & VT_BYREF) != 0; ++depth) {
+        if (V_BYREF(value) == nullptr) return true;
+        if (V_VT(value) != (VT_BYREF | VT_VARIANT)) return false;
+        value = V_VARIANTREF(value);
+    }
+    return false;
+}
+
 }  // namespace
 
 const DispatchMember* FindDispatchMember(std::span<const DispatchMember> members, DISPID id, WORD flags) noexcept {
@@ -79,7 +91,8 @@ HRESULT CollectDispatchArguments(const DispatchMember& member, const DISPPARAMS&
             continue;
         }
         UniqueVariant plain;
-        HRESULT hr = VariantCopyInd(plain.get(), const_cast<VARIANT*>(source[i]));
+        HRESULT hr = RefersNowhere(source[i]) ? DISP_E_TYPEMISMATCH
+                                              : VariantCopyInd(plain.get(), const_cast<VARIANT*>(source[i]));
         if (SUCCEEDED(hr)) hr = VariantChangeTypeEx(target, plain.get(), lcid, 0, member.parameters[i]);
         if (FAILED(hr)) {
             arguments[i].reset();

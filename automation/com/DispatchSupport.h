@@ -32,7 +32,8 @@ const DispatchMember* FindDispatchMember(std::span<const DispatchMember> members
 // Fills arguments from the caller's DISPPARAMS: positional ones (held last to
 // first), named ones by parameter position (DISPID_PROPERTYPUT for the value
 // of a property put), each converted with VariantChangeTypeEx after
-// dereferencing. An argument that is absent, or passed as VT_ERROR
+// dereferencing (a reference that points nowhere is a type mismatch, never
+// followed). An argument that is absent, or passed as VT_ERROR
 // DISP_E_PARAMNOTFOUND, takes the zero value of its type (empty text, False,
 // 0) when optional. Returns S_OK or the standard dispatch error:
 // DISP_E_BADPARAMCOUNT, DISP_E_PARAMNOTOPTIONAL, DISP_E_PARAMNOTFOUND,

@@ -41,6 +41,7 @@ private:
 }
 
 Descriptor OpenOrThrow(const std::string& path, int flags) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
     int fd;
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
@@ -49,12 +50,17 @@ Descriptor OpenOrThrow(const std::string& path, int flags) {
     return Descriptor(fd);
 }
 
-// Opens an existing regular file for reading; directories are refused as
-// Windows refuses them.
+// Opens an existing regular file for reading. Directories are refused as
+// Windows refuses them, and so are FIFOs and sockets: reading one could wait
+// for ever. Opened without blocking, so that a FIFO without a writer cannot
+// hold up the open itself.
 Descriptor OpenForReading(const std::string& path, struct stat& info) {
-    Descriptor fd = OpenOrThrow(path, O_RDONLY);
+    Descriptor fd = OpenOrThrow(path, O_RDONLY | O_NONBLOCK);
     if (::fstat(fd.get(), &info) != 0) ThrowLastError(path);
-    if (S_ISDIR(info.st_mode)) throw ErrorFromSystemCode(EISDIR, path);
+    if (S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))
+        throw ErrorFromSystemCode(EISDIR, path);
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) ThrowLastError(path);
     return fd;
 }
 
@@ -101,11 +107,16 @@ void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mo
 }
 
 void RemoveFile(const std::string& path) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    // Asked only once unlink() has failed: a run deletes three files, and
+    // most deletions succeed.
+    if (::unlink(path.c_str()) == 0) return;
+    const int reason = errno;
     struct stat info {};
-    // unlink() would refuse a folder with EISDIR or EPERM depending on the
+    // unlink() refuses a folder with EISDIR or EPERM depending on the
     // system; report it the same way everywhere.
     if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw ErrorFromSystemCode(EISDIR, path);
-    if (::unlink(path.c_str()) != 0) ThrowLastError(path);
+    throw ErrorFromSystemCode(static_cast<unsigned long>(reason), path);
 }
 
 void CheckReadable(const std::string& path) {

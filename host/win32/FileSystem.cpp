@@ -14,6 +14,7 @@ namespace {
 [[noreturn]] void ThrowLastError(const std::string& path) { throw ErrorFromSystemCode(::GetLastError(), path); }
 
 win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
     // Others may read, write and delete meanwhile: SAS may still hold a log
     // open, and put files are deleted by their owner only.
     win32::FileHandle file(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -65,12 +66,14 @@ void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mo
 }
 
 void RemoveFile(const std::string& path) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
     if (!::DeleteFileA(path.c_str())) ThrowLastError(path);
 }
 
 void CheckReadable(const std::string& path) { Open(path, GENERIC_READ, OPEN_EXISTING); }
 
 bool ProbeReadable(const std::string& path) noexcept {
+    if (NamesNoFile(path)) return false;
     // A drive without media must count as a miss, never as a dialog.
     DWORD previous = 0;
     const bool changed = ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);

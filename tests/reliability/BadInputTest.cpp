@@ -1,0 +1,276 @@
+// What a client may hand over that it should not: program text with NUL
+// characters or a line of megabytes, program file names that name a folder,
+// an empty file or a different file, put-file numbers out of range, SAS roots
+// and configuration files given in every shape. Each ends with its documented
+// result, and leaves nothing behind.
+
+#include "ReliabilityTest.h"
+
+#include "engine/SASContract.h"
+#include "host/TextFileIO.h"
+
+#include <tuple>
+
+using namespace tamberlo;
+using namespace tamberlo::reliability;
+using namespace tamberlo::reliability::test;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+namespace {
+
+class BadInput : public CleanRunTest {};
+
+const std::string FormChar = std::string(sas::FormCharStatement) + "\r\n";
+
+// Changes the current folder for the lifetime of the object.
+class ScopedCurrentFolder {
+public:
+    explicit ScopedCurrentFolder(const std::string& folder) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~ScopedCurrentFolder() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
+};
+
+void ExpectExecuteError(const Error& error, const std::string& description) {
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Source(), "Execute method");
+    EXPECT_EQ(error.Description(), description);
+}
+
+}  // namespace
+
+TEST_F(BadInput, NulCharactersInProgramTextReachSASUnchanged) {
+    const std::string record = work / "record";
+    ScopedEnvironment recording("FAKESAS_RECORD", record);
+    const std::string text("%put a\0b;\0", 10);
+    CodeRunner runner;
+    runner.SetSASCode(text);
+    EXPECT_EQ(runner.SASCode(), text + "\r\n");
+    EXPECT_EQ(runner.Execute(FakeRoot), "OK");
+    EXPECT_EQ(ReadFile(record + ".program"), FormChar + text + "\r\n");
+    ExpectNothingLeft();
+}
+
+TEST_F(BadInput, ProgramFileNameWithANulNamesNoFileEvenWhenItsFirstPartDoes) {
+    // Cut at the NUL, the name would be that of another file.
+    WriteFile(work / "program", "%put the wrong file;");
+    const std::string name = work / "program" + std::string(1, '\0') + ".sas";
+    CodeRunner runner;
+    const Error error = ErrorOf([&] { runner.SetSASCode(name); });
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Source(), "SASCode method");
+    EXPECT_EQ(error.Description(), "The file '" + name + "' does not exist.");
+    EXPECT_EQ(runner.SASCode(), "");
+    ExpectNothingLeft();
+}
+
+TEST_F(BadInput, FileNamesWithANulAreBadFileNamesForEveryFileOperation) {
+    // Each would otherwise act on the file named by the part before the NUL.
+    const std::string first = work / "first";
+    WriteFile(first, "unchanged");
+    const std::string name = first + std::string(1, '\0') + "second";
+    TextFileIO io;
+    std::string state;
+    EXPECT_FALSE(io.FileExists(name, state));
+    EXPECT_EQ(state, "FileExists Error #52 (Bad file name or number)");
+    EXPECT_EQ(io.ReadToString(name, state), "");
+    EXPECT_EQ(state, "ReadToString Error #52 (Bad file name or number)");
+    io.OverwriteFile(name, "overwritten", state);
+    EXPECT_EQ(state, "OverwriteFile Error #52 (Bad file name or number)");
+    io.AppendToFile(name, "appended", state);
+    EXPECT_EQ(state, "AppendToFile Error #52 (Bad file name or number)");
+    io.DeleteFile(name, state);
+    EXPECT_EQ(state, "DeleteFile Error #52 (Bad file name or number)");
+    EXPECT_EQ(ReadFile(first), "unchanged");
+    EXPECT_EQ(ListFolder(work.Path()), std::vector<std::string>{"first"});
+    ExpectNothingLeft();
+}
+
+TEST_F(BadInput, TenMebibyteLineRunsWholeAndAsAFileNameIsAMissingFile) {
+    const std::string payload(10 << 20, 'x');
+    CodeRunner runner;
+    runner.SetSASCode("%put " + payload + ";");
+    EXPECT_EQ(runner.SASCode().size(), payload.size() + 8);
+    EXPECT_EQ(runner.Execute(StandInRoot), "OK");
+    EXPECT_THAT(runner.Log(), HasSubstr("\r\n" + payload + "\r\n"));
+
+    const std::string name = payload + ".sas";
+    const Error error = ErrorOf([&] { runner.SetSASCode(name); });
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Source(), "SASCode method");
+    EXPECT_EQ(error.Description(), "The file '" + name + "' does not exist.");
+    EXPECT_EQ(runner.SASCode().size(), payload.size() + 8);
+    ExpectNothingLeft();
+}
+
+TEST_F(BadInput, ProgramFileNamesOfAFolderOrAnEmptyFileAddNothing) {
+    std::filesystem::create_directories(work / "folder.sas");
+    WriteFile(work / "empty.sas", "");
+    CodeRunner runner;
+    const Error folder = ErrorOf([&] { runner.SetSASCode(work / "folder.sas"); });
+    EXPECT_EQ(folder.Number(), 1);
+    EXPECT_EQ(folder.Description(), "The file '" + work / "folder.sas" + "' does not exist.");
+    runner.SetSASCode(work / "empty.sas");
+    EXPECT_EQ(runner.SASCode(), "");
+    EXPECT_EQ(runner.Execute(StandInRoot), "ERROR: No command supplied.");
+    EXPECT_EQ(runner.LastExecuteReturnValue(), "ERROR: No command supplied.");
+    ExpectNothingLeft();
+}
+
+TEST_F(BadInput, PutFileNumbersOutOfRangeFailWith5BeforeAndAfterARun) {
+    CodeRunner runner;
+    const auto expectMissing = [&] {
+        for (const std::int16_t index : {0, -1, 32767, -32768}) {
+            for (const bool returnPath : {false, true}) {
+                const Error error = ErrorOf([&] { runner.PutFile(index, returnPath); });
+                EXPECT_EQ(error.Number(), 5) << index;
+                EXPECT_EQ(error.Source(), "Tamberlo");
+                EXPECT_EQ(error.Description(), "Invalid procedure call or argument");
+            }
+        }
+    };
+    expectMissing();
+    runner.SetSASCode("data _null_; file _PUT1; put 'one'; run;");
+    ASSERT_EQ(runner.Execute(StandInRoot), "OK");
+    expectMissing();
+    EXPECT_EQ(runner.PutFile(1), "one\r\n");
+    runner.Reset();
+    ExpectNothingLeft();
+}
+
+TEST_F(BadInput, SASRootsInEveryShapeThatNamesTheInstallationRun) {
+    const std::string spaced = work / "SAS with spaces" + Separator;
+    CopyStandInTo(spaced);
+    const std::string relative =
+        std::filesystem::relative(std::filesystem::absolute(StandInRoot), std::filesystem::current_path()).string();
+    ASSERT_FALSE(relative.empty());
+    std::filesystem::copy_file(StandInRoot + "sasv8.cfg", spaced + "my config.cfg");
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {"without its final separator", StandInRoot.substr(0, StandInRoot.size() - 1), ""},
+        {"relative to the current folder", relative, ""},
+        {"with blanks in it", spaced, ""},
+        {"with a configuration file with blanks in its name", StandInRoot, spaced + "my config.cfg"},
+    };
+    for (const auto& [what, root, config] : cases) {
+        CodeRunner runner;
+        runner.SetSASCode("%put ran;");
+        EXPECT_EQ(runner.Execute(root, config), "OK") << what;
+        EXPECT_THAT(runner.Log(), HasSubstr("\r\nran\r\n")) << what;
+    }
+    {
+        // A root and a configuration file named relative to the current folder.
+        ScopedCurrentFolder inRoot(StandInRoot);
+        CodeRunner runner;
+        runner.SetSASCode("%put ran;");
+        EXPECT_EQ(runner.Execute(".", "sasv8.cfg"), "OK");
+        EXPECT_THAT(runner.Log(), HasSubstr("\r\nran\r\n"));
+    }
+    ExpectNothingLeft();
+}
+
+TEST_F(BadInput, SASRootsAndConfigurationFilesThatNameNothingUsableFailBeforeSASStarts) {
+    const std::string record = work / "record";
+    ScopedEnvironment recording("TAMBERLO_STANDIN_RECORD", record);
+    std::filesystem::create_directories(work / "folder.cfg");
+    const std::string exe = StandInRoot + "SAS.EXE";
+    const std::string nul(1, '\0');
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {StandInRoot + "SAS.EXE", "",
+         "The SAS executable '" + exe + Separator + "SAS.EXE' does not exist.  Did you specify the correct SASRoot?"},
+        {StandInRoot + nul + "x", "",
+         "The SAS executable '" + StandInRoot + nul + "x" + Separator +
+             "SAS.EXE' does not exist.  Did you specify the correct SASRoot?"},
+        {StandInRoot, work / "folder.cfg",
+         "The SAS config file '" + work / "folder.cfg" + "' does not exist.  Did you specify the correct SASConfig?"},
+        // Cut at the NUL, the name would be that of the stand-in's configuration.
+        {StandInRoot, StandInRoot + "sasv8.cfg" + nul + " -SYSIN elsewhere.sas",
+         "The SAS config file '" + StandInRoot + "sasv8.cfg" + nul +
+             " -SYSIN elsewhere.sas' does not exist.  Did you specify the correct SASConfig?"},
+    };
+    CodeRunner runner;
+    runner.SetSASCode("%put never;");
+    for (const auto& [root, config, description] : cases) {
+        ExpectExecuteError(ErrorOf([&] { runner.Execute(root, config); }), description);
+    }
+    EXPECT_FALSE(Exists(record)) << "SAS was started";
+    EXPECT_EQ(runner.LastExecuteReturnValue(), "");
+    ExpectNothingLeft();
+}
+
+#ifndef _WIN32
+// A quotation mark cannot stand inside a quoted path of a Windows command
+// line, and so cannot reach SAS: a POSIX path holding one (Windows paths never
+// do) makes the run fail before SAS starts, instead of SAS getting other paths
+// than the run's, and nothing is made outside the temporary folder.
+TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
+    const std::string record = work / "record";
+    ScopedEnvironment recording("TAMBERLO_STANDIN_RECORD", record);
+    const std::string quotedRoot = work / "SAS \"V8\"" + Separator;
+    CopyStandInTo(quotedRoot);
+    std::filesystem::copy_file(StandInRoot + "sasv8.cfg", work / "my \"own\".cfg");
+    const std::string quotedTemp = temp / "temp \"here\"" + Separator;
+    std::filesystem::create_directories(quotedTemp);
+    // SAS given other paths than the run's would write where it stands.
+    const std::string current = work / "current";
+    std::filesystem::create_directories(current);
+    ScopedCurrentFolder inCurrent(current);
+
+    const std::string reason = "' could not be started: the path '";
+    {
+        CodeRunner runner;
+        runner.SetSASCode("%put never;");
+        ExpectExecuteError(ErrorOf([&] { runner.Execute(quotedRoot); }),
+                           "The SAS executable '" + quotedRoot + "SAS.EXE" + reason + quotedRoot +
+                               "SAS.EXE' holds a quotation mark, which its command line cannot pass on.");
+        ExpectExecuteError(ErrorOf([&] { runner.Execute(StandInRoot, work / "my \"own\".cfg"); }),
+                           "The SAS executable '" + StandInRoot + "SAS.EXE" + reason + work / "my \"own\".cfg" +
+                               "' holds a quotation mark, which its command line cannot pass on.");
+    }
+    {
+        ScopedTempDirectory quoted(quotedTemp);
+        CodeRunner runner;
+        runner.SetSASCode("data _null_; file _PUT1; put 'never'; run;");
+        const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
+        EXPECT_EQ(error.Number(), 1);
+        EXPECT_THAT(error.Description(),
+                    StartsWith("The SAS executable '" + StandInRoot + "SAS.EXE" + reason + quotedTemp + "tmpSASProgram_"));
+        EXPECT_THAT(ListFolder(quotedTemp), testing::ElementsAre(StartsWith("tmpPutFile_PUT1_")));
+    }
+    EXPECT_FALSE(Exists(record)) << "SAS was started";
+    EXPECT_THAT(ListFolder(current), testing::IsEmpty());
+    EXPECT_THAT(ListFolder(quotedTemp), testing::IsEmpty());
+    std::filesystem::remove(quotedTemp);
+    ExpectNothingLeft();
+}
+#else
+TEST_F(BadInput, PathsWithAQuotationMarkNameNothing) {
+    CodeRunner runner;
+    runner.SetSASCode("%put never;");
+    const std::string root = work / "SAS \"V8\"" + Separator;
+    ExpectExecuteError(ErrorOf([&] { runner.Execute(root); }),
+                       "The SAS executable '" + root + "SAS.EXE' does not exist.  Did you specify the correct SASRoot?");
+    const std::string config = work / "my \"own\".cfg";
+    ExpectExecuteError(ErrorOf([&] { runner.Execute(StandInRoot, config); }),
+                       "The SAS config file '" + config + "' does not exist.  Did you specify the correct SASConfig?");
+    ExpectNothingLeft();
+}
+#endif
+
+TEST_F(BadInput, EmptyRootSearchesTheStandardFolders) {
+    CodeRunner runner;
+    runner.SetSASCode("%put found;");
+#ifdef _WIN32
+    // The stand-in is installed in the standard folder of drive C.
+    EXPECT_EQ(runner.Execute("", ""), "OK");
+    EXPECT_THAT(runner.Log(), HasSubstr("\r\nfound\r\n"));
+#else
+    ExpectExecuteError(ErrorOf([&] { runner.Execute("", ""); }),
+                       "The SAS executable (SAS.EXE) could be found in <drive>:\\Program Files\\SAS Institute\\SAS\\V8\\, "
+                       "where <drive> is C, D, E, ..., Z.\r\n\r\nSupply the location of SAS.EXE to the Execute method.");
+#endif
+    ExpectNothingLeft();
+}

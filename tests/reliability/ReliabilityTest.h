@@ -1,0 +1,55 @@
+#pragma once
+
+// What every reliability test shares: the SAS roots built beside the tests,
+// and a fixture that takes what the process holds before a test and checks
+// that the test's runs gave all of it back.
+
+#include "ProcessProbe.h"
+#include "TestSupport.h"
+
+#include "automation/CodeRunner.h"
+#include "host/Error.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tamberlo::reliability::test {
+
+using namespace tamberlo::test;
+
+inline const char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
+// The stand-in, installed as SAS is: SAS.EXE and sasv8.cfg in one folder.
+inline const std::string StandInRoot = std::string(STANDIN_SAS_ROOT) + Separator;
+// The engine's controllable fake, which records the program it was given.
+inline const std::string FakeRoot = std::string(FAKE_SAS_ROOT) + Separator;
+
+// Each test runs with a temporary folder of its own. SetUp takes the count of
+// open descriptors (handles), which ExpectNothingLeft compares at the end,
+// together with the folder's listing and this process's children.
+class CleanRunTest : public testing::Test {
+protected:
+    static void SetUpTestSuite();
+    void SetUp() override { handlesBefore_ = OpenHandleCount(); }
+
+    // Nothing in the temporary folder but `left` (names, sorted), no more
+    // descriptors or handles than before the test (give or take `slack` more
+    // that the system keeps once made), no child process.
+    void ExpectNothingLeft(const std::vector<std::string>& left = {}, std::size_t slack = 0) const;
+
+    TempFolder temp;
+    TempFolder work;
+    ScopedTempDirectory scopedTemp{temp.Path()};
+
+private:
+    std::size_t handlesBefore_ = 0;
+};
+
+// Copies the stand-in (SAS.EXE and sasv8.cfg) into `folder`, which it makes.
+void CopyStandInTo(const std::string& folder);
+
+}  // namespace tamberlo::reliability::test
