@@ -20,6 +20,13 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset" -j "$jobs"
 done
 
+# The benchmarks are built, never run, here: their figures come from bench/run.sh.
+if [ $# -eq 0 ]; then
+  echo "== build bench"
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench -j "$jobs"
+fi
+
 if [[ " ${presets[*]} " == *" win32 "* ]]; then
   wine_session_start
   trap wine_session_stop EXIT
