@@ -75,6 +75,7 @@ Exit status:
   64  bad usage: an unknown option, a bad value, a missing program file, an
       output file that cannot be created
   74  an output could not be written after the run
+  130 interrupted (Ctrl-C): SAS was stopped and nothing was left behind
 
 Examples:
   tamberlo report.sas > report.lst 2> report.log

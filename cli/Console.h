@@ -17,4 +17,10 @@ void UseBinaryStandardStreams();
 // and every other byte stands for the Latin-1 character of the same code.
 std::string ToUtf8(std::string_view text);
 
+// From here on an interrupt (Ctrl-C; SIGINT, SIGTERM or SIGHUP on POSIX)
+// no longer ends the process at once: it is only noted, so that a running
+// SAS is stopped and the run's temporary files are deleted on the way out.
+void CatchInterrupts();
+bool InterruptRequested() noexcept;
+
 }  // namespace tamberlo::cli::console

@@ -1,5 +1,6 @@
 #include "cli/Console.h"
 
+#include <csignal>
 #include <cstddef>
 
 namespace tamberlo::cli::console {
@@ -45,5 +46,19 @@ std::string ToUtf8(std::string_view text) {
     }
     return result;
 }
+
+namespace {
+volatile std::sig_atomic_t interrupted = 0;
+extern "C" void NoteInterrupt(int) { interrupted = 1; }
+}  // namespace
+
+void CatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = NoteInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+bool InterruptRequested() noexcept { return interrupted != 0; }
 
 }  // namespace tamberlo::cli::console

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
@@ -27,5 +28,19 @@ std::string ToUtf8(std::string_view text) {
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), utf8Length, nullptr, nullptr);
     return utf8;
 }
+
+namespace {
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI NoteInterrupt(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    interrupted = true;
+    return TRUE;
+}
+}  // namespace
+
+void CatchInterrupts() { ::SetConsoleCtrlHandler(NoteInterrupt, TRUE); }
+
+bool InterruptRequested() noexcept { return interrupted; }
 
 }  // namespace tamberlo::cli::console

@@ -11,6 +11,7 @@ enum class ExitStatus : int {
     TimeLimitReached = 4,
     Usage = 64,           // as sysexits' EX_USAGE
     OutputFailed = 74,    // as sysexits' EX_IOERR: an output could not be written
+    Interrupted = 130,    // as shells report a program ended by Ctrl-C
 };
 
 constexpr int ToInt(ExitStatus status) noexcept { return static_cast<int>(status); }

@@ -1,6 +1,7 @@
 #include "cli/ProgramRun.h"
 
 #include "automation/CodeRunner.h"
+#include "cli/Console.h"
 #include "cli/LogFollower.h"
 #include "cli/UsageError.h"
 
@@ -69,6 +70,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
     if (!program.empty()) {
         RunControl control;
         control.timeLimit = options_.timeout;
+        control.stopRequested = console::InterruptRequested;
         if (follower != nullptr) {
             control.whileRunning = [follower](const std::string& logPath) { follower->Poll(logPath); };
         }

@@ -140,8 +140,9 @@ ExitStatus ResultPrinter::PrintError(const Error& error) {
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fflush(out_);
     }
-    return dynamic_cast<const TimeLimitReached*>(&error) != nullptr ? ExitStatus::TimeLimitReached
-                                                                    : ExitStatus::TamberloError;
+    if (dynamic_cast<const TimeLimitReached*>(&error) != nullptr) return ExitStatus::TimeLimitReached;
+    if (dynamic_cast<const RunStopped*>(&error) != nullptr) return ExitStatus::Interrupted;
+    return ExitStatus::TamberloError;
 }
 
 }  // namespace tamberlo::cli

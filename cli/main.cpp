@@ -33,6 +33,7 @@ int Fail(ExitStatus status, const std::string& message) {
 
 int main(int argc, char** argv) {
     console::UseBinaryStandardStreams();
+    console::CatchInterrupts();
     try {
         const CommandLineParser::Outcome outcome = CommandLineParser::Parse(argc, argv);
         if (outcome.action != CommandLineParser::Action::Run) {
@@ -55,7 +56,9 @@ int main(int argc, char** argv) {
         } catch (const tamberlo::Error& error) {
             return ToInt(printer.PrintError(error));
         }
-        return ToInt(printer.PrintRun(result));
+        const ExitStatus status = printer.PrintRun(result);
+        // Interrupted after SAS had ended: the run's files are gone, stop here.
+        return ToInt(console::InterruptRequested() ? ExitStatus::Interrupted : status);
     } catch (const UsageError& error) {
         return Fail(ExitStatus::Usage, error.what());
     } catch (const std::exception& error) {

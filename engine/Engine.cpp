@@ -104,6 +104,7 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
 
     ExecCmd::Options wait;
     wait.timeLimit = control.timeLimit;
+    wait.stopRequested = control.stopRequested;
     if (control.whileRunning) wait.whileWaiting = [&] { control.whileRunning(files.log); };
     const ExecCmd::Result result = ExecCmd().Run(cmdline, wait);
     if (result.outcome == ExecCmd::Outcome::NotStarted) {
@@ -114,6 +115,9 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
         throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,
                                "SAS did not end within " + DescribeDuration(*control.timeLimit) +
                                    " and was stopped.");
+    }
+    if (result.outcome == ExecCmd::Outcome::Stopped) {
+        throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
     }
     if (control.whileRunning) control.whileRunning(files.log);
 

@@ -21,10 +21,19 @@ struct RunControl {
     // Called about every tenth of a second while SAS runs, and once more when
     // it has ended, with the path of the log file SAS is writing.
     std::function<void(const std::string& logPath)> whileRunning;
+    // Asked about every tenth of a second while SAS runs: true stops SAS, and
+    // Execute throws RunStopped.
+    std::function<bool()> stopRequested;
 };
 
 // Thrown by Execute when SAS was stopped at the time limit of a RunControl.
 class TimeLimitReached : public Error {
+public:
+    using Error::Error;
+};
+
+// Thrown by Execute when SAS was stopped because RunControl asked for it.
+class RunStopped : public Error {
 public:
     using Error::Error;
 };

@@ -19,10 +19,12 @@ public:
         std::optional<std::chrono::milliseconds> timeLimit;
         // Called about every `pollInterval` while the program runs.
         std::function<void()> whileWaiting;
+        // Asked about every `pollInterval`: true stops the program.
+        std::function<bool()> stopRequested;
         std::chrono::milliseconds pollInterval{100};
     };
 
-    enum class Outcome { Ended, NotStarted, TimedOut };
+    enum class Outcome { Ended, NotStarted, TimedOut, Stopped };
 
     struct Result {
         Outcome outcome = Outcome::Ended;
@@ -31,8 +33,8 @@ public:
     };
 
     // Returns once the started program has ended (or was stopped at its time
-    // limit, and has ended), or at once when it could not be started. Throws
-    // nothing but std::bad_alloc.
+    // limit or on request, and has ended), or at once when it could not be
+    // started. Throws nothing but std::bad_alloc.
     Result Run(const std::string& cmdline, const Options& options);
     Result Run(const std::string& cmdline) { return Run(cmdline, Options()); }
 };

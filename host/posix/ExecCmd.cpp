@@ -58,7 +58,7 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
     const int failure = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
     if (failure != 0) return {Outcome::NotStarted, SystemMessage(static_cast<unsigned long>(failure))};
 
-    if (!options.timeLimit && !options.whileWaiting) {
+    if (!options.timeLimit && !options.whileWaiting && !options.stopRequested) {
         WaitUntilEnded(pid);
         return {};
     }
@@ -66,10 +66,11 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
     const auto deadline = options.timeLimit ? std::chrono::steady_clock::now() + *options.timeLimit
                                             : std::chrono::steady_clock::time_point::max();
     while (!HasEnded(pid)) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+        const bool timedOut = std::chrono::steady_clock::now() >= deadline;
+        if (timedOut || (options.stopRequested && options.stopRequested())) {
             ::kill(pid, SIGKILL);
             WaitUntilEnded(pid);
-            return {Outcome::TimedOut, {}};
+            return {timedOut ? Outcome::TimedOut : Outcome::Stopped, {}};
         }
         if (options.whileWaiting) options.whileWaiting();
         SleepFor(options.pollInterval);

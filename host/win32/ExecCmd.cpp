@@ -29,7 +29,7 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
     win32::Handle thread(info.hThread);
     win32::Handle process(info.hProcess);
 
-    if (!options.timeLimit && !options.whileWaiting) {
+    if (!options.timeLimit && !options.whileWaiting && !options.stopRequested) {
         ::WaitForSingleObject(process.get(), INFINITE);
         return {};
     }
@@ -38,10 +38,11 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
                                             : std::chrono::steady_clock::time_point::max();
     const DWORD poll = static_cast<DWORD>(options.pollInterval.count());
     while (::WaitForSingleObject(process.get(), poll) == WAIT_TIMEOUT) {
-        if (std::chrono::steady_clock::now() >= deadline) {
+        const bool timedOut = std::chrono::steady_clock::now() >= deadline;
+        if (timedOut || (options.stopRequested && options.stopRequested())) {
             ::TerminateProcess(process.get(), 1);
             ::WaitForSingleObject(process.get(), INFINITE);
-            return {Outcome::TimedOut, {}};
+            return {timedOut ? Outcome::TimedOut : Outcome::Stopped, {}};
         }
         if (options.whileWaiting) options.whileWaiting();
     }

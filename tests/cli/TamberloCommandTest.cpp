@@ -14,6 +14,15 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+#endif
+
 using namespace tamberlo;
 using testing::EndsWith;
 using testing::HasSubstr;
@@ -385,5 +394,33 @@ TEST_F(TamberloCommand, AnOutputThatCannotBeWrittenExitsWith74) {
     const test::ToolResult result = Run({"--lst", "/dev/full", "-e", PrintStep("x"), "--log", "run.log"});
     EXPECT_EQ(result.exitCode, 74);
     EXPECT_THAT(result.err, StartsWith("tamberlo: /dev/full: cannot write: "));
+}
+#endif
+
+#ifndef _WIN32
+// Ctrl-C while SAS runs: SAS is stopped, the run's files go, exit 130.
+TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
+    test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "30");
+    std::vector<std::string> args = {tamberloProgram, "--sas-root", standInRoot, "-e",
+                                     "data _null_; file _put1; put 'x'; run;"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+
+    // Interrupt once SAS has its program, that is, while it sleeps.
+    bool running = false;
+    for (int wait = 0; wait < 400 && !running; ++wait) {
+        for (const std::string& name : test::ListFolder(Tmp())) running |= name.rfind("tmpSASProgram", 0) == 0;
+        if (!running) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(running) << "the run never started";
+    kill(pid, SIGINT);
+
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "tamberlo died of the signal";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
 }
 #endif

@@ -293,3 +293,22 @@ TEST(EngineThreads, FourEnginesOnFourThreadsKeepTheirFilesAndSwitchesApart) {
     EXPECT_EQ(allPaths.size(), static_cast<std::size_t>(Threads * Runs));
     EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
 }
+
+TEST_F(EngineRun, AStopRequestEndsSASFailsAndLeavesNoRunFile) {
+    test::ScopedEnvironment slow("FAKESAS_SLEEP_MS", "20000");
+    Engine engine;
+    engine.Command()->Append("x;");
+    RunControl control;
+    int asked = 0;
+    control.stopRequested = [&] { return ++asked >= 3; };
+    try {
+        engine.Execute(FakeRoot, "", control);
+        FAIL() << "no error";
+    } catch (const RunStopped& error) {
+        EXPECT_EQ(error.Number(), 1);
+        EXPECT_EQ(error.Source(), "Execute method");
+        EXPECT_EQ(error.Description(), "SAS was stopped on request before it ended.");
+    }
+    EXPECT_EQ(asked, 3);
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
+}
