@@ -1,5 +1,7 @@
 #include "engine/PutFileScan.h"
 
+#include "engine/SASContract.h"
+
 #include <array>
 #include <cstdint>
 
@@ -15,7 +17,7 @@ namespace tamberlo {
 
 namespace {
 
-constexpr int Limit = 10000;
+constexpr int Limit = sas::MaxPutFileNumber + 1;
 
 // One bit per number below Limit.
 class Found {
