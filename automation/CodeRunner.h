@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
     std::string SASCode() const;
 
     const std::string& LastExecuteReturnValue() const noexcept { return lastExecuteReturnValue_; }
+    // SAS's exit code in the last run that SAS ended; none until SAS has run
+    // (C++ callers only: the automation interface has no slot for it).
+    std::optional<int> LastExitCode() const noexcept { return engine_->LastExitCode(); }
 
 private:
     std::unique_ptr<Engine> engine_;

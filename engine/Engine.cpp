@@ -119,6 +119,7 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     if (result.outcome == ExecCmd::Outcome::Stopped) {
         throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
     }
+    lastExitCode_ = result.exitCode;
     if (control.whileRunning) control.whileRunning(files.log);
 
     if (io.FileExists(files.log, errorState)) output_->SetLog(io.ReadToString(files.log, errorState));

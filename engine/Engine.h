@@ -55,6 +55,9 @@ public:
     std::string Execute(const std::string& SASRoot, const std::string& SASConfigFile,
                         const RunControl& control = {});
 
+    // SAS's exit code in the last run that SAS ended; none before SAS has run.
+    std::optional<int> LastExitCode() const noexcept { return lastExitCode_; }
+
     // The exact command line of a run.
     static std::string BuildCommandLine(const std::string& executable, const std::string& configFile,
                                         const std::string& programFile, const std::string& listingFile,
@@ -68,6 +71,7 @@ private:
     std::shared_ptr<tamberlo::Output> output_;
     std::shared_ptr<tamberlo::Command> command_;
     SASInstallation installation_;
+    std::optional<int> lastExitCode_;
 };
 
 }  // namespace tamberlo

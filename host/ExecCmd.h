@@ -11,7 +11,7 @@ namespace tamberlo {
 // On Windows the command line goes to CreateProcessA as it is (hidden window,
 // normal priority, handles, environment and current directory inherited). On
 // POSIX it is split by the Windows quoting rules and started with
-// posix_spawn, never through a shell. The exit code is not read.
+// posix_spawn, never through a shell.
 class ExecCmd {
 public:
     struct Options {
@@ -30,6 +30,9 @@ public:
         Outcome outcome = Outcome::Ended;
         // With NotStarted: the system's reason.
         std::string failure;
+        // With Ended: the program's exit code (on POSIX, 128 + the signal
+        // number for a program that a signal ended, as shells report it).
+        int exitCode = 0;
     };
 
     // Returns once the started program has ended (or was stopped at its time

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Installs what building and testing Tamberlo needs on Debian 12: the native
-# toolchain, GoogleTest and Google Benchmark sources, the i686 mingw-w64
-# cross compiler and tools, 32-bit Wine, and the libraries of the command
-# (CLI11, nlohmann-json) and of the fuzzers (clang's runtime). Quick when all
-# of it is there already: it only looks.
+# toolchain, GoogleTest and Google Benchmark sources, the i686 and x86_64
+# mingw-w64 cross compilers and tools, 32- and 64-bit Wine, NSIS and zip for
+# the Windows packages, the libraries of the command (CLI11, nlohmann-json),
+# clang's runtime for the fuzzers, and Slurm with munge for the cluster test.
+# Quick when all of it is there already: it only looks.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ make git
   googletest libbenchmark-dev
-  g++-mingw-w64-i686 mingw-w64-tools
-  wine wine32 libwine-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+  wine wine32 wine64 libwine-dev
+  nsis zip unzip
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   util-linux procps
+  slurm-wlm munge
 )
 
 missing=()

@@ -16,20 +16,28 @@ namespace tamberlo {
 
 namespace {
 
-// Waits for the child, retrying when a signal interrupts the wait.
-void WaitUntilEnded(pid_t pid) {
+int ExitCodeOf(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return 0;
+}
+
+// Waits for the child, retrying when a signal interrupts the wait; returns its exit code.
+int WaitUntilEnded(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    return ExitCodeOf(status);
 }
 
-// True once the child has ended (and has been reaped).
-bool HasEnded(pid_t pid) {
+// True once the child has ended (and has been reaped); then `exitCode` holds its code.
+bool HasEnded(pid_t pid, int& exitCode) {
     int status = 0;
     for (;;) {
         const pid_t result = ::waitpid(pid, &status, WNOHANG);
         if (result < 0 && errno == EINTR) continue;
         // An error here means the child is not ours to wait for any more.
+        if (result > 0) exitCode = ExitCodeOf(status);
         return result != 0;
     }
 }
@@ -59,13 +67,15 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
     if (failure != 0) return {Outcome::NotStarted, SystemMessage(static_cast<unsigned long>(failure))};
 
     if (!options.timeLimit && !options.whileWaiting && !options.stopRequested) {
-        WaitUntilEnded(pid);
-        return {};
+        Result ended;
+        ended.exitCode = WaitUntilEnded(pid);
+        return ended;
     }
 
     const auto deadline = options.timeLimit ? std::chrono::steady_clock::now() + *options.timeLimit
                                             : std::chrono::steady_clock::time_point::max();
-    while (!HasEnded(pid)) {
+    Result ended;
+    while (!HasEnded(pid, ended.exitCode)) {
         const bool timedOut = std::chrono::steady_clock::now() >= deadline;
         if (timedOut || (options.stopRequested && options.stopRequested())) {
             ::kill(pid, SIGKILL);
@@ -75,7 +85,7 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
         if (options.whileWaiting) options.whileWaiting();
         SleepFor(options.pollInterval);
     }
-    return {};
+    return ended;
 }
 
 }  // namespace tamberlo

@@ -29,9 +29,15 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
     win32::Handle thread(info.hThread);
     win32::Handle process(info.hProcess);
 
+    const auto ended = [&process] {
+        Result result;
+        DWORD code = 0;
+        if (::GetExitCodeProcess(process.get(), &code)) result.exitCode = static_cast<int>(code);
+        return result;
+    };
     if (!options.timeLimit && !options.whileWaiting && !options.stopRequested) {
         ::WaitForSingleObject(process.get(), INFINITE);
-        return {};
+        return ended();
     }
 
     const auto deadline = options.timeLimit ? std::chrono::steady_clock::now() + *options.timeLimit
@@ -46,7 +52,7 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
         }
         if (options.whileWaiting) options.whileWaiting();
     }
-    return {};
+    return ended();
 }
 
 }  // namespace tamberlo
