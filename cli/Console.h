@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,11 @@ std::string ToUtf8(std::string_view text);
 // SAS is stopped and the run's temporary files are deleted on the way out.
 void CatchInterrupts();
 bool InterruptRequested() noexcept;
+
+// True when `stream` is a terminal (a console window on Windows).
+bool IsTerminal(std::FILE* stream) noexcept;
+
+// This machine's name as the network knows it; "localhost" when it has none.
+std::string HostName();
 
 }  // namespace tamberlo::cli::console

@@ -3,6 +3,9 @@
 #include <csignal>
 #include <cstddef>
 
+#include <limits.h>
+#include <unistd.h>
+
 namespace tamberlo::cli::console {
 namespace {
 
@@ -60,5 +63,13 @@ void CatchInterrupts() {
 }
 
 bool InterruptRequested() noexcept { return interrupted != 0; }
+
+bool IsTerminal(std::FILE* stream) noexcept { return ::isatty(::fileno(stream)) == 1; }
+
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
+    return name;
+}
 
 }  // namespace tamberlo::cli::console

@@ -43,4 +43,16 @@ void CatchInterrupts() { ::SetConsoleCtrlHandler(NoteInterrupt, TRUE); }
 
 bool InterruptRequested() noexcept { return interrupted; }
 
+bool IsTerminal(std::FILE* stream) noexcept {
+    DWORD mode = 0;
+    return ::GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;
+}
+
+std::string HostName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (!::GetComputerNameA(name, &size) || size == 0) return "localhost";
+    return std::string(name, size);
+}
+
 }  // namespace tamberlo::cli::console

@@ -1,5 +1,6 @@
 // tamberlo: runs SAS programs in batch through Tamberlo from a shell.
 
+#include "cli/BatchCommand.h"
 #include "cli/CommandLineParser.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
@@ -10,6 +11,7 @@
 #include "host/Error.h"
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -34,6 +36,7 @@ int Fail(ExitStatus status, const std::string& message) {
 int main(int argc, char** argv) {
     console::UseBinaryStandardStreams();
     console::CatchInterrupts();
+    if (argc > 1 && std::strcmp(argv[1], "batch") == 0) return RunBatchCommand(argc - 1, argv + 1);
     try {
         const CommandLineParser::Outcome outcome = CommandLineParser::Parse(argc, argv);
         if (outcome.action != CommandLineParser::Action::Run) {

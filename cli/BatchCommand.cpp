@@ -1,0 +1,130 @@
+#include "cli/BatchCommand.h"
+
+#include "cli/BatchCommandLine.h"
+#include "cli/BatchProgramRun.h"
+#include "cli/BatchProgress.h"
+#include "cli/BatchReport.h"
+#include "cli/BatchRunner.h"
+#include "cli/Console.h"
+#include "cli/ExitStatus.h"
+#include "cli/UsageError.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+namespace tamberlo::cli {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// A report file, created before anything runs so that a bad name is a
+// usage error and not a lost report, and filled at the end.
+class ReportFile {
+public:
+    ReportFile(const std::optional<std::string>& name, const std::optional<Shard>& shard, const char* option) {
+        if (!name) return;
+        name_ = BatchCommandLine::ReportFileName(*name, shard);
+        // A report folder that is not there yet is made, as a CI job expects.
+        const std::filesystem::path folder = std::filesystem::path(name_).parent_path();
+        std::error_code ec;
+        if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+        file_.reset(std::fopen(name_.c_str(), "wb"));
+        if (!file_) throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: " + std::strerror(errno));
+    }
+
+    // False, with a message on standard error, when the text could not be written.
+    bool Write(const std::string& text) {
+        if (!file_) return true;
+        const bool written = std::fwrite(text.data(), 1, text.size(), file_.get()) == text.size() &&
+                             std::fclose(file_.release()) == 0;
+        if (!written) std::fprintf(stderr, "tamberlo: %s: cannot write: %s\n", name_.c_str(), std::strerror(errno));
+        return written;
+    }
+
+private:
+    std::string name_;
+    File file_;
+};
+
+std::string UtcTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&now));
+    return text;
+}
+
+void CreateOutputFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder)) {
+        throw UsageError("--out " + folder + ": cannot create the folder" + (ec ? ": " + ec.message() : std::string()));
+    }
+}
+
+int Run(const BatchOptions& options) {
+    std::vector<BatchProgram> programs = CollectPrograms(options.programs, options.recursive);
+    if (options.shard) programs = SelectShard(programs, *options.shard);
+    ReportFile junit(options.junitFile, options.shard, "--junit");
+    ReportFile json(options.jsonFile, options.shard, "--json");
+    if (options.outDir) CreateOutputFolder(*options.outDir);
+
+    BatchSummary summary;
+    summary.suiteName = "tamberlo batch" + (options.shard ? " " + options.shard->Text() : std::string());
+    summary.timestamp = UtcTimestamp();
+    summary.hostName = console::HostName();
+
+    BatchProgress progress(stdout, console::IsTerminal(stdout), programs.size());
+    // The one place where the batch asks whether to stop: Ctrl-C.
+    const auto stopRequested = console::InterruptRequested;
+    const BatchRunner runner(
+        options.jobs,
+        [&options, stopRequested](const BatchProgram& program) { return RunBatchProgram(program, options, stopRequested); },
+        stopRequested);
+    const std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
+    const bool interrupted = console::InterruptRequested();
+
+    summary.seconds = progress.ElapsedSeconds();
+    ExitStatus status = ExitStatus::Ok;
+    for (const ProgramOutcome& outcome : outcomes) status = std::max(status, StatusOf(outcome.verdict));
+    if (interrupted) status = ExitStatus::Interrupted;
+    summary.exitStatus = ToInt(status);
+    progress.Finish(outcomes, interrupted);
+
+    // Both reports are written even when one fails.
+    const bool junitWritten = junit.Write(JUnitReport(summary, outcomes));
+    const bool jsonWritten = json.Write(JsonReport(summary, outcomes));
+    if (!junitWritten || !jsonWritten) return ToInt(ExitStatus::OutputFailed);
+    return ToInt(status);
+}
+
+}  // namespace
+
+int RunBatchCommand(int argc, const char* const* argv) {
+    try {
+        const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+        const BatchCommandLine::Outcome outcome = BatchCommandLine::Parse(argc, argv, processors);
+        if (outcome.showHelp) {
+            const std::string text = BatchCommandLine::HelpText();
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            return ToInt(ExitStatus::Ok);
+        }
+        return Run(outcome.options);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "tamberlo: %s\n", error.what());
+        return ToInt(ExitStatus::Usage);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tamberlo: %s\n", error.what());
+        return ToInt(ExitStatus::TamberloError);
+    }
+}
+
+}  // namespace tamberlo::cli

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tamberlo::cli {
+
+// The K-th of N parts of a sorted program list (1 <= K <= N).
+struct Shard {
+    int index = 1;
+    int count = 1;
+
+    // "2/3"
+    std::string Text() const { return std::to_string(index) + "/" + std::to_string(count); }
+};
+
+// Everything `tamberlo batch` is asked for, checked for usage but not yet for
+// the existence of files.
+struct BatchOptions {
+    std::vector<std::string> programs;  // .sas files and folders, as given
+    bool recursive = false;
+    unsigned jobs = 1;
+    std::optional<Shard> shard;
+
+    // Applied to every program, as in a single run.
+    std::string sasRoot;
+    std::string configFile;
+    bool raw = false;
+    bool noFormChar = false;
+    std::optional<std::chrono::milliseconds> timeout;  // per program
+
+    std::optional<std::string> outDir;
+    std::optional<std::string> junitFile;  // with a shard, named after it
+    std::optional<std::string> jsonFile;
+};
+
+}  // namespace tamberlo::cli

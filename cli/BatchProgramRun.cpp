@@ -1,0 +1,139 @@
+#include "cli/BatchProgramRun.h"
+
+#include "automation/CodeRunner.h"
+#include "engine/SASContract.h"
+#include "host/Error.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+
+namespace tamberlo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* statusOK = "OK";
+// Enough to tell what went wrong; the whole log is in the reports.
+constexpr std::size_t errorLinesKept = 3;
+
+void WriteWholeFile(const fs::path& path, const std::string& text) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    file.close();
+    if (!file) throw std::runtime_error(path.string() + ": cannot write: " + std::strerror(errno));
+}
+
+void CreateFolder(const fs::path& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!fs::is_directory(folder)) throw std::runtime_error(folder.string() + ": cannot create the folder: " + ec.message());
+}
+
+// The outputs of a run that SAS went through. Put files from an earlier
+// batch into the same folder go first, so that the folder shows this run.
+void WriteOutputs(const fs::path& outDir, const std::string& name, const std::string& log, const std::string& lst,
+                  const CodeRunner& runner) {
+    const fs::path base = outDir / fs::path(name);
+    CreateFolder(base.parent_path());
+    WriteWholeFile(fs::path(base.string() + ".log"), log);
+    const fs::path lstPath(base.string() + ".lst");
+    std::error_code ec;
+    if (!lst.empty()) {
+        WriteWholeFile(lstPath, lst);
+    } else if (fs::remove(lstPath, ec), ec) {
+        throw std::runtime_error(lstPath.string() + ": cannot remove the listing of an earlier run: " + ec.message());
+    }
+
+    if (fs::is_directory(base, ec)) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(base, ec)) {
+            const std::string file = entry.path().filename().string();
+            if (file.rfind(sas::PutFileKeyPrefix, 0) == 0 && entry.path().extension() == ".txt") fs::remove(entry.path(), ec);
+        }
+    }
+    const std::vector<std::string> keys = runner.PutFileKeys();
+    if (!keys.empty()) CreateFolder(base);
+    for (const std::string& key : keys) {
+        const auto index = static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
+        const fs::path to = base / (key + ".txt");
+        if (!fs::copy_file(runner.PutFile(index, true), to, fs::copy_options::overwrite_existing, ec)) {
+            throw std::runtime_error(to.string() + ": cannot copy the put file: " + ec.message());
+        }
+    }
+}
+
+std::vector<std::string> FirstErrorLines(std::string_view log) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < log.size() && lines.size() < errorLinesKept) {
+        std::size_t end = log.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = log.size();
+        const std::string_view line = log.substr(start, end - start);
+        if (LogLineClassifier::Classify(line) == LogLineClassifier::Kind::Error) {
+            // A page's leading form feed is no part of the message.
+            lines.emplace_back(line.substr(!line.empty() && line.front() == '\f' ? 1 : 0));
+        }
+        start = end + (log.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return lines;
+}
+
+ProgramOutcome::Verdict VerdictOf(const LogLineClassifier::Counts& lines, std::optional<int> exitCode) {
+    if (lines.errorLines > 0 || exitCode.value_or(0) >= 2) return ProgramOutcome::Verdict::Failed;
+    if (lines.warningLines > 0 || exitCode.value_or(0) == 1) return ProgramOutcome::Verdict::Warnings;
+    return ProgramOutcome::Verdict::Clean;
+}
+
+}  // namespace
+
+std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
+                                              const std::function<bool()>& stopRequested) {
+    const auto started = std::chrono::steady_clock::now();
+    ProgramOutcome outcome;
+    outcome.program = program;
+    const auto fail = [&outcome](ProgramOutcome::Verdict verdict, std::string problem) {
+        outcome.verdict = verdict;
+        outcome.problem = std::move(problem);
+    };
+    try {
+        if (program.missing) throw std::runtime_error(program.path + ": no such program file");
+        CodeRunner runner;
+        runner.SetCleanOutput(!options.raw);
+        runner.SetSafeFormChar(!options.noFormChar);
+        runner.SetSASCode(program.path);
+
+        RunControl control;
+        control.timeLimit = options.timeout;
+        control.stopRequested = stopRequested;
+        const std::string status = runner.Execute(options.sasRoot, options.configFile, control);
+        outcome.sasExitCode = runner.LastExitCode();
+        outcome.log = runner.Log();
+        // Lines are recognised in the log as SAS wrote it: cleaning would
+        // turn a page's leading form feed into "%12".
+        runner.SetCleanOutput(false);
+        const std::string rawLog = runner.Log();
+        runner.SetCleanOutput(!options.raw);
+        outcome.logLines = LogLineClassifier::Count(rawLog);
+        outcome.firstErrorLines = FirstErrorLines(rawLog);
+        outcome.verdict = VerdictOf(outcome.logLines, outcome.sasExitCode);
+        if (options.outDir) WriteOutputs(*options.outDir, program.name, outcome.log, runner.Lst(), runner);
+        if (status != statusOK) fail(ProgramOutcome::Verdict::TamberloError, status);
+    } catch (const RunStopped&) {
+        return std::nullopt;
+    } catch (const TimeLimitReached& error) {
+        fail(ProgramOutcome::Verdict::TimeLimit, error.Source() + ": " + error.Description());
+    } catch (const Error& error) {
+        fail(ProgramOutcome::Verdict::TamberloError, error.Source() + ": " + error.Description());
+    } catch (const std::exception& error) {
+        fail(ProgramOutcome::Verdict::TamberloError, error.what());
+    }
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return outcome;
+}
+
+}  // namespace tamberlo::cli

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "cli/BatchOptions.h"
+#include "cli/ProgramOutcome.h"
+
+#include <functional>
+#include <optional>
+
+namespace tamberlo::cli {
+
+// Runs one program of a batch through a CodeRunner of its own, on the
+// calling thread, and writes its outputs when the options name a folder:
+// <name>.log, <name>.lst (removed when SAS wrote no listing) and the put
+// files copied byte for byte to <name>/_PUT<n>.txt. Every failure becomes
+// part of the outcome; nothing is thrown. Returns nothing when SAS was
+// stopped because `stopRequested` said so: the program did not finish.
+std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
+                                              const std::function<bool()>& stopRequested);
+
+}  // namespace tamberlo::cli

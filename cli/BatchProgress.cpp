@@ -1,0 +1,83 @@
+#include "cli/BatchProgress.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tamberlo::cli {
+namespace {
+
+bool WentThrough(ProgramOutcome::Verdict verdict) {
+    return verdict == ProgramOutcome::Verdict::Clean || verdict == ProgramOutcome::Verdict::Warnings;
+}
+
+std::string ExitCodeText(const ProgramOutcome& outcome) {
+    return outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "-";
+}
+
+}  // namespace
+
+BatchProgress::BatchProgress(std::FILE* out, bool terminal, std::size_t programs)
+    : out_(out), terminal_(terminal), programs_(programs), started_(std::chrono::steady_clock::now()) {}
+
+double BatchProgress::ElapsedSeconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
+void BatchProgress::Ended(const ProgramOutcome& outcome) {
+    ++done_;
+    if (!WentThrough(outcome.verdict)) ++failed_;
+    if (terminal_) return;
+    const std::string exitCode = outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
+    std::fprintf(out_, "%-10s %s (SAS exit code %s, %ld error lines, %ld warning lines, %.2f s)\n",
+                 VerdictText(outcome.verdict), outcome.program.name.c_str(), exitCode.c_str(),
+                 outcome.logLines.errorLines, outcome.logLines.warningLines, outcome.seconds);
+    std::fflush(out_);
+}
+
+void BatchProgress::Show(std::size_t running) {
+    if (!terminal_) return;
+    char line[160];
+    const int length = std::snprintf(line, sizeof line, "%zu/%zu done, %zu running, %zu failed, %.1f s", done_,
+                                     programs_, running, failed_, ElapsedSeconds());
+    // Blanks over what is left of a longer line before (no escape sequences:
+    // not every console knows them).
+    std::fprintf(out_, "\r%s%*s", line, std::max(0, statusLength_ - length), "");
+    statusLength_ = length;
+    std::fflush(out_);
+}
+
+void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool interrupted) {
+    if (terminal_) {
+        std::fprintf(out_, "\r%*s\r", statusLength_, "");
+        std::size_t nameWidth = 7;  // "program"
+        for (const ProgramOutcome& outcome : outcomes) nameWidth = std::max(nameWidth, outcome.program.name.size());
+        const int width = static_cast<int>(nameWidth);
+        std::fprintf(out_, "%-*s  %-10s  %4s  %6s  %8s  %8s\n", width, "program", "verdict", "exit", "errors",
+                     "warnings", "time");
+        for (const ProgramOutcome& outcome : outcomes) {
+            std::fprintf(out_, "%-*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n", width, outcome.program.name.c_str(),
+                         VerdictText(outcome.verdict), ExitCodeText(outcome).c_str(), outcome.logLines.errorLines,
+                         outcome.logLines.warningLines, outcome.seconds);
+        }
+    }
+
+    bool headed = false;
+    for (const ProgramOutcome& outcome : outcomes) {
+        if (WentThrough(outcome.verdict)) continue;
+        const std::string& first = !outcome.problem.empty()          ? outcome.problem
+                                   : !outcome.firstErrorLines.empty() ? outcome.firstErrorLines.front()
+                                                                      : "SAS exit code " + ExitCodeText(outcome);
+        if (!headed) std::fputs("\n", out_);
+        headed = true;
+        std::fprintf(out_, "%s: %s\n", outcome.program.name.c_str(), first.c_str());
+    }
+
+    std::size_t counts[5] = {};
+    for (const ProgramOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.verdict)];
+    std::fprintf(out_, "\n%zu of %zu programs: %zu clean, %zu warnings, %zu failed, %zu errors, %zu time limits; %.1f s%s\n",
+                 outcomes.size(), programs_, counts[0], counts[1], counts[2], counts[3], counts[4], ElapsedSeconds(),
+                 interrupted ? " (interrupted)" : "");
+    std::fflush(out_);
+}
+
+}  // namespace tamberlo::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "cli/BatchOptions.h"
+
+#include <string>
+#include <vector>
+
+namespace tamberlo::cli {
+
+// One program of a batch.
+struct BatchProgram {
+    // Unique within the batch and the same on every machine: the file name
+    // without ".sas", preceded by the subfolder (with "/") it was found in
+    // below a named folder. The outputs are named after it.
+    std::string name;
+    std::string path;      // as given, or below the folder as given
+    bool missing = false;  // named, but no such file: the run fails with a Tamberlo error
+};
+
+// The programs that the arguments name, sorted by name: each .sas file (in
+// any letter case) given, and those in each folder given (and its subfolders
+// with `recursive`). A name that exists nowhere is kept as a missing program,
+// so that it fails in the report instead of stopping the whole batch. Throws
+// UsageError for a file that is not a .sas file, a folder that cannot be
+// read, two programs of the same name, or no program at all.
+std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& arguments, bool recursive);
+
+// The programs of one shard: of the list, those at positions K-1, K-1+N,
+// K-1+2N, ..., so that the N shards together hold every program once.
+std::vector<BatchProgram> SelectShard(const std::vector<BatchProgram>& programs, const Shard& shard);
+
+}  // namespace tamberlo::cli
