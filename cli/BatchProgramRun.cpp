@@ -121,8 +121,12 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         outcome.logLines = LogLineClassifier::Count(rawLog);
         outcome.firstErrorLines = FirstErrorLines(rawLog);
         outcome.verdict = VerdictOf(outcome.logLines, outcome.sasExitCode);
-        if (options.outDir) WriteOutputs(*options.outDir, program.name, outcome.log, runner.Lst(), runner);
-        if (status != statusOK) fail(ProgramOutcome::Verdict::TamberloError, status);
+        if (status != statusOK) {
+            // SAS did not run (an empty program): there is nothing to write.
+            fail(ProgramOutcome::Verdict::TamberloError, status);
+        } else if (options.outDir) {
+            WriteOutputs(*options.outDir, program.name, outcome.log, runner.Lst(), runner);
+        }
     } catch (const RunStopped&) {
         return std::nullopt;
     } catch (const TimeLimitReached& error) {

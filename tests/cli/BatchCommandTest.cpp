@@ -1,0 +1,296 @@
+// `tamberlo batch` run for real against the SAS stand-in: verdicts, exit
+// status, reports, outputs on disk and what is left behind.
+
+#include "TestSupport.h"
+#include "ToolRunner.h"
+#include "cli/BatchCommandLine.h"
+#include "cli/ProgramList.h"
+#include "cli/UsageError.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+#endif
+
+using namespace tamberlo;
+using testing::HasSubstr;
+using testing::IsEmpty;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Absolute(const char* path) { return fs::absolute(fs::path(path)).string(); }
+
+const std::string tamberloProgram = Absolute(TAMBERLO_EXE);
+const std::string standInRoot = Absolute(TAMBERLO_SAS_ROOT_DIR);
+
+#ifdef _WIN32
+// Every stand-in start under Wine costs a good part of a second, more under load.
+const std::string timeLimit = "10";
+#else
+const std::string timeLimit = "4";
+#endif
+
+// The stand-in's first listing page, cleaned.
+std::string ListingPage(const std::string& line) {
+    std::string header = std::string(33, ' ') + "The SAS System";
+    header += std::string(80 - header.size(), ' ') + "1";
+    return "%12" + header + "\r\n\r\n" + line + "\r\n";
+}
+
+// Per program what must not depend on the machine, the order of runs or -j:
+// everything but times and the log (which holds temporary names and times).
+std::map<std::string, nlohmann::json> Facts(const nlohmann::json& report) {
+    std::map<std::string, nlohmann::json> facts;
+    for (nlohmann::json program : report.at("programs")) {
+        program.erase("seconds");
+        program.erase("log");
+        facts[program.at("name")] = program;
+    }
+    return facts;
+}
+
+class BatchCommand : public testing::Test {
+protected:
+    BatchCommand() : tmp_(MakeFolder("tmp")), work_(MakeFolder("work")), streams_(MakeFolder("streams")), temporaryFolder_(tmp_) {}
+
+    void TearDown() override { EXPECT_THAT(test::ListFolder(tmp_), IsEmpty()) << "a run left a file behind"; }
+
+    test::ToolResult Batch(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"batch", "--sas-root", standInRoot});
+        test::ToolResult result = test::RunTool(tamberloProgram, arguments, work_, streams_);
+        EXPECT_FALSE(result.leftProcesses) << "a SAS process outlived tamberlo";
+        return result;
+    }
+
+    void Program(const std::string& name, const std::string& text) {
+        fs::create_directories(fs::path(Work(name)).parent_path());
+        test::WriteFile(Work(name), text);
+    }
+
+    std::string Work(const std::string& name) const { return work_ + name; }
+    const std::string& Tmp() const { return tmp_; }
+
+private:
+    std::string MakeFolder(const std::string& name) {
+        fs::create_directory(root_ / name);
+        return root_ / name + static_cast<char>(fs::path::preferred_separator);
+    }
+
+    test::TempFolder root_;
+    std::string tmp_;
+    std::string work_;
+    std::string streams_;
+    test::ScopedTempDirectory temporaryFolder_;
+};
+
+}  // namespace
+
+TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
+    for (int i = 1; i <= 10; ++i) {
+        const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
+        Program("programs/clean" + n + ".sas",
+                "data _null_; file print; put 'listed " + n + "'; file _put1; put 'tab\there " + n + "'; run;\r\n");
+    }
+    for (const char* n : {"1", "2", "3"}) {
+        Program(std::string("programs/warn") + n + ".sas", "filename nothing;\r\n");
+        Program(std::string("programs/sub/error") + n + ".sas", "foo;\r\n");
+    }
+    // Until the stand-in knows ABORT it fails the statement: failed either way.
+    Program("programs/abort.sas", "data _null_; abort; run;\r\n");
+    Program("programs/sleeper.sas", "data _null_; file _put1; put 'x'; call sleep(120); run;\r\n");
+    Program("programs/empty.sas", "");
+
+    const auto run = [&](const std::string& jobs, const std::string& name) {
+        return Batch({"-j", jobs, "--recursive", "--timeout", timeLimit, "--out", name, "--junit",
+                      "reports/" + name + ".xml", "--json", name + ".json", "programs", "missing.sas"});
+    };
+    const test::ToolResult result = run("4", "four");
+    EXPECT_EQ(result.exitCode, 4) << result.out << result.err;
+    EXPECT_THAT(result.err, IsEmpty());
+    EXPECT_THAT(result.out, HasSubstr("\nmissing: missing.sas: no such program file\n"));
+    EXPECT_THAT(result.out, HasSubstr("\nsub/error1: ERROR 180-322: Statement is not valid or it is used out of proper order.\n"));
+    EXPECT_THAT(result.out, HasSubstr("\nempty: ERROR: No command supplied.\n"));
+    EXPECT_THAT(result.out, HasSubstr("\n20 of 20 programs: 10 clean, 3 warnings, 4 failed, 2 errors, 1 time limits; "));
+
+    const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("four.json")));
+    EXPECT_EQ(report.at("exitStatus"), 4);
+    const auto facts = Facts(report);
+    ASSERT_EQ(facts.size(), 20u);
+    const std::map<std::string, std::pair<std::string, int>> verdicts{
+        {"warn1", {"warnings", 1}}, {"sub/error2", {"failed", 2}}, {"abort", {"failed", 2}},
+        {"sleeper", {"time limit", 4}}, {"missing", {"error", 3}}, {"empty", {"error", 3}}, {"clean07", {"clean", 0}}};
+    for (const auto& [name, verdict] : verdicts) {
+        EXPECT_EQ(facts.at(name).at("verdict"), verdict.first) << name;
+        EXPECT_EQ(facts.at(name).at("exitStatus"), verdict.second) << name;
+    }
+    EXPECT_EQ(facts.at("warn1").at("sasExitCode"), 1);
+    EXPECT_GE(facts.at("abort").at("sasExitCode"), 2);
+    EXPECT_TRUE(facts.at("sleeper").at("sasExitCode").is_null());
+    EXPECT_EQ(facts.at("sub/error3").at("firstErrorLines"),
+              nlohmann::json({"ERROR 180-322: Statement is not valid or it is used out of proper order.",
+                              "ERROR: Errors printed on page 1."}));
+    EXPECT_THAT(std::string(facts.at("sleeper").at("problem")), HasSubstr("Execute method: "));
+
+    // The JUnit report: the elements and attributes its schema requires.
+    const std::string junit = test::ReadFile(Work("reports/four.xml"));
+    EXPECT_TRUE(std::regex_search(junit, std::regex(
+        "^<\\?xml version=\"1.0\" encoding=\"UTF-8\"\\?>\n<testsuite name=\"tamberlo batch\" tests=\"20\" "
+        "failures=\"4\" errors=\"3\" skipped=\"0\" time=\"[0-9]+\\.[0-9]{3}\" timestamp=\"[0-9]{4}-[0-9]{2}-[0-9]{2}T"
+        "[0-9]{2}:[0-9]{2}:[0-9]{2}\" hostname=\"[^\"]+\">\n  <properties/>\n")))
+        << junit.substr(0, 400);
+    EXPECT_TRUE(std::regex_search(junit, std::regex("  <system-out/>\n  <system-err/>\n</testsuite>\n$")));
+    const std::regex testcase("<testcase name=\"([^\"]+)\" classname=\"tamberlo\" file=\"[^\"]+\" time=\"[0-9]+\\.[0-9]{3}\">");
+    EXPECT_EQ(std::distance(std::sregex_iterator(junit.begin(), junit.end(), testcase), std::sregex_iterator()), 20);
+    EXPECT_EQ(std::count(junit.begin(), junit.end(), '\f'), 0);
+    EXPECT_THAT(junit, HasSubstr("<testcase name=\"sub/error1\" classname=\"tamberlo\" file=\"programs"));
+    EXPECT_THAT(junit, HasSubstr("<failure message=\"ERROR 180-322: Statement is not valid or it is used out of proper "
+                                 "order.&#10;ERROR: Errors printed on page 1.\" type=\"SAS errors\">"));
+    EXPECT_THAT(junit, HasSubstr("<error message=\"missing.sas: no such program file\" type=\"Tamberlo error\">"));
+    EXPECT_TRUE(std::regex_search(junit, std::regex("<error message=\"Execute method: [^\"]+\" type=\"time limit\">")));
+    EXPECT_THAT(junit, HasSubstr("<system-out>1          options formchar='|-++++++++++=|-/|&lt;&gt;*';\r\n"));
+
+    // Outputs: log and listing as a single run shows them, put files as SAS wrote them.
+    EXPECT_EQ(test::ReadFile(Work("four/clean03.lst")), ListingPage("listed 03"));
+    EXPECT_EQ(test::ReadFile(Work("four/clean03/_PUT1.txt")), "tab\there 03\r\n");
+    for (const nlohmann::json& program : report.at("programs")) {
+        if (program.at("name") == "sub/error1") {
+            EXPECT_EQ(test::ReadFile(Work("four/sub/error1.log")), program.at("log"));
+        }
+    }
+    EXPECT_THAT(test::ReadFile(Work("four/sub/error1.log")), HasSubstr("\r\n2          foo;\r\n"));
+    EXPECT_FALSE(test::Exists(Work("four/warn1.lst"))) << "no listing, no file";
+    for (const char* absent : {"four/sleeper.log", "four/missing.log", "four/empty.log", "four/sleeper"}) {
+        EXPECT_FALSE(test::Exists(Work(absent))) << absent;
+    }
+
+    // One at a time, the same facts.
+    const test::ToolResult serial = run("1", "one");
+    EXPECT_EQ(serial.exitCode, 4);
+    EXPECT_EQ(Facts(nlohmann::json::parse(test::ReadFile(Work("one.json")))), facts);
+}
+
+TEST_F(BatchCommand, ShardsHoldEveryProgramExactlyOnce) {
+    for (const char* name : {"a.sas", "b.SAS", "c.sas", "d/e.sas", "d/f.sas", "g.sas", "h.sas"}) {
+        Program(std::string("set/") + name, "data _null_; run;\r\n");
+    }
+    Program("set/notes.txt", "not a program");
+    std::multiset<std::string> seen;
+    for (const char* shard : {"1", "2", "3"}) {
+        const test::ToolResult result =
+            Batch({"--recursive", "--shard", std::string(shard) + "/3", "--junit", "junit.xml", "--json", "r.json", "set"});
+        EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+        const std::string suffix = std::string("-") + shard + "of3";
+        const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r" + suffix + ".json")));
+        EXPECT_EQ(report.at("name"), std::string("tamberlo batch ") + shard + "/3");
+        EXPECT_THAT(test::ReadFile(Work("junit" + suffix + ".xml")), HasSubstr("<testsuite name=\"tamberlo batch " + std::string(shard) + "/3\""));
+        for (const auto& program : report.at("programs")) seen.insert(program.at("name"));
+    }
+    EXPECT_EQ(seen, (std::multiset<std::string>{"a", "b", "c", "d/e", "d/f", "g", "h"}));
+}
+
+TEST_F(BatchCommand, SASExitCodeTwoOrMoreFailsEvenACleanLog) {
+    Program("clean.sas", "data _null_; run;\r\n");
+    test::ScopedEnvironment exitCode("TAMBERLO_STANDIN_EXIT", "3");
+    const test::ToolResult result = Batch({"--junit", "junit.xml", "clean.sas"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_THAT(result.out, HasSubstr("\nclean: SAS exit code 3\n"));
+    EXPECT_THAT(test::ReadFile(Work("junit.xml")), HasSubstr("<failure message=\"SAS exit code 3\" type=\"SAS errors\">"));
+}
+
+TEST_F(BatchCommand, BadUsageExitsWith64BeforeAnythingRuns) {
+    Program("a/x.sas", "data _null_; run;\r\n");
+    Program("b/x.sas", "data _null_; run;\r\n");
+    Program("notes.txt", "data _null_; run;\r\n");
+    Program("empty/none.txt", "");
+    test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{}, "tamberlo: no program: name .sas files or folders (see tamberlo batch --help)\n"},
+        {{"--shard", "4/3", "a"}, "tamberlo: --shard 4/3: expected K/N with 1 <= K <= N\n"},
+        {{"--shard", "0/3", "a"}, "tamberlo: --shard 0/3: expected K/N with 1 <= K <= N\n"},
+        {{"-j", "0", "a"}, "tamberlo: --jobs 0: expected 1 to 1024\n"},
+        {{"notes.txt"}, "tamberlo: notes.txt: not a .sas program file\n"},
+        {{"empty"}, "tamberlo: no program: no .sas file in the folders named\n"},
+        {{"a", "b"}, ""},  // two programs named x
+        {{"--junit", "notes.txt/r.xml", "a"}, ""},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const test::ToolResult result = Batch(arguments);
+        EXPECT_EQ(result.exitCode, 64) << result.err;
+        if (!message.empty()) {
+            EXPECT_EQ(result.err, message);
+        }
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_THAT(result.out, IsEmpty());
+    }
+    EXPECT_FALSE(test::Exists(Work("record.txt"))) << "SAS was started";
+}
+
+TEST(BatchCommandLine, ReportFilesAreNamedAfterTheShard) {
+    const cli::Shard shard = cli::BatchCommandLine::ParseShard("2/3");
+    EXPECT_EQ(shard.index, 2);
+    EXPECT_EQ(shard.count, 3);
+    EXPECT_EQ(cli::BatchCommandLine::ReportFileName("junit.xml", shard), "junit-2of3.xml");
+    EXPECT_EQ(cli::BatchCommandLine::ReportFileName("report", shard), "report-2of3");
+    EXPECT_EQ(cli::BatchCommandLine::ReportFileName("junit.xml", std::nullopt), "junit.xml");
+    for (const char* bad : {"", "1", "1/", "/3", "a/3", "1/0", "-1/3", "1/3/5", "1 /3"}) {
+        EXPECT_THROW(cli::BatchCommandLine::ParseShard(bad), cli::UsageError) << bad;
+    }
+}
+
+#ifndef _WIN32
+// Ctrl-C stops the SAS sessions that run, and the reports still show what finished.
+TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
+    Program("a-quick.sas", "data _null_; run;\r\n");
+    Program("b-slow.sas", "data _null_; file _put1; put 'x'; call sleep(120); run;\r\n");
+    Program("c-slow.sas", "data _null_; call sleep(120); run;\r\n");
+    std::vector<std::string> args = {tamberloProgram, "batch", "--sas-root", standInRoot, "-j", "3",
+                                     "--junit", Work("junit.xml"), Work("a-quick.sas"), Work("b-slow.sas"), Work("c-slow.sas")};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string outPath = Work("stdout.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // Interrupt once the quick one has ended and both slow ones sleep.
+    const auto ready = [&] {
+        std::size_t programs = 0;
+        for (const std::string& name : test::ListFolder(Tmp())) programs += name.rfind("tmpSASProgram", 0) == 0;
+        return programs == 2 && test::ReadFile(outPath).find("a-quick") != std::string::npos;
+    };
+    for (int wait = 0; wait < 400 && !ready(); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(ready()) << test::ReadFile(outPath);
+    kill(pid, SIGINT);
+
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const std::string junit = test::ReadFile(Work("junit.xml"));
+    EXPECT_THAT(junit, HasSubstr(" tests=\"1\" failures=\"0\" errors=\"0\""));
+    EXPECT_THAT(junit, HasSubstr("<testcase name=\"a-quick\""));
+    EXPECT_THAT(test::ReadFile(outPath), HasSubstr("\n1 of 3 programs: 1 clean, 0 warnings, 0 failed, 0 errors, 0 time limits; "));
+}
+#endif
