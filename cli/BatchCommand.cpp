@@ -78,7 +78,8 @@ int Run(const BatchOptions& options) {
     if (options.outDir) CreateOutputFolder(*options.outDir);
 
     BatchSummary summary;
-    summary.suiteName = "tamberlo batch" + (options.shard ? " " + options.shard->Text() : std::string());
+    summary.suiteName = "tamberlo batch";
+    if (options.shard) summary.suiteName.append(" ").append(options.shard->Text());
     summary.timestamp = UtcTimestamp();
     summary.hostName = console::HostName();
 
