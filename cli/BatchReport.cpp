@@ -47,8 +47,7 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 std::string TestCase(const ProgramOutcome& outcome) {
-    std::string xml = "  <testcase name=\"" + Xml(outcome.program.name) + "\" classname=\"tamberlo\" file=\"" +
-                      Xml(outcome.program.path) + "\" time=\"" + Seconds(outcome.seconds) + "\">\n";
+    std::string xml = "  <testcase name=\"" + Xml(outcome.program.name) + "\" classname=\"tamberlo\" time=\"" + Seconds(outcome.seconds) + "\">\n";
     const std::string exitCode = outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
     switch (outcome.verdict) {
     case ProgramOutcome::Verdict::Failed: {
@@ -89,7 +88,7 @@ std::string JUnitReport(const BatchSummary& summary, const std::vector<ProgramOu
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     xml += "<testsuite name=\"" + Xml(summary.suiteName) + "\" tests=\"" + std::to_string(outcomes.size()) +
            "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-           "\" skipped=\"0\" time=\"" + Seconds(summary.seconds) + "\" timestamp=\"" + Xml(summary.timestamp) +
+           "\" time=\"" + Seconds(summary.seconds) + "\" timestamp=\"" + Xml(summary.timestamp) +
            "\" hostname=\"" + Xml(summary.hostName) + "\">\n";
     xml += "  <properties/>\n";
     for (const ProgramOutcome& outcome : outcomes) xml += TestCase(outcome);

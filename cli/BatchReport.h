@@ -20,8 +20,10 @@ struct BatchSummary {
 // A JUnit XML report as CI servers read it: one testsuite, a testcase per
 // program (its name, "tamberlo" as class name, the time in seconds and the
 // log in system-out); <failure> for a failed program, with its first ERROR
-// lines as the message, <error> for a Tamberlo error or a time limit. Texts
-// are UTF-8; control characters that XML cannot carry show as %<code>.
+// lines as the message, <error> for a Tamberlo error or a time limit. Only
+// elements and attributes that the common JUnit schemas know, so that strict
+// readers take it too. Texts are UTF-8; control characters that XML cannot
+// carry show as %<code>.
 std::string JUnitReport(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
 
 // The same facts as one JSON object: the summary and "programs", one object
