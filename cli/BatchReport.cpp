@@ -21,7 +21,7 @@ std::string Xml(std::string_view text, bool attribute = false) {
     std::string xml;
     for (const char c : console::ToUtf8(text)) {
         if (attribute && (c == '\n' || c == '\r' || c == '\t')) {
-            xml += "&#" + std::to_string(static_cast<int>(c)) + ";";
+            xml.append("&#").append(std::to_string(static_cast<int>(c))).append(";");
             continue;
         }
         switch (c) {
@@ -31,7 +31,7 @@ std::string Xml(std::string_view text, bool attribute = false) {
         case '"': xml += "&quot;"; break;
         default:
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-                xml += "%" + std::to_string(static_cast<int>(c));
+                xml.append("%").append(std::to_string(static_cast<int>(c)));
             } else {
                 xml += c;
             }
@@ -47,7 +47,8 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 std::string TestCase(const ProgramOutcome& outcome) {
-    std::string xml = "  <testcase name=\"" + Xml(outcome.program.name) + "\" classname=\"tamberlo\" time=\"" + Seconds(outcome.seconds) + "\">\n";
+    std::string xml = "  <testcase name=\"" + Xml(outcome.program.name) + "\" classname=\"tamberlo\" time=\"" +
+                      Seconds(outcome.seconds) + "\">\n";
     const std::string exitCode = outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
     switch (outcome.verdict) {
     case ProgramOutcome::Verdict::Failed: {
