@@ -35,37 +35,52 @@ void CreateFolder(const fs::path& folder) {
     if (!fs::is_directory(folder)) throw std::runtime_error(folder.string() + ": cannot create the folder: " + ec.message());
 }
 
-// The outputs of a run that SAS went through. Put files from an earlier
-// batch into the same folder go first, so that the folder shows this run.
-void WriteOutputs(const fs::path& outDir, const std::string& name, const std::string& log, const std::string& lst,
-                  const CodeRunner& runner) {
-    const fs::path base = outDir / fs::path(name);
-    CreateFolder(base.parent_path());
-    WriteWholeFile(fs::path(base.string() + ".log"), log);
-    const fs::path lstPath(base.string() + ".lst");
-    std::error_code ec;
-    if (!lst.empty()) {
-        WriteWholeFile(lstPath, lst);
-    } else if (fs::remove(lstPath, ec), ec) {
-        throw std::runtime_error(lstPath.string() + ": cannot remove the listing of an earlier run: " + ec.message());
+// Where a program's outputs go: <name>.log, <name>.lst, <name>/_PUT<n>.txt.
+class OutputFiles {
+public:
+    OutputFiles(const fs::path& outDir, const std::string& name) : base_(outDir / fs::path(name)) {}
+
+    // Removes what an earlier batch into the same folder left for this
+    // program, so that the folder never shows an old run as this one's.
+    void RemoveEarlier() const {
+        std::error_code ec;
+        for (const fs::path& file : {Log(), Lst()}) {
+            if (!fs::remove(file, ec) && ec) throw std::runtime_error(file.string() + ": cannot remove: " + ec.message());
+        }
+        if (!fs::is_directory(base_, ec)) return;
+        for (const fs::directory_entry& entry : fs::directory_iterator(base_, ec)) {
+            const fs::path& file = entry.path();
+            if (file.filename().string().rfind(sas::PutFileKeyPrefix, 0) == 0 && file.extension() == ".txt" &&
+                !fs::remove(file, ec) && ec) {
+                throw std::runtime_error(file.string() + ": cannot remove: " + ec.message());
+            }
+        }
     }
 
-    if (fs::is_directory(base, ec)) {
-        for (const fs::directory_entry& entry : fs::directory_iterator(base, ec)) {
-            const std::string file = entry.path().filename().string();
-            if (file.rfind(sas::PutFileKeyPrefix, 0) == 0 && entry.path().extension() == ".txt") fs::remove(entry.path(), ec);
+    // The log and listing as given (no listing file when SAS wrote none),
+    // the put files copied as SAS wrote them.
+    void Write(const std::string& log, const std::string& lst, const CodeRunner& runner) const {
+        CreateFolder(base_.parent_path());
+        WriteWholeFile(Log(), log);
+        if (!lst.empty()) WriteWholeFile(Lst(), lst);
+        const std::vector<std::string> keys = runner.PutFileKeys();
+        if (!keys.empty()) CreateFolder(base_);
+        for (const std::string& key : keys) {
+            const auto index = static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
+            const fs::path to = base_ / (key + ".txt");
+            std::error_code ec;
+            if (!fs::copy_file(runner.PutFile(index, true), to, fs::copy_options::overwrite_existing, ec)) {
+                throw std::runtime_error(to.string() + ": cannot copy the put file: " + ec.message());
+            }
         }
     }
-    const std::vector<std::string> keys = runner.PutFileKeys();
-    if (!keys.empty()) CreateFolder(base);
-    for (const std::string& key : keys) {
-        const auto index = static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
-        const fs::path to = base / (key + ".txt");
-        if (!fs::copy_file(runner.PutFile(index, true), to, fs::copy_options::overwrite_existing, ec)) {
-            throw std::runtime_error(to.string() + ": cannot copy the put file: " + ec.message());
-        }
-    }
-}
+
+private:
+    fs::path Log() const { return base_.string() + ".log"; }
+    fs::path Lst() const { return base_.string() + ".lst"; }
+
+    fs::path base_;
+};
 
 std::vector<std::string> FirstErrorLines(std::string_view log) {
     std::vector<std::string> lines;
@@ -101,6 +116,11 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         outcome.problem = std::move(problem);
     };
     try {
+        std::optional<OutputFiles> outputs;
+        if (options.outDir) {
+            outputs.emplace(*options.outDir, program.name);
+            outputs->RemoveEarlier();
+        }
         if (program.missing) throw std::runtime_error(program.path + ": no such program file");
         CodeRunner runner;
         runner.SetCleanOutput(!options.raw);
@@ -124,8 +144,8 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         if (status != statusOK) {
             // SAS did not run (an empty program): there is nothing to write.
             fail(ProgramOutcome::Verdict::TamberloError, status);
-        } else if (options.outDir) {
-            WriteOutputs(*options.outDir, program.name, outcome.log, runner.Lst(), runner);
+        } else if (outputs) {
+            outputs->Write(outcome.log, runner.Lst(), runner);
         }
     } catch (const RunStopped&) {
         return std::nullopt;

@@ -122,6 +122,10 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
         return Batch({"-j", jobs, "--recursive", "--timeout", timeLimit, "--out", name, "--junit",
                       "reports/" + name + ".xml", "--json", name + ".json", "programs", "missing.sas"});
     };
+    // What an earlier batch left for these programs goes.
+    Program("four/sleeper.log", "an earlier run");
+    Program("four/warn1.lst", "an earlier run");
+    Program("four/clean03/_PUT9.txt", "an earlier run");
     const test::ToolResult result = run("4", "four");
     EXPECT_EQ(result.exitCode, 4) << result.out << result.err;
     EXPECT_THAT(result.err, IsEmpty());
@@ -169,6 +173,7 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
 
     // Outputs: log and listing as a single run shows them, put files as SAS wrote them.
     EXPECT_EQ(test::ReadFile(Work("four/clean03.lst")), ListingPage("listed 03"));
+    EXPECT_EQ(test::ListFolder(Work("four/clean03")), std::vector<std::string>{"_PUT1.txt"});
     EXPECT_EQ(test::ReadFile(Work("four/clean03/_PUT1.txt")), "tab\there 03\r\n");
     for (const nlohmann::json& program : report.at("programs")) {
         if (program.at("name") == "sub/error1") {
