@@ -33,8 +33,8 @@ int Fail(ExitStatus status, const std::string& message) {
 
 int main(int argc, char** argv) {
     console::UseBinaryStandardStreams();
-    console::CatchInterrupts();
     try {
+        console::CatchInterrupts();
         const CommandLineParser::Outcome outcome = CommandLineParser::Parse(argc, argv);
         if (outcome.action != CommandLineParser::Action::Run) {
             const std::string text = outcome.action == CommandLineParser::Action::ShowHelp
