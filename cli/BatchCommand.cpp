@@ -84,12 +84,12 @@ int Run(const BatchOptions& options) {
     summary.hostName = console::HostName();
 
     BatchProgress progress(stdout, console::IsTerminal(stdout), programs.size());
-    // The one place where the batch asks whether to stop: Ctrl-C.
-    const auto stopRequested = console::InterruptRequested;
+    // Ctrl-C requests this stop: it wakes every running SAS at once, and no
+    // further program starts.
+    const StopSignal& stop = console::Interrupts();
     const BatchRunner runner(
-        options.jobs,
-        [&options, stopRequested](const BatchProgram& program) { return RunBatchProgram(program, options, stopRequested); },
-        stopRequested);
+        options.jobs, [&options, &stop](const BatchProgram& program) { return RunBatchProgram(program, options, stop); },
+        [&stop] { return stop.IsRequested(); });
     const std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
     const bool interrupted = console::InterruptRequested();
 

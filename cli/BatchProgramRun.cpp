@@ -107,7 +107,7 @@ ProgramOutcome::Verdict VerdictOf(const LogLineClassifier::Counts& lines, std::o
 }  // namespace
 
 std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
-                                              const std::function<bool()>& stopRequested) {
+                                              const StopSignal& stop) {
     const auto started = std::chrono::steady_clock::now();
     ProgramOutcome outcome;
     outcome.program = program;
@@ -129,7 +129,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
 
         RunControl control;
         control.timeLimit = options.timeout;
-        control.stopRequested = stopRequested;
+        control.stop = &stop;
         const std::string status = runner.Execute(options.sasRoot, options.configFile, control);
         outcome.sasExitCode = runner.LastExitCode();
         outcome.log = runner.Log();

@@ -2,8 +2,8 @@
 
 #include "cli/BatchOptions.h"
 #include "cli/ProgramOutcome.h"
+#include "host/StopSignal.h"
 
-#include <functional>
 #include <optional>
 
 namespace tamberlo::cli {
@@ -14,8 +14,8 @@ namespace tamberlo::cli {
 // byte for byte to <name>/_PUT<n>.txt, after removing those an earlier batch
 // left there for the program. Every failure becomes
 // part of the outcome; nothing is thrown. Returns nothing when SAS was
-// stopped because `stopRequested` said so: the program did not finish.
+// stopped because `stop` was requested: the program did not finish.
 std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
-                                              const std::function<bool()>& stopRequested);
+                                              const StopSignal& stop);
 
 }  // namespace tamberlo::cli

@@ -4,6 +4,10 @@
 #include <string>
 #include <string_view>
 
+namespace tamberlo {
+class StopSignal;
+}
+
 // What the command needs of its platform beyond standard C++; one source per
 // platform.
 namespace tamberlo::cli::console {
@@ -19,9 +23,13 @@ void UseBinaryStandardStreams();
 std::string ToUtf8(std::string_view text);
 
 // From here on an interrupt (Ctrl-C; SIGINT, SIGTERM or SIGHUP on POSIX)
-// no longer ends the process at once: it is only noted, so that a running
-// SAS is stopped and the run's temporary files are deleted on the way out.
+// no longer ends the process at once: it requests Interrupts(), so that a
+// running SAS is stopped at once and the run's temporary files are deleted
+// on the way out. Throws Error when the system cannot make the request's
+// waitable object.
 void CatchInterrupts();
+// The stop request that interrupts make; it lives until the process ends.
+const StopSignal& Interrupts();
 bool InterruptRequested() noexcept;
 
 // True when `stream` is a terminal (a console window on Windows).

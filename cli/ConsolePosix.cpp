@@ -1,5 +1,8 @@
 #include "cli/Console.h"
 
+#include "host/StopSignal.h"
+
+#include <atomic>
 #include <csignal>
 #include <cstddef>
 
@@ -51,18 +54,36 @@ std::string ToUtf8(std::string_view text) {
 }
 
 namespace {
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void NoteInterrupt(int) { interrupted = 1; }
+
+// Made once and never destroyed: a signal may arrive while the process ends.
+StopSignal& InterruptSignal() {
+    static StopSignal& signal = *new StopSignal;
+    return signal;
+}
+
+// Set before the handlers are installed, read by them.
+std::atomic<StopSignal*> caught{nullptr};
+
+extern "C" void NoteInterrupt(int) {
+    if (StopSignal* signal = caught.load()) signal->Request();
+}
+
 }  // namespace
 
 void CatchInterrupts() {
+    caught = &InterruptSignal();
     struct sigaction action {};
     action.sa_handler = NoteInterrupt;
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-bool InterruptRequested() noexcept { return interrupted != 0; }
+const StopSignal& Interrupts() { return InterruptSignal(); }
+
+bool InterruptRequested() noexcept {
+    const StopSignal* signal = caught.load();
+    return signal != nullptr && signal->IsRequested();
+}
 
 bool IsTerminal(std::FILE* stream) noexcept { return ::isatty(::fileno(stream)) == 1; }
 

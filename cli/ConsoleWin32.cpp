@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include "host/StopSignal.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -30,18 +32,35 @@ std::string ToUtf8(std::string_view text) {
 }
 
 namespace {
-std::atomic<bool> interrupted{false};
+
+// Made once and never destroyed: an interrupt may arrive while the process ends.
+StopSignal& InterruptSignal() {
+    static StopSignal& signal = *new StopSignal;
+    return signal;
+}
+
+// Set before the handler is installed, read by it (on a thread of its own).
+std::atomic<StopSignal*> caught{nullptr};
 
 BOOL WINAPI NoteInterrupt(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-    interrupted = true;
+    if (StopSignal* signal = caught.load()) signal->Request();
     return TRUE;
 }
+
 }  // namespace
 
-void CatchInterrupts() { ::SetConsoleCtrlHandler(NoteInterrupt, TRUE); }
+void CatchInterrupts() {
+    caught = &InterruptSignal();
+    ::SetConsoleCtrlHandler(NoteInterrupt, TRUE);
+}
 
-bool InterruptRequested() noexcept { return interrupted; }
+const StopSignal& Interrupts() { return InterruptSignal(); }
+
+bool InterruptRequested() noexcept {
+    const StopSignal* signal = caught.load();
+    return signal != nullptr && signal->IsRequested();
+}
 
 bool IsTerminal(std::FILE* stream) noexcept {
     DWORD mode = 0;

@@ -70,7 +70,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
     if (!program.empty()) {
         RunControl control;
         control.timeLimit = options_.timeout;
-        control.stopRequested = console::InterruptRequested;
+        control.stop = &console::Interrupts();
         if (follower != nullptr) {
             control.whileRunning = [follower](const std::string& logPath) { follower->Poll(logPath); };
         }

@@ -35,9 +35,9 @@ int Fail(ExitStatus status, const std::string& message) {
 
 int main(int argc, char** argv) {
     console::UseBinaryStandardStreams();
-    console::CatchInterrupts();
-    if (argc > 1 && std::strcmp(argv[1], "batch") == 0) return RunBatchCommand(argc - 1, argv + 1);
     try {
+        console::CatchInterrupts();
+        if (argc > 1 && std::strcmp(argv[1], "batch") == 0) return RunBatchCommand(argc - 1, argv + 1);
         const CommandLineParser::Outcome outcome = CommandLineParser::Parse(argc, argv);
         if (outcome.action != CommandLineParser::Action::Run) {
             const std::string text = outcome.action == CommandLineParser::Action::ShowHelp

@@ -104,6 +104,7 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
 
     ExecCmd::Options wait;
     wait.timeLimit = control.timeLimit;
+    wait.stop = control.stop;
     wait.stopRequested = control.stopRequested;
     if (control.whileRunning) wait.whileWaiting = [&] { control.whileRunning(files.log); };
     const ExecCmd::Result result = ExecCmd().Run(cmdline, wait);

@@ -4,6 +4,7 @@
 #include "engine/Output.h"
 #include "engine/SASInstallation.h"
 #include "host/Error.h"
+#include "host/StopSignal.h"
 
 #include <chrono>
 #include <functional>
@@ -19,10 +20,14 @@ struct RunControl {
     // Stop SAS once this much time has passed; Execute then throws TimeLimitReached.
     std::optional<std::chrono::milliseconds> timeLimit;
     // Called about every tenth of a second while SAS runs, and once more when
-    // it has ended, with the path of the log file SAS is writing.
+    // it has ended, with the path of the log file SAS is writing. What it
+    // throws passes on once SAS has been stopped and the run's files deleted.
     std::function<void(const std::string& logPath)> whileRunning;
+    // Once requested (from any thread, or a signal handler), SAS is stopped
+    // at once, or not started, and Execute throws RunStopped.
+    const StopSignal* stop = nullptr;
     // Asked about every tenth of a second while SAS runs: true stops SAS, and
-    // Execute throws RunStopped.
+    // Execute throws RunStopped. `stop` answers sooner.
     std::function<bool()> stopRequested;
 };
 

@@ -1,12 +1,15 @@
 #include "host/ExecCmd.h"
 
 #include "host/CommandLine.h"
+#include "host/StopSignal.h"
 #include "host/SystemError.h"
+#include "host/WaitSchedule.h"
 
 #include <cerrno>
 #include <csignal>
-#include <ctime>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,36 +25,88 @@ int ExitCodeOf(int status) {
     return 0;
 }
 
-// Waits for the child, retrying when a signal interrupts the wait; returns its exit code.
-int WaitUntilEnded(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+// The started child, which never outlives its owner: on a way out that has
+// not seen it end (a callback that throws), it is killed and reaped, so that
+// neither a running orphan nor a zombie is left.
+class Child {
+public:
+    explicit Child(pid_t pid) noexcept : pid_(pid) {}
+    ~Child() {
+        if (!reaped_) Stop();
     }
-    return ExitCodeOf(status);
-}
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
 
-// True once the child has ended (and has been reaped); then `exitCode` holds its code.
-bool HasEnded(pid_t pid, int& exitCode) {
-    int status = 0;
-    for (;;) {
-        const pid_t result = ::waitpid(pid, &status, WNOHANG);
-        if (result < 0 && errno == EINTR) continue;
-        // An error here means the child is not ours to wait for any more.
-        if (result > 0) exitCode = ExitCodeOf(status);
-        return result != 0;
-    }
-}
+    pid_t Pid() const noexcept { return pid_; }
 
-void SleepFor(std::chrono::milliseconds interval) {
-    timespec remaining{static_cast<time_t>(interval.count() / 1000),
-                       static_cast<long>(interval.count() % 1000) * 1000000L};
-    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    // Blocks until the child has ended; returns its exit code.
+    int Reap() noexcept {
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        // An error here means the child is not ours to wait for any more
+        // (SIGCHLD ignored by the host program): its code is lost.
+        reaped_ = true;
+        return ExitCodeOf(status);
     }
-}
+
+    // True once the child has ended and has been reaped; `exitCode` then holds its code.
+    bool TryReap(int& exitCode) noexcept {
+        int status = 0;
+        pid_t result;
+        while ((result = ::waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        if (result == 0) return false;
+        reaped_ = true;
+        exitCode = result > 0 ? ExitCodeOf(status) : 0;
+        return true;
+    }
+
+    // Kills the child and reaps it; returns the code it ended with. Until it
+    // is reaped its pid cannot go to another process, so the kill hits it.
+    int Stop() noexcept {
+        ::kill(pid_, SIGKILL);
+        return Reap();
+    }
+
+private:
+    const pid_t pid_;
+    bool reaped_ = false;
+};
+
+// A descriptor that becomes readable when the process ends (Linux 5.3 and
+// later); -1 where the system has none. It closes on exec by itself.
+class ProcessDescriptor {
+public:
+    explicit ProcessDescriptor(pid_t pid) noexcept {
+#ifdef SYS_pidfd_open
+        fd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+        static_cast<void>(pid);
+#endif
+    }
+    ~ProcessDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ProcessDescriptor(const ProcessDescriptor&) = delete;
+    ProcessDescriptor& operator=(const ProcessDescriptor&) = delete;
+
+    int get() const noexcept { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// Without a process descriptor nothing tells the wait that the child has
+// ended: it looks in this often. A SIGCHLD handler would do it at once, but a
+// library must not take over its host program's signals.
+constexpr std::chrono::milliseconds WithoutDescriptorStep{5};
 
 }  // namespace
 
 ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options) {
+    if (options.stop != nullptr && options.stop->IsRequested()) return {Outcome::Stopped, {}};
+
     std::vector<std::string> args = SplitCommandLine(cmdline);
     if (args.empty() || args.front().empty()) return {Outcome::NotStarted, SystemMessage(ENOENT)};
 
@@ -65,27 +120,39 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
     pid_t pid = 0;
     const int failure = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
     if (failure != 0) return {Outcome::NotStarted, SystemMessage(static_cast<unsigned long>(failure))};
+    Child child(pid);
 
-    if (!options.timeLimit && !options.whileWaiting && !options.stopRequested) {
-        Result ended;
-        ended.exitCode = WaitUntilEnded(pid);
+    Result ended;
+    if (!options.timeLimit && !options.whileWaiting && !options.stop && !options.stopRequested) {
+        ended.exitCode = child.Reap();
         return ended;
     }
 
-    const auto deadline = options.timeLimit ? std::chrono::steady_clock::now() + *options.timeLimit
-                                            : std::chrono::steady_clock::time_point::max();
-    Result ended;
-    while (!HasEnded(pid, ended.exitCode)) {
-        const bool timedOut = std::chrono::steady_clock::now() >= deadline;
-        if (timedOut || (options.stopRequested && options.stopRequested())) {
-            ::kill(pid, SIGKILL);
-            WaitUntilEnded(pid);
-            return {timedOut ? Outcome::TimedOut : Outcome::Stopped, {}};
+    const ProcessDescriptor process(child.Pid());
+    pollfd waitables[2];
+    nfds_t count = 0;
+    if (process.get() >= 0) waitables[count++] = {process.get(), POLLIN, 0};
+    if (options.stop != nullptr) waitables[count++] = {options.stop->NativeWaitable(), POLLIN, 0};
+    std::optional<std::chrono::milliseconds> step;
+    if (process.get() < 0) step = WithoutDescriptorStep;
+
+    WaitSchedule schedule(options.timeLimit, options.whileWaiting || options.stopRequested, options.pollInterval);
+    for (;;) {
+        if (child.TryReap(ended.exitCode)) return ended;
+        if (options.stop != nullptr && options.stop->IsRequested()) return {Outcome::Stopped, {}, child.Stop()};
+        if (schedule.TimeIsUp()) return {Outcome::TimedOut, {}, child.Stop()};
+        if (schedule.TickIsDue()) {
+            if (options.stopRequested && options.stopRequested()) return {Outcome::Stopped, {}, child.Stop()};
+            if (options.whileWaiting) options.whileWaiting();
+            schedule.TickDone();
+            continue;
         }
-        if (options.whileWaiting) options.whileWaiting();
-        SleepFor(options.pollInterval);
+        const std::optional<std::chrono::milliseconds> wake = schedule.TimeToNextWake(step);
+        // Interrupted by a signal: everything is looked at again. Failed (out
+        // of memory): from now on in steps, as without a process descriptor.
+        if (::poll(waitables, count, wake ? static_cast<int>(wake->count()) : -1) < 0 && errno != EINTR)
+            step = WithoutDescriptorStep;
     }
-    return ended;
 }
 
 }  // namespace tamberlo

@@ -1,6 +1,8 @@
 #include "host/ExecCmd.h"
 
+#include "host/StopSignal.h"
 #include "host/SystemError.h"
+#include "host/WaitSchedule.h"
 #include "host/win32/Handle.h"
 
 #include <windows.h>
@@ -9,7 +11,60 @@
 
 namespace tamberlo {
 
+namespace {
+
+// The started process, which never outlives its owner: on a way out that has
+// not seen it end (a callback that throws), it is terminated and waited for.
+// The handle is closed on every way out, the process's first, then the
+// thread's (owners end in reverse order).
+class Child {
+public:
+    explicit Child(const PROCESS_INFORMATION& info) noexcept : thread_(info.hThread), process_(info.hProcess) {}
+    ~Child() {
+        if (!ended_) Stop();
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    HANDLE Process() const noexcept { return process_.get(); }
+
+    // Blocks until the process has ended; returns its exit code.
+    int Wait() noexcept {
+        ::WaitForSingleObject(process_.get(), INFINITE);
+        return ExitCode();
+    }
+
+    // True once the process has ended; `exitCode` then holds its code.
+    bool HasEnded(int& exitCode) noexcept {
+        if (::WaitForSingleObject(process_.get(), 0) != WAIT_OBJECT_0) return false;
+        exitCode = ExitCode();
+        return true;
+    }
+
+    // Terminates the process and waits for it; returns the code it ended with.
+    int Stop() noexcept {
+        ::TerminateProcess(process_.get(), 1);
+        return Wait();
+    }
+
+private:
+    int ExitCode() noexcept {
+        ended_ = true;
+        DWORD code = 0;
+        ::GetExitCodeProcess(process_.get(), &code);
+        return static_cast<int>(code);
+    }
+
+    win32::Handle thread_;
+    win32::Handle process_;
+    bool ended_ = false;
+};
+
+}  // namespace
+
 ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options) {
+    if (options.stop != nullptr && options.stop->IsRequested()) return {Outcome::Stopped, {}};
+
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -24,35 +79,37 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
                           &startup, &info)) {
         return {Outcome::NotStarted, SystemMessage(::GetLastError())};
     }
-    // Closed on every way out, the process handle first, then the thread's
-    // (owners end in reverse order).
-    win32::Handle thread(info.hThread);
-    win32::Handle process(info.hProcess);
+    Child child(info);
 
-    const auto ended = [&process] {
-        Result result;
-        DWORD code = 0;
-        if (::GetExitCodeProcess(process.get(), &code)) result.exitCode = static_cast<int>(code);
-        return result;
-    };
-    if (!options.timeLimit && !options.whileWaiting && !options.stopRequested) {
-        ::WaitForSingleObject(process.get(), INFINITE);
-        return ended();
+    Result ended;
+    if (!options.timeLimit && !options.whileWaiting && !options.stop && !options.stopRequested) {
+        ended.exitCode = child.Wait();
+        return ended;
     }
 
-    const auto deadline = options.timeLimit ? std::chrono::steady_clock::now() + *options.timeLimit
-                                            : std::chrono::steady_clock::time_point::max();
-    const DWORD poll = static_cast<DWORD>(options.pollInterval.count());
-    while (::WaitForSingleObject(process.get(), poll) == WAIT_TIMEOUT) {
-        const bool timedOut = std::chrono::steady_clock::now() >= deadline;
-        if (timedOut || (options.stopRequested && options.stopRequested())) {
-            ::TerminateProcess(process.get(), 1);
-            ::WaitForSingleObject(process.get(), INFINITE);
-            return {timedOut ? Outcome::TimedOut : Outcome::Stopped, {}};
+    HANDLE waitables[2] = {child.Process(), nullptr};
+    DWORD count = 1;
+    if (options.stop != nullptr) waitables[count++] = options.stop->NativeWaitable();
+
+    WaitSchedule schedule(options.timeLimit, options.whileWaiting || options.stopRequested, options.pollInterval);
+    for (;;) {
+        if (child.HasEnded(ended.exitCode)) return ended;
+        if (options.stop != nullptr && options.stop->IsRequested()) return {Outcome::Stopped, {}, child.Stop()};
+        if (schedule.TimeIsUp()) return {Outcome::TimedOut, {}, child.Stop()};
+        if (schedule.TickIsDue()) {
+            if (options.stopRequested && options.stopRequested()) return {Outcome::Stopped, {}, child.Stop()};
+            if (options.whileWaiting) options.whileWaiting();
+            schedule.TickDone();
+            continue;
         }
-        if (options.whileWaiting) options.whileWaiting();
+        const std::optional<std::chrono::milliseconds> wake = schedule.TimeToNextWake();
+        // Whatever woke the wait, everything is looked at again; a failed
+        // wait (it cannot fail on handles this call owns) sleeps a moment
+        // rather than spin.
+        if (::WaitForMultipleObjects(count, waitables, FALSE, wake ? static_cast<DWORD>(wake->count()) : INFINITE) ==
+            WAIT_FAILED)
+            ::Sleep(1);
     }
-    return ended();
 }
 
 }  // namespace tamberlo

@@ -312,3 +312,18 @@ TEST_F(EngineRun, AStopRequestEndsSASFailsAndLeavesNoRunFile) {
     EXPECT_EQ(asked, 3);
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
 }
+
+TEST_F(EngineRun, AStopSignalEndsSASFailsAndLeavesNoRunFile) {
+    test::ScopedEnvironment slow("FAKESAS_SLEEP_MS", "20000");
+    Engine engine;
+    engine.Command()->Append("x;");
+    StopSignal stop;
+    RunControl control;
+    control.stop = &stop;
+    control.whileRunning = [&](const std::string&) { stop.Request(); };
+    const Error error = test::ErrorOf([&] { engine.Execute(FakeRoot, "", control); });
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Description(), "SAS was stopped on request before it ended.");
+    EXPECT_FALSE(engine.LastExitCode());
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
+}

@@ -1,5 +1,6 @@
 // A child program for the process-runner tests. It waits, then writes what it
-// received into the report file named by its first argument, and exits:
+// received into the report file named by its first argument, and exits with
+// the code in TAMBERLO_PROBE_EXIT (0 when unset):
 //   child-probe <report file> [milliseconds to wait first]
 // The report: its current folder, the TAMBERLO_PROBE variable, how it was
 // asked to show its window (Windows), and its arguments, one a line.
@@ -32,5 +33,6 @@ int main(int argc, char** argv) {
 #endif
     for (int i = 0; i < argc; ++i) std::fprintf(report, "arg=%s\n", argv[i]);
     std::fclose(report);
-    return 0;
+    const char* exitCode = std::getenv("TAMBERLO_PROBE_EXIT");
+    return exitCode ? std::atoi(exitCode) : 0;
 }

@@ -1,17 +1,32 @@
 #include "TestSupport.h"
 #include "host/ExecCmd.h"
+#include "host/StopSignal.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <stdexcept>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <cerrno>
+#include <cstddef>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 using namespace tamberlo;
 using testing::HasSubstr;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 namespace {
 
@@ -32,6 +47,37 @@ std::size_t OpenHandles() {
 std::string ProbeCommand(const std::string& report, int waitMs = 0) {
     return Quoted(CHILD_PROBE) + " " + Quoted(report) + (waitMs ? " " + std::to_string(waitMs) : "");
 }
+
+// A wait that took this long waited for something it should not have (a
+// tick, a sleeping child); far above any delay a loaded machine makes.
+constexpr milliseconds Slow{10000};
+// What a child sleeps for when it must be stopped: twice Slow.
+constexpr int Asleep = 20000;
+
+#ifndef _WIN32
+// True when this process has no child at all, neither running nor ended and
+// unreaped (a zombie).
+bool NoChildLeft() { return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+
+// From here on this process's process-descriptor calls fail with ENOSYS, as
+// on a kernel older than 5.3. False when the filter could not be installed.
+bool DenyProcessDescriptors() {
+#ifdef SYS_pidfd_open
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_pidfd_open, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0 &&
+           ::syscall(SYS_pidfd_open, ::getpid(), 0) < 0 && errno == ENOSYS;
+#else
+    return true;
+#endif
+}
+#endif
 
 }  // namespace
 
@@ -113,7 +159,141 @@ TEST(ExecCmd, LeavesNoHandleOpenWhetherTheChildEndsIsStoppedOrNeverStarts) {
         ExecCmd::Options stop;
         stop.timeLimit = std::chrono::milliseconds(50);
         ExecCmd().Run(ProbeCommand(dir / "slow.txt", 5000), stop);
+        StopSignal stopSoon;
+        ExecCmd::Options stopping;
+        stopping.stop = &stopSoon;
+        stopping.pollInterval = milliseconds(1);
+        stopping.whileWaiting = [&] { stopSoon.Request(); };
+        ExecCmd().Run(ProbeCommand(dir / "slow.txt", 5000), stopping);
         ExecCmd().Run("\"" + dir / "missing.exe" + "\"");
+        ExecCmd::Options throwing;
+        throwing.pollInterval = milliseconds(1);
+        throwing.whileWaiting = [] { throw std::runtime_error("from the callback"); };
+        EXPECT_THROW(ExecCmd().Run(ProbeCommand(dir / "slow.txt", 5000), throwing), std::runtime_error);
     }
     EXPECT_EQ(OpenHandles(), before);
 }
+
+TEST(ExecCmd, ReturnsTheChildsExitCodeWhetherItWaitsPlainlyOrWithControls) {
+    test::TempFolder dir;
+    ExecCmd::Options controls;
+    controls.timeLimit = milliseconds(60000);
+    controls.whileWaiting = [] {};
+    for (const int code : {0, 1, 2, 3, 5, 200}) {
+        test::ScopedEnvironment exitCode("TAMBERLO_PROBE_EXIT", std::to_string(code));
+        for (const ExecCmd::Options& options : {ExecCmd::Options(), controls}) {
+            const ExecCmd::Result result = ExecCmd().Run(ProbeCommand(dir / "report.txt"), options);
+            EXPECT_EQ(result.outcome, ExecCmd::Outcome::Ended) << code;
+            EXPECT_EQ(result.exitCode, code);
+        }
+    }
+}
+
+// Nothing waits for the pace of the callbacks: a child that ends, a time
+// limit and a stop request each end the wait at once, even with an hour
+// between ticks.
+TEST(ExecCmd, TheChildsEndATimeLimitAndAStopRequestEachEndTheWaitAtOnce) {
+    test::TempFolder dir;
+    StopSignal stop;
+    struct Case {
+        const char* name;
+        int childWaitMs;
+        std::optional<milliseconds> timeLimit;
+        bool requestStop;
+        ExecCmd::Outcome outcome;
+    };
+    for (const Case& c : {Case{"ends", 300, std::nullopt, false, ExecCmd::Outcome::Ended},
+                          Case{"time limit", Asleep, milliseconds(300), false, ExecCmd::Outcome::TimedOut},
+                          Case{"stop request", Asleep, std::nullopt, true, ExecCmd::Outcome::Stopped}}) {
+        ExecCmd::Options options;
+        options.timeLimit = c.timeLimit;
+        options.stop = &stop;
+        int ticks = 0;
+        options.whileWaiting = [&] { ++ticks; };
+        options.stopRequested = [] { return false; };
+        options.pollInterval = std::chrono::hours(1);
+        std::thread requester;
+        if (c.requestStop) {
+            requester = std::thread([&] {
+                std::this_thread::sleep_for(milliseconds(300));
+                stop.Request();
+            });
+        }
+        const auto start = Clock::now();
+        const ExecCmd::Result result = ExecCmd().Run(ProbeCommand(dir / "report.txt", c.childWaitMs), options);
+        const auto waited = Clock::now() - start;
+        if (requester.joinable()) requester.join();
+        EXPECT_EQ(result.outcome, c.outcome) << c.name;
+        EXPECT_LT(waited, Slow) << c.name;
+        EXPECT_EQ(ticks, 0) << c.name;
+        EXPECT_EQ(test::Exists(dir / "report.txt"), c.outcome == ExecCmd::Outcome::Ended) << c.name;
+        std::filesystem::remove(dir / "report.txt");
+    }
+}
+
+TEST(ExecCmd, AStopRequestedBeforehandStartsNothing) {
+    test::TempFolder dir;
+    StopSignal stop;
+    stop.Request();
+    ExecCmd::Options options;
+    options.stop = &stop;
+    // A program that does not exist would be NotStarted, had it been tried.
+    EXPECT_EQ(ExecCmd().Run(Quoted(dir / "no-such-program.exe"), options).outcome, ExecCmd::Outcome::Stopped);
+}
+
+TEST(ExecCmd, ACallbackThatThrowsLeavesTheChildStoppedAndReapedAndPassesOn) {
+    test::TempFolder dir;
+    ExecCmd::Options options;
+    options.pollInterval = milliseconds(20);
+    options.whileWaiting = [] { throw std::runtime_error("from the callback"); };
+    const auto start = Clock::now();
+    try {
+        ExecCmd().Run(ProbeCommand(dir / "report.txt", Asleep), options);
+        FAIL() << "nothing thrown";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "from the callback");
+    }
+    EXPECT_LT(Clock::now() - start, Slow);
+#ifndef _WIN32
+    EXPECT_TRUE(NoChildLeft());
+#endif
+}
+
+#ifndef _WIN32
+TEST(ExecCmd, WithoutProcessDescriptorsTheWaitStillEndsWithTheChildAndOnRequest) {
+    test::TempFolder dir;
+    // In a process of its own, which keeps the filter to itself. It exits
+    // with a bit set for each case that went wrong.
+    const pid_t tester = ::fork();
+    ASSERT_GE(tester, 0);
+    if (tester == 0) {
+        if (!DenyProcessDescriptors()) ::_exit(64);
+        int failures = 0;
+        ::setenv("TAMBERLO_PROBE_EXIT", "7", 1);
+        ExecCmd::Options ticking;
+        ticking.whileWaiting = [] {};
+        ticking.pollInterval = std::chrono::hours(1);
+        const ExecCmd::Result ended = ExecCmd().Run(ProbeCommand(dir / "report.txt", 200), ticking);
+        if (ended.outcome != ExecCmd::Outcome::Ended || ended.exitCode != 7) failures |= 1;
+
+        StopSignal stop;
+        ticking.stop = &stop;
+        std::thread requester([&] {
+            std::this_thread::sleep_for(milliseconds(200));
+            stop.Request();
+        });
+        const auto start = Clock::now();
+        const ExecCmd::Result stopped = ExecCmd().Run(ProbeCommand(dir / "slow.txt", Asleep), ticking);
+        requester.join();
+        if (stopped.outcome != ExecCmd::Outcome::Stopped) failures |= 2;
+        if (Clock::now() - start >= Slow) failures |= 4;
+        if (!NoChildLeft()) failures |= 8;
+        ::_exit(failures);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(tester, &status, 0), tester);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "64: no filter; 1: end, 2: stop, 4: slow, 8: a child left";
+    EXPECT_TRUE(test::Exists(dir / "report.txt"));
+}
+#endif

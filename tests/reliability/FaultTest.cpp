@@ -176,6 +176,25 @@ TEST_F(Faults, SASKilledMidRunEndsTheWaitWithTheEarlierTextsAndNothingLeft) {
     ExpectNothingLeft();
 }
 
+TEST_F(Faults, ACallbackThatThrowsStopsSASDeletesTheRunsFilesAndPassesOn) {
+    struct GaveUp {};
+    ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "600");
+    ScopedEnvironment recording("TAMBERLO_STANDIN_RECORD", work / "started");
+    CodeRunner runner;
+    runner.SetSASCode("data _null_; file _PUT1; put 'never written'; run;");
+    RunControl control;
+    control.whileRunning = [&](const std::string&) {
+        if (Exists(work / "started")) throw GaveUp();
+    };
+    EXPECT_THROW(runner.Execute(StandInRoot, "", control), GaveUp);
+    EXPECT_FALSE(runner.LastExitCode());
+    // SAS had started: its put file stays until Reset, as after any run.
+    EXPECT_THAT(ListFolder(temp.Path()), ElementsAre(StartsWith("tmpPutFile_PUT1_")));
+    EXPECT_EQ(runner.PutFile(1), "");
+    runner.Reset();
+    ExpectNothingLeft();
+}
+
 TEST_F(Faults, LogAndListingReplacedByFoldersKeepTheEarlierTextsAndOnlyTheFoldersStay) {
     CodeRunner runner;
     RunFirst(runner);
