@@ -22,6 +22,11 @@ public:
         // Asked about every `pollInterval`: true stops the program.
         std::function<bool()> stopRequested;
         std::chrono::milliseconds pollInterval{100};
+        // POSIX: when not empty, the program's standard output and standard
+        // error both go to this file, which the start creates and which must
+        // not exist yet (else the program is not started). Empty: the program
+        // writes to the caller's own. Ignored on Windows.
+        std::string consoleFile;
     };
 
     enum class Outcome { Ended, NotStarted, TimedOut, Stopped };
