@@ -49,6 +49,9 @@ public:
     // SAS's exit code in the last run that SAS ended; none until SAS has run
     // (C++ callers only: the automation interface has no slot for it).
     std::optional<int> LastExitCode() const noexcept { return engine_->LastExitCode(); }
+    // What SAS wrote to its console (standard output and error) in the last
+    // run that started it, where the build captures it (POSIX); C++ only.
+    const std::string& Console() const noexcept { return engine_->Console(); }
 
 private:
     std::unique_ptr<Engine> engine_;

@@ -27,7 +27,7 @@ struct CliOptions {
 
     std::vector<ProgramPiece> program;
     std::string sasRoot;     // empty: the standard search
-    std::string configFile;  // empty: sasv8.cfg beside SAS.EXE
+    std::string configFile;  // empty: the default file beside the SAS executable
     bool raw = false;        // CleanOutput off
     bool noFormChar = false; // SafeFormChar off
     // Unset: the default destination (log: standard error, listing: standard

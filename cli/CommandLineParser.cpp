@@ -30,11 +30,7 @@ Program:
   -e, --code TEXT     one line of program text (may be repeated)
 
 SAS:
-  --sas-root DIR      the folder of SAS.EXE (default: the standard installation
-                      folder, searched on drives C to Z)
-  --config FILE       the SAS configuration file (default: sasv8.cfg beside
-                      SAS.EXE)
-  --no-formchar       no formchar options statement ahead of the program
+%SAS_LOCATION%  --no-formchar       no formchar options statement ahead of the program
   --timeout SECONDS   stop SAS after SECONDS (0.5 is fine), exit with 4 and
                       leave no temporary file behind
 
@@ -64,7 +60,7 @@ Output:
 
 With --report or --json the log and listing are printed only to files named
 by --log and --lst. Put files are shown by --put-dir, --json and --report.
-
+%CONSOLE%
 Exit status:
   0   the run went through (with --check: and the log is clean)
   1   --check: the log has warning lines but no error lines
@@ -97,9 +93,42 @@ void RejectStandardOutput(const std::optional<std::string>& destination, const c
     }
 }
 
+// Where SAS is found differs with the SAS the build drives.
+#ifdef _WIN32
+constexpr const char* sasLocationHelp =
+    R"(  --sas-root DIR      the folder of SAS.EXE (default: the standard installation
+                      folder, searched on drives C to Z)
+  --config FILE       the SAS configuration file (default: sasv8.cfg beside
+                      SAS.EXE)
+)";
+constexpr const char* consoleHelp = "";
+#else
+constexpr const char* sasLocationHelp =
+    R"(  --sas-root DIR      the folder of sas (default: the folder of the sas on PATH,
+                      links resolved, else the first of
+                      /usr/local/SASHome/SASFoundation/9.4/,
+                      /opt/sas/SASHome/SASFoundation/9.4/ and
+                      /opt/SASHome/SASFoundation/9.4/ that holds sas)
+  --config FILE       the SAS configuration file (default: sasv9.cfg beside
+                      sas)
+)";
+constexpr const char* consoleHelp = R"(
+What SAS writes to its own standard output and error (why it did not start,
+say) is kept apart. When SAS wrote no log or ended with a non-zero exit code,
+its last lines are shown on standard error and --json carries it as "console".
+)";
+#endif
+
+std::string Replaced(std::string text, const std::string& placeholder, const std::string& replacement) {
+    text.replace(text.find(placeholder), placeholder.size(), replacement);
+    return text;
+}
+
 }  // namespace
 
-std::string CommandLineParser::HelpText() { return helpText; }
+std::string CommandLineParser::HelpText() {
+    return Replaced(Replaced(helpText, "%SAS_LOCATION%", sasLocationHelp), "%CONSOLE%", consoleHelp);
+}
 
 std::string CommandLineParser::VersionText() { return std::string("tamberlo ") + TAMBERLO_VERSION + "\n"; }
 

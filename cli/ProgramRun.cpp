@@ -78,6 +78,8 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
         result.executed = true;
         result.log = runner.Log();
         result.lst = runner.Lst();
+        result.console = runner.Console();
+        result.exitCode = runner.LastExitCode();
 
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".

@@ -5,6 +5,7 @@
 #include "cli/PutFileList.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct RunResult {
     LogLineClassifier::Counts logLines;  // counted on the raw log
     std::vector<PutFileEntry> putFiles;  // filled when asked for
     std::string report;           // DebugInfo, when asked for
+    std::string console;          // what SAS wrote to its console (POSIX), raw
+    std::optional<int> exitCode;  // SAS's exit code
 };
 
 // Assembles the program from the command line's pieces and runs it through

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -32,6 +33,28 @@ std::string DumpJson(const Json& json) {
     return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+// SAS's console output helps where the log cannot: when SAS wrote none (it
+// did not start) or ended with a failure code.
+bool ShowsConsole(const RunResult& result) {
+    return result.executed && !result.console.empty() && (result.log.empty() || result.exitCode.value_or(0) != 0);
+}
+
+constexpr std::size_t consoleLinesShown = 20;
+
+// The console's last lines on standard error, under a heading that says
+// whether some were left out.
+std::string ConsoleTail(const std::string& console) {
+    std::string text = console;
+    if (text.back() != '\n') text += '\n';
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (lines <= consoleLinesShown) return "tamberlo: SAS wrote on its console:\n" + text;
+    // Back from the final line break to the one that ends the last line left out.
+    std::size_t start = text.size() - 1;
+    for (std::size_t seen = 0; seen < consoleLinesShown; ++seen) start = text.rfind('\n', start - 1);
+    return "tamberlo: SAS wrote on its console (the last " + std::to_string(consoleLinesShown) + " of " +
+           std::to_string(lines) + " lines):\n" + text.substr(start + 1);
+}
+
 Json RunToJson(const RunResult& result) {
     Json putFiles = Json::array();
     for (const PutFileEntry& entry : result.putFiles) {
@@ -39,12 +62,14 @@ Json RunToJson(const RunResult& result) {
                                 {"path", console::ToUtf8(entry.path)},
                                 {"text", console::ToUtf8(entry.text)}});
     }
-    return Json{{"status", console::ToUtf8(result.status)},
-                {"log", console::ToUtf8(result.log)},
-                {"listing", console::ToUtf8(result.lst)},
-                {"putFiles", std::move(putFiles)},
-                {"errorLines", result.logLines.errorLines},
-                {"warningLines", result.logLines.warningLines}};
+    Json json{{"status", console::ToUtf8(result.status)},
+              {"log", console::ToUtf8(result.log)},
+              {"listing", console::ToUtf8(result.lst)},
+              {"putFiles", std::move(putFiles)},
+              {"errorLines", result.logLines.errorLines},
+              {"warningLines", result.logLines.warningLines}};
+    if (ShowsConsole(result)) json["console"] = console::ToUtf8(result.console);
+    return json;
 }
 
 }  // namespace
@@ -112,6 +137,7 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
         WritePutFiles(result);
         if (options_.json) Write(out_, DumpJson(RunToJson(result)), "standard output");
         if (options_.report) Write(out_, result.report, "standard output");
+        if (ShowsConsole(result)) Write(err_, ConsoleTail(result.console), "standard error");
     } catch (const OutputFailure& failure) {
         std::fprintf(err_, "tamberlo: %s\n", failure.what());
         return ExitStatus::OutputFailed;

@@ -31,3 +31,24 @@ endfunction()
 # tests find them at compile time.
 set(TAMBERLO_SAS_ROOT "${CMAKE_BINARY_DIR}/sasroot" CACHE INTERNAL "")
 set(TAMBERLO_FAKE_SAS_ROOT "${CMAKE_BINARY_DIR}/fakesasroot" CACHE INTERNAL "")
+
+# The file names of a SAS installation on the build's platform: SAS for
+# Windows (SAS.EXE, sasv8.cfg) in the Windows build, SAS for UNIX (sas,
+# sasv9.cfg) elsewhere. Every program that plays SAS is installed under them.
+if(WIN32)
+  set(TAMBERLO_SAS_EXECUTABLE "SAS.EXE" CACHE INTERNAL "")
+  set(TAMBERLO_SAS_CONFIG "sasv8.cfg" CACHE INTERNAL "")
+else()
+  set(TAMBERLO_SAS_EXECUTABLE "sas" CACHE INTERNAL "")
+  set(TAMBERLO_SAS_CONFIG "sasv9.cfg" CACHE INTERNAL "")
+endif()
+
+# Gives `target` the SAS executable's name and puts it into `folder`.
+function(tamberlo_install_as_sas target folder)
+  if(WIN32)
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME SAS SUFFIX .EXE)
+  else()
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME sas)
+  endif()
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${folder}")
+endfunction()

@@ -14,20 +14,24 @@ namespace {
 constexpr const char* NoCommandStatus = "ERROR: No command supplied.";
 constexpr const char* OKStatus = "OK";
 
-// The program, log and listing files of one run. They are deleted, in that
-// order, on every way out of the run; a failed deletion is ignored.
+// The program, log and listing files of one run, and where SAS's console
+// output goes when it is captured. They are deleted, in that order, on every
+// way out of the run; a failed deletion is ignored.
 class RunFiles {
 public:
     RunFiles()
         : program(MakeTempFileName(sas::ProgramPrefix, sas::ProgramExtension)),
           log(MakeTempFileName(sas::LogPrefix, sas::LogExtension)),
-          listing(MakeTempFileName(sas::ListingPrefix, sas::ListingExtension)) {}
+          listing(MakeTempFileName(sas::ListingPrefix, sas::ListingExtension)),
+          console(sas::CapturesConsole ? MakeTempFileName(sas::ConsolePrefix, sas::ConsoleExtension)
+                                       : std::string()) {}
     ~RunFiles() {
         TextFileIO files;
         std::string ignored;
         files.DeleteFile(program, ignored);
         files.DeleteFile(log, ignored);
         files.DeleteFile(listing, ignored);
+        if (!console.empty()) files.DeleteFile(console, ignored);
     }
     RunFiles(const RunFiles&) = delete;
     RunFiles& operator=(const RunFiles&) = delete;
@@ -35,6 +39,7 @@ public:
     const std::string program;
     const std::string log;
     const std::string listing;
+    const std::string console;  // empty: not captured
 };
 
 std::string Quoted(const std::string& text) { return '"' + text + '"'; }
@@ -107,10 +112,17 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     wait.stop = control.stop;
     wait.stopRequested = control.stopRequested;
     if (control.whileRunning) wait.whileWaiting = [&] { control.whileRunning(files.log); };
+    wait.consoleFile = files.console;
     const ExecCmd::Result result = ExecCmd().Run(cmdline, wait);
     if (result.outcome == ExecCmd::Outcome::NotStarted) {
         throw Error(ComponentErrorNumber, ExecuteSource,
                     "The SAS executable '" + executable + "' could not be started: " + result.failure);
+    }
+    // What SAS wrote outside its log, kept even when it was stopped; reading
+    // it is best effort, as it only helps to tell why a log is missing.
+    console_.clear();
+    if (!files.console.empty() && io.FileExists(files.console, errorState)) {
+        console_ = io.ReadToString(files.console, errorState);
     }
     if (result.outcome == ExecCmd::Outcome::TimedOut) {
         throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,

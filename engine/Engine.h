@@ -43,7 +43,7 @@ public:
     using Error::Error;
 };
 
-// Runs the collected program once in batch through SAS.EXE.
+// Runs the collected program once in batch through SAS (SAS.EXE, or sas on POSIX).
 class Engine {
 public:
     // A fresh Command, then a fresh Output (which turns the thread's switches on).
@@ -62,6 +62,10 @@ public:
 
     // SAS's exit code in the last run that SAS ended; none before SAS has run.
     std::optional<int> LastExitCode() const noexcept { return lastExitCode_; }
+    // What SAS wrote to its standard output and standard error in the last
+    // run that started it, as written; always empty where the console is not
+    // captured (Windows).
+    const std::string& Console() const noexcept { return console_; }
 
     // The exact command line of a run.
     static std::string BuildCommandLine(const std::string& executable, const std::string& configFile,
@@ -77,6 +81,7 @@ private:
     std::shared_ptr<tamberlo::Command> command_;
     SASInstallation installation_;
     std::optional<int> lastExitCode_;
+    std::string console_;
 };
 
 }  // namespace tamberlo

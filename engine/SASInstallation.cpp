@@ -16,11 +16,23 @@ namespace {
 }  // namespace
 
 SASInstallation::SASInstallation()
-    : SASInstallation(filesystem::ProbeReadable, hostenv::DriveRootsToSearch(sas::StandardFolder),
-                      filesystem::PathSeparator()) {}
+    : exists_(filesystem::ProbeReadable),
+      candidateRoots_([] { return StandardRoots(); }),
+      separator_(filesystem::PathSeparator()) {}
 
 SASInstallation::SASInstallation(ExistenceTest exists, std::vector<std::string> candidateRoots, char separator)
-    : exists_(std::move(exists)), candidateRoots_(std::move(candidateRoots)), separator_(separator) {}
+    : exists_(std::move(exists)),
+      candidateRoots_([roots = std::move(candidateRoots)] { return roots; }),
+      separator_(separator) {}
+
+std::vector<std::string> SASInstallation::StandardRoots(const std::string& under) {
+    std::vector<std::string> roots;
+    if (auto onPath = hostenv::FolderOfProgramOnPath(sas::ExecutableName)) roots.push_back(std::move(*onPath));
+    for (const char* folder : sas::StandardFolders) {
+        for (std::string& root : hostenv::DriveRootsToSearch(under + folder)) roots.push_back(std::move(root));
+    }
+    return roots;
+}
 
 std::string SASInstallation::ResolveSASRoot(const std::string& SASRoot) const {
     if (!SASRoot.empty()) {
@@ -30,11 +42,10 @@ std::string SASInstallation::ResolveSASRoot(const std::string& SASRoot) const {
         Fail("The SAS executable '" + root + sas::ExecutableName +
              "' does not exist.  Did you specify the correct SASRoot?");
     }
-    for (const std::string& root : candidateRoots_) {
+    for (const std::string& root : candidateRoots_()) {
         if (exists_(root + sas::ExecutableName)) return root;
     }
-    Fail(std::string("The SAS executable (SAS.EXE) could be found in <drive>") + sas::StandardFolder +
-         ", where <drive> is C, D, E, ..., Z.\r\n\r\nSupply the location of SAS.EXE to the Execute method.");
+    Fail(sas::NotFoundDescription);
 }
 
 std::string SASInstallation::ResolveConfigFile(const std::string& root, const std::string& SASConfigFile) const {

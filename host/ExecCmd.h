@@ -29,6 +29,11 @@ public:
         // at once; this only at the pace of the calls.
         std::function<bool()> stopRequested;
         std::chrono::milliseconds pollInterval{100};
+        // POSIX: when not empty, the program's standard output and standard
+        // error both go to this file, which the start creates and which must
+        // not exist yet (else the program is not started). Empty: the program
+        // writes to the caller's own. Ignored on Windows.
+        std::string consoleFile;
     };
 
     enum class Outcome { Ended, NotStarted, TimedOut, Stopped };

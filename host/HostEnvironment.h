@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +20,14 @@ std::string LocalDateTimeText();
 
 // The roots to search, in order, for a program installed in the standard
 // folder `folder` below a drive: on Windows "C:" + folder up to "Z:" + folder;
-// on POSIX there are no drive letters and so no roots.
+// on POSIX, which has no drive letters, the folder itself.
 std::vector<std::string> DriveRootsToSearch(std::string_view folder);
+
+// The folder of the program `name` as a search of PATH finds it, links
+// resolved, ending in '/': on POSIX the real path, without its last part, of
+// the first executable regular file `name` in a folder of PATH (an empty
+// entry is the current directory); none when PATH holds no such program.
+// On Windows always none: programs there are found on their drives.
+std::optional<std::string> FolderOfProgramOnPath(std::string_view name);
 
 }  // namespace tamberlo::hostenv

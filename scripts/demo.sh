@@ -31,6 +31,7 @@ cmake --build --preset native --target tamberlo sas_standin >/dev/null
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
+# build/native/sasroot holds the stand-in as SAS for UNIX is installed: sas and sasv9.cfg.
 heading "tamberlo --sas-root build/native/sasroot --put-dir OUT --log OUT/report.log --check examples/report.sas"
 status=0
 build/native/cli/tamberlo --sas-root build/native/sasroot --put-dir "$out" --log "$out/report.log" --check \

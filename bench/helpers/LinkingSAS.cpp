@@ -1,5 +1,5 @@
-// SAS.EXE for the benchmarks that do not measure SAS: it does no work of its
-// own. Its log and listing are files made ahead, named by the environment
+// The SAS (SAS.EXE, natively sas) for the benchmarks that do not measure
+// SAS: it does no work of its own. Its log and listing are files made ahead, named by the environment
 // variables BENCHSAS_LOG_FROM and BENCHSAS_LST_FROM and hard-linked into the
 // places that -LOG and -PRINT name (copied where no link can be made), so a
 // run of any size of log costs one process start. Without them it writes a

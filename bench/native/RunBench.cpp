@@ -68,7 +68,7 @@ std::optional<std::string> ReadIfThere(const std::string& path) {
 }
 
 // A run as any program honouring the batch contract makes it, with plain
-// system calls: check SAS.EXE and its configuration file, write a new program
+// system calls: check sas and its configuration file, write a new program
 // file, start SAS and wait, read back the log and the listing, delete the
 // three files. What Execute adds beyond this is the component's own code.
 void PlainContractRun(const std::string& folder, const std::string& programText, int number) {
@@ -84,8 +84,8 @@ void PlainContractRun(const std::string& folder, const std::string& programText,
         std::exit(2);
     }
     ::close(fd);
-    std::vector<std::string> args = {executable, "-nologo", "-$nostatuswin", "-noconfig", "-icon", "-config", config,
-                                     "-SYSIN", program, "-PRINT", listing, "-LOG", log};
+    std::vector<std::string> args = {executable, "-nologo", "-noterminal", "-config", config, "-SYSIN", program,
+                                     "-PRINT", listing, "-LOG", log};
     StartAndWait(args);
     const std::optional<std::string> logText = ReadIfThere(log);
     const std::optional<std::string> listingText = ReadIfThere(listing);

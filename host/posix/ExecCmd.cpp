@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -102,6 +103,30 @@ private:
 // library must not take over its host program's signals.
 constexpr std::chrono::milliseconds WithoutDescriptorStep{5};
 
+// The file actions of one start, destroyed on every way out.
+class SpawnFileActions {
+public:
+    SpawnFileActions() { ::posix_spawn_file_actions_init(&actions_); }
+    ~SpawnFileActions() { ::posix_spawn_file_actions_destroy(&actions_); }
+    SpawnFileActions(const SpawnFileActions&) = delete;
+    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+
+    // Standard output and standard error of the child both go to `path`,
+    // created exclusively: a file or link already there fails the start.
+    int SendConsoleTo(const std::string& path) {
+        if (int failure = ::posix_spawn_file_actions_addopen(&actions_, STDOUT_FILENO, path.c_str(),
+                                                             O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0600)) {
+            return failure;
+        }
+        return ::posix_spawn_file_actions_adddup2(&actions_, STDOUT_FILENO, STDERR_FILENO);
+    }
+
+    const posix_spawn_file_actions_t* Get() const noexcept { return &actions_; }
+
+private:
+    posix_spawn_file_actions_t actions_;
+};
+
 }  // namespace
 
 ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options) {
@@ -117,8 +142,14 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
 
     // posix_spawnp looks the program up in PATH only when its name has no
     // slash, as CreateProcess searches for a bare name.
+    SpawnFileActions actions;
+    if (!options.consoleFile.empty()) {
+        if (const int failure = actions.SendConsoleTo(options.consoleFile)) {
+            return {Outcome::NotStarted, SystemMessage(static_cast<unsigned long>(failure))};
+        }
+    }
     pid_t pid = 0;
-    const int failure = ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    const int failure = ::posix_spawnp(&pid, argv[0], actions.Get(), nullptr, argv.data(), environ);
     if (failure != 0) return {Outcome::NotStarted, SystemMessage(static_cast<unsigned long>(failure))};
     Child child(pid);
 

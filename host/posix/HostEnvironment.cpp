@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <locale.h>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tamberlo::hostenv {
 
@@ -71,6 +74,27 @@ std::string LocalDateTimeText() {
     return text;
 }
 
-std::vector<std::string> DriveRootsToSearch(std::string_view) { return {}; }
+std::vector<std::string> DriveRootsToSearch(std::string_view folder) { return {std::string(folder)}; }
+
+std::optional<std::string> FolderOfProgramOnPath(std::string_view name) {
+    const char* path = std::getenv("PATH");
+    if (path == nullptr || name.empty()) return std::nullopt;
+    std::string_view entries(path);
+    for (;;) {
+        const std::size_t colon = entries.find(':');
+        std::string folder(entries.substr(0, colon));
+        const std::string candidate = (folder.empty() ? std::string(".") : folder) + '/' + std::string(name);
+        struct stat info {};
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0) {
+            const std::unique_ptr<char, decltype(&std::free)> real(::realpath(candidate.c_str(), nullptr), &std::free);
+            if (real) {
+                const std::string resolved = real.get();
+                return resolved.substr(0, resolved.rfind('/') + 1);
+            }
+        }
+        if (colon == std::string_view::npos) return std::nullopt;
+        entries.remove_prefix(colon + 1);
+    }
+}
 
 }  // namespace tamberlo::hostenv

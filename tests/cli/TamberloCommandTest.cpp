@@ -348,12 +348,61 @@ TEST_F(TamberloCommand, WithoutSasRootTheStandardFoldersAreSearched) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, ListingPage(1, {"found"}));
 #else
-    // No drive letters here: the search finds nothing and says so.
+    // Neither on PATH nor in the standard folders: the search says where it looked.
+    fs::create_directory(Work("bin"));
+    test::ScopedEnvironment path("PATH", Work("bin"));
+    const test::ToolResult missing = RunBare({"-e", PrintStep("found")});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_THAT(missing.err, StartsWith("tamberlo: Execute method: The SAS executable (sas) could not be found on "
+                                        "PATH or in /usr/local/SASHome/SASFoundation/9.4/, "));
+
+    // A link to the stand-in on PATH.
+    fs::create_symlink(standInRoot + "/sas", Work("bin/sas"));
     const test::ToolResult result = RunBare({"-e", PrintStep("found")});
-    EXPECT_EQ(result.exitCode, 3);
-    EXPECT_THAT(result.err, StartsWith("tamberlo: Execute method: The SAS executable (SAS.EXE) "));
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, ListingPage(1, {"found"}));
 #endif
 }
+
+#ifndef _WIN32
+// SAS for UNIX refuses a configuration file with an option it does not know,
+// and says why only on its console: that text reaches standard error and the
+// JSON document, never the listing's place on standard output.
+TEST_F(TamberloCommand, TheConsoleOfASASThatDidNotStartIsShownApart) {
+    test::WriteFile(Work("windows.cfg"), "-icon\n");
+    const std::string console = "ERROR: Unrecognized SAS option name, ICON, in the configuration file " +
+                                Work("windows.cfg") + ".\nERROR: SAS did not start.\n";
+    const test::ToolResult plain = Run({"--config", Work("windows.cfg"), "-e", PrintStep("x")});
+    EXPECT_EQ(plain.out, "");
+    EXPECT_EQ(plain.err, "tamberlo: SAS wrote on its console:\n" + console);
+
+    const test::ToolResult json = Run({"--json", "--config", Work("windows.cfg"), "-e", PrintStep("x")});
+    EXPECT_EQ(json.err, plain.err);
+    const nlohmann::json document = nlohmann::json::parse(json.out);
+    EXPECT_EQ(document.at("console"), console);
+    EXPECT_EQ(document.at("log"), "");
+
+    // Only the last lines of a long console on standard error, all of it in JSON.
+    std::string options;
+    std::string refused;
+    for (int i = 1; i <= 25; ++i) {
+        options += "-opt" + std::to_string(i) + "\n";
+        refused += "ERROR: Unrecognized SAS option name, OPT" + std::to_string(i) +
+                   ", in the configuration file " + Work("long.cfg") + ".\n";
+    }
+    test::WriteFile(Work("long.cfg"), options);
+    const test::ToolResult longer = Run({"--json", "--config", Work("long.cfg"), "-e", PrintStep("x")});
+    EXPECT_EQ(nlohmann::json::parse(longer.out).at("console"), refused + "ERROR: SAS did not start.\n");
+    const std::size_t seventh = refused.find("ERROR: Unrecognized SAS option name, OPT7,");
+    EXPECT_EQ(longer.err, "tamberlo: SAS wrote on its console (the last 20 of 26 lines):\n" + refused.substr(seventh) +
+                              "ERROR: SAS did not start.\n");
+
+    // A run that went through shows no console and has none in JSON.
+    const test::ToolResult fine = Run({"--json", "-e", PrintStep("x")});
+    EXPECT_FALSE(nlohmann::json::parse(fine.out).contains("console"));
+    EXPECT_EQ(fine.err, "");
+}
+#endif
 
 TEST_F(TamberloCommand, BadUsageExitsWith64AndOneLine) {
     test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));

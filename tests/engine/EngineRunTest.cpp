@@ -20,6 +20,8 @@ namespace {
 
 const std::string FakeRoot = std::string(FAKE_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
 const std::string FormChar = "options formchar='|-++++++++++=|-/|<>*';\r\n";
+const std::string Exe = sas::ExecutableName;
+const std::string Cfg = sas::DefaultConfigFileName;
 
 // Runs in a temporary folder of the test's own, against the fake SAS, which
 // records what it received under the prefix `record`.
@@ -97,29 +99,43 @@ TEST_F(EngineRun, CommandLineIsExactAndItsPathsAreTheRunsFiles) {
     engine.Command()->Append("x;");
     std::string root = FakeRoot;
     root.pop_back();  // given without its final separator
-    engine.Execute(root, FakeRoot + "sasv8.cfg");
+    engine.Execute(root, FakeRoot + Cfg);
     const auto args = ReceivedArguments();
+    ASSERT_GE(args.size(), 6u);
+    // The last six, alike on every platform.
+    const std::vector<std::string> files(args.end() - 6, args.end());
+    EXPECT_EQ(files[0], "-SYSIN");
+    EXPECT_THAT(files[1], StartsWith(temp.Path() + "tmpSASProgram_"));
+    EXPECT_EQ(files[2], "-PRINT");
+    EXPECT_THAT(files[3], StartsWith(temp.Path() + "tmpSASLst_"));
+    EXPECT_EQ(files[4], "-LOG");
+    EXPECT_THAT(files[5], StartsWith(temp.Path() + "tmpSASLog_"));
+#ifdef _WIN32
     ASSERT_EQ(args.size(), 13u);
     EXPECT_EQ(args[0], FakeRoot + "SAS.EXE");
     EXPECT_THAT(std::vector<std::string>(args.begin() + 1, args.begin() + 7),
                 ElementsAre("-nologo", "-$nostatuswin", "-noconfig", "-icon", "-config", FakeRoot + "sasv8.cfg"));
-    EXPECT_EQ(args[7], "-SYSIN");
-    EXPECT_THAT(args[8], StartsWith(temp.Path() + "tmpSASProgram_"));
-    EXPECT_EQ(args[9], "-PRINT");
-    EXPECT_THAT(args[10], StartsWith(temp.Path() + "tmpSASLst_"));
-    EXPECT_EQ(args[11], "-LOG");
-    EXPECT_THAT(args[12], StartsWith(temp.Path() + "tmpSASLog_"));
-#ifdef _WIN32
     // Byte for byte as the process received it.
     EXPECT_EQ(test::ReadFile(record + ".cmdline"),
-              Engine::BuildCommandLine(FakeRoot + "SAS.EXE", FakeRoot + "sasv8.cfg", args[8], args[10], args[12]));
+              Engine::BuildCommandLine(FakeRoot + "SAS.EXE", FakeRoot + "sasv8.cfg", files[1], files[3], files[5]));
+#else
+    ASSERT_EQ(args.size(), 11u);
+    EXPECT_EQ(args[0], FakeRoot + "sas");
+    EXPECT_THAT(std::vector<std::string>(args.begin() + 1, args.begin() + 5),
+                ElementsAre("-nologo", "-noterminal", "-config", FakeRoot + "sasv9.cfg"));
 #endif
 }
 
 TEST(EngineCommandLine, PiecesInOrderWithTwoBlanksBeforeConfig) {
+#ifdef _WIN32
     EXPECT_EQ(Engine::BuildCommandLine("C:\\S\\SAS.EXE", "C:\\S\\sasv8.cfg", "p.sas", "l.lst", "l.log"),
               "\"C:\\S\\SAS.EXE\" -nologo -$nostatuswin -noconfig -icon  -config \"C:\\S\\sasv8.cfg\" -SYSIN "
               "\"p.sas\" -PRINT \"l.lst\" -LOG \"l.log\"");
+#else
+    EXPECT_EQ(Engine::BuildCommandLine("/opt/S/sas", "/opt/S/sasv9.cfg", "p.sas", "l.lst", "l.log"),
+              "\"/opt/S/sas\" -nologo -noterminal  -config \"/opt/S/sasv9.cfg\" -SYSIN \"p.sas\" -PRINT \"l.lst\" "
+              "-LOG \"l.log\"");
+#endif
 }
 
 TEST_F(EngineRun, LogAndListingAreStoredRawAndNoRunFileIsLeft) {
@@ -163,7 +179,7 @@ TEST_F(EngineRun, MissingSASExeFailsAfterDeclaringPutFilesAndLeavesNoRunFile) {
     EXPECT_EQ(error.Source(), "Execute method");
     EXPECT_EQ(error.Description(), "The SAS executable '" + work.Path() + "nowhere" +
                                        static_cast<char>(std::filesystem::path::preferred_separator) +
-                                       "SAS.EXE' does not exist.  Did you specify the correct SASRoot?");
+                                       Exe + "' does not exist.  Did you specify the correct SASRoot?");
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
     ASSERT_EQ(engine.Output()->PutFiles()->Count(), 1);
     EXPECT_TRUE(test::Exists(engine.Output()->PutFiles()->Item(1)->Path()));
@@ -200,16 +216,16 @@ TEST_F(EngineRun, EveryRunStartsFromAFreshPreamble) {
 
 TEST_F(EngineRun, ExecutableThatCannotBeStartedIsAnErrorAndLeavesNoRunFile) {
     test::TempFolder badRoot;
-    test::WriteFile(badRoot / "SAS.EXE", "not a program");
-    test::WriteFile(badRoot / "sasv8.cfg", "");
+    test::WriteFile(badRoot / Exe, "not a program");
+    test::WriteFile(badRoot / Cfg, "");
     Engine engine;
     engine.Output()->SetLog("earlier log");
     engine.Command()->Append("x;");
     const Error error = ErrorOf([&] { engine.Execute(badRoot.Path(), ""); });
     EXPECT_EQ(error.Number(), 1);
     EXPECT_EQ(error.Source(), "Execute method");
-    EXPECT_THAT(error.Description(), StartsWith("The SAS executable '" + badRoot.Path() + "SAS.EXE' could not be started: "));
-    EXPECT_GT(error.Description().size(), ("The SAS executable '" + badRoot.Path() + "SAS.EXE' could not be started: ").size());
+    EXPECT_THAT(error.Description(), StartsWith("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: "));
+    EXPECT_GT(error.Description().size(), ("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: ").size());
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
     EXPECT_EQ(engine.Output()->Log(), "earlier log");
 }

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
+#include "engine/SASContract.h"
 #include "engine/SASInstallation.h"
+#include "host/FileSystem.h"
 #include "host/Error.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,9 @@ using test::ErrorOf;
 namespace {
 
 const std::string Folder = ":\\Program Files\\SAS Institute\\SAS\\V8\\";
+// The drive search runs on every host over injected roots, with its executable.
+const std::string Exe = sas::ExecutableName;
+const std::string Cfg = sas::DefaultConfigFileName;
 
 // An installation over a made-up disk: the files in `present` exist.
 SASInstallation Over(std::set<std::string> present) {
@@ -24,7 +29,7 @@ SASInstallation Over(std::set<std::string> present) {
 }  // namespace
 
 TEST(SASInstallation, RootWithAndWithoutFinalBackslashGivesTheSameRoot) {
-    const auto installation = Over({"D:\\SAS\\SAS.EXE"});
+    const auto installation = Over({"D:\\SAS\\" + Exe});
     EXPECT_EQ(installation.ResolveSASRoot("D:\\SAS"), "D:\\SAS\\");
     EXPECT_EQ(installation.ResolveSASRoot("D:\\SAS\\"), "D:\\SAS\\");
 }
@@ -34,15 +39,15 @@ TEST(SASInstallation, GivenRootWithoutSASExeNamesTheCompletedRoot) {
     EXPECT_EQ(error.Number(), 1);
     EXPECT_EQ(error.Source(), "Execute method");
     EXPECT_EQ(error.Description(),
-              "The SAS executable 'D:\\Nowhere\\SAS.EXE' does not exist.  Did you specify the correct SASRoot?");
+              "The SAS executable 'D:\\Nowhere\\" + Exe + "' does not exist.  Did you specify the correct SASRoot?");
 }
 
 TEST(SASInstallation, SearchFindsDriveDAlone) {
-    EXPECT_EQ(Over({"D" + Folder + "SAS.EXE"}).ResolveSASRoot(""), "D" + Folder);
+    EXPECT_EQ(Over({"D" + Folder + Exe}).ResolveSASRoot(""), "D" + Folder);
 }
 
 TEST(SASInstallation, SearchPrefersCOverE) {
-    EXPECT_EQ(Over({"E" + Folder + "SAS.EXE", "C" + Folder + "SAS.EXE"}).ResolveSASRoot(""), "C" + Folder);
+    EXPECT_EQ(Over({"E" + Folder + Exe, "C" + Folder + Exe}).ResolveSASRoot(""), "C" + Folder);
 }
 
 TEST(SASInstallation, SearchNeverTriesAOrB) {
@@ -52,17 +57,24 @@ TEST(SASInstallation, SearchNeverTriesAOrB) {
     SASInstallation installation([&](const std::string& path) { probed.push_back(path); return false; }, roots, '\\');
     EXPECT_THROW(installation.ResolveSASRoot(""), Error);
     ASSERT_EQ(probed.size(), 24u);
-    EXPECT_EQ(probed.front(), "C" + Folder + "SAS.EXE");
-    EXPECT_EQ(probed.back(), "Z" + Folder + "SAS.EXE");
+    EXPECT_EQ(probed.front(), "C" + Folder + Exe);
+    EXPECT_EQ(probed.back(), "Z" + Folder + Exe);
 }
 
 TEST(SASInstallation, NothingFoundGivesTheSearchMessageWithAnEmptyLine) {
     const Error error = ErrorOf([] { Over({}).ResolveSASRoot(""); });
     EXPECT_EQ(error.Number(), 1);
     EXPECT_EQ(error.Source(), "Execute method");
+#ifdef _WIN32
     EXPECT_EQ(error.Description(),
               "The SAS executable (SAS.EXE) could be found in <drive>:\\Program Files\\SAS Institute\\SAS\\V8\\, "
               "where <drive> is C, D, E, ..., Z.\r\n\r\nSupply the location of SAS.EXE to the Execute method.");
+#else
+    EXPECT_EQ(error.Description(),
+              "The SAS executable (sas) could not be found on PATH or in /usr/local/SASHome/SASFoundation/9.4/, "
+              "/opt/sas/SASHome/SASFoundation/9.4/ or /opt/SASHome/SASFoundation/9.4/.\r\n\r\n"
+              "Supply the location of sas to the Execute method.");
+#endif
 }
 
 TEST(SASInstallation, HostWithoutDrivesStillGivesTheSearchMessage) {
@@ -71,17 +83,67 @@ TEST(SASInstallation, HostWithoutDrivesStillGivesTheSearchMessage) {
 }
 
 TEST(SASInstallation, DefaultConfigFileBesideSASExe) {
-    EXPECT_EQ(Over({"C:\\S\\sasv8.cfg"}).ResolveConfigFile("C:\\S\\", ""), "C:\\S\\sasv8.cfg");
+    EXPECT_EQ(Over({"C:\\S\\" + Cfg}).ResolveConfigFile("C:\\S\\", ""), "C:\\S\\" + Cfg);
     const Error error = ErrorOf([] { Over({}).ResolveConfigFile("C:\\S\\", ""); });
     EXPECT_EQ(error.Source(), "Execute method");
     EXPECT_EQ(error.Description(),
-              "The default SAS config file 'C:\\S\\sasv8.cfg' does not exist.  You will need to specify the config "
-              "file when calling the Execute method.");
+              "The default SAS config file 'C:\\S\\" + Cfg +
+                  "' does not exist.  You will need to specify the config file when calling the Execute method.");
 }
 
 TEST(SASInstallation, GivenConfigFileIsUsedUnchangedEvenWhenTheDefaultExists) {
-    EXPECT_EQ(Over({"C:\\S\\sasv8.cfg", "my.cfg"}).ResolveConfigFile("C:\\S\\", "my.cfg"), "my.cfg");
-    const Error error = ErrorOf([] { Over({"C:\\S\\sasv8.cfg"}).ResolveConfigFile("C:\\S\\", "other.cfg"); });
+    EXPECT_EQ(Over({"C:\\S\\" + Cfg, "my.cfg"}).ResolveConfigFile("C:\\S\\", "my.cfg"), "my.cfg");
+    const Error error = ErrorOf([] { Over({"C:\\S\\" + Cfg}).ResolveConfigFile("C:\\S\\", "other.cfg"); });
     EXPECT_EQ(error.Number(), 1);
     EXPECT_EQ(error.Description(), "The SAS config file 'other.cfg' does not exist.  Did you specify the correct SASConfig?");
 }
+
+#ifndef _WIN32
+namespace {
+
+// The standard folders below `root`, each ending in '/'.
+std::vector<std::string> StandardFoldersUnder(const std::string& root) {
+    std::vector<std::string> folders;
+    for (const char* folder : sas::StandardFolders) folders.push_back(root + folder);
+    return folders;
+}
+
+}  // namespace
+
+// Without a root: the folder of the sas found on PATH, links resolved, then
+// each standard folder in order.
+TEST(SASInstallation, SearchTriesPathThenEachStandardFolderInOrder) {
+    const test::TempFolder temp;
+    const std::string root = temp / "root";
+    const std::string bin = temp / "bin";
+    std::filesystem::create_directories(bin);
+    test::ScopedEnvironment path("PATH", bin);
+    const auto folders = StandardFoldersUnder(root);
+    ASSERT_EQ(folders.size(), 3u);
+    EXPECT_EQ(folders[0], root + "/usr/local/SASHome/SASFoundation/9.4/");
+    EXPECT_EQ(folders[1], root + "/opt/sas/SASHome/SASFoundation/9.4/");
+    EXPECT_EQ(folders[2], root + "/opt/SASHome/SASFoundation/9.4/");
+    for (const std::string& folder : folders) {
+        std::filesystem::create_directories(folder);
+        test::WriteFile(folder + "sas", "");
+    }
+    const auto resolve = [&] {
+        return SASInstallation(filesystem::ProbeReadable, SASInstallation::StandardRoots(root), '/').ResolveSASRoot("");
+    };
+    for (const std::string& folder : folders) {
+        EXPECT_EQ(resolve(), folder);
+        std::filesystem::remove(folder + "sas");
+    }
+    EXPECT_EQ(ErrorOf(resolve).Description(), sas::NotFoundDescription);
+
+    // A link on PATH to a program named sas in another folder: that folder
+    // wins over every standard one.
+    const std::string real = temp / "real/";
+    std::filesystem::create_directories(real);
+    test::WriteFile(real + "sas", "");
+    std::filesystem::permissions(real + "sas", std::filesystem::perms::owner_all);
+    std::filesystem::create_symlink(real + "sas", bin + "/sas");
+    test::WriteFile(folders[0] + "sas", "");
+    EXPECT_EQ(resolve(), std::filesystem::canonical(real).string() + "/");
+}
+#endif

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 using namespace tamberlo;
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -86,5 +88,62 @@ TEST_F(StandinRun, DefaultSearchFindsTheStandardInstallation) {
     EXPECT_EQ(engine.Execute("", ""), "OK");
     EXPECT_EQ(engine.Output()->PutFiles()->Item(1)->Value(), "found\r\n");
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
+}
+#endif
+
+#ifndef _WIN32
+// SAS for UNIX: the stand-in installed as sas with sasv9.cfg beside it.
+TEST_F(StandinRun, SASForUnixReceivesItsOwnBatchOptions) {
+    const test::TempFolder work;
+    test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", work / "record");
+    Engine engine;
+    engine.Command()->Append("data _null_; run;");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
+
+    std::vector<std::string> args;
+    std::istringstream lines(test::ReadFile(work / "record"));
+    for (std::string line; std::getline(lines, line);) args.push_back(line);
+    ASSERT_EQ(args.size(), 11u);
+    EXPECT_THAT(args[6], StartsWith(temp.Path() + "tmpSASProgram_"));
+    EXPECT_THAT(args[8], StartsWith(temp.Path() + "tmpSASLst_"));
+    EXPECT_THAT(args[10], StartsWith(temp.Path() + "tmpSASLog_"));
+    EXPECT_EQ(args, (std::vector<std::string>{StandinRoot + "sas", "-nologo", "-noterminal", "-config",
+                                              StandinRoot + "sasv9.cfg", "-SYSIN", args[6], "-PRINT", args[8], "-LOG",
+                                              args[10]}));
+    EXPECT_EQ(engine.Console(), "");
+    EXPECT_EQ(engine.LastExitCode(), 0);
+}
+
+// A link to the stand-in on a PATH of the test's own: the root is the folder
+// the link leads to, where sasv9.cfg is.
+TEST_F(StandinRun, WithoutARootTheSasOnPathIsFound) {
+    const test::TempFolder bin;
+    std::filesystem::create_symlink(StandinRoot + "sas", bin / "sas");
+    test::ScopedEnvironment path("PATH", bin.Path());
+    Engine engine;
+    engine.Command()->Append("data _null_; file _PUT1; put 'found'; run;");
+    EXPECT_EQ(engine.Execute("", ""), "OK");
+    EXPECT_EQ(engine.Output()->PutFiles()->Item(1)->Value(), "found\r\n");
+    EXPECT_THAT(engine.Output()->Log(), HasSubstr("NOTE: The SAS System used:"));
+}
+
+// SAS for UNIX does not start with a configuration file it refuses; why is
+// only on its console, which the run keeps and then deletes.
+TEST_F(StandinRun, TheConsoleOfASASThatDidNotStartIsKept) {
+    const test::TempFolder work;
+    const std::string config = work / "windows.cfg";
+    test::WriteFile(config, "-icon\n");
+    Engine engine;
+    engine.Command()->Append("data _null_; file print; put 'x'; run;");
+    EXPECT_EQ(engine.Execute(StandinRoot, config), "OK");
+    EXPECT_EQ(engine.Console(), "ERROR: Unrecognized SAS option name, ICON, in the configuration file " + config +
+                                    ".\nERROR: SAS did not start.\n");
+    EXPECT_EQ(engine.LastExitCode(), 2);
+    EXPECT_EQ(engine.Output()->Log(), "");
+    EXPECT_EQ(engine.Output()->Lst(), "");
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
+
+    engine.Execute(StandinRoot, "");
+    EXPECT_EQ(engine.Console(), "");
 }
 #endif

@@ -1,5 +1,6 @@
-// A controllable stand-in for SAS.EXE for the engine's own tests. It takes
-// the engine's command line and, driven by environment variables:
+// A controllable stand-in for SAS (SAS.EXE, natively sas) for the engine's
+// own tests. It takes the engine's command line and, driven by environment
+// variables:
 //   FAKESAS_RECORD=<prefix>  writes <prefix>.cmdline (Windows: the command
 //                            line as received; POSIX: one argument a line)
 //                            and <prefix>.program (the -SYSIN file as read)

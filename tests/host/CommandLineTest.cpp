@@ -7,12 +7,10 @@ using tamberlo::SplitCommandLine;
 using testing::ElementsAre;
 
 TEST(SplitCommandLine, TheEngineCommandLineSplitsIntoProgramOptionsAndPaths) {
-    EXPECT_THAT(SplitCommandLine("\"/opt/sas root/SAS.EXE\" -nologo -$nostatuswin -noconfig -icon  -config "
-                                 "\"/opt/sas root/sasv8.cfg\" -SYSIN \"/tmp/a b.sas\" -PRINT \"/tmp/l.lst\" -LOG "
-                                 "\"/tmp/l.log\""),
-                ElementsAre("/opt/sas root/SAS.EXE", "-nologo", "-$nostatuswin", "-noconfig", "-icon", "-config",
-                            "/opt/sas root/sasv8.cfg", "-SYSIN", "/tmp/a b.sas", "-PRINT", "/tmp/l.lst", "-LOG",
-                            "/tmp/l.log"));
+    EXPECT_THAT(SplitCommandLine("\"/opt/sas root/sas\" -nologo -noterminal  -config \"/opt/sas root/sasv9.cfg\" "
+                                 "-SYSIN \"/tmp/a b.sas\" -PRINT \"/tmp/l.lst\" -LOG \"/tmp/l.log\""),
+                ElementsAre("/opt/sas root/sas", "-nologo", "-noterminal", "-config", "/opt/sas root/sasv9.cfg",
+                            "-SYSIN", "/tmp/a b.sas", "-PRINT", "/tmp/l.lst", "-LOG", "/tmp/l.log"));
 }
 
 TEST(SplitCommandLine, ProgramNameTakesBackslashesLiterally) {

@@ -297,3 +297,20 @@ TEST(ExecCmd, WithoutProcessDescriptorsTheWaitStillEndsWithTheChildAndOnRequest)
     EXPECT_TRUE(test::Exists(dir / "report.txt"));
 }
 #endif
+
+#ifndef _WIN32
+TEST(ExecCmd, ConsoleFileTakesStandardOutputAndErrorAndIsNeverReused) {
+    test::TempFolder dir;
+    ExecCmd::Options options;
+    options.consoleFile = dir / "console.txt";
+    const std::string cmdline = "/bin/sh -c \"echo out; echo err >&2\"";
+    EXPECT_EQ(ExecCmd().Run(cmdline, options).outcome, ExecCmd::Outcome::Ended);
+    EXPECT_EQ(test::ReadFile(options.consoleFile), "out\nerr\n");
+
+    // A file (or link) already there is not written through: not started.
+    const ExecCmd::Result again = ExecCmd().Run(cmdline, options);
+    EXPECT_EQ(again.outcome, ExecCmd::Outcome::NotStarted);
+    EXPECT_FALSE(again.failure.empty());
+    EXPECT_EQ(test::ReadFile(options.consoleFile), "out\nerr\n");
+}
+#endif

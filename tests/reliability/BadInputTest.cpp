@@ -148,7 +148,7 @@ TEST_F(BadInput, SASRootsInEveryShapeThatNamesTheInstallationRun) {
     const std::string relative =
         std::filesystem::relative(std::filesystem::absolute(StandInRoot), std::filesystem::current_path()).string();
     ASSERT_FALSE(relative.empty());
-    std::filesystem::copy_file(StandInRoot + "sasv8.cfg", spaced + "my config.cfg");
+    std::filesystem::copy_file(StandInRoot + Cfg, spaced + "my config.cfg");
     const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
         {"without its final separator", StandInRoot.substr(0, StandInRoot.size() - 1), ""},
         {"relative to the current folder", relative, ""},
@@ -166,7 +166,7 @@ TEST_F(BadInput, SASRootsInEveryShapeThatNamesTheInstallationRun) {
         ScopedCurrentFolder inRoot(StandInRoot);
         CodeRunner runner;
         runner.SetSASCode("%put ran;");
-        EXPECT_EQ(runner.Execute(".", "sasv8.cfg"), "OK");
+        EXPECT_EQ(runner.Execute(".", Cfg), "OK");
         EXPECT_THAT(runner.Log(), HasSubstr("\r\nran\r\n"));
     }
     ExpectNothingLeft();
@@ -176,19 +176,19 @@ TEST_F(BadInput, SASRootsAndConfigurationFilesThatNameNothingUsableFailBeforeSAS
     const std::string record = work / "record";
     ScopedEnvironment recording("TAMBERLO_STANDIN_RECORD", record);
     std::filesystem::create_directories(work / "folder.cfg");
-    const std::string exe = StandInRoot + "SAS.EXE";
+    const std::string exe = StandInRoot + Exe;
     const std::string nul(1, '\0');
     const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
-        {StandInRoot + "SAS.EXE", "",
-         "The SAS executable '" + exe + Separator + "SAS.EXE' does not exist.  Did you specify the correct SASRoot?"},
+        {StandInRoot + Exe, "",
+         "The SAS executable '" + exe + Separator + Exe + "' does not exist.  Did you specify the correct SASRoot?"},
         {StandInRoot + nul + "x", "",
-         "The SAS executable '" + StandInRoot + nul + "x" + Separator +
-             "SAS.EXE' does not exist.  Did you specify the correct SASRoot?"},
+         "The SAS executable '" + StandInRoot + nul + "x" + Separator + Exe +
+             "' does not exist.  Did you specify the correct SASRoot?"},
         {StandInRoot, work / "folder.cfg",
          "The SAS config file '" + work / "folder.cfg" + "' does not exist.  Did you specify the correct SASConfig?"},
         // Cut at the NUL, the name would be that of the stand-in's configuration.
-        {StandInRoot, StandInRoot + "sasv8.cfg" + nul + " -SYSIN elsewhere.sas",
-         "The SAS config file '" + StandInRoot + "sasv8.cfg" + nul +
+        {StandInRoot, StandInRoot + Cfg + nul + " -SYSIN elsewhere.sas",
+         "The SAS config file '" + StandInRoot + Cfg + nul +
              " -SYSIN elsewhere.sas' does not exist.  Did you specify the correct SASConfig?"},
     };
     CodeRunner runner;
@@ -211,7 +211,7 @@ TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
     ScopedEnvironment recording("TAMBERLO_STANDIN_RECORD", record);
     const std::string quotedRoot = work / "SAS \"V8\"" + Separator;
     CopyStandInTo(quotedRoot);
-    std::filesystem::copy_file(StandInRoot + "sasv8.cfg", work / "my \"own\".cfg");
+    std::filesystem::copy_file(StandInRoot + Cfg, work / "my \"own\".cfg");
     const std::string quotedTemp = temp / "temp \"here\"" + Separator;
     std::filesystem::create_directories(quotedTemp);
     // SAS given other paths than the run's would write where it stands.
@@ -224,10 +224,10 @@ TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
         CodeRunner runner;
         runner.SetSASCode("%put never;");
         ExpectExecuteError(ErrorOf([&] { runner.Execute(quotedRoot); }),
-                           "The SAS executable '" + quotedRoot + "SAS.EXE" + reason + quotedRoot +
-                               "SAS.EXE' holds a quotation mark, which its command line cannot pass on.");
+                           "The SAS executable '" + quotedRoot + Exe + reason + quotedRoot + Exe +
+                               "' holds a quotation mark, which its command line cannot pass on.");
         ExpectExecuteError(ErrorOf([&] { runner.Execute(StandInRoot, work / "my \"own\".cfg"); }),
-                           "The SAS executable '" + StandInRoot + "SAS.EXE" + reason + work / "my \"own\".cfg" +
+                           "The SAS executable '" + StandInRoot + Exe + reason + work / "my \"own\".cfg" +
                                "' holds a quotation mark, which its command line cannot pass on.");
     }
     {
@@ -237,7 +237,7 @@ TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
         const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
         EXPECT_EQ(error.Number(), 1);
         EXPECT_THAT(error.Description(),
-                    StartsWith("The SAS executable '" + StandInRoot + "SAS.EXE" + reason + quotedTemp + "tmpSASProgram_"));
+                    StartsWith("The SAS executable '" + StandInRoot + Exe + reason + quotedTemp + "tmpSASProgram_"));
         EXPECT_THAT(ListFolder(quotedTemp), testing::ElementsAre(StartsWith("tmpPutFile_PUT1_")));
     }
     EXPECT_FALSE(Exists(record)) << "SAS was started";
@@ -268,9 +268,9 @@ TEST_F(BadInput, EmptyRootSearchesTheStandardFolders) {
     EXPECT_EQ(runner.Execute("", ""), "OK");
     EXPECT_THAT(runner.Log(), HasSubstr("\r\nfound\r\n"));
 #else
-    ExpectExecuteError(ErrorOf([&] { runner.Execute("", ""); }),
-                       "The SAS executable (SAS.EXE) could be found in <drive>:\\Program Files\\SAS Institute\\SAS\\V8\\, "
-                       "where <drive> is C, D, E, ..., Z.\r\n\r\nSupply the location of SAS.EXE to the Execute method.");
+    // Here no sas is on PATH (one of the test's own) nor in a standard folder.
+    ScopedEnvironment path("PATH", work.Path());
+    ExpectExecuteError(ErrorOf([&] { runner.Execute("", ""); }), sas::NotFoundDescription);
 #endif
     ExpectNothingLeft();
 }

@@ -11,7 +11,7 @@
 namespace tamberlo::reliability {
 
 struct LoadOptions {
-    std::string sasRoot;  // the folder of SAS.EXE, with or without its final separator
+    std::string sasRoot;  // the folder of the SAS executable, with or without its final separator
     int threads = 8;
     int runsPerThread = 100;
     std::string tag;      // in every token, so that runs of other processes can be told apart

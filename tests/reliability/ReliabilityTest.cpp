@@ -29,7 +29,7 @@ void CleanRunTest::ExpectNothingLeft(const std::vector<std::string>& left, std::
 
 void CopyStandInTo(const std::string& folder) {
     std::filesystem::create_directories(folder);
-    for (const char* name : {"SAS.EXE", "sasv8.cfg"}) {
+    for (const std::string& name : {Exe, Cfg}) {
         std::filesystem::copy_file(StandInRoot + name, std::filesystem::path(folder) / name,
                                    std::filesystem::copy_options::overwrite_existing);
     }

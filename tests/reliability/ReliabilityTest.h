@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include "automation/CodeRunner.h"
+#include "engine/SASContract.h"
 #include "host/Error.h"
 
 #include <gmock/gmock.h>
@@ -23,10 +24,13 @@ namespace tamberlo::reliability::test {
 using namespace tamberlo::test;
 
 inline const char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
-// The stand-in, installed as SAS is: SAS.EXE and sasv8.cfg in one folder.
+// The stand-in, installed as SAS is: the executable and its configuration
+// file in one folder (SAS.EXE and sasv8.cfg, natively sas and sasv9.cfg).
 inline const std::string StandInRoot = std::string(STANDIN_SAS_ROOT) + Separator;
 // The engine's controllable fake, which records the program it was given.
 inline const std::string FakeRoot = std::string(FAKE_SAS_ROOT) + Separator;
+inline const std::string Exe = sas::ExecutableName;
+inline const std::string Cfg = sas::DefaultConfigFileName;
 
 // Each test runs with a temporary folder of its own. SetUp takes the count of
 // open descriptors (handles), which ExpectNothingLeft compares at the end,
@@ -49,7 +53,8 @@ private:
     std::size_t handlesBefore_ = 0;
 };
 
-// Copies the stand-in (SAS.EXE and sasv8.cfg) into `folder`, which it makes.
+// Copies the stand-in (executable and configuration file) into `folder`,
+// which it makes.
 void CopyStandInTo(const std::string& folder);
 
 }  // namespace tamberlo::reliability::test

@@ -38,12 +38,18 @@ TEST_F(StandinCommandLine, SmallProgramGivesExactLogAndNoListing) {
 
 TEST_F(StandinCommandLine, OptionNamesIgnoreCase) {
     Write(program_, HelloProgram);
-    const std::string line = "\"" + Executable() + "\" -NoLogo -$NOSTATUSWIN -NOCONFIG -Icon -CONFIG \"" + Config() +
-                             "\" -sysin \"" + program_ + "\" -print \"" + listing_ + "\" -log \"" + log_ + "\"";
+#ifdef _WIN32
+    const std::string flags = " -NoLogo -$NOSTATUSWIN -NOCONFIG -Icon";
+#else
+    const std::string flags = " -NoLogo -NOTERMINAL -NoConfig";
+#endif
+    const std::string line = "\"" + Executable() + "\"" + flags + " -CONFIG \"" + Config() + "\" -sysin \"" + program_ +
+                             "\" -print \"" + listing_ + "\" -log \"" + log_ + "\"";
     EXPECT_EQ(0, RunCommandLine(line));
     EXPECT_EQ(std::string(HelloLog) + ClosingNote, MaskTimes(Read(log_).value_or("<no log>")));
 }
 
+#ifdef _WIN32
 TEST_F(StandinCommandLine, UnknownOptionIsAWarningAndExitCodeOne) {
     Write(program_, HelloProgram);
     EXPECT_EQ(1, RunCommandLine(CommandLine() + " -fancy"));
@@ -60,6 +66,41 @@ TEST_F(StandinCommandLine, MissingConfigFileStopsBeforeTheProgram) {
     EXPECT_FALSE(Exists(listing_));
     EXPECT_FALSE(Exists(put));
 }
+#else
+// SAS for UNIX does not start with an option it does not know, on its command
+// line or in its configuration file, nor with a configuration file it cannot
+// open: the reasons go to standard error and nothing is written.
+TEST_F(StandinCommandLine, SASForUnixRefusesToStartAndWritesNothing) {
+    const std::string put = folder_ / "out.put";
+    Write(program_, "filename _PUT1 '" + put + "' mod; data _null_; file _PUT1; put 'x'; file print; put 'y'; run;");
+    const std::string windowsConfig = folder_ / "windows.cfg";
+    Write(windowsConfig, "/* copied from SAS for Windows: -noconfig */\n-Icon \"-nologo\"\n");
+    const std::string missingConfig = folder_ / "nowhere.cfg";
+    const struct {
+        std::string commandLine;
+        std::string console;
+    } cases[] = {
+        {CommandLine() + " -icon -$nostatuswin",
+         "ERROR: Unrecognized SAS option name, ICON.\nERROR: Unrecognized SAS option name, $NOSTATUSWIN.\n"},
+        {CommandLine(windowsConfig),
+         "ERROR: Unrecognized SAS option name, ICON, in the configuration file " + windowsConfig + ".\n"},
+        {CommandLine(missingConfig), "ERROR: Unable to open the configuration file " + missingConfig + ".\n"},
+    };
+    for (const auto& run : cases) {
+        ChildProcess::Launch launch;
+        launch.commandLine = run.commandLine;
+        launch.directory = folder_.Path();
+        launch.output = folder_ / "stdout.txt";
+        launch.error = folder_ / "stderr.txt";
+        EXPECT_EQ(2, ChildProcess::Run(launch)) << run.commandLine;
+        EXPECT_EQ(run.console + "ERROR: SAS did not start.\n", Read(launch.error).value_or("<none>"));
+        EXPECT_EQ("", Read(launch.output).value_or("<none>"));
+        EXPECT_FALSE(Exists(log_));
+        EXPECT_FALSE(Exists(listing_));
+        EXPECT_FALSE(Exists(put));
+    }
+}
+#endif
 
 TEST_F(StandinCommandLine, MissingProgramFileIsAnError) {
     EXPECT_EQ(2, RunCommandLine(CommandLine()));

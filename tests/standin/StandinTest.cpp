@@ -1,5 +1,7 @@
 #include "StandinTest.h"
 
+#include "engine/SASContract.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,8 +43,9 @@ std::string StandinTest::Executable() { return HostPath(STANDIN_EXE); }
 std::string StandinTest::Config() { return HostPath(STANDIN_CONFIG); }
 
 std::string StandinTest::CommandLine(const std::string& config) const {
-    return "\"" + Executable() + "\" -nologo -$nostatuswin -noconfig -icon  -config \"" + config + "\" -SYSIN \"" +
-           program_ + "\" -PRINT \"" + listing_ + "\" -LOG \"" + log_ + "\"";
+    return "\"" + Executable() + "\"" + sas::FixedOptions + sas::ConfigOption + "\"" + config + "\"" +
+           sas::SysinOption + "\"" + program_ + "\"" + sas::PrintOption + "\"" + listing_ + "\"" + sas::LogOption +
+           "\"" + log_ + "\"";
 }
 
 int StandinTest::Run(const std::string& program, const Environment& environment) {

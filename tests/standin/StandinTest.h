@@ -10,25 +10,25 @@
 
 namespace tamberlo::standin::test {
 
-// Runs the built SAS.EXE in a scratch folder of the test's own, with the
-// command line exactly as Tamberlo builds it.
+// Runs the built stand-in (SAS.EXE, or sas natively) in a scratch folder of
+// the test's own, with the command line exactly as Tamberlo builds it.
 class StandinTest : public ::testing::Test {
 protected:
     using Environment = ChildProcess::Environment;
 
     StandinTest();
 
-    // SAS.EXE and the sasv8.cfg beside it, as paths the test's platform
-    // understands.
+    // The stand-in and the configuration file beside it, as paths the test's
+    // platform understands.
     static std::string Executable();
     static std::string Config();
     // A path that the build handed over (POSIX form) as this platform
     // reaches it: under Wine through drive Z:.
     static std::string HostPath(std::string path);
 
-    // "\"SAS.EXE\" -nologo -$nostatuswin -noconfig -icon  -config \"...\"
-    // -SYSIN \"...\" -PRINT \"...\" -LOG \"...\"" with this test's program,
-    // listing and log paths.
+    // "\"<stand-in>\" <fixed options> -config \"...\" -SYSIN \"...\"
+    // -PRINT \"...\" -LOG \"...\"" with this test's program, listing and log
+    // paths, as the build's engine makes it.
     std::string CommandLine(const std::string& config = Config()) const;
 
     // Writes `program` to the program file and runs the standard command

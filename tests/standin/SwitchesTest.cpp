@@ -15,7 +15,7 @@ TEST_F(StandinSwitches, RecordKeepsTheCommandLineAndCurrentDirectory) {
 #ifdef _WIN32
     const std::string expected = CommandLine();
 #else
-    const std::string expected = Executable() + "\n-nologo\n-$nostatuswin\n-noconfig\n-icon\n-config\n" + Config() +
+    const std::string expected = Executable() + "\n-nologo\n-noterminal\n-config\n" + Config() +
                                  "\n-SYSIN\n" + program_ + "\n-PRINT\n" + listing_ + "\n-LOG\n" + log_ + "\n";
 #endif
     EXPECT_EQ(expected, Read(record).value_or("<no record>"));

@@ -1,8 +1,21 @@
 #include "Invocation.h"
 
 #include "Filerefs.h"
+#include "Platform.h"
+
+#include <algorithm>
+#include <cctype>
 
 namespace tamberlo::standin {
+
+namespace {
+
+bool IsFlagOption(const std::string& name) {
+    const std::vector<std::string>& flags = Platform::FlagOptions();
+    return std::find(flags.begin(), flags.end(), name) != flags.end();
+}
+
+}  // namespace
 
 Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
     Invocation invocation;
@@ -28,11 +41,39 @@ Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
             } else {
                 invocation.warnings.push_back("WARNING: Option " + name + " needs a value; it was ignored.");
             }
-        } else if (name != "NOLOGO" && name != "$NOSTATUSWIN" && name != "NOCONFIG" && name != "ICON") {
-            invocation.warnings.push_back("WARNING: Unrecognized SAS option name, " + name + ".");
+        } else if (!IsFlagOption(name)) {
+            if (Platform::RefusesUnknownOptions()) {
+                invocation.refusedOptions.push_back(name);
+            } else {
+                invocation.warnings.push_back("WARNING: Unrecognized SAS option name, " + name + ".");
+            }
         }
     }
     return invocation;
+}
+
+std::vector<std::string> Invocation::ConfigurationArguments(std::string_view text) {
+    std::vector<std::string> arguments;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+        } else if (text.substr(i, 2) == "/*") {
+            const std::size_t end = text.find("*/", i + 2);
+            i = end == std::string_view::npos ? text.size() : end + 2;
+        } else if (c == '"' || c == '\'') {
+            const std::size_t end = text.find(c, i + 1);
+            arguments.emplace_back(text.substr(i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
+            i = end == std::string_view::npos ? text.size() : end + 1;
+        } else {
+            std::size_t end = i;
+            while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+            arguments.emplace_back(text.substr(i, end - i));
+            i = end;
+        }
+    }
+    return arguments;
 }
 
 }  // namespace tamberlo::standin

@@ -2,15 +2,17 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tamberlo::standin {
 
 // The command-line options that matter to the stand-in. Option names are
 // case-insensitive. -CONFIG, -SYSIN, -PRINT and -LOG take the next argument
-// as their value; -NOLOGO, -$NOSTATUSWIN, -NOCONFIG and -ICON are accepted
-// and ignored. An argument without a leading '-' names the program file
-// when -SYSIN has not. Everything else gives a WARNING line and is ignored.
+// as their value; the flag options of the platform's SAS (Platform.h) are
+// accepted and ignored. An argument without a leading '-' names the program
+// file when -SYSIN has not. Any other option is unknown: a WARNING line
+// where SAS warns about it, a reason not to start where SAS refuses it.
 struct Invocation {
     std::optional<std::string> config;
     std::optional<std::string> sysin;
@@ -18,9 +20,15 @@ struct Invocation {
     std::optional<std::string> log;
     // The WARNING lines for the log, in argument order.
     std::vector<std::string> warnings;
+    // The unknown options where SAS refuses them, upper-cased, in argument order.
+    std::vector<std::string> refusedOptions;
 
     // `arguments` without the program name (argv[1] onwards).
     static Invocation Parse(const std::vector<std::string>& arguments);
+
+    // The arguments a configuration file holds: its words outside /* */
+    // comments, a word in double or single quotes taken whole without them.
+    static std::vector<std::string> ConfigurationArguments(std::string_view text);
 };
 
 }  // namespace tamberlo::standin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tamberlo::standin {
 
@@ -20,6 +21,15 @@ public:
     // Processor time used by this process so far (user and system), in
     // seconds.
     static double CpuSeconds();
+
+    // The SAS this build stands in for, by the options it knows. Windows:
+    // SAS for Windows, which takes -NOLOGO, -$NOSTATUSWIN, -NOCONFIG and
+    // -ICON and warns about any other option. POSIX: SAS for UNIX, which
+    // takes -NOLOGO, -NOTERMINAL and -NOCONFIG and does not start at all
+    // with an option it does not know, on its command line or in its
+    // configuration file. The names are upper-case, without the '-'.
+    static const std::vector<std::string>& FlagOptions();
+    static bool RefusesUnknownOptions();
 
     // Makes standard input, output and error pass bytes unchanged, so that
     // "\r\n" written stays "\r\n" (a no-op on POSIX).

@@ -31,6 +31,13 @@ double Platform::CpuSeconds() {
     return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
+const std::vector<std::string>& Platform::FlagOptions() {
+    static const std::vector<std::string> names = {"NOLOGO", "NOTERMINAL", "NOCONFIG"};
+    return names;
+}
+
+bool Platform::RefusesUnknownOptions() { return true; }
+
 void Platform::UseBinaryStandardStreams() {}
 
 }  // namespace tamberlo::standin

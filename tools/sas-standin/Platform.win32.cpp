@@ -15,6 +15,13 @@ int _dowildcard = 0;
 
 namespace tamberlo::standin {
 
+const std::vector<std::string>& Platform::FlagOptions() {
+    static const std::vector<std::string> names = {"NOLOGO", "$NOSTATUSWIN", "NOCONFIG", "ICON"};
+    return names;
+}
+
+bool Platform::RefusesUnknownOptions() { return false; }
+
 std::string Platform::ReceivedCommandLine(int, char**) {
     const char* text = ::GetCommandLineA();
     return text != nullptr ? text : "";

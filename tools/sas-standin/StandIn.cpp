@@ -38,6 +38,29 @@ bool Deliver(const std::optional<std::string>& path, std::FILE* stream, std::str
     return std::fflush(stream) == 0 && ok;
 }
 
+// Where SAS refuses options (Platform.h), it settles them, its configuration
+// file's included, before it opens its log: the reasons it will not start.
+std::vector<std::string> ReasonsNotToStart(const Invocation& invocation) {
+    std::vector<std::string> reasons;
+    if (!Platform::RefusesUnknownOptions()) return reasons;
+    for (const std::string& name : invocation.refusedOptions) {
+        reasons.push_back("ERROR: Unrecognized SAS option name, " + name + ".");
+    }
+    if (invocation.config) {
+        const std::optional<std::string> text = TextFile::Read(*invocation.config);
+        if (!text) {
+            reasons.push_back("ERROR: Unable to open the configuration file " + *invocation.config + ".");
+        } else {
+            for (const std::string& name :
+                 Invocation::Parse(Invocation::ConfigurationArguments(*text)).refusedOptions) {
+                reasons.push_back("ERROR: Unrecognized SAS option name, " + name + ", in the configuration file " +
+                                  *invocation.config + ".");
+            }
+        }
+    }
+    return reasons;
+}
+
 }  // namespace
 
 int StandIn::Run(int argc, char** argv) {
@@ -48,6 +71,11 @@ int StandIn::Run(int argc, char** argv) {
 
     const Invocation invocation =
         Invocation::Parse(argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>());
+    if (const std::vector<std::string> reasons = ReasonsNotToStart(invocation); !reasons.empty()) {
+        for (const std::string& reason : reasons) std::fprintf(stderr, "%s\n", reason.c_str());
+        std::fprintf(stderr, "ERROR: SAS did not start.\n");
+        return 2;
+    }
     Log log;
     Listing listing;
     for (const std::string& warning : invocation.warnings) log.Warning(warning);

@@ -6,8 +6,12 @@ namespace tamberlo::standin {
 //
 // 1. Test switches are read (TestSwitches.h) and the command line recorded
 //    if asked.
-// 2. The options are parsed (Invocation.h); unknown ones become WARNINGs.
-// 3. A -CONFIG file that cannot be read: the log holds
+// 2. The options are parsed (Invocation.h). Where SAS warns about unknown
+//    options they become WARNINGs; where it refuses them (SAS for UNIX), an
+//    unknown option on the command line or in the -CONFIG file, or a -CONFIG
+//    file that cannot be read, ends the run at once: the reasons on standard
+//    error, nothing written, exit code 2.
+// 3. A -CONFIG file that cannot be read (SAS for Windows): the log holds
 //    "ERROR: Unable to open the configuration file <path>." and nothing is
 //    run. A -SYSIN file that cannot be read: the log holds
 //    "ERROR: Physical file does not exist, <path>." and nothing is run.

@@ -1,4 +1,4 @@
-// SAS.EXE stand-in: runs a small subset of the SAS language in batch with the
+// SAS stand-in (SAS.EXE, or sas as SAS for UNIX): runs a small subset of the SAS language in batch with the
 // command line, log, listing and put-file behaviour that Tamberlo relies on.
 // See README.md beside this file; the test switches are in TestSwitches.h.
 #include "StandIn.h"
