@@ -100,6 +100,25 @@ RunText ReadRunText(const std::string& path) {
     return read;
 }
 
+// Once SAS has ended, the texts of its log and listing files become the
+// run's, or empty where SAS wrote none. Both are read; for a file that is
+// there but cannot be read, the first such failure is returned.
+std::optional<Error> TakeRunTexts(Output& output, const RunFiles& files) {
+    RunText log = ReadRunText(files.log);
+    RunText listing = ReadRunText(files.listing);
+    output.SetLog(std::move(log.text));
+    output.SetLst(std::move(listing.text));
+    if (!log.failure.empty()) {
+        return Error(ComponentErrorNumber, ExecuteSource,
+                     "The SAS log file '" + files.log + "' could not be read: " + log.failure);
+    }
+    if (!listing.failure.empty()) {
+        return Error(ComponentErrorNumber, ExecuteSource,
+                     "The SAS listing file '" + files.listing + "' could not be read: " + listing.failure);
+    }
+    return std::nullopt;
+}
+
 // Why a path cannot stand between quotation marks on SAS's command line, or
 // the empty text when it can. A quotation mark would end the argument early;
 // a backslash at the end would, by the quoting rules, turn the closing
@@ -175,25 +194,8 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     wait.timeLimit = control.timeLimit;
     wait.stopRequested = control.stopRequested;
     if (control.whileRunning) wait.whileWaiting = [&] { control.whileRunning(files.log); };
-    // Once SAS may be running, the log and listing texts belong to this run
-    // on every way out: its files' texts, or empty.
-    // Both are read; the first failure is returned.
-    const auto takeTexts = [&]() -> std::optional<Error> {
-        RunText log = ReadRunText(files.log);
-        RunText listing = ReadRunText(files.listing);
-        output_->SetLog(std::move(log.text));
-        output_->SetLst(std::move(listing.text));
-        if (!log.failure.empty()) {
-            return Error(ComponentErrorNumber, ExecuteSource,
-                         "The SAS log file '" + files.log + "' could not be read: " + log.failure);
-        }
-        if (!listing.failure.empty()) {
-            return Error(ComponentErrorNumber, ExecuteSource,
-                         "The SAS listing file '" + files.listing + "' could not be read: " + listing.failure);
-        }
-        return std::nullopt;
-    };
-
+    // From here SAS may be running: the put files belong to the run, and on
+    // every way out the log and listing texts are this run's.
     declared.Keep();
     ExecCmd::Result result;
     try {
@@ -201,7 +203,7 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     } catch (...) {
         // A callback failed while SAS ran.
         lastExitCode_.reset();
-        takeTexts();
+        TakeRunTexts(*output_, files);
         throw;
     }
     if (result.outcome == ExecCmd::Outcome::NotStarted) {
@@ -212,7 +214,7 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     if (result.outcome != ExecCmd::Outcome::Ended) {
         // Stopped: the code is the stop's, not SAS's.
         lastExitCode_.reset();
-        takeTexts();
+        TakeRunTexts(*output_, files);
         if (result.outcome == ExecCmd::Outcome::TimedOut) {
             throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,
                                    "SAS did not end within " + DescribeDuration(*control.timeLimit) +
@@ -221,9 +223,15 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
         throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
     }
     lastExitCode_ = result.exitCode;
-    if (control.whileRunning) control.whileRunning(files.log);
-
-    if (const std::optional<Error> failure = takeTexts()) throw *failure;
+    if (control.whileRunning) {
+        try {
+            control.whileRunning(files.log);
+        } catch (...) {
+            TakeRunTexts(*output_, files);
+            throw;
+        }
+    }
+    if (const std::optional<Error> unreadable = TakeRunTexts(*output_, files)) throw *unreadable;
     return OKStatus;
 }
 
