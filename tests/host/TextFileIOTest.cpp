@@ -167,6 +167,7 @@ TEST(RuntimeErrors, TableHoldsTheUsualDescriptions) {
 
 #ifdef _WIN32
 #include <windows.h>
+#undef DeleteFile  // windows.h's macro for DeleteFileA would rename TextFileIO's member
 
 // A drive without media fails a file operation like any missing path,
 // never with a system dialog, and the thread's own error mode is left as the
