@@ -245,12 +245,12 @@ TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
     {
         // A backslash at the end would turn the closing quotation mark into
         // part of the path.
-        const std::string config = work / "sasv8.cfg\\";
-        std::filesystem::copy_file(StandInRoot + "sasv8.cfg", config);
+        const std::string config = work / "own.cfg\\";
+        std::filesystem::copy_file(StandInRoot + sas::DefaultConfigFileName, config);
         CodeRunner runner;
         runner.SetSASCode("%put never;");
         ExpectExecuteError(ErrorOf([&] { runner.Execute(StandInRoot, config); }),
-                           "The SAS executable '" + StandInRoot + "SAS.EXE" + reason + config +
+                           "The SAS executable '" + StandInRoot + sas::ExecutableName + reason + config +
                                "' ends in a backslash, which its command line cannot pass on.");
     }
     EXPECT_FALSE(Exists(record)) << "SAS was started";
