@@ -22,17 +22,23 @@ bool NamesProgramFile(const std::string& value) noexcept {
 
 CodeRunner::CodeRunner() : engine_(std::make_unique<Engine>()) {}
 
-bool CodeRunner::CleanOutput() const { return engine_->Output()->CleanOutput(); }
-void CodeRunner::SetCleanOutput(bool NewValue) { engine_->Output()->SetCleanOutput(NewValue); }
+Engine& CodeRunner::CurrentEngine() const {
+    if (!engine_) throw RuntimeError(errors::OutOfMemory);
+    return *engine_;
+}
+
+bool CodeRunner::CleanOutput() const { return CurrentEngine().Output()->CleanOutput(); }
+void CodeRunner::SetCleanOutput(bool NewValue) { CurrentEngine().Output()->SetCleanOutput(NewValue); }
 
 std::string CodeRunner::DebugInfo() const {
+    const Engine& engine = CurrentEngine();
     DebugReport report;
     report.AddSection("Last Execute Return Value", lastExecuteReturnValue_);
-    report.AddSection("SASCode", engine_->Command()->Value());
-    report.AddSection("Log", engine_->Output()->Log());
-    report.AddSection("Lst", engine_->Output()->Lst());
+    report.AddSection("SASCode", engine.Command()->Value());
+    report.AddSection("Log", engine.Output()->Log());
+    report.AddSection("Lst", engine.Output()->Lst());
 
-    const std::shared_ptr<PutFiles> putFiles = engine_->Output()->PutFiles();
+    const std::shared_ptr<PutFiles> putFiles = engine.Output()->PutFiles();
     const long count = putFiles->Count();
     report.AddSection("# PutFiles", std::to_string(count));
     for (long position = 1; position <= count; ++position) {
@@ -40,9 +46,9 @@ std::string CodeRunner::DebugInfo() const {
         report.AddSection(item->Key() + " (" + item->Path() + ")", item->Key().size(), item->Value());
     }
 
-    report.AddSection("CleanOutput", TrueOrFalse(engine_->Output()->CleanOutput()));
+    report.AddSection("CleanOutput", TrueOrFalse(engine.Output()->CleanOutput()));
     report.AddSection(std::string("SafeFormChar (") + sas::FormCharStatement + ")",
-                      TrueOrFalse(engine_->Output()->SafeFormChar()));
+                      TrueOrFalse(engine.Output()->SafeFormChar()));
     return report.Render();
 }
 
@@ -51,49 +57,50 @@ std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& S
 }
 
 std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& SASConfig, const RunControl& control) {
-    std::string status = engine_->Execute(SASRoot, SASConfig, control);
+    std::string status = CurrentEngine().Execute(SASRoot, SASConfig, control);
     lastExecuteReturnValue_ = status;
     return status;
 }
 
-std::string CodeRunner::Log() const { return engine_->Output()->Log(); }
-std::string CodeRunner::Lst() const { return engine_->Output()->Lst(); }
+std::string CodeRunner::Log() const { return CurrentEngine().Output()->Log(); }
+std::string CodeRunner::Lst() const { return CurrentEngine().Output()->Lst(); }
 
 std::string CodeRunner::PutFile(std::int16_t Index, bool ReturnPath) const {
     const std::shared_ptr<tamberlo::PutFile> item =
-        engine_->Output()->PutFiles()->Item(sas::PutFileKeyPrefix + std::to_string(Index));
+        CurrentEngine().Output()->PutFiles()->Item(sas::PutFileKeyPrefix + std::to_string(Index));
     return ReturnPath ? item->Path() : item->Value();
 }
 
 std::vector<std::string> CodeRunner::PutFileKeys() const {
     std::vector<std::string> keys;
-    for (const auto& item : *engine_->Output()->PutFiles()) keys.push_back(item->Key());
+    for (const auto& item : *CurrentEngine().Output()->PutFiles()) keys.push_back(item->Key());
     return keys;
 }
 
 void CodeRunner::Reset() {
     // The old engine, and with it its put files, ends before the new one is made.
     engine_.reset();
-    engine_ = std::make_unique<Engine>();
     lastExecuteReturnValue_.clear();
+    engine_ = std::make_unique<Engine>();
 }
 
-void CodeRunner::SetSafeFormChar(bool NewValue) { engine_->Output()->SetSafeFormChar(NewValue); }
-bool CodeRunner::SafeFormChar() const { return engine_->Output()->SafeFormChar(); }
+void CodeRunner::SetSafeFormChar(bool NewValue) { CurrentEngine().Output()->SetSafeFormChar(NewValue); }
+bool CodeRunner::SafeFormChar() const { return CurrentEngine().Output()->SafeFormChar(); }
 
 void CodeRunner::SetSASCode(const std::string& NewValue) {
+    Engine& engine = CurrentEngine();
     if (NamesProgramFile(NewValue)) {
         TextFileIO io;
         std::string errorState;
         if (!io.FileExists(NewValue, errorState) || !errorState.empty()) {
             throw Error(ComponentErrorNumber, SASCodeSource, "The file '" + NewValue + "' does not exist.");
         }
-        engine_->Command()->AppendStoredProgram(NewValue);
+        engine.Command()->AppendStoredProgram(NewValue);
     } else if (!NewValue.empty()) {
-        engine_->Command()->Append(NewValue);
+        engine.Command()->Append(NewValue);
     }
 }
 
-std::string CodeRunner::SASCode() const { return engine_->Command()->Value(); }
+std::string CodeRunner::SASCode() const { return CurrentEngine().Command()->Value(); }
 
 }  // namespace tamberlo

@@ -15,9 +15,15 @@ namespace tamberlo {
 // the thread's two output switches. It never keeps the engine's Command or
 // Output between calls, so that after Reset every member sees the new engine.
 // Every failure is an Error that passes unchanged to the caller.
+//
+// A CodeRunner always has an engine: it can be neither copied nor moved, and
+// when Reset cannot make a new engine (out of memory) every member that
+// needs one raises 7 "Out of memory" until a later Reset succeeds.
 class CodeRunner {
 public:
     CodeRunner();
+    CodeRunner(const CodeRunner&) = delete;
+    CodeRunner& operator=(const CodeRunner&) = delete;
 
     bool CleanOutput() const;
     void SetCleanOutput(bool NewValue);
@@ -37,6 +43,7 @@ public:
     // callers only: the automation interface looks put files up by number).
     std::vector<std::string> PutFileKeys() const;
     // Releases the engine (its put files are deleted), then makes a new one.
+    // Without memory for it, throws std::bad_alloc and stays without one.
     void Reset();
     void SetSafeFormChar(bool NewValue);
     bool SafeFormChar() const;
@@ -48,12 +55,15 @@ public:
     const std::string& LastExecuteReturnValue() const noexcept { return lastExecuteReturnValue_; }
     // SAS's exit code in the last run that SAS ended; none until SAS has run
     // (C++ callers only: the automation interface has no slot for it).
-    std::optional<int> LastExitCode() const noexcept { return engine_->LastExitCode(); }
+    std::optional<int> LastExitCode() const noexcept { return engine_ ? engine_->LastExitCode() : std::nullopt; }
     // What SAS wrote to its console (standard output and error) in the last
     // run that started it, where the build captures it (POSIX); C++ only.
-    const std::string& Console() const noexcept { return engine_->Console(); }
+    const std::string& Console() const { return CurrentEngine().Console(); }
 
 private:
+    // The current engine; raises 7 when a failed Reset left none.
+    Engine& CurrentEngine() const;
+
     std::unique_ptr<Engine> engine_;
     std::string lastExecuteReturnValue_;
 };

@@ -40,20 +40,24 @@ Output:
   --lst FILE          where the listing goes (default: standard output)
   --raw               texts as SAS wrote them; otherwise control characters
                       other than line breaks show as % and their code (%12)
-  --put-dir DIR       write the text of every put file to DIR/<key>.txt
-                      (_PUT1.txt, ...); DIR is created when missing
+  --put-dir DIR       copy every put file, byte for byte as SAS wrote it, to
+                      DIR/<key>.txt (_PUT1.txt, ...); DIR is created when
+                      missing
   --follow            show the log on standard error while SAS writes it (as
                       written, uncleaned); with the default log destination
                       it is then not printed again at the end
   --report            print the debug report on standard output instead of
                       the listing; without a program, that of a fresh object
   --json              print one JSON object on standard output instead:
-                      status, log, listing, putFiles (key, path, text) and
-                      the counts errorLines and warningLines; on failure an
-                      object with "error" (number, source, description)
-  --check             exit like SAS: 1 if the log has warning lines, 2 if it
-                      has error lines (lines that start with ERROR: or
-                      ERROR 180-322:, WARNING: or WARNING 1-322: and alike)
+                      status, log, listing, putFiles (key, path, text), the
+                      counts errorLines and warningLines and sasExitCode; on
+                      failure an object with "error" (number, source,
+                      description)
+  --check             exit like SAS: 1 if the log has warning lines or SAS
+                      ended with code 1, 2 if it has error lines (lines that
+                      start with ERROR: or ERROR 180-322:, WARNING: or
+                      WARNING 1-322: and alike) or SAS ended with code 2 or
+                      more
 
   -h, --help          show this text and exit
   --version           show the version and exit
@@ -62,9 +66,12 @@ With --report or --json the log and listing are printed only to files named
 by --log and --lst. Put files are shown by --put-dir, --json and --report.
 %CONSOLE%
 Exit status:
-  0   the run went through (with --check: and the log is clean)
-  1   --check: the log has warning lines but no error lines
-  2   --check: the log has error lines
+  0   the run went through (with --check: the log is clean and SAS ended
+      with code 0); a code other than 0 is shown on standard error as
+      "tamberlo: SAS ended with exit code N"
+  1   --check: the log has warning lines but no error lines, or SAS's code
+      was 1
+  2   --check: the log has error lines, or SAS's code was 2 or more
   3   Tamberlo raised an error ("tamberlo: <source>: <description>"), or the
       program was empty
   4   the time limit of --timeout was reached

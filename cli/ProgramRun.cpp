@@ -76,6 +76,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
         }
         result.status = runner.Execute(options_.sasRoot, options_.configFile, control);
         result.executed = true;
+        result.sasExitCode = runner.LastExitCode();
         result.log = runner.Log();
         result.lst = runner.Lst();
         result.console = runner.Console();

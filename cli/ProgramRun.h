@@ -21,6 +21,7 @@ struct RunResult {
     std::string log;              // cleaned unless --raw
     std::string lst;
     LogLineClassifier::Counts logLines;  // counted on the raw log
+    std::optional<int> sasExitCode;      // none when SAS did not run
     std::vector<PutFileEntry> putFiles;  // filled when asked for
     std::string report;           // DebugInfo, when asked for
     std::string console;          // what SAS wrote to its console (POSIX), raw

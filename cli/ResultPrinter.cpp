@@ -67,7 +67,8 @@ Json RunToJson(const RunResult& result) {
               {"listing", console::ToUtf8(result.lst)},
               {"putFiles", std::move(putFiles)},
               {"errorLines", result.logLines.errorLines},
-              {"warningLines", result.logLines.warningLines}};
+              {"warningLines", result.logLines.warningLines},
+              {"sasExitCode", result.sasExitCode ? Json(*result.sasExitCode) : Json(nullptr)}};
     if (ShowsConsole(result)) json["console"] = console::ToUtf8(result.console);
     return json;
 }
@@ -123,7 +124,8 @@ void ResultPrinter::WritePutFiles(const RunResult& result) {
         const std::string name = path.string();
         File file(std::fopen(name.c_str(), "wb"));
         if (!file) throw OutputFailure(name + ": cannot create: " + std::strerror(errno));
-        Write(file.get(), entry.text, name);
+        // Put files are data: copied byte for byte, whatever --raw says.
+        Write(file.get(), entry.bytes, name);
     }
 }
 
@@ -147,11 +149,20 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
         std::fprintf(err_, "tamberlo: %s\n", result.status.c_str());
         return ExitStatus::TamberloError;
     }
-    if (options_.check) {
-        if (result.logLines.errorLines > 0) return ExitStatus::LogHasErrors;
-        if (result.logLines.warningLines > 0) return ExitStatus::LogHasWarnings;
+    const int sasExitCode = result.sasExitCode.value_or(0);
+    if (sasExitCode != 0 && !options_.json) {
+        std::fprintf(err_, "tamberlo: SAS ended with exit code %d\n", sasExitCode);
+        std::fflush(err_);
     }
-    return ExitStatus::Ok;
+    if (!options_.check) return ExitStatus::Ok;
+    // The worse of what the log shows and what SAS itself said.
+    const ExitStatus byLog = result.logLines.errorLines > 0     ? ExitStatus::LogHasErrors
+                             : result.logLines.warningLines > 0 ? ExitStatus::LogHasWarnings
+                                                                : ExitStatus::Ok;
+    const ExitStatus byCode = sasExitCode == 0   ? ExitStatus::Ok
+                              : sasExitCode == 1 ? ExitStatus::LogHasWarnings
+                                                 : ExitStatus::LogHasErrors;
+    return ToInt(byLog) > ToInt(byCode) ? byLog : byCode;
 }
 
 ExitStatus ResultPrinter::PrintError(const Error& error) {

@@ -15,8 +15,11 @@ constexpr const char* NoCommandStatus = "ERROR: No command supplied.";
 constexpr const char* OKStatus = "OK";
 
 // The program, log and listing files of one run, and where SAS's console
-// output goes when it is captured. They are deleted, in that order, on every
-// way out of the run; a failed deletion is ignored.
+// output goes when it is captured. The log, listing and console are named
+// only (SAS or the runner makes them); the program file is created by
+// CreateProgram, under a new name if its first one is taken. They are
+// deleted, in that order, on every way out of the run, the program file
+// only once this run has made it; a failed deletion is ignored.
 class RunFiles {
 public:
     RunFiles()
@@ -28,7 +31,7 @@ public:
     ~RunFiles() {
         TextFileIO files;
         std::string ignored;
-        files.DeleteFile(program, ignored);
+        if (programCreated_) files.DeleteFile(program, ignored);
         files.DeleteFile(log, ignored);
         files.DeleteFile(listing, ignored);
         if (!console.empty()) files.DeleteFile(console, ignored);
@@ -36,11 +39,100 @@ public:
     RunFiles(const RunFiles&) = delete;
     RunFiles& operator=(const RunFiles&) = delete;
 
-    const std::string program;
+    // Throws "could not be written" with the file system's reason in the
+    // form of the file service's error state.
+    void CreateProgram(const std::string& text) {
+        try {
+            program = CreateTempFile(program, sas::ProgramPrefix, sas::ProgramExtension, text);
+            programCreated_ = true;
+        } catch (const Error& error) {
+            throw Error(ComponentErrorNumber, ExecuteSource,
+                        "The SAS program file '" + program + "' could not be written: OverwriteFile Error #" +
+                            std::to_string(error.Number()) + " (" + error.Description() + ")");
+        }
+    }
+
+    std::string program;
     const std::string log;
     const std::string listing;
     const std::string console;  // empty: not captured
+
+private:
+    bool programCreated_ = false;
 };
+
+// The put files that one call of Execute declares. Unless the run gets as
+// far as starting SAS they are withdrawn when the call ends (items, files
+// and their filename statements), so that the same program can run again on
+// the same engine once the root or configuration is right.
+class PutFileDeclaration {
+public:
+    PutFileDeclaration(PutFiles& putFiles, Command& command)
+        : putFiles_(putFiles), command_(command), countBefore_(putFiles.Count()), preambleBefore_(command.Preamble()) {}
+    ~PutFileDeclaration() { Withdraw(); }
+    PutFileDeclaration(const PutFileDeclaration&) = delete;
+    PutFileDeclaration& operator=(const PutFileDeclaration&) = delete;
+
+    // SAS is being started: from here the put files belong to the run.
+    void Keep() noexcept { settled_ = true; }
+    void Withdraw() noexcept {
+        if (settled_) return;
+        settled_ = true;
+        putFiles_.WithdrawAfter(countBefore_);
+        command_.SetPreamble(std::move(preambleBefore_));
+    }
+
+private:
+    PutFiles& putFiles_;
+    Command& command_;
+    const long countBefore_;
+    std::string preambleBefore_;
+    bool settled_ = false;
+};
+
+// A log or listing as SAS left it: the file's text, or the empty text when
+// there is none; `failure` holds the file service's error state when the
+// file is there but cannot be read.
+struct RunText {
+    std::string text;
+    std::string failure;
+};
+
+RunText ReadRunText(const std::string& path) {
+    TextFileIO io;
+    RunText read;
+    if (io.FileExists(path, read.failure)) read.text = io.ReadToString(path, read.failure);
+    return read;
+}
+
+// Once SAS has ended, the texts of its log and listing files become the
+// run's, or empty where SAS wrote none. Both are read; for a file that is
+// there but cannot be read, the first such failure is returned.
+std::optional<Error> TakeRunTexts(Output& output, const RunFiles& files) {
+    RunText log = ReadRunText(files.log);
+    RunText listing = ReadRunText(files.listing);
+    output.SetLog(std::move(log.text));
+    output.SetLst(std::move(listing.text));
+    if (!log.failure.empty()) {
+        return Error(ComponentErrorNumber, ExecuteSource,
+                     "The SAS log file '" + files.log + "' could not be read: " + log.failure);
+    }
+    if (!listing.failure.empty()) {
+        return Error(ComponentErrorNumber, ExecuteSource,
+                     "The SAS listing file '" + files.listing + "' could not be read: " + listing.failure);
+    }
+    return std::nullopt;
+}
+
+// Why a path cannot stand between quotation marks on SAS's command line, or
+// the empty text when it can. A quotation mark would end the argument early;
+// a backslash at the end would, by the quoting rules, turn the closing
+// quotation mark into part of the argument. Only POSIX paths can hold either.
+std::string WhyNotQuotable(const std::string& path) {
+    if (path.find('"') != std::string::npos) return "holds a quotation mark";
+    if (!path.empty() && path.back() == '\\') return "ends in a backslash";
+    return {};
+}
 
 std::string Quoted(const std::string& text) { return '"' + text + '"'; }
 
@@ -81,31 +173,27 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     command_->SetPreamble(OutputSwitches::ForThisThread().safeFormChar
                               ? std::string(sas::FormCharStatement) + sas::CrLf
                               : std::string());
+    PutFileDeclaration declared(*output_->PutFiles(), *command_);
     DeclarePutFiles();
 
-    const RunFiles files;
+    RunFiles files;
     const std::string root = installation_.ResolveSASRoot(SASRoot);
     const std::string executable = root + sas::ExecutableName;
     const std::string configFile = installation_.ResolveConfigFile(root, SASConfigFile);
-    const std::string cmdline = BuildCommandLine(executable, configFile, files.program, files.listing, files.log);
-    // Every path stands between quotation marks on the command line, so one
-    // that holds a quotation mark itself (possible on POSIX only) would reach
-    // SAS cut apart into other paths: SAS is not started.
-    for (const std::string* path : {&executable, &configFile, &files.program, &files.listing, &files.log}) {
-        if (path->find('"') != std::string::npos) {
+    // A path that the command line would hand to SAS cut apart or run
+    // together with the next one: SAS is not started. Another name for the
+    // program file differs only in its digits, so checking the first will do.
+    const std::string* const paths[] = {&executable, &configFile, &files.program, &files.listing, &files.log};
+    for (const std::string* path : paths) {
+        if (const std::string why = WhyNotQuotable(*path); !why.empty()) {
             throw Error(ComponentErrorNumber, ExecuteSource,
-                        "The SAS executable '" + executable + "' could not be started: the path '" + *path +
-                            "' holds a quotation mark, which its command line cannot pass on.");
+                        "The SAS executable '" + executable + "' could not be started: the path '" + *path + "' " +
+                            why + ", which its command line cannot pass on.");
         }
     }
 
-    TextFileIO io;
-    std::string errorState;
-    io.OverwriteFile(files.program, command_->Preamble() + command_->Value(), errorState);
-    if (!errorState.empty()) {
-        throw Error(ComponentErrorNumber, ExecuteSource,
-                    "The SAS program file '" + files.program + "' could not be written: " + errorState);
-    }
+    files.CreateProgram(command_->Preamble() + command_->Value());
+    const std::string cmdline = BuildCommandLine(executable, configFile, files.program, files.listing, files.log);
 
     ExecCmd::Options wait;
     wait.timeLimit = control.timeLimit;
@@ -113,45 +201,57 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     wait.stopRequested = control.stopRequested;
     if (control.whileRunning) wait.whileWaiting = [&] { control.whileRunning(files.log); };
     wait.consoleFile = files.console;
-    const ExecCmd::Result result = ExecCmd().Run(cmdline, wait);
+    // From here SAS may be running: the put files belong to the run, and on
+    // every way out the log and listing texts are this run's.
+    declared.Keep();
+    ExecCmd::Result result;
+    try {
+        result = ExecCmd().Run(cmdline, wait);
+    } catch (...) {
+        // A callback failed while SAS ran.
+        lastExitCode_.reset();
+        TakeRunTexts(*output_, files);
+        throw;
+    }
     if (result.outcome == ExecCmd::Outcome::NotStarted) {
+        declared.Withdraw();
         throw Error(ComponentErrorNumber, ExecuteSource,
                     "The SAS executable '" + executable + "' could not be started: " + result.failure);
     }
     // What SAS wrote outside its log, kept even when it was stopped; reading
     // it is best effort, as it only helps to tell why a log is missing.
     console_.clear();
-    if (!files.console.empty() && io.FileExists(files.console, errorState)) {
-        console_ = io.ReadToString(files.console, errorState);
-    }
-    if (result.outcome == ExecCmd::Outcome::TimedOut) {
-        throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,
-                               "SAS did not end within " + DescribeDuration(*control.timeLimit) +
-                                   " and was stopped.");
-    }
-    if (result.outcome == ExecCmd::Outcome::Stopped) {
+    if (!files.console.empty()) console_ = ReadRunText(files.console).text;
+    if (result.outcome != ExecCmd::Outcome::Ended) {
+        // Stopped: the code is the stop's, not SAS's.
+        lastExitCode_.reset();
+        TakeRunTexts(*output_, files);
+        if (result.outcome == ExecCmd::Outcome::TimedOut) {
+            throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,
+                                   "SAS did not end within " + DescribeDuration(*control.timeLimit) +
+                                       " and was stopped.");
+        }
         throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
     }
     lastExitCode_ = result.exitCode;
-    if (control.whileRunning) control.whileRunning(files.log);
-
-    if (io.FileExists(files.log, errorState)) output_->SetLog(io.ReadToString(files.log, errorState));
-    if (io.FileExists(files.listing, errorState)) output_->SetLst(io.ReadToString(files.listing, errorState));
+    if (control.whileRunning) {
+        try {
+            control.whileRunning(files.log);
+        } catch (...) {
+            TakeRunTexts(*output_, files);
+            throw;
+        }
+    }
+    if (const std::optional<Error> unreadable = TakeRunTexts(*output_, files)) throw *unreadable;
     return OKStatus;
 }
 
 void Engine::DeclarePutFiles() {
     const std::shared_ptr<PutFiles> putFiles = output_->PutFiles();
     std::string preamble = command_->Preamble();
-    try {
-        for (const int number : FindPutFileNumbers(command_->Value())) {
-            preamble += putFiles->AddPutFile(static_cast<std::int16_t>(number));
-            preamble += sas::CrLf;
-        }
-    } catch (...) {
-        // The statements of the put files made before the failure stay.
-        command_->SetPreamble(std::move(preamble));
-        throw;
+    for (const int number : FindPutFileNumbers(command_->Value())) {
+        preamble += putFiles->AddPutFile(static_cast<std::int16_t>(number));
+        preamble += sas::CrLf;
     }
     command_->SetPreamble(std::move(preamble));
 }

@@ -56,11 +56,15 @@ public:
     // "OK" when the run went through (whatever SAS wrote in its log), "ERROR:
     // No command supplied." for an empty program. Every other failure throws,
     // and the run's temporary program, log and listing files are gone on
-    // every way out.
+    // every way out. Once SAS has ended (or was stopped), Log and Lst are its
+    // files' texts or empty; a log or listing that is there but cannot be
+    // read throws after both were tried. A run that fails before SAS starts
+    // leaves both texts as they were and withdraws the put files it declared.
     std::string Execute(const std::string& SASRoot, const std::string& SASConfigFile,
                         const RunControl& control = {});
 
-    // SAS's exit code in the last run that SAS ended; none before SAS has run.
+    // SAS's exit code in the last run that SAS ended; none before SAS has run
+    // and after a run in which SAS was stopped.
     std::optional<int> LastExitCode() const noexcept { return lastExitCode_; }
     // What SAS wrote to its standard output and standard error in the last
     // run that started it, as written; always empty where the console is not

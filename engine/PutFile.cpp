@@ -7,11 +7,12 @@
 
 namespace tamberlo {
 
-PutFile::PutFile(std::int16_t index)
-    : key_(sas::PutFileKeyPrefix + std::to_string(index)),
-      path_(MakeTempFileName(sas::PutFilePrefix + key_, sas::PutFileExtension)) {
+PutFile::PutFile(std::int16_t index) : key_(sas::PutFileKeyPrefix + std::to_string(index)) {
     // The file exists, empty, from now on: SAS appends to it with "mod".
-    filesystem::WriteWholeFile(path_, {}, filesystem::WriteMode::Overwrite);
+    // Created, never taken over, so that SAS cannot be made to append to a
+    // file or link that someone placed at the name.
+    const std::string prefix = sas::PutFilePrefix + key_;
+    path_ = CreateTempFile(MakeTempFileName(prefix, sas::PutFileExtension), prefix, sas::PutFileExtension, {});
 }
 
 PutFile::~PutFile() {

@@ -10,8 +10,9 @@ namespace tamberlo {
 // object ends (a failed deletion is ignored).
 class PutFile {
 public:
-    // Key "_PUT<index>"; creates the empty temporary file, or throws the file
-    // system's error (and then leaves no file behind).
+    // Key "_PUT<index>"; creates the empty temporary file under a new name
+    // (never through an existing file), or throws the file system's error
+    // (and then leaves no file behind).
     explicit PutFile(std::int16_t index);
     ~PutFile();
     PutFile(const PutFile&) = delete;

@@ -44,4 +44,11 @@ std::string PutFiles::AddPutFile(std::int16_t index) {
     return statement;
 }
 
+void PutFiles::WithdrawAfter(long count) noexcept {
+    while (Count() > count && count >= 0) {
+        positionByKey_.erase(items_.back()->Key());
+        items_.pop_back();
+    }
+}
+
 }  // namespace tamberlo

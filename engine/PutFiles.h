@@ -10,8 +10,9 @@
 
 namespace tamberlo {
 
-// The ordered collection of a run's put files, each under its key. It only
-// grows; its items (and so their files) end with their last holder.
+// The ordered collection of a run's put files, each under its key. It grows
+// with every run; only a run that fails before SAS starts takes its own
+// items out again. Items (and so their files) end with their last holder.
 class PutFiles {
 public:
     using Items = std::vector<std::shared_ptr<PutFile>>;
@@ -30,6 +31,10 @@ public:
     // doubled. A key already present throws 457; the new item's file is then
     // deleted again and nothing is added.
     std::string AddPutFile(std::int16_t index);
+
+    // Takes out the items added after the collection held `count` items,
+    // last first; each deletes its file as it ends.
+    void WithdrawAfter(long count) noexcept;
 
 private:
     Items items_;

@@ -4,6 +4,8 @@
 #include <string_view>
 
 // Whole-file operations on the host's file system, one source per platform.
+// On Windows none of them ever shows a system dialog (a drive without media
+// is an error like any other).
 // Files are always opened in binary mode: what is written is stored byte for
 // byte, what is read comes back byte for byte. Every function that fails
 // throws the run-time Error that matches the system's reason (53 for a file
@@ -20,14 +22,19 @@ std::string ReadWholeFile(const std::string& path);
 // empty first, Append writes at its end.
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode);
 
+// Creates the file, which must not exist yet, and writes `text` to it: never
+// through an existing file or link, and on POSIX readable by its owner only.
+// False, with nothing touched, when something already has that name. Any
+// other failure throws, and the file is gone again.
+bool CreateNewFile(const std::string& path, std::string_view text);
+
 void RemoveFile(const std::string& path);
 
 // Opens the file for reading and closes it again at once: succeeds exactly
 // when the file exists and can be read.
 void CheckReadable(const std::string& path);
 
-// Like CheckReadable, but quiet: reports no error and, on Windows, shows no
-// system dialog for a drive without media. Used to probe drive letters.
+// Like CheckReadable, but quiet: reports no error. Used to probe drive letters.
 bool ProbeReadable(const std::string& path) noexcept;
 
 // The path separator of the host: '\\' on Windows, '/' elsewhere.

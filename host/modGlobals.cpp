@@ -1,11 +1,13 @@
 #include "host/modGlobals.h"
 
+#include "host/Error.h"
+#include "host/FileSystem.h"
 #include "host/HostEnvironment.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <random>
 
 // SSE2 is part of every x86-64 processor. The 32-bit Windows build targets
@@ -30,19 +32,15 @@ void RemoveAll(std::string& text, std::string_view what) {
     while ((at = text.find(what, at)) != std::string::npos) text.erase(at, what.size());
 }
 
-// A process-wide sequence started at a random point and passed through a
-// bijective mix: within the process no value ever repeats, whatever the
-// threads, and other processes start elsewhere.
+// Fresh random digits for every name, straight from the system's random
+// source: one name observed tells nothing about the next, and threads and
+// processes started in the same clock tick draw independently. (The rare
+// collision is met by exclusive creation, CreateTempFile.)
 std::uint64_t NextRandomNumber() {
-    static std::atomic<std::uint64_t> sequence{[] {
-        std::random_device device;
-        return (std::uint64_t{device()} << 32) ^ device();
-    }()};
-    std::uint64_t x = sequence.fetch_add(1, std::memory_order_relaxed);
-    // splitmix64's finaliser, a bijection on 64-bit values.
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
+    static std::mutex guard;
+    static std::random_device device;
+    const std::lock_guard<std::mutex> lock(guard);
+    return (std::uint64_t{device()} << 32) ^ device();
 }
 
 // For every byte: 0 when it stays as it is, else the length of its
@@ -151,6 +149,20 @@ std::string MakeTempFileName(std::string_view prefix, std::string_view extension
     name += std::to_string(NextRandomNumber());
     name += extension;
     return name;
+}
+
+std::string CreateTempFile(std::string firstName, std::string_view prefix, std::string_view extension,
+                           std::string_view text) {
+    // A name is taken only by chance or by someone who wants a run to write
+    // through a file of theirs; either way a new name is made. Many taken
+    // names in a row mean something else is wrong.
+    constexpr int Attempts = 100;
+    std::string path = std::move(firstName);
+    for (int attempt = 1; !filesystem::CreateNewFile(path, text); ++attempt) {
+        if (attempt == Attempts) throw RuntimeError(errors::PathFileAccessError);
+        path = MakeTempFileName(prefix, extension);
+    }
+    return path;
 }
 
 std::string CleanControlChars(std::string_view text) {

@@ -13,11 +13,19 @@ std::string GetTempDirectory();
 // A new path in the temporary directory:
 //   <dir><prefix>_<stamp>_<digits><extension>
 // The stamp is the host's short date and long time with every ":", "/",
-// " ", "AM" and "PM" removed, in that order. The digits come from a
-// generator that never repeats within the process and is seeded from
-// std::random_device, so that threads and processes started in the same
-// second still get different names. The file is not created.
+// " ", "AM" and "PM" removed, in that order. The digits are drawn afresh
+// from the system's random source for every name, so that no name reveals
+// another and threads and processes started in the same second still get
+// different names. The file is not created.
 std::string MakeTempFileName(std::string_view prefix, std::string_view extension);
+
+// Creates a new file holding `text` at `firstName` (a name from
+// MakeTempFileName with the same prefix and extension), never through an
+// existing file or link: while the name is taken, a new one is made. Returns
+// the path created. Throws the file system's error, with no file left
+// behind; 75 (Path/File access error) when name after name is taken.
+std::string CreateTempFile(std::string firstName, std::string_view prefix, std::string_view extension,
+                           std::string_view text);
 
 // The stamp part of MakeTempFileName, from the local time of now.
 std::string MakeTimeStamp();

@@ -40,14 +40,30 @@ private:
     throw ErrorFromSystemCode(static_cast<unsigned long>(errno), path);
 }
 
-Descriptor OpenOrThrow(const std::string& path, int flags) {
-    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+int OpenRetrying(const std::string& path, int flags, mode_t mode) {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+Descriptor OpenOrThrow(const std::string& path, int flags) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    const int fd = OpenRetrying(path, flags, 0666);
     if (fd < 0) ThrowLastError(path);
     return Descriptor(fd);
+}
+
+void WriteAll(const Descriptor& fd, std::string_view text, const std::string& path) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd.get(), text.data(), text.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            ThrowLastError(path);
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
 }
 
 // Opens an existing regular file for reading. Directories are refused as
@@ -95,15 +111,29 @@ std::string ReadWholeFile(const std::string& path) {
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
     const int flags = O_WRONLY | O_CREAT | (mode == WriteMode::Append ? O_APPEND : O_TRUNC);
     Descriptor fd = OpenOrThrow(path, flags);
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd.get(), text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            ThrowLastError(path);
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
+    WriteAll(fd, text, path);
     if (fd.Close() != 0) ThrowLastError(path);
+}
+
+bool CreateNewFile(const std::string& path, std::string_view text) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    // O_EXCL fails on any existing name, a link (even a dangling one)
+    // included; O_NOFOLLOW says so once more. A temporary file may hold a
+    // program's passwords or data: only its owner (and SAS, run as the
+    // owner) reads it.
+    Descriptor fd(OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600));
+    if (fd.get() < 0) {
+        if (errno == EEXIST) return false;
+        ThrowLastError(path);
+    }
+    try {
+        WriteAll(fd, text, path);
+        if (fd.Close() != 0) ThrowLastError(path);
+    } catch (...) {
+        ::unlink(path.c_str());
+        throw;
+    }
+    return true;
 }
 
 void RemoveFile(const std::string& path) {

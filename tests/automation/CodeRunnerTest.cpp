@@ -60,6 +60,16 @@ TEST_F(CodeRunnerTest, MissingProgramFileFailsWithTheSASCodeErrorAndChangesNothi
     EXPECT_EQ(runner.SASCode(), "before\r\n");
 }
 
+#ifdef _WIN32
+TEST_F(CodeRunnerTest, AProgramOnADriveWithoutMediaDoesNotExist) {
+    CodeRunner runner;
+    const Error error = ErrorOf([&] { runner.SetSASCode("A:\\job.sas"); });
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Source(), "SASCode method");
+    EXPECT_EQ(error.Description(), "The file 'A:\\job.sas' does not exist.");
+}
+#endif
+
 TEST_F(CodeRunnerTest, ADirectoryNamedLikeAProgramIsAMissingFile) {
     std::filesystem::create_directories(work / "folder.sas");
     CodeRunner runner;

@@ -192,6 +192,70 @@ TEST_F(TamberloCommand, PutDirGetsOneFilePerPutFileOfTheRun) {
     EXPECT_THAT(result.out, IsEmpty());  // no listing: nothing was printed
 }
 
+// Put files are data: --put-dir copies them as SAS wrote them, with or
+// without --raw; --json shows their text cleaned unless --raw.
+TEST_F(TamberloCommand, PutDirCopiesPutFilesByteForByte) {
+    test::WriteFile(Work("tabs.sas"), "data _null_; file _put1; put 'a\tb\fc'; run;");
+    for (const bool raw : {false, true}) {
+        SCOPED_TRACE(raw ? "--raw" : "cleaned");
+        std::vector<std::string> arguments{"--json", "--put-dir", "out", "tabs.sas"};
+        if (raw) arguments.insert(arguments.begin(), "--raw");
+        const test::ToolResult result = Run(arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(test::ReadFile(Work("out/_PUT1.txt")), "a\tb\fc\r\n");
+        const nlohmann::json json = nlohmann::json::parse(result.out);
+        EXPECT_EQ(json.at("putFiles").at(0).at("text"), raw ? "a\tb\fc\r\n" : "a%9b%12c\r\n");
+    }
+}
+
+// SAS's own exit code: in --json, on standard error when it is not 0, and
+// with --check as the worse of it and the log's verdict.
+TEST_F(TamberloCommand, SASsExitCodeIsShownAndCountsForCheck) {
+#ifdef _WIN32
+    constexpr int code300 = 300;
+#else
+    constexpr int code300 = 300 & 255;  // an exit code is 8 bits on POSIX
+#endif
+    struct Case {
+        const char* program;
+        const char* forcedCode;  // TAMBERLO_STANDIN_EXIT, or ""
+        int sasExitCode;
+        int checkStatus;
+    };
+    const Case cases[] = {
+        {"%put fine;", "", 0, 0},
+        {"filename nothing;", "", 1, 1},
+        {"foo;", "", 2, 2},
+        {"data _null_; abort; run;", "", 3, 2},
+        {"data _null_; abort return; run;", "", 4, 2},
+        {"data _null_; abort abend; run;", "", 5, 2},
+        {"data _null_; abort return 300; run;", "", code300, 2},
+        // A clean log does not hide SAS's code, nor a clean code the log.
+        {"%put fine;", "1", 1, 1},
+        {"%put fine;", "3", 3, 2},
+        {"filename nothing;", "0", 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " exit " + c.forcedCode);
+        const test::ScopedEnvironment forced("TAMBERLO_STANDIN_EXIT", c.forcedCode);
+        const test::ToolResult json = Run({"--json", "-e", c.program});
+        EXPECT_EQ(json.exitCode, 0);
+        EXPECT_EQ(nlohmann::json::parse(json.out).at("sasExitCode"), c.sasExitCode);
+        EXPECT_THAT(json.err, IsEmpty());
+
+        const test::ToolResult plain = Run({"-e", c.program});
+        EXPECT_EQ(plain.exitCode, 0);
+        const std::string note = "tamberlo: SAS ended with exit code " + std::to_string(c.sasExitCode) + "\n";
+        if (c.sasExitCode == 0) {
+            EXPECT_THAT(plain.err, Not(HasSubstr("tamberlo:")));
+        } else {
+            EXPECT_THAT(plain.err, EndsWith("\r\n" + note));  // after the log
+        }
+
+        EXPECT_EQ(Run({"--check", "-e", c.program}).exitCode, c.checkStatus);
+    }
+}
+
 TEST_F(TamberloCommand, JsonHoldsTheWholeRun) {
     const test::ToolResult result = Run({"--json", "--log", "run.log", "--lst", "run.lst", "-e",
                                          "data _null_; file print; put 'ERROR: listed'; file _put2; put 'two'; run;",
@@ -199,8 +263,9 @@ TEST_F(TamberloCommand, JsonHoldsTheWholeRun) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_THAT(result.err, IsEmpty());
     const nlohmann::json json = nlohmann::json::parse(result.out);
-    EXPECT_EQ(json.size(), 6u);
+    EXPECT_EQ(json.size(), 7u);
     EXPECT_EQ(json.at("status"), "OK");
+    EXPECT_EQ(json.at("sasExitCode"), 2);
     EXPECT_EQ(json.at("log"), test::ReadFile(Work("run.log")));
     EXPECT_EQ(json.at("listing"), ListingPage(1, {"ERROR: listed"}));
     EXPECT_EQ(json.at("listing"), test::ReadFile(Work("run.lst")));

@@ -150,14 +150,14 @@ TEST_F(EngineRun, LogAndListingAreStoredRawAndNoRunFileIsLeft) {
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
 }
 
-TEST_F(EngineRun, MissingListingKeepsTheEarlierText) {
+TEST_F(EngineRun, MissingListingLeavesTheListingEmptyNotTheEarlierOne) {
     Engine engine;
     engine.Command()->Append("x;");
     engine.Execute(FakeRoot, "");
     test::ScopedEnvironment noListing("FAKESAS_NO_LST", "1");
     test::ScopedEnvironment newLog("FAKESAS_LOG", "second log\r\n");
     EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
-    EXPECT_EQ(engine.Output()->Lst(), "%12fake listing\r\n");
+    EXPECT_EQ(engine.Output()->Lst(), "");
     EXPECT_EQ(engine.Output()->Log(), "second log\r\n");
 }
 
@@ -171,7 +171,7 @@ TEST_F(EngineRun, NoLogOrListingOnAFreshEngineLeavesThemEmpty) {
     EXPECT_EQ(engine.Output()->Lst(), "");
 }
 
-TEST_F(EngineRun, MissingSASExeFailsAfterDeclaringPutFilesAndLeavesNoRunFile) {
+TEST_F(EngineRun, MissingSASExeFailsAndWithdrawsThePutFilesItDeclared) {
     Engine engine;
     engine.Command()->Append("file _PUT1;");
     const Error error = ErrorOf([&] { engine.Execute(work / "nowhere", ""); });
@@ -180,9 +180,9 @@ TEST_F(EngineRun, MissingSASExeFailsAfterDeclaringPutFilesAndLeavesNoRunFile) {
     EXPECT_EQ(error.Description(), "The SAS executable '" + work.Path() + "nowhere" +
                                        static_cast<char>(std::filesystem::path::preferred_separator) +
                                        Exe + "' does not exist.  Did you specify the correct SASRoot?");
-    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
-    ASSERT_EQ(engine.Output()->PutFiles()->Count(), 1);
-    EXPECT_TRUE(test::Exists(engine.Output()->PutFiles()->Item(1)->Path()));
+    EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
+    EXPECT_EQ(engine.Output()->PutFiles()->Count(), 0);
+    EXPECT_EQ(engine.Command()->Preamble(), FormChar);
 }
 
 TEST_F(EngineRun, RootErrorComesBeforeConfigError) {
@@ -228,6 +228,7 @@ TEST_F(EngineRun, ExecutableThatCannotBeStartedIsAnErrorAndLeavesNoRunFile) {
     EXPECT_GT(error.Description().size(), ("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: ").size());
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
     EXPECT_EQ(engine.Output()->Log(), "earlier log");
+    EXPECT_EQ(engine.LastExitCode(), std::nullopt);
 }
 
 TEST_F(EngineRun, ProgramFileThatCannotBeWrittenIsAnErrorAndSASIsNotStarted) {

@@ -64,8 +64,45 @@ TEST_F(StandinRun, ErrorsOfTheProgramAreInTheLogAndTheRunIsStillOK) {
     EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
     EXPECT_THAT(engine.Output()->Log(),
                 HasSubstr("ERROR 180-322: Statement is not valid or it is used out of proper order.\r\n"));
-    // Nothing printed: the stand-in, like SAS, writes no listing file.
-    EXPECT_EQ(engine.Output()->Lst(), "earlier listing");
+    // Nothing printed: the stand-in, like SAS, writes no listing file, and
+    // no earlier listing passes for this run's.
+    EXPECT_EQ(engine.Output()->Lst(), "");
+    EXPECT_EQ(engine.LastExitCode(), 2);
+}
+
+// The report printed by a first run is not shown again by a second run
+// whose step fails (its data set has gone) and prints nothing.
+TEST_F(StandinRun, ASecondRunThatPrintsNothingShowsNoListing) {
+    Engine engine;
+    engine.Command()->Append("data _null_; file print; put 'The report';");
+    ASSERT_EQ(engine.Execute(StandinRoot, ""), "OK");
+    ASSERT_THAT(engine.Output()->Lst(), HasSubstr("The report\r\n"));
+    engine.Command()->Append("set gone;");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
+    EXPECT_EQ(engine.Output()->Lst(), "");
+    EXPECT_THAT(engine.Output()->Log(), HasSubstr("3          set gone;\r\n"));
+    EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
+}
+
+// A run that fails before SAS starts takes back the put files it declared,
+// so that once the root is right the same program runs on the same engine.
+TEST_F(StandinRun, ARetryAfterAWrongRootRunsAndWritesItsPutFile) {
+    Engine engine;
+    engine.Command()->Append("data _null_; file _PUT1; put 'second try'; run;");
+    const Error wrongRoot = test::ErrorOf([&] { engine.Execute(temp / "nowhere", ""); });
+    EXPECT_THAT(wrongRoot.Description(), HasSubstr("Did you specify the correct SASRoot?"));
+    EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
+
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
+    ASSERT_EQ(engine.Output()->PutFiles()->Count(), 1);
+    EXPECT_EQ(engine.Output()->PutFiles()->Item("_PUT1")->Value(), "second try\r\n");
+    // One filename statement only: the failed run's is gone from the preamble.
+    EXPECT_THAT(engine.Output()->Log(), StartsWith("1          options formchar='|-++++++++++=|-/|<>*';\r\n"
+                                                   "2          filename _PUT1 '"));
+    EXPECT_THAT(engine.Output()->Log(), HasSubstr("\r\n3          \r\n4          data _null_;"));
+    // Once SAS has run, the put files stay: a rerun without Reset meets 457.
+    EXPECT_EQ(test::ErrorOf([&] { engine.Execute(StandinRoot, ""); }).Number(), 457);
+    EXPECT_EQ(engine.Output()->PutFiles()->Count(), 1);
 }
 
 TEST_F(StandinRun, PutFilesWorkInATemporaryFolderWithAQuoteAndBlanks) {

@@ -55,3 +55,46 @@ TEST(TempNames, HundredThousandNamesFromFourThreadsAreAllDifferent) {
     for (const auto& list : names) all.insert(list.begin(), list.end());
     EXPECT_EQ(all.size(), static_cast<std::size_t>(Threads * PerThread));
 }
+
+// A file, a link or a dangling link placed at a temporary name, by chance or
+// on purpose, is never written through: another name is made.
+TEST(TempFiles, ANameThatIsTakenIsNeverWrittenThroughAndANewOneIsMade) {
+    test::TempFolder dir;
+    test::TempFolder elsewhere;
+    test::ScopedTempDirectory scoped(dir.Path());
+    std::vector<std::string> taken{MakeTempFileName("tmpSASProgram", ".sas")};
+    test::WriteFile(taken[0], "someone else's");
+#ifndef _WIN32
+    test::WriteFile(elsewhere / "target", "target");
+    taken.push_back(MakeTempFileName("tmpSASProgram", ".sas"));
+    std::filesystem::create_symlink(elsewhere / "target", taken.back());
+    taken.push_back(MakeTempFileName("tmpSASProgram", ".sas"));
+    std::filesystem::create_symlink(elsewhere / "absent", taken.back());
+#endif
+    for (const std::string& name : taken) {
+        const std::string made = CreateTempFile(name, "tmpSASProgram", ".sas", "data _null_;\r\n");
+        EXPECT_NE(made, name);
+        EXPECT_TRUE(std::regex_match(made.substr(dir.Path().size()), std::regex("tmpSASProgram_[0-9]+_[0-9]+\\.sas")))
+            << made;
+        EXPECT_EQ(test::ReadFile(made), "data _null_;\r\n");
+#ifndef _WIN32
+        // Programs and put files may hold passwords and data: the owner's only.
+        EXPECT_EQ(std::filesystem::status(made).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+#endif
+        std::filesystem::remove(made);
+    }
+    EXPECT_EQ(test::ReadFile(taken[0]), "someone else's");
+#ifndef _WIN32
+    EXPECT_EQ(test::ReadFile(elsewhere / "target"), "target");
+    EXPECT_FALSE(test::Exists(elsewhere / "absent"));
+#endif
+}
+
+TEST(TempFiles, AFolderThatIsNotThereFailsWith76AndMakesNothing) {
+    test::TempFolder dir;
+    test::ScopedTempDirectory scoped(dir / "gone" + static_cast<char>(std::filesystem::path::preferred_separator));
+    const Error error = test::ErrorOf([] { CreateTempFile(MakeTempFileName("tmpPutFile_PUT1", ".put"), "tmpPutFile_PUT1", ".put", {}); });
+    EXPECT_EQ(error.Number(), 76);
+    EXPECT_THAT(test::ListFolder(dir.Path()), testing::IsEmpty());
+}

@@ -164,3 +164,26 @@ TEST(RuntimeErrors, TableHoldsTheUsualDescriptions) {
     EXPECT_EQ(error.Description(), "File not found");
     EXPECT_STREQ(error.what(), "File not found");
 }
+
+#ifdef _WIN32
+#include <windows.h>
+#undef DeleteFile  // windows.h's macro for DeleteFileA would rename TextFileIO's member
+
+// A drive without media fails a file operation like any missing path,
+// never with a system dialog, and the thread's own error mode is left as the
+// client had set it.
+TEST(TextFileIO, OperationsOnADriveWithoutMediaFailQuietlyAndKeepTheThreadsErrorMode) {
+    DWORD before = 0;
+    ASSERT_TRUE(::SetThreadErrorMode(SEM_NOGPFAULTERRORBOX, &before));
+    const std::string path = "A:\\job.sas";
+    TextFileIO io;
+    std::string exists, read, written, deleted;
+    EXPECT_FALSE(io.FileExists(path, exists));
+    io.ReadToString(path, read);
+    io.OverwriteFile(path, "x", written);
+    io.DeleteFile(path, deleted);
+    EXPECT_EQ(::GetThreadErrorMode(), static_cast<DWORD>(SEM_NOGPFAULTERRORBOX));
+    ::SetThreadErrorMode(before, nullptr);
+    for (const std::string* state : {&read, &written, &deleted}) EXPECT_FALSE(state->empty());
+}
+#endif

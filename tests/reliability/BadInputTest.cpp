@@ -203,8 +203,8 @@ TEST_F(BadInput, SASRootsAndConfigurationFilesThatNameNothingUsableFailBeforeSAS
 
 #ifndef _WIN32
 // A quotation mark cannot stand inside a quoted path of a Windows command
-// line, and so cannot reach SAS: a POSIX path holding one (Windows paths never
-// do) makes the run fail before SAS starts, instead of SAS getting other paths
+// line, nor a backslash at its end, and so cannot reach SAS: a POSIX path
+// holding either (Windows paths never do) makes the run fail before SAS starts, instead of SAS getting other paths
 // than the run's, and nothing is made outside the temporary folder.
 TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
     const std::string record = work / "record";
@@ -238,7 +238,20 @@ TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
         EXPECT_EQ(error.Number(), 1);
         EXPECT_THAT(error.Description(),
                     StartsWith("The SAS executable '" + StandInRoot + Exe + reason + quotedTemp + "tmpSASProgram_"));
-        EXPECT_THAT(ListFolder(quotedTemp), testing::ElementsAre(StartsWith("tmpPutFile_PUT1_")));
+        // The put file it had declared is withdrawn with the failed run.
+        EXPECT_THAT(ListFolder(quotedTemp), testing::IsEmpty());
+        EXPECT_EQ(ErrorOf([&] { runner.PutFile(1, true); }).Number(), 5);
+    }
+    {
+        // A backslash at the end would turn the closing quotation mark into
+        // part of the path.
+        const std::string config = work / "own.cfg\\";
+        std::filesystem::copy_file(StandInRoot + sas::DefaultConfigFileName, config);
+        CodeRunner runner;
+        runner.SetSASCode("%put never;");
+        ExpectExecuteError(ErrorOf([&] { runner.Execute(StandInRoot, config); }),
+                           "The SAS executable '" + StandInRoot + sas::ExecutableName + reason + config +
+                               "' ends in a backslash, which its command line cannot pass on.");
     }
     EXPECT_FALSE(Exists(record)) << "SAS was started";
     EXPECT_THAT(ListFolder(current), testing::IsEmpty());

@@ -110,14 +110,20 @@ TEST_F(Faults, FileInPlaceOfTheTemporaryFolderFailsBeforeSASStartsAndMakesNothin
     ExpectNothingLeft({"plain"});
 }
 
-TEST_F(Faults, SASWritingNoLogKeepsTheEarlierLogAndTheRunIsOK) {
+TEST_F(Faults, SASWritingNoLogOrListingLeavesThemEmptyAndTheRunIsOK) {
     CodeRunner runner;
     RunFirst(runner);
-    ScopedEnvironment noLog("TAMBERLO_STANDIN_NO_LOG", "1");
-    runner.SetSASCode("data _null_; file print; put 'second listing'; run;");
+    {
+        ScopedEnvironment noLog("TAMBERLO_STANDIN_NO_LOG", "1");
+        runner.SetSASCode("data _null_; file print; put 'second listing'; run;");
+        EXPECT_EQ(runner.Execute(StandInRoot), "OK");
+        EXPECT_EQ(runner.Log(), "") << "the first run's log";
+        EXPECT_THAT(runner.Lst(), HasSubstr("second listing\r\n"));
+    }
+    ScopedEnvironment noListing("TAMBERLO_STANDIN_NO_LIST", "1");
     EXPECT_EQ(runner.Execute(StandInRoot), "OK");
-    EXPECT_EQ(runner.Log(), firstLog);
-    EXPECT_THAT(runner.Lst(), HasSubstr("second listing\r\n"));
+    EXPECT_THAT(runner.Log(), HasSubstr("\r\nfirst run\r\n"));
+    EXPECT_EQ(runner.Lst(), "") << "the earlier run's listing";
     ExpectNothingLeft();
 }
 
@@ -159,18 +165,20 @@ TEST_F(Faults, SASCrashingMidRunLeavesHalfALogTheWrittenPutFileAndNothingElse) {
     ExpectNothingLeft();
 }
 
-TEST_F(Faults, SASKilledMidRunEndsTheWaitWithTheEarlierTextsAndNothingLeft) {
+TEST_F(Faults, SASKilledMidRunEndsTheWaitWithEmptyTextsAndNothingLeft) {
     CodeRunner runner;
     RunFirst(runner);
     ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "600");
     ScopedEnvironment recording("TAMBERLO_STANDIN_RECORD", work / "started");
     runner.SetSASCode("data _null_; file _PUT1; put 'never written'; run;");
     ChildKiller killer(work / "started");
-    // SAS's exit is not read: a killed SAS is a run that wrote nothing.
+    // A killed SAS is a run that wrote nothing: no text of the first run
+    // stays.
     EXPECT_EQ(runner.Execute(StandInRoot), "OK");
     EXPECT_EQ(killer.Stop(), 1);
-    EXPECT_EQ(runner.Log(), firstLog);
-    EXPECT_EQ(runner.Lst(), firstLst);
+    EXPECT_EQ(runner.Log(), "");
+    EXPECT_EQ(runner.Lst(), "");
+    EXPECT_NE(runner.LastExitCode(), std::optional<int>(0));
     EXPECT_EQ(runner.PutFile(1), "");
     runner.Reset();
     ExpectNothingLeft();
@@ -195,7 +203,7 @@ TEST_F(Faults, ACallbackThatThrowsStopsSASDeletesTheRunsFilesAndPassesOn) {
     ExpectNothingLeft();
 }
 
-TEST_F(Faults, LogAndListingReplacedByFoldersKeepTheEarlierTextsAndOnlyTheFoldersStay) {
+TEST_F(Faults, LogAndListingReplacedByFoldersFailTheRunWithEmptyTextsAndOnlyTheFoldersStay) {
     CodeRunner runner;
     RunFirst(runner);
     runner.SetSASCode("data _null_; file print; put 'second listing'; run;");
@@ -215,9 +223,16 @@ TEST_F(Faults, LogAndListingReplacedByFoldersKeepTheEarlierTextsAndOnlyTheFolder
             }
         }
     };
-    EXPECT_EQ(runner.Execute(StandInRoot, "", control), "OK");
-    EXPECT_EQ(runner.Log(), firstLog);
-    EXPECT_EQ(runner.Lst(), firstLst);
+    // A log that is there but cannot be read is a failure, not "OK"; the
+    // listing is tried too, and neither text of the first run stays.
+    const Error error = ErrorOf([&] { runner.Execute(StandInRoot, "", control); });
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_EQ(error.Source(), "Execute method");
+    EXPECT_THAT(error.Description(),
+                StartsWith("The SAS log file '" + logPath + "' could not be read: FileExists Error #"));
+    EXPECT_EQ(runner.LastExecuteReturnValue(), "OK");
+    EXPECT_EQ(runner.Log(), "");
+    EXPECT_EQ(runner.Lst(), "");
     // The run deletes files, not folders: a folder in place of its log or
     // listing stays where it is.
     std::vector<std::string> left = ListFolder(temp.Path());
@@ -294,7 +309,7 @@ private:
 
 }  // namespace
 
-TEST_F(Faults, LogAndListingHeldOpenByAnotherKeepTheEarlierTextsAndNothingIsLeft) {
+TEST_F(Faults, LogAndListingHeldOpenByAnotherFailTheRunWithEmptyTextsAndNothingIsLeft) {
     CodeRunner runner;
     RunFirst(runner);
     runner.SetSASCode("data _null_; file print; put 'second listing'; run;");
@@ -307,11 +322,14 @@ TEST_F(Faults, LogAndListingHeldOpenByAnotherKeepTheEarlierTextsAndNothingIsLeft
         for (const std::string& name : ListFolder(temp.Path()))
             if (name.rfind("tmpSASLst_", 0) == 0) held.push_back(std::make_unique<HeldOpen>(temp / name));
     };
-    EXPECT_EQ(runner.Execute(StandInRoot, "", control), "OK");
+    const Error error = ErrorOf([&] { runner.Execute(StandInRoot, "", control); });
     ASSERT_EQ(held.size(), 2u);
     for (const auto& file : held) EXPECT_TRUE(file->Held());
-    EXPECT_EQ(runner.Log(), firstLog);
-    EXPECT_EQ(runner.Lst(), firstLst);
+    EXPECT_EQ(error.Number(), 1);
+    EXPECT_THAT(error.Description(), HasSubstr("tmpSASLog_"));
+    EXPECT_THAT(error.Description(), HasSubstr(".log' could not be read: FileExists Error #70 (Permission denied)"));
+    EXPECT_EQ(runner.Log(), "");
+    EXPECT_EQ(runner.Lst(), "");
     held.clear();
     ExpectNothingLeft();
 }

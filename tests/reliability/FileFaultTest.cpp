@@ -40,29 +40,33 @@ TEST_F(FileFaults, ProgramFileOnAFullDiskFailsTheRunAndIsDeleted) {
     EXPECT_THAT(error.Description(), EndsWith(".sas' could not be written: OverwriteFile Error #61 (Disk full)"));
     EXPECT_FALSE(Exists(record)) << "SAS was started";
     EXPECT_EQ(runner.LastExecuteReturnValue(), "");
-    // The put file made before the failure stays until Reset, as after any
-    // failure of a run.
-    EXPECT_THAT(ListFolder(temp.Path()), ElementsAre(StartsWith("tmpPutFile_PUT1_")));
-    runner.Reset();
+    // SAS never started: the put file this run declared is withdrawn.
+    EXPECT_THAT(ListFolder(temp.Path()), IsEmpty());
+    EXPECT_EQ(ErrorOf([&] { runner.PutFile(1, true); }).Number(), 5);
     ExpectNothingLeft();
 }
 
-TEST_F(FileFaults, TooManyOpenFilesForTheSecondPutFileFailsWith67AndKeepsTheFirst) {
+TEST_F(FileFaults, TooManyOpenFilesForTheSecondPutFileFailsWith67AndWithdrawsTheFirst) {
     CodeRunner runner;
     runner.SetSASCode("file _PUT1; file _PUT2;");
-    FileFault exhausted("tmpPutFile_PUT2_", FileFault::Action::FailOpen, EMFILE);
-    const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
-    EXPECT_EQ(error.Number(), 67);
-    EXPECT_EQ(error.Source(), "Tamberlo");
-    EXPECT_EQ(error.Description(), "Too many files");
-    EXPECT_THAT(runner.PutFile(1, true), StartsWith(temp.Path() + "tmpPutFile_PUT1_"));
-    EXPECT_EQ(ErrorOf([&] { runner.PutFile(2, true); }).Number(), 5) << "_PUT2 was added";
-    EXPECT_THAT(ListFolder(temp.Path()), ElementsAre(StartsWith("tmpPutFile_PUT1_")));
+    {
+        FileFault exhausted("tmpPutFile_PUT2_", FileFault::Action::FailOpen, EMFILE);
+        const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
+        EXPECT_EQ(error.Number(), 67);
+        EXPECT_EQ(error.Source(), "Tamberlo");
+        EXPECT_EQ(error.Description(), "Too many files");
+        EXPECT_EQ(ErrorOf([&] { runner.PutFile(1, true); }).Number(), 5) << "_PUT1 was kept";
+        EXPECT_EQ(ErrorOf([&] { runner.PutFile(2, true); }).Number(), 5) << "_PUT2 was added";
+        EXPECT_THAT(ListFolder(temp.Path()), IsEmpty());
+    }
+    // Nothing of the failed run stands in the way of the next.
+    EXPECT_EQ(runner.Execute(StandInRoot), "OK");
+    EXPECT_EQ(runner.PutFileKeys(), (std::vector<std::string>{"_PUT1", "_PUT2"}));
     runner.Reset();
     ExpectNothingLeft();
 }
 
-TEST_F(FileFaults, LogAndListingThatCannotBeOpenedKeepTheEarlierTextsAndAreDeleted) {
+TEST_F(FileFaults, LogAndListingThatCannotBeOpenedFailTheRunWithEmptyTextsAndAreDeleted) {
     CodeRunner runner;
     runner.SetSASCode("%put first run;");
     runner.SetSASCode("data _null_; file print; put 'first listing'; run;");
@@ -71,11 +75,16 @@ TEST_F(FileFaults, LogAndListingThatCannotBeOpenedKeepTheEarlierTextsAndAreDelet
     {
         // "tmpSASL" begins both the log's and the listing's names.
         FileFault denied("tmpSASL", FileFault::Action::FailOpen, EACCES);
-        EXPECT_EQ(runner.Execute(StandInRoot), "OK");
-        EXPECT_EQ(denied.MatchingOpens(), 2);
+        const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
+        EXPECT_EQ(denied.MatchingOpens(), 2) << "both were tried";
+        EXPECT_EQ(error.Number(), 1);
+        EXPECT_EQ(error.Source(), "Execute method");
+        EXPECT_THAT(error.Description(), StartsWith("The SAS log file '" + temp.Path() + "tmpSASLog_"));
+        EXPECT_THAT(error.Description(), EndsWith(".log' could not be read: FileExists Error #70 (Permission denied)"));
     }
-    EXPECT_EQ(runner.Log(), firstLog);
-    EXPECT_EQ(runner.Lst(), firstLst);
+    EXPECT_EQ(runner.LastExecuteReturnValue(), "OK");
+    EXPECT_EQ(runner.Log(), "");
+    EXPECT_EQ(runner.Lst(), "");
     ExpectNothingLeft();
 }
 
@@ -138,7 +147,13 @@ TEST_F(FileFaults, FifoInPlaceOfTheLogDoesNotHangTheRun) {
                     ::unlink(log.c_str());
                     ::mkfifo(log.c_str(), 0600);
                 };
-                ok = runner.Execute(StandInRoot, "", control) == "OK" && runner.Log().empty();
+                // A FIFO is no log that can be read: the run fails, at once.
+                try {
+                    runner.Execute(StandInRoot, "", control);
+                } catch (const Error& error) {
+                    ok = error.Description().find("could not be read: FileExists Error #75") != std::string::npos &&
+                         runner.Log().empty();
+                }
             }
             ok = ok && ListFolder(temp.Path()).empty();
             std::filesystem::remove_all(temp.Path());

@@ -41,6 +41,10 @@ void DataStep::Put(std::string line) { actions_.push_back({Action::Kind::Put, {}
 
 void DataStep::Sleep(double seconds) { actions_.push_back({Action::Kind::Sleep, {}, {}, seconds}); }
 
+void DataStep::Abort(std::string message, int exitCode) {
+    actions_.push_back({Action::Kind::Abort, {}, std::move(message), 0.0, exitCode});
+}
+
 void DataStep::ReadUninitialized(const std::string& name) {
     if (std::find(uninitialized_.begin(), uninitialized_.end(), name) == uninitialized_.end()) {
         uninitialized_.push_back(name);
@@ -104,6 +108,11 @@ void DataStep::Execute(Log& log, Listing& listing, const Filerefs& filerefs) {
     for (const Action& action : actions_) {
         if (action.kind == Action::Kind::File) {
             current = action.destination;
+        } else if (action.kind == Action::Kind::Abort) {
+            log.Error(action.line);
+            abortCode_ = action.exitCode;
+            failed_ = true;
+            break;
         } else if (action.kind == Action::Kind::Sleep) {
             if (action.seconds > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(action.seconds));
         } else if (current.kind == Destination::Kind::Log) {

@@ -2,6 +2,7 @@
 
 #include "Stopwatch.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ public:
     void SelectFile(Destination destination);
     void Put(std::string line);
     void Sleep(double seconds);
+    // ABORT: when the step runs up to here, it stops, `message` goes to the
+    // log as an ERROR and SAS is to end with `exitCode`.
+    void Abort(std::string message, int exitCode);
+    // The exit code of an ABORT that the step ran into.
+    std::optional<int> AbortCode() const { return abortCode_; }
     // A variable that the step reads but never sets; noted once.
     void ReadUninitialized(const std::string& name);
 
@@ -49,11 +55,12 @@ public:
 
 private:
     struct Action {
-        enum class Kind { File, Put, Sleep };
+        enum class Kind { File, Put, Sleep, Abort };
         Kind kind;
         Destination destination;
-        std::string line;
+        std::string line;  // Put: the line; Abort: the message
         double seconds = 0.0;
+        int exitCode = 0;
     };
 
     bool ResolveFilerefs(Log& log, const Filerefs& filerefs) const;
@@ -62,6 +69,7 @@ private:
     std::vector<Action> actions_;
     std::vector<std::string> uninitialized_;
     bool failed_ = false;
+    std::optional<int> abortCode_;
     Stopwatch clock_;
 };
 

@@ -51,7 +51,7 @@ Session::Session(Log& log, Listing& listing) : log_(log), listing_(listing) {}
 void Session::Run(std::string_view program) {
     lines_ = StatementReader::Lines(program);
     for (const Statement& statement : StatementReader::Read(program)) {
-        if (!Process(statement)) {
+        if (!Process(statement) || abortCode_) {
             // ENDSAS: an open step is dropped, not run.
             data_.reset();
             step_ = Step::None;
@@ -127,6 +127,7 @@ void Session::EchoThrough(int line) {
 void Session::FinishStep() {
     if (step_ == Step::Data) {
         data_->Finish(log_, listing_, filerefs_);
+        abortCode_ = data_->AbortCode();
         data_.reset();
     } else if (step_ == Step::Proc) {
         log_.Line("NOTE: The SAS System stopped processing this step because of errors.");
@@ -257,6 +258,8 @@ void Session::StepStatement(const Statement& statement, const std::string& keywo
         Put(statement);
     } else if (keyword == "CALL") {
         Call(statement);
+    } else if (keyword == "ABORT") {
+        Abort(statement);
     } else {
         RejectStatement(statement);
         data_->Fail();
@@ -340,6 +343,37 @@ void Session::Call(const Statement& statement) {
     const double count = std::strtod(t[3].text.c_str(), nullptr);
     const double unit = t.size() == 7 ? std::strtod(t[5].text.c_str(), nullptr) : 1.0;
     data_->Sleep(count * unit);
+}
+
+void Session::Abort(const Statement& statement) {
+    // ABORT;             exit code 3
+    // ABORT RETURN [n];  4, or n
+    // ABORT ABEND [n];   5, or n
+    const auto& t = statement.tokens;
+    std::string form = "ABORT";
+    int code = 3;
+    std::size_t next = 1;
+    if (next < t.size() && (IsWord(t[next], "RETURN") || IsWord(t[next], "ABEND"))) {
+        const bool abend = IsWord(t[next], "ABEND");
+        form += abend ? " ABEND" : " RETURN";
+        code = abend ? 5 : 4;
+        ++next;
+        if (next < t.size() && t[next].kind == TokenKind::Number &&
+            t[next].text.find_first_not_of("0123456789") == std::string::npos && t[next].text.size() <= 9) {
+            code = std::atoi(t[next].text.c_str());
+            ++next;
+        }
+    }
+    if (next != t.size()) {
+        Reject(statement, t[next], 22, "ERROR 22-322: Syntax error, expecting one of the following: ;, ABEND, RETURN.");
+        data_->Fail();
+        return;
+    }
+    Accept(statement);
+    data_->Abort("ERROR: Execution terminated by an " + form + " statement at line " + std::to_string(t[0].line) +
+                     " column " + std::to_string(t[0].column + 1) + "; SAS ends with exit code " +
+                     std::to_string(code) + ".",
+                 code);
 }
 
 }  // namespace tamberlo::standin

@@ -21,8 +21,9 @@ class Log;
 //
 // Global statements (anywhere): OPTIONS (accepted, ignored), TITLE/TITLEn,
 // FILENAME, %PUT, ENDSAS, RUN, QUIT, "* ...;" and "%* ...;" comments.
-// Steps: DATA _NULL_ with FILE, PUT and CALL SLEEP inside; PROC steps are
-// reported as unknown procedures and skipped to their end.
+// Steps: DATA _NULL_ with FILE, PUT, CALL SLEEP and ABORT inside; PROC steps
+// are reported as unknown procedures and skipped to their end. An ABORT that
+// a step runs into ends the whole run there, as ENDSAS does.
 class Session {
 public:
     Session(Log& log, Listing& listing);
@@ -30,6 +31,9 @@ public:
     // Runs the program to its end, or to ENDSAS (after which nothing more is
     // echoed or run). A step still open at the end is run then.
     void Run(std::string_view program);
+
+    // Set when an ABORT statement ended the run: the exit code it asks for.
+    std::optional<int> AbortCode() const { return abortCode_; }
 
 private:
     enum class Step { None, Data, Proc };
@@ -60,6 +64,7 @@ private:
     void File(const Statement& statement);
     void Put(const Statement& statement);
     void Call(const Statement& statement);
+    void Abort(const Statement& statement);
 
     Log& log_;
     Listing& listing_;
@@ -71,6 +76,7 @@ private:
     std::optional<DataStep> data_;
     std::string procName_;
     std::optional<Stopwatch> procClock_;
+    std::optional<int> abortCode_;
 };
 
 }  // namespace tamberlo::standin

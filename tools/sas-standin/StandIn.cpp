@@ -81,6 +81,7 @@ int StandIn::Run(int argc, char** argv) {
     for (const std::string& warning : invocation.warnings) log.Warning(warning);
 
     std::optional<std::string> program;
+    std::optional<int> abortCode;
     if (invocation.config && !TextFile::Read(*invocation.config)) {
         log.Error("ERROR: Unable to open the configuration file " + *invocation.config + ".");
     } else if (invocation.sysin) {
@@ -94,7 +95,9 @@ int StandIn::Run(int argc, char** argv) {
         if (switches.sleepSeconds > 0.0) {
             std::this_thread::sleep_for(std::chrono::duration<double>(switches.sleepSeconds));
         }
-        Session(log, listing).Run(*program);
+        Session run(log, listing);
+        run.Run(*program);
+        abortCode = run.AbortCode();
         if (log.Errors() > 0) log.Line("ERROR: Errors printed on page 1.");
         log.Line("");
         log.Line("NOTE: The SAS System used:");
@@ -110,7 +113,7 @@ int StandIn::Run(int argc, char** argv) {
         std::abort();
     }
 
-    int code = log.Errors() > 0 ? 2 : log.Warnings() > 0 ? 1 : 0;
+    int code = abortCode ? *abortCode : log.Errors() > 0 ? 2 : log.Warnings() > 0 ? 1 : 0;
     if (!switches.noLog && !Deliver(invocation.log, stderr, log.Text(), "log")) code = 2;
     if (!switches.noList && !listing.Empty() && !Deliver(invocation.print, stdout, listing.Text(), "listing")) {
         code = 2;

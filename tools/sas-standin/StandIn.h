@@ -21,9 +21,11 @@ namespace tamberlo::standin {
 //    listing, only if the program printed anything, to the -PRINT file
 //    (replaced), or to standard output.
 //
-// Returns 2 if any ERROR was reported (or the log or listing could not be
-// written), else 1 if any WARNING was, else 0; TAMBERLO_STANDIN_EXIT
-// overrides it.
+// Returns the code that an ABORT statement asked for (3 for ABORT, 4 for
+// ABORT RETURN, 5 for ABORT ABEND, n for ABORT RETURN n or ABORT ABEND n);
+// otherwise 2 if any ERROR was reported, else 1 if any WARNING was, else 0.
+// A log or listing that could not be written gives 2 in any case;
+// TAMBERLO_STANDIN_EXIT overrides them all.
 class StandIn {
 public:
     static int Run(int argc, char** argv);
