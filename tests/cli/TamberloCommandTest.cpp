@@ -439,11 +439,13 @@ TEST_F(TamberloCommand, TheConsoleOfASASThatDidNotStartIsShownApart) {
                                 Work("windows.cfg") + ".\nERROR: SAS did not start.\n";
     const test::ToolResult plain = Run({"--config", Work("windows.cfg"), "-e", PrintStep("x")});
     EXPECT_EQ(plain.out, "");
-    EXPECT_EQ(plain.err, "tamberlo: SAS wrote on its console:\n" + console);
+    EXPECT_EQ(plain.err, "tamberlo: SAS wrote on its console:\n" + console + "tamberlo: SAS ended with exit code 2\n");
 
+    // The JSON document carries the exit code itself.
     const test::ToolResult json = Run({"--json", "--config", Work("windows.cfg"), "-e", PrintStep("x")});
-    EXPECT_EQ(json.err, plain.err);
+    EXPECT_EQ(json.err, "tamberlo: SAS wrote on its console:\n" + console);
     const nlohmann::json document = nlohmann::json::parse(json.out);
+    EXPECT_EQ(document.at("sasExitCode"), 2);
     EXPECT_EQ(document.at("console"), console);
     EXPECT_EQ(document.at("log"), "");
 
