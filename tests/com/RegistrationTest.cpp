@@ -42,7 +42,7 @@ TEST_F(Registration, WritesClassProgIdTypeLibraryAndInterface) {
     EXPECT_EQ(L"{E0A17516-ED5F-470D-BBB2-7A222B50B4C5}", Value(ProgIdKey + L"\\CLSID"));
 
     // The library file is this module (some systems store it with a \\?\ prefix).
-    const std::wstring file = Value(LibraryKey + L"\\1.0\\0\\win32");
+    const std::wstring file = Value(LibraryKey + L"\\1.0\\0\\" + ModulePlatformKey);
     EXPECT_EQ(L"Tamberlo.dll", FileName(file));
     EXPECT_EQ(L"0", Value(LibraryKey + L"\\1.0\\FLAGS"));
     EXPECT_EQ(L"", Value(LibraryKey + L"\\1.0\\HELPDIR"));
