@@ -100,9 +100,12 @@ bool RemoveLibrary() noexcept {
         if (OtherPlatformIsRegistered())
             return RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, version + L"\\0\\" + LibraryPlatformKey) == ERROR_SUCCESS;
         const std::wstring interfaceKey = L"Interface\\" + GuidText(IID__CodeRunner);
-        const bool removed = RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, version) == ERROR_SUCCESS &&
-                             RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, interfaceKey) == ERROR_SUCCESS &&
-                             RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, interfaceKey, OtherBuildView) == ERROR_SUCCESS;
+        // Each is tried, whatever happened to the one before.
+        const LSTATUS statuses[] = {RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, version),
+                                    RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, interfaceKey),
+                                    RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, interfaceKey, OtherBuildView)};
+        bool removed = true;
+        for (const LSTATUS status : statuses) removed = removed && status == ERROR_SUCCESS;
         // Another version of the library would keep the library's key.
         RegistryKey::DeleteIfEmpty(HKEY_CLASSES_ROOT, L"TypeLib\\" + GuidText(LIBID_Tamberlo));
         return removed && !LibraryIsRegistered();
