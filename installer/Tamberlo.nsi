@@ -94,6 +94,8 @@ FunctionEnd
 ; Undoes a half-made installation and fails with exit code 2.
 !macro FailInstallation MESSAGE
   DetailPrint "${MESSAGE}"
+  ; Out of the folder, which is the installer's working folder, so that it can go.
+  SetOutPath "$TEMP"
   Call RemoveInstallation
   MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
   SetErrorLevel 2

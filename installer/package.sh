@@ -6,7 +6,7 @@
 #   runs on every Windows), README.md, examples\
 #   package.sh <version> <Tamberlo.dll x64> <win32 build folder> <output folder>
 set -euo pipefail
-version=$1 dll64=$2 win32=$3 out=$4
+version=$1 dll64=$(realpath "$2") win32=$(realpath "$3") out=$(realpath -m "$4")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(dirname "$here")
 name=Tamberlo-$version

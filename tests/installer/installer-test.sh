@@ -5,10 +5,12 @@
 # an entry to the installed programs; the 64-bit and the 32-bit cscript and
 # the installed tamberlo.exe then run programs; a silent uninstall leaves
 # the files of drive C and HKLM\Software and HKCU as they were before.
-#   installer-test.sh <wine64-run.sh> <setup.exe> <zip> <folder with SAS.EXE and sasv8.cfg>
+# First, an installer whose 64-bit DLL cannot be registered (made from the
+# zip's files and Tamberlo.nsi) fails with exit code 2 and leaves nothing.
+#   installer-test.sh <wine64-run.sh> <setup.exe> <zip> <folder with SAS.EXE and sasv8.cfg> <Tamberlo.nsi>
 set -euo pipefail
 wine=$(realpath "$1")
-setup=$2 zip=$3 sasroot=$4
+setup=$2 zip=$3 sasroot=$4 script=$5
 if [ ! -f "$setup" ] || [ ! -f "$zip" ]; then
   echo "SKIP: no packages (cmake --build --preset win64 --target package)"
   exit 77
@@ -52,11 +54,21 @@ snapshot() {
 }
 snapshot before
 
+mkdir "$scratch/zip" "$scratch/broken"
+unzip -q "$zip" -d "$scratch/zip"
+unzip -q "$zip" -d "$scratch/broken"
+echo "not a module" >"$scratch/broken"/Tamberlo-*/x64/Tamberlo.dll
+makensis -V1 -DVERSION=0.0.0 -DSTAGE="$(echo "$scratch/broken"/Tamberlo-*)" -DOUTFILE="$scratch/broken-setup.exe" "$script"
+status=0
+"$wine" --32 "$(windows "$scratch/broken-setup.exe")" /S || status=$?
+[ "$status" = 2 ] || fail "the install that cannot register the 64-bit DLL exited with $status, not 2"
+snapshot failed
+diff -u "$scratch/before.files" "$scratch/failed.files" >&2 || fail "the failed install left files behind"
+diff -u "$scratch/before.registry" "$scratch/failed.registry" >&2 || fail "the failed install left registry entries behind"
+
 "$wine" --32 "$(windows "$setup")" /S || fail "the silent install exited with $?"
 
 # Exactly the zip's files, each the same, and the uninstaller.
-mkdir "$scratch/zip"
-unzip -q "$zip" -d "$scratch/zip"
 packaged=$(cd "$scratch/zip"/Tamberlo-* && find . -type f | sort)
 expected=$(printf '%s\n./Uninstall.exe' "$packaged" | sort)
 actual=$(cd "$installed" && find . -type f | sort) || true
