@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the tests' own quiet 32-bit prefix,
-# creating the prefix on first use. The prefix is $TAMBERLO_WINEPREFIX, or
-# build/wineprefix beside this script's repository.
+# Runs a Windows program under Wine in one of the tests' own quiet prefixes
+# (see wine-prefix.sh), creating the prefix on first use. In the 64-bit
+# prefix, `--32` ahead of the program starts a 32-bit program: the system
+# programs by name (cscript, regsvr32, reg) are then C:\windows\syswow64's.
+#   wine-run.sh [--32] PROGRAM ARGS...
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-export WINEPREFIX=${TAMBERLO_WINEPREFIX:-$here/../build/wineprefix}
-export WINEARCH=win32
+source "$here/wine-prefix.sh"
+loader=$wine_loader
+if [ "${1:-}" = --32 ]; then
+  loader=wine
+  shift
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -13,8 +19,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Two builds may ask at once: one makes the prefix, the other waits for it.
   exec 9>"$WINEPREFIX.lock"
   flock 9
-  [ -f "$WINEPREFIX/system.reg" ] || wineboot --init >/dev/null 2>&1
+  [ -f "$WINEPREFIX/system.reg" ] || "$wine_loader" wineboot --init >/dev/null 2>&1
   wineserver -w
   flock -u 9
 fi
-exec wine "$@"
+exec "$loader" "$@"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tamberlo natively, with the sanitizers and for win32, and runs every
-# test of all three (the win32 tests under Wine), then a short pass of every
+# Builds Tamberlo natively, with the sanitizers, for win32 and for win64, and
+# runs every test of all four (the Windows tests under Wine, with both builds
+# side by side and the installer's round trip), then a short pass of every
 # fuzz target. Installs what is missing first.
 #   bash scripts/test.sh [preset ...]
 set -euo pipefail
@@ -11,7 +12,7 @@ bash scripts/install-deps.sh
 source scripts/wine-session.sh
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native native-asan win32 fuzz)
+[ ${#presets[@]} -gt 0 ] || presets=(native native-asan win32 win64 fuzz)
 jobs=$(nproc)
 
 for preset in "${presets[@]}"; do
@@ -27,10 +28,20 @@ if [ $# -eq 0 ]; then
   cmake --build --preset bench -j "$jobs"
 fi
 
-if [[ " ${presets[*]} " == *" win32 "* ]]; then
+# -- Windows packages and Wine sessions (both Windows builds) --
+# The installer and the zip take the 32-bit DLL and tamberlo.exe from build/win32.
+if [[ " ${presets[*]} " == *" win64 "* ]] && [ -f build/win32/cli/tamberlo.exe ]; then
+  echo "== package win64"
+  cmake --build --preset win64 --target package
+fi
+if [[ " ${presets[*]} " == *" win64 "* ]]; then
+  wine_session_start 64
+  trap wine_session_stop EXIT
+elif [[ " ${presets[*]} " == *" win32 "* ]]; then
   wine_session_start
   trap wine_session_stop EXIT
 fi
+# -- end of the Windows part --
 
 passed=0
 failed=0

@@ -18,9 +18,14 @@ namespace {
 
 constexpr const wchar_t* ProgId = L"Tamberlo.CodeRunner";
 constexpr const wchar_t* ClassVersion = L"1.0";
-constexpr WORD LibraryMajor = 1;
-constexpr WORD LibraryMinor = 0;
-constexpr LCID LibraryLocale = 0;
+
+// On 64-bit Windows the 32-bit and the 64-bit build are registered side by
+// side: each in its own view of CLSID and Interface, while the ProgID and
+// the TypeLib keys are one for both. The bitness decides which part of the
+// shared entries is this build's, and which view holds the other build.
+constexpr bool Is64Bit = sizeof(void*) == 8;
+constexpr const wchar_t* LibraryPlatformKey = Is64Bit ? L"win64" : L"win32";
+constexpr REGSAM OtherBuildView = Is64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 std::wstring GuidText(REFGUID guid) {
     wchar_t text[40] = {};
@@ -29,6 +34,7 @@ std::wstring GuidText(REFGUID guid) {
 }
 
 std::wstring ClassKeyName() { return L"CLSID\\" + GuidText(CLSID_CodeRunner); }
+std::wstring LibraryVersionKeyName() { return L"TypeLib\\" + GuidText(LIBID_Tamberlo) + L"\\1.0"; }
 
 void RegisterClassKeys(const std::wstring& modulePath) {
     const std::wstring clsid = GuidText(CLSID_CodeRunner);
@@ -46,9 +52,14 @@ void RegisterClassKeys(const std::wstring& modulePath) {
     RegistryKey::Create(progIdKey.get(), L"CLSID").SetString({}, clsid);
 }
 
+// The ProgID stays while the other build's class is registered: it names
+// the same CLSID for both. On 32-bit Windows there is one view, whose class
+// key is gone by then.
 bool RemoveClassKeys() noexcept {
     try {
         const LSTATUS classStatus = RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, ClassKeyName());
+        if (RegistryKey::Exists(HKEY_CLASSES_ROOT, ClassKeyName() + L"\\InprocServer32", OtherBuildView))
+            return classStatus == ERROR_SUCCESS;
         const LSTATUS progIdStatus = RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, ProgId);
         return classStatus == ERROR_SUCCESS && progIdStatus == ERROR_SUCCESS;
     } catch (...) {
@@ -66,21 +77,41 @@ void RegisterLibrary(const std::wstring& modulePath) {
     ThrowIfFailed(RegisterTypeLib(library.get(), path.data(), noHelpDirectory.data()));
     // RegisterTypeLib writes the flags of the loaded library, which include
     // LIBFLAG_FHASDISKIMAGE on some systems; the library itself has none.
-    const std::wstring flagsKey = L"TypeLib\\" + GuidText(LIBID_Tamberlo) + L"\\1.0\\FLAGS";
-    RegistryKey::Create(HKEY_CLASSES_ROOT, flagsKey).SetString({}, L"0");
+    RegistryKey::Create(HKEY_CLASSES_ROOT, LibraryVersionKeyName() + L"\\FLAGS").SetString({}, L"0");
 }
 
-bool LibraryIsRegistered() noexcept {
-    BSTR path = nullptr;
-    const HRESULT hr = QueryPathOfRegTypeLib(LIBID_Tamberlo, LibraryMajor, LibraryMinor, LibraryLocale, &path);
-    SysFreeString(path);
-    return SUCCEEDED(hr);
+bool LibraryIsRegistered() {
+    return RegistryKey::Exists(HKEY_CLASSES_ROOT, LibraryVersionKeyName() + L"\\0\\" + LibraryPlatformKey);
 }
 
-// UnRegisterTypeLib also removes the interface keys that registration wrote.
+bool OtherPlatformIsRegistered() {
+    for (const std::wstring& platform : RegistryKey::SubkeyNames(HKEY_CLASSES_ROOT, LibraryVersionKeyName() + L"\\0"))
+        if (CompareStringOrdinal(platform.c_str(), -1, LibraryPlatformKey, -1, TRUE) != CSTR_EQUAL) return true;
+    return false;
+}
+
+// Removed by hand rather than by UnRegisterTypeLib, which takes the
+// interface's keys out of both views even while the other build still
+// uses the library. Those keys name the library, not a module, so they
+// stay, with the version key, as long as either build is registered.
 bool RemoveLibrary() noexcept {
-    const HRESULT hr = UnRegisterTypeLib(LIBID_Tamberlo, LibraryMajor, LibraryMinor, LibraryLocale, SYS_WIN32);
-    return SUCCEEDED(hr) || !LibraryIsRegistered();
+    try {
+        const std::wstring version = LibraryVersionKeyName();
+        if (OtherPlatformIsRegistered())
+            return RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, version + L"\\0\\" + LibraryPlatformKey) == ERROR_SUCCESS;
+        const std::wstring interfaceKey = L"Interface\\" + GuidText(IID__CodeRunner);
+        // Each is tried, whatever happened to the one before.
+        const LSTATUS statuses[] = {RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, version),
+                                    RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, interfaceKey),
+                                    RegistryKey::DeleteTree(HKEY_CLASSES_ROOT, interfaceKey, OtherBuildView)};
+        bool removed = true;
+        for (const LSTATUS status : statuses) removed = removed && status == ERROR_SUCCESS;
+        // Another version of the library would keep the library's key.
+        RegistryKey::DeleteIfEmpty(HKEY_CLASSES_ROOT, L"TypeLib\\" + GuidText(LIBID_Tamberlo));
+        return removed && !LibraryIsRegistered();
+    } catch (...) {
+        return false;
+    }
 }
 
 }  // namespace

@@ -19,8 +19,12 @@ namespace tamberlo::com {
 // removes what it had written.
 HRESULT RegisterServer() noexcept;
 
-// Removes all of that; entries already missing count as removed. Returns
-// S_OK, SELFREG_E_TYPELIB or SELFREG_E_CLASS.
+// Removes all of that; entries already missing count as removed. The 32-bit
+// and the 64-bit build share the ProgID, the type library's keys and the
+// interface's keys on 64-bit Windows: while the other build is registered
+// beside this one, only this build's class key and its platform entry
+// (TypeLib\{LIBID}\1.0\0\win32 or win64) go. Returns S_OK,
+// SELFREG_E_TYPELIB or SELFREG_E_CLASS.
 HRESULT UnregisterServer() noexcept;
 
 }  // namespace tamberlo::com

@@ -19,9 +19,48 @@ void RegistryKey::SetString(const std::wstring& name, const std::wstring& value)
     if (status != ERROR_SUCCESS) ThrowWin32(static_cast<DWORD>(status));
 }
 
-LSTATUS RegistryKey::DeleteTree(HKEY parent, const std::wstring& subkey) noexcept {
-    const LSTATUS status = RegDeleteTreeW(parent, subkey.c_str());
+bool RegistryKey::Exists(HKEY parent, const std::wstring& subkey, REGSAM view) noexcept {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::vector<std::wstring> RegistryKey::SubkeyNames(HKEY parent, const std::wstring& subkey) {
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    const RegistryKey owner(key);
+    wchar_t name[256];  // the longest key name the registry allows, and its terminator
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+LSTATUS RegistryKey::DeleteTree(HKEY parent, const std::wstring& subkey, REGSAM view) noexcept {
+    LSTATUS status = ERROR_SUCCESS;
+    if (view == 0) {
+        status = RegDeleteTreeW(parent, subkey.c_str());
+    } else {
+        // RegDeleteTreeW knows no view: empty the key through a handle
+        // opened in the view, then delete the key itself there.
+        HKEY key = nullptr;
+        status = RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ | KEY_WRITE | DELETE | view, &key);
+        if (status == ERROR_SUCCESS) {
+            const RegistryKey owner(key);
+            status = RegDeleteTreeW(key, nullptr);
+            if (status == ERROR_SUCCESS) status = RegDeleteKeyExW(parent, subkey.c_str(), view, 0);
+        }
+    }
     return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+void RegistryKey::DeleteIfEmpty(HKEY parent, const std::wstring& subkey) noexcept {
+    // RegDeleteKeyW refuses a key that still has subkeys.
+    RegDeleteKeyW(parent, subkey.c_str());
 }
 
 }  // namespace tamberlo::com

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tamberlo::com {
 
@@ -36,9 +37,21 @@ public:
     // Throws ComFailure with the system's reason.
     void SetString(const std::wstring& name, const std::wstring& value) const;
 
-    // Deletes the subkey with everything below it. A subkey that does not
-    // exist counts as deleted. Returns the system's error code.
-    static LSTATUS DeleteTree(HKEY parent, const std::wstring& subkey) noexcept;
+    // Whether the subkey exists; `view` may name a registry view
+    // (KEY_WOW64_32KEY, KEY_WOW64_64KEY) other than the process's own.
+    static bool Exists(HKEY parent, const std::wstring& subkey, REGSAM view = 0) noexcept;
+
+    // The names of the subkey's own subkeys; none when it does not exist.
+    // Throws std::bad_alloc only.
+    static std::vector<std::wstring> SubkeyNames(HKEY parent, const std::wstring& subkey);
+
+    // Deletes the subkey with everything below it, in the process's own
+    // view or in `view`. A subkey that does not exist counts as deleted.
+    // Returns the system's error code.
+    static LSTATUS DeleteTree(HKEY parent, const std::wstring& subkey, REGSAM view = 0) noexcept;
+
+    // Deletes the subkey when it holds no subkeys; leaves it otherwise.
+    static void DeleteIfEmpty(HKEY parent, const std::wstring& subkey) noexcept;
 
 private:
     explicit RegistryKey(HKEY key) noexcept : key_(key) {}

@@ -33,6 +33,11 @@ inline constexpr DISPID CleanOutputId = 0x68030006;
 inline constexpr DISPID ExecuteId = 0x60030009;
 inline constexpr DISPID ResetId = 0x6003000A;
 
+// The platform of the build under test, as its type library records it and
+// as the library's registration names it.
+inline constexpr SYSKIND ModulePlatform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+inline constexpr const wchar_t* ModulePlatformKey = sizeof(void*) == 8 ? L"win64" : L"win32";
+
 // 0x800A0000 + number: how an error raised with a number reaches the client.
 constexpr HRESULT RaisedError(long number) { return static_cast<HRESULT>(0x800A0000UL + static_cast<unsigned long>(number)); }
 

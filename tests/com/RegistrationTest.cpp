@@ -42,7 +42,7 @@ TEST_F(Registration, WritesClassProgIdTypeLibraryAndInterface) {
     EXPECT_EQ(L"{E0A17516-ED5F-470D-BBB2-7A222B50B4C5}", Value(ProgIdKey + L"\\CLSID"));
 
     // The library file is this module (some systems store it with a \\?\ prefix).
-    const std::wstring file = Value(LibraryKey + L"\\1.0\\0\\win32");
+    const std::wstring file = Value(LibraryKey + L"\\1.0\\0\\" + ModulePlatformKey);
     EXPECT_EQ(L"Tamberlo.dll", FileName(file));
     EXPECT_EQ(L"0", Value(LibraryKey + L"\\1.0\\FLAGS"));
     EXPECT_EQ(L"", Value(LibraryKey + L"\\1.0\\HELPDIR"));
@@ -93,4 +93,33 @@ TEST_F(Registration, UnregisteredClassCannotBeCreated) {
     ComPtr<IUnknown> object;
     EXPECT_EQ(REGDB_E_CLASSNOTREG,
               CoCreateInstance(CLSID_CodeRunner, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void()));
+}
+
+// The other bitness's build registered beside this one: the type library's
+// version key then also holds that build's platform subkey. Unregistering
+// this build takes only its own subkey; the library and the interface stay
+// for the other build, and go with the last one.
+TEST_F(Registration, UnregisteringLeavesTheLibraryToTheOtherBuild) {
+    const std::wstring otherPlatform = std::wstring(LibraryKey + L"\\1.0\\0\\") +
+                                       (ModulePlatform == SYS_WIN64 ? L"win32" : L"win64");
+    ASSERT_EQ(S_OK, ServerModule::Get().RegisterServer());
+    HKEY created = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, otherPlatform.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                             nullptr, &created, nullptr));
+    RegCloseKey(created);
+
+    ASSERT_EQ(S_OK, ServerModule::Get().UnregisterServer());
+    EXPECT_FALSE(ClassesKeyExists(LibraryKey + L"\\1.0\\0\\" + ModulePlatformKey));
+    EXPECT_FALSE(ClassesKeyExists(ClassKey));
+    EXPECT_TRUE(ClassesKeyExists(otherPlatform));
+    EXPECT_EQ(L"Tamberlo", Value(LibraryKey + L"\\1.0"));
+    EXPECT_EQ(L"0", Value(LibraryKey + L"\\1.0\\FLAGS"));
+    EXPECT_EQ(L"{2EF0D631-4776-4D44-80D1-B43EC8C2F16F}", Value(InterfaceKey + L"\\TypeLib"));
+
+    // Registering again and unregistering once the other build is gone
+    // removes everything.
+    ASSERT_EQ(S_OK, ServerModule::Get().RegisterServer());
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(HKEY_CLASSES_ROOT, otherPlatform.c_str()));
+    ASSERT_EQ(S_OK, ServerModule::Get().UnregisterServer());
+    for (const auto& key : {ClassKey, ProgIdKey, LibraryKey, InterfaceKey}) EXPECT_FALSE(ClassesKeyExists(key)) << key;
 }

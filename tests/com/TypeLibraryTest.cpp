@@ -99,7 +99,7 @@ TEST_F(TypeLibrary, LibraryAttributes) {
     ASSERT_EQ(S_OK, library->GetLibAttr(&attr));
     EXPECT_EQ(LIBID_Tamberlo, attr->guid);
     EXPECT_EQ(0u, attr->lcid);
-    EXPECT_EQ(SYS_WIN32, attr->syskind);
+    EXPECT_EQ(ModulePlatform, attr->syskind);
     EXPECT_EQ(1, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(0, attr->wLibFlags & (LIBFLAG_FRESTRICTED | LIBFLAG_FCONTROL | LIBFLAG_FHIDDEN));

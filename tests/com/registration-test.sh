@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Registers Tamberlo.dll with regsvr32 in the tests' Wine prefix, checks that
 # exactly the expected keys were added to HKEY_CLASSES_ROOT (registration.expected,
-# with <module> for the module's path), then unregisters and checks that
-# nothing is left.
-#   registration-test.sh <wine-run.sh> <Tamberlo.dll>
+# with <module> for the module's path; registration-win64.expected for the
+# 64-bit build, whose type library registers as win64 and whose interface
+# keys go to both registry views), then unregisters and checks that nothing
+# is left.
+#   registration-test.sh <wine-run.sh> <Tamberlo.dll> [win32|win64]
 set -euo pipefail
 wine_run=$(realpath "$1")
 dll=$2
+platform=${3:-win32}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+expected=$here/registration.expected
+[ "$platform" = win32 ] || expected=$here/registration-$platform.expected
 windows_dll="Z:${dll//\//\\}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -37,15 +42,15 @@ fi
 export_classes registered
 for key in 'HKCR\CLSID\{E0A17516-ED5F-470D-BBB2-7A222B50B4C5}\InprocServer32' \
            'HKCR\Tamberlo.CodeRunner\CLSID' \
-           'HKCR\TypeLib\{2EF0D631-4776-4D44-80D1-B43EC8C2F16F}\1.0\0\win32' \
+           "HKCR\\TypeLib\\{2EF0D631-4776-4D44-80D1-B43EC8C2F16F}\\1.0\\0\\$platform" \
            'HKCR\Interface\{51278522-9127-4A8B-BACA-E01C72296A08}\TypeLib'; do
   if ! "$wine_run" reg query "$key" >/dev/null 2>&1; then
     echo "FAIL: missing after registration: $key" >&2
     failed=1
   fi
 done
-if ! diff -u "$here/registration.expected" <(added_lines registered); then
-  echo "FAIL: registration wrote something else than registration.expected" >&2
+if ! diff -u "$expected" <(added_lines registered); then
+  echo "FAIL: registration wrote something else than $(basename "$expected")" >&2
   failed=1
 fi
 

@@ -2,11 +2,11 @@
 # The default search of drives C to Z, for real: in a Wine prefix of its own,
 # SAS roots are placed on drives mapped to folders, and the program that runs
 # the search must find the first drive in order.
-#   drive-search.sh <resolve_root.exe> <folder with SAS.EXE and sasv8.cfg> <wine-run.sh>
+#   drive-search.sh <resolve_root.exe> <folder with SAS.EXE and sasv8.cfg> <wine-run.sh|wine64-run.sh>
 set -euo pipefail
 resolve=$1 sasroot=$2 winerun=$3
 scratch=$(mktemp -d)
-export TAMBERLO_WINEPREFIX=$scratch/prefix
+export TAMBERLO_WINEPREFIX=$scratch/prefix TAMBERLO_WINEPREFIX64=$scratch/prefix
 export WINEPREFIX=$TAMBERLO_WINEPREFIX
 cleanup() { wineserver -k >/dev/null 2>&1 || true; rm -rf "$scratch"; }
 trap cleanup EXIT

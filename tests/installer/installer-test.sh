@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The installer end to end in a fresh 64-bit Wine prefix with the SAS
+# stand-in installed: a silent install puts exactly the zip's files and an
+# uninstaller into C:\Program Files\Tamberlo, registers both builds and adds
+# an entry to the installed programs; the 64-bit and the 32-bit cscript and
+# the installed tamberlo.exe then run programs; a silent uninstall leaves
+# the files of drive C and HKLM\Software and HKCU as they were before.
+# First, an installer whose 64-bit DLL cannot be registered (made from the
+# zip's files and Tamberlo.nsi) fails with exit code 2 and leaves nothing.
+#   installer-test.sh <wine64-run.sh> <setup.exe> <zip> <folder with SAS.EXE and sasv8.cfg> <Tamberlo.nsi>
+set -euo pipefail
+wine=$(realpath "$1")
+setup=$2 zip=$3 sasroot=$4 script=$5
+if [ ! -f "$setup" ] || [ ! -f "$zip" ]; then
+  echo "SKIP: no packages (cmake --build --preset win64 --target package)"
+  exit 77
+fi
+scratch=$(mktemp -d)
+export TAMBERLO_WINEPREFIX64=$scratch/prefix WINEPREFIX=$scratch/prefix
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+windows() { printf 'Z:%s' "${1//\//\\}"; }
+installed="$WINEPREFIX/drive_c/Program Files/Tamberlo"
+failed=0
+fail() {
+  echo "FAIL: $*" >&2
+  failed=1
+}
+
+"$wine" cmd /c exit >/dev/null 2>&1
+folder="$WINEPREFIX/drive_c/Program Files/SAS Institute/SAS/V8"
+mkdir -p "$folder"
+cp "$sasroot/SAS.EXE" "$sasroot/sasv8.cfg" "$folder/"
+
+# Wine's cscript registers its own type library when it first runs: both
+# run once before the first snapshot.
+: >"$scratch/empty.vbs"
+"$wine" cscript //nologo "$(windows "$scratch/empty.vbs")"
+"$wine" --32 cscript //nologo "$(windows "$scratch/empty.vbs")"
+
+# snapshot <name>: the files of drive C and the registry the installer may
+# touch. The user's Temp folder is left out: NSIS's uninstaller runs from a
+# copy there and leaves its empty folder (~nsu<n>.tmp) behind, on Windows too.
+snapshot() {
+  local key
+  (cd "$WINEPREFIX/drive_c" && find . -path './users/*/Temp' -prune -o -print | sort) >"$scratch/$1.files"
+  for key in 'HKLM\Software' HKCU; do
+    "$wine" reg export "$key" "$(windows "$scratch/$1.reg")" /y /reg:64 >/dev/null
+    iconv -f UTF-16 -t UTF-8 "$scratch/$1.reg" | tr -d '\r' >>"$scratch/$1.registry"
+  done
+}
+snapshot before
+
+mkdir "$scratch/zip" "$scratch/broken"
+unzip -q "$zip" -d "$scratch/zip"
+unzip -q "$zip" -d "$scratch/broken"
+echo "not a module" >"$scratch/broken"/Tamberlo-*/x64/Tamberlo.dll
+makensis -V1 -DVERSION=0.0.0 -DSTAGE="$(echo "$scratch/broken"/Tamberlo-*)" -DOUTFILE="$scratch/broken-setup.exe" "$script"
+status=0
+"$wine" --32 "$(windows "$scratch/broken-setup.exe")" /S || status=$?
+[ "$status" = 2 ] || fail "the install that cannot register the 64-bit DLL exited with $status, not 2"
+snapshot failed
+diff -u "$scratch/before.files" "$scratch/failed.files" >&2 || fail "the failed install left files behind"
+diff -u "$scratch/before.registry" "$scratch/failed.registry" >&2 || fail "the failed install left registry entries behind"
+
+"$wine" --32 "$(windows "$setup")" /S || fail "the silent install exited with $?"
+
+# Exactly the zip's files, each the same, and the uninstaller.
+packaged=$(cd "$scratch/zip"/Tamberlo-* && find . -type f | sort)
+expected=$(printf '%s\n./Uninstall.exe' "$packaged" | sort)
+actual=$(cd "$installed" && find . -type f | sort) || true
+diff -u <(echo "$expected") <(echo "$actual") >&2 || fail "the installed files are not the zip's and the uninstaller"
+while read -r file; do
+  cmp -s "$scratch/zip"/Tamberlo-*/"$file" "$installed/$file" || fail "installed $file differs from the zip's"
+done <<<"$packaged"
+
+entry=$("$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tamberlo' /reg:64 | tr -d '\r' |
+        sed -n 's/^ *\([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p' | sort)
+expected_entry='DisplayName=Tamberlo
+DisplayVersion=1.0.0
+InstallLocation=C:\Program Files\Tamberlo
+NoModify=0x1
+NoRepair=0x1
+Publisher=Tamberlo
+QuietUninstallString="C:\Program Files\Tamberlo\Uninstall.exe" /S
+UninstallString="C:\Program Files\Tamberlo\Uninstall.exe"'
+diff -u <(echo "$expected_entry") <(echo "$entry") >&2 || fail "the entry of the installed programs"
+
+# Each cscript gets the build of its own bitness, as registered by the installer.
+cat >"$scratch/hello.vbs" <<'VBS'
+Set sas = CreateObject("Tamberlo.CodeRunner")
+sas.SASCode = "data _null_; file _PUT1; put 'In put file 1'; run;"
+WScript.Echo "Status: " & sas.Execute()
+WScript.Echo "Put file 1: " & sas.PutFile(1)
+VBS
+for bits in 64 32; do
+  loader=()
+  [ "$bits" = 32 ] && loader=(--32)
+  server=$("$wine" "${loader[@]}" reg query 'HKCR\CLSID\{E0A17516-ED5F-470D-BBB2-7A222B50B4C5}\InprocServer32' /ve |
+           tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+  want='C:\Program Files\Tamberlo\x64\Tamberlo.dll'
+  [ "$bits" = 32 ] && want='C:\Program Files\Tamberlo\x86\Tamberlo.dll'
+  [ "$server" = "$want" ] || fail "the $bits-bit view registers [$server], not [$want]"
+  output=$("$wine" "${loader[@]}" cscript //nologo "$(windows "$scratch/hello.vbs")" | tr -d '\r') || true
+  [ "$output" = $'Status: OK\nPut file 1: In put file 1' ] || fail "the $bits-bit cscript printed [$output]"
+done
+output=$("$wine" --32 'C:\Program Files\Tamberlo\tamberlo.exe' -e "data _null_; file print; put 'from tamberlo.exe'; run;" 2>/dev/null |
+         tr -d '\r') || true
+[[ $output == *"from tamberlo.exe"* ]] || fail "the installed tamberlo.exe printed [$output]"
+
+# The uninstaller goes on from a copy of itself: wait until every process has ended.
+"$wine" --32 'C:\Program Files\Tamberlo\Uninstall.exe' /S || fail "the silent uninstall exited with $?"
+wineserver -w
+[ ! -e "$installed" ] || fail "the uninstall left $(cd "$installed" && find . | tr '\n' ' ')"
+snapshot after
+diff -u "$scratch/before.files" "$scratch/after.files" >&2 || fail "the install and uninstall left drive C changed"
+diff -u "$scratch/before.registry" "$scratch/after.registry" >&2 || fail "the install and uninstall left the registry changed"
+
+[ "$failed" = 0 ] && echo "PASS: installed, used by 64- and 32-bit clients, uninstalled without a trace"
+exit "$failed"
