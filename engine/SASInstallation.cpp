@@ -15,8 +15,10 @@ namespace {
 
 }  // namespace
 
-SASInstallation::SASInstallation()
-    : SASInstallation(filesystem::ProbeReadable, hostenv::DriveRootsToSearch(sas::StandardFolder),
+SASInstallation::SASInstallation() : SASInstallation(filesystem::ProbeReadable) {}
+
+SASInstallation::SASInstallation(ExistenceTest exists)
+    : SASInstallation(std::move(exists), hostenv::DriveRootsToSearch(sas::StandardFolder),
                       filesystem::PathSeparator()) {}
 
 SASInstallation::SASInstallation(ExistenceTest exists, std::vector<std::string> candidateRoots, char separator)

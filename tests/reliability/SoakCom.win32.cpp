@@ -85,13 +85,18 @@ public:
         if (FAILED(runner_->get_PutFile(2, VARIANT_TRUE, text.put()))) return "no path for _PUT2";
         if (FAILED(runner_->get_DebugInfo(text.put()))) return "DebugInfo failed";
         if (number % 10 == 0) {
-            // Each of these must fail, and leave nothing behind when it does.
+            // Each of these must fail with its own error, and leave nothing
+            // behind when it does. The wrong root gets a program of its own,
+            // so that it, not the put files of the run before (457), fails.
+            constexpr HRESULT Error1 = static_cast<HRESULT>(0x800A0001), Error5 = static_cast<HRESULT>(0x800A0005);
             const UniqueBstr wrongRoot = Bstr("Z:\\no\\such\\root");
-            if (SUCCEEDED(runner_->Execute(wrongRoot.get(), nullptr, text.put()))) return "a wrong root ran";
+            if (FAILED(runner_->Reset()) || FAILED(runner_->put_SASCode(Bstr("%put wrong root;").get())))
+                return "the program for the wrong root was refused";
+            if (runner_->Execute(wrongRoot.get(), nullptr, text.put()) != Error1) return "a wrong root did not raise 1";
             DropErrorInfo();
-            if (SUCCEEDED(runner_->put_SASCode(Bstr("no-such-program.sas").get()))) return "a missing file was read";
+            if (runner_->put_SASCode(Bstr("no-such-program.sas").get()) != Error1) return "a missing file did not raise 1";
             DropErrorInfo();
-            if (SUCCEEDED(runner_->get_PutFile(7, VARIANT_FALSE, text.put()))) return "_PUT7 was found";
+            if (runner_->get_PutFile(7, VARIANT_FALSE, text.put()) != Error5) return "_PUT7 did not raise 5";
             DropErrorInfo();
         }
         return {};

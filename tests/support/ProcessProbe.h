@@ -8,7 +8,9 @@
 
 namespace tamberlo::reliability {
 
-// Open descriptors (POSIX, /proc/self/fd) or handles (Windows) of this process.
+// Open descriptors (POSIX, /proc/self/fd) or handles (Windows) of this
+// process. Throws std::runtime_error when the system gives no count, so that
+// a test comparing counts fails instead of comparing 0 with 0.
 std::size_t OpenHandleCount();
 
 // Resident memory of this process in bytes (POSIX: resident set; Windows:

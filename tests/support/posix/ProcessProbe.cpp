@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
@@ -37,7 +38,7 @@ long ParentOf(const std::string& pid) {
 
 std::size_t OpenHandleCount() {
     DIR* folder = ::opendir("/proc/self/fd");
-    if (folder == nullptr) return 0;
+    if (folder == nullptr) throw std::runtime_error("/proc/self/fd cannot be listed");
     std::size_t count = 0;
     while (const dirent* entry = ::readdir(folder))
         if (IsNumber(entry->d_name)) ++count;

@@ -4,6 +4,8 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <stdexcept>
+
 namespace tamberlo::reliability {
 
 namespace {
@@ -52,7 +54,9 @@ std::size_t OpenHandleCount() {
     ::GetProcessHandleCount(::GetCurrentProcess(), &count);
     // A process always holds some handles: Wine answers 0 here, and its
     // system handle table then has the count.
-    return count != 0 ? count : HandlesInSystemTable();
+    if (count == 0) count = static_cast<DWORD>(HandlesInSystemTable());
+    if (count == 0) throw std::runtime_error("this system counts no handles of the process");
+    return count;
 }
 
 std::size_t ResidentBytes() {
