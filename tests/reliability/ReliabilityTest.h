@@ -4,6 +4,7 @@
 // and a fixture that takes what the process holds before a test and checks
 // that the test's runs gave all of it back.
 
+#include "HostPath.h"
 #include "ProcessProbe.h"
 #include "TestSupport.h"
 
@@ -24,9 +25,9 @@ using namespace tamberlo::test;
 
 inline const char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
 // The stand-in, installed as SAS is: SAS.EXE and sasv8.cfg in one folder.
-inline const std::string StandInRoot = std::string(STANDIN_SAS_ROOT) + Separator;
+inline const std::string StandInRoot = RootFolder(STANDIN_SAS_ROOT);
 // The engine's controllable fake, which records the program it was given.
-inline const std::string FakeRoot = std::string(FAKE_SAS_ROOT) + Separator;
+inline const std::string FakeRoot = RootFolder(FAKE_SAS_ROOT);
 
 // Each test runs with a temporary folder of its own. SetUp takes the count of
 // open descriptors (handles), which ExpectNothingLeft compares at the end,
