@@ -15,9 +15,6 @@ for target in build/fuzz/tests/fuzz/fuzz-*; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   echo "== $name for ${seconds}s"
-  log=$(mktemp)
-  "$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 "tests/fuzz/corpus/$name" 2>&1 | tee "$log" | grep -E 'INITED|DONE|ERROR|SUMMARY'
-  status=${PIPESTATUS[0]}
-  rm -f "$log"
-  [ "$status" -eq 0 ] || exit "$status"
+  "$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 "tests/fuzz/corpus/$name" 2>&1 |
+    grep -E 'INITED|DONE|ERROR|SUMMARY|Test unit written'
 done
