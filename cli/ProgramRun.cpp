@@ -4,29 +4,34 @@
 #include "cli/Console.h"
 #include "cli/LogFollower.h"
 #include "cli/UsageError.h"
+#include "host/Error.h"
+#include "host/FileSystem.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
 namespace tamberlo::cli {
 namespace {
 
+// Program files go through the host's file layer, so that the command and
+// CodeRunner see one file the same way: a missing file or folder on the way
+// (53, 76) is "no such program file", any other failure names the run-time
+// error (a folder is 75, as opening it as a file is on Windows).
+template <typename Call>
+auto ThroughFileLayer(const std::string& path, Call call) {
+    try {
+        return call();
+    } catch (const Error& error) {
+        if (error.Number() == errors::FileNotFound || error.Number() == errors::PathNotFound)
+            throw UsageError(path + ": no such program file");
+        throw UsageError(path + ": cannot read the program file: " + error.Description());
+    }
+}
+
 std::string ReadProgramFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw UsageError(path + ": cannot read the program file");
-    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    if (file.bad()) throw UsageError(path + ": cannot read the program file");
-    return text;
+    return ThroughFileLayer(path, [&] { return filesystem::ReadWholeFile(path); });
 }
 
 void CheckProgramFile(const std::string& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (!std::filesystem::exists(status)) throw UsageError(path + ": no such program file");
-    if (std::filesystem::is_directory(status)) throw UsageError(path + ": is a folder, not a program file");
-    if (!std::ifstream(path, std::ios::binary)) throw UsageError(path + ": cannot read the program file");
+    ThroughFileLayer(path, [&] { filesystem::CheckReadable(path); });
 }
 
 }  // namespace

@@ -14,6 +14,12 @@ if(TAMBERLO_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The fuzz build instruments every library the fuzz targets exercise, so that
+# libFuzzer sees coverage inside the code under test, not only in the targets.
+if(TAMBERLO_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(WIN32)
   # 8-bit Windows API throughout; no <windows.h> min/max macros.
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)

@@ -1,16 +1,13 @@
 #include "engine/PutFileScan.h"
 
 #include "engine/SASContract.h"
+#include "host/ProcessorFeatures.h"
 
 #include <array>
 #include <cstdint>
 
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(TAMBERLO_X86_VECTORS)
 #include <immintrin.h>
-#define TAMBERLO_SCAN_AVX2 1
-#endif
-#if defined(__SSE2__)
-#include <emmintrin.h>
 #endif
 
 namespace tamberlo {
@@ -64,8 +61,8 @@ inline void TakeMentions(std::uint64_t mask, const char* block, const char* end,
 // only where all three match. Every block of 64 also reads the two bytes
 // after it.
 
-#if defined(TAMBERLO_SCAN_AVX2)
-__attribute__((target("avx2"))) inline unsigned UnderscorePU32(const char* at) {
+#if defined(TAMBERLO_X86_VECTORS)
+TAMBERLO_TARGET_AVX2 inline unsigned UnderscorePU32(const char* at) {
     const __m256i caseBit = _mm256_set1_epi8(0x20);
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
@@ -78,7 +75,7 @@ __attribute__((target("avx2"))) inline unsigned UnderscorePU32(const char* at) {
 }
 
 // Returns where the whole blocks end.
-__attribute__((target("avx2"))) const char* ScanBlocksAvx2(const char* p, const char* end, Found& found) {
+TAMBERLO_TARGET_AVX2 const char* ScanBlocksAvx2(const char* p, const char* end, Found& found) {
     for (; end - p >= 66; p += 64) {
         const std::uint64_t mask = std::uint64_t{UnderscorePU32(p)} | std::uint64_t{UnderscorePU32(p + 32)} << 32;
         if (mask != 0) TakeMentions(mask, p, end, found);
@@ -86,17 +83,7 @@ __attribute__((target("avx2"))) const char* ScanBlocksAvx2(const char* p, const 
     return p;
 }
 
-bool HasAvx2() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
-#endif
-
-#if defined(__SSE2__)
-inline unsigned UnderscorePU16(const char* at) {
+TAMBERLO_TARGET_SSE2 inline unsigned UnderscorePU16(const char* at) {
     const __m128i caseBit = _mm_set1_epi8(0x20);
     const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
@@ -108,7 +95,7 @@ inline unsigned UnderscorePU16(const char* at) {
     return static_cast<unsigned>(_mm_movemask_epi8(match));
 }
 
-const char* ScanBlocksSse2(const char* p, const char* end, Found& found) {
+TAMBERLO_TARGET_SSE2 const char* ScanBlocksSse2(const char* p, const char* end, Found& found) {
     for (; end - p >= 66; p += 64) {
         const std::uint64_t mask = std::uint64_t{UnderscorePU16(p)} | std::uint64_t{UnderscorePU16(p + 16)} << 16 |
                                    std::uint64_t{UnderscorePU16(p + 32)} << 32 |
@@ -126,11 +113,10 @@ std::vector<int> FindPutFileNumbers(std::string_view program) {
 
     const char* const end = program.data() + program.size();
     const char* p = program.data();
-#if defined(TAMBERLO_SCAN_AVX2)
-    if (HasAvx2()) p = ScanBlocksAvx2(p, end, found);
-#endif
-#if defined(__SSE2__)
-    p = ScanBlocksSse2(p, end, found);
+#if defined(TAMBERLO_X86_VECTORS)
+    const VectorLevel level = ActiveVectorLevel();
+    if (level >= VectorLevel::Avx2) p = ScanBlocksAvx2(p, end, found);
+    if (level >= VectorLevel::Sse2) p = ScanBlocksSse2(p, end, found);
 #endif
     for (; end - p >= 3; ++p) {
         if (p[0] == '_' && (p[1] | 0x20) == 'p' && (p[2] | 0x20) == 'u') TakeMention(p, end, found);

@@ -15,8 +15,10 @@ namespace {
 
 }  // namespace
 
-SASInstallation::SASInstallation()
-    : exists_(filesystem::ProbeReadable),
+SASInstallation::SASInstallation() : SASInstallation(filesystem::ProbeReadable) {}
+
+SASInstallation::SASInstallation(ExistenceTest exists)
+    : exists_(std::move(exists)),
       candidateRoots_([] { return StandardRoots(); }),
       separator_(filesystem::PathSeparator()) {}
 

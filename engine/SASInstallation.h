@@ -16,6 +16,8 @@ public:
     // The host's file probe and StandardRoots(), asked anew at every search
     // (PATH may have changed since).
     SASInstallation();
+    // For tests: the host's drive roots, probed through a replaced existence test.
+    explicit SASInstallation(ExistenceTest exists);
     // For tests: a replaced existence test and candidate roots (each ending
     // in the separator), searched in order when no root is given.
     SASInstallation(ExistenceTest exists, std::vector<std::string> candidateRoots, char separator);

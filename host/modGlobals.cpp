@@ -3,6 +3,7 @@
 #include "host/Error.h"
 #include "host/FileSystem.h"
 #include "host/HostEnvironment.h"
+#include "host/ProcessorFeatures.h"
 
 #include <algorithm>
 #include <array>
@@ -10,17 +11,8 @@
 #include <mutex>
 #include <random>
 
-// SSE2 is part of every x86-64 processor. The 32-bit Windows build targets
-// older processors too, so there the SSE2 code is compiled for SSE2 alone and
-// chosen at run time.
-#if defined(__SSE2__)
+#if defined(TAMBERLO_X86_VECTORS)
 #include <emmintrin.h>
-#define TAMBERLO_CLEAN_SSE2 1
-#define TAMBERLO_SSE2_CODE
-#elif defined(__GNUC__) && defined(__i386__)
-#include <emmintrin.h>
-#define TAMBERLO_CLEAN_SSE2 1
-#define TAMBERLO_SSE2_CODE __attribute__((target("sse2")))
 #endif
 
 namespace tamberlo {
@@ -54,9 +46,9 @@ constexpr std::array<unsigned char, 256> MakeReplacementLengths() {
 }
 constexpr auto ReplacementLength = MakeReplacementLengths();
 
-#if defined(TAMBERLO_CLEAN_SSE2)
+#if defined(TAMBERLO_X86_VECTORS)
 // 0xff in every lane whose byte the cleaning replaces: 1 to 31 but not LF or CR.
-TAMBERLO_SSE2_CODE inline __m128i ReplacedLanes(__m128i bytes) {
+TAMBERLO_TARGET_SSE2 inline __m128i ReplacedLanes(__m128i bytes) {
     const __m128i atMost31 = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(31)), bytes);
     const __m128i kept = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()),
                                       _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
@@ -64,14 +56,14 @@ TAMBERLO_SSE2_CODE inline __m128i ReplacedLanes(__m128i bytes) {
     return _mm_andnot_si128(kept, atMost31);
 }
 
-TAMBERLO_SSE2_CODE inline unsigned ReplacedMask(const char* at) {
+TAMBERLO_TARGET_SSE2 inline unsigned ReplacedMask(const char* at) {
     return static_cast<unsigned>(
         _mm_movemask_epi8(ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)))));
 }
 
 // Whole blocks of 64 bytes, then of 16, from `from` on: the position of the
 // first byte to replace, or where the whole blocks end.
-TAMBERLO_SSE2_CODE std::size_t NextReplacedInBlocks(const char* data, std::size_t from, std::size_t size) {
+TAMBERLO_TARGET_SSE2 std::size_t NextReplacedInBlocks(const char* data, std::size_t from, std::size_t size) {
     for (; size - from >= 64; from += 64) {
         const char* block = data + from;
         const __m128i any = _mm_or_si128(
@@ -94,17 +86,6 @@ TAMBERLO_SSE2_CODE std::size_t NextReplacedInBlocks(const char* data, std::size_
     return from;
 }
 
-bool HasSse2() {
-#if defined(__SSE2__)
-    return true;
-#else
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("sse2") != 0;
-    }();
-    return has;
-#endif
-}
 #endif
 
 // The position of the first byte at or after `from` that the cleaning
@@ -112,8 +93,8 @@ bool HasSse2() {
 // bytes (a form feed a page, a tab now and then; CR and LF stay), so whole
 // blocks of 64 bytes are tested at once where the processor can.
 std::size_t NextReplaced(const char* data, std::size_t from, std::size_t size) {
-#if defined(TAMBERLO_CLEAN_SSE2)
-    if (HasSse2()) from = NextReplacedInBlocks(data, from, size);
+#if defined(TAMBERLO_X86_VECTORS)
+    if (ActiveVectorLevel() >= VectorLevel::Sse2) from = NextReplacedInBlocks(data, from, size);
 #endif
     for (; from < size; ++from) {
         if (ReplacementLength[static_cast<unsigned char>(data[from])] != 0) return from;

@@ -9,7 +9,7 @@ namespace tamberlo {
 namespace {
 
 // ENOENT covers both a missing file and a missing folder on the way to it;
-// Windows tells them apart (53 and 76), and so does the component.
+// Windows tells them apart, and so does the component.
 bool ParentFolderExists(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return true;  // relative to the current folder
@@ -18,37 +18,13 @@ bool ParentFolderExists(const std::string& path) {
     return ::stat(parent.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-long RuntimeNumberForErrno(int code, const std::string& path) {
-    switch (code) {
-    case ENOENT: return ParentFolderExists(path) ? errors::FileNotFound : errors::PathNotFound;
-    case ENOTDIR: return errors::PathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY: return errors::PermissionDenied;
-    case EISDIR:
-    case EEXIST: return errors::PathFileAccessError;
-    case EMFILE:
-    case ENFILE: return errors::TooManyFiles;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: return errors::DiskFull;
-    case EIO: return errors::DeviceIOError;
-    case ENOMEM: return errors::OutOfMemory;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EBADF: return errors::BadFileName;
-    case ENXIO:
-    case ENODEV:
-    case ENOMEDIUM: return errors::DiskNotReady;
-    default: return errors::PathFileAccessError;
-    }
-}
-
 }  // namespace
 
 Error ErrorFromSystemCode(unsigned long code, const std::string& path) {
-    return RuntimeError(RuntimeNumberForErrno(static_cast<int>(code), path));
+    const int number = static_cast<int>(code);
+    // Only a missing entry needs the look at the parent folder.
+    const bool parentExists = number != ENOENT || ParentFolderExists(path);
+    return RuntimeError(RuntimeNumberOf(ConditionOfErrno(number, parentExists)));
 }
 
 std::string SystemMessage(unsigned long code) {

@@ -4,45 +4,20 @@
 
 namespace tamberlo {
 
-namespace {
-
-long RuntimeNumberForLastError(DWORD code) {
-    switch (code) {
-    case ERROR_FILE_NOT_FOUND: return errors::FileNotFound;
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_DIRECTORY: return errors::PathNotFound;
-    case ERROR_TOO_MANY_OPEN_FILES: return errors::TooManyFiles;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return errors::PathFileAccessError;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT: return errors::PermissionDenied;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return errors::OutOfMemory;
-    case ERROR_NOT_READY: return errors::DiskNotReady;
-    case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_FULL: return errors::DiskFull;
-    case ERROR_HANDLE_EOF: return errors::InputPastEndOfFile;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_INVALID_HANDLE: return errors::BadFileName;
-    case ERROR_CRC:
-    case ERROR_READ_FAULT:
-    case ERROR_WRITE_FAULT:
-    case ERROR_GEN_FAILURE: return errors::DeviceIOError;
-    default: return errors::PathFileAccessError;
-    }
-}
-
-}  // namespace
+// The table of conditions spells these codes as numbers, so that it builds
+// on every platform.
+static_assert(ERROR_FILE_NOT_FOUND == 2 && ERROR_PATH_NOT_FOUND == 3 && ERROR_TOO_MANY_OPEN_FILES == 4 &&
+              ERROR_ACCESS_DENIED == 5 && ERROR_INVALID_HANDLE == 6 && ERROR_NOT_ENOUGH_MEMORY == 8 &&
+              ERROR_OUTOFMEMORY == 14 && ERROR_INVALID_DRIVE == 15 && ERROR_WRITE_PROTECT == 19 &&
+              ERROR_NOT_READY == 21 && ERROR_CRC == 23 && ERROR_WRITE_FAULT == 29 && ERROR_READ_FAULT == 30 &&
+              ERROR_GEN_FAILURE == 31 && ERROR_SHARING_VIOLATION == 32 && ERROR_LOCK_VIOLATION == 33 &&
+              ERROR_HANDLE_EOF == 38 && ERROR_HANDLE_DISK_FULL == 39 && ERROR_BAD_NETPATH == 53 &&
+              ERROR_BAD_NET_NAME == 67 && ERROR_FILE_EXISTS == 80 && ERROR_DISK_FULL == 112 &&
+              ERROR_INVALID_NAME == 123 && ERROR_BAD_PATHNAME == 161 && ERROR_ALREADY_EXISTS == 183 &&
+              ERROR_FILENAME_EXCED_RANGE == 206 && ERROR_DIRECTORY == 267);
 
 Error ErrorFromSystemCode(unsigned long code, const std::string&) {
-    return RuntimeError(RuntimeNumberForLastError(code));
+    return RuntimeError(RuntimeNumberOf(ConditionOfWindowsError(code)));
 }
 
 std::string SystemMessage(unsigned long code) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostPath.h"
 #include "TestSupport.h"
 #include "host/Error.h"
 
@@ -9,8 +10,7 @@
 
 namespace tamberlo::test {
 
-inline const std::string FakeRoot =
-    std::string(FAKE_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
+inline const std::string FakeRoot = RootFolder(FAKE_SAS_ROOT);
 
 
 }  // namespace tamberlo::test

@@ -1,5 +1,7 @@
 #include "ComClient.h"
 
+#include "tests/support/HostPath.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,10 +32,8 @@ using NoArgumentFn = HRESULT(STDAPICALLTYPE*)();
 }  // namespace
 
 std::wstring WindowsPath(const std::string& path) {
-    std::wstring result(path.begin(), path.end());
-    std::replace(result.begin(), result.end(), L'/', L'\\');
-    if (!path.empty() && path.front() == '/') result = L"Z:" + result;
-    return result;
+    const std::string host = tamberlo::test::HostPath(path);
+    return std::wstring(host.begin(), host.end());
 }
 
 std::string NarrowPath(const std::wstring& path) {

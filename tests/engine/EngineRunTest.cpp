@@ -1,3 +1,4 @@
+#include "HostPath.h"
 #include "TestSupport.h"
 #include "engine/Engine.h"
 #include "engine/SASContract.h"
@@ -18,7 +19,7 @@ using testing::StartsWith;
 
 namespace {
 
-const std::string FakeRoot = std::string(FAKE_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
+const std::string FakeRoot = tamberlo::test::RootFolder(FAKE_SAS_ROOT);
 const std::string FormChar = "options formchar='|-++++++++++=|-/|<>*';\r\n";
 const std::string Exe = sas::ExecutableName;
 const std::string Cfg = sas::DefaultConfigFileName;

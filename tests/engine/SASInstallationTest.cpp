@@ -50,15 +50,20 @@ TEST(SASInstallation, SearchPrefersCOverE) {
     EXPECT_EQ(Over({"E" + Folder + Exe, "C" + Folder + Exe}).ResolveSASRoot(""), "C" + Folder);
 }
 
+// The search as the host lays it out: only the existence test is replaced.
 TEST(SASInstallation, SearchNeverTriesAOrB) {
     std::vector<std::string> probed;
-    std::vector<std::string> roots;
-    for (char drive = 'C'; drive <= 'Z'; ++drive) roots.push_back(drive + Folder);
-    SASInstallation installation([&](const std::string& path) { probed.push_back(path); return false; }, roots, '\\');
+    SASInstallation installation([&](const std::string& path) { probed.push_back(path); return false; });
     EXPECT_THROW(installation.ResolveSASRoot(""), Error);
-    ASSERT_EQ(probed.size(), 24u);
-    EXPECT_EQ(probed.front(), "C" + Folder + Exe);
-    EXPECT_EQ(probed.back(), "Z" + Folder + Exe);
+    for (const std::string& path : probed) {
+        EXPECT_NE(path.rfind("A:", 0), 0u) << path;
+        EXPECT_NE(path.rfind("B:", 0), 0u) << path;
+    }
+#ifdef _WIN32
+    std::vector<std::string> expected;
+    for (char drive = 'C'; drive <= 'Z'; ++drive) expected.push_back(drive + Folder + Exe);
+    EXPECT_EQ(probed, expected);
+#endif
 }
 
 TEST(SASInstallation, NothingFoundGivesTheSearchMessageWithAnEmptyLine) {

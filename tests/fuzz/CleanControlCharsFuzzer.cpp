@@ -1,4 +1,6 @@
-// CleanControlChars must equal thirty plain replacements, one per code.
+// CleanControlChars, at every vector level the processor runs, must equal
+// thirty plain replacements, one per code.
+#include "host/ProcessorFeatures.h"
 #include "host/modGlobals.h"
 
 #include <cstdint>
@@ -15,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t at = 0; (at = expected.find(from, at)) != std::string::npos; at += to.size())
             expected.replace(at, 1, to);
     }
-    if (tamberlo::CleanControlChars(text) != expected) std::abort();
+    for (int level = 0; level <= static_cast<int>(tamberlo::SupportedVectorLevel()); ++level) {
+        const tamberlo::VectorLevelCap cap(static_cast<tamberlo::VectorLevel>(level));
+        if (tamberlo::CleanControlChars(text) != expected) std::abort();
+    }
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "host/modGlobals.h"
 
+#include "VectorLevels.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -42,7 +44,10 @@ TEST(CleanControlChars, NulPercentAndHighCharactersStay) {
 
 TEST(CleanControlChars, EmptyTextStaysEmpty) { EXPECT_EQ(CleanControlChars(""), ""); }
 
-TEST(CleanControlChars, EqualsThirtyReplacementsOnRandomTexts) {
+using CleanControlCharsAtLevel = tamberlo::test::AtEveryVectorLevel;
+TAMBERLO_AT_EVERY_VECTOR_LEVEL(CleanControlCharsAtLevel);
+
+TEST_P(CleanControlCharsAtLevel, EqualsThirtyReplacementsOnRandomTexts) {
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> length(0, 300);
     std::uniform_int_distribution<int> byte(0, 255);
@@ -56,5 +61,16 @@ TEST(CleanControlChars, EqualsThirtyReplacementsOnRandomTexts) {
             text += static_cast<char>(pick < 32 ? pick : pick < 36 ? '%' : pick < 38 ? '1' : byte(random));
         }
         ASSERT_EQ(CleanControlChars(text), ThirtyReplacements(text)) << "round " << round;
+    }
+}
+
+// One control character at every offset of a long plain text: each block
+// loop, the blocks of 16 and the bytes after them find it.
+TEST_P(CleanControlCharsAtLevel, ControlCharacterAtEveryOffsetOfALongText) {
+    for (std::size_t offset = 0; offset < 300; ++offset) {
+        std::string text(300, 'a');
+        text[offset] = '\f';
+        const std::string cleaned = CleanControlChars(text);
+        ASSERT_EQ(cleaned, text.substr(0, offset) + "%12" + text.substr(offset + 1)) << "offset " << offset;
     }
 }

@@ -34,9 +34,19 @@ TEST(TempNames, StampHoldsNoSeparatorsOrAmPm) {
 }
 
 TEST(TempNames, NamesOfOneRunShareDirectoryButDifferInRandomPart) {
+    test::TempFolder dir;
+    test::ScopedTempDirectory scoped(dir.Path());
     const std::string a = MakeTempFileName("tmpSASProgram", ".sas");
     const std::string b = MakeTempFileName("tmpSASProgram", ".sas");
-    EXPECT_NE(a, b);
+    // <dir>tmpSASProgram_<stamp>_<digits>.sas: the same folder, different digits.
+    ASSERT_EQ(a.rfind(dir.Path(), 0), 0u) << a;
+    ASSERT_EQ(b.rfind(dir.Path(), 0), 0u) << b;
+    const std::regex form(R"(tmpSASProgram_[0-9]+_([0-9]+)\.sas)");
+    std::smatch first, second;
+    const std::string fileA = a.substr(dir.Path().size()), fileB = b.substr(dir.Path().size());
+    ASSERT_TRUE(std::regex_match(fileA, first, form)) << a;
+    ASSERT_TRUE(std::regex_match(fileB, second, form)) << b;
+    EXPECT_NE(first[1].str(), second[1].str());
 }
 
 TEST(TempNames, HundredThousandNamesFromFourThreadsAreAllDifferent) {

@@ -4,6 +4,7 @@
 // and a fixture that takes what the process holds before a test and checks
 // that the test's runs gave all of it back.
 
+#include "HostPath.h"
 #include "ProcessProbe.h"
 #include "TestSupport.h"
 
@@ -26,9 +27,9 @@ using namespace tamberlo::test;
 inline const char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
 // The stand-in, installed as SAS is: the executable and its configuration
 // file in one folder (SAS.EXE and sasv8.cfg, natively sas and sasv9.cfg).
-inline const std::string StandInRoot = std::string(STANDIN_SAS_ROOT) + Separator;
+inline const std::string StandInRoot = RootFolder(STANDIN_SAS_ROOT);
 // The engine's controllable fake, which records the program it was given.
-inline const std::string FakeRoot = std::string(FAKE_SAS_ROOT) + Separator;
+inline const std::string FakeRoot = RootFolder(FAKE_SAS_ROOT);
 inline const std::string Exe = sas::ExecutableName;
 inline const std::string Cfg = sas::DefaultConfigFileName;
 

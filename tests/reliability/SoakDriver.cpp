@@ -51,7 +51,9 @@ public:
             if (runner_.Lst().find("listing " + token) == std::string::npos) return "the listing lacks its line";
             runner_.PutFile(2, true);
             runner_.DebugInfo();
-            if (number % 10 == 0) TakeTheErrorPaths();
+            if (number % 10 == 0) {
+                if (std::string wrong = TakeTheErrorPaths(); !wrong.empty()) return wrong;
+            }
         } catch (const Error& error) {
             return "raised " + std::to_string(error.Number()) + ": " + error.Description();
         }
@@ -59,20 +61,25 @@ public:
     }
 
 private:
-    // Each of these must fail, and leave nothing behind when it does.
-    void TakeTheErrorPaths() {
-        try {
-            runner_.Execute(sasRoot_ + "missing");
-        } catch (const Error&) {
-        }
-        try {
-            runner_.SetSASCode("no-such-program.sas");
-        } catch (const Error&) {
-        }
-        try {
-            runner_.PutFile(7);
-        } catch (const Error&) {
-        }
+    // Each of these must fail with its own error, and leave nothing behind
+    // when it does. Returns what went otherwise, or nothing.
+    std::string TakeTheErrorPaths() {
+        const auto failsWith = [](long number, const auto& call) {
+            try {
+                call();
+            } catch (const Error& error) {
+                return error.Number() == number;
+            }
+            return false;
+        };
+        // Its own program, so that the wrong root, not the put files of the
+        // run before (457), is what fails.
+        runner_.Reset();
+        runner_.SetSASCode("%put wrong root;");
+        if (!failsWith(1, [&] { runner_.Execute(sasRoot_ + "missing"); })) return "a wrong root did not raise 1";
+        if (!failsWith(1, [&] { runner_.SetSASCode("no-such-program.sas"); })) return "a missing file did not raise 1";
+        if (!failsWith(5, [&] { runner_.PutFile(7); })) return "_PUT7 did not raise 5";
+        return {};
     }
 
     std::string sasRoot_;

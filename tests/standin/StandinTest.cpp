@@ -1,6 +1,7 @@
 #include "StandinTest.h"
 
 #include "engine/SASContract.h"
+#include "tests/support/HostPath.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -20,17 +21,7 @@ std::string TestLabel() {
 
 }  // namespace
 
-std::string StandinTest::HostPath(std::string path) {
-#ifdef _WIN32
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path) {
-            if (c == '/') c = '\\';
-        }
-        path = "Z:" + path;
-    }
-#endif
-    return path;
-}
+std::string StandinTest::HostPath(std::string path) { return tamberlo::test::HostPath(std::move(path)); }
 
 StandinTest::StandinTest()
     : folder_(TestLabel()),

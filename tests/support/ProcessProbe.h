@@ -1,0 +1,30 @@
+#pragma once
+
+// What a process holds of the system, as seen from inside it: the figures
+// that must come back to where they were after a run, whatever went wrong.
+
+#include <cstddef>
+#include <vector>
+
+namespace tamberlo::reliability {
+
+// Open descriptors (POSIX, /proc/self/fd) or handles (Windows) of this
+// process. Throws std::runtime_error when the system gives no count, so that
+// a test comparing counts fails instead of comparing 0 with 0.
+std::size_t OpenHandleCount();
+
+// Resident memory of this process in bytes (POSIX: resident set; Windows:
+// working set).
+std::size_t ResidentBytes();
+
+// The process ids of this process's children that still exist: on POSIX
+// ended but unreaped ones (zombies) included, on Windows those still running
+// (an ended one holds nothing once its handles are closed, which the handle
+// count shows).
+std::vector<unsigned long> ChildProcesses();
+
+// Kills every child process at once, without waiting for it. Returns how many
+// it asked to end.
+std::size_t KillChildProcesses();
+
+}  // namespace tamberlo::reliability

@@ -1,0 +1,76 @@
+#include "ProcessProbe.h"
+
+#include <cctype>
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+namespace tamberlo::reliability {
+
+namespace {
+
+bool IsNumber(const char* name) {
+    if (*name == '\0') return false;
+    for (; *name; ++name)
+        if (!std::isdigit(static_cast<unsigned char>(*name))) return false;
+    return true;
+}
+
+// The parent of a process from /proc/<pid>/stat: the fourth field, after the
+// command name in parentheses (which may itself hold blanks and parentheses).
+long ParentOf(const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) return -1;
+    char state = 0;
+    long parent = -1;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &parent) != 2) return -1;
+    return parent;
+}
+
+}  // namespace
+
+std::size_t OpenHandleCount() {
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (folder == nullptr) throw std::runtime_error("/proc/self/fd cannot be listed");
+    std::size_t count = 0;
+    while (const dirent* entry = ::readdir(folder))
+        if (IsNumber(entry->d_name)) ++count;
+    ::closedir(folder);
+    return count - 1;  // the listing's own descriptor
+}
+
+std::size_t ResidentBytes() {
+    std::ifstream in("/proc/self/statm");
+    std::size_t size = 0, resident = 0;
+    in >> size >> resident;
+    return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+std::vector<unsigned long> ChildProcesses() {
+    std::vector<unsigned long> children;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) return children;
+    const long self = static_cast<long>(::getpid());
+    while (const dirent* entry = ::readdir(proc)) {
+        if (IsNumber(entry->d_name) && ParentOf(entry->d_name) == self)
+            children.push_back(std::stoul(entry->d_name));
+    }
+    ::closedir(proc);
+    return children;
+}
+
+std::size_t KillChildProcesses() {
+    std::size_t asked = 0;
+    for (const unsigned long pid : ChildProcesses())
+        if (::kill(static_cast<pid_t>(pid), SIGKILL) == 0) ++asked;
+    return asked;
+}
+
+}  // namespace tamberlo::reliability
