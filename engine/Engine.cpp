@@ -122,8 +122,9 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     lastExitCode_ = result.exitCode;
     if (control.whileRunning) control.whileRunning(files.log);
 
-    if (io.FileExists(files.log, errorState)) output_->SetLog(io.ReadToString(files.log, errorState));
-    if (io.FileExists(files.listing, errorState)) output_->SetLst(io.ReadToString(files.listing, errorState));
+    std::string text;
+    if (io.ReadIfExists(files.log, text, errorState)) output_->SetLog(std::move(text));
+    if (io.ReadIfExists(files.listing, text, errorState)) output_->SetLst(std::move(text));
     return OKStatus;
 }
 

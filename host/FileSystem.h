@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,15 @@ void RemoveFile(const std::string& path);
 // Opens the file for reading and closes it again at once: succeeds exactly
 // when the file exists and can be read.
 void CheckReadable(const std::string& path);
+
+// ReadWholeFile, CheckReadable and RemoveFile for callers to whom a missing
+// file is an answer, not a failure: nothing (false) when there is no file of
+// that name (what those report as 53), every other failure thrown as there.
+// Asking costs no exception: every run reads a listing that SAS may not have
+// written, and deletes it all the same.
+std::optional<std::string> ReadWholeFileIfPresent(const std::string& path);
+bool CheckReadableIfPresent(const std::string& path);
+bool RemoveFileIfPresent(const std::string& path);
 
 // Like CheckReadable, but quiet: reports no error and, on Windows, shows no
 // system dialog for a drive without media. Used to probe drive letters.

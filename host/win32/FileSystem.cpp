@@ -13,14 +13,27 @@ namespace {
 
 [[noreturn]] void ThrowLastError(const std::string& path) { throw ErrorFromSystemCode(::GetLastError(), path); }
 
-win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition) {
+// The open file, or an empty handle with GetLastError() telling why.
+win32::FileHandle OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
     if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
     // Others may read, write and delete meanwhile: SAS may still hold a log
     // open, and put files are deleted by their owner only.
-    win32::FileHandle file(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32::FileHandle(::CreateFileA(path.c_str(), access,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition) {
+    win32::FileHandle file = OpenHandle(path, access, disposition);
     if (!file) ThrowLastError(path);
     return file;
+}
+
+// Returns when the system's reason is the one reported as a missing file
+// (53); throws the error of any other reason.
+void ThrowUnlessNotFound(DWORD reason, const std::string& path) {
+    Error error = ErrorFromSystemCode(reason, path);
+    if (error.Number() != errors::FileNotFound) throw error;
 }
 
 // Reads up to `size` bytes; fewer only at the end of the file.
@@ -37,10 +50,8 @@ std::size_t ReadUpTo(HANDLE file, char* buffer, std::size_t size, const std::str
     return filled;
 }
 
-}  // namespace
-
-std::string ReadWholeFile(const std::string& path) {
-    win32::FileHandle file = Open(path, GENERIC_READ, OPEN_EXISTING);
+// The whole content of a file opened for reading.
+std::string ReadToEnd(const win32::FileHandle& file, const std::string& path) {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) ThrowLastError(path);
     if (static_cast<unsigned long long>(size.QuadPart) > std::string().max_size()) throw RuntimeError(errors::OutOfMemory);
@@ -51,6 +62,21 @@ std::string ReadWholeFile(const std::string& path) {
     char more[4096];
     while (const std::size_t got = ReadUpTo(file.get(), more, sizeof more, path)) content.append(more, got);
     return content;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+    return ReadToEnd(Open(path, GENERIC_READ, OPEN_EXISTING), path);
+}
+
+std::optional<std::string> ReadWholeFileIfPresent(const std::string& path) {
+    const win32::FileHandle file = OpenHandle(path, GENERIC_READ, OPEN_EXISTING);
+    if (!file) {
+        ThrowUnlessNotFound(::GetLastError(), path);
+        return std::nullopt;
+    }
+    return ReadToEnd(file, path);
 }
 
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
@@ -70,7 +96,21 @@ void RemoveFile(const std::string& path) {
     if (!::DeleteFileA(path.c_str())) ThrowLastError(path);
 }
 
+bool RemoveFileIfPresent(const std::string& path) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    if (::DeleteFileA(path.c_str())) return true;
+    ThrowUnlessNotFound(::GetLastError(), path);
+    return false;
+}
+
 void CheckReadable(const std::string& path) { Open(path, GENERIC_READ, OPEN_EXISTING); }
+
+bool CheckReadableIfPresent(const std::string& path) {
+    const win32::FileHandle file = OpenHandle(path, GENERIC_READ, OPEN_EXISTING);
+    if (file) return true;
+    ThrowUnlessNotFound(::GetLastError(), path);
+    return false;
+}
 
 bool ProbeReadable(const std::string& path) noexcept {
     if (NamesNoFile(path)) return false;
