@@ -3,6 +3,9 @@
 #include "automation/DebugReport.h"
 #include "engine/SASContract.h"
 #include "host/TextFileIO.h"
+#include "host/modGlobals.h"
+
+#include <utility>
 
 namespace tamberlo {
 
@@ -27,17 +30,32 @@ void CodeRunner::SetCleanOutput(bool NewValue) { engine_->Output()->SetCleanOutp
 
 std::string CodeRunner::DebugInfo() const {
     DebugReport report;
+    // A stored text that the cleaning leaves as it is goes into the report
+    // from where it is kept, not through a copy of its own: a report over a
+    // large log or many put files would otherwise hold every text twice.
+    const bool clean = engine_->Output()->CleanOutput();
+    const auto addUnderlined = [&](std::string heading, std::size_t underlineLength, const std::string& stored) {
+        if (clean && NeedsCleaning(stored)) {
+            report.AddSection(std::move(heading), underlineLength, CleanControlChars(stored));
+        } else {
+            report.AddBorrowedSection(std::move(heading), underlineLength, stored);
+        }
+    };
+    const auto addText = [&](std::string heading, const std::string& stored) {
+        const std::size_t underlineLength = heading.size();
+        addUnderlined(std::move(heading), underlineLength, stored);
+    };
     report.AddSection("Last Execute Return Value", lastExecuteReturnValue_);
     report.AddSection("SASCode", engine_->Command()->Value());
-    report.AddSection("Log", engine_->Output()->Log());
-    report.AddSection("Lst", engine_->Output()->Lst());
+    addText("Log", engine_->Output()->StoredLog());
+    addText("Lst", engine_->Output()->StoredLst());
 
     const std::shared_ptr<PutFiles> putFiles = engine_->Output()->PutFiles();
     const long count = putFiles->Count();
     report.AddSection("# PutFiles", std::to_string(count));
     for (long position = 1; position <= count; ++position) {
         const std::shared_ptr<tamberlo::PutFile> item = putFiles->Item(position);
-        report.AddSection(item->Key() + " (" + item->Path() + ")", item->Key().size(), item->Value());
+        addUnderlined(item->Key() + " (" + item->Path() + ")", item->Key().size(), item->Content());
     }
 
     report.AddSection("CleanOutput", TrueOrFalse(engine_->Output()->CleanOutput()));
