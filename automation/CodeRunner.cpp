@@ -76,6 +76,8 @@ std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& S
 
 std::string CodeRunner::Log() const { return engine_->Output()->Log(); }
 std::string CodeRunner::Lst() const { return engine_->Output()->Lst(); }
+const std::string& CodeRunner::StoredLog() const noexcept { return engine_->Output()->StoredLog(); }
+const std::string& CodeRunner::StoredLst() const noexcept { return engine_->Output()->StoredLst(); }
 
 std::string CodeRunner::PutFile(std::int16_t Index, bool ReturnPath) const {
     const std::shared_ptr<tamberlo::PutFile> item =
