@@ -85,8 +85,8 @@ void PlainContractRun(const std::string& folder, const std::string& programText,
         std::exit(2);
     }
     ::close(fd);
-    std::vector<std::string> args = {executable, "-nologo", "-$nostatuswin", "-noconfig", "-icon", "-config", config,
-                                     "-SYSIN", program, "-PRINT", listing, "-LOG", log};
+    std::vector<std::string> args =
+        SplitCommandLine(Engine::BuildCommandLine(executable, config, program, listing, log));
     StartAndWait(args);
     const std::optional<std::string> logText = ReadIfThere(log);
     const std::optional<std::string> listingText = ReadIfThere(listing);
