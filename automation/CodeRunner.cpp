@@ -3,6 +3,9 @@
 #include "automation/DebugReport.h"
 #include "engine/SASContract.h"
 #include "host/TextFileIO.h"
+#include "host/modGlobals.h"
+
+#include <utility>
 
 namespace tamberlo {
 
@@ -33,17 +36,32 @@ void CodeRunner::SetCleanOutput(bool NewValue) { CurrentEngine().Output()->SetCl
 std::string CodeRunner::DebugInfo() const {
     const Engine& engine = CurrentEngine();
     DebugReport report;
+    // A stored text that the cleaning leaves as it is goes into the report
+    // from where it is kept, not through a copy of its own: a report over a
+    // large log or many put files would otherwise hold every text twice.
+    const bool clean = engine.Output()->CleanOutput();
+    const auto addUnderlined = [&](std::string heading, std::size_t underlineLength, const std::string& stored) {
+        if (clean && NeedsCleaning(stored)) {
+            report.AddSection(std::move(heading), underlineLength, CleanControlChars(stored));
+        } else {
+            report.AddBorrowedSection(std::move(heading), underlineLength, stored);
+        }
+    };
+    const auto addText = [&](std::string heading, const std::string& stored) {
+        const std::size_t underlineLength = heading.size();
+        addUnderlined(std::move(heading), underlineLength, stored);
+    };
     report.AddSection("Last Execute Return Value", lastExecuteReturnValue_);
     report.AddSection("SASCode", engine.Command()->Value());
-    report.AddSection("Log", engine.Output()->Log());
-    report.AddSection("Lst", engine.Output()->Lst());
+    addText("Log", engine.Output()->StoredLog());
+    addText("Lst", engine.Output()->StoredLst());
 
     const std::shared_ptr<PutFiles> putFiles = engine.Output()->PutFiles();
     const long count = putFiles->Count();
     report.AddSection("# PutFiles", std::to_string(count));
     for (long position = 1; position <= count; ++position) {
         const std::shared_ptr<tamberlo::PutFile> item = putFiles->Item(position);
-        report.AddSection(item->Key() + " (" + item->Path() + ")", item->Key().size(), item->Value());
+        addUnderlined(item->Key() + " (" + item->Path() + ")", item->Key().size(), item->Content());
     }
 
     report.AddSection("CleanOutput", TrueOrFalse(engine.Output()->CleanOutput()));
@@ -64,6 +82,8 @@ std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& S
 
 std::string CodeRunner::Log() const { return CurrentEngine().Output()->Log(); }
 std::string CodeRunner::Lst() const { return CurrentEngine().Output()->Lst(); }
+const std::string& CodeRunner::StoredLog() const { return CurrentEngine().Output()->StoredLog(); }
+const std::string& CodeRunner::StoredLst() const { return CurrentEngine().Output()->StoredLst(); }
 
 std::string CodeRunner::PutFile(std::int16_t Index, bool ReturnPath) const {
     const std::shared_ptr<tamberlo::PutFile> item =

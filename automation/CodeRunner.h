@@ -37,6 +37,10 @@ public:
     std::string Execute(const std::string& SASRoot, const std::string& SASConfig, const RunControl& control);
     std::string Log() const;
     std::string Lst() const;
+    // The texts that Log and Lst clean, as stored: for callers that clean and
+    // convert them in one go and would otherwise copy them twice.
+    const std::string& StoredLog() const;
+    const std::string& StoredLst() const;
     // The put file "_PUT<Index>": its text, or with ReturnPath its path.
     std::string PutFile(std::int16_t Index, bool ReturnPath = false) const;
     // The keys of the put files of the runs so far, in collection order (C++

@@ -17,13 +17,17 @@ void DebugReport::AddSection(std::string heading, std::string body) {
 }
 
 void DebugReport::AddSection(std::string heading, std::size_t underlineLength, std::string body) {
-    sections_.push_back({std::move(heading), underlineLength, std::move(body)});
+    sections_.push_back({std::move(heading), underlineLength, std::move(body), {}, false});
+}
+
+void DebugReport::AddBorrowedSection(std::string heading, std::size_t underlineLength, std::string_view body) {
+    sections_.push_back({std::move(heading), underlineLength, {}, body, true});
 }
 
 std::string DebugReport::Render() const {
     std::size_t size = 3 * (Title.size() + CrLf.size()) + CrLf.size();
     for (const Section& section : sections_)
-        size += section.heading.size() + section.underlineLength + section.body.size() + 4 * CrLf.size();
+        size += section.heading.size() + section.underlineLength + section.Body().size() + 4 * CrLf.size();
 
     std::string text;
     text.reserve(size);
@@ -32,7 +36,7 @@ std::string DebugReport::Render() const {
     for (const Section& section : sections_) {
         text.append(section.heading).append(CrLf);
         text.append(section.underlineLength, '-').append(CrLf);
-        text.append(section.body).append(CrLf).append(CrLf);
+        text.append(section.Body()).append(CrLf).append(CrLf);
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tamberlo {
@@ -13,6 +14,10 @@ public:
     void AddSection(std::string heading, std::string body);
     // With an underline of its own length (a put file's is as long as its key alone).
     void AddSection(std::string heading, std::size_t underlineLength, std::string body);
+    // The same with a body that is copied only into the rendered report, so
+    // that large texts are not held twice on the way: it must stay as it is
+    // until Render has returned.
+    void AddBorrowedSection(std::string heading, std::size_t underlineLength, std::string_view body);
 
     // The whole report, laid out once at its exact size: it holds every log,
     // listing and put file, and regrowing it step by step would copy them
@@ -23,7 +28,11 @@ private:
     struct Section {
         std::string heading;
         std::size_t underlineLength;
-        std::string body;
+        std::string ownBody;
+        std::string_view borrowedBody;
+        bool borrowed;
+
+        std::string_view Body() const noexcept { return borrowed ? borrowedBody : ownBody; }
     };
     std::vector<Section> sections_;
 };

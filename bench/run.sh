@@ -50,9 +50,10 @@ export TAMBERLO_BENCH_ROWS=$rows
 # delete thousands of files.
 runs=(
   "coderunner_bench ExecuteAgainst execute"
+  "coderunner_bench CommandAgainst|StopRequest|BatchTwoJobs command"
   "scan_bench . scan"
   "clean_bench . clean"
-  "coderunner_bench -ExecuteAgainst coderunner"
+  "coderunner_bench -ExecuteAgainst|CommandAgainst|StopRequest|BatchTwoJobs coderunner"
 )
 for run in "${runs[@]}"; do
   read -r program filter name <<<"$run"

@@ -17,11 +17,6 @@ namespace tamberlo::cli::console {
 // LF and a lone LF stays LF. Elsewhere nothing needs doing.
 void UseBinaryStandardStreams();
 
-// 8-bit text as the component holds it, as UTF-8 for JSON. Windows: decoded
-// with the system's ANSI code page. Elsewhere: valid UTF-8 passes unchanged,
-// and every other byte stands for the Latin-1 character of the same code.
-std::string ToUtf8(std::string_view text);
-
 // From here on an interrupt (Ctrl-C; SIGINT, SIGTERM or SIGHUP on POSIX)
 // no longer ends the process at once: it requests Interrupts(), so that a
 // running SAS is stopped at once and the run's temporary files are deleted

@@ -1,8 +1,8 @@
 #include "cli/ResultPrinter.h"
 
-#include "cli/Console.h"
 #include "cli/UsageError.h"
 #include "engine/Engine.h"
+#include "host/AnsiText.h"
 #include "host/Error.h"
 
 #include <nlohmann/json.hpp>
@@ -59,17 +59,17 @@ Json RunToJson(const RunResult& result) {
     Json putFiles = Json::array();
     for (const PutFileEntry& entry : result.putFiles) {
         putFiles.push_back(Json{{"key", entry.key},
-                                {"path", console::ToUtf8(entry.path)},
-                                {"text", console::ToUtf8(entry.text)}});
+                                {"path", ansi::ToUtf8(entry.path)},
+                                {"text", ansi::ToUtf8(entry.text)}});
     }
-    Json json{{"status", console::ToUtf8(result.status)},
-              {"log", console::ToUtf8(result.log)},
-              {"listing", console::ToUtf8(result.lst)},
+    Json json{{"status", ansi::ToUtf8(result.status)},
+              {"log", ansi::ToUtf8(result.log)},
+              {"listing", ansi::ToUtf8(result.lst)},
               {"putFiles", std::move(putFiles)},
               {"errorLines", result.logLines.errorLines},
               {"warningLines", result.logLines.warningLines},
               {"sasExitCode", result.sasExitCode ? Json(*result.sasExitCode) : Json(nullptr)}};
-    if (ShowsConsole(result)) json["console"] = console::ToUtf8(result.console);
+    if (ShowsConsole(result)) json["console"] = ansi::ToUtf8(result.console);
     return json;
 }
 
@@ -171,8 +171,8 @@ ExitStatus ResultPrinter::PrintError(const Error& error) {
     if (options_.json) {
         const Json json{{"error",
                          {{"number", error.Number()},
-                          {"source", console::ToUtf8(error.Source())},
-                          {"description", console::ToUtf8(error.Description())}}}};
+                          {"source", ansi::ToUtf8(error.Source())},
+                          {"description", ansi::ToUtf8(error.Description())}}}};
         const std::string text = DumpJson(json);
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fflush(out_);

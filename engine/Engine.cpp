@@ -101,7 +101,8 @@ struct RunText {
 RunText ReadRunText(const std::string& path) {
     TextFileIO io;
     RunText read;
-    if (io.FileExists(path, read.failure)) read.text = io.ReadToString(path, read.failure);
+    // One open: a missing file is an answer, not a failure.
+    if (!io.ReadIfExists(path, read.text, read.failure) || !read.failure.empty()) read.text.clear();
     return read;
 }
 

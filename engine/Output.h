@@ -19,6 +19,10 @@ public:
     // Cleaned on every read when CleanOutput is on; the stored text never changes.
     std::string Log() const;
     std::string Lst() const;
+    // The stored texts, uncleaned, for callers that clean them on their way
+    // elsewhere and would otherwise copy them twice.
+    const std::string& StoredLog() const noexcept { return log_; }
+    const std::string& StoredLst() const noexcept { return lst_; }
     const std::shared_ptr<tamberlo::PutFiles>& PutFiles() const noexcept { return putFiles_; }
     void SetSafeFormChar(bool pNewValue) noexcept;
     bool SafeFormChar() const noexcept;

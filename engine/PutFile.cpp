@@ -24,8 +24,12 @@ PutFile::~PutFile() {
 }
 
 std::string PutFile::Value() {
+    return OutputSwitches::ForThisThread().cleanOutput ? CleanControlChars(Content()) : Content();
+}
+
+const std::string& PutFile::Content() {
     if (!loaded_) LoadContent();
-    return OutputSwitches::ForThisThread().cleanOutput ? CleanControlChars(content_) : content_;
+    return content_;
 }
 
 void PutFile::LoadContent() {

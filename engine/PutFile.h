@@ -23,6 +23,9 @@ public:
     // thread's CleanOutput switch is on. A failed read throws and leaves the
     // item unread, so that a later request tries again.
     std::string Value();
+    // The file's content as read, uncleaned: read at the first request as
+    // for Value, and kept by the item.
+    const std::string& Content();
     const std::string& Path() const noexcept { return path_; }
 
 private:

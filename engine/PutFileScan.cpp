@@ -19,11 +19,16 @@ constexpr int Limit = sas::MaxPutFileNumber + 1;
 // One bit per number below Limit.
 class Found {
 public:
-    void set(std::size_t n) noexcept { words_[n / 64] |= std::uint64_t{1} << (n % 64); }
+    void set(std::size_t n) noexcept {
+        words_[n / 64] |= std::uint64_t{1} << (n % 64);
+        any_ = true;
+    }
     // The numbers whose bits are set, in ascending order; a word at a time,
-    // so that a program with few mentions costs few steps.
+    // so that a program with few mentions costs few steps, and one without
+    // any none.
     std::vector<int> Numbers() const {
         std::vector<int> numbers;
+        if (!any_) return numbers;
         for (std::size_t word = 0; word < words_.size(); ++word) {
             for (std::uint64_t bits = words_[word]; bits != 0; bits &= bits - 1) {
                 numbers.push_back(static_cast<int>(word * 64 + static_cast<std::size_t>(__builtin_ctzll(bits))));
@@ -34,6 +39,7 @@ public:
 
 private:
     std::array<std::uint64_t, (Limit + 63) / 64> words_{};
+    bool any_ = false;
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -38,7 +38,10 @@ std::string PutFiles::AddPutFile(std::int16_t index) {
     if (positionByKey_.count(item->Key()) != 0) throw RuntimeError(errors::DuplicateKey);
 
     std::string statement = "filename " + item->Key() + " '" + DoubleSingleQuotes(item->Path()) + "' mod;" + sas::CrLf;
-    items_.reserve(items_.size() + 1);
+    // Room first, so that nothing below can fail once the key is recorded;
+    // doubled when full, as push_back would, so that a run with thousands of
+    // put files does not copy the collection once for every one.
+    if (items_.size() == items_.capacity()) items_.reserve(items_.empty() ? 16 : 2 * items_.size());
     positionByKey_.emplace(item->Key(), items_.size());
     items_.push_back(std::move(item));
     return statement;

@@ -1,15 +1,32 @@
 #include "host/CommandLine.h"
 
+#include <algorithm>
+
 namespace tamberlo {
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// Where the run of characters that an argument takes as they stand ends,
+// from `i` on: at a backslash, a quotation mark or, outside quotes, a blank.
+// Appended as a whole, so that a path costs one copy, not one per character.
+std::size_t EndOfPlainRun(std::string_view cmdline, std::size_t i, bool quoted) {
+    const char* const data = cmdline.data();
+    const std::size_t n = cmdline.size();
+    if (quoted) {
+        while (i < n && data[i] != '\\' && data[i] != '"') ++i;
+    } else {
+        while (i < n && data[i] != '\\' && data[i] != '"' && !IsBlank(data[i])) ++i;
+    }
+    return i;
+}
+
 }  // namespace
 
 std::vector<std::string> SplitCommandLine(std::string_view cmdline) {
     std::vector<std::string> args;
+    args.reserve(16);  // a SAS command line has 13
     std::size_t i = 0;
     const std::size_t n = cmdline.size();
 
@@ -19,11 +36,13 @@ std::vector<std::string> SplitCommandLine(std::string_view cmdline) {
     // The program name: no escapes, a quoted name ends at the next quote.
     std::string program;
     if (cmdline[i] == '"') {
-        ++i;
-        while (i < n && cmdline[i] != '"') program += cmdline[i++];
-        if (i < n) ++i;
+        const std::size_t end = std::min(cmdline.find('"', i + 1), n);
+        program.assign(cmdline.substr(i + 1, end - i - 1));
+        i = end < n ? end + 1 : n;
     }
-    while (i < n && !IsBlank(cmdline[i])) program += cmdline[i++];
+    const std::size_t start = i;
+    while (i < n && !IsBlank(cmdline[i])) ++i;
+    program.append(cmdline.substr(start, i - start));
     args.push_back(std::move(program));
 
     for (;;) {
@@ -57,7 +76,9 @@ std::vector<std::string> SplitCommandLine(std::string_view cmdline) {
                     ++i;
                 }
             } else {
-                arg += cmdline[i++];
+                const std::size_t end = EndOfPlainRun(cmdline, i, quoted);
+                arg.append(cmdline.substr(i, end - i));
+                i = end;
             }
         }
         args.push_back(std::move(arg));

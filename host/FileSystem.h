@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,7 +35,17 @@ void RemoveFile(const std::string& path);
 // when the file exists and can be read.
 void CheckReadable(const std::string& path);
 
-// Like CheckReadable, but quiet: reports no error. Used to probe drive letters.
+// ReadWholeFile, CheckReadable and RemoveFile for callers to whom a missing
+// file is an answer, not a failure: nothing (false) when there is no file of
+// that name (what those report as 53), every other failure thrown as there.
+// Asking costs no exception: every run reads a listing that SAS may not have
+// written, and deletes it all the same.
+std::optional<std::string> ReadWholeFileIfPresent(const std::string& path);
+bool CheckReadableIfPresent(const std::string& path);
+bool RemoveFileIfPresent(const std::string& path);
+
+// Like CheckReadable, but quiet: reports no error and, on Windows, shows no
+// system dialog for a drive without media. Used to probe drive letters.
 bool ProbeReadable(const std::string& path) noexcept;
 
 // The path separator of the host: '\\' on Windows, '/' elsewhere.

@@ -9,20 +9,22 @@ namespace tamberlo {
 
 namespace {
 
+// The ErrorState of a failure: "<prefix><number> (<description>)".
+void Report(const char* prefix, long number, const std::string& description, std::string& ErrorState) {
+    ErrorState = prefix + std::to_string(number) + " (" + description + ")";
+}
+
 // The frame every operation shares: ErrorState cleared first, and any failure
-// turned into "<prefix><number> (<description>)" instead of leaving the call.
+// reported there instead of leaving the call.
 template <typename Operation>
 auto Guarded(const char* prefix, std::string& ErrorState, Operation operation) -> decltype(operation()) {
     ErrorState.clear();
-    const auto report = [&](long number, const std::string& description) {
-        ErrorState = prefix + std::to_string(number) + " (" + description + ")";
-    };
     try {
         return operation();
     } catch (const Error& error) {
-        report(error.Number(), error.Description());
+        Report(prefix, error.Number(), error.Description(), ErrorState);
     } catch (const std::bad_alloc&) {
-        report(errors::OutOfMemory, RuntimeErrorDescription(errors::OutOfMemory));
+        Report(prefix, errors::OutOfMemory, RuntimeErrorDescription(errors::OutOfMemory), ErrorState);
     }
     return decltype(operation())();
 }
@@ -35,20 +37,18 @@ void TextFileIO::AppendToFile(const std::string& Filename, const std::string& Te
 }
 
 void TextFileIO::DeleteFile(const std::string& Filename, std::string& ErrorState) {
-    Guarded("DeleteFile Error #", ErrorState, [&] { filesystem::RemoveFile(Filename); });
+    constexpr const char* prefix = "DeleteFile Error #";
+    // A missing file is reported as RemoveFile reports it, without the cost
+    // of an exception: a run deletes a listing that SAS often did not write.
+    if (!Guarded(prefix, ErrorState, [&] { return filesystem::RemoveFileIfPresent(Filename); }) &&
+        ErrorState.empty()) {
+        Report(prefix, errors::FileNotFound, RuntimeErrorDescription(errors::FileNotFound), ErrorState);
+    }
 }
 
 bool TextFileIO::FileExists(const std::string& Filename, std::string& ErrorState) {
-    return Guarded("FileExists Error #", ErrorState, [&] {
-        try {
-            filesystem::CheckReadable(Filename);
-            return true;
-        } catch (const Error& error) {
-            // Not there at all is an answer, not a failure of the test.
-            if (error.Number() == errors::FileNotFound) return false;
-            throw;
-        }
-    });
+    // Not there at all is an answer, not a failure of the test.
+    return Guarded("FileExists Error #", ErrorState, [&] { return filesystem::CheckReadableIfPresent(Filename); });
 }
 
 void TextFileIO::OverwriteFile(const std::string& Filename, const std::string& Text, std::string& ErrorState) {
@@ -58,6 +58,15 @@ void TextFileIO::OverwriteFile(const std::string& Filename, const std::string& T
 
 std::string TextFileIO::ReadToString(const std::string& Filename, std::string& ErrorState) {
     return Guarded("ReadToString Error #", ErrorState, [&] { return filesystem::ReadWholeFile(Filename); });
+}
+
+bool TextFileIO::ReadIfExists(const std::string& Filename, std::string& Text, std::string& ErrorState) {
+    return Guarded("ReadToString Error #", ErrorState, [&] {
+        std::optional<std::string> content = filesystem::ReadWholeFileIfPresent(Filename);
+        if (!content) return false;
+        Text = std::move(*content);
+        return true;
+    });
 }
 
 }  // namespace tamberlo

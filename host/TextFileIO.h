@@ -18,6 +18,11 @@ public:
     void OverwriteFile(const std::string& Filename, const std::string& Text, std::string& ErrorState);
     // The empty text on failure; an empty file reads as the empty text.
     std::string ReadToString(const std::string& Filename, std::string& ErrorState);
+    // FileExists and then, when it is True, ReadToString, with one opening of
+    // the file: True with the content in Text when the file was read; False
+    // with Text untouched when there is no file of that name (ErrorState
+    // empty) or it could not be read (ErrorState says why, as ReadToString).
+    bool ReadIfExists(const std::string& Filename, std::string& Text, std::string& ErrorState);
 };
 
 }  // namespace tamberlo

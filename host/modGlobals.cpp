@@ -181,4 +181,8 @@ std::string CleanControlChars(std::string_view text) {
     return cleaned;
 }
 
+bool NeedsCleaning(std::string_view text) { return NextReplaced(text.data(), 0, text.size()) != text.size(); }
+
+std::size_t CleanedSize(std::string_view text) { return text.size() + AddedFrom(text.data(), 0, text.size()); }
+
 }  // namespace tamberlo

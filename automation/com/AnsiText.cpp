@@ -1,6 +1,7 @@
 #include "automation/com/AnsiText.h"
 
-#include "automation/com/ComError.h"
+#include "host/AnsiText.h"
+#include "host/modGlobals.h"
 
 #include <windows.h>
 
@@ -9,34 +10,66 @@
 
 namespace tamberlo::com {
 
-std::string ToAnsi(BSTR text) {
-    const UINT length = SysStringLen(text);
-    if (length == 0) return {};
-    if (length > INT_MAX) throw std::bad_alloc();
-    const int wide = static_cast<int>(length);
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, wide, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) ThrowWin32(GetLastError());
-    std::string result(static_cast<std::size_t>(size), '\0');
-    if (WideCharToMultiByte(CP_ACP, 0, text, wide, result.data(), size, nullptr, nullptr) != size)
-        ThrowWin32(GetLastError());
+namespace {
+
+constexpr std::size_t PieceSize = 64 * 1024;
+
+UniqueBstr Allocate(std::size_t length) {
+    if (length > UINT_MAX) throw std::bad_alloc();
+    UniqueBstr text(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
+    if (!text.get()) throw std::bad_alloc();
+    return text;
+}
+
+// Calls use(piece) for the text cut into pieces of about PieceSize, each
+// ending after a line feed (or at the end). No ANSI code page has a line
+// feed as the second byte of a character, so no character is cut in two,
+// and the pieces convert to what the whole text converts to.
+template <typename Use>
+void ForEachPiece(std::string_view text, Use&& use) {
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.size();
+        if (text.size() - start > PieceSize) {
+            const std::size_t lineFeed = text.find('\n', start + PieceSize - 1);
+            if (lineFeed != std::string_view::npos) end = lineFeed + 1;
+        }
+        use(text.substr(start, end - start));
+        start = end;
+    }
+}
+
+}  // namespace
+
+std::string ToAnsi(BSTR text) { return ansi::FromWide(text, SysStringLen(text)); }
+
+UniqueBstr ToBstr(std::string_view text) {
+    const std::size_t length = ansi::WideLength(text);
+    UniqueBstr result = Allocate(length);
+    ansi::ToWide(text, result.get(), length);
     return result;
 }
 
-UniqueBstr ToBstr(const std::string& text) {
-    if (text.size() > INT_MAX) throw std::bad_alloc();
-    const int length = static_cast<int>(text.size());
-    // An empty string, not a null one: some clients compare the pointer.
-    if (length == 0) {
-        UniqueBstr empty(SysAllocStringLen(nullptr, 0));
-        if (!empty.get()) throw std::bad_alloc();
-        return empty;
+UniqueBstr ToCleanedBstr(std::string_view text) {
+    if (!NeedsCleaning(text)) return ToBstr(text);
+    // The length first: counted on the raw text where a character is a byte,
+    // else converted piece by piece; then each piece cleaned and converted
+    // straight into its place.
+    const bool singleByte = ansi::SingleByteCodePage();
+    std::size_t length = 0;
+    if (singleByte) {
+        length = CleanedSize(text);
+    } else {
+        ForEachPiece(text, [&](std::string_view piece) { length += ansi::WideLength(CleanControlChars(piece)); });
     }
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-    if (size <= 0) ThrowWin32(GetLastError());
-    UniqueBstr result(SysAllocStringLen(nullptr, static_cast<UINT>(size)));
-    if (!result.get()) throw std::bad_alloc();
-    if (MultiByteToWideChar(CP_ACP, 0, text.data(), length, result.get(), size) != size)
-        ThrowWin32(GetLastError());
+    UniqueBstr result = Allocate(length);
+    std::size_t at = 0;
+    ForEachPiece(text, [&](std::string_view piece) {
+        const std::string cleaned = CleanControlChars(piece);
+        const std::size_t pieceLength = singleByte ? cleaned.size() : ansi::WideLength(cleaned);
+        if (pieceLength > length - at) throw std::bad_alloc();  // the code page changed meanwhile
+        ansi::ToWide(cleaned, result.get() + at, pieceLength);
+        at += pieceLength;
+    });
     return result;
 }
 

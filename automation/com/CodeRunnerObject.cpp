@@ -55,6 +55,18 @@ HRESULT SealedGet(BSTR* result, F&& f) noexcept {
     return Sealed([&] { *result = ToBstr(f()).release(); });
 }
 
+// The log or listing: the stored text cleaned (when CleanOutput is on) and
+// converted in one go, so that no whole copy of it is made on the way.
+HRESULT SealedGetStored(BSTR* result, const tamberlo::CodeRunner& runner,
+                        const std::string& (tamberlo::CodeRunner::*stored)() const noexcept) noexcept {
+    if (result == nullptr) return E_POINTER;
+    *result = nullptr;
+    return Sealed([&] {
+        const std::string& text = (runner.*stored)();
+        *result = (runner.CleanOutput() ? ToCleanedBstr(text) : ToBstr(text)).release();
+    });
+}
+
 // The dispatch type information of _CodeRunner, read from the type library
 // embedded in this module.
 ComPtr<ITypeInfo> LoadTypeInfo() {
@@ -186,13 +198,9 @@ HRESULT CodeRunnerObject::Execute(BSTR SASRoot, BSTR SASConfig, BSTR* result) {
     return SealedGet(result, [&] { return runner_.Execute(ToAnsi(SASRoot), ToAnsi(SASConfig)); });
 }
 
-HRESULT CodeRunnerObject::get_Log(BSTR* result) {
-    return SealedGet(result, [&] { return runner_.Log(); });
-}
+HRESULT CodeRunnerObject::get_Log(BSTR* result) { return SealedGetStored(result, runner_, &tamberlo::CodeRunner::StoredLog); }
 
-HRESULT CodeRunnerObject::get_Lst(BSTR* result) {
-    return SealedGet(result, [&] { return runner_.Lst(); });
-}
+HRESULT CodeRunnerObject::get_Lst(BSTR* result) { return SealedGetStored(result, runner_, &tamberlo::CodeRunner::StoredLst); }
 
 HRESULT CodeRunnerObject::get_PutFile(short Index, VARIANT_BOOL ReturnPath, BSTR* result) {
     return SealedGet(result, [&] { return runner_.PutFile(Index, ReturnPath != VARIANT_FALSE); });

@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -84,8 +85,8 @@ void PlainContractRun(const std::string& folder, const std::string& programText,
         std::exit(2);
     }
     ::close(fd);
-    std::vector<std::string> args = {executable, "-nologo", "-noterminal", "-config", config, "-SYSIN", program,
-                                     "-PRINT", listing, "-LOG", log};
+    std::vector<std::string> args =
+        SplitCommandLine(Engine::BuildCommandLine(executable, config, program, listing, log));
     StartAndWait(args);
     const std::optional<std::string> logText = ReadIfThere(log);
     const std::optional<std::string> listingText = ReadIfThere(listing);
@@ -148,9 +149,26 @@ void ExecuteAgainstDirectStart(benchmark::State& state) {
     const double direct = rounds.MedianOf(Direct, Clock::Wall);
     const double plain = rounds.MedianOf(Plain, Clock::Wall);
     // This thread's processor time in a run, beyond that of starting SAS and
-    // waiting: what the component itself costs, whatever the load.
-    const double ownCpu = rounds.MedianOf(Execute, Clock::ThreadCpu) - rounds.MedianOf(Direct, Clock::ThreadCpu);
-    const double plainCpu = rounds.MedianOf(Plain, Clock::ThreadCpu) - rounds.MedianOf(Direct, Clock::ThreadCpu);
+    // waiting: what the component itself costs, whatever the load; against
+    // the same for the plain run, round by round. A round in which the plain
+    // run came out no dearer than the direct start (noise on a loaded
+    // machine) has no ratio and is left out, and the row says how often.
+    std::vector<double> ownCpuRounds;
+    std::vector<double> plainCpuRounds;
+    std::size_t noisyRounds = 0;
+    for (std::size_t round = 0; round < rounds.Rounds(); ++round) {
+        const double direct = rounds.TimingsOf(Direct)[round].cpu;
+        const double plainExtra = rounds.TimingsOf(Plain)[round].cpu - direct;
+        if (plainExtra <= 0) {
+            ++noisyRounds;
+            continue;
+        }
+        ownCpuRounds.push_back(rounds.TimingsOf(Execute)[round].cpu - direct);
+        plainCpuRounds.push_back(plainExtra);
+    }
+    const double ownCpu = Median(ownCpuRounds);
+    const double plainCpu = Median(plainCpuRounds);
+    const double cpuRatio = MedianOfRatios(ownCpuRounds, plainCpuRounds);
     state.counters["execute_ms"] = execute * 1e3;
     state.counters["direct_ms"] = direct * 1e3;
     state.counters["plain_contract_ms"] = plain * 1e3;
@@ -158,16 +176,24 @@ void ExecuteAgainstDirectStart(benchmark::State& state) {
     state.counters["ratio_to_plain"] = plainRatio;
     state.counters["own_cpu_us"] = ownCpu * 1e6;
     state.counters["plain_cpu_us"] = plainCpu * 1e6;
+    state.counters["cpu_ratio_to_plain"] = cpuRatio;
     RecordRow({inMemory ? 61 : 60,
                std::string("Execute of a one-line program against ") + RunSasName() +
                    (inMemory ? ", native, run files in memory (tmpfs)" : ", native, run files on disk"),
                "starting it directly with the same arguments and files, waiting",
                FormatRatio(ratio) + " (" + FormatSeconds(execute) + " vs " + FormatSeconds(direct) + ", wall: +" +
                    FormatSeconds(execute - direct) + "; the same run by plain system calls +" +
-                   FormatSeconds(plain - direct) + ", Execute / that run " + FormatRatio(plainRatio) +
-                   "; processor time of this thread beyond the direct start: Execute " + FormatSeconds(ownCpu) +
-                   ", plain system calls " + FormatSeconds(plainCpu) + ")",
+                   FormatSeconds(plain - direct) + ", Execute / that run " + FormatRatio(plainRatio) + ")",
                "<= 1.05x wall time", Verdict(ratio <= 1.05), ""});
+    RecordRow({inMemory ? 63 : 62,
+               std::string("Execute's own processor time beyond starting SAS, one-line program, ") +
+                   (inMemory ? "run files in memory (tmpfs)" : "run files on disk"),
+               "the same run made with plain system calls (check, write, start, wait, read back, delete)",
+               FormatRatio(cpuRatio) + " (" + FormatSeconds(ownCpu) + " vs " + FormatSeconds(plainCpu) +
+                   ", this thread's CPU beyond the direct start" +
+                   (noisyRounds ? "; " + std::to_string(noisyRounds) + " noisy rounds left out" : std::string()) +
+                   ")",
+               "<= 1.2x", Verdict(cpuRatio <= 1.2), ""});
 }
 BENCHMARK(ExecuteAgainstDirectStart)->Arg(0)->Arg(1)->Iterations(301)->Unit(benchmark::kMillisecond);
 

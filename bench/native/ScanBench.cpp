@@ -24,8 +24,9 @@ const std::string& Program(std::size_t size) {
     return size == 16 * MiB ? program16 : program1;
 }
 
-// The scan as first described: an upper-case copy of the program, then one
-// plain substring search from its start for "_PUT" followed by each number.
+// The plain form of the scan, the reference it must agree with: an
+// upper-case copy of the program, then one substring search from its start
+// for "_PUT" followed by each number from 1 to 9999.
 std::vector<int> SearchEveryNumber(std::string_view program) {
     std::string upper(program);
     for (char& c : upper) {

@@ -5,11 +5,13 @@
 #include "support/PeakMemory.h"
 #include "support/Rows.h"
 #include "support/Scratch.h"
+#include "support/SideBySide.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -46,6 +48,14 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    if (const std::size_t leftOut = tamberlo::bench::LeftOutRounds(); leftOut > 0) {
+        // Visible in the table too: a ratio over fewer rounds than asked for.
+        tamberlo::bench::RecordRow({999, "Rounds left out of ratios in " + std::string(argv[0]),
+                                    "(a reference that took no measurable time)", std::to_string(leftOut) + " rounds",
+                                    "none", "MISSED", ""});
+        std::fprintf(stderr, "bench: %zu rounds left out of ratios: their reference took no measurable time\n",
+                     leftOut);
+    }
     PrintRows();
     return 0;
 }

@@ -7,22 +7,37 @@ namespace tamberlo::bench {
 
 namespace {
 
-double MedianOver(const std::vector<Timing>& timings, Clock clock) {
+std::vector<double> ValuesOf(const std::vector<Timing>& timings, Clock clock);
+
+double MedianOver(const std::vector<Timing>& timings, Clock clock) { return Median(ValuesOf(timings, clock)); }
+
+std::vector<double> ValuesOf(const std::vector<Timing>& timings, Clock clock) {
     std::vector<double> values;
     for (const Timing& timing : timings) values.push_back(timing.Of(clock));
-    return Median(values);
+    return values;
 }
 
 double RatioMedianOver(const std::vector<Timing>& subject, const std::vector<Timing>& reference, Clock clock) {
+    return MedianOfRatios(ValuesOf(subject, clock), ValuesOf(reference, clock));
+}
+
+std::size_t leftOutRounds = 0;
+
+}  // namespace
+
+double MedianOfRatios(const std::vector<double>& subject, const std::vector<double>& reference) {
     std::vector<double> ratios;
     for (std::size_t round = 0; round < subject.size() && round < reference.size(); ++round) {
-        const double below = reference[round].Of(clock);
-        ratios.push_back(below > 0 ? subject[round].Of(clock) / below : 0);
+        if (reference[round] > 0) {
+            ratios.push_back(subject[round] / reference[round]);
+        } else {
+            ++leftOutRounds;
+        }
     }
     return Median(ratios);
 }
 
-}  // namespace
+std::size_t LeftOutRounds() { return leftOutRounds; }
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0;

@@ -12,6 +12,13 @@ namespace tamberlo::bench {
 // 0 for none.
 double Median(std::vector<double> values);
 
+// The median over the rounds of subject / reference. A round whose
+// reference took no measurable time has no ratio: it is left out, counted in
+// LeftOutRounds() and reported at the end of the program (so a row built on
+// too few rounds shows), instead of entering the median as 0.
+double MedianOfRatios(const std::vector<double>& subject, const std::vector<double>& reference);
+std::size_t LeftOutRounds();
+
 // The calling thread's processor time so far (user and system: page faults
 // and system calls included), in seconds.
 double ThreadCpuSeconds();

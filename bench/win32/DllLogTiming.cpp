@@ -1,5 +1,6 @@
 // Under Wine: the Log of a 100 MiB SAS log read through Tamberlo.dll as a
-// BSTR, against reading the same file once, side by side in one process.
+// BSTR, against reading the same file once, side by side in one process;
+// and the peak memory of one such read beyond what the run left stored.
 // There is no Google Benchmark for this target, so it times the two itself:
 // rounds alternating in order, medians, the ratio as the median of the
 // rounds' ratios. Prints its figures and appends the summary row, in the
@@ -140,9 +141,20 @@ int main(int argc, char** argv) {
         SetEnvironmentVariableA("BENCHSAS_LOG_FROM", nullptr);
     }
 
+    // The peak of one Log, above the working set that the run left (the
+    // stored log): the peak of the run itself stays below it, as the run
+    // holds the log once.
+    const std::size_t beforeLog = WorkingSet(false);
+    {
+        UniqueBstr log;
+        if (FAILED(status = runner->get_Log(log.put()))) Fail("Log failed", status);
+    }
+    const std::size_t peakSet = WorkingSet(true);
+
     std::vector<double> logSeconds;
     std::vector<double> readSeconds;
     std::vector<double> ratios;
+    int leftOut = 0;
     std::size_t logLength = 0;
     for (int round = 0; round < Rounds; ++round) {
         const auto readLog = [&] {
@@ -164,24 +176,34 @@ int main(int argc, char** argv) {
         }
         logSeconds.push_back(viaDll);
         readSeconds.push_back(direct);
-        ratios.push_back(viaDll / direct);
+        // A reference time of 0 would make the round's ratio meaningless: the
+        // round is left out, and the row says so.
+        if (direct > 0) {
+            ratios.push_back(viaDll / direct);
+        } else {
+            ++leftOut;
+        }
     }
-    const std::size_t peakSet = WorkingSet(true);
     if (logLength < LogSize) Fail("the Log is shorter than the log file");
+    if (ratios.empty()) Fail("every round's read took no measurable time");
 
     const double ratio = Median(ratios);
-    const double peak = peakSet > startSet ? static_cast<double>(peakSet - startSet) : 0;
-    const std::string measured = Printed("%.2fx", ratio) + " (" + Printed("%.0f ms", Median(logSeconds) * 1e3) +
-                                 " vs " + Printed("%.0f ms", Median(readSeconds) * 1e3) + ")";
+    const double peak = peakSet > beforeLog ? static_cast<double>(peakSet - beforeLog) : 0;
+    const double stored = beforeLog > startSet ? static_cast<double>(beforeLog - startSet) : 0;
+    const bool met = ratio <= 2.0 && peak <= 2.5 * LogSize;
+    std::string measured = Printed("%.2fx", ratio) + " (" + Printed("%.0f ms", Median(logSeconds) * 1e3) + " vs " +
+                           Printed("%.0f ms", Median(readSeconds) * 1e3) + ", wall)";
+    if (leftOut > 0) measured += Printed("; %.0f rounds left out: read time 0", leftOut);
     const std::string peakText = Printed("+%.1f MiB", peak / (1024.0 * 1024.0)) + " = " +
-                                 Printed("%.2fx", peak / LogSize) + " the file (run and reads together)";
+                                 Printed("%.2fx", peak / LogSize) + " the file for one Log (the run's stored log: " +
+                                 Printed("+%.1f MiB", stored / (1024.0 * 1024.0)) + ")";
     std::printf("dll_log_timing: Log as BSTR %.1f ms, one read %.1f ms, ratio %.2f, peak %s\n",
                 Median(logSeconds) * 1e3, Median(readSeconds) * 1e3, ratio, peakText.c_str());
     if (argc > 1) {
         if (std::FILE* rows = std::fopen(WindowsPath(argv[1]).c_str(), "ab")) {
             std::fprintf(rows, "50\tLog through Tamberlo.dll as a BSTR under Wine, 100 MiB log\t"
-                               "the same read under Wine\t%s\t<= 3x time\t%s\t%s\n",
-                         measured.c_str(), ratio <= 3.0 ? "met" : "MISSED", peakText.c_str());
+                               "the same read under Wine\t%s\t<= 2x time, peak of one Log <= 2.5x the file\t%s\t%s\n",
+                         measured.c_str(), met ? "met" : "MISSED", peakText.c_str());
             std::fclose(rows);
         }
     }

@@ -66,17 +66,31 @@ void WriteAll(const Descriptor& fd, std::string_view text, const std::string& pa
     }
 }
 
-// Opens an existing regular file for reading. Directories are refused as
-// Windows refuses them, and so are FIFOs and sockets: reading one could wait
-// for ever. Opened without blocking, so that a FIFO without a writer cannot
-// hold up the open itself.
-Descriptor OpenForReading(const std::string& path, struct stat& info) {
-    Descriptor fd = OpenOrThrow(path, O_RDONLY | O_NONBLOCK);
+// Returns when the system's reason is the one reported as a missing file
+// (53); throws the error of any other reason.
+void ThrowUnlessNotFound(int reason, const std::string& path) {
+    Error error = ErrorFromSystemCode(static_cast<unsigned long>(reason), path);
+    if (error.Number() != errors::FileNotFound) throw error;
+}
+
+// Directories are refused as Windows refuses them, and so are FIFOs and
+// sockets: reading one could wait for ever. The file was opened without
+// blocking, so that a FIFO without a writer could not hold up the open
+// itself; reads block again from here on (a regular file ignores the flag,
+// so it is left alone there).
+void PrepareForReading(const Descriptor& fd, struct stat& info, const std::string& path) {
     if (::fstat(fd.get(), &info) != 0) ThrowLastError(path);
     if (S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode))
         throw ErrorFromSystemCode(EISDIR, path);
+    if (S_ISREG(info.st_mode)) return;
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) ThrowLastError(path);
+}
+
+// Opens an existing regular file (or device) for reading.
+Descriptor OpenForReading(const std::string& path, struct stat& info) {
+    Descriptor fd = OpenOrThrow(path, O_RDONLY | O_NONBLOCK);
+    PrepareForReading(fd, info, path);
     return fd;
 }
 
@@ -95,17 +109,35 @@ std::size_t ReadUpTo(int fd, char* buffer, std::size_t size, const std::string& 
     return filled;
 }
 
-}  // namespace
-
-std::string ReadWholeFile(const std::string& path) {
-    struct stat info {};
-    Descriptor fd = OpenForReading(path, info);
+// The rest of a file opened for reading, from its start.
+std::string ReadToEnd(const Descriptor& fd, const struct stat& info, const std::string& path) {
     std::string content(static_cast<std::size_t>(info.st_size), '\0');
     content.resize(ReadUpTo(fd.get(), content.data(), content.size(), path));
     // A file that grew since fstat is still read to its end.
     char more[4096];
     while (const std::size_t got = ReadUpTo(fd.get(), more, sizeof more, path)) content.append(more, got);
     return content;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+    struct stat info {};
+    const Descriptor fd = OpenForReading(path, info);
+    return ReadToEnd(fd, info, path);
+}
+
+std::optional<std::string> ReadWholeFileIfPresent(const std::string& path) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    const int opened = OpenRetrying(path, O_RDONLY | O_NONBLOCK, 0);
+    if (opened < 0) {
+        ThrowUnlessNotFound(errno, path);
+        return std::nullopt;
+    }
+    const Descriptor fd(opened);
+    struct stat info {};
+    PrepareForReading(fd, info, path);
+    return ReadToEnd(fd, info, path);
 }
 
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
@@ -137,21 +169,40 @@ bool CreateNewFile(const std::string& path, std::string_view text) {
 }
 
 void RemoveFile(const std::string& path) {
+    if (!RemoveFileIfPresent(path)) throw RuntimeError(errors::FileNotFound);
+}
+
+bool RemoveFileIfPresent(const std::string& path) {
     if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
     // Asked only once unlink() has failed: a run deletes three files, and
     // most deletions succeed.
-    if (::unlink(path.c_str()) == 0) return;
+    if (::unlink(path.c_str()) == 0) return true;
     const int reason = errno;
     struct stat info {};
     // unlink() refuses a folder with EISDIR or EPERM depending on the
     // system; report it the same way everywhere.
-    if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) throw ErrorFromSystemCode(EISDIR, path);
-    throw ErrorFromSystemCode(static_cast<unsigned long>(reason), path);
+    if (reason != ENOENT && ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        throw ErrorFromSystemCode(EISDIR, path);
+    ThrowUnlessNotFound(reason, path);
+    return false;
 }
 
 void CheckReadable(const std::string& path) {
     struct stat info {};
     Descriptor fd = OpenForReading(path, info);
+}
+
+bool CheckReadableIfPresent(const std::string& path) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK, 0);
+    if (fd < 0) {
+        ThrowUnlessNotFound(errno, path);
+        return false;
+    }
+    const Descriptor owned(fd);
+    struct stat info {};
+    PrepareForReading(owned, info, path);
+    return true;
 }
 
 bool ProbeReadable(const std::string& path) noexcept {

@@ -1,13 +1,18 @@
 #include "host/HostEnvironment.h"
 
+#include <array>
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <locale.h>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace tamberlo::hostenv {
 
@@ -20,58 +25,86 @@ std::string SystemTempDirectory() {
 
 namespace {
 
-// The user's time locale as the environment names it, kept per thread and
-// made again only when the variables that choose it change: making one reads
-// the locale files, which costs more than all the rest of a temporary name.
-class UserTimeLocale {
+// The user's date and time text, kept per thread with the time locale that
+// the environment names. The locale is made again only when the variables
+// that choose it change (making one reads the locale files), and the text
+// only when the second or the locale changes: a run makes three temporary
+// names within one second, and formatting costs more than the rest of a name.
+class UserDateTimeText {
 public:
-    UserTimeLocale() = default;
-    UserTimeLocale(const UserTimeLocale&) = delete;
-    UserTimeLocale& operator=(const UserTimeLocale&) = delete;
-    ~UserTimeLocale() {
+    UserDateTimeText() = default;
+    UserDateTimeText(const UserDateTimeText&) = delete;
+    UserDateTimeText& operator=(const UserDateTimeText&) = delete;
+    ~UserDateTimeText() {
         if (locale_) ::freelocale(locale_);
     }
 
-    // Null when the environment names a locale that is not installed.
-    locale_t Get() {
-        std::string choice;
-        for (const char* name : {"LC_ALL", "LC_TIME", "LANG", "LOCPATH"}) {
-            const char* value = std::getenv(name);
-            choice += value ? value : "";
-            choice += '\0';
+    const std::string& At(std::time_t now) {
+        if (UpdateLocale() || !formatted_ || now != second_) {
+            std::tm local{};
+            ::localtime_r(&now, &local);
+            // %x is the locale's short date, %X its time; a locale that is
+            // not installed gives the process's own format.
+            char text[128] = {};
+            if (locale_) {
+                ::strftime_l(text, sizeof text, "%x %X", &local, locale_);
+            } else {
+                std::strftime(text, sizeof text, "%x %X", &local);
+            }
+            text_ = text;
+            second_ = now;
+            formatted_ = true;
         }
-        if (!made_ || choice != choice_) {
-            if (locale_) ::freelocale(locale_);
-            locale_ = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-            choice_ = std::move(choice);
-            made_ = true;
-        }
-        return locale_;
+        return text_;
     }
 
 private:
-    locale_t locale_ = nullptr;
+    // True when the locale was made anew.
+    bool UpdateLocale() {
+        const std::string choice = LocaleChoice();
+        if (madeLocale_ && choice == choice_) return false;
+        if (locale_) ::freelocale(locale_);
+        locale_ = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+        choice_ = std::move(choice);
+        madeLocale_ = true;
+        return true;
+    }
+
+    // The values of the variables that choose the time locale, each ended by
+    // a NUL: one pass over the environment, as getenv() would make for each.
+    static std::string LocaleChoice() {
+        constexpr std::string_view names[] = {"LC_ALL=", "LC_TIME=", "LANG=", "LOCPATH="};
+        std::array<const char*, std::size(names)> values{};
+        for (char** entry = environ; *entry; ++entry) {
+            if ((*entry)[0] != 'L') continue;  // as all four names do
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                if (!values[i] && std::strncmp(*entry, names[i].data(), names[i].size()) == 0) {
+                    values[i] = *entry + names[i].size();
+                }
+            }
+        }
+        std::string choice;
+        for (const char* value : values) {
+            choice += value ? value : "";
+            choice += '\0';
+        }
+        return choice;
+    }
+
+    locale_t locale_ = nullptr;  // null when the environment names a locale that is not installed
     std::string choice_;
-    bool made_ = false;
+    bool madeLocale_ = false;
+    std::string text_;
+    std::time_t second_ = 0;
+    bool formatted_ = false;
 };
 
 }  // namespace
 
 std::string LocalDateTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-
-    // The user's own date and time format, without touching the process's
-    // locale: %x is the locale's short date, %X its time.
-    thread_local UserTimeLocale userTimeLocale;
-    char text[128] = {};
-    if (const locale_t userLocale = userTimeLocale.Get()) {
-        ::strftime_l(text, sizeof text, "%x %X", &local, userLocale);
-    } else {
-        std::strftime(text, sizeof text, "%x %X", &local);
-    }
-    return text;
+    // The user's own format, without touching the process's locale.
+    thread_local UserDateTimeText userText;
+    return userText.At(std::time(nullptr));
 }
 
 std::vector<std::string> DriveRootsToSearch(std::string_view folder) { return {std::string(folder)}; }

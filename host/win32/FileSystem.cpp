@@ -20,8 +20,11 @@ class NoErrorDialogs {
 public:
     NoErrorDialogs() noexcept
         : changed_(::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_) != FALSE) {}
+    // Keeps the last error of the call it guarded for the caller to read.
     ~NoErrorDialogs() {
+        const DWORD reason = ::GetLastError();
         if (changed_) ::SetThreadErrorMode(previous_, nullptr);
+        ::SetLastError(reason);
     }
     NoErrorDialogs(const NoErrorDialogs&) = delete;
     NoErrorDialogs& operator=(const NoErrorDialogs&) = delete;
@@ -31,12 +34,19 @@ private:
     bool changed_;
 };
 
-win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition) {
+// The open file, or an empty handle with GetLastError() telling why.
+win32::FileHandle OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
     if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    const NoErrorDialogs quiet;
     // Others may read, write and delete meanwhile: SAS may still hold a log
     // open, and put files are deleted by their owner only.
-    win32::FileHandle file(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32::FileHandle(::CreateFileA(path.c_str(), access,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition) {
+    win32::FileHandle file = OpenHandle(path, access, disposition);
     if (!file) ThrowLastError(path);
     return file;
 }
@@ -48,6 +58,13 @@ void WriteAll(HANDLE file, std::string_view text, const std::string& path) {
         if (!::WriteFile(file, text.data(), chunk, &written, nullptr)) ThrowLastError(path);
         text.remove_prefix(written);
     }
+}
+
+// Returns when the system's reason is the one reported as a missing file
+// (53); throws the error of any other reason.
+void ThrowUnlessNotFound(DWORD reason, const std::string& path) {
+    Error error = ErrorFromSystemCode(reason, path);
+    if (error.Number() != errors::FileNotFound) throw error;
 }
 
 // Reads up to `size` bytes; fewer only at the end of the file.
@@ -64,11 +81,8 @@ std::size_t ReadUpTo(HANDLE file, char* buffer, std::size_t size, const std::str
     return filled;
 }
 
-}  // namespace
-
-std::string ReadWholeFile(const std::string& path) {
-    const NoErrorDialogs quiet;
-    win32::FileHandle file = Open(path, GENERIC_READ, OPEN_EXISTING);
+// The whole content of a file opened for reading.
+std::string ReadToEnd(const win32::FileHandle& file, const std::string& path) {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) ThrowLastError(path);
     if (static_cast<unsigned long long>(size.QuadPart) > std::string().max_size()) throw RuntimeError(errors::OutOfMemory);
@@ -81,8 +95,22 @@ std::string ReadWholeFile(const std::string& path) {
     return content;
 }
 
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) {
+    return ReadToEnd(Open(path, GENERIC_READ, OPEN_EXISTING), path);
+}
+
+std::optional<std::string> ReadWholeFileIfPresent(const std::string& path) {
+    const win32::FileHandle file = OpenHandle(path, GENERIC_READ, OPEN_EXISTING);
+    if (!file) {
+        ThrowUnlessNotFound(::GetLastError(), path);
+        return std::nullopt;
+    }
+    return ReadToEnd(file, path);
+}
+
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
-    const NoErrorDialogs quiet;
     win32::FileHandle file = mode == WriteMode::Append ? Open(path, FILE_APPEND_DATA, OPEN_ALWAYS)
                                                        : Open(path, GENERIC_WRITE, CREATE_ALWAYS);
     WriteAll(file.get(), text, path);
@@ -117,9 +145,21 @@ void RemoveFile(const std::string& path) {
     if (!::DeleteFileA(path.c_str())) ThrowLastError(path);
 }
 
-void CheckReadable(const std::string& path) {
+bool RemoveFileIfPresent(const std::string& path) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
     const NoErrorDialogs quiet;
-    Open(path, GENERIC_READ, OPEN_EXISTING);
+    if (::DeleteFileA(path.c_str())) return true;
+    ThrowUnlessNotFound(::GetLastError(), path);
+    return false;
+}
+
+void CheckReadable(const std::string& path) { Open(path, GENERIC_READ, OPEN_EXISTING); }
+
+bool CheckReadableIfPresent(const std::string& path) {
+    const win32::FileHandle file = OpenHandle(path, GENERIC_READ, OPEN_EXISTING);
+    if (file) return true;
+    ThrowUnlessNotFound(::GetLastError(), path);
+    return false;
 }
 
 bool ProbeReadable(const std::string& path) noexcept {

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "cli/Console.h"
 #include "cli/ProgramRun.h"
 #include "cli/UsageError.h"
+#include "host/AnsiText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -77,10 +77,10 @@ TEST(ProgramAssembly, MissingFoldersAndUnreadableFilesAreUsageErrorsNamingThem) 
 
 #ifndef _WIN32
 TEST(ProgramAssembly, JsonTextIsUtf8WithOtherBytesTakenAsLatin1) {
-    EXPECT_EQ(console::ToUtf8("plain\r\n"), "plain\r\n");
-    EXPECT_EQ(console::ToUtf8("caf\xC3\xA9"), "caf\xC3\xA9");
-    EXPECT_EQ(console::ToUtf8("caf\xE9"), "caf\xC3\xA9");
-    EXPECT_EQ(console::ToUtf8("\xFF\xC3"), "\xC3\xBF\xC3\x83");
-    EXPECT_EQ(console::ToUtf8("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");  // an encoded surrogate is not UTF-8
+    EXPECT_EQ(ansi::ToUtf8("plain\r\n"), "plain\r\n");
+    EXPECT_EQ(ansi::ToUtf8("caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(ansi::ToUtf8("caf\xE9"), "caf\xC3\xA9");
+    EXPECT_EQ(ansi::ToUtf8("\xFF\xC3"), "\xC3\xBF\xC3\x83");
+    EXPECT_EQ(ansi::ToUtf8("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");  // an encoded surrogate is not UTF-8
 }
 #endif

@@ -6,6 +6,7 @@
 
 #include "automation/com/AnsiText.h"
 #include "automation/com/ComError.h"
+#include "host/modGlobals.h"
 
 #include <gtest/gtest.h>
 
@@ -99,4 +100,24 @@ TEST(AnsiText, UsesTheAnsiCodePage) {
     EXPECT_EQ(L"\u00E9\u20AC", Text(tamberlo::com::ToBstr("\xE9\x80").get()));
     UniqueBstr wide(SysAllocString(L"\u00E9\u20AC\u0416"));
     EXPECT_EQ("\xE9\x80?", tamberlo::com::ToAnsi(wide.get()));
+}
+
+TEST(AnsiText, CleanedConversionEqualsCleaningThenConvertingAcrossPieces) {
+    // Longer than a piece (64 KiB), with lines of every length, control
+    // characters at piece ends, a stretch without line feeds and high
+    // characters of the code page.
+    std::string text;
+    for (int line = 0; text.size() < 300 * 1024; ++line) {
+        text.append(static_cast<std::size_t>(line % 97), static_cast<char>('a' + line % 26));
+        text += line % 5 == 0 ? "\t\x0c\xE9" : "\x80";
+        text += line % 7 == 0 ? "\n" : "\r\n";
+    }
+    text.append(100 * 1024, 'x');
+    text += "\x1f\x01";
+    for (const std::string& sample : {text, std::string("no control characters\r\n"), std::string()}) {
+        UniqueBstr expected = tamberlo::com::ToBstr(tamberlo::CleanControlChars(sample));
+        UniqueBstr cleaned = tamberlo::com::ToCleanedBstr(sample);
+        ASSERT_EQ(SysStringLen(expected.get()), SysStringLen(cleaned.get()));
+        EXPECT_EQ(Text(expected.get()), Text(cleaned.get())) << "length " << sample.size();
+    }
 }

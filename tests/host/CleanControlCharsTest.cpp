@@ -60,7 +60,11 @@ TEST_P(CleanControlCharsAtLevel, EqualsThirtyReplacementsOnRandomTexts) {
             const int pick = control(random);
             text += static_cast<char>(pick < 32 ? pick : pick < 36 ? '%' : pick < 38 ? '1' : byte(random));
         }
-        ASSERT_EQ(CleanControlChars(text), ThirtyReplacements(text)) << "round " << round;
+        const std::string expected = ThirtyReplacements(text);
+        ASSERT_EQ(CleanControlChars(text), expected) << "round " << round;
+        // The counting forms agree with the cleaning itself.
+        ASSERT_EQ(CleanedSize(text), expected.size()) << "round " << round;
+        ASSERT_EQ(NeedsCleaning(text), expected != text) << "round " << round;
     }
 }
 

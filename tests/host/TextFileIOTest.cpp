@@ -82,6 +82,38 @@ TEST(TextFileIO, DeleteFileOfMissingFileReportsError53) {
     EXPECT_EQ(state, NotFound("DeleteFile"));
 }
 
+TEST(TextFileIO, DeleteFileThroughAMissingFolderReportsPathNotFound) {
+    TempFolder dir;
+    std::string state;
+    TextFileIO().DeleteFile(dir / "no-such-folder/a.txt", state);
+    EXPECT_EQ(state, "DeleteFile Error #76 (Path not found)");
+}
+
+TEST(TextFileIO, ReadIfExistsReadsOnlyAFileThatIsThereAndTellsAMissingOneFromAFailure) {
+    TempFolder dir;
+    test::WriteFile(dir / "a.txt", "line\r\n\x0c");
+    test::WriteFile(dir / "empty.txt", "");
+    const struct {
+        std::string path;
+        bool read;
+        std::string text;   // Text afterwards; it starts as "untouched"
+        std::string state;
+    } cases[] = {
+        {dir / "a.txt", true, "line\r\n\x0c", ""},
+        {dir / "empty.txt", true, "", ""},
+        {dir / "missing.txt", false, "untouched", ""},
+        {dir / "no-such-folder/a.txt", false, "untouched", "ReadToString Error #76 (Path not found)"},
+        {dir.Path(), false, "untouched", "ReadToString Error #75 (Path/File access error)"},
+    };
+    for (const auto& c : cases) {
+        std::string text = "untouched";
+        std::string state = "stale";
+        EXPECT_EQ(TextFileIO().ReadIfExists(c.path, text, state), c.read) << c.path;
+        EXPECT_EQ(text, c.text) << c.path;
+        EXPECT_EQ(state, c.state) << c.path;
+    }
+}
+
 TEST(TextFileIO, DeleteFileRemovesTheFile) {
     TempFolder dir;
     test::WriteFile(dir / "a.txt", "x");
