@@ -5,6 +5,7 @@
 #include "engine/Engine.h"
 #include "engine/SASContract.h"
 #include "host/CommandLine.h"
+#include "host/StopSignal.h"
 #include "support/Rows.h"
 #include "support/Scratch.h"
 #include "support/SideBySide.h"
