@@ -1,6 +1,6 @@
 #include "cli/BatchReport.h"
 
-#include "cli/Console.h"
+#include "host/AnsiText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -19,7 +19,7 @@ std::string Seconds(double seconds) {
 // breaks and tabs are kept as references (a parser turns them into blanks).
 std::string Xml(std::string_view text, bool attribute = false) {
     std::string xml;
-    for (const char c : console::ToUtf8(text)) {
+    for (const char c : ansi::ToUtf8(text)) {
         if (attribute && (c == '\n' || c == '\r' || c == '\t')) {
             xml.append("&#").append(std::to_string(static_cast<int>(c))).append(";");
             continue;
@@ -102,22 +102,22 @@ std::string JsonReport(const BatchSummary& summary, const std::vector<ProgramOut
     Json programs = Json::array();
     for (const ProgramOutcome& outcome : outcomes) {
         Json errorLines = Json::array();
-        for (const std::string& line : outcome.firstErrorLines) errorLines.push_back(console::ToUtf8(line));
-        programs.push_back(Json{{"name", console::ToUtf8(outcome.program.name)},
-                                {"file", console::ToUtf8(outcome.program.path)},
+        for (const std::string& line : outcome.firstErrorLines) errorLines.push_back(ansi::ToUtf8(line));
+        programs.push_back(Json{{"name", ansi::ToUtf8(outcome.program.name)},
+                                {"file", ansi::ToUtf8(outcome.program.path)},
                                 {"verdict", VerdictText(outcome.verdict)},
                                 {"exitStatus", ToInt(StatusOf(outcome.verdict))},
                                 {"sasExitCode", outcome.sasExitCode ? Json(*outcome.sasExitCode) : Json()},
                                 {"errorLines", outcome.logLines.errorLines},
                                 {"warningLines", outcome.logLines.warningLines},
                                 {"firstErrorLines", std::move(errorLines)},
-                                {"problem", console::ToUtf8(outcome.problem)},
+                                {"problem", ansi::ToUtf8(outcome.problem)},
                                 {"seconds", outcome.seconds},
-                                {"log", console::ToUtf8(outcome.log)}});
+                                {"log", ansi::ToUtf8(outcome.log)}});
     }
-    const Json json{{"name", console::ToUtf8(summary.suiteName)},
+    const Json json{{"name", ansi::ToUtf8(summary.suiteName)},
                     {"timestamp", summary.timestamp},
-                    {"hostname", console::ToUtf8(summary.hostName)},
+                    {"hostname", ansi::ToUtf8(summary.hostName)},
                     {"seconds", summary.seconds},
                     {"exitStatus", summary.exitStatus},
                     {"programs", std::move(programs)}};

@@ -33,12 +33,14 @@ void RunWithLog(CodeRunner& runner, const std::string& logFile) {
 }
 
 CodeRunner& RunnerHoldingTheLog() {
-    static CodeRunner runner = [] {
-        CodeRunner made;
-        made.SetSASCode("data _null_; put 'a long log'; run;");
-        RunWithLog(made, LogFile());
-        return made;
+    // Made once, on first use; a CodeRunner is neither copied nor moved.
+    static CodeRunner runner;
+    static const bool ran = [] {
+        runner.SetSASCode("data _null_; put 'a long log'; run;");
+        RunWithLog(runner, LogFile());
+        return true;
     }();
+    (void)ran;
     return runner;
 }
 
