@@ -229,7 +229,7 @@ TEST_F(Faults, LogAndListingReplacedByFoldersFailTheRunWithEmptyTextsAndOnlyTheF
     EXPECT_EQ(error.Number(), 1);
     EXPECT_EQ(error.Source(), "Execute method");
     EXPECT_THAT(error.Description(),
-                StartsWith("The SAS log file '" + logPath + "' could not be read: FileExists Error #"));
+                StartsWith("The SAS log file '" + logPath + "' could not be read: ReadToString Error #"));
     EXPECT_EQ(runner.LastExecuteReturnValue(), "OK");
     EXPECT_EQ(runner.Log(), "");
     EXPECT_EQ(runner.Lst(), "");
@@ -327,7 +327,7 @@ TEST_F(Faults, LogAndListingHeldOpenByAnotherFailTheRunWithEmptyTextsAndNothingI
     for (const auto& file : held) EXPECT_TRUE(file->Held());
     EXPECT_EQ(error.Number(), 1);
     EXPECT_THAT(error.Description(), HasSubstr("tmpSASLog_"));
-    EXPECT_THAT(error.Description(), HasSubstr(".log' could not be read: FileExists Error #70 (Permission denied)"));
+    EXPECT_THAT(error.Description(), HasSubstr(".log' could not be read: ReadToString Error #70 (Permission denied)"));
     EXPECT_EQ(runner.Log(), "");
     EXPECT_EQ(runner.Lst(), "");
     held.clear();

@@ -80,7 +80,7 @@ TEST_F(FileFaults, LogAndListingThatCannotBeOpenedFailTheRunWithEmptyTextsAndAre
         EXPECT_EQ(error.Number(), 1);
         EXPECT_EQ(error.Source(), "Execute method");
         EXPECT_THAT(error.Description(), StartsWith("The SAS log file '" + temp.Path() + "tmpSASLog_"));
-        EXPECT_THAT(error.Description(), EndsWith(".log' could not be read: FileExists Error #70 (Permission denied)"));
+        EXPECT_THAT(error.Description(), EndsWith(".log' could not be read: ReadToString Error #75 (Path/File access error)"));
     }
     EXPECT_EQ(runner.LastExecuteReturnValue(), "OK");
     EXPECT_EQ(runner.Log(), "");
@@ -152,7 +152,7 @@ TEST_F(FileFaults, FifoInPlaceOfTheLogDoesNotHangTheRun) {
                 try {
                     runner.Execute(StandInRoot, "", control);
                 } catch (const Error& error) {
-                    ok = error.Description().find("could not be read: FileExists Error #75") != std::string::npos &&
+                    ok = error.Description().find("could not be read: ReadToString Error #75") != std::string::npos &&
                          runner.Log().empty();
                 }
             }
