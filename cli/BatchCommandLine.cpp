@@ -54,14 +54,6 @@ and 64 bad usage, 74 a report could not be written, 130 interrupted (Ctrl-C
 stops every running SAS; the reports hold the programs that finished).
 )";
 
-std::string OneLine(std::string message) {
-    for (char& c : message) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    while (!message.empty() && message.back() == ' ') message.pop_back();
-    return message;
-}
-
 bool ParseCount(std::string_view text, int& value) {
     const char* last = text.data() + text.size();
     auto [end, ec] = std::from_chars(text.data(), last, value);

@@ -86,14 +86,6 @@ Examples:
   echo "data _null_; file print; put 'hello'; run;" | tamberlo --json -
 )";
 
-std::string OneLine(std::string message) {
-    for (char& c : message) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    while (!message.empty() && message.back() == ' ') message.pop_back();
-    return message;
-}
-
 void RejectStandardOutput(const std::optional<std::string>& destination, const char* option, const char* mode) {
     if (destination && *destination == CliOptions::StandardStream) {
         throw UsageError(std::string(option) + " -: standard output carries the output of " + mode);

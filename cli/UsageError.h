@@ -13,4 +13,14 @@ public:
     explicit UsageError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A parser's message (which may run over several lines) as the one line a
+// usage error prints.
+inline std::string OneLine(std::string message) {
+    for (char& c : message) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    while (!message.empty() && message.back() == ' ') message.pop_back();
+    return message;
+}
+
 }  // namespace tamberlo::cli
