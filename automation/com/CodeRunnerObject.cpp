@@ -58,7 +58,7 @@ HRESULT SealedGet(BSTR* result, F&& f) noexcept {
 // The log or listing: the stored text cleaned (when CleanOutput is on) and
 // converted in one go, so that no whole copy of it is made on the way.
 HRESULT SealedGetStored(BSTR* result, const tamberlo::CodeRunner& runner,
-                        const std::string& (tamberlo::CodeRunner::*stored)() const noexcept) noexcept {
+                        const std::string& (tamberlo::CodeRunner::*stored)() const) noexcept {
     if (result == nullptr) return E_POINTER;
     *result = nullptr;
     return Sealed([&] {
