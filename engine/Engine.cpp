@@ -4,6 +4,7 @@
 #include "engine/PutFileScan.h"
 #include "engine/SASContract.h"
 #include "host/ExecCmd.h"
+#include "host/FileSystem.h"
 #include "host/TextFileIO.h"
 #include "host/modGlobals.h"
 
@@ -22,19 +23,17 @@ constexpr const char* OKStatus = "OK";
 // only once this run has made it; a failed deletion is ignored.
 class RunFiles {
 public:
-    RunFiles()
-        : program(MakeTempFileName(sas::ProgramPrefix, sas::ProgramExtension)),
-          log(MakeTempFileName(sas::LogPrefix, sas::LogExtension)),
-          listing(MakeTempFileName(sas::ListingPrefix, sas::ListingExtension)),
-          console(sas::CapturesConsole ? MakeTempFileName(sas::ConsolePrefix, sas::ConsoleExtension)
-                                       : std::string()) {}
+    RunFiles() : RunFiles(TempFileNamer()) {}
+    explicit RunFiles(const TempFileNamer& names)
+        : program(names.Name(sas::ProgramPrefix, sas::ProgramExtension)),
+          log(names.Name(sas::LogPrefix, sas::LogExtension)),
+          listing(names.Name(sas::ListingPrefix, sas::ListingExtension)),
+          console(sas::CapturesConsole ? names.Name(sas::ConsolePrefix, sas::ConsoleExtension) : std::string()) {}
     ~RunFiles() {
-        TextFileIO files;
-        std::string ignored;
-        if (programCreated_) files.DeleteFile(program, ignored);
-        files.DeleteFile(log, ignored);
-        files.DeleteFile(listing, ignored);
-        if (!console.empty()) files.DeleteFile(console, ignored);
+        if (programCreated_) filesystem::DiscardFile(program);
+        filesystem::DiscardFile(log);
+        filesystem::DiscardFile(listing);
+        if (!console.empty()) filesystem::DiscardFile(console);
     }
     RunFiles(const RunFiles&) = delete;
     RunFiles& operator=(const RunFiles&) = delete;

@@ -44,6 +44,10 @@ std::optional<std::string> ReadWholeFileIfPresent(const std::string& path);
 bool CheckReadableIfPresent(const std::string& path);
 bool RemoveFileIfPresent(const std::string& path);
 
+// Deletes the file if it can and says nothing either way: for files of one's
+// own, cleared up on a way out where a failure would change nothing.
+void DiscardFile(const std::string& path) noexcept;
+
 // Like CheckReadable, but quiet: reports no error and, on Windows, shows no
 // system dialog for a drive without media. Used to probe drive letters.
 bool ProbeReadable(const std::string& path) noexcept;

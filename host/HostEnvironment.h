@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,13 @@ std::string SystemTempDirectory();
 // The current local date and time in the host's own format: the short date,
 // a blank, the long time (with United States settings "12/7/2026 5:06:44 PM").
 std::string LocalDateTimeText();
+
+// 64 bits from the system's random source, drawn afresh for every call:
+// no value tells anything about another, in this thread, another thread or
+// another process. POSIX: getrandom(), read ahead a few hundred bytes at a
+// time per thread (a forked child never draws what its parent will);
+// Windows: the runtime's random device.
+std::uint64_t FreshRandomNumber();
 
 // The roots to search, in order, for a program installed in the standard
 // folder `folder` below a drive: on Windows "C:" + folder up to "Z:" + folder;

@@ -12,6 +12,10 @@ namespace tamberlo {
 // missing file (53) from a missing folder on the way to it (76).
 Error ErrorFromSystemCode(unsigned long code, const std::string& path = {});
 
+// True when the code is the one reported as a missing file (53), as
+// ErrorFromSystemCode would number it, found without making the error.
+bool MeansFileNotFound(unsigned long code, const std::string& path = {});
+
 // The system's own wording for a code, without a trailing line break.
 std::string SystemMessage(unsigned long code);
 

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <mutex>
-#include <random>
 
 #if defined(TAMBERLO_X86_VECTORS)
 #include <emmintrin.h>
@@ -22,17 +20,6 @@ namespace {
 void RemoveAll(std::string& text, std::string_view what) {
     std::string::size_type at = 0;
     while ((at = text.find(what, at)) != std::string::npos) text.erase(at, what.size());
-}
-
-// Fresh random digits for every name, straight from the system's random
-// source: one name observed tells nothing about the next, and threads and
-// processes started in the same clock tick draw independently. (The rare
-// collision is met by exclusive creation, CreateTempFile.)
-std::uint64_t NextRandomNumber() {
-    static std::mutex guard;
-    static std::random_device device;
-    const std::lock_guard<std::mutex> lock(guard);
-    return (std::uint64_t{device()} << 32) ^ device();
 }
 
 // For every byte: 0 when it stays as it is, else the length of its
@@ -121,15 +108,28 @@ std::string MakeTimeStamp() {
     return stamp;
 }
 
-std::string MakeTempFileName(std::string_view prefix, std::string_view extension) {
-    std::string name = GetTempDirectory();
+TempFileNamer::TempFileNamer() : folder_(GetTempDirectory()), stamp_(MakeTimeStamp()) {}
+
+std::string TempFileNamer::Name(std::string_view prefix, std::string_view extension) const {
+    // Fresh digits from the system's random source for every name: one name
+    // observed tells nothing about the next, and threads and processes
+    // started in the same second draw independently. (The rare collision is
+    // met by exclusive creation, CreateTempFile.)
+    const std::string digits = std::to_string(hostenv::FreshRandomNumber());
+    std::string name;
+    name.reserve(folder_.size() + prefix.size() + stamp_.size() + digits.size() + extension.size() + 2);
+    name += folder_;
     name += prefix;
     name += '_';
-    name += MakeTimeStamp();
+    name += stamp_;
     name += '_';
-    name += std::to_string(NextRandomNumber());
+    name += digits;
     name += extension;
     return name;
+}
+
+std::string MakeTempFileName(std::string_view prefix, std::string_view extension) {
+    return TempFileNamer().Name(prefix, extension);
 }
 
 std::string CreateTempFile(std::string firstName, std::string_view prefix, std::string_view extension,

@@ -19,6 +19,19 @@ std::string GetTempDirectory();
 // different names. The file is not created.
 std::string MakeTempFileName(std::string_view prefix, std::string_view extension);
 
+// Names for temporary files made together, such as the files of one run:
+// the directory and the stamp are looked up once, the digits are drawn for
+// every name as MakeTempFileName draws them.
+class TempFileNamer {
+public:
+    TempFileNamer();
+    std::string Name(std::string_view prefix, std::string_view extension) const;
+
+private:
+    std::string folder_;
+    std::string stamp_;
+};
+
 // Creates a new file holding `text` at `firstName` (a name from
 // MakeTempFileName with the same prefix and extension), never through an
 // existing file or link: while the name is taken, a new one is made. Returns

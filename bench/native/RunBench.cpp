@@ -13,11 +13,13 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
 #include <spawn.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,13 +34,23 @@ namespace {
 constexpr const char* OneLineProgram = "data _null_; put 'hello'; run;";
 
 // Starts the program with these arguments and waits for it, as directly as
-// the system allows.
-void StartAndWait(std::vector<std::string>& args) {
+// the system allows; with a console file, its standard output and error go
+// there.
+void StartAndWait(std::vector<std::string>& args, const std::string& consoleFile = {}) {
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (!consoleFile.empty()) {
+        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, consoleFile.c_str(),
+                                           O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0600);
+        ::posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
     pid_t child = 0;
-    if (::posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    const int failure = ::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (failure != 0) {
         std::fprintf(stderr, "bench: cannot start %s\n", argv[0]);
         std::exit(2);
     }
@@ -70,31 +82,42 @@ std::optional<std::string> ReadIfThere(const std::string& path) {
 
 // A run as any program honouring the batch contract makes it, with plain
 // system calls: check sas and its configuration file, write a new program
-// file, start SAS and wait, read back the log and the listing, delete the
-// three files. What Execute adds beyond this is the component's own code.
+// file, start SAS with its console output going to a file (where SAS for
+// UNIX reports what comes before its log) and wait, read back the log, the
+// listing and the console, delete the four files. What Execute adds beyond
+// this is the component's own code.
 void PlainContractRun(const std::string& folder, const std::string& programText, int number) {
-    const std::string base = folder + "/plain" + std::to_string(number);
+    // Names nobody can guess and files made exclusively, as any run in a
+    // shared temporary folder must: one draw from the system's random source
+    // names the run's files.
+    std::uint64_t digits = 0;
+    if (::getrandom(&digits, sizeof digits, 0) != static_cast<ssize_t>(sizeof digits)) std::exit(2);
+    const std::string base = folder + "/plain" + std::to_string(number) + "_" + std::to_string(digits);
     const std::string program = base + ".sas";
     const std::string log = base + ".log";
     const std::string listing = base + ".lst";
+    const std::string console = base + ".txt";
     const std::string executable = RunSasRoot() + sas::ExecutableName;
     const std::string config = RunSasRoot() + sas::DefaultConfigFileName;
     if (!OpensForReading(executable) || !OpensForReading(config)) std::exit(2);
-    const int fd = ::open(program.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = ::open(program.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 || ::write(fd, programText.data(), programText.size()) != static_cast<ssize_t>(programText.size())) {
         std::exit(2);
     }
     ::close(fd);
     std::vector<std::string> args =
         SplitCommandLine(Engine::BuildCommandLine(executable, config, program, listing, log));
-    StartAndWait(args);
+    StartAndWait(args, sas::CapturesConsole ? console : std::string());
+    const std::optional<std::string> consoleText = ReadIfThere(console);
     const std::optional<std::string> logText = ReadIfThere(log);
     const std::optional<std::string> listingText = ReadIfThere(listing);
+    benchmark::DoNotOptimize(consoleText);
     benchmark::DoNotOptimize(logText);
     benchmark::DoNotOptimize(listingText);
     ::unlink(program.c_str());
     ::unlink(log.c_str());
     ::unlink(listing.c_str());
+    if (sas::CapturesConsole) ::unlink(console.c_str());
 }
 
 // Argument 0: the run's files (and the direct start's) in the scratch

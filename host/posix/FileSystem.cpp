@@ -67,10 +67,11 @@ void WriteAll(const Descriptor& fd, std::string_view text, const std::string& pa
 }
 
 // Returns when the system's reason is the one reported as a missing file
-// (53); throws the error of any other reason.
+// (53); throws the error of any other reason. A missing file is the usual
+// case (a run reads the listing that SAS did not write): it makes no error.
 void ThrowUnlessNotFound(int reason, const std::string& path) {
-    Error error = ErrorFromSystemCode(static_cast<unsigned long>(reason), path);
-    if (error.Number() != errors::FileNotFound) throw error;
+    const auto code = static_cast<unsigned long>(reason);
+    if (!MeansFileNotFound(code, path)) throw ErrorFromSystemCode(code, path);
 }
 
 // Directories are refused as Windows refuses them, and so are FIFOs and
@@ -185,6 +186,10 @@ bool RemoveFileIfPresent(const std::string& path) {
         throw ErrorFromSystemCode(EISDIR, path);
     ThrowUnlessNotFound(reason, path);
     return false;
+}
+
+void DiscardFile(const std::string& path) noexcept {
+    if (!NamesNoFile(path)) ::unlink(path.c_str());
 }
 
 void CheckReadable(const std::string& path) {

@@ -1,14 +1,20 @@
 #include "host/HostEnvironment.h"
 
 #include <array>
+#include <atomic>
+#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <locale.h>
 #include <memory>
+#include <mutex>
+#include <pthread.h>
+#include <random>
 #include <string>
 #include <string_view>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,6 +111,73 @@ std::string LocalDateTimeText() {
     // The user's own format, without touching the process's locale.
     thread_local UserDateTimeText userText;
     return userText.At(std::time(nullptr));
+}
+
+namespace {
+
+// Counts the forks of this process, as seen in the child.
+std::atomic<unsigned> forksSeen{0};
+
+// Random bytes read ahead from the kernel for one thread: one getrandom()
+// call serves 32 numbers, where a call per number would cost as much as the
+// rest of a temporary name. Each byte is handed out once and never leaves
+// the buffer otherwise. A child of fork() inherits its parent's buffer: it
+// throws it away before its first draw, so that the two never draw alike.
+class RandomReserve {
+public:
+    RandomReserve() {
+        static const int watchingForks = ::pthread_atfork(nullptr, nullptr, [] { ++forksSeen; });
+        static_cast<void>(watchingForks);
+    }
+    RandomReserve(const RandomReserve&) = delete;
+    RandomReserve& operator=(const RandomReserve&) = delete;
+
+    std::uint64_t Next() {
+        const unsigned forks = forksSeen.load(std::memory_order_relaxed);
+        if (used_ + sizeof(std::uint64_t) > bytes_.size() || forks != forks_) {
+            Refill();
+            forks_ = forks;
+        }
+        std::uint64_t number = 0;
+        std::memcpy(&number, bytes_.data() + used_, sizeof number);
+        std::memset(bytes_.data() + used_, 0, sizeof number);
+        used_ += sizeof number;
+        return number;
+    }
+
+private:
+    void Refill() {
+        std::size_t filled = 0;
+        while (filled < bytes_.size()) {
+            const ssize_t got = ::getrandom(bytes_.data() + filled, bytes_.size() - filled, 0);
+            if (got > 0) {
+                filled += static_cast<std::size_t>(got);
+            } else if (got < 0 && errno != EINTR) {
+                FillFromDevice(filled);
+                break;
+            }
+        }
+        used_ = 0;
+    }
+
+    // A kernel without getrandom() (older than 3.17): the runtime's device.
+    void FillFromDevice(std::size_t from) {
+        static std::mutex guard;
+        static std::random_device device;
+        const std::lock_guard<std::mutex> lock(guard);
+        for (std::size_t at = from; at < bytes_.size(); ++at) bytes_[at] = static_cast<unsigned char>(device());
+    }
+
+    std::array<unsigned char, 256> bytes_{};
+    std::size_t used_ = bytes_.size();
+    unsigned forks_ = 0;
+};
+
+}  // namespace
+
+std::uint64_t FreshRandomNumber() {
+    thread_local RandomReserve reserve;
+    return reserve.Next();
 }
 
 std::vector<std::string> DriveRootsToSearch(std::string_view folder) { return {std::string(folder)}; }

@@ -27,6 +27,12 @@ Error ErrorFromSystemCode(unsigned long code, const std::string& path) {
     return RuntimeError(RuntimeNumberOf(ConditionOfErrno(number, parentExists)));
 }
 
+bool MeansFileNotFound(unsigned long code, const std::string& path) {
+    const int number = static_cast<int>(code);
+    return RuntimeNumberOf(ConditionOfErrno(number, number != ENOENT || ParentFolderExists(path))) ==
+           errors::FileNotFound;
+}
+
 std::string SystemMessage(unsigned long code) {
     return std::strerror(static_cast<int>(code));
 }

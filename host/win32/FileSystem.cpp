@@ -153,6 +153,12 @@ bool RemoveFileIfPresent(const std::string& path) {
     return false;
 }
 
+void DiscardFile(const std::string& path) noexcept {
+    if (NamesNoFile(path)) return;
+    const NoErrorDialogs quiet;
+    ::DeleteFileA(path.c_str());
+}
+
 void CheckReadable(const std::string& path) { Open(path, GENERIC_READ, OPEN_EXISTING); }
 
 bool CheckReadableIfPresent(const std::string& path) {

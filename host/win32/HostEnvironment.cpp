@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <mutex>
+#include <random>
+
 namespace tamberlo::hostenv {
 
 std::string SystemTempDirectory() {
@@ -19,6 +22,13 @@ std::string LocalDateTimeText() {
     ::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, sizeof date);
     ::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, sizeof time);
     return std::string(date) + " " + time;
+}
+
+std::uint64_t FreshRandomNumber() {
+    static std::mutex guard;
+    static std::random_device device;
+    const std::lock_guard<std::mutex> lock(guard);
+    return (std::uint64_t{device()} << 32) ^ device();
 }
 
 std::vector<std::string> DriveRootsToSearch(std::string_view folder) {

@@ -20,6 +20,10 @@ Error ErrorFromSystemCode(unsigned long code, const std::string&) {
     return RuntimeError(RuntimeNumberOf(ConditionOfWindowsError(code)));
 }
 
+bool MeansFileNotFound(unsigned long code, const std::string&) {
+    return RuntimeNumberOf(ConditionOfWindowsError(code)) == errors::FileNotFound;
+}
+
 std::string SystemMessage(unsigned long code) {
     char* buffer = nullptr;
     const DWORD length = ::FormatMessageA(

@@ -6,7 +6,13 @@
 
 #include <regex>
 #include <set>
+#include <sstream>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 using namespace tamberlo;
 
@@ -108,3 +114,37 @@ TEST(TempFiles, AFolderThatIsNotThereFailsWith76AndMakesNothing) {
     EXPECT_EQ(error.Number(), 76);
     EXPECT_THAT(test::ListFolder(dir.Path()), testing::IsEmpty());
 }
+
+#ifndef _WIN32
+// Random digits are read ahead per thread: a forked child must not draw the
+// digits its parent draws next.
+TEST(TempNames, AForkedChildNeverDrawsTheNamesItsParentDrawsNext) {
+    test::TempFolder dir;
+    test::ScopedTempDirectory scoped(dir.Path());
+    static_cast<void>(MakeTempFileName("tmpSASLog", ".log"));  // the parent's reserve is filled
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::string names;
+        for (int i = 0; i < 4; ++i) names += MakeTempFileName("tmpSASLog", ".log") + '\n';
+        const bool written = ::write(channel[1], names.data(), names.size()) == static_cast<ssize_t>(names.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(channel[1]);
+    std::set<std::string> parentNames;
+    for (int i = 0; i < 4; ++i) parentNames.insert(MakeTempFileName("tmpSASLog", ".log"));
+    std::string childNames;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;) childNames.append(buffer, got);
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::istringstream lines(childNames);
+    int count = 0;
+    for (std::string name; std::getline(lines, name); ++count) EXPECT_EQ(parentNames.count(name), 0u) << name;
+    EXPECT_EQ(count, 4);
+}
+#endif
