@@ -2,8 +2,12 @@
 
 #include "engine/OutputSwitches.h"
 #include "engine/SASContract.h"
+#include "host/Error.h"
 #include "host/FileSystem.h"
 #include "host/modGlobals.h"
+
+#include <chrono>
+#include <thread>
 
 namespace tamberlo {
 
@@ -16,10 +20,20 @@ PutFile::PutFile(std::int16_t index) : key_(sas::PutFileKeyPrefix + std::to_stri
 }
 
 PutFile::~PutFile() {
-    try {
-        filesystem::RemoveFile(path_);
-    } catch (...) {
-        // Already gone or in use: the item ends all the same.
+    // A SAS that was just stopped may hold the file for a moment longer: a
+    // killed process's files can be let go after its end has been signalled.
+    // A file in use gets a few more tries; gone or failing otherwise, the item
+    // ends all the same.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        try {
+            filesystem::RemoveFile(path_);
+            return;
+        } catch (const Error& error) {
+            if (error.Number() != errors::PermissionDenied && error.Number() != errors::PathFileAccessError) return;
+        } catch (...) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 

@@ -100,7 +100,14 @@ ToolResult RunTool(const std::string& program, const std::vector<std::string>& a
         result.exitCode = static_cast<int>(exitCode);
         // Still held open, the process id cannot be reused by another
         // process while the children are looked for.
+        // Wine may list a child that has ended for a moment longer: only one
+        // still there after two seconds outlived the tool (the tests' own
+        // SAS processes that must not outlive it sleep far longer).
         result.leftProcesses = HasLiveChildren(processId);
+        for (int look = 0; result.leftProcesses && look < 20; ++look) {
+            ::Sleep(100);
+            result.leftProcesses = HasLiveChildren(processId);
+        }
     }
     result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);
