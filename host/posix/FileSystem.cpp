@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace tamberlo::filesystem {
@@ -110,13 +111,27 @@ std::size_t ReadUpTo(int fd, char* buffer, std::size_t size, const std::string& 
     return filled;
 }
 
-// The rest of a file opened for reading, from its start.
+// The rest of a file opened for reading, from its start. The first read
+// asks for more than fstat saw: a regular file returns fewer bytes than
+// asked only at its end, so a file that did not grow is read in one call.
+// One that grew since fstat, or a device, is read on to its end.
 std::string ReadToEnd(const Descriptor& fd, const struct stat& info, const std::string& path) {
     std::string content(static_cast<std::size_t>(info.st_size), '\0');
-    content.resize(ReadUpTo(fd.get(), content.data(), content.size(), path));
-    // A file that grew since fstat is still read to its end.
     char more[4096];
-    while (const std::size_t got = ReadUpTo(fd.get(), more, sizeof more, path)) content.append(more, got);
+    iovec parts[2] = {{content.data(), content.size()}, {more, sizeof more}};
+    ssize_t got;
+    while ((got = ::readv(fd.get(), parts, 2)) < 0) {
+        if (errno != EINTR) ThrowLastError(path);
+    }
+    const auto first = static_cast<std::size_t>(got);
+    const std::size_t expected = content.size();
+    if (first <= expected) {
+        content.resize(first);
+    } else {
+        content.append(more, first - expected);
+    }
+    if (S_ISREG(info.st_mode) && first < expected + sizeof more) return content;
+    while (const std::size_t next = ReadUpTo(fd.get(), more, sizeof more, path)) content.append(more, next);
     return content;
 }
 

@@ -75,6 +75,25 @@ TEST(TextFileIO, ReadToStringKeepsEveryByteValue) {
     EXPECT_EQ(TextFileIO().ReadToString(dir / "bytes.bin", state), content);
 }
 
+TEST(TextFileIO, ReadToStringReadsWholeFilesOfEverySizeAroundTheReadsItMakes) {
+    TempFolder dir;
+    for (const std::size_t size : {std::size_t{1}, std::size_t{4095}, std::size_t{4096}, std::size_t{4097},
+                                   std::size_t{8193}, std::size_t{200000}}) {
+        std::string content(size, 'x');
+        for (std::size_t i = 0; i < size; i += 97) content[i] = static_cast<char>('a' + i % 26);
+        test::WriteFile(dir / "sized.txt", content);
+        std::string state = "stale";
+        EXPECT_EQ(TextFileIO().ReadToString(dir / "sized.txt", state), content) << size << " bytes";
+        EXPECT_EQ(state, "");
+    }
+#ifndef _WIN32
+    // A device has no size to go by: it is read to its end all the same.
+    std::string state = "stale";
+    EXPECT_EQ(TextFileIO().ReadToString("/dev/null", state), "");
+    EXPECT_EQ(state, "");
+#endif
+}
+
 TEST(TextFileIO, DeleteFileOfMissingFileReportsError53) {
     TempFolder dir;
     std::string state;
