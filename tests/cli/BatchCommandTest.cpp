@@ -1,6 +1,7 @@
 // `tamberlo batch` run for real against the SAS stand-in: verdicts, exit
 // status, reports, outputs on disk and what is left behind.
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "ToolRunner.h"
 #include "cli/BatchCommandLine.h"
@@ -18,15 +19,8 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <chrono>
 #include <thread>
-
-extern char** environ;
-#endif
 
 using namespace tamberlo;
 using testing::HasSubstr;
@@ -268,16 +262,11 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     Program("c-slow.sas", "data _null_; call sleep(120); run;\r\n");
     std::vector<std::string> args = {tamberloProgram, "batch", "--sas-root", standInRoot, "-j", "3",
                                      "--junit", Work("junit.xml"), Work("a-quick.sas"), Work("b-slow.sas"), Work("c-slow.sas")};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
     const std::string outPath = Work("stdout.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    test::ChildLaunch launch;
+    launch.arguments = args;
+    launch.output = outPath;
+    test::ChildProcess tamberlo(launch);
 
     // Interrupt once the quick one has ended and both slow ones sleep.
     const auto ready = [&] {
@@ -287,12 +276,12 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     };
     for (int wait = 0; wait < 400 && !ready(); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(ready()) << test::ReadFile(outPath);
-    kill(pid, SIGINT);
+    tamberlo.Interrupt();
 
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const test::ChildResult ended = tamberlo.Wait();
+    ASSERT_EQ(ended.signal, 0) << "tamberlo died of the signal";
+    EXPECT_EQ(ended.exitCode, 130);
+    EXPECT_FALSE(ended.leftProcesses);
     const std::string junit = test::ReadFile(Work("junit.xml"));
     EXPECT_THAT(junit, HasSubstr(" tests=\"1\" failures=\"0\" errors=\"0\""));
     EXPECT_THAT(junit, HasSubstr("<testcase name=\"a-quick\""));

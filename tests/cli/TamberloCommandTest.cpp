@@ -1,6 +1,7 @@
 // The tamberlo command run for real against the SAS stand-in, one folder per
 // test: the standard streams, the exit status and what is left on disk.
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "ToolRunner.h"
 
@@ -14,14 +15,8 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
-#include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <chrono>
 #include <thread>
-
-extern char** environ;
-#endif
 
 using namespace tamberlo;
 using testing::EndsWith;
@@ -519,11 +514,9 @@ TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
     test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "30");
     std::vector<std::string> args = {tamberloProgram, "--sas-root", standInRoot, "-e",
                                      "data _null_; file _put1; put 'x'; run;"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    test::ChildLaunch launch;
+    launch.arguments = args;
+    test::ChildProcess tamberlo(launch);
 
     // Interrupt once SAS has its program, that is, while it sleeps.
     bool running = false;
@@ -532,11 +525,11 @@ TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
         if (!running) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_TRUE(running) << "the run never started";
-    kill(pid, SIGINT);
+    tamberlo.Interrupt();
 
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "tamberlo died of the signal";
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    const test::ChildResult ended = tamberlo.Wait();
+    ASSERT_EQ(ended.signal, 0) << "tamberlo died of the signal";
+    EXPECT_EQ(ended.exitCode, 130);
+    EXPECT_FALSE(ended.leftProcesses);
 }
 #endif

@@ -87,12 +87,10 @@ TEST_F(StandinCommandLine, SASForUnixRefusesToStartAndWritesNothing) {
         {CommandLine(missingConfig), "ERROR: Unable to open the configuration file " + missingConfig + ".\n"},
     };
     for (const auto& run : cases) {
-        ChildProcess::Launch launch;
-        launch.commandLine = run.commandLine;
-        launch.directory = folder_.Path();
+        ChildLaunch launch = StandinLaunch(run.commandLine);
         launch.output = folder_ / "stdout.txt";
         launch.error = folder_ / "stderr.txt";
-        EXPECT_EQ(2, ChildProcess::Run(launch)) << run.commandLine;
+        EXPECT_EQ(2, RunChild(launch).exitCode) << run.commandLine;
         EXPECT_EQ(run.console + "ERROR: SAS did not start.\n", Read(launch.error).value_or("<none>"));
         EXPECT_EQ("", Read(launch.output).value_or("<none>"));
         EXPECT_FALSE(Exists(log_));
@@ -110,13 +108,11 @@ TEST_F(StandinCommandLine, MissingProgramFileIsAnError) {
 
 TEST_F(StandinCommandLine, WithoutFileOptionsUsesTheStandardStreams) {
     Write(program_, "title 'Streams';\ndata _null_; file print; put 'listed'; file log; put 'logged'; run;\n");
-    ChildProcess::Launch launch;
-    launch.commandLine = "\"" + Executable() + "\" -nologo";
-    launch.directory = folder_.Path();
+    ChildLaunch launch = StandinLaunch("\"" + Executable() + "\" -nologo");
     launch.input = program_;
     launch.output = folder_ / "stdout.txt";
     launch.error = folder_ / "stderr.txt";
-    EXPECT_EQ(0, ChildProcess::Run(launch));
+    EXPECT_EQ(0, RunChild(launch).exitCode);
 
     const std::string log = MaskTimes(Read(launch.error).value_or("<none>"));
     EXPECT_EQ(0u, log.find("1          title 'Streams';\r\n2          data _null_;"));

@@ -44,12 +44,18 @@ int StandinTest::Run(const std::string& program, const Environment& environment)
     return RunCommandLine(CommandLine(), environment);
 }
 
-int StandinTest::RunCommandLine(const std::string& commandLine, const Environment& environment) {
-    ChildProcess::Launch launch;
+ChildLaunch StandinTest::StandinLaunch(const std::string& commandLine, const Environment& environment) const {
+    ChildLaunch launch;
     launch.commandLine = commandLine;
     launch.environment = environment;
+    // Switches the test's own environment may hold do not reach the stand-in.
+    launch.dropPrefix = "TAMBERLO_STANDIN_";
     launch.directory = folder_.Path();
-    return ChildProcess::Run(launch);
+    return launch;
+}
+
+int StandinTest::RunCommandLine(const std::string& commandLine, const Environment& environment) {
+    return RunChild(StandinLaunch(commandLine, environment)).exitCode;
 }
 
 std::optional<std::string> StandinTest::Read(const std::string& path) {

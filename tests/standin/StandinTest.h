@@ -7,14 +7,19 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tamberlo::standin::test {
+
+using tamberlo::test::ChildLaunch;
+using tamberlo::test::RunChild;
 
 // Runs the built stand-in (SAS.EXE, or sas natively) in a scratch folder of
 // the test's own, with the command line exactly as Tamberlo builds it.
 class StandinTest : public ::testing::Test {
 protected:
-    using Environment = ChildProcess::Environment;
+    using Environment = std::vector<std::pair<std::string, std::string>>;
 
     StandinTest();
 
@@ -35,6 +40,9 @@ protected:
     // line in the scratch folder. Returns the exit code.
     int Run(const std::string& program, const Environment& environment = {});
     int RunCommandLine(const std::string& commandLine, const Environment& environment = {});
+    // How those start the stand-in: in the scratch folder, with the
+    // environment's stand-in switches only those given.
+    ChildLaunch StandinLaunch(const std::string& commandLine, const Environment& environment = {}) const;
 
     // The file's bytes, or nothing if it does not exist.
     static std::optional<std::string> Read(const std::string& path);

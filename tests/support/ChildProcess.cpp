@@ -1,8 +1,10 @@
 #include "ChildProcess.h"
 
-namespace tamberlo::standin::test {
+namespace tamberlo::test {
 
-std::vector<std::string> ChildProcess::SplitCommandLine(const std::string& line) {
+ChildResult RunChild(const ChildLaunch& launch) { return ChildProcess(launch).Wait(); }
+
+std::vector<std::string> SplitWindowsCommandLine(const std::string& line) {
     std::vector<std::string> arguments;
     std::size_t i = 0;
     const auto blank = [&](std::size_t at) { return line[at] == ' ' || line[at] == '\t'; };
@@ -37,4 +39,30 @@ std::vector<std::string> ChildProcess::SplitCommandLine(const std::string& line)
     }
 }
 
-}  // namespace tamberlo::standin::test
+std::string WindowsCommandLine(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const std::string& argument : arguments) {
+        if (!line.empty()) line += ' ';
+        if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+            line += argument;
+            continue;
+        }
+        line += '"';
+        std::size_t backslashes = 0;
+        for (const char c : argument) {
+            if (c == '\\') {
+                ++backslashes;
+                continue;
+            }
+            // Backslashes double only in front of a quote, which they escape.
+            line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+            line += c;
+            backslashes = 0;
+        }
+        line.append(backslashes * 2, '\\');  // before the closing quote
+        line += '"';
+    }
+    return line;
+}
+
+}  // namespace tamberlo::test
