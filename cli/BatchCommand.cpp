@@ -8,26 +8,21 @@
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/UsageError.h"
+#include "host/Error.h"
+#include "host/FileSystem.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <memory>
 #include <thread>
 
 namespace tamberlo::cli {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 // A report file, created before anything runs so that a bad name is a
-// usage error and not a lost report, and filled at the end.
+// usage error and not a lost report, and written at the end. It is not held
+// open in between: every SAS started meanwhile would inherit it.
 class ReportFile {
 public:
     ReportFile(const std::optional<std::string>& name, const std::optional<Shard>& shard, const char* option) {
@@ -37,22 +32,27 @@ public:
         const std::filesystem::path folder = std::filesystem::path(name_).parent_path();
         std::error_code ec;
         if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-        file_.reset(std::fopen(name_.c_str(), "wb"));
-        if (!file_) throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: " + std::strerror(errno));
+        try {
+            filesystem::WriteWholeFile(name_, {}, filesystem::WriteMode::Overwrite);
+        } catch (const Error& error) {
+            throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: " + error.Description());
+        }
     }
 
     // False, with a message on standard error, when the text could not be written.
     bool Write(const std::string& text) {
-        if (!file_) return true;
-        const bool written = std::fwrite(text.data(), 1, text.size(), file_.get()) == text.size() &&
-                             std::fclose(file_.release()) == 0;
-        if (!written) std::fprintf(stderr, "tamberlo: %s: cannot write: %s\n", name_.c_str(), std::strerror(errno));
-        return written;
+        if (name_.empty()) return true;
+        try {
+            filesystem::WriteWholeFile(name_, text, filesystem::WriteMode::Overwrite);
+            return true;
+        } catch (const Error& error) {
+            std::fprintf(stderr, "tamberlo: %s: cannot write: %s\n", name_.c_str(), error.Description().c_str());
+            return false;
+        }
     }
 
 private:
     std::string name_;
-    File file_;
 };
 
 std::string UtcTimestamp() {

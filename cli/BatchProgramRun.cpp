@@ -3,12 +3,11 @@
 #include "automation/CodeRunner.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
+#include "host/FileSystem.h"
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -22,11 +21,24 @@ constexpr const char* statusOK = "OK";
 // Enough to tell what went wrong; the whole log is in the reports.
 constexpr std::size_t errorLinesKept = 3;
 
+// The outputs go through the host's file layer, whose descriptors and
+// handles no child inherits: a SAS that another worker starts meanwhile must
+// not hold this program's files open (on Windows it would keep this run's put
+// files from being deleted until that SAS ends).
 void WriteWholeFile(const fs::path& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.close();
-    if (!file) throw std::runtime_error(path.string() + ": cannot write: " + std::strerror(errno));
+    try {
+        filesystem::WriteWholeFile(path.string(), text, filesystem::WriteMode::Overwrite);
+    } catch (const Error& error) {
+        throw std::runtime_error(path.string() + ": cannot write: " + error.Description());
+    }
+}
+
+std::string ReadPutFile(const std::string& path, const fs::path& to) {
+    try {
+        return filesystem::ReadWholeFile(path);
+    } catch (const Error& error) {
+        throw std::runtime_error(to.string() + ": cannot copy the put file: " + error.Description());
+    }
 }
 
 void CreateFolder(const fs::path& folder) {
@@ -58,7 +70,7 @@ public:
     }
 
     // The log and listing as given (no listing file when SAS wrote none),
-    // the put files copied as SAS wrote them.
+    // the put files copied byte for byte as SAS wrote them.
     void Write(const std::string& log, const std::string& lst, const CodeRunner& runner) const {
         CreateFolder(base_.parent_path());
         WriteWholeFile(Log(), log);
@@ -68,10 +80,7 @@ public:
         for (const std::string& key : keys) {
             const auto index = static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
             const fs::path to = base_ / (key + ".txt");
-            std::error_code ec;
-            if (!fs::copy_file(runner.PutFile(index, true), to, fs::copy_options::overwrite_existing, ec)) {
-                throw std::runtime_error(to.string() + ": cannot copy the put file: " + ec.message());
-            }
+            WriteWholeFile(to, ReadPutFile(runner.PutFile(index, true), to));
         }
     }
 

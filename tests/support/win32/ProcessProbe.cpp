@@ -1,5 +1,7 @@
 #include "ProcessProbe.h"
 
+#include <cstdint>
+
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -68,12 +70,21 @@ std::size_t ResidentBytes() {
 
 namespace {
 
+std::uint64_t CreationTimeOf(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+}
+
 // A process that has ended may still be listed for a moment after the last
-// handle to it was closed; only one still running counts.
-bool StillRunning(DWORD pid) {
-    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+// handle to it was closed; only one still running counts. A process keeps
+// the id of a parent that has gone, and ids are handed out again: one made
+// before this process is not its child, whatever its parent id says.
+bool StillRunningChild(DWORD pid, std::uint64_t selfCreated) {
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (process == nullptr) return false;
-    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT &&
+                         CreationTimeOf(process) >= selfCreated;
     ::CloseHandle(process);
     return running;
 }
@@ -87,8 +98,10 @@ std::vector<unsigned long> ChildProcesses() {
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     const DWORD self = ::GetCurrentProcessId();
+    const std::uint64_t selfCreated = CreationTimeOf(::GetCurrentProcess());
     for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID == self && entry.th32ProcessID != self && StillRunning(entry.th32ProcessID))
+        if (entry.th32ParentProcessID == self && entry.th32ProcessID != self &&
+            StillRunningChild(entry.th32ProcessID, selfCreated))
             children.push_back(entry.th32ProcessID);
     }
     ::CloseHandle(snapshot);
