@@ -117,20 +117,26 @@ std::size_t ReadUpTo(int fd, char* buffer, std::size_t size, const std::string& 
 // One that grew since fstat, or a device, is read on to its end.
 std::string ReadToEnd(const Descriptor& fd, const struct stat& info, const std::string& path) {
     std::string content(static_cast<std::size_t>(info.st_size), '\0');
+    const std::size_t expected = content.size();
     char more[4096];
-    iovec parts[2] = {{content.data(), content.size()}, {more, sizeof more}};
+    iovec parts[2] = {{content.data(), expected}, {more, sizeof more}};
     ssize_t got;
     while ((got = ::readv(fd.get(), parts, 2)) < 0) {
         if (errno != EINTR) ThrowLastError(path);
     }
     const auto first = static_cast<std::size_t>(got);
-    const std::size_t expected = content.size();
-    if (first <= expected) {
-        content.resize(first);
-    } else {
+    bool atEnd = first == expected;
+    if (first > expected) {
         content.append(more, first - expected);
+        atEnd = first < expected + sizeof more;
+    } else if (first < expected) {
+        // Short of what fstat saw: a file that shrank, or a read the system
+        // capped (Linux reads at most 2 GiB at once). The rest the plain way.
+        const std::size_t rest = ReadUpTo(fd.get(), content.data() + first, expected - first, path);
+        content.resize(first + rest);
+        atEnd = first + rest < expected;
     }
-    if (S_ISREG(info.st_mode) && first < expected + sizeof more) return content;
+    if (S_ISREG(info.st_mode) && atEnd) return content;
     while (const std::size_t next = ReadUpTo(fd.get(), more, sizeof more, path)) content.append(more, next);
     return content;
 }
