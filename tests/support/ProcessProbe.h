@@ -23,6 +23,10 @@ std::size_t ResidentBytes();
 // count shows).
 std::vector<unsigned long> ChildProcesses();
 
+// The same for another process of this user, by its id: the caller keeps the
+// process (or, on POSIX, its zombie) so that the id cannot go to another.
+std::vector<unsigned long> ChildProcessesOf(unsigned long pid);
+
 // Kills every child process at once, without waiting for it. Returns how many
 // it asked to end.
 std::size_t KillChildProcesses();

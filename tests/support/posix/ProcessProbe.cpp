@@ -53,18 +53,19 @@ std::size_t ResidentBytes() {
     return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 }
 
-std::vector<unsigned long> ChildProcesses() {
+std::vector<unsigned long> ChildProcessesOf(unsigned long pid) {
     std::vector<unsigned long> children;
     DIR* proc = ::opendir("/proc");
     if (proc == nullptr) return children;
-    const long self = static_cast<long>(::getpid());
     while (const dirent* entry = ::readdir(proc)) {
-        if (IsNumber(entry->d_name) && ParentOf(entry->d_name) == self)
+        if (IsNumber(entry->d_name) && ParentOf(entry->d_name) == static_cast<long>(pid))
             children.push_back(std::stoul(entry->d_name));
     }
     ::closedir(proc);
     return children;
 }
+
+std::vector<unsigned long> ChildProcesses() { return ChildProcessesOf(static_cast<unsigned long>(::getpid())); }
 
 std::size_t KillChildProcesses() {
     std::size_t asked = 0;

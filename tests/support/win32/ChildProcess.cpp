@@ -1,9 +1,8 @@
 #include "ChildProcess.h"
+#include "ProcessProbe.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
-#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -64,31 +63,6 @@ std::string EnvironmentBlock(const ChildLaunch& launch) {
     return block;
 }
 
-std::uint64_t CreationTimeOf(HANDLE process) {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-    return (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
-}
-
-// True when a process that `parent` started still runs. A process keeps the
-// id of the parent that started it after that parent has gone, and the id
-// goes to new processes: one made before `parent` is not its child, even
-// when its parent id is that of `parent` (under Wine, the prefix's own
-// long-lived processes whose starter has gone).
-bool HasLiveChildren(DWORD parent, std::uint64_t parentCreated) {
-    OwnedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (snapshot.get() == INVALID_HANDLE_VALUE) return false;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID != parent || entry.th32ProcessID == parent) continue;
-        OwnedHandle candidate(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-        // One that cannot be asked counts: better a false alarm than a leak unseen.
-        if (candidate.get() == nullptr || CreationTimeOf(candidate.get()) >= parentCreated) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 struct ChildProcess::Native {
@@ -147,11 +121,10 @@ ChildResult ChildProcess::Wait() {
     // has ended for a moment longer: only one still there after two seconds
     // outlived the program (the tests' SAS processes that must not outlive
     // it sleep far longer).
-    const std::uint64_t created = CreationTimeOf(native_->process);
-    result.leftProcesses = HasLiveChildren(native_->id, created);
+    result.leftProcesses = !reliability::ChildProcessesOf(native_->id).empty();
     for (int look = 0; result.leftProcesses && look < 20; ++look) {
         ::Sleep(100);
-        result.leftProcesses = HasLiveChildren(native_->id, created);
+        result.leftProcesses = !reliability::ChildProcessesOf(native_->id).empty();
     }
     return result;
 }

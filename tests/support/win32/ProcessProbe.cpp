@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 
 #include <stdexcept>
+#include <string>
 
 namespace tamberlo::reliability {
 
@@ -79,33 +80,43 @@ std::uint64_t CreationTimeOf(HANDLE process) {
 // A process that has ended may still be listed for a moment after the last
 // handle to it was closed; only one still running counts. A process keeps
 // the id of a parent that has gone, and ids are handed out again: one made
-// before this process is not its child, whatever its parent id says.
-bool StillRunningChild(DWORD pid, std::uint64_t selfCreated) {
+// before the parent is not its child, whatever its parent id says.
+bool StillRunningChild(DWORD pid, std::uint64_t parentCreated) {
     const HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (process == nullptr) return false;
     const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT &&
-                         CreationTimeOf(process) >= selfCreated;
+                         CreationTimeOf(process) >= parentCreated;
     ::CloseHandle(process);
     return running;
 }
 
-}  // namespace
-
-std::vector<unsigned long> ChildProcesses() {
+std::vector<unsigned long> ChildProcessesOf(DWORD parent, std::uint64_t parentCreated) {
     std::vector<unsigned long> children;
     const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return children;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    const DWORD self = ::GetCurrentProcessId();
-    const std::uint64_t selfCreated = CreationTimeOf(::GetCurrentProcess());
     for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID == self && entry.th32ProcessID != self &&
-            StillRunningChild(entry.th32ProcessID, selfCreated))
+        if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent &&
+            StillRunningChild(entry.th32ProcessID, parentCreated))
             children.push_back(entry.th32ProcessID);
     }
     ::CloseHandle(snapshot);
     return children;
+}
+
+}  // namespace
+
+std::vector<unsigned long> ChildProcesses() {
+    return ChildProcessesOf(::GetCurrentProcessId(), CreationTimeOf(::GetCurrentProcess()));
+}
+
+std::vector<unsigned long> ChildProcessesOf(unsigned long pid) {
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) throw std::runtime_error("process " + std::to_string(pid) + " cannot be asked");
+    const std::uint64_t created = CreationTimeOf(process);
+    ::CloseHandle(process);
+    return ChildProcessesOf(static_cast<DWORD>(pid), created);
 }
 
 std::size_t KillChildProcesses() {
