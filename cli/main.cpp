@@ -1,6 +1,6 @@
 // tamberlo: runs SAS programs in batch through Tamberlo from a shell.
 
-#include "cli/BatchCommand.h"
+#include "cli/batch/BatchCommand.h"
 #include "cli/CommandLineParser.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"

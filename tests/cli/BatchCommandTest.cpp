@@ -4,7 +4,7 @@
 #include "ChildProcess.h"
 #include "TestSupport.h"
 #include "ToolRunner.h"
-#include "cli/BatchCommandLine.h"
+#include "cli/batch/BatchCommandLine.h"
 #include "cli/ProgramList.h"
 #include "cli/UsageError.h"
 

@@ -1,6 +1,6 @@
-#include "cli/BatchRunner.h"
+#include "cli/batch/BatchRunner.h"
 
-#include "cli/BatchProgress.h"
+#include "cli/batch/BatchProgress.h"
 
 #include <algorithm>
 #include <atomic>

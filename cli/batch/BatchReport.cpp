@@ -1,4 +1,4 @@
-#include "cli/BatchReport.h"
+#include "cli/batch/BatchReport.h"
 
 #include "host/AnsiText.h"
 

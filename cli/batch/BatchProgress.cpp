@@ -1,4 +1,4 @@
-#include "cli/BatchProgress.h"
+#include "cli/batch/BatchProgress.h"
 
 #include <algorithm>
 #include <string>

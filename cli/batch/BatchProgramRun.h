@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/BatchOptions.h"
+#include "cli/batch/BatchOptions.h"
 #include "cli/ProgramOutcome.h"
 #include "host/StopSignal.h"
 

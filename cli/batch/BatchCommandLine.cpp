@@ -1,4 +1,4 @@
-#include "cli/BatchCommandLine.h"
+#include "cli/batch/BatchCommandLine.h"
 
 #include "cli/CommandLineParser.h"
 #include "cli/UsageError.h"

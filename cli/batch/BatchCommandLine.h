@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/BatchOptions.h"
+#include "cli/batch/BatchOptions.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "cli/BatchProgramRun.h"
+#include "cli/batch/BatchProgramRun.h"
 
 #include "automation/CodeRunner.h"
 #include "engine/SASContract.h"
