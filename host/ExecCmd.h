@@ -9,11 +9,17 @@ namespace tamberlo {
 
 class StopSignal;
 
-// Starts one program from a complete command line and blocks until it ends.
-// On Windows the command line goes to CreateProcessA as it is (hidden window,
-// normal priority, handles, environment and current directory inherited). On
-// POSIX it is split by the Windows quoting rules and started with
-// posix_spawn, never through a shell.
+// Starts one program from a complete command line and blocks until it ends:
+// the wait policy (time limit, stop requests, callbacks, how a program is
+// stopped) over the platform's ProcessTree. On Windows the command line goes
+// to CreateProcessA as it is (hidden window, normal priority, handles,
+// environment and current directory inherited). On POSIX it is split by the
+// Windows quoting rules and executed directly, never through a shell.
+//
+// A stop (time limit, stop request, a callback that throws) ends the
+// program and everything it started: asked first (SIGTERM to its process
+// group on POSIX), then, after `gracePeriod` or as soon as the program has
+// ended, killed, whatever of it is left.
 class ExecCmd {
 public:
     struct Options {
@@ -29,6 +35,9 @@ public:
         // at once; this only at the pace of the calls.
         std::function<bool()> stopRequested;
         std::chrono::milliseconds pollInterval{100};
+        // How long a stopped program may take to tidy up (SAS removes its
+        // WORK library) before what is left of it is killed.
+        std::chrono::milliseconds gracePeriod{5000};
         // POSIX: when not empty, the program's standard output and standard
         // error both go to this file, which the start creates and which must
         // not exist yet (else the program is not started). Empty: the program
@@ -36,11 +45,14 @@ public:
         std::string consoleFile;
     };
 
-    enum class Outcome { Ended, NotStarted, TimedOut, Stopped };
+    // StoppedBeforeStart: a stop was requested before the start, which was
+    // not tried. Lost: the program ended but its exit code could not be
+    // collected (POSIX: another part of the host program reaped it).
+    enum class Outcome { Ended, NotStarted, TimedOut, Stopped, StoppedBeforeStart, Lost };
 
     struct Result {
         Outcome outcome = Outcome::Ended;
-        // With NotStarted: the system's reason.
+        // With NotStarted and Lost: the system's reason.
         std::string failure;
         // With Ended: the program's exit code (on POSIX, 128 + the signal
         // number for a program that a signal ended, as shells report it).

@@ -19,6 +19,12 @@ public:
 
     HANDLE get() const noexcept { return handle_; }
     explicit operator bool() const noexcept { return handle_ != Invalid(); }
+    // Gives the handle up without closing it.
+    HANDLE Release() noexcept {
+        const HANDLE handle = handle_;
+        handle_ = Invalid();
+        return handle;
+    }
     // Closes now; false when CloseHandle failed.
     bool Close() noexcept {
         if (handle_ == Invalid()) return true;

@@ -234,7 +234,7 @@ TEST(ExecCmd, AStopRequestedBeforehandStartsNothing) {
     ExecCmd::Options options;
     options.stop = &stop;
     // A program that does not exist would be NotStarted, had it been tried.
-    EXPECT_EQ(ExecCmd().Run(Quoted(dir / "no-such-program.exe"), options).outcome, ExecCmd::Outcome::Stopped);
+    EXPECT_EQ(ExecCmd().Run(Quoted(dir / "no-such-program.exe"), options).outcome, ExecCmd::Outcome::StoppedBeforeStart);
 }
 
 TEST(ExecCmd, ACallbackThatThrowsLeavesTheChildStoppedAndReapedAndPassesOn) {

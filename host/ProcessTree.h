@@ -1,0 +1,69 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace tamberlo {
+
+class StopSignal;
+
+// A started program together with every process it starts: the few things
+// that differ per platform under the process runner's wait policy. POSIX:
+// the program leads a process group of its own and, on Linux, dies with the
+// thread that started it. Windows: the program runs in a job object that
+// kills every process in it when the job is closed.
+class ProcessTree {
+public:
+    enum class Wake { Ended, Other };
+
+    struct Exit {
+        // The leader's exit code (on POSIX 128 + the signal's number for a
+        // program that a signal ended, as shells report it)...
+        int code = 0;
+        // ...unless this is not empty: the system's reason why the code is
+        // lost (POSIX: someone else reaped the child, ECHILD).
+        std::string lost;
+    };
+
+    ProcessTree() noexcept = default;
+    // A tree still running is killed and its leader collected.
+    ~ProcessTree();
+    ProcessTree(const ProcessTree&) = delete;
+    ProcessTree& operator=(const ProcessTree&) = delete;
+
+    // Starts `cmdline` (CreateProcessA as it is, hidden, normal priority,
+    // handles, environment and current directory inherited; POSIX: split by
+    // the Windows quoting rules and executed without a shell, searched in
+    // PATH when its name holds no slash). POSIX: a `consoleFile` that is not
+    // empty takes the program's standard output and error; it is created
+    // and must not exist yet. Returns the empty text once started, else the
+    // system's reason; nothing is left running then.
+    std::string Start(const std::string& cmdline, const std::string& consoleFile);
+
+    // Blocks until the leader has ended (it is not collected yet), `stop`
+    // is requested or `timeout` has passed (none: no time limit). Other
+    // tells the two last apart from an end; it may also come early.
+    Wake Wait(const StopSignal* stop, std::optional<std::chrono::milliseconds> timeout) noexcept;
+
+    // Asks every process of the tree to end: SIGTERM to the group on POSIX,
+    // where a program may tidy up first. Windows has no such request for a
+    // hidden program: the tree ends at once.
+    void Terminate() noexcept;
+
+    // Ends what is left of the tree at once, blocks until the leader has
+    // ended and collects it. Called once, after a successful Start.
+    Exit Reap() noexcept;
+
+private:
+#ifdef _WIN32
+    void* job_ = nullptr;
+    void* process_ = nullptr;
+#else
+    int pid_ = 0;
+    int pidfd_ = -1;  // readable once the leader ends; -1 where the kernel has none
+#endif
+    bool running_ = false;
+};
+
+}  // namespace tamberlo
