@@ -27,6 +27,12 @@ std::vector<unsigned long> ChildProcesses();
 // process (or, on POSIX, its zombie) so that the id cannot go to another.
 std::vector<unsigned long> ChildProcessesOf(unsigned long pid);
 
+#ifndef _WIN32
+// The running processes (zombies left out) of the session `sid`: whatever a
+// session leader started, its grandchildren and their own groups included.
+std::vector<unsigned long> ProcessesInSession(unsigned long sid);
+#endif
+
 // Kills every child process at once, without waiting for it. Returns how many
 // it asked to end.
 std::size_t KillChildProcesses();

@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "ProcessProbe.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -75,17 +77,22 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) : native_(std::make_unique
     const std::vector<char*> argv = PointersTo(arguments);
     const std::vector<char*> envp = PointersTo(environment);
 
+    // Every step is checked: a child started without its streams or its
+    // session would make the checks below prove nothing.
     FileActions actions;
     const auto orNull = [](const std::string& path) { return path.empty() ? "/dev/null" : path.c_str(); };
-    ::posix_spawn_file_actions_addopen(actions.get(), 0, orNull(launch.input), O_RDONLY, 0);
-    ::posix_spawn_file_actions_addopen(actions.get(), 1, orNull(launch.output), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::posix_spawn_file_actions_addopen(actions.get(), 2, orNull(launch.error), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (!launch.directory.empty()) ::posix_spawn_file_actions_addchdir_np(actions.get(), launch.directory.c_str());
-    // A group of its own, named after the child's id: once the child has
-    // ended, only what it started can still be in it.
     SpawnAttributes attributes;
-    ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETPGROUP);
-    ::posix_spawnattr_setpgroup(attributes.get(), 0);
+    for (const int failed :
+         {::posix_spawn_file_actions_addopen(actions.get(), 0, orNull(launch.input), O_RDONLY, 0),
+          ::posix_spawn_file_actions_addopen(actions.get(), 1, orNull(launch.output), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+          ::posix_spawn_file_actions_addopen(actions.get(), 2, orNull(launch.error), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+          launch.directory.empty() ? 0 : ::posix_spawn_file_actions_addchdir_np(actions.get(), launch.directory.c_str()),
+          // A session of its own, named after the child's id: once the child
+          // has ended, only what it started can still be in it, whatever
+          // process group each of those made for itself.
+          ::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_SETSID)}) {
+        if (failed != 0) throw std::runtime_error(std::string("posix_spawn set-up: ") + std::strerror(failed));
+    }
 
     const int failed = ::posix_spawn(&native_->pid, argv[0], actions.get(), attributes.get(), argv.data(), envp.data());
     if (failed != 0) throw std::runtime_error("posix_spawn " + arguments[0] + ": " + std::strerror(failed));
@@ -93,13 +100,16 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) : native_(std::make_unique
 
 ChildProcess::~ChildProcess() {
     if (native_->waited) return;
+    for (const unsigned long pid : reliability::ProcessesInSession(static_cast<unsigned long>(native_->pid)))
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
     ::kill(-native_->pid, SIGKILL);
     int status = 0;
     while (::waitpid(native_->pid, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
-void ChildProcess::Interrupt() { ::kill(native_->pid, SIGINT); }
+// To the child's process group, as a terminal sends Ctrl-C to its foreground group.
+void ChildProcess::Interrupt() { ::kill(-native_->pid, SIGINT); }
 
 ChildResult ChildProcess::Wait() {
     if (native_->waited) throw std::logic_error("the child has been waited for already");
@@ -111,7 +121,7 @@ ChildResult ChildProcess::Wait() {
     ChildResult result;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.exitCode = result.signal != 0 ? 128 + result.signal : WEXITSTATUS(status);
-    result.leftProcesses = ::kill(-native_->pid, 0) == 0;
+    result.leftProcesses = !reliability::ProcessesInSession(static_cast<unsigned long>(native_->pid)).empty();
     return result;
 }
 

@@ -20,19 +20,29 @@ bool IsNumber(const char* name) {
     return true;
 }
 
-// The parent of a process from /proc/<pid>/stat: the fourth field, after the
-// command name in parentheses (which may itself hold blanks and parentheses).
-long ParentOf(const std::string& pid) {
-    std::ifstream in("/proc/" + pid + "/stat");
-    std::string stat;
-    std::getline(in, stat);
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos) return -1;
+struct Stat {
     char state = 0;
     long parent = -1;
-    if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &parent) != 2) return -1;
-    return parent;
+    long session = -1;
+};
+
+// A process's state, parent and session from /proc/<pid>/stat: the fields
+// after the command name in parentheses (which may itself hold blanks and
+// parentheses). All -1 once the process has gone.
+Stat StatOf(const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/stat");
+    std::string line;
+    std::getline(in, line);
+    Stat stat;
+    const auto close = line.rfind(')');
+    long group = -1;
+    if (close == std::string::npos ||
+        std::sscanf(line.c_str() + close + 1, " %c %ld %ld %ld", &stat.state, &stat.parent, &group, &stat.session) != 4)
+        return {};
+    return stat;
 }
+
+long ParentOf(const std::string& pid) { return StatOf(pid).parent; }
 
 }  // namespace
 
@@ -63,6 +73,19 @@ std::vector<unsigned long> ChildProcessesOf(unsigned long pid) {
     }
     ::closedir(proc);
     return children;
+}
+
+std::vector<unsigned long> ProcessesInSession(unsigned long sid) {
+    std::vector<unsigned long> members;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) throw std::runtime_error("/proc cannot be listed");
+    while (const dirent* entry = ::readdir(proc)) {
+        if (!IsNumber(entry->d_name)) continue;
+        const Stat stat = StatOf(entry->d_name);
+        if (stat.session == static_cast<long>(sid) && stat.state != 'Z') members.push_back(std::stoul(entry->d_name));
+    }
+    ::closedir(proc);
+    return members;
 }
 
 std::vector<unsigned long> ChildProcesses() { return ChildProcessesOf(static_cast<unsigned long>(::getpid())); }
