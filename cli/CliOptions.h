@@ -1,6 +1,7 @@
 #pragma once
 
-#include <chrono>
+#include "cli/SessionOptions.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,14 +23,10 @@ struct ProgramPiece {
 
 // Everything the command line asks for, checked for usage but not yet for
 // the existence of files.
-struct CliOptions {
+struct CliOptions : SessionOptions {
     static constexpr const char* StandardStream = "-";
 
     std::vector<ProgramPiece> program;
-    std::string sasRoot;     // empty: the standard search
-    std::string configFile;  // empty: the default file beside the SAS executable
-    bool raw = false;        // CleanOutput off
-    bool noFormChar = false; // SafeFormChar off
     // Unset: the default destination (log: standard error, listing: standard
     // output). "-": standard output. Anything else: a file.
     std::optional<std::string> logFile;
@@ -39,7 +36,6 @@ struct CliOptions {
     bool json = false;
     bool check = false;
     bool follow = false;
-    std::optional<std::chrono::milliseconds> timeout;
 };
 
 }  // namespace tamberlo::cli

@@ -1,12 +1,15 @@
 #include "cli/CommandLineParser.h"
 
+#include "cli/HelpFormatter.h"
 #include "cli/UsageError.h"
+#include "cli/batch/BatchCommandLine.h"
 
 #include <CLI/CLI.hpp>
 
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 
 #ifndef TAMBERLO_VERSION
 #define TAMBERLO_VERSION "unknown"
@@ -15,56 +18,40 @@
 namespace tamberlo::cli {
 namespace {
 
-constexpr const char* helpText =
-    R"(Usage: tamberlo [OPTIONS] [PROGRAM ...]
-
-Runs one SAS program in batch through Tamberlo and shows what came back: the
+constexpr const char* description =
+    R"(Runs one SAS program in batch through Tamberlo and shows what came back: the
 listing on standard output, the log on standard error. The program is made of
-the PROGRAM arguments and -e texts, joined in the order they are given.
+the PROGRAM arguments and -e texts, joined in the order they are given.)";
 
-Program:
-  PROGRAM             a program file. A name ending in .sas (in any case) is
-                      appended exactly as stored; any other file is read and
-                      appended as program text, followed by a line break.
-  -                   standard input, read as it is and appended as text
-  -e, --code TEXT     one line of program text (may be repeated)
+// Where SAS is found, and what becomes of its console, differ with the SAS
+// the build drives.
+#ifdef _WIN32
+constexpr const char* sasRootHelp = R"(the folder of SAS.EXE (default: the standard installation
+folder, searched on drives C to Z))";
+constexpr const char* configHelp = R"(the SAS configuration file (default: sasv8.cfg beside
+SAS.EXE))";
+constexpr const char* consoleHelp = "";
+#else
+constexpr const char* sasRootHelp = R"(the folder of sas (default: the folder of the sas on PATH,
+links resolved, else the first of
+/usr/local/SASHome/SASFoundation/9.4/,
+/opt/sas/SASHome/SASFoundation/9.4/ and
+/opt/SASHome/SASFoundation/9.4/ that holds sas))";
+constexpr const char* configHelp = R"(the SAS configuration file (default: sasv9.cfg beside
+sas))";
+constexpr const char* consoleHelp = R"(
+What SAS writes to its own standard output and error (why it did not start,
+say) is kept apart. When SAS wrote no log or ended with a non-zero exit code,
+its last lines are shown on standard error and --json carries it as "console".
+)";
+#endif
 
-SAS:
-%SAS_LOCATION%  --no-formchar       no formchar options statement ahead of the program
-  --timeout SECONDS   stop SAS after SECONDS (0.5 is fine), exit with 4 and
-                      leave no temporary file behind
-
-Output:
-  --log FILE          where the log goes (default: standard error; - for
-                      standard output)
-  --lst FILE          where the listing goes (default: standard output)
-  --raw               texts as SAS wrote them; otherwise control characters
-                      other than line breaks show as % and their code (%12)
-  --put-dir DIR       copy every put file, byte for byte as SAS wrote it, to
-                      DIR/<key>.txt (_PUT1.txt, ...); DIR is created when
-                      missing
-  --follow            show the log on standard error while SAS writes it (as
-                      written, uncleaned); with the default log destination
-                      it is then not printed again at the end
-  --report            print the debug report on standard output instead of
-                      the listing; without a program, that of a fresh object
-  --json              print one JSON object on standard output instead:
-                      status, log, listing, putFiles (key, path, text), the
-                      counts errorLines and warningLines and sasExitCode; on
-                      failure an object with "error" (number, source,
-                      description)
-  --check             exit like SAS: 1 if the log has warning lines or SAS
-                      ended with code 1, 2 if it has error lines (lines that
-                      start with ERROR: or ERROR 180-322:, WARNING: or
-                      WARNING 1-322: and alike) or SAS ended with code 2 or
-                      more
-
-  -h, --help          show this text and exit
-  --version           show the version and exit
-
-With --report or --json the log and listing are printed only to files named
+constexpr const char* footerOutputs =
+    R"(With --report or --json the log and listing are printed only to files named
 by --log and --lst. Put files are shown by --put-dir, --json and --report.
-%CONSOLE%
+)";
+
+constexpr const char* footerStatuses = R"(
 Exit status:
   0   the run went through (with --check: the log is clean and SAS ended
       with code 0); a code other than 0 is shown on standard error as
@@ -83,8 +70,14 @@ Exit status:
 Examples:
   tamberlo report.sas > report.lst 2> report.log
   tamberlo --check --put-dir out -e "data _null_; file _put1; put 'hello'; run;"
-  echo "data _null_; file print; put 'hello'; run;" | tamberlo --json -
-)";
+  echo "data _null_; file print; put 'hello'; run;" | tamberlo --json -)";
+
+constexpr CommandLineParser::SessionWording singleRunWording{
+    "SAS", "Output",
+    R"(texts as SAS wrote them; otherwise control characters
+other than line breaks show as % and their code (%12))",
+    R"(stop SAS after SECONDS (0.5 is fine), exit with 4 and
+leave no temporary file behind)"};
 
 void RejectStandardOutput(const std::optional<std::string>& destination, const char* option, const char* mode) {
     if (destination && *destination == CliOptions::StandardStream) {
@@ -92,41 +85,165 @@ void RejectStandardOutput(const std::optional<std::string>& destination, const c
     }
 }
 
-// Where SAS is found differs with the SAS the build drives.
-#ifdef _WIN32
-constexpr const char* sasLocationHelp =
-    R"(  --sas-root DIR      the folder of SAS.EXE (default: the standard installation
-                      folder, searched on drives C to Z)
-  --config FILE       the SAS configuration file (default: sasv8.cfg beside
-                      SAS.EXE)
-)";
-constexpr const char* consoleHelp = "";
-#else
-constexpr const char* sasLocationHelp =
-    R"(  --sas-root DIR      the folder of sas (default: the folder of the sas on PATH,
-                      links resolved, else the first of
-                      /usr/local/SASHome/SASFoundation/9.4/,
-                      /opt/sas/SASHome/SASFoundation/9.4/ and
-                      /opt/SASHome/SASFoundation/9.4/ that holds sas)
-  --config FILE       the SAS configuration file (default: sasv9.cfg beside
-                      sas)
-)";
-constexpr const char* consoleHelp = R"(
-What SAS writes to its own standard output and error (why it did not start,
-say) is kept apart. When SAS wrote no log or ended with a non-zero exit code,
-its last lines are shown on standard error and --json carries it as "console".
-)";
-#endif
+// A file or folder name option of the single run, stored when given.
+CLI::Option* AddName(CLI::App& app, const char* name, std::optional<std::string>& into, const char* typeName,
+                     const char* expected, const std::string& help) {
+    CLI::Option* option =
+        app.add_option_function<std::string>(name, [&into](const std::string& value) { into = value; }, help);
+    option->type_name(typeName)->group("Output");
+    CommandLineParser::Check(*option, CommandLineParser::NonEmptyName(), expected);
+    return option;
+}
 
-std::string Replaced(std::string text, const std::string& placeholder, const std::string& replacement) {
-    text.replace(text.find(placeholder), placeholder.size(), replacement);
-    return text;
+// Both forms declared on one CLI11 app, bound to an Outcome; the single
+// run's PROGRAM and -e values are kept here until their order is known.
+class Declarations {
+public:
+    Declarations(CommandLineParser::Outcome& outcome, unsigned defaultJobs) {
+        CliOptions& options = outcome.options;
+        app.formatter(std::make_shared<HelpFormatter>());
+
+        files = app.add_option("PROGRAM", fileValues,
+                               R"(a program file, or - for standard input (read as it is
+and appended as text). A name ending in .sas (in any
+case) is appended exactly as stored; any other file is
+read and appended as program text, followed by a line
+break.)");
+        files->group("Program");
+        texts = app.add_option("-e,--code", textValues, "one line of program text (may be repeated)");
+        texts->allow_extra_args(false)->type_name("TEXT")->group("Program");
+        CommandLineParser::DeclareSessionOptions(app, options, singleRunWording);
+        AddName(app, "--log", options.logFile, "FILE", "a file name or -",
+                "where the log goes (default: standard error; - for\nstandard output)");
+        AddName(app, "--lst", options.lstFile, "FILE", "a file name or -",
+                "where the listing goes (default: standard output)");
+        AddName(app, "--put-dir", options.putDir, "DIR", "a folder name",
+                R"(copy every put file, byte for byte as SAS wrote it, to
+DIR/<key>.txt (_PUT1.txt, ...); DIR is created when
+missing)");
+        app.add_flag("--follow", options.follow, R"(show the log on standard error while SAS writes it (as
+written, uncleaned); with the default log destination
+it is then not printed again at the end)")
+            ->group("Output");
+        CLI::Option* report = app.add_flag("--report", options.report, R"(print the debug report on standard output instead of
+the listing; without a program, that of a fresh object)");
+        report->group("Output");
+        CLI::Option* json = app.add_flag("--json", options.json, R"(print one JSON object on standard output instead:
+status, log, listing, putFiles (key, path, text), the
+counts errorLines and warningLines and sasExitCode; on
+failure an object with "error" (number, source,
+description))");
+        json->group("Output")->excludes(report);
+        app.add_flag("--check", options.check, R"(exit like SAS: 1 if the log has warning lines or SAS
+ended with code 1, 2 if it has error lines (lines that
+start with ERROR: or ERROR 180-322:, WARNING: or
+WARNING 1-322: and alike) or SAS ended with code 2 or
+more)")
+            ->group("Output");
+        DeclareHelp(app);
+        app.set_version_flag("--version", CommandLineParser::VersionText(), "show the version and exit")
+            ->group(HelpFormatter::Untitled)
+            ->trigger_on_parse();
+        app.footer(std::string(footerOutputs) + consoleHelp + footerStatuses);
+
+        // The batch form is a subcommand of its own, with its own help;
+        // the single run's help does not list it.
+        batch = app.add_subcommand("batch", BatchCommandLine::Description());
+        batch->group("");
+        BatchCommandLine::Declare(*batch, outcome.batch, defaultJobs);
+        DeclareHelp(*batch);
+    }
+
+    CLI::App app{description, "tamberlo"};
+    CLI::App* batch = nullptr;
+    CLI::Option* files = nullptr;
+    CLI::Option* texts = nullptr;
+    std::vector<std::string> fileValues;
+    std::vector<std::string> textValues;
+
+private:
+    // Last, so that the help lists it last. Help and version answer as
+    // soon as they are met, ahead of any fault in the other arguments.
+    static void DeclareHelp(CLI::App& app) {
+        app.set_help_flag();
+        app.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); }, "show this text and exit")
+            ->group(HelpFormatter::Untitled)
+            ->configurable(false)
+            ->trigger_on_parse();
+    }
+};
+
+// The single run's program, in command-line order: CLI11 records one entry
+// per value taken, and the two lists are consumed in that same order.
+void TakeProgram(const Declarations& declared, CliOptions& options) {
+    std::size_t nextFile = 0;
+    std::size_t nextText = 0;
+    bool standardInputSeen = false;
+    for (const CLI::Option* option : declared.app.parse_order()) {
+        if (option == declared.files) {
+            const std::string& file = declared.fileValues.at(nextFile++);
+            if (file == CliOptions::StandardStream) {
+                if (standardInputSeen) throw UsageError("-: standard input can be named only once");
+                standardInputSeen = true;
+                options.program.push_back({ProgramPiece::Kind::StandardInput, {}});
+            } else {
+                options.program.push_back({ProgramPiece::Kind::File, file});
+            }
+        } else if (option == declared.texts) {
+            options.program.push_back({ProgramPiece::Kind::Text, declared.textValues.at(nextText++)});
+        }
+    }
 }
 
 }  // namespace
 
-std::string CommandLineParser::HelpText() {
-    return Replaced(Replaced(helpText, "%SAS_LOCATION%", sasLocationHelp), "%CONSOLE%", consoleHelp);
+void CommandLineParser::DeclareSessionOptions(CLI::App& app, SessionOptions& options, const SessionWording& wording) {
+    app.add_option("--sas-root", options.sasRoot, sasRootHelp)->type_name("DIR")->group(wording.sasGroup);
+    app.add_option("--config", options.configFile, configHelp)->type_name("FILE")->group(wording.sasGroup);
+    app.add_flag("--no-formchar", options.noFormChar, "no formchar options statement ahead of the program")
+        ->group(wording.sasGroup);
+    app.add_flag("--raw", options.raw, wording.raw)->group(wording.rawGroup);
+    app.add_option_function<std::string>(
+           "--timeout", [&options](const std::string& seconds) { options.timeout = ParseTimeout(seconds); },
+           wording.timeout)
+        ->type_name("SECONDS")
+        ->group(wording.sasGroup);
+}
+
+void CommandLineParser::Check(CLI::Option& option, const CLI::Validator& validator, const std::string& expected) {
+    option.check(CLI::Validator(
+        [validator, expected, name = option.get_name()](std::string& value) {
+            std::string copy = value;
+            if (!validator(copy).empty()) {
+                throw UsageError(name + (value.empty() ? "" : " " + value) + ": expected " + expected);
+            }
+            return std::string();
+        },
+        // The help names the value by its type alone.
+        ""));
+}
+
+const CLI::Validator& CommandLineParser::NonEmptyName() {
+    static const CLI::Validator nonEmpty(
+        [](std::string& value) { return value.empty() ? std::string("empty") : std::string(); }, "");
+    return nonEmpty;
+}
+
+std::string CommandLineParser::HelpText(Form form) {
+    Outcome outcome;
+    const Declarations declared(outcome, 1);
+    return form == Form::Single ? declared.app.help() : declared.batch->help("tamberlo");
+}
+
+std::vector<std::string> CommandLineParser::OptionNames(Form form) {
+    Outcome outcome;
+    const Declarations declared(outcome, 1);
+    const CLI::App& app = form == Form::Single ? declared.app : *declared.batch;
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options()) {
+        names.push_back(HelpFormatter::Names(*option) + HelpFormatter::ValueName(*option));
+    }
+    return names;
 }
 
 std::string CommandLineParser::VersionText() { return std::string("tamberlo ") + TAMBERLO_VERSION + "\n"; }
@@ -148,80 +265,37 @@ std::chrono::milliseconds CommandLineParser::ParseTimeout(std::string_view secon
     return std::chrono::milliseconds(static_cast<long long>(std::ceil(value * 1000.0)));
 }
 
-CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const* argv) {
+CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const* argv, unsigned defaultJobs) {
     Outcome outcome;
-    CliOptions& options = outcome.options;
-
-    CLI::App app{"", "tamberlo"};
-    app.set_help_flag("-h,--help");
-    app.set_version_flag("--version", VersionText());
-
-    std::vector<std::string> files;
-    std::vector<std::string> texts;
-    std::string timeout;
-    std::string logFile;
-    std::string lstFile;
-    std::string putDir;
-
-    CLI::Option* filesOption = app.add_option("PROGRAM", files);
-    CLI::Option* textsOption = app.add_option("-e,--code", texts)->allow_extra_args(false);
-    app.add_option("--sas-root", options.sasRoot);
-    app.add_option("--config", options.configFile);
-    app.add_flag("--raw", options.raw);
-    app.add_flag("--no-formchar", options.noFormChar);
-    CLI::Option* logOption = app.add_option("--log", logFile);
-    CLI::Option* lstOption = app.add_option("--lst", lstFile);
-    CLI::Option* putDirOption = app.add_option("--put-dir", putDir);
-    CLI::Option* reportOption = app.add_flag("--report", options.report);
-    CLI::Option* jsonOption = app.add_flag("--json", options.json);
-    app.add_flag("--check", options.check);
-    CLI::Option* timeoutOption = app.add_option("--timeout", timeout);
-    app.add_flag("--follow", options.follow);
-    jsonOption->excludes(reportOption);
-
+    Declarations declared(outcome, defaultJobs);
     try {
         // CLI11 wants a mutable argv; it only reads it.
-        app.parse(argc, const_cast<char**>(argv));
+        declared.app.parse(argc, const_cast<char**>(argv));
     } catch (const CLI::CallForHelp&) {
         outcome.action = Action::ShowHelp;
+        outcome.text = declared.app.help();
         return outcome;
     } catch (const CLI::CallForVersion&) {
         outcome.action = Action::ShowVersion;
+        outcome.text = VersionText();
         return outcome;
     } catch (const CLI::ParseError& error) {
+        if (declared.batch->parsed()) throw UsageError(OneLine(error.what()) + " (see tamberlo batch --help)");
         throw UsageError(OneLine(error.what()) + " (see tamberlo --help)");
     }
 
-    // CLI11 records one entry per value taken, in command-line order; the
-    // two lists are consumed in that same order.
-    std::size_t nextFile = 0;
-    std::size_t nextText = 0;
-    bool standardInputSeen = false;
-    for (const CLI::Option* option : app.parse_order()) {
-        if (option == filesOption) {
-            const std::string& file = files.at(nextFile++);
-            if (file == CliOptions::StandardStream) {
-                if (standardInputSeen) throw UsageError("-: standard input can be named only once");
-                standardInputSeen = true;
-                options.program.push_back({ProgramPiece::Kind::StandardInput, {}});
-            } else {
-                options.program.push_back({ProgramPiece::Kind::File, file});
-            }
-        } else if (option == textsOption) {
-            options.program.push_back({ProgramPiece::Kind::Text, texts.at(nextText++)});
+    if (declared.batch->parsed()) {
+        // Arguments of the single run before "batch" would be lost on the batch.
+        if (!declared.app.parse_order().empty()) {
+            throw UsageError("batch: must be the first argument (see tamberlo batch --help)");
         }
+        if (outcome.batch.programs.empty()) throw UsageError(BatchCommandLine::NoProgram());
+        outcome.action = Action::RunBatch;
+        return outcome;
     }
 
-    if (logOption->count() > 0) options.logFile = logFile;
-    if (lstOption->count() > 0) options.lstFile = lstFile;
-    if (putDirOption->count() > 0) {
-        if (putDir.empty()) throw UsageError("--put-dir: expected a folder name");
-        options.putDir = putDir;
-    }
-    if (logOption->count() > 0 && logFile.empty()) throw UsageError("--log: expected a file name or -");
-    if (lstOption->count() > 0 && lstFile.empty()) throw UsageError("--lst: expected a file name or -");
-    if (timeoutOption->count() > 0) options.timeout = ParseTimeout(timeout);
-
+    CliOptions& options = outcome.options;
+    TakeProgram(declared, options);
     if (options.json) {
         RejectStandardOutput(options.logFile, "--log", "--json");
         RejectStandardOutput(options.lstFile, "--lst", "--json");

@@ -10,10 +10,11 @@
 #include "cli/UsageError.h"
 #include "host/Error.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <string>
+#include <thread>
 
 using namespace tamberlo::cli;
 
@@ -37,13 +38,11 @@ int main(int argc, char** argv) {
     console::UseBinaryStandardStreams();
     try {
         console::CatchInterrupts();
-        if (argc > 1 && std::strcmp(argv[1], "batch") == 0) return RunBatchCommand(argc - 1, argv + 1);
-        const CommandLineParser::Outcome outcome = CommandLineParser::Parse(argc, argv);
+        const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+        const CommandLineParser::Outcome outcome = CommandLineParser::Parse(argc, argv, processors);
+        if (outcome.action == CommandLineParser::Action::RunBatch) return RunBatchCommand(outcome.batch);
         if (outcome.action != CommandLineParser::Action::Run) {
-            const std::string text = outcome.action == CommandLineParser::Action::ShowHelp
-                                         ? CommandLineParser::HelpText()
-                                         : CommandLineParser::VersionText();
-            std::fwrite(text.data(), 1, text.size(), stdout);
+            std::fwrite(outcome.text.data(), 1, outcome.text.size(), stdout);
             return ToInt(ExitStatus::Ok);
         }
         const CliOptions& options = outcome.options;

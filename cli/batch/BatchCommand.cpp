@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <thread>
 
 namespace tamberlo::cli {
 namespace {
@@ -109,16 +108,9 @@ int Run(const BatchOptions& options) {
 
 }  // namespace
 
-int RunBatchCommand(int argc, const char* const* argv) {
+int RunBatchCommand(const BatchOptions& options) {
     try {
-        const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-        const BatchCommandLine::Outcome outcome = BatchCommandLine::Parse(argc, argv, processors);
-        if (outcome.showHelp) {
-            const std::string text = BatchCommandLine::HelpText();
-            std::fwrite(text.data(), 1, text.size(), stdout);
-            return ToInt(ExitStatus::Ok);
-        }
-        return Run(outcome.options);
+        return Run(options);
     } catch (const UsageError& error) {
         std::fprintf(stderr, "tamberlo: %s\n", error.what());
         return ToInt(ExitStatus::Usage);

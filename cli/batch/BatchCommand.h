@@ -1,8 +1,10 @@
 #pragma once
 
+#include "cli/batch/BatchOptions.h"
+
 namespace tamberlo::cli {
 
-// `tamberlo batch`: argv[0] is "batch". Returns the exit status.
-int RunBatchCommand(int argc, const char* const* argv);
+// `tamberlo batch` with its parsed options. Returns the exit status.
+int RunBatchCommand(const BatchOptions& options);
 
 }  // namespace tamberlo::cli

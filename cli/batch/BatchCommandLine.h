@@ -5,22 +5,24 @@
 #include <string>
 #include <string_view>
 
+namespace CLI {
+class App;
+}
+
 namespace tamberlo::cli {
 
-// Turns the arguments after "batch" into BatchOptions.
+// The options of `tamberlo batch`, declared on its CLI11 subcommand.
 class BatchCommandLine {
 public:
-    struct Outcome {
-        bool showHelp = false;
-        BatchOptions options;
-    };
+    // Declares on `batch` every option of the batch form, bound to
+    // `options`, with their help; `defaultJobs` is -j when none is given.
+    static void Declare(CLI::App& batch, BatchOptions& options, unsigned defaultJobs);
 
-    // argv[0] is "batch" and is ignored. `defaultJobs` is the -j value when
-    // none is given. Throws UsageError for an unknown option, a bad value or
-    // no program at all; -h/--help asks for the help text instead of a run.
-    static Outcome Parse(int argc, const char* const* argv, unsigned defaultJobs);
+    // The paragraph that opens the help of the batch form.
+    static const char* Description();
 
-    static std::string HelpText();
+    // The usage message when no program is named.
+    static const char* NoProgram();
 
     // "2/3": 1 <= K <= N. Throws UsageError naming --shard otherwise.
     static Shard ParseShard(std::string_view text);

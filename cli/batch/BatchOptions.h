@@ -1,6 +1,7 @@
 #pragma once
 
-#include <chrono>
+#include "cli/SessionOptions.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,18 +19,11 @@ struct Shard {
 
 // Everything `tamberlo batch` is asked for, checked for usage but not yet for
 // the existence of files.
-struct BatchOptions {
+struct BatchOptions : SessionOptions {
     std::vector<std::string> programs;  // .sas files and folders, as given
     bool recursive = false;
     unsigned jobs = 1;
     std::optional<Shard> shard;
-
-    // Applied to every program, as in a single run.
-    std::string sasRoot;
-    std::string configFile;
-    bool raw = false;
-    bool noFormChar = false;
-    std::optional<std::chrono::milliseconds> timeout;  // per program
 
     std::optional<std::string> outDir;
     std::optional<std::string> junitFile;  // with a shard, named after it

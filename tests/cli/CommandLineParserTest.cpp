@@ -6,12 +6,15 @@
 
 #include <initializer_list>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 using namespace tamberlo::cli;
 using testing::HasSubstr;
 using testing::Not;
+using testing::StartsWith;
 using Kind = ProgramPiece::Kind;
 using namespace std::chrono_literals;
 
@@ -90,20 +93,42 @@ TEST(CommandLineParser, HelpAndVersionAreActionsOfTheirOwn) {
     EXPECT_EQ(Parse({"--help"}).action, CommandLineParser::Action::ShowHelp);
     EXPECT_EQ(Parse({"-h", "p.sas"}).action, CommandLineParser::Action::ShowHelp);
     EXPECT_EQ(Parse({"--version"}).action, CommandLineParser::Action::ShowVersion);
+    // They answer ahead of a fault in the other arguments.
+    EXPECT_EQ(Parse({"--timeout", "soon", "--help"}).action, CommandLineParser::Action::ShowHelp);
+    EXPECT_EQ(Parse({"--log", "", "--version"}).action, CommandLineParser::Action::ShowVersion);
+    const CommandLineParser::Outcome batchHelp = Parse({"batch", "-j", "0", "-h"});
+    EXPECT_EQ(batchHelp.action, CommandLineParser::Action::ShowHelp);
+    EXPECT_EQ(batchHelp.text, CommandLineParser::HelpText(CommandLineParser::Form::Batch));
+    EXPECT_EQ(Parse({"-h"}).text, CommandLineParser::HelpText());
     const std::string version = CommandLineParser::VersionText();
     EXPECT_TRUE(std::regex_match(version, std::regex("tamberlo [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version;
 }
 
-TEST(CommandLineParser, TheHelpTextNamesEveryOptionAndExitStatus) {
-    const std::string help = CommandLineParser::HelpText();
-    for (const char* name : {"PROGRAM", "-e, --code TEXT", "--sas-root DIR", "--config FILE", "--raw",
-                             "--no-formchar", "--log FILE", "--lst FILE", "--put-dir DIR", "--report", "--json",
-                             "--check", "--timeout SECONDS", "--follow", "-h, --help", "--version"}) {
-        EXPECT_THAT(help, HasSubstr(name));
+// Each form's help has a line for every option its parser takes and for no
+// other, and names every exit status.
+TEST(CommandLineParser, TheHelpListsExactlyTheParsersOptionsAndEveryExitStatus) {
+    using Form = CommandLineParser::Form;
+    const std::vector<std::pair<Form, std::vector<const char*>>> forms{
+        {Form::Single, {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\n  64  ", "\n  74  ", "\n  130 "}},
+        {Form::Batch, {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\nand 64 ", " 74 ", " 130 "}},
+    };
+    // An option line: two spaces, the names and the value name, then the
+    // description after two spaces or on the next line.
+    const std::regex optionLine("^  (-[^ ,]+(?:, --[^ ]+)?(?: [A-Z/]+)?|[A-Z]+)(?:  +[^ ].*)?$");
+    for (const auto& [form, statuses] : forms) {
+        const std::string help = CommandLineParser::HelpText(form);
+        std::multiset<std::string> listed;
+        std::istringstream lines(help);
+        for (std::string line; std::getline(lines, line);) {
+            std::smatch match;
+            if (std::regex_match(line, match, optionLine)) listed.insert(match[1]);
+        }
+        const std::vector<std::string> declared = CommandLineParser::OptionNames(form);
+        EXPECT_EQ(listed, std::multiset<std::string>(declared.begin(), declared.end())) << help;
+        for (const char* status : statuses) EXPECT_THAT(help, HasSubstr(status));
     }
-    for (const char* status : {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\n  64  ", "\n  74  "}) {
-        EXPECT_THAT(help, HasSubstr(status));
-    }
+    EXPECT_THAT(CommandLineParser::HelpText(), StartsWith("Usage: tamberlo [OPTIONS] [PROGRAM ...]\n\n"));
+    EXPECT_THAT(CommandLineParser::HelpText(Form::Batch), StartsWith("Usage: tamberlo batch [OPTIONS] PROGRAM ...\n\n"));
 }
 
 TEST(CommandLineParser, UsageErrorsAreOneLineNamingTheCulprit) {
@@ -126,6 +151,13 @@ TEST(CommandLineParser, UsageErrorsAreOneLineNamingTheCulprit) {
         {{"-", "p.sas", "-"}, "standard input"},
         {{}, "no program"},
         {{"--raw", "--check"}, "no program"},
+        {{"p.sas", "batch", "q.sas"}, "batch: must be the first argument"},
+        {{"batch"}, "no program"},
+        {{"batch", "--check", "a"}, "--check"},
+        {{"batch", "-j", "1025", "a"}, "--jobs 1025: expected 1 to 1024"},
+        {{"batch", "-j", "x", "a"}, "--jobs x: expected 1 to 1024"},
+        {{"batch", "--out", "", "a"}, "--out: expected a folder name"},
+        {{"batch", "--shard", "3", "a"}, "--shard 3"},
     };
     for (const auto& [arguments, culprit] : cases) {
         std::vector<const char*> argv{"tamberlo"};
@@ -139,6 +171,37 @@ TEST(CommandLineParser, UsageErrorsAreOneLineNamingTheCulprit) {
         EXPECT_THAT(message, HasSubstr(culprit)) << "for " << argv.size() - 1 << " arguments naming " << culprit;
         EXPECT_THAT(message, Not(HasSubstr("\n")));
     }
+}
+
+TEST(CommandLineParser, BatchTakesItsOwnOptionsAndThoseOfEverySession) {
+    std::vector<const char*> argv{"tamberlo", "batch", "--recursive", "-j", "3", "--shard", "2/3", "--sas-root", "root",
+                                  "--config", "my.cfg", "--raw", "--no-formchar", "--timeout", "2.5", "--out", "out",
+                                  "--junit", "j.xml", "--json", "r.json", "a.sas", "folder"};
+    const CommandLineParser::Outcome outcome = CommandLineParser::Parse(static_cast<int>(argv.size()), argv.data(), 7);
+    ASSERT_EQ(outcome.action, CommandLineParser::Action::RunBatch);
+    const BatchOptions& options = outcome.batch;
+    EXPECT_EQ(options.programs, (std::vector<std::string>{"a.sas", "folder"}));
+    EXPECT_TRUE(options.recursive && options.raw && options.noFormChar);
+    EXPECT_EQ(options.jobs, 3u);
+    ASSERT_TRUE(options.shard);
+    EXPECT_EQ(options.shard->Text(), "2/3");
+    EXPECT_EQ(options.sasRoot, "root");
+    EXPECT_EQ(options.configFile, "my.cfg");
+    EXPECT_EQ(options.timeout, 2500ms);
+    EXPECT_EQ(options.outDir, "out");
+    EXPECT_EQ(options.junitFile, "j.xml");
+    EXPECT_EQ(options.jsonFile, "r.json");
+
+    // Without -j, the default given; without the others, nothing.
+    std::vector<const char*> plain{"tamberlo", "batch", "a.sas"};
+    const BatchOptions defaults = CommandLineParser::Parse(static_cast<int>(plain.size()), plain.data(), 7).batch;
+    EXPECT_EQ(defaults.jobs, 7u);
+    EXPECT_FALSE(defaults.recursive || defaults.raw || defaults.noFormChar);
+    EXPECT_FALSE(defaults.shard || defaults.timeout || defaults.outDir || defaults.junitFile || defaults.jsonFile);
+    // After "--" even "batch" is a program file of a single run.
+    const CommandLineParser::Outcome file = Parse({"--", "batch"});
+    EXPECT_EQ(file.action, CommandLineParser::Action::Run);
+    EXPECT_EQ(file.options.program, (std::vector<ProgramPiece>{{Kind::File, "batch"}}));
 }
 
 TEST(CommandLineParser, TimeoutsRoundUpToWholeMilliseconds) {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace tamberlo::cli {
+
+// What both forms of the command ask of every SAS session they start.
+struct SessionOptions {
+    std::string sasRoot;     // empty: the standard search
+    std::string configFile;  // empty: the default file beside the SAS executable
+    bool raw = false;        // CleanOutput off
+    bool noFormChar = false; // SafeFormChar off
+    std::optional<std::chrono::milliseconds> timeout;  // per run
+};
+
+}  // namespace tamberlo::cli
