@@ -20,6 +20,26 @@ namespace tamberlo::cli {
 // BatchOptions for `tamberlo batch`. Both forms are declared once, with
 // CLI11, and their help is laid out from those declarations. Program files
 // and -e texts keep the order in which they were given.
+//
+// Adding an option:
+// - Taken by both forms (it applies to every SAS session): a field in
+//   SessionOptions and one declaration in DeclareSessionOptions, with its
+//   description and, where the two forms word it differently, a field in
+//   SessionWording.
+// - Taken by the single run only: a field in CliOptions and a declaration in
+//   CommandLineParser.cpp's Declarations, in the group and at the place its
+//   help line should take. By the batch form only: a field in BatchOptions
+//   and a declaration in BatchCommandLine::Declare.
+// Give an option that takes a value its value name (->type_name("FILE")) and
+// check the value where it is declared: Check() with a CLI11 validator
+// (CLI::Range, CLI::IsMember, NonEmptyName()) for a plain value, or
+// add_option_function with a parser that throws UsageError for a value that
+// needs converting (ParseTimeout, BatchCommandLine::ParseShard). Break a
+// description with "\n" so that its help lines stay within 80 columns (58
+// characters after the names). The help test finds every declared option's
+// line by itself. Checks that involve several options go after the parse, in
+// Parse(). packaging/tamberlo.1 and packaging/tamberlo.bash-completion name
+// every option too (a test compares them with the help).
 class CommandLineParser {
 public:
     enum class Form { Single, Batch };
