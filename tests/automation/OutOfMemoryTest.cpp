@@ -1,6 +1,7 @@
 // A CodeRunner is never left without an engine to crash on: it cannot be
 // copied or moved, and a Reset that runs out of memory leaves an object that
 // raises 7 "Out of memory" until a later Reset succeeds.
+#include "ErrorMatcher.h"
 #include "TestSupport.h"
 #include "automation/CodeRunner.h"
 
@@ -14,6 +15,7 @@
 #include <type_traits>
 
 using namespace tamberlo;
+using tamberlo::test::IsError;
 
 namespace {
 
@@ -59,9 +61,7 @@ TEST(OutOfMemory, AFailedResetLeavesARunnerThatRaises7UntilAResetSucceeds) {
     };
     for (const auto& member : members) {
         const Error error = test::ErrorOf(member);
-        EXPECT_EQ(error.Number(), 7);
-        EXPECT_EQ(error.Source(), "Tamberlo");
-        EXPECT_EQ(error.Description(), "Out of memory");
+        EXPECT_THAT(error, IsError(7, "Tamberlo", "Out of memory"));
     }
     EXPECT_EQ(runner.LastExitCode(), std::nullopt);
     EXPECT_EQ(runner.LastExecuteReturnValue(), "");

@@ -2,11 +2,11 @@
 // status, reports, outputs on disk and what is left behind.
 
 #include "ChildProcess.h"
+#include "CommandTest.h"
 #include "TestSupport.h"
-#include "ToolRunner.h"
-#include "cli/batch/BatchCommandLine.h"
 #include "cli/ProgramList.h"
 #include "cli/UsageError.h"
+#include "cli/batch/BatchCommandLine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -30,10 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Absolute(const char* path) { return fs::absolute(fs::path(path)).string(); }
-
-const std::string tamberloProgram = Absolute(TAMBERLO_EXE);
-const std::string standInRoot = Absolute(TAMBERLO_SAS_ROOT_DIR);
+const std::string& tamberloProgram = test::CommandTest::CommandPath();
+const std::string& standInRoot = test::CommandTest::StandInRoot();
 
 #ifdef _WIN32
 // Every stand-in start under Wine costs a good part of a second, more under load.
@@ -43,11 +41,7 @@ const std::string timeLimit = "4";
 #endif
 
 // The stand-in's first listing page, cleaned.
-std::string ListingPage(const std::string& line) {
-    std::string header = std::string(33, ' ') + "The SAS System";
-    header += std::string(80 - header.size(), ' ') + "1";
-    return "%12" + header + "\r\n\r\n" + line + "\r\n";
-}
+std::string ListingPage(const std::string& line) { return test::ListingPage(1, {line}); }
 
 // Per program what must not depend on the machine, the order of runs or -j:
 // everything but times and the log (which holds temporary names and times).
@@ -61,38 +55,9 @@ std::map<std::string, nlohmann::json> Facts(const nlohmann::json& report) {
     return facts;
 }
 
-class BatchCommand : public testing::Test {
+class BatchCommand : public test::CommandTest {
 protected:
-    BatchCommand() : tmp_(MakeFolder("tmp")), work_(MakeFolder("work")), streams_(MakeFolder("streams")), temporaryFolder_(tmp_) {}
-
-    void TearDown() override { EXPECT_THAT(test::ListFolder(tmp_), IsEmpty()) << "a run left a file behind"; }
-
-    test::ToolResult Batch(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), {"batch", "--sas-root", standInRoot});
-        test::ToolResult result = test::RunTool(tamberloProgram, arguments, work_, streams_);
-        EXPECT_FALSE(result.leftProcesses) << "a SAS process outlived tamberlo";
-        return result;
-    }
-
-    void Program(const std::string& name, const std::string& text) {
-        fs::create_directories(fs::path(Work(name)).parent_path());
-        test::WriteFile(Work(name), text);
-    }
-
-    std::string Work(const std::string& name) const { return work_ + name; }
-    const std::string& Tmp() const { return tmp_; }
-
-private:
-    std::string MakeFolder(const std::string& name) {
-        fs::create_directory(root_ / name);
-        return root_ / name + static_cast<char>(fs::path::preferred_separator);
-    }
-
-    test::TempFolder root_;
-    std::string tmp_;
-    std::string work_;
-    std::string streams_;
-    test::ScopedTempDirectory temporaryFolder_;
+    void Program(const std::string& name, const std::string& text) { WriteWork(name, text); }
 };
 
 }  // namespace
@@ -271,7 +236,7 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     // Interrupt once the quick one has ended and both slow ones sleep.
     const auto ready = [&] {
         std::size_t programs = 0;
-        for (const std::string& name : test::ListFolder(Tmp())) programs += name.rfind("tmpSASProgram", 0) == 0;
+        for (const std::string& name : test::ListFolder(Temp())) programs += name.rfind("tmpSASProgram", 0) == 0;
         return programs == 2 && test::ReadFile(outPath).find("a-quick") != std::string::npos;
     };
     for (int wait = 0; wait < 400 && !ready(); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));

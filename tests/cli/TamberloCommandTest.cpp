@@ -2,8 +2,8 @@
 // test: the standard streams, the exit status and what is left on disk.
 
 #include "ChildProcess.h"
+#include "CommandTest.h"
 #include "TestSupport.h"
-#include "ToolRunner.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -29,27 +29,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Build-tree paths as this process can hand them to a child: under Wine a
-// Unix path only works from the Z: drive, so make it a full path.
-std::string Absolute(const char* path) { return fs::absolute(fs::path(path)).string(); }
+using test::ListingPage;
 
-const std::string tamberloProgram = Absolute(TAMBERLO_EXE);
-const std::string standInRoot = Absolute(TAMBERLO_SAS_ROOT_DIR);
+const std::string& tamberloProgram = test::CommandTest::CommandPath();
+const std::string& standInRoot = test::CommandTest::StandInRoot();
 
 // A data step writing `line` to the listing.
 std::string PrintStep(const std::string& line) { return "data _null_; file print; put '" + line + "'; run;"; }
-
-// One listing page of the stand-in: a form feed (shown cleaned as %12 unless
-// raw), the title line with the page number, an empty line, the lines.
-std::string ListingPage(int page, const std::vector<std::string>& lines, bool raw = false) {
-    const std::string title = "The SAS System";
-    const std::string number = std::to_string(page);
-    std::string header = std::string(33, ' ') + title;
-    header += std::string(81 - header.size() - number.size(), ' ') + number;
-    std::string text = (raw ? "\f" : "%12") + header + "\r\n\r\n";
-    for (const std::string& line : lines) text += line + "\r\n";
-    return text;
-}
 
 // The body of one section of a debug report.
 std::string ReportSection(const std::string& report, const std::string& heading, const std::string& next) {
@@ -69,46 +55,9 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
-class TamberloCommand : public testing::Test {
-protected:
-    TamberloCommand()
-        : tmp_(MakeFolder("tmp")), work_(MakeFolder("work")), streams_(MakeFolder("streams")),
-          temporaryFolder_(tmp_) {}
-
-    void TearDown() override {
-        // Whatever happened, no run may leave its program, log, listing or
-        // put files in the temporary folder.
-        EXPECT_THAT(test::ListFolder(tmp_), IsEmpty());
-    }
-
-    // Runs tamberlo with the stand-in as SAS root ahead of `arguments`.
-    test::ToolResult Run(std::vector<std::string> arguments, const std::string& standardInput = {}) {
-        arguments.insert(arguments.begin(), {"--sas-root", standInRoot});
-        return RunBare(arguments, standardInput);
-    }
-
-    test::ToolResult RunBare(const std::vector<std::string>& arguments, const std::string& standardInput = {}) {
-        test::ToolResult result = test::RunTool(tamberloProgram, arguments, work_, streams_, standardInput);
-        EXPECT_FALSE(result.leftProcesses) << "a process outlived tamberlo";
-        return result;
-    }
-
-    std::string Work(const std::string& name) const { return work_ + name; }
-
-    const std::string& Tmp() const { return tmp_; }
-
-private:
-    std::string MakeFolder(const std::string& name) {
-        fs::create_directory(root_ / name);
-        return root_ / name + static_cast<char>(fs::path::preferred_separator);
-    }
-
-    test::TempFolder root_;
-    std::string tmp_;
-    std::string work_;
-    std::string streams_;
-    test::ScopedTempDirectory temporaryFolder_;
-};
+// Every test checks at tear-down that no run left its program, log, listing
+// or put files in the temporary folder.
+class TamberloCommand : public test::CommandTest {};
 
 }  // namespace
 
@@ -272,7 +221,7 @@ TEST_F(TamberloCommand, JsonHoldsTheWholeRun) {
     EXPECT_EQ(putFile.at("text"), "two\r\n");
     // The put file lived in the temporary folder and went with the run.
     const std::string path = putFile.at("path");
-    EXPECT_THAT(path, StartsWith(Tmp()));
+    EXPECT_THAT(path, StartsWith(Temp()));
     EXPECT_FALSE(test::Exists(path));
     EXPECT_THAT(std::string(json.at("log")), HasSubstr("Filename=" + path + ","));
 }
@@ -521,7 +470,7 @@ TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
     // Interrupt once SAS has its program, that is, while it sleeps.
     bool running = false;
     for (int wait = 0; wait < 400 && !running; ++wait) {
-        for (const std::string& name : test::ListFolder(Tmp())) running |= name.rfind("tmpSASProgram", 0) == 0;
+        for (const std::string& name : test::ListFolder(Temp())) running |= name.rfind("tmpSASProgram", 0) == 0;
         if (!running) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_TRUE(running) << "the run never started";

@@ -1,3 +1,4 @@
+#include "ErrorMatcher.h"
 #include "TestSupport.h"
 #include "engine/Command.h"
 #include "host/Error.h"
@@ -5,6 +6,8 @@
 #include <gtest/gtest.h>
 
 using namespace tamberlo;
+using tamberlo::test::IsError;
+using testing::_;
 
 TEST(Command, AppendToEmptyBufferAddsSegmentAndOneLineBreak) {
     Command command;
@@ -51,8 +54,7 @@ TEST(Command, AppendStoredProgramOfMissingFileFailsAndLeavesBufferAsItWas) {
         command.AppendStoredProgram(dir / "missing.sas");
         FAIL() << "no error";
     } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), 53);
-        EXPECT_EQ(error.Description(), "File not found");
+        EXPECT_THAT(error, IsError(53, _, "File not found"));
     }
     EXPECT_EQ(command.Value(), "kept\r\n");
 }

@@ -1,5 +1,6 @@
 #include "engine/PutFileScan.h"
 
+#include "NaiveForms.h"
 #include "VectorLevels.h"
 
 #include <gmock/gmock.h>
@@ -13,18 +14,7 @@ using tamberlo::FindPutFileNumbers;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-namespace {
-
-// The plain form: 9999 substring searches over the upper-cased text.
-std::vector<int> NineThousandSearches(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-    std::vector<int> numbers;
-    for (int n = 1; n <= 9999; ++n)
-        if (text.find("_PUT" + std::to_string(n)) != std::string::npos) numbers.push_back(n);
-    return numbers;
-}
-
-}  // namespace
+using tamberlo::test::naive::NineThousandSearches;
 
 TEST(PutFileScan, LowerCaseReferenceIsFound) { EXPECT_THAT(FindPutFileNumbers("file _put3;"), ElementsAre(3)); }
 
@@ -69,6 +59,8 @@ TEST_P(PutFileScanAtLevel, EqualsTheNineThousandSearchesOnRandomPrograms) {
         std::string program;
         for (int i = length(random); i > 0; --i) program += pieces[pick(random)];
         ASSERT_EQ(FindPutFileNumbers(program), NineThousandSearches(program)) << program;
+        ASSERT_EQ(tamberlo::test::naive::NumbersAfterEachMention(program), NineThousandSearches(program))
+            << "the fuzzers' walk: " << program;
     }
 }
 

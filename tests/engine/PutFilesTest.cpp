@@ -1,3 +1,4 @@
+#include "ErrorMatcher.h"
 #include "TestSupport.h"
 #include "engine/Output.h"
 #include "engine/PutFiles.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace tamberlo;
+using tamberlo::test::IsError;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
@@ -72,9 +74,8 @@ TEST_F(PutFilesTest, DuplicateKeyFailsWith457AndLeavesNoFileBehind) {
         files.AddPutFile(1);
         FAIL() << "no error";
     } catch (const Error& error) {
-        EXPECT_EQ(error.Number(), 457);
-        EXPECT_EQ(error.Source(), "Tamberlo");
-        EXPECT_EQ(error.Description(), "This key is already associated with an element of this collection");
+        EXPECT_THAT(error,
+                    IsError(457, "Tamberlo", "This key is already associated with an element of this collection"));
     }
     EXPECT_EQ(files.Count(), 1);
     EXPECT_EQ(test::ListFolder(dir.Path()), before);

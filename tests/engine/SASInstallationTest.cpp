@@ -1,3 +1,4 @@
+#include "ErrorMatcher.h"
 #include "TestSupport.h"
 #include "engine/SASContract.h"
 #include "engine/SASInstallation.h"
@@ -9,7 +10,9 @@
 #include <set>
 
 using namespace tamberlo;
+using tamberlo::test::IsError;
 using test::ErrorOf;
+using testing::_;
 
 namespace {
 
@@ -36,10 +39,9 @@ TEST(SASInstallation, RootWithAndWithoutFinalBackslashGivesTheSameRoot) {
 
 TEST(SASInstallation, GivenRootWithoutSASExeNamesTheCompletedRoot) {
     const Error error = ErrorOf([] { Over({}).ResolveSASRoot("D:\\Nowhere"); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "Execute method");
-    EXPECT_EQ(error.Description(),
-              "The SAS executable 'D:\\Nowhere\\" + Exe + "' does not exist.  Did you specify the correct SASRoot?");
+    EXPECT_THAT(error, IsError(1, "Execute method",
+                               "The SAS executable 'D:\\Nowhere\\" + Exe +
+                                   "' does not exist.  Did you specify the correct SASRoot?"));
 }
 
 TEST(SASInstallation, SearchFindsDriveDAlone) {
@@ -68,8 +70,7 @@ TEST(SASInstallation, SearchNeverTriesAOrB) {
 
 TEST(SASInstallation, NothingFoundGivesTheSearchMessageWithAnEmptyLine) {
     const Error error = ErrorOf([] { Over({}).ResolveSASRoot(""); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "Execute method");
+    EXPECT_THAT(error, IsError(1, "Execute method", _));
 #ifdef _WIN32
     EXPECT_EQ(error.Description(),
               "The SAS executable (SAS.EXE) could be found in <drive>:\\Program Files\\SAS Institute\\SAS\\V8\\, "
@@ -99,8 +100,9 @@ TEST(SASInstallation, DefaultConfigFileBesideSASExe) {
 TEST(SASInstallation, GivenConfigFileIsUsedUnchangedEvenWhenTheDefaultExists) {
     EXPECT_EQ(Over({"C:\\S\\" + Cfg, "my.cfg"}).ResolveConfigFile("C:\\S\\", "my.cfg"), "my.cfg");
     const Error error = ErrorOf([] { Over({"C:\\S\\" + Cfg}).ResolveConfigFile("C:\\S\\", "other.cfg"); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Description(), "The SAS config file 'other.cfg' does not exist.  Did you specify the correct SASConfig?");
+    EXPECT_THAT(
+        error,
+        IsError(1, _, "The SAS config file 'other.cfg' does not exist.  Did you specify the correct SASConfig?"));
 }
 
 #ifndef _WIN32

@@ -1,6 +1,7 @@
 // Splitting a command line by the Windows rules: any text splits without
 // fault, and arguments quoted the way the engine's callers quote them come
 // back exactly as they were.
+#include "NaiveForms.h"
 #include "host/CommandLine.h"
 
 #include <cstdint>
@@ -8,30 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-// Quotes one argument so that the C run-time rules give it back unchanged.
-std::string QuoteArgument(const std::string& arg) {
-    std::string quoted = "\"";
-    std::size_t backslashes = 0;
-    for (const char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == '"') {
-            quoted.append(backslashes * 2 + 1, '\\');
-        } else {
-            quoted.append(backslashes, '\\');
-        }
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, '\\');
-    return quoted + "\"";
-}
-
-}  // namespace
+using tamberlo::test::naive::QuoteArgument;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -1,5 +1,6 @@
 #include "host/modGlobals.h"
 
+#include "NaiveForms.h"
 #include "VectorLevels.h"
 
 #include <gtest/gtest.h>
@@ -8,21 +9,7 @@
 
 using namespace tamberlo;
 
-namespace {
-
-// The plain form: thirty replacements over the whole text, one per code.
-std::string ThirtyReplacements(std::string text) {
-    for (int code = 1; code <= 31; ++code) {
-        if (code == 10 || code == 13) continue;
-        const std::string from(1, static_cast<char>(code));
-        const std::string to = "%" + std::to_string(code);
-        for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-            text.replace(at, 1, to);
-    }
-    return text;
-}
-
-}  // namespace
+using test::naive::ThirtyReplacements;
 
 TEST(CleanControlChars, EveryControlCodeButLineFeedAndCarriageReturnBecomesPercentCode) {
     for (int code = 1; code <= 31; ++code) {

@@ -1,3 +1,4 @@
+#include "ErrorMatcher.h"
 #include "host/SystemError.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <cerrno>
 
 using namespace tamberlo;
+using tamberlo::test::IsError;
 
 // Both platforms' mappings meet the same failures and must give the number
 // the Windows run time gives. Runs natively and under Wine alike.
@@ -51,7 +53,5 @@ TEST(SystemError, ThisPlatformsCodeForAMissingFileIs53) {
     const unsigned long missing = ENOENT;
 #endif
     const Error error = ErrorFromSystemCode(missing, "missing.txt");
-    EXPECT_EQ(error.Number(), 53);
-    EXPECT_EQ(error.Source(), "Tamberlo");
-    EXPECT_EQ(error.Description(), "File not found");
+    EXPECT_THAT(error, IsError(53, "Tamberlo", "File not found"));
 }

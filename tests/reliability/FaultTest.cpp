@@ -2,6 +2,7 @@
 // it leaves), end to end against the SAS stand-in: each must end with its
 // documented result, and leave no file, descriptor, handle or process behind.
 
+#include "ErrorMatcher.h"
 #include "ReliabilityTest.h"
 
 #include <atomic>
@@ -15,8 +16,11 @@
 using namespace tamberlo;
 using namespace tamberlo::reliability;
 using namespace tamberlo::reliability::test;
-using testing::EndsWith;
+using tamberlo::test::IsError;
+using testing::_;
+using testing::AllOf;
 using testing::ElementsAre;
+using testing::EndsWith;
 using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::StartsWith;
@@ -49,16 +53,14 @@ protected:
         ScopedTempDirectory scoped(unusable);
 
         const Error program = ErrorOf([&] { runner.Execute(StandInRoot); });
-        EXPECT_EQ(program.Number(), 1);
-        EXPECT_EQ(program.Source(), "Execute method");
-        EXPECT_THAT(program.Description(), StartsWith("The SAS program file '" + unusable + "tmpSASProgram_"));
-        EXPECT_THAT(program.Description(), EndsWith(".sas' could not be written: OverwriteFile Error #76 (Path not found)"));
+        EXPECT_THAT(program,
+                    IsError(1, "Execute method",
+                            AllOf(StartsWith("The SAS program file '" + unusable + "tmpSASProgram_"),
+                                  EndsWith(".sas' could not be written: OverwriteFile Error #76 (Path not found)"))));
 
         runner.SetSASCode("data _null_; file _PUT1; put 'never'; run;");
         const Error putFile = ErrorOf([&] { runner.Execute(StandInRoot); });
-        EXPECT_EQ(putFile.Number(), 76);
-        EXPECT_EQ(putFile.Source(), "Tamberlo");
-        EXPECT_EQ(putFile.Description(), "Path not found");
+        EXPECT_THAT(putFile, IsError(76, "Tamberlo", "Path not found"));
         EXPECT_EQ(ErrorOf([&] { runner.PutFile(1, true); }).Number(), 5) << "a put file was added";
 
         EXPECT_FALSE(Exists(record)) << "SAS was started";
@@ -226,10 +228,9 @@ TEST_F(Faults, LogAndListingReplacedByFoldersFailTheRunWithEmptyTextsAndOnlyTheF
     // A log that is there but cannot be read is a failure, not "OK"; the
     // listing is tried too, and neither text of the first run stays.
     const Error error = ErrorOf([&] { runner.Execute(StandInRoot, "", control); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "Execute method");
-    EXPECT_THAT(error.Description(),
-                StartsWith("The SAS log file '" + logPath + "' could not be read: ReadToString Error #"));
+    EXPECT_THAT(error,
+                IsError(1, "Execute method",
+                        StartsWith("The SAS log file '" + logPath + "' could not be read: ReadToString Error #")));
     EXPECT_EQ(runner.LastExecuteReturnValue(), "OK");
     EXPECT_EQ(runner.Log(), "");
     EXPECT_EQ(runner.Lst(), "");
@@ -251,9 +252,7 @@ TEST_F(Faults, PutFileDeletedBeforeItsFirstReadFailsWith53ButItsPathStillComesBa
 
     for (const auto& read : std::vector<std::function<void()>>{[&] { runner.PutFile(1); }, [&] { runner.DebugInfo(); }}) {
         const Error error = ErrorOf(read);
-        EXPECT_EQ(error.Number(), 53);
-        EXPECT_EQ(error.Source(), "Tamberlo");
-        EXPECT_EQ(error.Description(), "File not found");
+        EXPECT_THAT(error, IsError(53, "Tamberlo", "File not found"));
     }
     EXPECT_EQ(runner.PutFile(1, true), path);
     EXPECT_EQ(runner.PutFile(2), "two\r\n");
@@ -269,8 +268,7 @@ TEST_F(Faults, PutFileFolderGoneBeforeResetFailsReadsWith76AndResetStillWorks) {
     std::filesystem::remove_all(temp.Path());
 
     const Error error = ErrorOf([&] { runner->PutFile(1); });
-    EXPECT_EQ(error.Number(), 76);
-    EXPECT_EQ(error.Description(), "Path not found");
+    EXPECT_THAT(error, IsError(76, _, "Path not found"));
     EXPECT_EQ(ErrorOf([&] { runner->DebugInfo(); }).Number(), 76);
     EXPECT_EQ(runner->PutFile(1, true), path);
     EXPECT_NO_THROW(runner->Reset());
@@ -325,9 +323,10 @@ TEST_F(Faults, LogAndListingHeldOpenByAnotherFailTheRunWithEmptyTextsAndNothingI
     const Error error = ErrorOf([&] { runner.Execute(StandInRoot, "", control); });
     ASSERT_EQ(held.size(), 2u);
     for (const auto& file : held) EXPECT_TRUE(file->Held());
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_THAT(error.Description(), HasSubstr("tmpSASLog_"));
-    EXPECT_THAT(error.Description(), HasSubstr(".log' could not be read: ReadToString Error #70 (Permission denied)"));
+    EXPECT_THAT(error,
+                IsError(1, _,
+                        AllOf(HasSubstr("tmpSASLog_"),
+                              HasSubstr(".log' could not be read: ReadToString Error #70 (Permission denied)"))));
     EXPECT_EQ(runner.Log(), "");
     EXPECT_EQ(runner.Lst(), "");
     held.clear();
@@ -343,9 +342,7 @@ TEST_F(Faults, PutFileLockedBeforeItsFirstReadFailsWith70AndReadsOnceReleased) {
         HeldOpen lock(path, 0);
         ASSERT_TRUE(lock.Held());
         const Error error = ErrorOf([&] { runner.PutFile(1); });
-        EXPECT_EQ(error.Number(), 70);
-        EXPECT_EQ(error.Source(), "Tamberlo");
-        EXPECT_EQ(error.Description(), "Permission denied");
+        EXPECT_THAT(error, IsError(70, "Tamberlo", "Permission denied"));
         EXPECT_EQ(runner.PutFile(1, true), path);
     }
     EXPECT_EQ(runner.PutFile(1), "one\r\n");

@@ -97,6 +97,11 @@ std::vector<std::string> RunFilesLeft(const std::string& folder) {
     return left;
 }
 
+std::string WritesToPutFile(int n) {
+    const std::string ref = "_PUT" + std::to_string(n);
+    return "data _null_; file " + ref + "; put 'written to " + ref + "'; run;";
+}
+
 Error ErrorOf(const std::function<void()>& call) {
     try {
         call();

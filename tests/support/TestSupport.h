@@ -1,5 +1,23 @@
 #pragma once
 
+// The shared helpers of the tests; use them rather than a copy of your own.
+//   TestSupport.h    TempFolder, ScopedEnvironment, ScopedTempDirectory,
+//                    ReadFile/WriteFile/ListFolder, RunFilesLeft, ErrorOf.
+//   ErrorMatcher.h   EXPECT_THAT(ErrorOf([&] { ... }), IsError(1, "Execute method",
+//                        StartsWith("The SAS program file '")));  the error triple.
+//   RunFolderTest.h  fixture: the runs' temporary folder Temp() (the system's
+//                    while the test lasts) must be empty at tear-down; the
+//                    test's own files go in Work().
+//   CommandTest.h    fixture: tamberlo run for real against the stand-in
+//                    (Run, Batch, RunBare, WriteWork) and ListingPage; link
+//                    tamberlo_test_command.
+//   NaiveForms.h     the plain forms of the fast paths (9999 searches, thirty
+//                    replacements, ...), shared with the fuzzers.
+//   ChildProcess.h, ProcessProbe.h, HostPath.h, VectorLevels.h: starting a
+//                    program, what a process holds, build-tree paths, vector levels.
+// A SAS for tests: the stand-in (tools/sas-standin), driven by the switches
+// of its TestSwitches.h.
+
 #include "host/Error.h"
 
 #include <filesystem>
@@ -60,6 +78,10 @@ std::vector<std::string> ListFolder(const std::string& folder);
 std::optional<std::string> GetEnvironment(const std::string& name);
 // The run's own temporary files (tmpSAS...) left in a folder.
 std::vector<std::string> RunFilesLeft(const std::string& folder);
+
+// A program for the stand-in that writes "written to _PUT<n>" and a line
+// break to put file n through its fileref.
+std::string WritesToPutFile(int n);
 
 // The Error that `call` throws; number 0 and "no error" when it throws none.
 Error ErrorOf(const std::function<void()>& call);
