@@ -1,7 +1,9 @@
 #include "host/FileSystem.h"
 
+#include "host/FileEnv.h"
 #include "host/SystemError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -41,7 +43,32 @@ private:
     throw ErrorFromSystemCode(static_cast<unsigned long>(errno), path);
 }
 
+// The errno of a fault put on a call by the installed FileEnv; 0 for none.
+int SystemCode(Fault fault) noexcept {
+    switch (fault) {
+    case Fault::None: return 0;
+    case Fault::FileNotFound: return ENOENT;
+    case Fault::AccessDenied: return EACCES;
+    case Fault::TooManyFiles: return EMFILE;
+    case Fault::DiskFull: return ENOSPC;
+    }
+    return 0;
+}
+
+// The most one read of `path` may return: what the installed FileEnv allows.
+std::size_t ReadCap(const std::string& path) {
+    FileEnv* env = InstalledFileEnv();
+    const std::size_t cap = env ? env->ReadCap(path) : 0;
+    return cap ? cap : static_cast<std::size_t>(-1);
+}
+
 int OpenRetrying(const std::string& path, int flags, mode_t mode) {
+    if (FileEnv* env = InstalledFileEnv()) {
+        if (const int fault = SystemCode(env->Open(path))) {
+            errno = fault;
+            return -1;
+        }
+    }
     int fd;
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
@@ -57,7 +84,12 @@ Descriptor OpenOrThrow(const std::string& path, int flags) {
 }
 
 void WriteAll(const Descriptor& fd, std::string_view text, const std::string& path) {
+    FileEnv* env = InstalledFileEnv();
     while (!text.empty()) {
+        if (const int fault = env ? SystemCode(env->Write(path)) : 0) {
+            errno = fault;
+            ThrowLastError(path);
+        }
         const ssize_t written = ::write(fd.get(), text.data(), text.size());
         if (written < 0) {
             if (errno == EINTR) continue;
@@ -98,9 +130,10 @@ Descriptor OpenForReading(const std::string& path, struct stat& info) {
 
 // Reads up to `size` bytes; fewer only at the end of the file.
 std::size_t ReadUpTo(int fd, char* buffer, std::size_t size, const std::string& path) {
+    const std::size_t cap = ReadCap(path);
     std::size_t filled = 0;
     while (filled < size) {
-        const ssize_t got = ::read(fd, buffer + filled, size - filled);
+        const ssize_t got = ::read(fd, buffer + filled, std::min(size - filled, cap));
         if (got < 0) {
             if (errno == EINTR) continue;
             ThrowLastError(path);
@@ -119,7 +152,8 @@ std::string ReadToEnd(const Descriptor& fd, const struct stat& info, const std::
     std::string content(static_cast<std::size_t>(info.st_size), '\0');
     const std::size_t expected = content.size();
     char more[4096];
-    iovec parts[2] = {{content.data(), expected}, {more, sizeof more}};
+    const std::size_t cap = ReadCap(path);
+    iovec parts[2] = {{content.data(), std::min(expected, cap)}, {more, std::min(sizeof more, cap - std::min(expected, cap))}};
     ssize_t got;
     while ((got = ::readv(fd.get(), parts, 2)) < 0) {
         if (errno != EINTR) ThrowLastError(path);

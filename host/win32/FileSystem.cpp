@@ -1,5 +1,6 @@
 #include "host/FileSystem.h"
 
+#include "host/FileEnv.h"
 #include "host/SystemError.h"
 #include "host/win32/Handle.h"
 
@@ -34,15 +35,44 @@ private:
     bool changed_;
 };
 
+// The system's code of a fault put on a call by the installed FileEnv; 0 for none.
+DWORD SystemCode(Fault fault) noexcept {
+    switch (fault) {
+    case Fault::None: return 0;
+    case Fault::FileNotFound: return ERROR_FILE_NOT_FOUND;
+    case Fault::AccessDenied: return ERROR_ACCESS_DENIED;
+    case Fault::TooManyFiles: return ERROR_TOO_MANY_OPEN_FILES;
+    case Fault::DiskFull: return ERROR_DISK_FULL;
+    }
+    return 0;
+}
+
+// The most one read of `path` may return: what the installed FileEnv allows.
+std::size_t ReadCap(const std::string& path) {
+    FileEnv* env = InstalledFileEnv();
+    const std::size_t cap = env ? env->ReadCap(path) : 0;
+    return cap ? cap : static_cast<std::size_t>(-1);
+}
+
+// CreateFileA, or an empty handle with GetLastError() telling why. Others
+// may read, write and delete meanwhile: SAS may still hold a log open, and
+// put files are deleted by their owner only.
+win32::FileHandle CreateHandle(const std::string& path, DWORD access, DWORD disposition) {
+    if (FileEnv* env = InstalledFileEnv()) {
+        if (const DWORD fault = SystemCode(env->Open(path))) {
+            ::SetLastError(fault);
+            return win32::FileHandle(INVALID_HANDLE_VALUE);
+        }
+    }
+    return win32::FileHandle(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 // The open file, or an empty handle with GetLastError() telling why.
 win32::FileHandle OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
     if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
     const NoErrorDialogs quiet;
-    // Others may read, write and delete meanwhile: SAS may still hold a log
-    // open, and put files are deleted by their owner only.
-    return win32::FileHandle(::CreateFileA(path.c_str(), access,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                           disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return CreateHandle(path, access, disposition);
 }
 
 win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition) {
@@ -52,7 +82,12 @@ win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition)
 }
 
 void WriteAll(HANDLE file, std::string_view text, const std::string& path) {
+    FileEnv* env = InstalledFileEnv();
     while (!text.empty()) {
+        if (const DWORD fault = env ? SystemCode(env->Write(path)) : 0) {
+            ::SetLastError(fault);
+            ThrowLastError(path);
+        }
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1u << 30));
         DWORD written = 0;
         if (!::WriteFile(file, text.data(), chunk, &written, nullptr)) ThrowLastError(path);
@@ -69,10 +104,10 @@ void ThrowUnlessNotFound(DWORD reason, const std::string& path) {
 
 // Reads up to `size` bytes; fewer only at the end of the file.
 std::size_t ReadUpTo(HANDLE file, char* buffer, std::size_t size, const std::string& path) {
+    const std::size_t cap = std::min<std::size_t>(ReadCap(path), 1u << 30);  // one ReadFile takes less than 4 GiB
     std::size_t filled = 0;
     while (filled < size) {
-        // One ReadFile takes less than 4 GiB.
-        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size - filled, 1u << 30));
+        const DWORD wanted = static_cast<DWORD>(std::min(size - filled, cap));
         DWORD got = 0;
         if (!::ReadFile(file, buffer + filled, wanted, &got, nullptr)) ThrowLastError(path);
         if (got == 0) break;
@@ -121,8 +156,7 @@ bool CreateNewFile(const std::string& path, std::string_view text) {
     if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
     const NoErrorDialogs quiet;
     // CREATE_NEW fails on any existing name, a symbolic link included.
-    win32::FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::FileHandle file = CreateHandle(path, GENERIC_WRITE, CREATE_NEW);
     if (!file) {
         const DWORD reason = ::GetLastError();
         if (reason == ERROR_FILE_EXISTS || reason == ERROR_ALREADY_EXISTS) return false;
