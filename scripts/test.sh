@@ -28,12 +28,9 @@ if [ $# -eq 0 ]; then
   cmake --build --preset bench -j "$jobs"
 fi
 
-# -- Windows packages and Wine sessions (both Windows builds) --
-# The installer and the zip take the 32-bit DLL and tamberlo.exe from build/win32.
-if [[ " ${presets[*]} " == *" win64 "* ]] && [ -f build/win32/cli/tamberlo.exe ]; then
-  echo "== package win64"
-  cmake --build --preset win64 --target package
-fi
+# -- Wine sessions (both Windows builds) --
+# The installer and the zip are made by the win64 tests themselves (the
+# fixture installer_package), from this build and build/win32.
 if [[ " ${presets[*]} " == *" win64 "* ]]; then
   wine_session_start 64
   trap wine_session_stop EXIT

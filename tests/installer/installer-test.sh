@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
 # The installer end to end in a fresh 64-bit Wine prefix with the SAS
-# stand-in installed: a silent install puts exactly the zip's files and an
-# uninstaller into C:\Program Files\Tamberlo, registers both builds and adds
-# an entry to the installed programs; the 64-bit and the 32-bit cscript and
-# the installed tamberlo.exe then run programs; a silent uninstall leaves
-# the files of drive C and HKLM\Software and HKCU as they were before.
-# First, an installer whose 64-bit DLL cannot be registered (made from the
-# zip's files and Tamberlo.nsi) fails with exit code 2 and leaves nothing.
-#   installer-test.sh <wine64-run.sh> <setup.exe> <zip> <folder with SAS.EXE and sasv8.cfg> <Tamberlo.nsi>
+# stand-in installed. An installer whose 64-bit DLL cannot be registered
+# (made from the zip's files and Tamberlo.nsi) fails with exit code 2 and
+# leaves nothing. An older version (the zip's files, its README and DLLs
+# marked, made with a version override) is installed; a 64-bit client holds
+# its DLL (installer_dll_holder); the installer of <version>, told another folder, replaces it in
+# its folder and says a restart is needed (3010), the DLL's replacement in
+# PendingFileRenameOperations; after a restart (wineboot -r) the folder holds
+# exactly the zip's files and an uninstaller, both builds are registered,
+# one entry of the installed programs says <version>, as does tamberlo.exe;
+# the older installer is then refused (1638) and changes nothing; the 64-
+# and 32-bit cscript and tamberlo.exe run programs; a silent uninstall
+# leaves the files of drive C and HKLM\Software and HKCU as they were.
+# Wine hands the Unix parent the exit code's low 8 bits: 3010 comes as 194.
+#   installer-test.sh <wine64-run.sh> <setup.exe> <zip> <folder with SAS.EXE and sasv8.cfg> <Tamberlo.nsi> <version>
+#                     <installer_dll_holder.exe>
 set -euo pipefail
 wine=$(realpath "$1")
-setup=$2 zip=$3 sasroot=$4 script=$5
-if [ ! -f "$setup" ] || [ ! -f "$zip" ]; then
-  echo "SKIP: no packages (cmake --build --preset win64 --target package)"
-  exit 77
-fi
+setup=$2 zip=$3 sasroot=$4 script=$5 version=$6 holder_exe=$7
+for package in "$setup" "$zip"; do
+  [ -f "$package" ] || { echo "FAIL: $package was not made" >&2; exit 1; }
+done
 scratch=$(mktemp -d)
 export TAMBERLO_WINEPREFIX64=$scratch/prefix WINEPREFIX=$scratch/prefix
 cleanup() {
@@ -66,7 +72,38 @@ snapshot failed
 diff -u "$scratch/before.files" "$scratch/failed.files" >&2 || fail "the failed install left files behind"
 diff -u "$scratch/before.registry" "$scratch/failed.registry" >&2 || fail "the failed install left registry entries behind"
 
-"$wine" --32 "$(windows "$setup")" /S || fail "the silent install exited with $?"
+# The older version, its files marked so that one left behind shows.
+old=0.9.0
+mkdir "$scratch/old"
+unzip -q "$zip" -d "$scratch/old"
+for file in README.md x64/Tamberlo.dll x86/Tamberlo.dll; do
+  echo "version $old" >>"$(echo "$scratch/old"/Tamberlo-*)/$file"
+done
+makensis -V1 -DVERSION=$old -DSTAGE="$(echo "$scratch/old"/Tamberlo-*)" -DOUTFILE="$scratch/Tamberlo-$old-setup.exe" "$script"
+"$wine" --32 "$(windows "$scratch/Tamberlo-$old-setup.exe")" /S || fail "the install of $old exited with $?"
+
+# A 64-bit client holds the old 64-bit DLL until its standard input closes.
+mkfifo "$scratch/hold"
+"$wine" "$(windows "$holder_exe")" 'C:\Program Files\Tamberlo\x64\Tamberlo.dll' <"$scratch/hold" >"$scratch/hold.out" 2>&1 &
+holder=$!
+exec 3>"$scratch/hold"
+for _ in $(seq 100); do
+  grep -q held "$scratch/hold.out" && break
+  sleep 0.2
+done
+grep -q held "$scratch/hold.out" || fail "the client holding the DLL printed [$(cat "$scratch/hold.out")]"
+status=0
+"$wine" --32 "$(windows "$setup")" /S '/D=C:\Elsewhere' || status=$?
+[ "$status" = $((3010 & 255)) ] || fail "the upgrade with the DLL in use exited with $status, not 3010 (restart needed)"
+pending=$("$wine" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /reg:64 |
+          tr -d '\r') || true
+[[ $pending == *'\x64\Tamberlo.dll.new\0!\??\C:\Program Files\Tamberlo\x64\Tamberlo.dll'* ]] ||
+  fail "no replacement of the 64-bit DLL is pending: [$pending]"
+exec 3>&-
+wait "$holder" || true
+"$wine" wineboot -r
+wineserver -w
+[ ! -e "$WINEPREFIX/drive_c/Elsewhere" ] || fail "the upgrade made the folder it was told instead of using the installed one"
 
 # Exactly the zip's files, each the same, and the uninstaller.
 packaged=$(cd "$scratch/zip"/Tamberlo-* && find . -type f | sort)
@@ -79,15 +116,31 @@ done <<<"$packaged"
 
 entry=$("$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tamberlo' /reg:64 | tr -d '\r' |
         sed -n 's/^ *\([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p' | sort)
-expected_entry='DisplayName=Tamberlo
-DisplayVersion=1.0.0
-InstallLocation=C:\Program Files\Tamberlo
+expected_entry=$(cat <<ENTRY
+DisplayName=Tamberlo
+DisplayVersion=$version
+InstallLocation=C:\\Program Files\\Tamberlo
 NoModify=0x1
 NoRepair=0x1
 Publisher=Tamberlo
-QuietUninstallString="C:\Program Files\Tamberlo\Uninstall.exe" /S
-UninstallString="C:\Program Files\Tamberlo\Uninstall.exe"'
+QuietUninstallString="C:\\Program Files\\Tamberlo\\Uninstall.exe" /S
+UninstallString="C:\\Program Files\\Tamberlo\\Uninstall.exe"
+ENTRY
+)
 diff -u <(echo "$expected_entry") <(echo "$entry") >&2 || fail "the entry of the installed programs"
+for view in 64 32; do
+  entries=$("$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view | grep -c 'DisplayName.*REG_SZ *Tamberlo') || true
+  want=1
+  [ "$view" = 32 ] && want=0
+  [ "$entries" = "$want" ] || fail "the $view-bit registry view has $entries entries of Tamberlo, not $want"
+done
+output=$("$wine" --32 'C:\Program Files\Tamberlo\tamberlo.exe' --version 2>&1 | tr -d '\r') || true
+[ "$output" = "tamberlo $version" ] || fail "the installed tamberlo.exe --version printed [$output]"
+
+status=0
+"$wine" --32 "$(windows "$scratch/Tamberlo-$old-setup.exe")" /S || status=$?
+[ "$status" = $((1638 & 255)) ] || fail "the downgrade to $old exited with $status, not 1638"
+cmp -s "$scratch/zip"/Tamberlo-*/README.md "$installed/README.md" || fail "the refused downgrade changed README.md"
 
 # Each cscript gets the build of its own bitness, as registered by the installer.
 cat >"$scratch/hello.vbs" <<'VBS'
@@ -119,5 +172,5 @@ snapshot after
 diff -u "$scratch/before.files" "$scratch/after.files" >&2 || fail "the install and uninstall left drive C changed"
 diff -u "$scratch/before.registry" "$scratch/after.registry" >&2 || fail "the install and uninstall left the registry changed"
 
-[ "$failed" = 0 ] && echo "PASS: installed, used by 64- and 32-bit clients, uninstalled without a trace"
+[ "$failed" = 0 ] && echo "PASS: upgraded over an older version in use, a downgrade refused, used by 64- and 32-bit clients, uninstalled without a trace"
 exit "$failed"
