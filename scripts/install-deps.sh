@@ -19,7 +19,7 @@ packages=(
   clang libclang-rt-14-dev
   util-linux procps
   slurm-wlm munge
-  rpm dpkg-dev lintian man-db file mmdebstrap
+  rpm dpkg-dev lintian man-db file mmdebstrap gpg debian-archive-keyring
 )
 
 missing=()

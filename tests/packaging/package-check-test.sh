@@ -2,6 +2,7 @@
 # The three Linux packages as Debian and RPM check them: lintian finds no
 # error in the .deb; the .deb, the .rpm and the tarball hold exactly the same
 # files (the stand-in in none), the binary stripped, the man page gzipped;
+# the tarball works from wherever it is unpacked;
 # the dependencies were computed from the binary (dpkg-shlibdeps, rpm's
 # automatic requirements).
 #   package-check-test.sh <version> <build folder>
@@ -43,6 +44,13 @@ file "$scratch/usr/bin/tamberlo" | grep -q ', stripped' || fail "/usr/bin/tamber
 gzip -t "$scratch/usr/share/man/man1/tamberlo.1.gz" || fail "the man page is not gzipped"
 warnings=$(zcat "$scratch/usr/share/man/man1/tamberlo.1.gz" | LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l - 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man warns: $warnings"
+
+# The tarball unpacked anywhere: its bin/ on PATH is all it takes, man included.
+mkdir "$scratch/shared"
+tar -xzf "$tgz" -C "$scratch/shared"
+bin=$scratch/shared/tamberlo-${version}-linux-x86_64/bin
+[ "$(PATH=$bin:$PATH tamberlo --version)" = "tamberlo $version" ] || fail "the tarball's tamberlo is not found on PATH"
+[ "$(PATH=$bin:$PATH man -w tamberlo)" = "${bin%/bin}/share/man/man1/tamberlo.1.gz" ] || fail "man does not find the tarball's page"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *"libc6 (>= "*"libstdc++6 (>= "* ]] || fail "the .deb depends on [$depends], not on the computed libraries"
