@@ -36,7 +36,6 @@ endfunction()
 # Folder of the tests' helper programs and the stand-in's SAS root, so that
 # tests find them at compile time.
 set(TAMBERLO_SAS_ROOT "${CMAKE_BINARY_DIR}/sasroot" CACHE INTERNAL "")
-set(TAMBERLO_FAKE_SAS_ROOT "${CMAKE_BINARY_DIR}/fakesasroot" CACHE INTERNAL "")
 
 # The file names of a SAS installation on the build's platform: SAS for
 # Windows (SAS.EXE, sasv8.cfg) in the Windows build, SAS for UNIX (sas,

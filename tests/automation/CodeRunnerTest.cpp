@@ -1,3 +1,4 @@
+#include "ErrorMatcher.h"
 #include "RunnerTestSupport.h"
 #include "automation/CodeRunner.h"
 
@@ -7,8 +8,10 @@
 #include <thread>
 
 using namespace tamberlo;
+using tamberlo::test::IsError;
 using test::ErrorOf;
-using test::FakeRoot;
+using test::StandinRoot;
+using testing::_;
 using testing::IsEmpty;
 
 namespace {
@@ -54,9 +57,7 @@ TEST_F(CodeRunnerTest, MissingProgramFileFailsWithTheSASCodeErrorAndChangesNothi
     runner.SetSASCode("before");
     const std::string path = work / "missing.sas";
     const Error error = ErrorOf([&] { runner.SetSASCode(path); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "SASCode method");
-    EXPECT_EQ(error.Description(), "The file '" + path + "' does not exist.");
+    EXPECT_THAT(error, IsError(1, "SASCode method", "The file '" + path + "' does not exist."));
     EXPECT_EQ(runner.SASCode(), "before\r\n");
 }
 
@@ -64,9 +65,7 @@ TEST_F(CodeRunnerTest, MissingProgramFileFailsWithTheSASCodeErrorAndChangesNothi
 TEST_F(CodeRunnerTest, AProgramOnADriveWithoutMediaDoesNotExist) {
     CodeRunner runner;
     const Error error = ErrorOf([&] { runner.SetSASCode("A:\\job.sas"); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "SASCode method");
-    EXPECT_EQ(error.Description(), "The file 'A:\\job.sas' does not exist.");
+    EXPECT_THAT(error, IsError(1, "SASCode method", "The file 'A:\\job.sas' does not exist."));
 }
 #endif
 
@@ -106,39 +105,39 @@ TEST(NamesProgramFile, TheSuffixTestToTheLetter) {
 
 TEST_F(CodeRunnerTest, ExecuteWithoutProgramReturnsAndKeepsTheNoCommandStatus) {
     CodeRunner runner;
-    EXPECT_EQ(runner.Execute(FakeRoot), "ERROR: No command supplied.");
+    EXPECT_EQ(runner.Execute(StandinRoot), "ERROR: No command supplied.");
     EXPECT_EQ(runner.LastExecuteReturnValue(), "ERROR: No command supplied.");
 }
 
 TEST_F(CodeRunnerTest, FailedExecuteKeepsStatusLogAndListing) {
     CodeRunner runner;
     runner.SetSASCode("x;");
-    runner.Execute(FakeRoot);
+    const test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST", "\x0c" "given listing\r\n");
+    runner.Execute(StandinRoot);
     const std::string log = runner.Log();
     const Error error = ErrorOf([&] { runner.Execute(work / "nowhere"); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "Execute method");
+    EXPECT_THAT(error, IsError(1, "Execute method", _));
     EXPECT_EQ(runner.LastExecuteReturnValue(), "OK");
     EXPECT_EQ(runner.Log(), log);
-    EXPECT_EQ(runner.Lst(), "%12fake listing\r\n");
+    EXPECT_EQ(runner.Lst(), "%12given listing\r\n");
 }
 
 TEST_F(CodeRunnerTest, SecondExecuteWithPutFilesFailsWithDuplicateKeyAndResetLetsItRunAgain) {
     CodeRunner runner;
     runner.SetSASCode("file _PUT1;");
-    EXPECT_EQ(runner.Execute(FakeRoot), "OK");
-    EXPECT_EQ(ErrorOf([&] { runner.Execute(FakeRoot); }).Number(), 457);
+    EXPECT_EQ(runner.Execute(StandinRoot), "OK");
+    EXPECT_EQ(ErrorOf([&] { runner.Execute(StandinRoot); }).Number(), 457);
     EXPECT_EQ(runner.LastExecuteReturnValue(), "OK");
     runner.Reset();
-    runner.SetSASCode("file _PUT1;");
-    EXPECT_EQ(runner.Execute(FakeRoot), "OK");
+    runner.SetSASCode(test::WritesToPutFile(1));
+    EXPECT_EQ(runner.Execute(StandinRoot), "OK");
     EXPECT_EQ(runner.PutFile(1), "written to _PUT1\r\n");
 }
 
 TEST_F(CodeRunnerTest, ResetEmptiesEverythingDeletesPutFilesAndTurnsSwitchesOn) {
     CodeRunner runner;
     runner.SetSASCode("file _PUT1;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     const std::string path = runner.PutFile(1, true);
     runner.SetCleanOutput(false);
     runner.SetSafeFormChar(false);
@@ -157,7 +156,7 @@ TEST_F(CodeRunnerTest, DestroyingTheObjectDeletesItsPutFiles) {
     {
         CodeRunner runner;
         runner.SetSASCode("file _PUT1; file _PUT2;");
-        runner.Execute(FakeRoot);
+        runner.Execute(StandinRoot);
         EXPECT_EQ(test::ListFolder(temp.Path()).size(), 2u);
     }
     EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
@@ -180,7 +179,7 @@ TEST_F(CodeRunnerTest, TwoObjectsDoNotShareProgramOrResults) {
     CodeRunner a, b;
     a.SetSASCode("a;");
     b.SetSASCode("b;");
-    a.Execute(FakeRoot);
+    a.Execute(StandinRoot);
     EXPECT_EQ(b.SASCode(), "b;\r\n");
     EXPECT_EQ(b.Log(), "");
     EXPECT_EQ(b.LastExecuteReturnValue(), "");
@@ -190,21 +189,20 @@ TEST_F(CodeRunnerTest, TwoObjectsDoNotShareProgramOrResults) {
 
 TEST_F(CodeRunnerTest, PutFilesAreLookedUpByNumberNotPosition) {
     CodeRunner runner;
-    runner.SetSASCode("file _PUT1; file _PUT3;");
-    runner.Execute(FakeRoot);
+    runner.SetSASCode(test::WritesToPutFile(1) + " " + test::WritesToPutFile(3));
+    runner.Execute(StandinRoot);
     EXPECT_EQ(runner.PutFile(1), "written to _PUT1\r\n");
     EXPECT_EQ(runner.PutFile(3), "written to _PUT3\r\n");
     EXPECT_EQ(runner.PutFile(3, false), runner.PutFile(3));
     const Error error = ErrorOf([&] { runner.PutFile(2); });
-    EXPECT_EQ(error.Number(), 5);
-    EXPECT_EQ(error.Description(), "Invalid procedure call or argument");
+    EXPECT_THAT(error, IsError(5, _, "Invalid procedure call or argument"));
     for (const std::int16_t bad : {0, -1, 32767, -32768}) EXPECT_EQ(ErrorOf([&] { runner.PutFile(bad); }).Number(), 5);
 }
 
 TEST_F(CodeRunnerTest, ReturnPathGivesTheTemporaryFileWithoutOpeningIt) {
     CodeRunner runner;
     runner.SetSASCode("file _PUT10;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     const std::string path = runner.PutFile(1, true);
     EXPECT_EQ(path.rfind(temp.Path() + "tmpPutFile_PUT1_", 0), 0u) << path;
     EXPECT_TRUE(test::Exists(path));
@@ -214,7 +212,7 @@ TEST_F(CodeRunnerTest, ReturnPathGivesTheTemporaryFileWithoutOpeningIt) {
 TEST_F(CodeRunnerTest, PutFileTextFollowsCleanOutput) {
     CodeRunner runner;
     runner.SetSASCode("file _PUT1;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     test::WriteFile(runner.PutFile(1, true), "a\tb\x01\r\n");
     EXPECT_EQ(runner.PutFile(1), "a%9b%1\r\n");
     runner.SetCleanOutput(false);
@@ -224,7 +222,7 @@ TEST_F(CodeRunnerTest, PutFileTextFollowsCleanOutput) {
 TEST_F(CodeRunnerTest, DeletedPutFileFailsWithTheFileErrorButItsPathStillComesBack) {
     CodeRunner runner;
     runner.SetSASCode("file _PUT1;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     const std::string path = runner.PutFile(1, true);
     std::filesystem::remove(path);
     EXPECT_EQ(ErrorOf([&] { runner.PutFile(1); }).Number(), 53);
@@ -235,7 +233,7 @@ TEST_F(CodeRunnerTest, PutFileKeysListTheRunsPutFilesInCollectionOrder) {
     CodeRunner runner;
     EXPECT_THAT(runner.PutFileKeys(), IsEmpty());
     runner.SetSASCode("file _PUT12; file _PUT3;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     EXPECT_THAT(runner.PutFileKeys(), testing::ElementsAre("_PUT1", "_PUT3", "_PUT12"));
     runner.Reset();
     EXPECT_THAT(runner.PutFileKeys(), IsEmpty());

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 using namespace tamberlo;
-using test::FakeRoot;
+using test::StandinRoot;
 using testing::HasSubstr;
 
 namespace {
@@ -41,8 +41,8 @@ class DebugInfoTest : public testing::Test {
 protected:
     test::TempFolder temp;
     test::ScopedTempDirectory scopedTemp{temp.Path()};
-    test::ScopedEnvironment log{"FAKESAS_LOG", "NOTE: one\r\nNOTE: two"};
-    test::ScopedEnvironment listing{"FAKESAS_LST", "\x0cpage 1"};
+    test::ScopedEnvironment log{"TAMBERLO_STANDIN_LOG", "NOTE: one\r\nNOTE: two"};
+    test::ScopedEnvironment listing{"TAMBERLO_STANDIN_LIST", "\x0cpage 1"};
 };
 
 }  // namespace
@@ -52,8 +52,8 @@ TEST_F(DebugInfoTest, NewObjectReport) { EXPECT_EQ(CodeRunner().DebugInfo(), Fre
 TEST_F(DebugInfoTest, WorkedExampleByteForByte) {
     CodeRunner runner;
     runner.SetSASCode("data _null_; file _PUT1;");
-    runner.SetSASCode("put 'x'; run;");
-    ASSERT_EQ(runner.Execute(FakeRoot), "OK");
+    runner.SetSASCode("put 'written to _PUT1'; run;");
+    ASSERT_EQ(runner.Execute(StandinRoot), "OK");
     const std::string path = runner.PutFile(1, true);
     EXPECT_EQ(runner.DebugInfo(),
               "-----------------\r\n"
@@ -67,7 +67,7 @@ TEST_F(DebugInfoTest, WorkedExampleByteForByte) {
               "SASCode\r\n"
               "-------\r\n"
               "data _null_; file _PUT1;\r\n"
-              "put 'x'; run;\r\n"
+              "put 'written to _PUT1'; run;\r\n"
               "\r\n"
               "\r\n"
               "Log\r\n"
@@ -100,8 +100,8 @@ TEST_F(DebugInfoTest, WorkedExampleByteForByte) {
 
 TEST_F(DebugInfoTest, PutFileSectionsInCollectionOrderUnderlinedByTheKeyAlone) {
     CodeRunner runner;
-    runner.SetSASCode("file _PUT3; file _PUT1;");
-    runner.Execute(FakeRoot);
+    runner.SetSASCode(test::WritesToPutFile(3) + " " + test::WritesToPutFile(1));
+    runner.Execute(StandinRoot);
     const std::string report = runner.DebugInfo();
     EXPECT_THAT(report, HasSubstr("# PutFiles\r\n----------\r\n2\r\n\r\n_PUT1 (" + runner.PutFile(1, true) +
                                   ")\r\n-----\r\nwritten to _PUT1\r\n\r\n\r\n_PUT3 (" + runner.PutFile(3, true) +
@@ -111,7 +111,7 @@ TEST_F(DebugInfoTest, PutFileSectionsInCollectionOrderUnderlinedByTheKeyAlone) {
 TEST_F(DebugInfoTest, CleanOutputOffShowsFalseAndRawTexts) {
     CodeRunner runner;
     runner.SetSASCode("x;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     runner.SetCleanOutput(false);
     const std::string report = runner.DebugInfo();
     EXPECT_THAT(report, HasSubstr("Lst\r\n---\r\n\x0cpage 1\r\n\r\n"));
@@ -121,7 +121,7 @@ TEST_F(DebugInfoTest, CleanOutputOffShowsFalseAndRawTexts) {
 TEST_F(DebugInfoTest, SafeFormCharChangedAfterTheRunShowsTheNewSetting) {
     CodeRunner runner;
     runner.SetSASCode("x;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     runner.SetSafeFormChar(false);
     const std::string report = runner.DebugInfo();
     EXPECT_EQ(report.substr(report.size() - 9), "False\r\n\r\n");
@@ -130,7 +130,7 @@ TEST_F(DebugInfoTest, SafeFormCharChangedAfterTheRunShowsTheNewSetting) {
 TEST_F(DebugInfoTest, AfterResetEqualsANewObjects) {
     CodeRunner runner;
     runner.SetSASCode("file _PUT1;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     runner.SetCleanOutput(false);
     runner.Reset();
     EXPECT_EQ(runner.DebugInfo(), FreshReport);
@@ -139,7 +139,7 @@ TEST_F(DebugInfoTest, AfterResetEqualsANewObjects) {
 TEST_F(DebugInfoTest, UnreadablePutFileFailsTheWholeReport) {
     CodeRunner runner;
     runner.SetSASCode("file _PUT1;");
-    runner.Execute(FakeRoot);
+    runner.Execute(StandinRoot);
     std::filesystem::remove(runner.PutFile(1, true));
     EXPECT_EQ(test::ErrorOf([&] { runner.DebugInfo(); }).Number(), 53);
 }

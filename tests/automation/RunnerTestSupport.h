@@ -10,7 +10,9 @@
 
 namespace tamberlo::test {
 
-inline const std::string FakeRoot = RootFolder(FAKE_SAS_ROOT);
+// The stand-in, installed as SAS is; its test switches (TestSwitches.h)
+// make it record what it received, sleep, or write given texts.
+inline const std::string StandinRoot = RootFolder(STANDIN_SAS_ROOT);
 
 
 }  // namespace tamberlo::test

@@ -1,3 +1,4 @@
+#include "ErrorMatcher.h"
 #include "HostPath.h"
 #include "TestSupport.h"
 #include "engine/Engine.h"
@@ -11,7 +12,10 @@
 #include <thread>
 
 using namespace tamberlo;
+using tamberlo::test::IsError;
 using test::ErrorOf;
+using testing::_;
+using testing::AllOf;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -19,28 +23,28 @@ using testing::StartsWith;
 
 namespace {
 
-const std::string FakeRoot = tamberlo::test::RootFolder(FAKE_SAS_ROOT);
+const std::string StandinRoot = tamberlo::test::RootFolder(STANDIN_SAS_ROOT);
 const std::string FormChar = "options formchar='|-++++++++++=|-/|<>*';\r\n";
 const std::string Exe = sas::ExecutableName;
 const std::string Cfg = sas::DefaultConfigFileName;
 
-// Runs in a temporary folder of the test's own, against the fake SAS, which
-// records what it received under the prefix `record`.
+// Runs in a temporary folder of the test's own, against the stand-in, which
+// records what it received in `record` (the command line) and beside it.
 class EngineRun : public testing::Test {
 protected:
     test::TempFolder temp;
     test::TempFolder work;
     test::ScopedTempDirectory scopedTemp{temp.Path()};
     std::string record = work / "record";
-    test::ScopedEnvironment recordSwitch{"FAKESAS_RECORD", record};
+    test::ScopedEnvironment recordSwitch{"TAMBERLO_STANDIN_RECORD", record};
 
     std::string Program() const { return test::ReadFile(record + ".program"); }
     std::vector<std::string> ReceivedArguments() const {
 #ifdef _WIN32
-        return SplitCommandLine(test::ReadFile(record + ".cmdline"));
+        return SplitCommandLine(test::ReadFile(record));
 #else
         std::vector<std::string> args;
-        std::istringstream lines(test::ReadFile(record + ".cmdline"));
+        std::istringstream lines(test::ReadFile(record));
         for (std::string line; std::getline(lines, line);) args.push_back(line);
         return args;
 #endif
@@ -52,7 +56,7 @@ protected:
 
 TEST_F(EngineRun, EmptyProgramIsNoCommandAndTouchesNothing) {
     Engine engine;
-    EXPECT_EQ(engine.Execute(FakeRoot, ""), "ERROR: No command supplied.");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "ERROR: No command supplied.");
     EXPECT_FALSE(test::Exists(record + ".program"));
     EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
     EXPECT_EQ(engine.Command()->Preamble(), "");
@@ -62,14 +66,14 @@ TEST_F(EngineRun, EmptyProgramIsNoCommandAndTouchesNothing) {
 TEST_F(EngineRun, OneBlankLineIsAProgram) {
     Engine engine;
     engine.Command()->Append("");
-    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
     EXPECT_EQ(Program(), FormChar + "\r\n");
 }
 
 TEST_F(EngineRun, ProgramFileIsFormCharThenTheProgramUnchanged) {
     Engine engine;
     engine.Command()->Append("data _null_;\trun;");
-    engine.Execute(FakeRoot, "");
+    engine.Execute(StandinRoot, "");
     EXPECT_EQ(Program(), FormChar + "data _null_;\trun;\r\n");
 }
 
@@ -77,30 +81,30 @@ TEST_F(EngineRun, WithSafeFormCharOffTheProgramFileIsExactlyTheProgram) {
     Engine engine;
     engine.Output()->SetSafeFormChar(false);
     engine.Command()->Append("x;");
-    engine.Execute(FakeRoot, "");
+    engine.Execute(StandinRoot, "");
     EXPECT_EQ(Program(), "x;\r\n");
 }
 
 TEST_F(EngineRun, PutFileStatementsFollowTheOptionEachWithAnEmptyLine) {
     Engine engine;
-    engine.Command()->Append("file _PUT2; file _put1;");
-    engine.Execute(FakeRoot, "");
+    engine.Command()->Append(test::WritesToPutFile(2) + " file _put1;");
+    engine.Execute(StandinRoot, "");
     const auto files = engine.Output()->PutFiles();
     ASSERT_EQ(files->Count(), 2);
     EXPECT_EQ(Program(), FormChar + "filename _PUT1 '" + files->Item(1)->Path() + "' mod;\r\n\r\n" +
                              "filename _PUT2 '" + files->Item(2)->Path() + "' mod;\r\n\r\n" +
-                             "file _PUT2; file _put1;\r\n");
+                             test::WritesToPutFile(2) + " file _put1;\r\n");
     EXPECT_EQ(engine.Command()->Preamble() + engine.Command()->Value(), Program());
-    // The fake SAS appended through each fileref.
+    // SAS wrote through the fileref.
     EXPECT_EQ(files->Item("_PUT2")->Value(), "written to _PUT2\r\n");
 }
 
 TEST_F(EngineRun, CommandLineIsExactAndItsPathsAreTheRunsFiles) {
     Engine engine;
     engine.Command()->Append("x;");
-    std::string root = FakeRoot;
+    std::string root = StandinRoot;
     root.pop_back();  // given without its final separator
-    engine.Execute(root, FakeRoot + Cfg);
+    engine.Execute(root, StandinRoot + Cfg);
     const auto args = ReceivedArguments();
     ASSERT_GE(args.size(), 6u);
     // The last six, alike on every platform.
@@ -113,17 +117,17 @@ TEST_F(EngineRun, CommandLineIsExactAndItsPathsAreTheRunsFiles) {
     EXPECT_THAT(files[5], StartsWith(temp.Path() + "tmpSASLog_"));
 #ifdef _WIN32
     ASSERT_EQ(args.size(), 13u);
-    EXPECT_EQ(args[0], FakeRoot + "SAS.EXE");
+    EXPECT_EQ(args[0], StandinRoot + "SAS.EXE");
     EXPECT_THAT(std::vector<std::string>(args.begin() + 1, args.begin() + 7),
-                ElementsAre("-nologo", "-$nostatuswin", "-noconfig", "-icon", "-config", FakeRoot + "sasv8.cfg"));
+                ElementsAre("-nologo", "-$nostatuswin", "-noconfig", "-icon", "-config", StandinRoot + "sasv8.cfg"));
     // Byte for byte as the process received it.
-    EXPECT_EQ(test::ReadFile(record + ".cmdline"),
-              Engine::BuildCommandLine(FakeRoot + "SAS.EXE", FakeRoot + "sasv8.cfg", files[1], files[3], files[5]));
+    EXPECT_EQ(test::ReadFile(record),
+              Engine::BuildCommandLine(StandinRoot + "SAS.EXE", StandinRoot + "sasv8.cfg", files[1], files[3], files[5]));
 #else
     ASSERT_EQ(args.size(), 11u);
-    EXPECT_EQ(args[0], FakeRoot + "sas");
+    EXPECT_EQ(args[0], StandinRoot + "sas");
     EXPECT_THAT(std::vector<std::string>(args.begin() + 1, args.begin() + 5),
-                ElementsAre("-nologo", "-noterminal", "-config", FakeRoot + "sasv9.cfg"));
+                ElementsAre("-nologo", "-noterminal", "-config", StandinRoot + "sasv9.cfg"));
 #endif
 }
 
@@ -140,12 +144,13 @@ TEST(EngineCommandLine, PiecesInOrderWithTwoBlanksBeforeConfig) {
 }
 
 TEST_F(EngineRun, LogAndListingAreStoredRawAndNoRunFileIsLeft) {
-    test::ScopedEnvironment log("FAKESAS_LOG", "NOTE: tab\there\r\n");
+    test::ScopedEnvironment log("TAMBERLO_STANDIN_LOG", "NOTE: tab\there\r\n");
+    test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST", "\x0c" "given listing\r\n");
     Engine engine;
     engine.Command()->Append("x;");
-    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
     EXPECT_EQ(engine.Output()->Log(), "NOTE: tab%9here\r\n");
-    EXPECT_EQ(engine.Output()->Lst(), "%12fake listing\r\n");
+    EXPECT_EQ(engine.Output()->Lst(), "%12given listing\r\n");
     engine.Output()->SetCleanOutput(false);
     EXPECT_EQ(engine.Output()->Log(), "NOTE: tab\there\r\n");
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
@@ -154,20 +159,24 @@ TEST_F(EngineRun, LogAndListingAreStoredRawAndNoRunFileIsLeft) {
 TEST_F(EngineRun, MissingListingLeavesTheListingEmptyNotTheEarlierOne) {
     Engine engine;
     engine.Command()->Append("x;");
-    engine.Execute(FakeRoot, "");
-    test::ScopedEnvironment noListing("FAKESAS_NO_LST", "1");
-    test::ScopedEnvironment newLog("FAKESAS_LOG", "second log\r\n");
-    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    {
+        test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST", "\x0c" "earlier listing\r\n");
+        engine.Execute(StandinRoot, "");
+        ASSERT_EQ(engine.Output()->Lst(), "%12earlier listing\r\n");
+    }
+    test::ScopedEnvironment noListing("TAMBERLO_STANDIN_NO_LIST", "1");
+    test::ScopedEnvironment newLog("TAMBERLO_STANDIN_LOG", "second log\r\n");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
     EXPECT_EQ(engine.Output()->Lst(), "");
     EXPECT_EQ(engine.Output()->Log(), "second log\r\n");
 }
 
 TEST_F(EngineRun, NoLogOrListingOnAFreshEngineLeavesThemEmpty) {
-    test::ScopedEnvironment noLog("FAKESAS_NO_LOG", "1");
-    test::ScopedEnvironment noListing("FAKESAS_NO_LST", "1");
+    test::ScopedEnvironment noLog("TAMBERLO_STANDIN_NO_LOG", "1");
+    test::ScopedEnvironment noListing("TAMBERLO_STANDIN_NO_LIST", "1");
     Engine engine;
     engine.Command()->Append("x;");
-    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
     EXPECT_EQ(engine.Output()->Log(), "");
     EXPECT_EQ(engine.Output()->Lst(), "");
 }
@@ -176,11 +185,10 @@ TEST_F(EngineRun, MissingSASExeFailsAndWithdrawsThePutFilesItDeclared) {
     Engine engine;
     engine.Command()->Append("file _PUT1;");
     const Error error = ErrorOf([&] { engine.Execute(work / "nowhere", ""); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "Execute method");
-    EXPECT_EQ(error.Description(), "The SAS executable '" + work.Path() + "nowhere" +
-                                       static_cast<char>(std::filesystem::path::preferred_separator) +
-                                       Exe + "' does not exist.  Did you specify the correct SASRoot?");
+    EXPECT_THAT(error, IsError(1, "Execute method",
+                               "The SAS executable '" + work.Path() + "nowhere" +
+                                   static_cast<char>(std::filesystem::path::preferred_separator) + Exe +
+                                   "' does not exist.  Did you specify the correct SASRoot?"));
     EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
     EXPECT_EQ(engine.Output()->PutFiles()->Count(), 0);
     EXPECT_EQ(engine.Command()->Preamble(), FormChar);
@@ -191,16 +199,16 @@ TEST_F(EngineRun, RootErrorComesBeforeConfigError) {
     engine.Command()->Append("x;");
     EXPECT_THAT(ErrorOf([&] { engine.Execute(work / "nowhere", work / "none.cfg"); }).Description(),
                 HasSubstr("Did you specify the correct SASRoot?"));
-    EXPECT_THAT(ErrorOf([&] { engine.Execute(FakeRoot, work / "none.cfg"); }).Description(),
+    EXPECT_THAT(ErrorOf([&] { engine.Execute(StandinRoot, work / "none.cfg"); }).Description(),
                 HasSubstr("Did you specify the correct SASConfig?"));
 }
 
 TEST_F(EngineRun, SecondRunWithTheSamePutFileFailsWithDuplicateKeyAndLeavesNothingNew) {
     Engine engine;
     engine.Command()->Append("file _PUT1;");
-    engine.Execute(FakeRoot, "");
+    engine.Execute(StandinRoot, "");
     const auto before = test::ListFolder(temp.Path());
-    const Error error = ErrorOf([&] { engine.Execute(FakeRoot, ""); });
+    const Error error = ErrorOf([&] { engine.Execute(StandinRoot, ""); });
     EXPECT_EQ(error.Number(), 457);
     EXPECT_EQ(test::ListFolder(temp.Path()), before);
     EXPECT_EQ(engine.Output()->PutFiles()->Count(), 1);
@@ -209,9 +217,9 @@ TEST_F(EngineRun, SecondRunWithTheSamePutFileFailsWithDuplicateKeyAndLeavesNothi
 TEST_F(EngineRun, EveryRunStartsFromAFreshPreamble) {
     Engine engine;
     engine.Command()->Append("x;");
-    engine.Execute(FakeRoot, "");
+    engine.Execute(StandinRoot, "");
     engine.Output()->SetSafeFormChar(false);
-    engine.Execute(FakeRoot, "");
+    engine.Execute(StandinRoot, "");
     EXPECT_EQ(Program(), "x;\r\n");
 }
 
@@ -223,9 +231,8 @@ TEST_F(EngineRun, ExecutableThatCannotBeStartedIsAnErrorAndLeavesNoRunFile) {
     engine.Output()->SetLog("earlier log");
     engine.Command()->Append("x;");
     const Error error = ErrorOf([&] { engine.Execute(badRoot.Path(), ""); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "Execute method");
-    EXPECT_THAT(error.Description(), StartsWith("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: "));
+    EXPECT_THAT(error, IsError(1, "Execute method",
+                               StartsWith("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: ")));
     EXPECT_GT(error.Description().size(), ("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: ").size());
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
     EXPECT_EQ(engine.Output()->Log(), "earlier log");
@@ -236,16 +243,15 @@ TEST_F(EngineRun, ProgramFileThatCannotBeWrittenIsAnErrorAndSASIsNotStarted) {
     Engine engine;
     engine.Command()->Append("x;");
     test::ScopedTempDirectory missing(temp / "gone/");
-    const Error error = ErrorOf([&] { engine.Execute(FakeRoot, ""); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "Execute method");
-    EXPECT_THAT(error.Description(), StartsWith("The SAS program file '" + temp.Path() + "gone"));
-    EXPECT_THAT(error.Description(), HasSubstr("' could not be written: OverwriteFile Error #76 (Path not found)"));
-    EXPECT_FALSE(test::Exists(record + ".cmdline"));
+    const Error error = ErrorOf([&] { engine.Execute(StandinRoot, ""); });
+    EXPECT_THAT(error, IsError(1, "Execute method",
+                               AllOf(StartsWith("The SAS program file '" + temp.Path() + "gone"),
+                                     HasSubstr("' could not be written: OverwriteFile Error #76 (Path not found)"))));
+    EXPECT_FALSE(test::Exists(record));
 }
 
 TEST_F(EngineRun, TimeLimitStopsSASFailsAndLeavesNoRunFile) {
-    test::ScopedEnvironment slow("FAKESAS_SLEEP_MS", "20000");
+    test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "20");
     Engine engine;
     engine.Command()->Append("x;");
     RunControl control;
@@ -256,11 +262,10 @@ TEST_F(EngineRun, TimeLimitStopsSASFailsAndLeavesNoRunFile) {
         EXPECT_THAT(logPath, StartsWith(temp.Path() + "tmpSASLog_"));
     };
     try {
-        engine.Execute(FakeRoot, "", control);
+        engine.Execute(StandinRoot, "", control);
         FAIL() << "no error";
     } catch (const TimeLimitReached& error) {
-        EXPECT_EQ(error.Number(), 1);
-        EXPECT_EQ(error.Description(), "SAS did not end within 1.5 seconds and was stopped.");
+        EXPECT_THAT(error, IsError(1, _, "SAS did not end within 1.5 seconds and was stopped."));
     }
     EXPECT_GT(calls, 0);
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
@@ -271,8 +276,8 @@ TEST_F(EngineRun, TemporaryFolderWithASingleQuoteStillGivesWorkingPutFiles) {
     std::filesystem::create_directories(quoted);
     test::ScopedTempDirectory scoped(quoted);
     Engine engine;
-    engine.Command()->Append("file _PUT1;");
-    EXPECT_EQ(engine.Execute(FakeRoot, ""), "OK");
+    engine.Command()->Append(test::WritesToPutFile(1));
+    EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
     EXPECT_EQ(engine.Output()->PutFiles()->Item(1)->Value(), "written to _PUT1\r\n");
 }
 
@@ -289,8 +294,8 @@ TEST(EngineThreads, FourEnginesOnFourThreadsKeepTheirFilesAndSwitchesApart) {
             for (int run = 0; run < Runs; ++run) {
                 Engine engine;
                 engine.Output()->SetCleanOutput(t % 2 == 0);
-                engine.Command()->Append("file _PUT" + std::to_string(t + 1) + ";");
-                engine.Execute(FakeRoot, "");
+                engine.Command()->Append(test::WritesToPutFile(t + 1));
+                engine.Execute(StandinRoot, "");
                 const auto item = engine.Output()->PutFiles()->Item("_PUT" + std::to_string(t + 1));
                 values[t].push_back(item->Value());
                 paths[t].push_back(item->Path());
@@ -313,35 +318,32 @@ TEST(EngineThreads, FourEnginesOnFourThreadsKeepTheirFilesAndSwitchesApart) {
 }
 
 TEST_F(EngineRun, AStopRequestEndsSASFailsAndLeavesNoRunFile) {
-    test::ScopedEnvironment slow("FAKESAS_SLEEP_MS", "20000");
+    test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "20");
     Engine engine;
     engine.Command()->Append("x;");
     RunControl control;
     int asked = 0;
     control.stopRequested = [&] { return ++asked >= 3; };
     try {
-        engine.Execute(FakeRoot, "", control);
+        engine.Execute(StandinRoot, "", control);
         FAIL() << "no error";
     } catch (const RunStopped& error) {
-        EXPECT_EQ(error.Number(), 1);
-        EXPECT_EQ(error.Source(), "Execute method");
-        EXPECT_EQ(error.Description(), "SAS was stopped on request before it ended.");
+        EXPECT_THAT(error, IsError(1, "Execute method", "SAS was stopped on request before it ended."));
     }
     EXPECT_EQ(asked, 3);
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
 }
 
 TEST_F(EngineRun, AStopSignalEndsSASFailsAndLeavesNoRunFile) {
-    test::ScopedEnvironment slow("FAKESAS_SLEEP_MS", "20000");
+    test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "20");
     Engine engine;
     engine.Command()->Append("x;");
     StopSignal stop;
     RunControl control;
     control.stop = &stop;
     control.whileRunning = [&](const std::string&) { stop.Request(); };
-    const Error error = test::ErrorOf([&] { engine.Execute(FakeRoot, "", control); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Description(), "SAS was stopped on request before it ended.");
+    const Error error = test::ErrorOf([&] { engine.Execute(StandinRoot, "", control); });
+    EXPECT_THAT(error, IsError(1, _, "SAS was stopped on request before it ended."));
     EXPECT_FALSE(engine.LastExitCode());
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
 }

@@ -4,6 +4,7 @@
 // and configuration files given in every shape. Each ends with its documented
 // result, and leaves nothing behind.
 
+#include "ErrorMatcher.h"
 #include "ReliabilityTest.h"
 
 #include "engine/SASContract.h"
@@ -14,6 +15,8 @@
 using namespace tamberlo;
 using namespace tamberlo::reliability;
 using namespace tamberlo::reliability::test;
+using tamberlo::test::IsError;
+using testing::_;
 using testing::HasSubstr;
 using testing::StartsWith;
 
@@ -36,21 +39,19 @@ private:
 };
 
 void ExpectExecuteError(const Error& error, const std::string& description) {
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "Execute method");
-    EXPECT_EQ(error.Description(), description);
+    EXPECT_THAT(error, IsError(1, "Execute method", description));
 }
 
 }  // namespace
 
 TEST_F(BadInput, NulCharactersInProgramTextReachSASUnchanged) {
     const std::string record = work / "record";
-    ScopedEnvironment recording("FAKESAS_RECORD", record);
+    ScopedEnvironment recording("TAMBERLO_STANDIN_RECORD", record);
     const std::string text("%put a\0b;\0", 10);
     CodeRunner runner;
     runner.SetSASCode(text);
     EXPECT_EQ(runner.SASCode(), text + "\r\n");
-    EXPECT_EQ(runner.Execute(FakeRoot), "OK");
+    EXPECT_EQ(runner.Execute(StandInRoot), "OK");
     EXPECT_EQ(ReadFile(record + ".program"), FormChar + text + "\r\n");
     ExpectNothingLeft();
 }
@@ -61,9 +62,7 @@ TEST_F(BadInput, ProgramFileNameWithANulNamesNoFileEvenWhenItsFirstPartDoes) {
     const std::string name = work / "program" + std::string(1, '\0') + ".sas";
     CodeRunner runner;
     const Error error = ErrorOf([&] { runner.SetSASCode(name); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "SASCode method");
-    EXPECT_EQ(error.Description(), "The file '" + name + "' does not exist.");
+    EXPECT_THAT(error, IsError(1, "SASCode method", "The file '" + name + "' does not exist."));
     EXPECT_EQ(runner.SASCode(), "");
     ExpectNothingLeft();
 }
@@ -100,9 +99,7 @@ TEST_F(BadInput, TenMebibyteLineRunsWholeAndAsAFileNameIsAMissingFile) {
 
     const std::string name = payload + ".sas";
     const Error error = ErrorOf([&] { runner.SetSASCode(name); });
-    EXPECT_EQ(error.Number(), 1);
-    EXPECT_EQ(error.Source(), "SASCode method");
-    EXPECT_EQ(error.Description(), "The file '" + name + "' does not exist.");
+    EXPECT_THAT(error, IsError(1, "SASCode method", "The file '" + name + "' does not exist."));
     EXPECT_EQ(runner.SASCode().size(), payload.size() + 8);
     ExpectNothingLeft();
 }
@@ -112,8 +109,7 @@ TEST_F(BadInput, ProgramFileNamesOfAFolderOrAnEmptyFileAddNothing) {
     WriteFile(work / "empty.sas", "");
     CodeRunner runner;
     const Error folder = ErrorOf([&] { runner.SetSASCode(work / "folder.sas"); });
-    EXPECT_EQ(folder.Number(), 1);
-    EXPECT_EQ(folder.Description(), "The file '" + work / "folder.sas" + "' does not exist.");
+    EXPECT_THAT(folder, IsError(1, _, "The file '" + work / "folder.sas" + "' does not exist."));
     runner.SetSASCode(work / "empty.sas");
     EXPECT_EQ(runner.SASCode(), "");
     EXPECT_EQ(runner.Execute(StandInRoot), "ERROR: No command supplied.");
@@ -235,9 +231,9 @@ TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
         CodeRunner runner;
         runner.SetSASCode("data _null_; file _PUT1; put 'never'; run;");
         const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
-        EXPECT_EQ(error.Number(), 1);
-        EXPECT_THAT(error.Description(),
-                    StartsWith("The SAS executable '" + StandInRoot + Exe + reason + quotedTemp + "tmpSASProgram_"));
+        EXPECT_THAT(error, IsError(1, _,
+                                   StartsWith("The SAS executable '" + StandInRoot + Exe + reason + quotedTemp +
+                                              "tmpSASProgram_")));
         // The put file it had declared is withdrawn with the failed run.
         EXPECT_THAT(ListFolder(quotedTemp), testing::IsEmpty());
         EXPECT_EQ(ErrorOf([&] { runner.PutFile(1, true); }).Number(), 5);

@@ -28,8 +28,6 @@ inline const char Separator = static_cast<char>(std::filesystem::path::preferred
 // The stand-in, installed as SAS is: the executable and its configuration
 // file in one folder (SAS.EXE and sasv8.cfg, natively sas and sasv9.cfg).
 inline const std::string StandInRoot = RootFolder(STANDIN_SAS_ROOT);
-// The engine's controllable fake, which records the program it was given.
-inline const std::string FakeRoot = RootFolder(FAKE_SAS_ROOT);
 inline const std::string Exe = sas::ExecutableName;
 inline const std::string Cfg = sas::DefaultConfigFileName;
 

@@ -20,6 +20,7 @@ TEST_F(StandinSwitches, RecordKeepsTheCommandLineAndCurrentDirectory) {
 #endif
     EXPECT_EQ(expected, Read(record).value_or("<no record>"));
     EXPECT_EQ(folder_.Path(), Read(record + ".cwd").value_or("<no record>"));
+    EXPECT_EQ(PrintingProgram, Read(record + ".program").value_or("<no record>"));
     EXPECT_TRUE(Exists(log_));  // recording does not replace the run
 }
 
@@ -40,6 +41,15 @@ TEST_F(StandinSwitches, NoLogAndNoListLeaveThoseFilesUnwritten) {
     EXPECT_EQ(0, Run(program, {{"TAMBERLO_STANDIN_NO_LOG", "0"}, {"TAMBERLO_STANDIN_NO_LIST", ""}}));
     EXPECT_TRUE(Exists(log_));
     EXPECT_TRUE(Exists(listing_));
+}
+
+TEST_F(StandinSwitches, LogAndListTextsReplaceTheRunsOwnWhileTheProgramStillRuns) {
+    const std::string put = folder_ / "out.put";
+    const std::string program = "filename out '" + put + "'; data _null_; file out; put 'p'; run; bogus;";
+    EXPECT_EQ(2, Run(program, {{"TAMBERLO_STANDIN_LOG", "given log\r\n"}, {"TAMBERLO_STANDIN_LIST", "\fgiven"}}));
+    EXPECT_EQ("given log\r\n", Read(log_).value_or("<no log>"));
+    EXPECT_EQ("\fgiven", Read(listing_).value_or("<no listing>")) << "written though the run printed nothing";
+    EXPECT_EQ("p\r\n", Read(put).value_or("<none>"));
 }
 
 TEST_F(StandinSwitches, ExitReplacesTheExitCodeAfterWritingEverything) {

@@ -91,6 +91,7 @@ int StandIn::Run(int argc, char** argv) {
         program = TextFile::ReadStandardInput();
     }
 
+    if (program && switches.record) TextFile::Write(*switches.record + ".program", *program);
     if (program) {
         if (switches.sleepSeconds > 0.0) {
             std::this_thread::sleep_for(std::chrono::duration<double>(switches.sleepSeconds));
@@ -114,10 +115,11 @@ int StandIn::Run(int argc, char** argv) {
     }
 
     int code = abortCode ? *abortCode : log.Errors() > 0 ? 2 : log.Warnings() > 0 ? 1 : 0;
-    if (!switches.noLog && !Deliver(invocation.log, stderr, log.Text(), "log")) code = 2;
-    if (!switches.noList && !listing.Empty() && !Deliver(invocation.print, stdout, listing.Text(), "listing")) {
-        code = 2;
-    }
+    const std::string& logText = switches.logText ? *switches.logText : log.Text();
+    if (!switches.noLog && !Deliver(invocation.log, stderr, logText, "log")) code = 2;
+    const bool hasListing = switches.listText || !listing.Empty();
+    const std::string& listText = switches.listText ? *switches.listText : listing.Text();
+    if (!switches.noList && hasListing && !Deliver(invocation.print, stdout, listText, "listing")) code = 2;
     return switches.exitCode.value_or(code);
 }
 

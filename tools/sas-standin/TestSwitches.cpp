@@ -33,6 +33,8 @@ TestSwitches TestSwitches::FromEnvironment() {
         const long number = std::strtol(code, &end, 10);
         if (end != code && *end == '\0' && errno == 0) switches.exitCode = static_cast<int>(number);
     }
+    if (const char* text = Value("TAMBERLO_STANDIN_LOG")) switches.logText = text;
+    if (const char* text = Value("TAMBERLO_STANDIN_LIST")) switches.listText = text;
     switches.noLog = On("TAMBERLO_STANDIN_NO_LOG");
     switches.noList = On("TAMBERLO_STANDIN_NO_LIST");
     switches.crash = On("TAMBERLO_STANDIN_CRASH");

@@ -11,11 +11,16 @@ namespace tamberlo::standin {
 //   TAMBERLO_STANDIN_RECORD=<file>  before anything else, write the command
 //       line received to <file> (Windows: the exact GetCommandLineA() text;
 //       POSIX: each argv element, argv[0] included, followed by "\n"), and
-//       the current directory to <file>.cwd (one line, no line end).
+//       the current directory to <file>.cwd (one line, no line end); once
+//       the program is read, the program as read to <file>.program.
 //   TAMBERLO_STANDIN_SLEEP=<seconds>  sleep that long (decimal, may be
 //       fractional) before running the program.
 //   TAMBERLO_STANDIN_EXIT=<code>  exit with this code instead of the usual
 //       0/1/2, after writing everything.
+//   TAMBERLO_STANDIN_LOG=<text>   write <text> as the log, in place of the
+//       run's own (the program still runs).
+//   TAMBERLO_STANDIN_LIST=<text>  write <text> as the listing, in place of
+//       the run's own, even where the run printed nothing.
 //   TAMBERLO_STANDIN_NO_LOG=1   write no log.
 //   TAMBERLO_STANDIN_NO_LIST=1  write no listing.
 //   TAMBERLO_STANDIN_CRASH=1    run the program, write the first half of
@@ -26,6 +31,8 @@ struct TestSwitches {
     std::optional<std::string> record;
     double sleepSeconds = 0.0;
     std::optional<int> exitCode;
+    std::optional<std::string> logText;
+    std::optional<std::string> listText;
     bool noLog = false;
     bool noList = false;
     bool crash = false;
