@@ -1,12 +1,64 @@
 #include "BenchSas.h"
 
+#include "engine/Engine.h"
+#include "engine/SASContract.h"
+#include "host/CommandLine.h"
 #include "support/BenchText.h"
 #include "support/Scratch.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace tamberlo::bench {
+
+void StartAndWait(std::vector<std::string>& args, const std::string& consoleFile) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (!consoleFile.empty()) {
+        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, consoleFile.c_str(),
+                                           O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0600);
+        ::posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    }
+    pid_t child = 0;
+    const int failure = ::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (failure != 0) {
+        std::fprintf(stderr, "bench: cannot start %s\n", argv[0]);
+        std::exit(2);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+DirectStart::DirectStart(const std::string& base, std::string programText)
+    : programText_(std::move(programText)),
+      program_(base + ".sas"),
+      log_(base + ".log"),
+      listing_(base + ".lst"),
+      console_(base + ".txt"),
+      args_(SplitCommandLine(Engine::BuildCommandLine(RunSasRoot() + sas::ExecutableName,
+                                                      RunSasRoot() + sas::DefaultConfigFileName, program_, listing_,
+                                                      log_))) {}
+
+void DirectStart::Run() {
+    WriteFile(program_, programText_);
+    StartAndWait(args_, sas::CapturesConsole ? console_ : std::string());
+    ::unlink(program_.c_str());
+    ::unlink(log_.c_str());
+    ::unlink(listing_.c_str());
+    if (sas::CapturesConsole) ::unlink(console_.c_str());
+}
 
 const std::string& RunSasRoot() {
     static const std::string root = TAMBERLO_BENCH_RUN_SAS_ROOT "/";

@@ -11,10 +11,10 @@
 // steps they share.
 namespace tamberlo::bench {
 
-// The SAS that the run benchmarks measure against: the stand-in where the
-// build has it, else the engine tests' controllable fake. Ends in '/'.
+// The SAS that the run benchmarks measure against: the
+// SAS stand-in (tools/sas-standin). Ends in '/'.
 const std::string& RunSasRoot();
-// "the stand-in" or "the fake SAS", for the table.
+// "the stand-in", for the table.
 const char* RunSasName();
 
 // A SAS that only hard-links ready files into place as its log and listing
@@ -34,6 +34,28 @@ public:
 private:
     const char* name_;
     std::optional<std::string> previous_;
+};
+
+// Starts the program with these arguments and waits for it, as directly as
+// the system allows; with a console file (made anew: it must not exist), its
+// standard output and error go there. Ends the benchmark program when it
+// cannot start.
+void StartAndWait(std::vector<std::string>& args, const std::string& consoleFile = {});
+
+// SAS started directly, doing inside Run() all that Execute does around the
+// start: write the program file, start SAS with Execute's command line (its
+// console going to a file where Execute's does), wait, and delete the
+// program, log, listing and console. The fair reference for a run.
+class DirectStart {
+public:
+    // The files are `base` + .sas, .log, .lst and .txt.
+    DirectStart(const std::string& base, std::string programText);
+    void Run();
+
+private:
+    std::string programText_;
+    std::string program_, log_, listing_, console_;
+    std::vector<std::string> args_;
 };
 
 // A one-line program followed by "/* _PUT1 _PUT2 ... _PUT<count> */": a

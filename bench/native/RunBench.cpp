@@ -18,46 +18,17 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
-#include <spawn.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace tamberlo::bench {
 
 namespace {
 
 constexpr const char* OneLineProgram = "data _null_; put 'hello'; run;";
-
-// Starts the program with these arguments and waits for it, as directly as
-// the system allows; with a console file, its standard output and error go
-// there.
-void StartAndWait(std::vector<std::string>& args, const std::string& consoleFile = {}) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    if (!consoleFile.empty()) {
-        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, consoleFile.c_str(),
-                                           O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0600);
-        ::posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    }
-    pid_t child = 0;
-    const int failure = ::posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (failure != 0) {
-        std::fprintf(stderr, "bench: cannot start %s\n", argv[0]);
-        std::exit(2);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-}
 
 // True when the file opens for reading (and is closed again).
 bool OpensForReading(const std::string& path) {
@@ -142,14 +113,9 @@ void ExecuteAgainstDirectStart(benchmark::State& state) {
     }
 
     // The same program file as Execute writes (preamble, then the program),
-    // the same command line, the same log and listing made afresh each time.
+    // the same command line, and the same work around the start, timed.
     const std::string programText = std::string(sas::FormCharStatement) + sas::CrLf + runner.SASCode();
-    const std::string program = folder + "/direct.sas";
-    const std::string log = folder + "/direct.log";
-    const std::string listing = folder + "/direct.lst";
-    WriteFile(program, programText);
-    std::vector<std::string> args = SplitCommandLine(Engine::BuildCommandLine(
-        RunSasRoot() + sas::ExecutableName, RunSasRoot() + sas::DefaultConfigFileName, program, listing, log));
+    DirectStart directStart(folder + "/direct", programText);
 
     enum Way : std::size_t { Execute, Direct, Plain };
     Rotation rounds(3);
@@ -157,12 +123,7 @@ void ExecuteAgainstDirectStart(benchmark::State& state) {
     for (auto _ : state) {
         rounds.Round({
             [&] { return TimeOf([&] { ExecuteOrAbort(runner, RunSasRoot()); }); },
-            [&] {
-                const Timing timing = TimeOf([&] { StartAndWait(args); });
-                std::remove(log.c_str());
-                std::remove(listing.c_str());
-                return timing;
-            },
+            [&] { return TimeOf([&] { directStart.Run(); }); },
             [&] { return TimeOf([&] { PlainContractRun(folder, programText, ++plainRuns); }); },
         });
     }
@@ -203,7 +164,7 @@ void ExecuteAgainstDirectStart(benchmark::State& state) {
     RecordRow({inMemory ? 61 : 60,
                std::string("Execute of a one-line program against ") + RunSasName() +
                    (inMemory ? ", native, run files in memory (tmpfs)" : ", native, run files on disk"),
-               "starting it directly with the same arguments and files, waiting",
+               "starting it directly with the same arguments and files: write the program, start, wait, delete",
                FormatRatio(ratio) + " (" + FormatSeconds(execute) + " vs " + FormatSeconds(direct) + ", wall: +" +
                    FormatSeconds(execute - direct) + "; the same run by plain system calls +" +
                    FormatSeconds(plain - direct) + ", Execute / that run " + FormatRatio(plainRatio) + ")",

@@ -51,9 +51,9 @@ int main(int argc, char** argv) {
     if (const std::size_t leftOut = tamberlo::bench::LeftOutRounds(); leftOut > 0) {
         // Visible in the table too: a ratio over fewer rounds than asked for.
         tamberlo::bench::RecordRow({999, "Rounds left out of ratios in " + std::string(argv[0]),
-                                    "(a reference that took no measurable time)", std::to_string(leftOut) + " rounds",
+                                    "(a side that took no measurable time)", std::to_string(leftOut) + " rounds",
                                     "none", "MISSED", ""});
-        std::fprintf(stderr, "bench: %zu rounds left out of ratios: their reference took no measurable time\n",
+        std::fprintf(stderr, "bench: %zu rounds left out of ratios: a side took no measurable time\n",
                      leftOut);
     }
     PrintRows();

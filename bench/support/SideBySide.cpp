@@ -28,7 +28,7 @@ std::size_t leftOutRounds = 0;
 double MedianOfRatios(const std::vector<double>& subject, const std::vector<double>& reference) {
     std::vector<double> ratios;
     for (std::size_t round = 0; round < subject.size() && round < reference.size(); ++round) {
-        if (reference[round] > 0) {
+        if (subject[round] > 0 && reference[round] > 0) {
             ratios.push_back(subject[round] / reference[round]);
         } else {
             ++leftOutRounds;

@@ -12,8 +12,8 @@ namespace tamberlo::bench {
 // 0 for none.
 double Median(std::vector<double> values);
 
-// The median over the rounds of subject / reference. A round whose
-// reference took no measurable time has no ratio: it is left out, counted in
+// The median over the rounds of subject / reference. A round in which either
+// side took no measurable time has no ratio: it is left out, counted in
 // LeftOutRounds() and reported at the end of the program (so a row built on
 // too few rounds shows), instead of entering the median as 0.
 double MedianOfRatios(const std::vector<double>& subject, const std::vector<double>& reference);
