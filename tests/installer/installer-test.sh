@@ -10,8 +10,9 @@
 # exactly the zip's files and an uninstaller, both builds are registered,
 # one entry of the installed programs says <version>, as does tamberlo.exe;
 # the older installer is then refused (1638) and changes nothing; the 64-
-# and 32-bit cscript and tamberlo.exe run programs; a silent uninstall
-# leaves the files of drive C and HKLM\Software and HKCU as they were.
+# and 32-bit cscript and tamberlo.exe run programs; a silent uninstall, the
+# 64-bit DLL held again, schedules its removal and, after a restart, leaves
+# the files of drive C and HKLM\Software and HKCU as they were.
 # Wine hands the Unix parent the exit code's low 8 bits: 3010 comes as 194.
 #   installer-test.sh <wine64-run.sh> <setup.exe> <zip> <folder with SAS.EXE and sasv8.cfg> <Tamberlo.nsi> <version>
 #                     <installer_dll_holder.exe>
@@ -82,27 +83,40 @@ done
 makensis -V1 -DVERSION=$old -DSTAGE="$(echo "$scratch/old"/Tamberlo-*)" -DOUTFILE="$scratch/Tamberlo-$old-setup.exe" "$script"
 "$wine" --32 "$(windows "$scratch/Tamberlo-$old-setup.exe")" /S || fail "the install of $old exited with $?"
 
-# A 64-bit client holds the old 64-bit DLL until its standard input closes.
-mkfifo "$scratch/hold"
-"$wine" "$(windows "$holder_exe")" 'C:\Program Files\Tamberlo\x64\Tamberlo.dll' <"$scratch/hold" >"$scratch/hold.out" 2>&1 &
-holder=$!
-exec 3>"$scratch/hold"
-for _ in $(seq 100); do
-  grep -q held "$scratch/hold.out" && break
-  sleep 0.2
-done
-grep -q held "$scratch/hold.out" || fail "the client holding the DLL printed [$(cat "$scratch/hold.out")]"
+# hold_dll / release_dll: a 64-bit client holds the installed 64-bit DLL
+# until its standard input closes. The restart that follows (wineboot -r)
+# carries out PendingFileRenameOperations.
+hold_dll() {
+  rm -f "$scratch/hold" "$scratch/hold.out"
+  mkfifo "$scratch/hold"
+  "$wine" "$(windows "$holder_exe")" 'C:\Program Files\Tamberlo\x64\Tamberlo.dll' <"$scratch/hold" >"$scratch/hold.out" 2>&1 &
+  holder=$!
+  exec 3>"$scratch/hold"
+  for _ in $(seq 100); do
+    grep -q held "$scratch/hold.out" && return
+    sleep 0.2
+  done
+  fail "the client holding the DLL printed [$(cat "$scratch/hold.out")]"
+}
+pending() {
+  "$wine" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /reg:64 |
+    tr -d '\r' || true
+}
+release_dll_and_restart() {
+  exec 3>&-
+  wait "$holder" || true
+  "$wine" wineboot -r
+  wineserver -w
+}
+
+hold_dll
 status=0
 "$wine" --32 "$(windows "$setup")" /S '/D=C:\Elsewhere' || status=$?
 [ "$status" = $((3010 & 255)) ] || fail "the upgrade with the DLL in use exited with $status, not 3010 (restart needed)"
-pending=$("$wine" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /reg:64 |
-          tr -d '\r') || true
+pending=$(pending)
 [[ $pending == *'\x64\Tamberlo.dll.new\0!\??\C:\Program Files\Tamberlo\x64\Tamberlo.dll'* ]] ||
   fail "no replacement of the 64-bit DLL is pending: [$pending]"
-exec 3>&-
-wait "$holder" || true
-"$wine" wineboot -r
-wineserver -w
+release_dll_and_restart
 [ ! -e "$WINEPREFIX/drive_c/Elsewhere" ] || fail "the upgrade made the folder it was told instead of using the installed one"
 
 # Exactly the zip's files, each the same, and the uninstaller.
@@ -164,9 +178,18 @@ output=$("$wine" --32 'C:\Program Files\Tamberlo\tamberlo.exe' -e "data _null_; 
          tr -d '\r') || true
 [[ $output == *"from tamberlo.exe"* ]] || fail "the installed tamberlo.exe printed [$output]"
 
-# The uninstaller goes on from a copy of itself: wait until every process has ended.
+# The uninstaller, the 64-bit DLL in use: it goes on from a copy of itself,
+# whose last step is to remove the entry of the installed programs.
+hold_dll
 "$wine" --32 'C:\Program Files\Tamberlo\Uninstall.exe' /S || fail "the silent uninstall exited with $?"
-wineserver -w
+for _ in $(seq 150); do
+  "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tamberlo' /reg:64 >/dev/null 2>&1 || break
+  sleep 0.2
+done
+pending=$(pending)
+[[ $pending == *'\??\C:\Program Files\Tamberlo\x64\Tamberlo.dll\0\0'* ]] ||
+  fail "the uninstall scheduled no removal of the 64-bit DLL in use: [$pending]"
+release_dll_and_restart
 [ ! -e "$installed" ] || fail "the uninstall left $(cd "$installed" && find . | tr '\n' ' ')"
 snapshot after
 diff -u "$scratch/before.files" "$scratch/after.files" >&2 || fail "the install and uninstall left drive C changed"
