@@ -4,15 +4,17 @@
 # (made from the zip's files and Tamberlo.nsi) fails with exit code 2 and
 # leaves nothing. An older version (the zip's files, its README and DLLs
 # marked, made with a version override) is installed; a 64-bit client holds
-# its DLL (installer_dll_holder); the installer of <version>, told another folder, replaces it in
-# its folder and says a restart is needed (3010), the DLL's replacement in
-# PendingFileRenameOperations; after a restart (wineboot -r) the folder holds
-# exactly the zip's files and an uninstaller, both builds are registered,
-# one entry of the installed programs says <version>, as does tamberlo.exe;
-# the older installer is then refused (1638) and changes nothing; the 64-
-# and 32-bit cscript and tamberlo.exe run programs; a silent uninstall, the
-# 64-bit DLL held again, schedules its removal and, after a restart, leaves
-# the files of drive C and HKLM\Software and HKCU as they were.
+# its DLL (installer_dll_holder); the installer of <version>, told another
+# folder, replaces it in its folder and says a restart is needed (3010), the
+# DLL's replacement in PendingFileRenameOperations; after a restart
+# (wineboot -r) the folder holds exactly the zip's files and an uninstaller,
+# both builds are registered, one entry of the installed programs says
+# <version>, as does tamberlo.exe; the older installer is then refused (1638)
+# and changes nothing; the same version again installs at once (0, nothing
+# pending); the 64- and 32-bit cscript and tamberlo.exe run programs; a
+# silent uninstall, the 64-bit DLL held again, schedules its removal and,
+# after a restart, leaves the files of drive C and HKLM\Software and HKCU as
+# they were.
 # Wine hands the Unix parent the exit code's low 8 bits: 3010 comes as 194.
 #   installer-test.sh <wine64-run.sh> <setup.exe> <zip> <folder with SAS.EXE and sasv8.cfg> <Tamberlo.nsi> <version>
 #                     <installer_dll_holder.exe>
@@ -155,6 +157,13 @@ status=0
 "$wine" --32 "$(windows "$scratch/Tamberlo-$old-setup.exe")" /S || status=$?
 [ "$status" = $((1638 & 255)) ] || fail "the downgrade to $old exited with $status, not 1638"
 cmp -s "$scratch/zip"/Tamberlo-*/README.md "$installed/README.md" || fail "the refused downgrade changed README.md"
+
+# The same version again with nothing in use: the installed copy's uninstaller
+# runs, every file is replaced at once, nothing waits for a restart.
+status=0
+"$wine" --32 "$(windows "$setup")" /S || status=$?
+[ "$status" = 0 ] || fail "installing $version again exited with $status"
+[[ $(pending) != *PendingFileRenameOperations* ]] || fail "installing $version again left work for a restart: [$(pending)]"
 
 # Each cscript gets the build of its own bitness, as registered by the installer.
 cat >"$scratch/hello.vbs" <<'VBS'
