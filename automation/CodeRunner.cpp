@@ -5,6 +5,7 @@
 #include "host/TextFileIO.h"
 #include "host/modGlobals.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tamberlo {
@@ -95,6 +96,11 @@ std::vector<std::string> CodeRunner::PutFileKeys() const {
     std::vector<std::string> keys;
     for (const auto& item : *CurrentEngine().Output()->PutFiles()) keys.push_back(item->Key());
     return keys;
+}
+
+long CodeRunner::PreambleLines() const {
+    const std::string& preamble = CurrentEngine().Command()->Preamble();
+    return static_cast<long>(std::count(preamble.begin(), preamble.end(), '\n'));
 }
 
 void CodeRunner::Reset() {

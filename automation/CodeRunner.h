@@ -46,6 +46,11 @@ public:
     // The keys of the put files of the runs so far, in collection order (C++
     // callers only: the automation interface looks put files up by number).
     std::vector<std::string> PutFileKeys() const;
+    // The number of lines the last run wrote ahead of the program text (the
+    // formchar statement, the put files' filename statements), so that a
+    // line number of the file SAS ran can be told as one of the program's
+    // own (C++ callers only).
+    long PreambleLines() const;
     // Releases the engine (its put files are deleted), then makes a new one.
     // Without memory for it, throws std::bad_alloc and stays without one.
     void Reset();

@@ -2,10 +2,11 @@
 
 #include "automation/CodeRunner.h"
 #include "cli/UsageError.h"
+#include "host/FileSystem.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
-#include <map>
 #include <system_error>
 
 namespace tamberlo::cli {
@@ -21,19 +22,100 @@ std::string NameOf(const fs::path& file, const fs::path& base) {
     return relative.generic_string();
 }
 
+// A name as the file system compares it.
+std::string Folded(std::string name) {
+    if (filesystem::NamesIgnoreCase()) {
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return name;
+}
+
 bool IsProgramFile(const fs::directory_entry& entry) {
     std::error_code ec;
     return entry.is_regular_file(ec) && NamesProgramFile(entry.path().filename().string());
 }
 
-template <typename Iterator>
-void AddFolder(const fs::path& folder, std::vector<BatchProgram>& programs) {
+// A folder that cannot be read is one failed entry of the batch, named
+// after the folder with a "/" (no program's name ends so), and the rest runs.
+void AddUnreadable(const fs::path& folder, const fs::path& base, const std::error_code& ec,
+                   std::vector<BatchProgram>& programs) {
+    const std::string relative = folder == base ? folder.generic_string() : folder.lexically_relative(base).generic_string();
+    programs.push_back({relative + "/", folder.string(), folder.string() + ": cannot read the folder: " + ec.message()});
+}
+
+void AddFolder(const fs::path& folder, const fs::path& base, bool recursive, std::vector<BatchProgram>& programs) {
     std::error_code ec;
-    Iterator it(folder, ec);
-    for (; !ec && it != Iterator(); it.increment(ec)) {
-        if (IsProgramFile(*it)) programs.push_back({NameOf(it->path(), folder), it->path().string(), false});
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code kind;
+        if (recursive && it->is_directory(kind) && !it->is_symlink(kind)) {
+            AddFolder(it->path(), base, recursive, programs);
+        } else if (IsProgramFile(*it)) {
+            programs.push_back({NameOf(it->path(), base), it->path().string(), {}});
+        }
     }
-    if (ec) throw UsageError(folder.string() + ": cannot read the folder: " + ec.message());
+    if (ec) AddUnreadable(folder, base, ec, programs);
+}
+
+// `*` any run of characters, `?` any one, compared as the file system compares names.
+bool MatchesWildcard(std::string_view name, std::string_view pattern) {
+    const auto same = [](char a, char b) {
+        return filesystem::NamesIgnoreCase()
+                   ? std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b))
+                   : a == b;
+    };
+    std::size_t n = 0, p = 0, star = std::string_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+void AddArgument(const std::string& argument, bool recursive, std::vector<BatchProgram>& programs) {
+    const fs::path path(argument);
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::is_directory(status)) {
+        AddFolder(path, path, recursive, programs);
+    } else if (!fs::exists(status)) {
+        programs.push_back({NameOf(path.filename(), {}), argument, argument + ": no such program file"});
+    } else if (NamesProgramFile(path.filename().string())) {
+        programs.push_back({NameOf(path.filename(), {}), argument, {}});
+    } else {
+        throw UsageError(argument + ": not a .sas program file");
+    }
+}
+
+// The arguments that a pattern in the last part of `argument` names, sorted;
+// the argument itself when it has none or nothing matches, as Windows
+// programs keep it.
+std::vector<std::string> Expanded(const std::string& argument) {
+    const fs::path path(argument);
+    const std::string pattern = path.filename().string();
+    if (!filesystem::ProgramExpandsWildcards() || pattern.find_first_of("*?") == std::string::npos) return {argument};
+    const fs::path folder = path.parent_path();
+    std::vector<std::string> matches;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (MatchesWildcard(name, pattern)) matches.push_back((folder / name).string());
+    }
+    if (matches.empty()) return {argument};
+    std::sort(matches.begin(), matches.end());
+    return matches;
 }
 
 }  // namespace
@@ -41,32 +123,19 @@ void AddFolder(const fs::path& folder, std::vector<BatchProgram>& programs) {
 std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& arguments, bool recursive) {
     std::vector<BatchProgram> programs;
     for (const std::string& argument : arguments) {
-        const fs::path path(argument);
-        std::error_code ec;
-        const fs::file_status status = fs::status(path, ec);
-        if (fs::is_directory(status)) {
-            if (recursive) {
-                AddFolder<fs::recursive_directory_iterator>(path, programs);
-            } else {
-                AddFolder<fs::directory_iterator>(path, programs);
-            }
-        } else if (!fs::exists(status)) {
-            programs.push_back({NameOf(path.filename(), {}), argument, true});
-        } else if (NamesProgramFile(path.filename().string())) {
-            programs.push_back({NameOf(path.filename(), {}), argument, false});
-        } else {
-            throw UsageError(argument + ": not a .sas program file");
-        }
+        for (const std::string& expanded : Expanded(argument)) AddArgument(expanded, recursive, programs);
     }
     if (programs.empty()) throw UsageError("no program: no .sas file in the folders named");
 
-    std::sort(programs.begin(), programs.end(),
-              [](const BatchProgram& a, const BatchProgram& b) { return a.name < b.name; });
-    // The same file named twice runs once; two files of one name would
-    // write the same outputs.
+    std::sort(programs.begin(), programs.end(), [](const BatchProgram& a, const BatchProgram& b) {
+        const std::string foldedA = Folded(a.name), foldedB = Folded(b.name);
+        return foldedA != foldedB ? foldedA < foldedB : a.name < b.name;
+    });
+    // The same file named twice runs once; two files of one name (in the
+    // file system's eyes) would write the same outputs.
     std::vector<BatchProgram> unique;
     for (BatchProgram& program : programs) {
-        if (!unique.empty() && unique.back().name == program.name) {
+        if (!unique.empty() && Folded(unique.back().name) == Folded(program.name)) {
             std::error_code ec;
             if (unique.back().path == program.path || fs::equivalent(unique.back().path, program.path, ec)) continue;
             throw UsageError("two programs are named " + program.name + ": " + unique.back().path + " and " +

@@ -14,15 +14,20 @@ struct BatchProgram {
     // below a named folder. The outputs are named after it.
     std::string name;
     std::string path;      // as given, or below the folder as given
-    bool missing = false;  // named, but no such file: the run fails with a Tamberlo error
+    // Why it cannot run, as one line (a file named that is not there, a
+    // folder that cannot be read): it fails with a Tamberlo error instead of
+    // stopping the whole batch. Empty for a program that can run.
+    std::string problem;
 };
 
 // The programs that the arguments name, sorted by name: each .sas file (in
 // any letter case) given, and those in each folder given (and its subfolders
-// with `recursive`). A name that exists nowhere is kept as a missing program,
-// so that it fails in the report instead of stopping the whole batch. Throws
-// UsageError for a file that is not a .sas file, a folder that cannot be
-// read, two programs of the same name, or no program at all.
+// with `recursive`); where the program expands wildcards itself (Windows),
+// `*` and `?` in an argument's last part first. A name that exists nowhere
+// and a folder that cannot be read are kept as programs with a problem, so
+// that each fails in the report instead of stopping the whole batch. Throws
+// UsageError for a file that is not a .sas file, two programs whose names the
+// file system takes for one, or no program at all.
 std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& arguments, bool recursive);
 
 // The programs of one shard: of the list, those at positions K-1, K-1+N,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/ExitStatus.h"
+#include "cli/LogFindings.h"
 #include "cli/LogLineClassifier.h"
 #include "cli/ProgramList.h"
 
@@ -10,7 +11,8 @@
 
 namespace tamberlo::cli {
 
-// What one program of a batch came to.
+// What one program of a batch came to: its summary, all that a batch keeps
+// in memory per program. The log and listing stay on disk.
 struct ProgramOutcome {
     enum class Verdict {
         Clean,           // no ERROR or WARNING line, SAS exit code 0
@@ -24,10 +26,18 @@ struct ProgramOutcome {
     Verdict verdict = Verdict::Clean;
     std::optional<int> sasExitCode;     // none when SAS did not end by itself
     LogLineClassifier::Counts logLines;
-    std::vector<std::string> firstErrorLines;  // the first few, as SAS wrote them
+    std::vector<Finding> findings;      // the first ones (LogFindings::DefaultKept)
     std::string problem;                // the Tamberlo error or the time limit, as one line
-    std::string log;                    // as written to the output folder
+    std::string logFile;                // the log as shown (cleaned unless --raw); empty: none
+    std::string lstFile;                // the listing as shown; empty: none
     double seconds = 0;
+
+    // The first few error findings' texts, as SAS wrote them.
+    std::vector<std::string> FirstErrorLines() const;
+    // Where a person looks first, as editors and CI pages link it:
+    // "progs/report.sas:12: ERROR 180-322: ..." (without ":12" when the log
+    // names no program line), "name: <problem>", or "name: SAS exit code N".
+    std::string FirstProblemLine() const;
 };
 
 // "clean", "warnings", "failed", "error", "time limit"

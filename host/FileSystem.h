@@ -55,6 +55,15 @@ bool ProbeReadable(const std::string& path) noexcept;
 // The path separator of the host: '\\' on Windows, '/' elsewhere.
 char PathSeparator() noexcept;
 
+// True where the file system takes names that differ only in letter case
+// for one name (Windows, for the letters A to Z as well as beyond): two
+// outputs whose names differ only so would be one file there.
+bool NamesIgnoreCase() noexcept;
+
+// True where the shell hands `*` and `?` in file arguments to the program
+// unexpanded (Windows), so that the program expands them itself.
+bool ProgramExpandsWildcards() noexcept;
+
 // The system reads a file name only up to its first NUL character, so a name
 // that holds one would reach another file than the one it names: every
 // operation above refuses it as a bad file name (52).

@@ -3,9 +3,11 @@
 # toolchain, GoogleTest and Google Benchmark sources, the i686 and x86_64
 # mingw-w64 cross compilers and tools, 32- and 64-bit Wine, NSIS and zip for
 # the Windows packages, the libraries of the command (CLI11, nlohmann-json),
-# clang's runtime for the fuzzers, Slurm with munge for the cluster test, and
-# what makes and checks the Linux packages (rpm, dpkg-dev, lintian, man-db, file) and
-# the minimal Debian root the .deb is installed into (mmdebstrap).
+# clang's runtime for the fuzzers, Slurm with munge for the cluster test,
+# what makes and checks the Linux packages (rpm, dpkg-dev, lintian, man-db, file),
+# the minimal Debian root the .deb is installed into (mmdebstrap), and
+# xmllint and headless Chromium, which check the batch reports as their
+# readers read them.
 # Quick when all of it is there already: it only looks.
 set -euo pipefail
 
@@ -20,6 +22,7 @@ packages=(
   util-linux procps
   slurm-wlm munge
   rpm dpkg-dev lintian man-db file mmdebstrap gpg debian-archive-keyring
+  libxml2-utils chromium
 )
 
 missing=()

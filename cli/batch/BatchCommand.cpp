@@ -5,11 +5,14 @@
 #include "cli/batch/BatchProgress.h"
 #include "cli/batch/BatchReport.h"
 #include "cli/batch/BatchRunner.h"
+#include "cli/batch/HtmlReport.h"
+#include "cli/batch/ReportFile.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"
+#include "host/modGlobals.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,40 +22,44 @@
 namespace tamberlo::cli {
 namespace {
 
-// A report file, created before anything runs so that a bad name is a
-// usage error and not a lost report, and written at the end. It is not held
-// open in between: every SAS started meanwhile would inherit it.
-class ReportFile {
+// A folder of the batch's own in the temporary folder, for the logs that
+// only the reports need (no --out), removed with everything in it at the end.
+class ScratchFolder {
 public:
-    ReportFile(const std::optional<std::string>& name, const std::optional<Shard>& shard, const char* option) {
-        if (!name) return;
-        name_ = BatchCommandLine::ReportFileName(*name, shard);
-        // A report folder that is not there yet is made, as a CI job expects.
-        const std::filesystem::path folder = std::filesystem::path(name_).parent_path();
+    ScratchFolder() {
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const std::string name = MakeTempFileName("tmpBatch", "");
+            std::error_code ec;
+            if (std::filesystem::create_directory(name, ec)) path_ = name;
+        }
+        if (path_.empty()) throw std::runtime_error("cannot create a folder in " + GetTempDirectory());
+    }
+    ~ScratchFolder() {
         std::error_code ec;
-        if (!folder.empty()) std::filesystem::create_directories(folder, ec);
-        try {
-            filesystem::WriteWholeFile(name_, {}, filesystem::WriteMode::Overwrite);
-        } catch (const Error& error) {
-            throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: " + error.Description());
-        }
+        std::filesystem::remove_all(path_, ec);
     }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    // False, with a message on standard error, when the text could not be written.
-    bool Write(const std::string& text) {
-        if (name_.empty()) return true;
-        try {
-            filesystem::WriteWholeFile(name_, text, filesystem::WriteMode::Overwrite);
-            return true;
-        } catch (const Error& error) {
-            std::fprintf(stderr, "tamberlo: %s: cannot write: %s\n", name_.c_str(), error.Description().c_str());
-            return false;
-        }
-    }
+    const std::string& Path() const noexcept { return path_; }
 
 private:
-    std::string name_;
+    std::string path_;
 };
+
+std::optional<ReportFile> Report(const std::optional<std::string>& name, const std::optional<Shard>& shard,
+                                 const char* option) {
+    if (!name) return std::nullopt;
+    return ReportFile(BatchCommandLine::ReportFileName(*name, shard), option);
+}
+
+LogRules RulesOf(const BatchOptions& options) {
+    LogRules rules;
+    for (const std::string& pattern : options.ignore) rules.Ignore(pattern);
+    for (const std::string& pattern : options.failOn) rules.FailOn(pattern);
+    if (options.strict) rules.Strict();
+    return rules;
+}
 
 std::string UtcTimestamp() {
     const std::time_t now = std::time(nullptr);
@@ -70,39 +77,62 @@ void CreateOutputFolder(const std::string& folder) {
 }
 
 int Run(const BatchOptions& options) {
+    ProgramFiles files;
+    files.rules = RulesOf(options);
     std::vector<BatchProgram> programs = CollectPrograms(options.programs, options.recursive);
     if (options.shard) programs = SelectShard(programs, *options.shard);
-    ReportFile junit(options.junitFile, options.shard, "--junit");
-    ReportFile json(options.jsonFile, options.shard, "--json");
+    const std::optional<ReportFile> junit = Report(options.junitFile, options.shard, "--junit");
+    const std::optional<ReportFile> json = Report(options.jsonFile, options.shard, "--json");
+    const std::optional<ReportFile> html = Report(options.htmlFile, options.shard, "--html");
     if (options.outDir) CreateOutputFolder(*options.outDir);
+
+    // A finished program's log and listing wait on disk for the reports:
+    // memory holds its summary only.
+    std::optional<ScratchFolder> scratch;
+    if (options.outDir) {
+        files.folder = options.outDir;
+        files.putFiles = true;
+        files.listings = true;
+    } else if (junit || json || html) {
+        files.folder = scratch.emplace().Path();
+        files.listings = html.has_value();
+    }
 
     BatchSummary summary;
     summary.suiteName = "tamberlo batch";
-    if (options.shard) summary.suiteName.append(" ").append(options.shard->Text());
+    if (options.shard) {
+        summary.shard = options.shard->Text();
+        summary.suiteName.append(" ").append(summary.shard);
+    }
     summary.timestamp = UtcTimestamp();
     summary.hostName = console::HostName();
+    summary.programs = programs.size();
 
     BatchProgress progress(stdout, console::IsTerminal(stdout), programs.size());
     // Ctrl-C requests this stop: it wakes every running SAS at once, and no
     // further program starts.
     const StopSignal& stop = console::Interrupts();
     const BatchRunner runner(
-        options.jobs, [&options, &stop](const BatchProgram& program) { return RunBatchProgram(program, options, stop); },
+        options.jobs,
+        [&options, &files, &stop](const BatchProgram& program) { return RunBatchProgram(program, options, files, stop); },
         [&stop] { return stop.IsRequested(); });
     const std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
     const bool interrupted = console::InterruptRequested();
 
     summary.seconds = progress.ElapsedSeconds();
+    summary.interrupted = interrupted;
     ExitStatus status = ExitStatus::Ok;
     for (const ProgramOutcome& outcome : outcomes) status = std::max(status, StatusOf(outcome.verdict));
     if (interrupted) status = ExitStatus::Interrupted;
     summary.exitStatus = ToInt(status);
     progress.Finish(outcomes, interrupted);
 
-    // Both reports are written even when one fails.
-    const bool junitWritten = junit.Write(JUnitReport(summary, outcomes));
-    const bool jsonWritten = json.Write(JsonReport(summary, outcomes));
-    if (!junitWritten || !jsonWritten) return ToInt(ExitStatus::OutputFailed);
+    // Every report is written even when one fails.
+    bool written = true;
+    if (junit) written &= junit->Write([&](std::ostream& out) { WriteJUnitReport(out, summary, outcomes); });
+    if (json) written &= json->Write([&](std::ostream& out) { WriteJsonReport(out, summary, outcomes); });
+    if (html) written &= html->Write([&](std::ostream& out) { WriteHtmlReport(out, summary, outcomes); });
+    if (!written) return ToInt(ExitStatus::OutputFailed);
     return ToInt(status);
 }
 

@@ -28,6 +28,12 @@ struct BatchOptions : SessionOptions {
     std::optional<std::string> outDir;
     std::optional<std::string> junitFile;  // with a shard, named after it
     std::optional<std::string> jsonFile;
+    std::optional<std::string> htmlFile;
+
+    // What counts in a log (LogRules).
+    std::vector<std::string> ignore;
+    std::vector<std::string> failOn;
+    bool strict = false;
 };
 
 }  // namespace tamberlo::cli

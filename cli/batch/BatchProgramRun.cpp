@@ -18,8 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* statusOK = "OK";
-// Enough to tell what went wrong; the whole log is in the reports.
-constexpr std::size_t errorLinesKept = 3;
 
 // The outputs go through the host's file layer, whose descriptors and
 // handles no child inherits: a SAS that another worker starts meanwhile must
@@ -69,12 +67,18 @@ public:
         }
     }
 
-    // The log and listing as given (no listing file when SAS wrote none),
-    // the put files copied byte for byte as SAS wrote them.
-    void Write(const std::string& log, const std::string& lst, const CodeRunner& runner) const {
+    // The log and listing as given (no listing file when SAS wrote none).
+    void WriteTexts(const std::string& log, const std::string& lst, ProgramOutcome& outcome) const {
         CreateFolder(base_.parent_path());
         WriteWholeFile(Log(), log);
-        if (!lst.empty()) WriteWholeFile(Lst(), lst);
+        outcome.logFile = Log().string();
+        if (lst.empty()) return;
+        WriteWholeFile(Lst(), lst);
+        outcome.lstFile = Lst().string();
+    }
+
+    // The put files copied byte for byte as SAS wrote them.
+    void WritePutFiles(const CodeRunner& runner) const {
         const std::vector<std::string> keys = runner.PutFileKeys();
         if (!keys.empty()) CreateFolder(base_);
         for (const std::string& key : keys) {
@@ -91,22 +95,6 @@ private:
     fs::path base_;
 };
 
-std::vector<std::string> FirstErrorLines(std::string_view log) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < log.size() && lines.size() < errorLinesKept) {
-        std::size_t end = log.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) end = log.size();
-        const std::string_view line = log.substr(start, end - start);
-        if (LogLineClassifier::Classify(line) == LogLineClassifier::Kind::Error) {
-            // A page's leading form feed is no part of the message.
-            lines.emplace_back(line.substr(!line.empty() && line.front() == '\f' ? 1 : 0));
-        }
-        start = end + (log.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    return lines;
-}
-
 ProgramOutcome::Verdict VerdictOf(const LogLineClassifier::Counts& lines, std::optional<int> exitCode) {
     if (lines.errorLines > 0 || exitCode.value_or(0) >= 2) return ProgramOutcome::Verdict::Failed;
     if (lines.warningLines > 0 || exitCode.value_or(0) == 1) return ProgramOutcome::Verdict::Warnings;
@@ -116,7 +104,7 @@ ProgramOutcome::Verdict VerdictOf(const LogLineClassifier::Counts& lines, std::o
 }  // namespace
 
 std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
-                                              const StopSignal& stop) {
+                                              const ProgramFiles& files, const StopSignal& stop) {
     const auto started = std::chrono::steady_clock::now();
     ProgramOutcome outcome;
     outcome.program = program;
@@ -125,12 +113,12 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         outcome.problem = std::move(problem);
     };
     try {
+        if (!program.problem.empty()) throw std::runtime_error(program.problem);
         std::optional<OutputFiles> outputs;
-        if (options.outDir) {
-            outputs.emplace(*options.outDir, program.name);
-            outputs->RemoveEarlier();
+        if (files.folder) {
+            outputs.emplace(*files.folder, program.name);
+            if (files.putFiles) outputs->RemoveEarlier();
         }
-        if (program.missing) throw std::runtime_error(program.path + ": no such program file");
         CodeRunner runner;
         runner.SetCleanOutput(!options.raw);
         runner.SetSafeFormChar(!options.noFormChar);
@@ -141,20 +129,18 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         control.stop = &stop;
         const std::string status = runner.Execute(options.sasRoot, options.configFile, control);
         outcome.sasExitCode = runner.LastExitCode();
-        outcome.log = runner.Log();
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".
-        runner.SetCleanOutput(false);
-        const std::string rawLog = runner.Log();
-        runner.SetCleanOutput(!options.raw);
-        outcome.logLines = LogLineClassifier::Count(rawLog);
-        outcome.firstErrorLines = FirstErrorLines(rawLog);
+        const LogFindings scan = LogFindings::Scan(runner.StoredLog(), files.rules, runner.PreambleLines());
+        outcome.logLines = scan.Counts();
+        outcome.findings = scan.Findings();
         outcome.verdict = VerdictOf(outcome.logLines, outcome.sasExitCode);
         if (status != statusOK) {
             // SAS did not run (an empty program): there is nothing to write.
             fail(ProgramOutcome::Verdict::TamberloError, status);
         } else if (outputs) {
-            outputs->Write(outcome.log, runner.Lst(), runner);
+            outputs->WriteTexts(runner.Log(), files.listings ? runner.Lst() : std::string(), outcome);
+            if (files.putFiles) outputs->WritePutFiles(runner);
         }
     } catch (const RunStopped&) {
         return std::nullopt;

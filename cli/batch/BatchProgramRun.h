@@ -1,21 +1,30 @@
 #pragma once
 
 #include "cli/batch/BatchOptions.h"
+#include "cli/LogRules.h"
 #include "cli/ProgramOutcome.h"
 #include "host/StopSignal.h"
 
 #include <optional>
+#include <string>
 
 namespace tamberlo::cli {
 
+// Where a program's texts go once it has run, and what its log is checked by.
+struct ProgramFiles {
+    // The folder of <name>.log and <name>.lst: --out, or the batch's own
+    // scratch folder when only the reports need them; none: not kept.
+    std::optional<std::string> folder;
+    bool listings = false;  // <name>.lst too
+    bool putFiles = false;  // <name>/_PUT<n>.txt too, after removing an earlier batch's files (--out)
+    LogRules rules;
+};
+
 // Runs one program of a batch through a CodeRunner of its own, on the
-// calling thread, and writes its outputs when the options name a folder:
-// <name>.log, <name>.lst (when SAS wrote a listing) and the put files copied
-// byte for byte to <name>/_PUT<n>.txt, after removing those an earlier batch
-// left there for the program. Every failure becomes
-// part of the outcome; nothing is thrown. Returns nothing when SAS was
-// stopped because `stop` was requested: the program did not finish.
+// calling thread, and writes its files as `files` says. Every failure
+// becomes part of the outcome; nothing is thrown. Returns nothing when SAS
+// was stopped because `stop` was requested: the program did not finish.
 std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
-                                              const StopSignal& stop);
+                                              const ProgramFiles& files, const StopSignal& stop);
 
 }  // namespace tamberlo::cli

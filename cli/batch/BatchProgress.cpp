@@ -64,12 +64,10 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
     bool headed = false;
     for (const ProgramOutcome& outcome : outcomes) {
         if (WentThrough(outcome.verdict)) continue;
-        const std::string& first = !outcome.problem.empty()          ? outcome.problem
-                                   : !outcome.firstErrorLines.empty() ? outcome.firstErrorLines.front()
-                                                                      : "SAS exit code " + ExitCodeText(outcome);
         if (!headed) std::fputs("\n", out_);
         headed = true;
-        std::fprintf(out_, "%s: %s\n", outcome.program.name.c_str(), first.c_str());
+        const std::string first = outcome.FirstProblemLine();
+        std::fprintf(out_, "%s\n", first.c_str());
     }
 
     std::size_t counts[5] = {};

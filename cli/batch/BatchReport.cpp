@@ -1,13 +1,17 @@
 #include "cli/batch/BatchReport.h"
 
+#include "cli/batch/ReportText.h"
 #include "host/AnsiText.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tamberlo::cli {
 namespace {
+
+using report_text::Xml;
 
 std::string Seconds(double seconds) {
     char text[32];
@@ -15,68 +19,67 @@ std::string Seconds(double seconds) {
     return text;
 }
 
-// 8-bit text as XML character data, or as an attribute value, where line
-// breaks and tabs are kept as references (a parser turns them into blanks).
-std::string Xml(std::string_view text, bool attribute = false) {
-    std::string xml;
-    for (const char c : ansi::ToUtf8(text)) {
-        if (attribute && (c == '\n' || c == '\r' || c == '\t')) {
-            xml.append("&#").append(std::to_string(static_cast<int>(c))).append(";");
-            continue;
-        }
-        switch (c) {
-        case '&': xml += "&amp;"; break;
-        case '<': xml += "&lt;"; break;
-        case '>': xml += "&gt;"; break;
-        case '"': xml += "&quot;"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-                xml.append("%").append(std::to_string(static_cast<int>(c)));
-            } else {
-                xml += c;
-            }
-        }
-    }
-    return xml;
+// 8-bit text of the session as XML.
+std::string AnsiXml(std::string_view text, bool attribute = false) { return Xml(ansi::ToUtf8(text), attribute); }
+
+std::string ExitCodeText(const ProgramOutcome& outcome) {
+    return outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
 }
 
-std::string JoinLines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
-    return text;
-}
-
-std::string TestCase(const ProgramOutcome& outcome) {
-    std::string xml = "  <testcase name=\"" + Xml(outcome.program.name) + "\" classname=\"tamberlo\" time=\"" +
-                      Seconds(outcome.seconds) + "\">\n";
-    const std::string exitCode = outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
+void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
+    out << "  <testcase name=\"" << AnsiXml(outcome.program.name) << "\" classname=\"tamberlo\" time=\""
+        << Seconds(outcome.seconds) << "\">\n";
     switch (outcome.verdict) {
     case ProgramOutcome::Verdict::Failed: {
-        const std::string message =
-            outcome.firstErrorLines.empty() ? "SAS exit code " + exitCode : JoinLines(outcome.firstErrorLines);
-        xml += "    <failure message=\"" + Xml(message, true) + "\" type=\"SAS errors\">" + Xml(message) +
-               "\nSAS exit code " + exitCode + ", " + std::to_string(outcome.logLines.errorLines) +
-               " error lines</failure>\n";
+        std::string message;
+        for (const Finding& finding : outcome.findings) {
+            if (finding.kind != LogLineClassifier::Kind::Error) continue;
+            if (std::count(message.begin(), message.end(), '\n') == 2) break;
+            message += (message.empty() ? "" : "\n") + FindingLine(outcome, finding, false);
+        }
+        if (message.empty()) message = "SAS exit code " + ExitCodeText(outcome);
+        std::string body;
+        for (const Finding& finding : outcome.findings) body += FindingLine(outcome, finding, true) + "\n";
+        body += "SAS exit code " + ExitCodeText(outcome) + ", " + std::to_string(outcome.logLines.errorLines) +
+                " error lines, " + std::to_string(outcome.logLines.warningLines) + " warning lines";
+        out << "    <failure message=\"" << AnsiXml(message, true) << "\" type=\"SAS errors\">" << AnsiXml(body)
+            << "</failure>\n";
         break;
     }
     case ProgramOutcome::Verdict::TamberloError:
     case ProgramOutcome::Verdict::TimeLimit: {
         const char* type = outcome.verdict == ProgramOutcome::Verdict::TimeLimit ? "time limit" : "Tamberlo error";
-        xml += "    <error message=\"" + Xml(outcome.problem, true) + "\" type=\"" + type + "\">" + Xml(outcome.problem) +
-               "</error>\n";
+        out << "    <error message=\"" << AnsiXml(outcome.problem, true) << "\" type=\"" << type << "\">"
+            << AnsiXml(outcome.problem) << "</error>\n";
         break;
     }
     case ProgramOutcome::Verdict::Clean:
     case ProgramOutcome::Verdict::Warnings:
         break;
     }
-    xml += "    <system-out>" + Xml(outcome.log) + "</system-out>\n  </testcase>\n";
-    return xml;
+    out << "    <system-out>";
+    if (!outcome.logFile.empty()) {
+        std::string xml;
+        report_text::ForEachPiece(outcome.logFile, [&](std::string_view piece) {
+            xml.clear();
+            report_text::AppendXml(xml, piece);
+            out << xml;
+        });
+    }
+    out << "</system-out>\n  </testcase>\n";
 }
 
 }  // namespace
 
-std::string JUnitReport(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
+std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, bool logLine) {
+    std::string line = outcome.program.path;
+    if (finding.programLine) line += ":" + std::to_string(*finding.programLine);
+    line += ": " + finding.text;
+    if (logLine) line += " (log line " + std::to_string(finding.logLine) + ")";
+    return line;
+}
+
+void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
     std::size_t failures = 0;
     std::size_t errors = 0;
     for (const ProgramOutcome& outcome : outcomes) {
@@ -86,42 +89,59 @@ std::string JUnitReport(const BatchSummary& summary, const std::vector<ProgramOu
             ++errors;
         }
     }
-    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    xml += "<testsuite name=\"" + Xml(summary.suiteName) + "\" tests=\"" + std::to_string(outcomes.size()) +
-           "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-           "\" time=\"" + Seconds(summary.seconds) + "\" timestamp=\"" + Xml(summary.timestamp) +
-           "\" hostname=\"" + Xml(summary.hostName) + "\">\n";
-    xml += "  <properties/>\n";
-    for (const ProgramOutcome& outcome : outcomes) xml += TestCase(outcome);
-    xml += "  <system-out/>\n  <system-err/>\n</testsuite>\n";
-    return xml;
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    out << "<testsuite name=\"" << AnsiXml(summary.suiteName) << "\" tests=\"" << outcomes.size() << "\" failures=\""
+        << failures << "\" errors=\"" << errors << "\" time=\"" << Seconds(summary.seconds) << "\" timestamp=\""
+        << AnsiXml(summary.timestamp) << "\" hostname=\"" << AnsiXml(summary.hostName) << "\">\n";
+    out << "  <properties/>\n";
+    for (const ProgramOutcome& outcome : outcomes) WriteTestCase(out, outcome);
+    out << "  <system-out/>\n  <system-err/>\n</testsuite>\n";
 }
 
-std::string JsonReport(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
+void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
     using Json = nlohmann::ordered_json;
-    Json programs = Json::array();
+    const auto dump = [](const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); };
+    out << "{\n  \"name\": " << dump(ansi::ToUtf8(summary.suiteName)) << ",\n  \"timestamp\": "
+        << dump(summary.timestamp) << ",\n  \"hostname\": " << dump(ansi::ToUtf8(summary.hostName))
+        << ",\n  \"seconds\": " << dump(summary.seconds) << ",\n  \"exitStatus\": " << summary.exitStatus
+        << ",\n  \"programs\": [";
+    bool first = true;
     for (const ProgramOutcome& outcome : outcomes) {
         Json errorLines = Json::array();
-        for (const std::string& line : outcome.firstErrorLines) errorLines.push_back(ansi::ToUtf8(line));
-        programs.push_back(Json{{"name", ansi::ToUtf8(outcome.program.name)},
-                                {"file", ansi::ToUtf8(outcome.program.path)},
-                                {"verdict", VerdictText(outcome.verdict)},
-                                {"exitStatus", ToInt(StatusOf(outcome.verdict))},
-                                {"sasExitCode", outcome.sasExitCode ? Json(*outcome.sasExitCode) : Json()},
-                                {"errorLines", outcome.logLines.errorLines},
-                                {"warningLines", outcome.logLines.warningLines},
-                                {"firstErrorLines", std::move(errorLines)},
-                                {"problem", ansi::ToUtf8(outcome.problem)},
-                                {"seconds", outcome.seconds},
-                                {"log", ansi::ToUtf8(outcome.log)}});
+        for (const std::string& line : outcome.FirstErrorLines()) errorLines.push_back(ansi::ToUtf8(line));
+        Json findings = Json::array();
+        for (const Finding& finding : outcome.findings) {
+            findings.push_back(Json{{"kind", finding.kind == LogLineClassifier::Kind::Warning ? "warning" : "error"},
+                                    {"logLine", finding.logLine},
+                                    {"programLine", finding.programLine ? Json(*finding.programLine) : Json()},
+                                    {"text", ansi::ToUtf8(finding.text)}});
+        }
+        const Json program{{"name", ansi::ToUtf8(outcome.program.name)},
+                           {"file", ansi::ToUtf8(outcome.program.path)},
+                           {"verdict", VerdictText(outcome.verdict)},
+                           {"exitStatus", ToInt(StatusOf(outcome.verdict))},
+                           {"sasExitCode", outcome.sasExitCode ? Json(*outcome.sasExitCode) : Json()},
+                           {"errorLines", outcome.logLines.errorLines},
+                           {"warningLines", outcome.logLines.warningLines},
+                           {"firstErrorLines", std::move(errorLines)},
+                           {"findings", std::move(findings)},
+                           {"problem", ansi::ToUtf8(outcome.problem)},
+                           {"seconds", outcome.seconds}};
+        std::string text = dump(program);
+        text.pop_back();  // the closing brace: the log follows, streamed
+        out << (first ? "\n    " : ",\n    ") << text << ",\"log\":\"";
+        first = false;
+        if (!outcome.logFile.empty()) {
+            std::string json;
+            report_text::ForEachPiece(outcome.logFile, [&](std::string_view piece) {
+                json.clear();
+                report_text::AppendJson(json, piece);
+                out << json;
+            });
+        }
+        out << "\"}";
     }
-    const Json json{{"name", ansi::ToUtf8(summary.suiteName)},
-                    {"timestamp", summary.timestamp},
-                    {"hostname", ansi::ToUtf8(summary.hostName)},
-                    {"seconds", summary.seconds},
-                    {"exitStatus", summary.exitStatus},
-                    {"programs", std::move(programs)}};
-    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    out << (first ? "]\n}\n" : "\n  ]\n}\n");
 }
 
 }  // namespace tamberlo::cli

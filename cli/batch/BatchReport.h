@@ -3,6 +3,7 @@
 #include "cli/batch/BatchOptions.h"
 #include "cli/ProgramOutcome.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,24 +12,37 @@ namespace tamberlo::cli {
 // The facts of a finished batch, as the report files show them.
 struct BatchSummary {
     std::string suiteName;  // "tamberlo batch", with the shard: "tamberlo batch 2/3"
+    std::string shard;      // "2/3", or empty
     std::string timestamp;  // when the batch started, UTC: "2026-12-07T23:46:17"
     std::string hostName;
+    std::size_t programs = 0;  // listed, finished or not
+    bool interrupted = false;
     double seconds = 0;
     int exitStatus = 0;
 };
 
+// A finding as one line, in the form editors and CI pages turn into links:
+// "progs/report.sas:12: ERROR 180-322: ..." ("progs/report.sas: ..." when the
+// log names no program line), then " (log line 40)" with `logLine`.
+std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, bool logLine);
+
+// The reports below are streamed: each program's log is read from its file
+// piece by piece, so memory does not grow with the number of programs or
+// the size of their logs. Texts are UTF-8 and always well-formed.
+
 // A JUnit XML report as CI servers read it: one testsuite, a testcase per
 // program (its name, "tamberlo" as class name, the time in seconds and the
 // log in system-out); <failure> for a failed program, with its first ERROR
-// lines as the message, <error> for a Tamberlo error or a time limit. Only
-// elements and attributes that the common JUnit schemas know, so that strict
-// readers take it too. Texts are UTF-8; control characters that XML cannot
-// carry show as %<code>.
-std::string JUnitReport(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
+// lines and their places as the message and every finding in the body,
+// <error> for a Tamberlo error or a time limit. Only elements and
+// attributes that the common JUnit schemas know, so that strict readers
+// take it too.
+void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
 
 // The same facts as one JSON object: the summary and "programs", one object
 // per program (name, file, verdict, exitStatus, sasExitCode or null,
-// errorLines, warningLines, firstErrorLines, problem, seconds, log).
-std::string JsonReport(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
+// errorLines, warningLines, firstErrorLines, findings (kind, logLine,
+// programLine or null, text), problem, seconds, log).
+void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
 
 }  // namespace tamberlo::cli

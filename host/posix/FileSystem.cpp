@@ -278,4 +278,8 @@ bool ProbeReadable(const std::string& path) noexcept {
 
 char PathSeparator() noexcept { return '/'; }
 
+bool NamesIgnoreCase() noexcept { return false; }
+
+bool ProgramExpandsWildcards() noexcept { return false; }
+
 }  // namespace tamberlo::filesystem

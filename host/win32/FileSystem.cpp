@@ -213,4 +213,8 @@ bool ProbeReadable(const std::string& path) noexcept {
 
 char PathSeparator() noexcept { return '\\'; }
 
+bool NamesIgnoreCase() noexcept { return true; }
+
+bool ProgramExpandsWildcards() noexcept { return true; }
+
 }  // namespace tamberlo::filesystem

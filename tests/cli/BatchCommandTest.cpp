@@ -7,16 +7,19 @@
 #include "cli/ProgramList.h"
 #include "cli/UsageError.h"
 #include "cli/batch/BatchCommandLine.h"
+#include "cli/batch/ReportText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <chrono>
@@ -32,6 +35,24 @@ namespace fs = std::filesystem;
 
 const std::string& tamberloProgram = test::CommandTest::CommandPath();
 const std::string& standInRoot = test::CommandTest::StandInRoot();
+
+// xmllint's complaints about a JUnit report checked against the schema the
+// tests carry; empty when it validates.
+std::string ValidateJUnit(const std::string& report) {
+#ifdef _WIN32
+    // Under Wine there is no xmllint; the native run checks the same writer.
+    (void)report;
+    return "";
+#else
+    const std::string messages = report + ".xmllint";
+    const std::string command = "xmllint --noout --schema '" + std::string(TAMBERLO_TEST_DATA_DIR) + "/junit.xsd' '" +
+                                report + "' 2> '" + messages + "'";
+    const int status = std::system(command.c_str());
+    std::string text = test::ReadFile(messages);
+    fs::remove(messages);
+    return status == 0 ? "" : text.empty() ? "xmllint failed" : text;
+#endif
+}
 
 #ifdef _WIN32
 // Every stand-in start under Wine costs a good part of a second, more under load.
@@ -89,7 +110,7 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
     EXPECT_EQ(result.exitCode, 4) << result.out << result.err;
     EXPECT_THAT(result.err, IsEmpty());
     EXPECT_THAT(result.out, HasSubstr("\nmissing: missing.sas: no such program file\n"));
-    EXPECT_THAT(result.out, HasSubstr("\nsub/error1: ERROR 180-322: Statement is not valid or it is used out of proper order.\n"));
+    EXPECT_THAT(result.out, HasSubstr("\nprograms/sub/error1.sas:1: ERROR 180-322: Statement is not valid or it is used out of proper order.\n"));
     EXPECT_THAT(result.out, HasSubstr("\nempty: ERROR: No command supplied.\n"));
     EXPECT_THAT(result.out, HasSubstr("\n20 of 20 programs: 10 clean, 3 warnings, 4 failed, 2 errors, 1 time limits; "));
 
@@ -110,6 +131,13 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
     EXPECT_EQ(facts.at("sub/error3").at("firstErrorLines"),
               nlohmann::json({"ERROR 180-322: Statement is not valid or it is used out of proper order.",
                               "ERROR: Errors printed on page 1."}));
+    // Log line 5 follows the formchar statement (1), the echoed "foo;" (2) and its marker lines.
+    EXPECT_EQ(facts.at("sub/error3").at("findings"), nlohmann::json::parse(R"([
+        {"kind": "error", "logLine": 5, "programLine": 1,
+         "text": "ERROR 180-322: Statement is not valid or it is used out of proper order."},
+        {"kind": "error", "logLine": 6, "programLine": 1, "text": "ERROR: Errors printed on page 1."}])"));
+    EXPECT_EQ(facts.at("warn2").at("findings"), nlohmann::json::parse(R"([
+        {"kind": "warning", "logLine": 3, "programLine": 1, "text": "WARNING: No logical assign for filename NOTHING."}])"));
     EXPECT_THAT(std::string(facts.at("sleeper").at("problem")), HasSubstr("Execute method: "));
 
     // The JUnit report: the elements and attributes its schema requires.
@@ -124,8 +152,12 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
     EXPECT_EQ(std::distance(std::sregex_iterator(junit.begin(), junit.end(), testcase), std::sregex_iterator()), 20);
     EXPECT_EQ(std::count(junit.begin(), junit.end(), '\f'), 0);
     EXPECT_THAT(junit, HasSubstr("<testcase name=\"sub/error1\" classname=\"tamberlo\" time=\""));
-    EXPECT_THAT(junit, HasSubstr("<failure message=\"ERROR 180-322: Statement is not valid or it is used out of proper "
-                                 "order.&#10;ERROR: Errors printed on page 1.\" type=\"SAS errors\">"));
+    EXPECT_THAT(junit, HasSubstr("<failure message=\"programs/sub/error1.sas:1: ERROR 180-322: Statement is not valid "
+                                 "or it is used out of proper order.&#10;programs/sub/error1.sas:1: ERROR: Errors printed "
+                                 "on page 1.\" type=\"SAS errors\">programs/sub/error1.sas:1: ERROR 180-322: Statement "
+                                 "is not valid or it is used out of proper order. (log line 5)\n"));
+    EXPECT_EQ(ValidateJUnit(Work("reports/four.xml")), "") << "the report does not validate";
+    EXPECT_EQ(test::ListFolder(Work("reports")), std::vector<std::string>{"four.xml"}) << "a temporary file was left";
     EXPECT_THAT(junit, HasSubstr("<error message=\"missing.sas: no such program file\" type=\"Tamberlo error\">"));
     EXPECT_TRUE(std::regex_search(junit, std::regex("<error message=\"Execute method: [^\"]+\" type=\"time limit\">")));
     EXPECT_THAT(junit, HasSubstr("<system-out>1          options formchar='|-++++++++++=|-/|&lt;&gt;*';\r\n"));
@@ -213,6 +245,8 @@ TEST(BatchCommandLine, ReportFilesAreNamedAfterTheShard) {
     EXPECT_EQ(shard.count, 3);
     EXPECT_EQ(cli::BatchCommandLine::ReportFileName("junit.xml", shard), "junit-2of3.xml");
     EXPECT_EQ(cli::BatchCommandLine::ReportFileName("report", shard), "report-2of3");
+    EXPECT_EQ(cli::BatchCommandLine::ReportFileName(".xml", shard), "2of3.xml");
+    EXPECT_EQ(cli::BatchCommandLine::ReportFileName("reports/.xml", shard), fs::path("reports/2of3.xml").string());
     EXPECT_EQ(cli::BatchCommandLine::ReportFileName("junit.xml", std::nullopt), "junit.xml");
     for (const char* bad : {"", "1", "1/", "/3", "a/3", "1/0", "-1/3", "1/3/5", "1 /3"}) {
         EXPECT_THROW(cli::BatchCommandLine::ParseShard(bad), cli::UsageError) << bad;
@@ -231,6 +265,7 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     test::ChildLaunch launch;
     launch.arguments = args;
     launch.output = outPath;
+    test::WriteFile(Work("junit.xml"), "an earlier report");
     test::ChildProcess tamberlo(launch);
 
     // Interrupt once the quick one has ended and both slow ones sleep.
@@ -241,6 +276,7 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     };
     for (int wait = 0; wait < 400 && !ready(); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(ready()) << test::ReadFile(outPath);
+    EXPECT_EQ(test::ReadFile(Work("junit.xml")), "an earlier report") << "the report was touched before the end";
     tamberlo.Interrupt();
 
     const test::ChildResult ended = tamberlo.Wait();
@@ -253,3 +289,45 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     EXPECT_THAT(test::ReadFile(outPath), HasSubstr("\n1 of 3 programs: 1 clean, 0 warnings, 0 failed, 0 errors, 0 time limits; "));
 }
 #endif
+
+// Whatever bytes a log holds, the reports stay well-formed: characters XML
+// 1.0 cannot carry are replaced (U+FFFE, U+FFFF, surrogates, bytes that are
+// no UTF-8) or shown as %<code> (controls), and the JSON parses.
+TEST_F(BatchCommand, ReportsStayWellFormedWhateverTheLogHolds) {
+    // In the native build's LATIN1 session the bytes ED A0 80 are three characters, not a surrogate.
+    Program("odd.sas", "data _null_; put 'a\x01" "b \xEF\xBF\xBE \xEF\xBF\xBF <&> \"q\"'; foo; run;\r\n");
+    test::WriteFile(Work("junit.xml"), "the report of an earlier batch");
+    const test::ToolResult result = Batch({"--raw", "--junit", "junit.xml", "--json", "r.json", "odd.sas"});
+    EXPECT_EQ(result.exitCode, 2) << result.out << result.err;
+    EXPECT_EQ(ValidateJUnit(Work("junit.xml")), "");
+    EXPECT_THAT(test::ReadFile(Work("junit.xml")),
+                HasSubstr("put 'a%1b \xEF\xBF\xBD \xEF\xBF\xBD &lt;&amp;&gt; &quot;q&quot;'; foo; run;"));
+    const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r.json")));
+    EXPECT_THAT(std::string(report.at("programs").at(0).at("log")),
+                HasSubstr("put 'a\x01" "b \xEF\xBF\xBE \xEF\xBF\xBF <&> \"q\"'"));
+    EXPECT_EQ(test::ListFolder(Work("")), (std::vector<std::string>{"junit.xml", "odd.sas", "r.json"}));
+}
+
+// What a log of any session encoding can hold, as the reports write it.
+TEST(ReportText, XmlAndJsonCarryEveryTextWellFormed) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const std::vector<std::tuple<std::string, std::string, std::string, std::string>> cases{
+        // text, XML character data, XML attribute, JSON string
+        {"a<b>&\"c\"", "a&lt;b&gt;&amp;&quot;c&quot;", "a&lt;b&gt;&amp;&quot;c&quot;", "a<b>&\\\"c\\\""},
+        {"\t\r\n\x01\x1f", "\t\r\n%1%31", "&#9;&#13;&#10;%1%31", "\\t\\r\\n\\u0001\\u001f"},
+        {"\xEF\xBF\xBE\xEF\xBF\xBF", fffd + fffd, fffd + fffd, "\xEF\xBF\xBE\xEF\xBF\xBF"},
+        {"\xED\xA0\x80|\xED\xBF\xBF", fffd + "|" + fffd, fffd + "|" + fffd, fffd + "|" + fffd},
+        {"\xC0\xAF\xFF\xE2\x82", fffd + fffd + fffd + fffd + fffd, fffd + fffd + fffd + fffd + fffd,
+         fffd + fffd + fffd + fffd + fffd},
+        {"\xC3\xA9\xF0\x9F\x98\x80", "\xC3\xA9\xF0\x9F\x98\x80", "\xC3\xA9\xF0\x9F\x98\x80",
+         "\xC3\xA9\xF0\x9F\x98\x80"},
+    };
+    for (const auto& [text, xml, attribute, json] : cases) {
+        EXPECT_EQ(cli::report_text::Xml(text), xml) << text;
+        EXPECT_EQ(cli::report_text::Xml(text, true), attribute) << text;
+        std::string out;
+        cli::report_text::AppendJson(out, text);
+        EXPECT_EQ(out, json) << text;
+        EXPECT_NO_THROW((void)nlohmann::json::parse("\"" + out + "\"")) << text;
+    }
+}

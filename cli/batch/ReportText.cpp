@@ -1,0 +1,131 @@
+#include "cli/batch/ReportText.h"
+
+#include "host/AnsiText.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <filesystem>
+
+namespace tamberlo::cli::report_text {
+namespace {
+
+constexpr std::string_view replacement = "\xEF\xBF\xBD";
+
+// The code point at `pos` and its length in bytes; 0xFFFD for one byte that
+// starts no valid UTF-8 sequence (overlong forms and values beyond U+10FFFF
+// included).
+std::pair<char32_t, std::size_t> Decode(std::string_view text, std::size_t pos) noexcept {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) return {lead, 1};
+    std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || pos + length > text.size()) return {0xFFFD, 0};
+    char32_t cp = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(pos + i) & 0xC0) != 0x80) return {0xFFFD, 0};
+        cp = (cp << 6) | (byte(pos + i) & 0x3F);
+    }
+    static constexpr char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < smallest[length] || cp > 0x10FFFF) return {0xFFFD, 0};
+    return {cp, length};
+}
+
+bool IsSurrogate(char32_t cp) noexcept { return cp >= 0xD800 && cp <= 0xDFFF; }
+
+}  // namespace
+
+void AppendXml(std::string& out, std::string_view utf8, bool attribute) {
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const auto [cp, length] = Decode(utf8, pos);
+        if (length == 0 || IsSurrogate(cp) || cp == 0xFFFE || cp == 0xFFFF) {
+            out += replacement;
+            pos += length == 0 ? 1 : length;
+            continue;
+        }
+        switch (cp) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\t':
+        case '\n':
+        case '\r':
+            if (attribute) {
+                out.append("&#").append(std::to_string(static_cast<int>(cp))).append(";");
+            } else {
+                out += static_cast<char>(cp);
+            }
+            break;
+        default:
+            if (cp < 0x20) {
+                out.append("%").append(std::to_string(static_cast<int>(cp)));
+            } else {
+                out.append(utf8.substr(pos, length));
+            }
+        }
+        pos += length;
+    }
+}
+
+std::string Xml(std::string_view utf8, bool attribute) {
+    std::string out;
+    AppendXml(out, utf8, attribute);
+    return out;
+}
+
+void AppendJson(std::string& out, std::string_view utf8) {
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const auto [cp, length] = Decode(utf8, pos);
+        if (length == 0 || IsSurrogate(cp)) {
+            out += replacement;
+            pos += length == 0 ? 1 : length;
+            continue;
+        }
+        switch (cp) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (cp < 0x20) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
+                out += escape;
+            } else {
+                out.append(utf8.substr(pos, length));
+            }
+        }
+        pos += length;
+    }
+}
+
+void ForEachPiece(const std::string& path, const std::function<void(std::string_view utf8)>& take) {
+    constexpr std::size_t pieceSize = 1 << 16;
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    if (!in) {
+        take(ansi::ToUtf8("(" + path + " could not be read)"));
+        return;
+    }
+    std::string buffer;
+    std::string carry;
+    for (;;) {
+        buffer.resize(pieceSize);
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        buffer.resize(static_cast<std::size_t>(in.gcount()));
+        if (buffer.empty()) break;
+        buffer.insert(0, carry);
+        carry.clear();
+        // Up to the last line break; a piece without one goes whole.
+        const std::size_t cut = buffer.find_last_of('\n');
+        if (cut != std::string::npos && in) {
+            carry.assign(buffer, cut + 1, std::string::npos);
+            buffer.resize(cut + 1);
+        }
+        take(ansi::ToUtf8(buffer));
+    }
+    if (!carry.empty()) take(ansi::ToUtf8(carry));
+}
+
+}  // namespace tamberlo::cli::report_text

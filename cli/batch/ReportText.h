@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Text made safe for the reports, which are UTF-8 whatever the logs hold.
+namespace tamberlo::cli::report_text {
+
+// UTF-8 as XML (or HTML) character data, or an attribute value, always
+// well-formed XML 1.0: markup characters become references; a control
+// character XML cannot carry shows as "%<code>" (as CleanOutput shows it);
+// bytes that are not UTF-8, a surrogate, U+FFFE and U+FFFF become U+FFFD. In
+// an attribute, line breaks and tabs are kept as character references.
+void AppendXml(std::string& out, std::string_view utf8, bool attribute = false);
+std::string Xml(std::string_view utf8, bool attribute = false);
+
+// UTF-8 as the inside of a JSON string: controls as escapes, bytes that are
+// not UTF-8 and surrogates as U+FFFD.
+void AppendJson(std::string& out, std::string_view utf8);
+
+// Reads a text file of the session encoding in pieces that end at a line
+// break where one is near (so that no character is cut in two), each
+// converted to UTF-8, and hands them to `take`. A file that cannot be read
+// gives one piece saying so. Memory stays at one piece.
+void ForEachPiece(const std::string& path, const std::function<void(std::string_view utf8)>& take);
+
+}  // namespace tamberlo::cli::report_text
