@@ -131,7 +131,7 @@ int Run(const BatchOptions& options) {
     bool written = true;
     if (junit) written &= junit->Write([&](std::ostream& out) { WriteJUnitReport(out, summary, outcomes); });
     if (json) written &= json->Write([&](std::ostream& out) { WriteJsonReport(out, summary, outcomes); });
-    if (html) written &= html->Write([&](std::ostream& out) { WriteHtmlReport(out, summary, outcomes); });
+    if (html) written &= html->Write([&](std::ostream& out) { WriteHtmlReport(out, summary, outcomes, html->Name(), options.outDir.has_value()); });
     if (!written) return ToInt(ExitStatus::OutputFailed);
     return ToInt(status);
 }

@@ -3,6 +3,7 @@
 #include "cli/batch/BatchReport.h"
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace tamberlo::cli {
@@ -13,9 +14,13 @@ namespace tamberlo::cli {
 // verdict and sorted by name, time and findings, and per program, in a
 // section that stays collapsed until opened, its findings linked to their
 // lines of its log, the log with ERROR lines red, WARNING green and NOTE blue
-// (as SAS's log window shows them) and its listing. Each log and listing is
-// shown up to 256 KiB; the rest is named, with a link to the file under --out.
-// Streamed like the other reports.
-void WriteHtmlReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
+// (as SAS's log window shows them) and its listing. Of each log and listing
+// the first 256 KiB are shown; the rest is named, with a link to the file
+// when the files stay (`filesStay`: under --out). `reportFile` is where the
+// page goes, which such links are relative to. The query "?verdict=failed,error"
+// opens the page filtered, "#p3" or a finding's "#p3-l12" opens that program
+// there. Streamed like the other reports.
+void WriteHtmlReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes,
+                     const std::string& reportFile, bool filesStay);
 
 }  // namespace tamberlo::cli
