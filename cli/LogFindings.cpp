@@ -22,6 +22,12 @@ const char* LogFindings::KindText(LogLineClassifier::Kind kind) noexcept {
     return kind == LogLineClassifier::Kind::Warning ? "WARNING" : "ERROR";
 }
 
+int LogFindings::CountedExitCode(int exitCode) const noexcept {
+    if (exitCode >= 2 && counts_.errorLines == 0 && ignored_.errorLines > 0) exitCode = counts_.warningLines > 0 ? 1 : 0;
+    if (exitCode == 1 && counts_.warningLines == 0 && ignored_.warningLines > 0) exitCode = 0;
+    return exitCode;
+}
+
 LogFindings LogFindings::Scan(std::string_view log, const LogRules& rules, long preambleLines, std::size_t kept) {
     LogFindings scan;
     std::optional<long> lastSource;
@@ -34,7 +40,13 @@ LogFindings LogFindings::Scan(std::string_view log, const LogRules& rules, long 
         ++lineNumber;
         if (const std::optional<long> source = SourceLineNumber(line)) {
             lastSource = source;
-        } else if (const LogLineClassifier::Kind kind = rules.Classify(line); kind != LogLineClassifier::Kind::Other) {
+        } else if (const LogLineClassifier::Kind kind = rules.Classify(line); kind == LogLineClassifier::Kind::Other) {
+            switch (LogLineClassifier::Classify(line)) {
+            case LogLineClassifier::Kind::Error: ++scan.ignored_.errorLines; break;
+            case LogLineClassifier::Kind::Warning: ++scan.ignored_.warningLines; break;
+            case LogLineClassifier::Kind::Other: break;
+            }
+        } else {
             ++(kind == LogLineClassifier::Kind::Error ? scan.counts_.errorLines : scan.counts_.warningLines);
             if (scan.findings_.size() < kept) {
                 Finding finding;

@@ -36,6 +36,13 @@ public:
                             std::size_t kept = DefaultKept);
 
     const LogLineClassifier::Counts& Counts() const noexcept { return counts_; }
+    // The ERROR and WARNING lines that an ignore pattern took out.
+    const LogLineClassifier::Counts& Ignored() const noexcept { return ignored_; }
+
+    // SAS's exit code as far as the counted lines bear it out: SAS ends with
+    // 2 after ERROR lines and 1 after WARNING lines, so when every line of
+    // that kind was ignored, the code says no more than the lines left.
+    int CountedExitCode(int exitCode) const noexcept;
     const std::vector<Finding>& Findings() const noexcept { return findings_; }
 
     // "ERROR" or "WARNING"
@@ -43,6 +50,7 @@ public:
 
 private:
     LogLineClassifier::Counts counts_;
+    LogLineClassifier::Counts ignored_;
     std::vector<Finding> findings_;
 };
 

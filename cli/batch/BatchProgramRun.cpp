@@ -95,9 +95,9 @@ private:
     fs::path base_;
 };
 
-ProgramOutcome::Verdict VerdictOf(const LogLineClassifier::Counts& lines, std::optional<int> exitCode) {
-    if (lines.errorLines > 0 || exitCode.value_or(0) >= 2) return ProgramOutcome::Verdict::Failed;
-    if (lines.warningLines > 0 || exitCode.value_or(0) == 1) return ProgramOutcome::Verdict::Warnings;
+ProgramOutcome::Verdict VerdictOf(const LogLineClassifier::Counts& lines, int exitCode) {
+    if (lines.errorLines > 0 || exitCode >= 2) return ProgramOutcome::Verdict::Failed;
+    if (lines.warningLines > 0 || exitCode == 1) return ProgramOutcome::Verdict::Warnings;
     return ProgramOutcome::Verdict::Clean;
 }
 
@@ -134,7 +134,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         const LogFindings scan = LogFindings::Scan(runner.StoredLog(), files.rules, runner.PreambleLines());
         outcome.logLines = scan.Counts();
         outcome.findings = scan.Findings();
-        outcome.verdict = VerdictOf(outcome.logLines, outcome.sasExitCode);
+        outcome.verdict = VerdictOf(outcome.logLines, scan.CountedExitCode(outcome.sasExitCode.value_or(0)));
         if (status != statusOK) {
             // SAS did not run (an empty program): there is nothing to write.
             fail(ProgramOutcome::Verdict::TamberloError, status);

@@ -331,3 +331,77 @@ TEST(ReportText, XmlAndJsonCarryEveryTextWellFormed) {
         EXPECT_NO_THROW((void)nlohmann::json::parse("\"" + out + "\"")) << text;
     }
 }
+
+// --ignore, --fail-on and --strict decide what counts; findings carry the
+// program's own line numbers past the lines Tamberlo writes ahead of it.
+TEST_F(BatchCommand, SiteRulesDecideWhatCounts) {
+    Program("rules.sas",
+            "data _null_; file _put1; put 'x';\r\nput 'n=' _N_ total;\r\nrun;\r\nfilename licence;\r\n");
+    const std::string uninitialized = R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized."})";
+    const std::string licence = R"({"kind": "warning", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE."})";
+    const std::string licenceError = R"({"kind": "error", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE."})";
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
+        {{}, 1, "[" + licence + "]"},
+        {{"--ignore", "No logical assign"}, 0, "[]"},
+        {{"--strict"}, 2, "[" + uninitialized + "," + licence + "]"},
+        {{"--strict", "--ignore", "is uninitialized", "--ignore", "^WARNING: No"}, 0, "[]"},
+        {{"--fail-on", "^WARNING: No logical", "--fail-on", "^NOTE: Variable"}, 2, "[" + uninitialized + "," + licenceError + "]"},
+    };
+    for (const auto& [rules, exitCode, findings] : cases) {
+        std::vector<std::string> arguments = rules;
+        arguments.insert(arguments.end(), {"--json", "r.json", "rules.sas"});
+        const test::ToolResult result = Batch(arguments);
+        EXPECT_EQ(result.exitCode, exitCode) << testing::PrintToString(rules) << result.out << result.err;
+        const nlohmann::json program = nlohmann::json::parse(test::ReadFile(Work("r.json"))).at("programs").at(0);
+        EXPECT_EQ(program.at("findings"), nlohmann::json::parse(findings)) << testing::PrintToString(rules);
+    }
+    const test::ToolResult bad = Batch({"--fail-on", "(unclosed", "rules.sas"});
+    EXPECT_EQ(bad.exitCode, 64);
+    EXPECT_THAT(bad.err, testing::StartsWith("tamberlo: --fail-on (unclosed: not a valid regular expression: "));
+}
+
+#ifndef _WIN32
+// The HTML report in a real browser: it loads without errors, a query
+// filters it by verdict and a finding's link opens its program at the line.
+TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
+    Program("a-clean.sas", "data _null_; file print; put 'listed <here>'; run;\r\n");
+    Program("b-warn.sas", "filename nothing;\r\n");
+    Program("c-error.sas", "data _null_;\r\nfoo;\r\nrun;\r\n");
+    const test::ToolResult result = Batch({"--html", "report.html", "--out", "out", "a-clean.sas", "b-warn.sas", "c-error.sas"});
+    ASSERT_EQ(result.exitCode, 2) << result.out << result.err;
+    const std::string page = test::ReadFile(Work("report.html"));
+    for (const char* external : {"http:", "https:", " src=", "<link", "@import", "url("}) {
+        EXPECT_THAT(page, testing::Not(HasSubstr(external))) << "the page must need nothing from outside";
+    }
+    EXPECT_THAT(page, HasSubstr("<span class=\"N\">NOTE: DATA statement used (Total process time):</span>"));
+    EXPECT_THAT(page, HasSubstr("<span class=\"W\" id=\"p1-l3\">WARNING: No logical assign for filename NOTHING.</span>"));
+    EXPECT_THAT(page, HasSubstr("<pre class=\"lst\">"));
+    EXPECT_THAT(page, HasSubstr("listed &lt;here&gt;"));
+
+    // The DOM once the page's script has run, opened as a person's link would.
+    const auto dom = [&](const std::string& address) {
+        const std::string profile = Work("profile");
+        const std::string command =
+            "chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking "
+            "--disable-component-update --disable-sync --user-data-dir='" + profile + "' --dump-dom 'file://" +
+            Work("report.html") + address + "' > '" + Work("dom.html") + "' 2> '" + Work("chromium.txt") + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << test::ReadFile(Work("chromium.txt"));
+        fs::remove_all(profile);
+        return test::ReadFile(Work("dom.html"));
+    };
+    const std::string filtered = dom("?verdict=failed,warnings#p2-l6");
+    EXPECT_THAT(filtered, HasSubstr("data-ready=\"yes\"")) << "the page's script did not run to its end";
+    EXPECT_THAT(filtered, testing::Not(HasSubstr("data-errors="))) << filtered.substr(0, 300);
+    EXPECT_TRUE(std::regex_search(filtered, std::regex("<tr data-verdict=\"clean\"[^>]* hidden=\"\"")));
+    EXPECT_TRUE(std::regex_search(filtered, std::regex("<tr data-verdict=\"failed\" data-name=\"c-error\"[^>]*><td>")));
+    EXPECT_TRUE(std::regex_search(filtered, std::regex("<details class=\"program\" id=\"p2\" data-verdict=\"failed\" open=\"\">")));
+    EXPECT_THAT(filtered, HasSubstr("<span class=\"E target\" id=\"p2-l6\">ERROR 180-322: Statement is not valid"));
+    EXPECT_THAT(filtered, HasSubstr("<a href=\"#p2-l6\">log line 6</a>, program line 2: ERROR 180-322"));
+
+    const std::string sorted = dom("?sort=findings");
+    EXPECT_THAT(sorted, HasSubstr("data-sorted=\"findings descending\""));
+    const std::size_t clean = sorted.find("data-name=\"a-clean\""), warn = sorted.find("data-name=\"b-warn\""),
+                      failed = sorted.find("data-name=\"c-error\"");
+    EXPECT_TRUE(failed < warn && warn < clean) << "rows not in the order of their findings, most first";
+}
+#endif
