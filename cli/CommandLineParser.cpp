@@ -1,6 +1,7 @@
 #include "cli/CommandLineParser.h"
 
 #include "cli/HelpFormatter.h"
+#include "cli/LogRules.h"
 #include "cli/UsageError.h"
 #include "cli/batch/BatchCommandLine.h"
 
@@ -208,6 +209,35 @@ void CommandLineParser::DeclareSessionOptions(CLI::App& app, SessionOptions& opt
            wording.timeout)
         ->type_name("SECONDS")
         ->group(wording.sasGroup);
+
+    // Checked as they are given, so that a bad pattern is a usage error
+    // before anything runs.
+    static const CLI::Validator regex(
+        [](std::string& pattern) {
+            try {
+                LogRules().Ignore(pattern);
+                return std::string();
+            } catch (const UsageError&) {
+                return std::string("invalid");
+            }
+        },
+        "");
+    constexpr const char* rulesGroup = "Log rules";
+    CLI::Option* ignore = app.add_option("--ignore", options.ignore, R"(a log line matching REGEX (ECMAScript, searched in the
+line) is not counted as an ERROR or WARNING line; may
+be given more than once)");
+    ignore->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup);
+    Check(*ignore, regex, "a regular expression");
+    CLI::Option* failOn = app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
+NOTE the site treats as a fault); may be given more
+than once; --ignore wins)");
+    failOn->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup);
+    Check(*failOn, regex, "a regular expression");
+    app.add_flag("--strict", options.strict, R"(fail on the NOTEs careful programmers check for:
+uninitialized variables, invalid data, repeats of BY
+values, values converted, missing values generated,
+W.D formats too small, MERGE without BY)")
+        ->group(rulesGroup);
 }
 
 void CommandLineParser::Check(CLI::Option& option, const CLI::Validator& validator, const std::string& expected) {

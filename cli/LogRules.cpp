@@ -37,6 +37,12 @@ const std::vector<std::string>& LogRules::StrictPatterns() {
     return patterns;
 }
 
+LogRules::LogRules(const std::vector<std::string>& ignore, const std::vector<std::string>& failOn, bool strict) {
+    for (const std::string& pattern : ignore) Ignore(pattern);
+    for (const std::string& pattern : failOn) FailOn(pattern);
+    if (strict) Strict();
+}
+
 void LogRules::Ignore(const std::string& pattern, std::string_view option) {
     ignore_.push_back(Compile(pattern, option));
 }

@@ -23,6 +23,10 @@ public:
     // formats too small and MERGE without BY.
     static const std::vector<std::string>& StrictPatterns();
 
+    LogRules() = default;
+    // Throws as Ignore and FailOn do; `strict` adds StrictPatterns.
+    LogRules(const std::vector<std::string>& ignore, const std::vector<std::string>& failOn, bool strict);
+
     // Each throws UsageError naming `option` and the pattern when the
     // pattern is not a valid regular expression.
     void Ignore(const std::string& pattern, std::string_view option = "--ignore");

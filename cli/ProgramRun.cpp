@@ -2,7 +2,9 @@
 
 #include "automation/CodeRunner.h"
 #include "cli/Console.h"
+#include "cli/LogFindings.h"
 #include "cli/LogFollower.h"
+#include "cli/LogRules.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"
@@ -89,9 +91,11 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
 
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".
-        runner.SetCleanOutput(false);
-        result.logLines = LogLineClassifier::Count(runner.Log());
-        runner.SetCleanOutput(!options_.raw);
+        const LogFindings scan = LogFindings::Scan(runner.StoredLog(),
+                                                   LogRules(options_.ignore, options_.failOn, options_.strict),
+                                                   runner.PreambleLines(), 0);
+        result.logLines = scan.Counts();
+        result.countedExitCode = scan.CountedExitCode(result.sasExitCode.value_or(0));
 
         if (options_.json || options_.putDir) result.putFiles = ListPutFiles(runner);
     }

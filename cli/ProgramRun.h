@@ -20,7 +20,8 @@ struct RunResult {
     std::string status;           // Execute's status string
     std::string log;              // cleaned unless --raw
     std::string lst;
-    LogLineClassifier::Counts logLines;  // counted on the raw log
+    LogLineClassifier::Counts logLines;  // counted on the raw log, by the options' log rules
+    int countedExitCode = 0;             // SAS's, as far as the counted lines bear it out
     std::optional<int> sasExitCode;      // none when SAS did not run
     std::vector<PutFileEntry> putFiles;  // filled when asked for
     std::string report;           // DebugInfo, when asked for

@@ -159,9 +159,9 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
     const ExitStatus byLog = result.logLines.errorLines > 0     ? ExitStatus::LogHasErrors
                              : result.logLines.warningLines > 0 ? ExitStatus::LogHasWarnings
                                                                 : ExitStatus::Ok;
-    const ExitStatus byCode = sasExitCode == 0   ? ExitStatus::Ok
-                              : sasExitCode == 1 ? ExitStatus::LogHasWarnings
-                                                 : ExitStatus::LogHasErrors;
+    const ExitStatus byCode = result.countedExitCode == 0   ? ExitStatus::Ok
+                              : result.countedExitCode == 1 ? ExitStatus::LogHasWarnings
+                                                            : ExitStatus::LogHasErrors;
     return ToInt(byLog) > ToInt(byCode) ? byLog : byCode;
 }
 

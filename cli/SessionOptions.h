@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tamberlo::cli {
 
@@ -13,6 +14,11 @@ struct SessionOptions {
     bool raw = false;        // CleanOutput off
     bool noFormChar = false; // SafeFormChar off
     std::optional<std::chrono::milliseconds> timeout;  // per run
+
+    // What counts in a log (LogRules): valid ECMAScript patterns.
+    std::vector<std::string> ignore;
+    std::vector<std::string> failOn;
+    bool strict = false;
 };
 
 }  // namespace tamberlo::cli

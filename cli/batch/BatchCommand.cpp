@@ -53,14 +53,6 @@ std::optional<ReportFile> Report(const std::optional<std::string>& name, const s
     return ReportFile(BatchCommandLine::ReportFileName(*name, shard), option);
 }
 
-LogRules RulesOf(const BatchOptions& options) {
-    LogRules rules;
-    for (const std::string& pattern : options.ignore) rules.Ignore(pattern);
-    for (const std::string& pattern : options.failOn) rules.FailOn(pattern);
-    if (options.strict) rules.Strict();
-    return rules;
-}
-
 std::string UtcTimestamp() {
     const std::time_t now = std::time(nullptr);
     char text[32] = {};
@@ -78,7 +70,7 @@ void CreateOutputFolder(const std::string& folder) {
 
 int Run(const BatchOptions& options) {
     ProgramFiles files;
-    files.rules = RulesOf(options);
+    files.rules = LogRules(options.ignore, options.failOn, options.strict);
     std::vector<BatchProgram> programs = CollectPrograms(options.programs, options.recursive);
     if (options.shard) programs = SelectShard(programs, *options.shard);
     const std::optional<ReportFile> junit = Report(options.junitFile, options.shard, "--junit");

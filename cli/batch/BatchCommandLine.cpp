@@ -20,7 +20,8 @@ constexpr const char* footer = R"(Exit status: the highest over all programs of
   0   the log is clean
   1   the log has warning lines
   2   the log has error lines, or SAS ended with exit code 2 or more
-  3   Tamberlo raised an error (a missing program file among them)
+  3   Tamberlo raised an error (a missing program file or a folder that
+      cannot be read among them)
   4   the time limit of --timeout was reached
 and 64 bad usage, 74 a report could not be written, 130 interrupted (Ctrl-C
 stops every running SAS; the reports hold the programs that finished).)";

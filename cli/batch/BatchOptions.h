@@ -30,10 +30,6 @@ struct BatchOptions : SessionOptions {
     std::optional<std::string> jsonFile;
     std::optional<std::string> htmlFile;
 
-    // What counts in a log (LogRules).
-    std::vector<std::string> ignore;
-    std::vector<std::string> failOn;
-    bool strict = false;
 };
 
 }  // namespace tamberlo::cli

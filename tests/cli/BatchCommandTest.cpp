@@ -357,7 +357,7 @@ TEST_F(BatchCommand, SiteRulesDecideWhatCounts) {
     }
     const test::ToolResult bad = Batch({"--fail-on", "(unclosed", "rules.sas"});
     EXPECT_EQ(bad.exitCode, 64);
-    EXPECT_THAT(bad.err, testing::StartsWith("tamberlo: --fail-on (unclosed: not a valid regular expression: "));
+    EXPECT_EQ(bad.err, "tamberlo: --fail-on (unclosed: expected a regular expression\n");
 }
 
 #ifndef _WIN32

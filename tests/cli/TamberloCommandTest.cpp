@@ -234,6 +234,16 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "-e", "filename nothing;", "-e", "foo;"}).exitCode, 2);
     // Without --check the run went through, whatever the log says.
     EXPECT_EQ(Run({"-e", "foo;"}).exitCode, 0);
+    // The site's rules, as for a batch: an ignored warning leaves SAS's exit
+    // code 1 unexplained, so it no longer counts.
+    const std::string uninitialized = "data _null_; put total; run;";
+    EXPECT_EQ(Run({"--check", "--ignore", "^WARNING: No logical", "-e", "filename nothing;"}).exitCode, 0);
+    EXPECT_EQ(Run({"--check", "-e", uninitialized}).exitCode, 0);
+    EXPECT_EQ(Run({"--check", "--strict", "-e", uninitialized}).exitCode, 2);
+    EXPECT_EQ(Run({"--check", "--fail-on", "uninit", "--fail-on", "x", "-e", uninitialized}).exitCode, 2);
+    const test::ToolResult bad = Run({"--check", "--ignore", "[z-a]", "-e", uninitialized});
+    EXPECT_EQ(bad.exitCode, 64);
+    EXPECT_EQ(bad.err, "tamberlo: --ignore [z-a]: expected a regular expression\n");
 }
 
 TEST_F(TamberloCommand, CheckReadsErrorLinesNotErrorWords) {
