@@ -54,6 +54,7 @@ runs=(
   "scan_bench . scan"
   "clean_bench . clean"
   "coderunner_bench -ExecuteAgainst|CommandAgainst|StopRequest|BatchTwoJobs coderunner"
+  "batch_bench . batch"
 )
 for run in "${runs[@]}"; do
   read -r program filter name <<<"$run"

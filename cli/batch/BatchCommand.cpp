@@ -100,6 +100,9 @@ int Run(const BatchOptions& options) {
     summary.hostName = console::HostName();
     summary.programs = programs.size();
 
+    if (!options.shardFrom.empty()) {
+        std::fprintf(stdout, "tamberlo: shard %s from %s\n", options.shard->Text().c_str(), options.shardFrom.c_str());
+    }
     BatchProgress progress(stdout, console::IsTerminal(stdout), programs.size());
     // Ctrl-C requests this stop: it wakes every running SAS at once, and no
     // further program starts.

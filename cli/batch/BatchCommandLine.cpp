@@ -1,6 +1,7 @@
 #include "cli/batch/BatchCommandLine.h"
 
 #include "cli/CommandLineParser.h"
+#include "cli/batch/SchedulerShard.h"
 #include "cli/UsageError.h"
 
 #include <CLI/CLI.hpp>
@@ -71,10 +72,29 @@ processors))");
     CommandLineParser::Check(*jobs, CLI::Range(1, maximumJobs), "1 to " + std::to_string(maximumJobs));
     batch
         .add_option_function<std::string>(
-            "--shard", [&options](const std::string& text) { options.shard = ParseShard(text); },
+            "--shard",
+            [&options](const std::string& text) {
+                if (text != "auto" && text.rfind("auto/", 0) != 0) {
+                    options.shard = ParseShard(text);
+                    return;
+                }
+                std::optional<int> count;
+                if (text != "auto") {
+                    int value = 0;
+                    if (!ParseCount(text.substr(5), value) || value < 1) {
+                        throw UsageError("--shard " + text + ": expected auto or auto/N with N >= 1");
+                    }
+                    count = value;
+                }
+                const SchedulerShard::Found found = SchedulerShard::FromEnvironment(count);
+                options.shard = found.shard;
+                options.shardFrom = found.from;
+            },
             R"(run only the K-th of N parts of the sorted program list;
 every program is in exactly one part. The report files
-are named after the part (junit.xml: junit-2of3.xml))")
+are named after the part (junit.xml: junit-2of3.xml).
+auto: K and N of this task of a job array, from Slurm,
+LSF, a Kubernetes indexed Job (auto/N) or GitLab CI)")
         ->type_name("K/N")
         ->group(programsGroup);
 

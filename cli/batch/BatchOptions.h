@@ -24,6 +24,7 @@ struct BatchOptions : SessionOptions {
     bool recursive = false;
     unsigned jobs = 1;
     std::optional<Shard> shard;
+    std::string shardFrom;  // --shard auto: the scheduler and variables it came from
 
     std::optional<std::string> outDir;
     std::optional<std::string> junitFile;  // with a shard, named after it

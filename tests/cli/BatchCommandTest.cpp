@@ -8,6 +8,7 @@
 #include "cli/UsageError.h"
 #include "cli/batch/BatchCommandLine.h"
 #include "cli/batch/ReportText.h"
+#include "cli/batch/SchedulerShard.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -405,3 +406,61 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
     EXPECT_TRUE(failed < warn && warn < clean) << "rows not in the order of their findings, most first";
 }
 #endif
+
+// --shard auto: the part of a job array's task, from its scheduler's variables.
+TEST(SchedulerShard, TakesThePartFromTheJobArraysScheduler) {
+    using Variables = std::map<std::string, std::string>;
+    struct Case {
+        Variables variables;
+        std::optional<int> count;
+        std::string found;  // "K/N from ...", or the usage error
+    };
+    const std::vector<Case> cases{
+        {{{"SLURM_ARRAY_TASK_ID", "5"}, {"SLURM_ARRAY_TASK_MIN", "4"}, {"SLURM_ARRAY_TASK_COUNT", "8"}}, {},
+         "2/8 from Slurm (SLURM_ARRAY_TASK_ID=5, SLURM_ARRAY_TASK_MIN=4, SLURM_ARRAY_TASK_COUNT=8)"},
+        {{{"SLURM_ARRAY_TASK_ID", "7"}, {"SLURM_ARRAY_TASK_MIN", "1"}, {"SLURM_ARRAY_TASK_COUNT", "4"},
+          {"SLURM_ARRAY_TASK_STEP", "2"}, {"CI_NODE_INDEX", "1"}}, {},
+         "4/4 from Slurm (SLURM_ARRAY_TASK_ID=7, SLURM_ARRAY_TASK_MIN=1, SLURM_ARRAY_TASK_COUNT=4, SLURM_ARRAY_TASK_STEP=2)"},
+        {{{"SLURM_ARRAY_TASK_ID", "0"}, {"SLURM_ARRAY_TASK_MIN", "0"}, {"SLURM_ARRAY_TASK_COUNT", "3"}}, 4,
+         "--shard auto/4: Slurm (SLURM_ARRAY_TASK_ID=0, SLURM_ARRAY_TASK_MIN=0, SLURM_ARRAY_TASK_COUNT=3) makes 3 parts"},
+        {{{"SLURM_ARRAY_TASK_ID", "2"}}, {}, "--shard auto: Slurm's SLURM_ARRAY_TASK_MIN is not set"},
+        {{{"LSB_JOBINDEX", "6"}, {"LSB_JOBNAME", "nightly[2-10:2]"}}, {},
+         "3/5 from LSF (LSB_JOBINDEX=6, LSB_JOBNAME=nightly[2-10:2])"},
+        {{{"LSB_JOBINDEX", "3"}, {"LSB_JOBNAME", "nightly"}}, 4, "3/4 from LSF (LSB_JOBINDEX=3, LSB_JOBNAME=nightly)"},
+        {{{"LSB_JOBINDEX", "0"}}, {}, "--shard auto: no job array found (none of SLURM_ARRAY_TASK_ID, LSB_JOBINDEX, "
+                                      "JOB_COMPLETION_INDEX, CI_NODE_INDEX is set)"},
+        {{{"JOB_COMPLETION_INDEX", "0"}}, 3, "1/3 from Kubernetes (JOB_COMPLETION_INDEX=0)"},
+        {{{"JOB_COMPLETION_INDEX", "3"}}, 3, "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=3) gives part 4 of 3"},
+        {{{"JOB_COMPLETION_INDEX", "0"}}, {},
+         "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=0) does not say the number of parts: give --shard auto/N"},
+        {{{"CI_NODE_INDEX", "2"}, {"CI_NODE_TOTAL", "4"}}, {}, "2/4 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=4)"},
+        {{{"CI_NODE_INDEX", "x"}, {"CI_NODE_TOTAL", "4"}}, {}, "--shard auto: GitLab CI's CI_NODE_INDEX is not a number: x"},
+    };
+    for (const Case& c : cases) {
+        const auto environment = [&c](const char* name) -> std::optional<std::string> {
+            const auto found = c.variables.find(name);
+            if (found == c.variables.end()) return std::nullopt;
+            return found->second;
+        };
+        std::string found;
+        try {
+            const cli::SchedulerShard::Found shard = cli::SchedulerShard::FromEnvironment(c.count, environment);
+            found = shard.shard.Text() + " from " + shard.from;
+        } catch (const cli::UsageError& error) {
+            found = error.what();
+        }
+        EXPECT_EQ(found, c.found);
+    }
+}
+
+// The command says which scheduler it used; with none it is a usage error.
+TEST_F(BatchCommand, ShardAutoSaysWhereItCameFrom) {
+    Program("set/a.sas", "data _null_; run;\r\n");
+    Program("set/b.sas", "data _null_; run;\r\n");
+    const test::ScopedEnvironment index("CI_NODE_INDEX", "2");
+    const test::ScopedEnvironment total("CI_NODE_TOTAL", "2");
+    const test::ToolResult result = Batch({"--shard", "auto", "--junit", ".xml", "set"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_THAT(result.out, testing::StartsWith("tamberlo: shard 2/2 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=2)\n"));
+    EXPECT_THAT(test::ReadFile(Work("2of2.xml")), HasSubstr("<testcase name=\"b\""));
+}

@@ -122,7 +122,8 @@ for i in $(seq "$programs"); do
     "$state/ran/p$i.txt" "$name" >"$state/programs/$name.sas"
 done
 
-TAMBERLO=$tamberlo sbatch --wait --quiet --array="1-$shards" --chdir="$state/work" \
+# Indices from 0: --shard auto counts the parts from the array's first index.
+TAMBERLO=$tamberlo sbatch --wait --quiet --array="0-$((shards - 1))" --chdir="$state/work" \
   --output="$state/work/task-%a.out" "$job_script" "$state/programs" "$state/results" --sas-root "$sas_root"
 done_at=$(date +%s.%N)
 
@@ -132,6 +133,8 @@ for i in $(seq "$programs"); do
 done
 found=()
 for k in $(seq "$shards"); do
+  grep -q "^tamberlo: shard $k/$shards from Slurm (SLURM_ARRAY_TASK_ID=$((k - 1)), " "$state/work/task-$((k - 1)).out" ||
+    fail "task $((k - 1)) did not say its shard: $(head -3 "$state/work/task-$((k - 1)).out")"
   report=$state/results/junit-${k}of$shards.xml
   [ -f "$report" ] || fail "no report from shard $k"
   grep -q "<testsuite name=\"tamberlo batch $k/$shards\" " "$report" || fail "shard $k: $(head -3 "$report")"

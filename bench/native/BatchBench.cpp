@@ -1,0 +1,154 @@
+// tamberlo batch at scale: its peak memory as the number of programs and the
+// size of their logs grow, and the time of its HTML report for 10,000
+// programs.
+#include "cli/batch/HtmlReport.h"
+#include "support/Rows.h"
+#include "support/Scratch.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace tamberlo::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int ManyPrograms = 10000;
+constexpr int LargeLogPrograms = 1000;
+constexpr std::size_t LargeLog = 1 << 20;
+
+// A folder of `count` one-line programs.
+std::string ProgramFolder(const std::string& name, int count) {
+    const std::string folder = ScratchPath(name);
+    fs::create_directories(folder);
+    for (int i = 0; i < count; ++i) {
+        char file[32];
+        std::snprintf(file, sizeof file, "/p%05d.sas", i);
+        WriteFile(folder + file, "data _null_; run;\r\n");
+    }
+    return folder;
+}
+
+// A log of about `size` bytes as SAS writes them: source lines, NOTEs, now
+// and then a WARNING.
+std::string MadeLog(std::size_t size) {
+    std::string log;
+    for (int line = 1; log.size() < size; ++line) {
+        log += std::to_string(line) + "          data _null_; set work.sales; total = price * units; run;\r\n";
+        log += line % 50 == 0 ? "WARNING: Apparent symbolic reference NOT_THERE not resolved.\r\n"
+                              : "NOTE: DATA statement used (Total process time):\r\n";
+    }
+    return log;
+}
+
+// Runs the command and returns its peak resident size in bytes (the
+// kernel's high-water mark of the process), or -1 when it failed to start.
+double PeakOfCommand(const std::vector<std::string>& arguments, const std::string& logFrom) {
+    if (logFrom.empty()) {
+        unsetenv("BENCHSAS_LOG_FROM");
+    } else {
+        setenv("BENCHSAS_LOG_FROM", logFrom.c_str(), 1);
+    }
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) return -1;
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    return static_cast<double>(usage.ru_maxrss) * 1024;
+}
+
+void BatchPeakMemory(benchmark::State& state) {
+    const std::string many = ProgramFolder("many", ManyPrograms);
+    const std::string large = ProgramFolder("large", LargeLogPrograms);
+    const std::string log = ScratchPath("large.log");
+    WriteFile(log, MadeLog(LargeLog));
+    const auto batch = [&](const std::string& folder, const std::string& name) {
+        return std::vector<std::string>{TAMBERLO_BENCH_COMMAND, "batch", "-j", "2", "--sas-root",
+                                        TAMBERLO_BENCH_LINKING_SAS_ROOT, "--junit", ScratchPath(name + ".xml"),
+                                        "--json", ScratchPath(name + ".json"), "--html", ScratchPath(name + ".html"),
+                                        folder};
+    };
+    double peakMany = 0;
+    double peakLarge = 0;
+    for (auto _ : state) {
+        peakMany = PeakOfCommand(batch(many, "many"), {});
+        peakLarge = PeakOfCommand(batch(large, "large"), log);
+    }
+    state.counters["peak_10000_MiB"] = peakMany / (1 << 20);
+    state.counters["peak_1000x1MiB_MiB"] = peakLarge / (1 << 20);
+    const double ratio = peakMany / peakLarge;
+    constexpr double limit = 64.0 * (1 << 20);
+    RecordRow({20, "Batch peak memory: 10,000 one-line programs",
+               "1,000 programs with 1 MiB logs; both -j 2 with --junit, --json and --html",
+               FormatMiB(peakMany) + " against " + FormatMiB(peakLarge) + " (" + FormatRatio(ratio) + ")",
+               "<= 1.2x, both < 64 MiB", Verdict(ratio <= 1.2 && peakMany < limit && peakLarge < limit), ""});
+}
+BENCHMARK(BatchPeakMemory)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+void HtmlReportOfTenThousandPrograms(benchmark::State& state) {
+    // Outcomes as a batch of one-line programs leaves them: a small log and
+    // listing on disk each, a finding now and then.
+    const std::string folder = ScratchPath("html");
+    fs::create_directories(folder);
+    const std::string log = MadeLog(900);
+    std::vector<cli::ProgramOutcome> outcomes(ManyPrograms);
+    for (int i = 0; i < ManyPrograms; ++i) {
+        cli::ProgramOutcome& outcome = outcomes[i];
+        outcome.program.name = "p" + std::to_string(i);
+        outcome.program.path = "programs/" + outcome.program.name + ".sas";
+        outcome.logFile = folder + "/" + outcome.program.name + ".log";
+        outcome.lstFile = folder + "/" + outcome.program.name + ".lst";
+        WriteFile(outcome.logFile, log);
+        WriteFile(outcome.lstFile, "\f                                 The SAS System\r\n\r\nlisted\r\n");
+        outcome.seconds = 0.01 * (i % 7);
+        if (i % 10 == 0) {
+            outcome.verdict = cli::ProgramOutcome::Verdict::Warnings;
+            outcome.logLines.warningLines = 1;
+            outcome.findings.push_back({cli::LogLineClassifier::Kind::Warning, 100, 50,
+                                        "WARNING: Apparent symbolic reference NOT_THERE not resolved."});
+        }
+    }
+    cli::BatchSummary summary;
+    summary.suiteName = "tamberlo batch";
+    summary.programs = outcomes.size();
+    const std::string page = ScratchPath("report.html");
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto started = std::chrono::steady_clock::now();
+        {
+            std::ofstream out(page, std::ios::binary);
+            cli::WriteHtmlReport(out, summary, outcomes, page, false);
+        }
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        state.SetIterationTime(seconds);
+    }
+    state.counters["size_MiB"] = static_cast<double>(fs::file_size(page)) / (1 << 20);
+    RecordRow({21, "HTML report of 10,000 programs", "(a time; logs of 1 KiB and listings on disk)",
+               FormatSeconds(seconds) + ", " + FormatMiB(static_cast<double>(fs::file_size(page))),
+               "< 1 s", Verdict(seconds < 1.0), ""});
+}
+BENCHMARK(HtmlReportOfTenThousandPrograms)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tamberlo::bench
