@@ -86,9 +86,8 @@ TEST_F(CodeRunnerTest, OnlyCarriageReturnLineFeedMakesMultiLineText) {
     CodeRunner runner;
     runner.SetSASCode("data x;\r\n%include 'y.sas");
     EXPECT_EQ(runner.SASCode(), "data x;\r\n%include 'y.sas\r\n");
-    const Error error = ErrorOf([&] { runner.SetSASCode("data x;\n%include y.sas"); });
-    EXPECT_EQ(error.Source(), "SASCode method");
-    EXPECT_EQ(error.Description(), "The file 'data x;\n%include y.sas' does not exist.");
+    EXPECT_THAT(ErrorOf([&] { runner.SetSASCode("data x;\n%include y.sas"); }),
+                IsError(1, "SASCode method", "The file 'data x;\n%include y.sas' does not exist."));
 }
 
 TEST(NamesProgramFile, TheSuffixTestToTheLetter) {

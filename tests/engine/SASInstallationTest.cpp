@@ -90,11 +90,10 @@ TEST(SASInstallation, HostWithoutDrivesStillGivesTheSearchMessage) {
 
 TEST(SASInstallation, DefaultConfigFileBesideSASExe) {
     EXPECT_EQ(Over({"C:\\S\\" + Cfg}).ResolveConfigFile("C:\\S\\", ""), "C:\\S\\" + Cfg);
-    const Error error = ErrorOf([] { Over({}).ResolveConfigFile("C:\\S\\", ""); });
-    EXPECT_EQ(error.Source(), "Execute method");
-    EXPECT_EQ(error.Description(),
-              "The default SAS config file 'C:\\S\\" + Cfg +
-                  "' does not exist.  You will need to specify the config file when calling the Execute method.");
+    EXPECT_THAT(ErrorOf([] { Over({}).ResolveConfigFile("C:\\S\\", ""); }),
+                IsError(1, "Execute method",
+                        "The default SAS config file 'C:\\S\\" + Cfg +
+                            "' does not exist.  You will need to specify the config file when calling the Execute method."));
 }
 
 TEST(SASInstallation, GivenConfigFileIsUsedUnchangedEvenWhenTheDefaultExists) {

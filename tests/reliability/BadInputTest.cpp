@@ -4,7 +4,6 @@
 // and configuration files given in every shape. Each ends with its documented
 // result, and leaves nothing behind.
 
-#include "ErrorMatcher.h"
 #include "ReliabilityTest.h"
 
 #include "engine/SASContract.h"
@@ -15,7 +14,6 @@
 using namespace tamberlo;
 using namespace tamberlo::reliability;
 using namespace tamberlo::reliability::test;
-using tamberlo::test::IsError;
 using testing::_;
 using testing::HasSubstr;
 using testing::StartsWith;
@@ -122,10 +120,9 @@ TEST_F(BadInput, PutFileNumbersOutOfRangeFailWith5BeforeAndAfterARun) {
     const auto expectMissing = [&] {
         for (const std::int16_t index : {0, -1, 32767, -32768}) {
             for (const bool returnPath : {false, true}) {
-                const Error error = ErrorOf([&] { runner.PutFile(index, returnPath); });
-                EXPECT_EQ(error.Number(), 5) << index;
-                EXPECT_EQ(error.Source(), "Tamberlo");
-                EXPECT_EQ(error.Description(), "Invalid procedure call or argument");
+                EXPECT_THAT(ErrorOf([&] { runner.PutFile(index, returnPath); }),
+                            IsError(5, "Tamberlo", "Invalid procedure call or argument"))
+                    << index;
             }
         }
     };

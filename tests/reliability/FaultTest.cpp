@@ -2,7 +2,6 @@
 // it leaves), end to end against the SAS stand-in: each must end with its
 // documented result, and leave no file, descriptor, handle or process behind.
 
-#include "ErrorMatcher.h"
 #include "ReliabilityTest.h"
 
 #include <atomic>
@@ -16,7 +15,6 @@
 using namespace tamberlo;
 using namespace tamberlo::reliability;
 using namespace tamberlo::reliability::test;
-using tamberlo::test::IsError;
 using testing::_;
 using testing::AllOf;
 using testing::ElementsAre;

@@ -3,7 +3,6 @@
 // files, a file that vanishes between the test for it and its reading. Root
 // is not stopped by permissions, so these cannot be made on the real disk.
 
-#include "ErrorMatcher.h"
 #include "FileFaults.h"
 #include "ReliabilityTest.h"
 
@@ -17,7 +16,6 @@ using namespace tamberlo;
 using namespace tamberlo::reliability;
 using namespace tamberlo::reliability::test;
 using tamberlo::filesystem::Fault;
-using tamberlo::test::IsError;
 using testing::AllOf;
 using testing::ElementsAre;
 using testing::EndsWith;

@@ -4,6 +4,7 @@
 // and a fixture that takes what the process holds before a test and checks
 // that the test's runs gave all of it back.
 
+#include "ErrorMatcher.h"
 #include "HostPath.h"
 #include "ProcessProbe.h"
 #include "TestSupport.h"

@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "NaiveForms.h"
 
 namespace tamberlo::test {
 
@@ -43,24 +44,8 @@ std::string WindowsCommandLine(const std::vector<std::string>& arguments) {
     std::string line;
     for (const std::string& argument : arguments) {
         if (!line.empty()) line += ' ';
-        if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
-            line += argument;
-            continue;
-        }
-        line += '"';
-        std::size_t backslashes = 0;
-        for (const char c : argument) {
-            if (c == '\\') {
-                ++backslashes;
-                continue;
-            }
-            // Backslashes double only in front of a quote, which they escape.
-            line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-            line += c;
-            backslashes = 0;
-        }
-        line.append(backslashes * 2, '\\');  // before the closing quote
-        line += '"';
+        const bool plain = !argument.empty() && argument.find_first_of(" \t\"") == std::string::npos;
+        line += plain ? argument : naive::QuoteArgument(argument);
     }
     return line;
 }
