@@ -53,7 +53,20 @@ DirectStart::DirectStart(const std::string& base, std::string programText)
 
 void DirectStart::Run() {
     WriteFile(program_, programText_);
-    StartAndWait(args_, sas::CapturesConsole ? console_ : std::string());
+    Start();
+    DeleteFiles();
+}
+
+Timing DirectStart::TimeStartAlone() {
+    WriteFile(program_, programText_);
+    const Timing timing = TimeOf([&] { Start(); });
+    DeleteFiles();
+    return timing;
+}
+
+void DirectStart::Start() { StartAndWait(args_, sas::CapturesConsole ? console_ : std::string()); }
+
+void DirectStart::DeleteFiles() {
     ::unlink(program_.c_str());
     ::unlink(log_.c_str());
     ::unlink(listing_.c_str());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "automation/CodeRunner.h"
+#include "support/SideBySide.h"
 
 #include <cstddef>
 #include <optional>
@@ -51,8 +52,14 @@ public:
     // The files are `base` + .sas, .log, .lst and .txt.
     DirectStart(const std::string& base, std::string programText);
     void Run();
+    // The start and the wait alone, timed; the files written before and
+    // deleted after, untimed: what starting SAS itself costs.
+    Timing TimeStartAlone();
 
 private:
+    void Start();
+    void DeleteFiles();
+
     std::string programText_;
     std::string program_, log_, listing_, console_;
     std::vector<std::string> args_;
