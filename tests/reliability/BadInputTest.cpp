@@ -14,9 +14,6 @@
 using namespace tamberlo;
 using namespace tamberlo::reliability;
 using namespace tamberlo::reliability::test;
-using testing::_;
-using testing::HasSubstr;
-using testing::StartsWith;
 
 namespace {
 

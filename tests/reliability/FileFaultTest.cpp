@@ -16,12 +16,6 @@ using namespace tamberlo;
 using namespace tamberlo::reliability;
 using namespace tamberlo::reliability::test;
 using tamberlo::filesystem::Fault;
-using testing::AllOf;
-using testing::ElementsAre;
-using testing::EndsWith;
-using testing::HasSubstr;
-using testing::IsEmpty;
-using testing::StartsWith;
 
 namespace {
 

@@ -15,7 +15,6 @@
 using namespace tamberlo;
 using namespace tamberlo::reliability;
 using namespace tamberlo::reliability::test;
-using testing::IsEmpty;
 
 namespace {
 

@@ -24,6 +24,15 @@
 namespace tamberlo::reliability::test {
 
 using namespace tamberlo::test;
+// The matchers the reliability tests use, for every file that uses this
+// namespace.
+using testing::_;
+using testing::AllOf;
+using testing::ElementsAre;
+using testing::EndsWith;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::StartsWith;
 
 inline const char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
 // The stand-in, installed as SAS is: the executable and its configuration
