@@ -81,7 +81,14 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
         if (follower != nullptr) {
             control.whileRunning = [follower](const std::string& logPath) { follower->Poll(logPath); };
         }
-        result.status = runner.Execute(options_.sasRoot, options_.configFile, control);
+        try {
+            result.status = runner.Execute(options_.sasRoot, options_.configFile, control);
+        } catch (const Error&) {
+            result.failure = std::current_exception();
+            result.log = runner.Log();
+            result.lst = runner.Lst();
+            return result;
+        }
         result.executed = true;
         result.sasExitCode = runner.LastExitCode();
         result.log = runner.Log();

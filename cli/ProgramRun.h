@@ -4,6 +4,7 @@
 #include "cli/LogLineClassifier.h"
 #include "cli/PutFileList.h"
 
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ struct RunResult {
     std::string report;           // DebugInfo, when asked for
     std::string console;          // what SAS wrote to its console (POSIX), raw
     std::optional<int> exitCode;  // SAS's exit code
+    // What Execute raised, with what SAS had written by then (a stopped
+    // run's partial log and listing) in log and lst.
+    std::exception_ptr failure;
 };
 
 // Assembles the program from the command line's pieces and runs it through
@@ -59,8 +63,9 @@ public:
 
     // Makes the runner, sets its switches, assigns the program and, if there
     // is one, executes it with the options' time limit, following the log
-    // when asked. Errors raised by Tamberlo pass unchanged, TimeLimitReached
-    // included; the runner and its put files are gone by then.
+    // when asked. An error that Execute raises comes back in `failure`, with
+    // the texts SAS had written; other errors raised by Tamberlo pass
+    // unchanged. The runner and its put files are gone by then.
     RunResult Run(const std::vector<Assignment>& program, LogFollower* follower) const;
 
 private:

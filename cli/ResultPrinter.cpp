@@ -165,14 +165,22 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
     return ToInt(byLog) > ToInt(byCode) ? byLog : byCode;
 }
 
-ExitStatus ResultPrinter::PrintError(const Error& error) {
+ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partial) {
+    try {
+        Write(LogDestination(), partial.log, "the log");
+        Write(LstDestination(), partial.lst, "the listing");
+    } catch (const OutputFailure& failure) {
+        std::fprintf(err_, "tamberlo: %s\n", failure.what());
+    }
     std::fprintf(err_, "tamberlo: %s: %s\n", error.Source().c_str(), error.Description().c_str());
     std::fflush(err_);
     if (options_.json) {
         const Json json{{"error",
                          {{"number", error.Number()},
                           {"source", ansi::ToUtf8(error.Source())},
-                          {"description", ansi::ToUtf8(error.Description())}}}};
+                          {"description", ansi::ToUtf8(error.Description())}}},
+                        {"log", ansi::ToUtf8(partial.log)},
+                        {"lst", ansi::ToUtf8(partial.lst)}};
         const std::string text = DumpJson(json);
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fflush(out_);

@@ -37,11 +37,13 @@ public:
     // than "OK" is also reported on standard error as "tamberlo: <status>".
     ExitStatus PrintRun(const RunResult& result);
 
-    // Reports an error raised by Tamberlo: "tamberlo: <source>: <description>"
-    // on standard error, and with --json an object {"error": {number, source,
-    // description}} on standard output. TimeLimitReached gives the status
-    // for the time limit, every other Error TamberloError.
-    ExitStatus PrintError(const Error& error);
+    // Reports an error raised by Tamberlo: what SAS had written by then
+    // (`partial`'s log and listing: a stopped run's) where PrintRun would
+    // put them, then "tamberlo: <source>: <description>" on standard error;
+    // with --json an object {"error": {number, source, description}, "log",
+    // "lst"} on standard output. TimeLimitReached gives the status for the
+    // time limit, RunStopped Interrupted, every other Error TamberloError.
+    ExitStatus PrintError(const Error& error, const RunResult& partial = {});
 
 private:
     struct FileCloser {

@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
         RunResult result;
         try {
             result = ProgramRun(options).Run(program, options.follow ? &follower : nullptr);
+            if (result.failure) std::rethrow_exception(result.failure);
         } catch (const tamberlo::Error& error) {
-            return ToInt(printer.PrintError(error));
+            return ToInt(printer.PrintError(error, result));
         }
         const ExitStatus status = printer.PrintRun(result);
         // Interrupted after SAS had ended: the run's files are gone, stop here.

@@ -8,6 +8,8 @@
 #include "host/TextFileIO.h"
 #include "host/modGlobals.h"
 
+#include <utility>
+
 namespace tamberlo {
 
 namespace {
@@ -124,6 +126,36 @@ std::optional<Error> TakeRunTexts(Output& output, const RunFiles& files) {
     return std::nullopt;
 }
 
+// Once SAS may have started, its log and listing texts become the run's on
+// every way out: taken by Take, or on unwinding (a callback that threw, a
+// stop), where a file that cannot be read leaves its text empty. Leave
+// keeps the texts as they were, for a run that never started SAS.
+class RunTexts {
+public:
+    RunTexts(Output& output, const RunFiles& files) noexcept : output_(output), files_(files) {}
+    ~RunTexts() {
+        if (settled_) return;
+        try {
+            TakeRunTexts(output_, files_);
+        } catch (...) {
+            // Out of memory while a failure passes on: that failure wins.
+        }
+    }
+    RunTexts(const RunTexts&) = delete;
+    RunTexts& operator=(const RunTexts&) = delete;
+
+    std::optional<Error> Take() {
+        settled_ = true;
+        return TakeRunTexts(output_, files_);
+    }
+    void Leave() noexcept { settled_ = true; }
+
+private:
+    Output& output_;
+    const RunFiles& files_;
+    bool settled_ = false;
+};
+
 // Why a path cannot stand between quotation marks on SAS's command line, or
 // the empty text when it can. A quotation mark would end the argument early;
 // a backslash at the end would, by the quoting rules, turn the closing
@@ -204,17 +236,16 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     // From here SAS may be running: the put files belong to the run, and on
     // every way out the log and listing texts are this run's.
     declared.Keep();
-    ExecCmd::Result result;
-    try {
-        result = ExecCmd().Run(cmdline, wait);
-    } catch (...) {
-        // A callback failed while SAS ran.
-        lastExitCode_.reset();
-        TakeRunTexts(*output_, files);
-        throw;
-    }
-    if (result.outcome == ExecCmd::Outcome::NotStarted) {
+    RunTexts texts(*output_, files);
+    // None from here unless SAS ends by itself; a run that never started it keeps the last.
+    const std::optional<int> exitCodeBefore = std::exchange(lastExitCode_, std::nullopt);
+    const ExecCmd::Result result = ExecCmd().Run(cmdline, wait);
+    if (result.outcome == ExecCmd::Outcome::NotStarted || result.outcome == ExecCmd::Outcome::StoppedBeforeStart) {
+        texts.Leave();
         declared.Withdraw();
+        lastExitCode_ = exitCodeBefore;
+        if (result.outcome == ExecCmd::Outcome::StoppedBeforeStart)
+            throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was not started: the run was stopped first.");
         throw Error(ComponentErrorNumber, ExecuteSource,
                     "The SAS executable '" + executable + "' could not be started: " + result.failure);
     }
@@ -222,27 +253,22 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     // it is best effort, as it only helps to tell why a log is missing.
     console_.clear();
     if (!files.console.empty()) console_ = ReadRunText(files.console).text;
-    if (result.outcome != ExecCmd::Outcome::Ended) {
-        // Stopped: the code is the stop's, not SAS's.
-        lastExitCode_.reset();
-        TakeRunTexts(*output_, files);
-        if (result.outcome == ExecCmd::Outcome::TimedOut) {
-            throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,
-                                   "SAS did not end within " + DescribeDuration(*control.timeLimit) +
-                                       " and was stopped.");
-        }
+    switch (result.outcome) {
+    case ExecCmd::Outcome::TimedOut:
+        throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,
+                               "SAS did not end within " + DescribeDuration(*control.timeLimit) + " and was stopped.");
+    case ExecCmd::Outcome::Stopped:
         throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
+    case ExecCmd::Outcome::Lost:
+        throw Error(ComponentErrorNumber, ExecuteSource,
+                    "The SAS executable '" + executable + "' ended, but its exit code could not be collected: " +
+                        result.failure);
+    default:
+        break;
     }
     lastExitCode_ = result.exitCode;
-    if (control.whileRunning) {
-        try {
-            control.whileRunning(files.log);
-        } catch (...) {
-            TakeRunTexts(*output_, files);
-            throw;
-        }
-    }
-    if (const std::optional<Error> unreadable = TakeRunTexts(*output_, files)) throw *unreadable;
+    if (control.whileRunning) control.whileRunning(files.log);
+    if (const std::optional<Error> unreadable = texts.Take()) throw *unreadable;
     return OKStatus;
 }
 

@@ -32,7 +32,7 @@ public:
 private:
     void Stop() noexcept {
         tree_.Terminate();
-        tree_.Wait(nullptr, gracePeriod_);
+        tree_.WaitUntilAllEnded(gracePeriod_);
         exit_ = tree_.Reap();
         settled_ = true;
     }

@@ -51,6 +51,10 @@ public:
     // hidden program: the tree ends at once.
     void Terminate() noexcept;
 
+    // Blocks until every process of the tree has ended or `timeout` has
+    // passed: the time a terminated tree is given to tidy up.
+    void WaitUntilAllEnded(std::chrono::milliseconds timeout) noexcept;
+
     // Ends what is left of the tree at once, blocks until the leader has
     // ended and collects it. Called once, after a successful Start.
     Exit Reap() noexcept;

@@ -127,7 +127,15 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         RunControl control;
         control.timeLimit = options.timeout;
         control.stop = &stop;
-        const std::string status = runner.Execute(options.sasRoot, options.configFile, control);
+        std::string status;
+        try {
+            status = runner.Execute(options.sasRoot, options.configFile, control);
+        } catch (const TimeLimitReached&) {
+            // What SAS wrote until it was stopped is where it hung: the
+            // report and --out keep it; its put files are no outputs.
+            if (outputs) outputs->WriteTexts(runner.Log(), files.listings ? runner.Lst() : std::string(), outcome);
+            throw;
+        }
         outcome.sasExitCode = runner.LastExitCode();
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".

@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/syscall.h>
@@ -33,6 +36,9 @@ int ExitCodeOf(int status) {
 // ended: it looks in this often. A SIGCHLD handler would do it at once, but
 // a library must not take over its host program's signals.
 constexpr std::chrono::milliseconds WithoutDescriptorStep{5};
+
+// How often a terminated group is looked at while it tidies up.
+constexpr std::chrono::milliseconds AllEndedStep{10};
 
 // The files that execve is tried on, in order: the name itself when it holds
 // a slash, else the name in each folder of PATH (an empty entry is the
@@ -84,6 +90,39 @@ public:
 private:
     int ends_[2];
 };
+
+// True while a process of the group `group` other than an ended one (a
+// zombie) is still there. Its members need not be this process's children
+// (a wrapper's own child is not), so Linux's process table is read; where
+// there is none, the group counts as ended.
+bool GroupRuns(pid_t group) {
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) return false;
+    bool runs = false;
+    while (const dirent* entry = ::readdir(proc)) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+        char path[sizeof "/proc//stat" + sizeof entry->d_name];
+        std::snprintf(path, sizeof path, "/proc/%s/stat", entry->d_name);
+        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        char stat[512];
+        const ssize_t got = ::read(fd, stat, sizeof stat - 1);
+        ::close(fd);
+        if (got <= 0) continue;
+        stat[got] = '\0';
+        // After the command name in parentheses: state, parent, group.
+        const char* close = std::strrchr(stat, ')');
+        char state = 0;
+        long parent = 0, itsGroup = 0;
+        if (close != nullptr && std::sscanf(close + 1, " %c %ld %ld", &state, &parent, &itsGroup) == 3 &&
+            itsGroup == group && state != 'Z' && state != 'X') {
+            runs = true;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return runs;
+}
 
 // In the child between fork and exec: only calls that are safe after a
 // fork in a program with threads. Never returns.
@@ -202,6 +241,20 @@ ProcessTree::Wake ProcessTree::Wait(const StopSignal* stop, std::optional<std::c
         if (pidfd_ >= 0 && (waitables[0].revents & POLLIN)) return Wake::Ended;
         if (stop != nullptr && stop->IsRequested()) return Wake::Other;
         if (Clock::now() >= deadline) return Wake::Other;
+    }
+}
+
+void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout) noexcept {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left <= std::chrono::milliseconds(0)) return;
+        const auto step = std::min(left, AllEndedStep);
+        // The leader first: while it runs its end wakes the wait at once.
+        if (Wait(nullptr, step) != Wake::Ended) continue;
+        if (!GroupRuns(pid_)) return;
+        ::usleep(static_cast<useconds_t>(step.count()) * 1000);
     }
 }
 

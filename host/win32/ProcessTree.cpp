@@ -74,6 +74,11 @@ void ProcessTree::Terminate() noexcept {
     if (running_) ::TerminateJobObject(job_, 1);
 }
 
+// Terminate ended the whole job at once: only the leader's end is awaited.
+void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout) noexcept {
+    ::WaitForSingleObject(process_, static_cast<DWORD>(timeout.count()));
+}
+
 ProcessTree::Exit ProcessTree::Reap() noexcept {
     Exit exit;
     ::TerminateJobObject(job_, 1);

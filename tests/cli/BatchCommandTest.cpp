@@ -174,7 +174,12 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
     }
     EXPECT_THAT(test::ReadFile(Work("four/sub/error1.log")), HasSubstr("\r\n2          foo;\r\n"));
     EXPECT_FALSE(test::Exists(Work("four/warn1.lst"))) << "no listing, no file";
-    for (const char* absent : {"four/sleeper.log", "four/missing.log", "four/empty.log", "four/sleeper"}) {
+    // A program stopped at the time limit keeps the log it had written, in
+    // the report and in the folder; its put files are not its outputs.
+    EXPECT_THAT(test::ReadFile(Work("four/sleeper.log")), HasSubstr("call sleep(120)"));
+    EXPECT_TRUE(std::regex_search(junit, std::regex("type=\"time limit\">[^<]*</error>\n    <system-out>[^<]*call "
+                                                    "sleep\\(120\\)")));
+    for (const char* absent : {"four/missing.log", "four/empty.log", "four/sleeper"}) {
         EXPECT_FALSE(test::Exists(Work(absent))) << absent;
     }
 

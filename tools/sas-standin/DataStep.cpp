@@ -4,11 +4,11 @@
 #include "Listing.h"
 #include "Log.h"
 #include "OutputFile.h"
+#include "Platform.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <thread>
+#include <cstdlib>
 
 namespace tamberlo::standin {
 
@@ -114,7 +114,13 @@ void DataStep::Execute(Log& log, Listing& listing, const Filerefs& filerefs) {
             failed_ = true;
             break;
         } else if (action.kind == Action::Kind::Sleep) {
-            if (action.seconds > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(action.seconds));
+            log.Spool();
+            if (action.seconds > 0.0 && !Platform::Sleep(action.seconds)) {
+                // Asked to end: tidy up as SAS does, say so, and end.
+                log.Line("NOTE: SAS was asked to end and has removed its WORK library.");
+                log.Spool();
+                std::_Exit(143);
+            }
         } else if (current.kind == Destination::Kind::Log) {
             log.Line(action.line);
         } else if (current.kind == Destination::Kind::Print) {

@@ -1,6 +1,7 @@
 #include "Log.h"
 
 #include "Stopwatch.h"
+#include "TextFile.h"
 
 #include <cstdio>
 
@@ -36,6 +37,10 @@ void Log::Marker(int column, std::size_t width, int code) {
 void Log::Times(const Stopwatch& clock) {
     Line("      real time           " + Seconds(clock.RealSeconds()) + " seconds");
     Line("      cpu time            " + Seconds(clock.CpuSeconds()) + " seconds");
+}
+
+void Log::Spool() const {
+    if (!spool_.empty()) TextFile::Write(spool_, text_);
 }
 
 std::string Log::Seconds(double seconds) {

@@ -8,8 +8,8 @@ namespace tamberlo::standin {
 
 class Stopwatch;
 
-// The log, kept in memory until the run ends so that it can be written
-// whole (or, for the crash switch, in part). Every line ends in "\r\n" on
+// The log, kept in memory and written whole when the run ends (or, for the
+// crash switch, in part); before every pause it is also written as it stands. Every line ends in "\r\n" on
 // every platform. Counts the ERROR and WARNING lines that the stand-in
 // itself reports; text that a program writes to the log is not counted.
 class Log {
@@ -36,11 +36,17 @@ public:
     int Warnings() const { return warnings_; }
     const std::string& Text() const { return text_; }
 
+    // Where Spool writes the log so far, as SAS writes its log while it
+    // runs: a run stopped midway leaves what it had logged.
+    void SpoolTo(std::string path) { spool_ = std::move(path); }
+    void Spool() const;
+
     // Two decimals, as the timing notes show seconds.
     static std::string Seconds(double seconds);
 
 private:
     std::string text_;
+    std::string spool_;
     int errors_ = 0;
     int warnings_ = 0;
 };

@@ -31,6 +31,14 @@ public:
     static const std::vector<std::string>& FlagOptions();
     static bool RefusesUnknownOptions();
 
+    // From here on a termination request (SIGTERM on POSIX) does not end the
+    // process at once: Sleep notices it, so that the run can tidy up as SAS
+    // does (it removes its WORK library) and end. Nothing on Windows, where
+    // a hidden SAS is ended without a request.
+    static void CatchTermination();
+    // Sleeps `seconds`; false as soon as a termination request came.
+    static bool Sleep(double seconds);
+
     // Makes standard input, output and error pass bytes unchanged, so that
     // "\r\n" written stays "\r\n" (a no-op on POSIX).
     static void UseBinaryStandardStreams();

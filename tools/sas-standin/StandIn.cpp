@@ -76,7 +76,9 @@ int StandIn::Run(int argc, char** argv) {
         std::fprintf(stderr, "ERROR: SAS did not start.\n");
         return 2;
     }
+    Platform::CatchTermination();
     Log log;
+    if (invocation.log && !switches.noLog && !switches.crash) log.SpoolTo(*invocation.log);
     Listing listing;
     for (const std::string& warning : invocation.warnings) log.Warning(warning);
 

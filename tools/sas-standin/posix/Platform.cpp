@@ -1,11 +1,34 @@
 #include "Platform.h"
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
 
 #include <vector>
 
 namespace tamberlo::standin {
+
+namespace {
+std::atomic<bool> terminationRequested{false};
+extern "C" void NoteTermination(int) { terminationRequested = true; }
+}  // namespace
+
+void Platform::CatchTermination() {
+    struct sigaction action {};
+    action.sa_handler = NoteTermination;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Platform::Sleep(double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!terminationRequested && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return !terminationRequested;
+}
 
 std::string Platform::ReceivedCommandLine(int argc, char** argv) {
     std::string text;

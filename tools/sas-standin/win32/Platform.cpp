@@ -1,5 +1,8 @@
 #include "Platform.h"
 
+#include <chrono>
+#include <thread>
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -51,6 +54,13 @@ void Platform::UseBinaryStandardStreams() {
     ::_setmode(::_fileno(stdin), _O_BINARY);
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
+}
+
+void Platform::CatchTermination() {}
+
+bool Platform::Sleep(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    return true;
 }
 
 }  // namespace tamberlo::standin
