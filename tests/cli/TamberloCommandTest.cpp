@@ -468,6 +468,59 @@ TEST_F(TamberloCommand, AnOutputThatCannotBeWrittenExitsWith74) {
 #endif
 
 #ifndef _WIN32
+// A site's `sas` that starts SAS as its child (no exec), stopped at the time
+// limit, by Ctrl-C and by a plain `kill` of tamberlo: the whole tree ends,
+// SAS first gets its grace period to tidy up, nothing is left, and the log
+// SAS had written so far is shown.
+TEST_F(TamberloCommand, StoppingAWrappedSASEndsTheWholeTreeAfterItsGracePeriodAndShowsItsLog) {
+    fs::create_directory(Work("wrapped"));
+    test::WriteFile(Work("wrapped/sas"), "#!/bin/sh\n\"" + standInRoot + "/sas\" \"$@\"\nstatus=$?\nexit $status\n");
+    fs::permissions(Work("wrapped/sas"), fs::perms::owner_all);
+    fs::copy_file(standInRoot + "/sasv9.cfg", Work("wrapped/sasv9.cfg"));
+    enum class Stop { TimeLimit, Interrupt, Kill };
+    struct Case {
+        const char* name;
+        Stop stop;
+        int exitCode;
+        const char* message;
+    } const cases[] = {
+        {"time limit", Stop::TimeLimit, 4, "tamberlo: Execute method: SAS did not end within 2 seconds and was stopped.\n"},
+        {"Ctrl-C", Stop::Interrupt, 130, "tamberlo: Execute method: SAS was stopped on request before it ended.\n"},
+        {"kill", Stop::Kill, 130, "tamberlo: Execute method: SAS was stopped on request before it ended.\n"},
+    };
+    for (const Case& c : cases) {
+        test::ChildLaunch launch;
+        launch.arguments = {tamberloProgram, "--sas-root", Work("wrapped/"), "--timeout",
+                            c.stop == Stop::TimeLimit ? "2" : "60", "-e",
+                            "data _null_; put 'before the pause'; call sleep(30); run;"};
+        launch.error = Work("stderr.txt");
+        test::ChildProcess tamberlo(launch);
+        if (c.stop != Stop::TimeLimit) {
+            // Once SAS has logged its first line, that is, while it sleeps.
+            bool sleeping = false;
+            for (int wait = 0; wait < 400 && !sleeping; ++wait) {
+                for (const std::string& name : test::ListFolder(Temp()))
+                    sleeping |= name.rfind("tmpSASLog", 0) == 0 &&
+                                test::ReadFile(Temp() + name).find("before the pause") != std::string::npos;
+                if (!sleeping) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            ASSERT_TRUE(sleeping) << c.name << ": SAS never logged";
+            c.stop == Stop::Interrupt ? tamberlo.Interrupt() : tamberlo.Terminate();
+        }
+        const test::ChildResult ended = tamberlo.Wait();
+        const std::string err = test::ReadFile(Work("stderr.txt"));
+        EXPECT_EQ(ended.exitCode, c.exitCode) << c.name;
+        EXPECT_FALSE(ended.leftProcesses) << c.name << ": a process of SAS's tree outlived tamberlo";
+        EXPECT_THAT(err, HasSubstr("\r\nbefore the pause\r\n")) << c.name;
+        EXPECT_THAT(err, EndsWith("\r\nNOTE: SAS was asked to end and has removed its WORK library.\r\n" +
+                                  std::string(c.message)))
+            << c.name;
+        EXPECT_THAT(test::ListFolder(Temp()), IsEmpty()) << c.name;
+    }
+}
+#endif
+
+#ifndef _WIN32
 // Ctrl-C while SAS runs: SAS is stopped, the run's files go, exit 130.
 TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
     test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "30");

@@ -49,8 +49,10 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
 #ifndef _WIN32
-    // Sends SIGINT, as Ctrl-C in a terminal does.
+    // Sends SIGINT to the child's process group, as Ctrl-C in a terminal does.
     void Interrupt();
+    // Sends SIGTERM to the child alone, as `kill` does.
+    void Terminate();
 #endif
     ChildResult Wait();
 

@@ -111,6 +111,8 @@ ChildProcess::~ChildProcess() {
 // To the child's process group, as a terminal sends Ctrl-C to its foreground group.
 void ChildProcess::Interrupt() { ::kill(-native_->pid, SIGINT); }
 
+void ChildProcess::Terminate() { ::kill(native_->pid, SIGTERM); }
+
 ChildResult ChildProcess::Wait() {
     if (native_->waited) throw std::logic_error("the child has been waited for already");
     int status = 0;
