@@ -26,6 +26,12 @@
 #include <chrono>
 #include <thread>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using namespace tamberlo;
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -469,3 +475,37 @@ TEST_F(BatchCommand, ShardAutoSaysWhereItCameFrom) {
     EXPECT_THAT(result.out, testing::StartsWith("tamberlo: shard 2/2 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=2)\n"));
     EXPECT_THAT(test::ReadFile(Work("2of2.xml")), HasSubstr("<testcase name=\"b\""));
 }
+
+#ifndef _WIN32
+// A folder that cannot be read (here: its path is longer than the system
+// takes, which stops root too) is one failed entry; the rest runs.
+TEST_F(BatchCommand, AnUnreadableFolderIsOneProblemOfTheBatch) {
+    Program("tree/ok.sas", "data _null_; run;\r\n");
+    // Made folder by folder below an open one: no call here takes the whole path.
+    const std::string part(200, 'd');
+    int folder = open(Work("tree").c_str(), O_RDONLY | O_DIRECTORY);
+    for (int depth = 0; depth < 24 && folder >= 0; ++depth) {
+        const int deeper = mkdirat(folder, part.c_str(), 0700) == 0 ? openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY) : -1;
+        close(folder);
+        folder = deeper;
+    }
+    ASSERT_GE(folder, 0) << "cannot make the deep folders";
+    const int program = openat(folder, "deep.sas", O_CREAT | O_WRONLY, 0600);
+    close(folder);
+    ASSERT_GE(program, 0);
+    close(program);
+    const test::ToolResult result = Batch({"--recursive", "--json", "r.json", "--junit", "junit.xml", "tree"});
+    ASSERT_EQ(std::system(("rm -rf '" + Work("tree") + part + "'").c_str()), 0);
+    EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
+    EXPECT_THAT(result.err, IsEmpty());
+    EXPECT_THAT(result.out, HasSubstr(": cannot read the folder: File name too long\n"));
+    const auto facts = Facts(nlohmann::json::parse(test::ReadFile(Work("r.json"))));
+    ASSERT_EQ(facts.size(), 2u);
+    EXPECT_EQ(facts.at("ok").at("verdict"), "clean");
+    const nlohmann::json& unreadable = facts.begin()->second;  // "dd...d/" sorts before "ok"
+    EXPECT_EQ(unreadable.at("verdict"), "error");
+    EXPECT_EQ(std::string(unreadable.at("name")).back(), '/');
+    EXPECT_THAT(std::string(unreadable.at("problem")), HasSubstr("cannot read the folder: File name too long"));
+    EXPECT_EQ(ValidateJUnit(Work("junit.xml")), "");
+}
+#endif
