@@ -228,6 +228,8 @@ TEST_F(BatchCommand, BadUsageExitsWith64BeforeAnythingRuns) {
     Program("b/x.sas", "data _null_; run;\r\n");
     Program("notes.txt", "data _null_; run;\r\n");
     Program("empty/none.txt", "");
+    Program("c/Report.sas", "data _null_; run;\r\n");
+    Program("d/report.sas", "data _null_; run;\r\n");
     test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{}, "tamberlo: no program: name .sas files or folders (see tamberlo batch --help)\n"},
@@ -237,6 +239,10 @@ TEST_F(BatchCommand, BadUsageExitsWith64BeforeAnythingRuns) {
         {{"notes.txt"}, "tamberlo: notes.txt: not a .sas program file\n"},
         {{"empty"}, "tamberlo: no program: no .sas file in the folders named\n"},
         {{"a", "b"}, ""},  // two programs named x
+#ifdef _WIN32
+        // Windows takes Report and report for one output name.
+        {{"c/Report.sas", "d/report.sas"}, "tamberlo: two programs are named report: c/Report.sas and d/report.sas\n"},
+#endif
         {{"--junit", "notes.txt/r.xml", "a"}, ""},
     };
     for (const auto& [arguments, message] : cases) {
@@ -507,5 +513,19 @@ TEST_F(BatchCommand, AnUnreadableFolderIsOneProblemOfTheBatch) {
     EXPECT_EQ(std::string(unreadable.at("name")).back(), '/');
     EXPECT_THAT(std::string(unreadable.at("problem")), HasSubstr("cannot read the folder: File name too long"));
     EXPECT_EQ(ValidateJUnit(Work("junit.xml")), "");
+}
+#endif
+
+#ifdef _WIN32
+// Windows hands wildcards to the program: the command expands them itself,
+// in any letter case, and keeps a pattern that matches nothing as a name.
+TEST_F(BatchCommand, WildcardsInProgramArgumentsAreExpanded) {
+    for (const char* name : {"w/a1.sas", "w/a2.SAS", "w/b.sas", "w/a3.txt"}) Program(name, "data _null_; run;\r\n");
+    const test::ToolResult result = Batch({"--json", "r.json", "W\\A?.*s", "w\\none*.sas"});
+    EXPECT_EQ(result.exitCode, 3) << result.out << result.err;
+    const auto facts = Facts(nlohmann::json::parse(test::ReadFile(Work("r.json"))));
+    std::vector<std::string> names;
+    for (const auto& [name, fact] : facts) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a1", "a2", "none*"}));
 }
 #endif
