@@ -2,6 +2,7 @@
 
 #include "automation/DebugReport.h"
 #include "engine/SASContract.h"
+#include "host/AnsiText.h"
 #include "host/TextFileIO.h"
 #include "host/modGlobals.h"
 
@@ -36,16 +37,23 @@ void CodeRunner::SetCleanOutput(bool NewValue) { CurrentEngine().Output()->SetCl
 
 std::string CodeRunner::DebugInfo() const {
     const Engine& engine = CurrentEngine();
+    const SessionEncoding encoding = engine.Encoding();
     DebugReport report;
-    // A stored text that the cleaning leaves as it is goes into the report
-    // from where it is kept, not through a copy of its own: a report over a
-    // large log or many put files would otherwise hold every text twice.
+    // A stored text that is UTF-8 already and that the cleaning leaves as it
+    // is goes into the report from where it is kept, not through a copy of
+    // its own: a report over a large log or many put files would otherwise
+    // hold every text twice.
     const bool clean = engine.Output()->CleanOutput();
     const auto addUnderlined = [&](std::string heading, std::size_t underlineLength, const std::string& stored) {
-        if (clean && NeedsCleaning(stored)) {
-            report.AddSection(std::move(heading), underlineLength, CleanControlChars(stored));
+        const std::string_view text = encoding.WithoutBom(stored);
+        const bool keep = encoding.IsUtf8() && utf8::FirstInvalid(text) == std::string_view::npos;
+        if (clean && NeedsCleaning(text)) {
+            const std::string cleaned = CleanControlChars(text);
+            report.AddSection(std::move(heading), underlineLength, keep ? cleaned : encoding.ToUtf8(cleaned));
+        } else if (keep) {
+            report.AddBorrowedSection(std::move(heading), underlineLength, text);
         } else {
-            report.AddBorrowedSection(std::move(heading), underlineLength, stored);
+            report.AddSection(std::move(heading), underlineLength, encoding.ToUtf8(text));
         }
     };
     const auto addText = [&](std::string heading, const std::string& stored) {
@@ -53,7 +61,7 @@ std::string CodeRunner::DebugInfo() const {
         addUnderlined(std::move(heading), underlineLength, stored);
     };
     report.AddSection("Last Execute Return Value", lastExecuteReturnValue_);
-    report.AddSection("SASCode", engine.Command()->Value());
+    report.AddSection("SASCode", engine.Command()->Text(encoding));
     addText("Log", engine.Output()->StoredLog());
     addText("Lst", engine.Output()->StoredLst());
 
@@ -62,7 +70,7 @@ std::string CodeRunner::DebugInfo() const {
     report.AddSection("# PutFiles", std::to_string(count));
     for (long position = 1; position <= count; ++position) {
         const std::shared_ptr<tamberlo::PutFile> item = putFiles->Item(position);
-        addUnderlined(item->Key() + " (" + item->Path() + ")", item->Key().size(), item->Content());
+        addUnderlined(item->Key() + " (" + ansi::ToUtf8(item->Path()) + ")", item->Key().size(), item->Content());
     }
 
     report.AddSection("CleanOutput", TrueOrFalse(engine.Output()->CleanOutput()));
@@ -76,7 +84,9 @@ std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& S
 }
 
 std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& SASConfig, const RunControl& control) {
-    std::string status = CurrentEngine().Execute(SASRoot, SASConfig, control);
+    Engine& engine = CurrentEngine();
+    engine.SetEncoding(encodingSetting_);
+    std::string status = engine.Execute(SASRoot, SASConfig, control);
     lastExecuteReturnValue_ = status;
     return status;
 }
@@ -108,6 +118,12 @@ void CodeRunner::Reset() {
     engine_.reset();
     lastExecuteReturnValue_.clear();
     engine_ = std::make_unique<Engine>();
+    engine_->SetEncoding(encodingSetting_);
+}
+
+void CodeRunner::SetEncoding(std::optional<EncodingSetting> setting) {
+    encodingSetting_ = std::move(setting);
+    CurrentEngine().SetEncoding(encodingSetting_);
 }
 
 void CodeRunner::SetSafeFormChar(bool NewValue) { CurrentEngine().Output()->SetSafeFormChar(NewValue); }
@@ -128,5 +144,10 @@ void CodeRunner::SetSASCode(const std::string& NewValue) {
 }
 
 std::string CodeRunner::SASCode() const { return CurrentEngine().Command()->Value(); }
+
+std::string CodeRunner::SASCodeText() const {
+    const Engine& engine = CurrentEngine();
+    return engine.Command()->Text(engine.Encoding());
+}
 
 }  // namespace tamberlo

@@ -27,7 +27,8 @@ public:
 
     bool CleanOutput() const;
     void SetCleanOutput(bool NewValue);
-    // The whole state as one plain-text report.
+    // The whole state as one plain-text report, in UTF-8: the program, log,
+    // listing and put files decoded from the session encoding (Encoding()).
     std::string DebugInfo() const;
     // Runs the collected program; empty texts select the standard search and
     // the default configuration file. LastExecuteReturnValue changes only
@@ -56,10 +57,23 @@ public:
     void Reset();
     void SetSafeFormChar(bool NewValue);
     bool SafeFormChar() const;
-    // Appends program text and a line break, or, for a single-line value
-    // ending in ".SAS" in any case, the whole content of that file.
+    // Appends program text (UTF-8) and a line break, or, for a single-line
+    // value ending in ".SAS" in any case, the whole content of that file,
+    // byte for byte (it is in the session encoding already). The text is
+    // encoded in the session encoding when a run writes the program.
     void SetSASCode(const std::string& NewValue);
+    // The program as collected: text as given, stored programs as read.
     std::string SASCode() const;
+    // The program as UTF-8, stored programs decoded from Encoding().
+    std::string SASCodeText() const;
+
+    // The session encoding for the runs to come: none (the default) lets
+    // Execute find it in SAS's configuration, else the platform's default.
+    // An unknown name fails the next Execute, naming `origin`.
+    void SetEncoding(std::optional<EncodingSetting> setting);
+    // The encoding of Log, Lst and the put files: the last run's, or before
+    // any run what the setting names (else the platform's default).
+    SessionEncoding Encoding() const { return CurrentEngine().Encoding(); }
 
     const std::string& LastExecuteReturnValue() const noexcept { return lastExecuteReturnValue_; }
     // SAS's exit code in the last run that SAS ended; none until SAS has run
@@ -75,6 +89,7 @@ private:
 
     std::unique_ptr<Engine> engine_;
     std::string lastExecuteReturnValue_;
+    std::optional<EncodingSetting> encodingSetting_;
 };
 
 // True when a value assigned to SASCode names a program file: no carriage

@@ -8,6 +8,7 @@
 #include "host/TextFileIO.h"
 #include "host/modGlobals.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tamberlo {
@@ -168,6 +169,26 @@ std::string WhyNotQuotable(const std::string& path) {
 
 std::string Quoted(const std::string& text) { return '"' + text + '"'; }
 
+// The preamble in the session encoding: its filename statements name put
+// files by the host's paths, which the session must be able to write.
+std::string EncodedPreamble(const std::string& preamble, const SessionEncoding& encoding) {
+    std::string encoded;
+    for (std::size_t start = 0; start < preamble.size();) {
+        const std::size_t end = std::min(preamble.find('\n', start), preamble.size() - 1) + 1;
+        const std::string line = preamble.substr(start, end - start);
+        try {
+            encoded += encoding.FromHostPath(line);
+        } catch (const UnrepresentableCharacter& character) {
+            throw Error(ComponentErrorNumber, ExecuteSource,
+                        "The put file statement \"" + line.substr(0, line.find_last_not_of("\r\n") + 1) +
+                            "\" cannot be written in the SAS session encoding " + encoding.Name() +
+                            ": the character " + character.Describe() + " of its path has no place in it.");
+        }
+        start = end;
+    }
+    return encoded;
+}
+
 // "30 seconds", "1 second", "1.5 seconds", "250 ms".
 std::string DescribeDuration(std::chrono::milliseconds duration) {
     const auto ms = duration.count();
@@ -192,9 +213,20 @@ Engine::Engine(SASInstallation installation) : installation_(std::move(installat
 
 std::string Engine::BuildCommandLine(const std::string& executable, const std::string& configFile,
                                      const std::string& programFile, const std::string& listingFile,
-                                     const std::string& logFile) {
-    return Quoted(executable) + sas::FixedOptions + sas::ConfigOption + Quoted(configFile) + sas::SysinOption +
-           Quoted(programFile) + sas::PrintOption + Quoted(listingFile) + sas::LogOption + Quoted(logFile);
+                                     const std::string& logFile, const std::string& encoding) {
+    std::string line = Quoted(executable) + sas::FixedOptions + sas::ConfigOption + Quoted(configFile) +
+                       sas::SysinOption + Quoted(programFile) + sas::PrintOption + Quoted(listingFile) +
+                       sas::LogOption + Quoted(logFile);
+    if (!encoding.empty()) line += sas::EncodingOption + encoding;
+    return line;
+}
+
+SessionEncoding Engine::Encoding() const {
+    if (encoding_) return *encoding_;
+    if (encodingSetting_) {
+        if (std::optional<SessionEncoding> known = SessionEncoding::FromName(encodingSetting_->name)) return *known;
+    }
+    return SessionEncoding::PlatformDefault();
 }
 
 std::string Engine::Execute(const std::string& SASRoot, const std::string& SASConfigFile, const RunControl& control) {
@@ -224,8 +256,10 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
         }
     }
 
-    files.CreateProgram(command_->Preamble() + command_->Value());
-    const std::string cmdline = BuildCommandLine(executable, configFile, files.program, files.listing, files.log);
+    const SessionEncoding encoding = ResolveSessionEncoding(encodingSetting_, configFile, root);
+    files.CreateProgram(EncodedPreamble(command_->Preamble(), encoding) + command_->Encoded(encoding));
+    const std::string cmdline = BuildCommandLine(executable, configFile, files.program, files.listing, files.log,
+                                                 encodingSetting_ ? encoding.Name() : std::string());
 
     ExecCmd::Options wait;
     wait.timeLimit = control.timeLimit;
@@ -249,6 +283,8 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
         throw Error(ComponentErrorNumber, ExecuteSource,
                     "The SAS executable '" + executable + "' could not be started: " + result.failure);
     }
+    // SAS ran: its texts are in this run's encoding.
+    encoding_ = encoding;
     // What SAS wrote outside its log, kept even when it was stopped; reading
     // it is best effort, as it only helps to tell why a log is missing.
     console_.clear();

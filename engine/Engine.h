@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Command.h"
+#include "engine/EncodingSetting.h"
 #include "engine/Output.h"
 #include "engine/SASInstallation.h"
 #include "host/Error.h"
@@ -71,10 +72,20 @@ public:
     // captured (Windows).
     const std::string& Console() const noexcept { return console_; }
 
-    // The exact command line of a run.
+    // The session encoding set explicitly for the runs to come (none: the
+    // configuration's, else the platform's default). It is resolved, and an
+    // unknown name refused, at every Execute.
+    void SetEncoding(std::optional<EncodingSetting> setting) { encodingSetting_ = std::move(setting); }
+    // The encoding of the last run that started SAS: the texts of Output are
+    // in it. Before that the explicit setting's if it is known, else the
+    // platform's default.
+    SessionEncoding Encoding() const;
+
+    // The exact command line of a run; `encoding` is added as -ENCODING
+    // when given (an explicit setting).
     static std::string BuildCommandLine(const std::string& executable, const std::string& configFile,
                                         const std::string& programFile, const std::string& listingFile,
-                                        const std::string& logFile);
+                                        const std::string& logFile, const std::string& encoding = {});
 
 private:
     void DeclarePutFiles();
@@ -86,6 +97,8 @@ private:
     SASInstallation installation_;
     std::optional<int> lastExitCode_;
     std::string console_;
+    std::optional<EncodingSetting> encodingSetting_;
+    std::optional<SessionEncoding> encoding_;
 };
 
 }  // namespace tamberlo

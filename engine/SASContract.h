@@ -21,6 +21,8 @@ inline constexpr const char* NotFoundDescription =
     "where <drive> is C, D, E, ..., Z.\r\n\r\nSupply the location of SAS.EXE to the Execute method.";
 // SAS for Windows runs without a console: there is nothing to capture.
 inline constexpr bool CapturesConsole = false;
+// Options from the environment are SAS for UNIX's.
+inline constexpr bool ReadsOptionsVariable = false;
 #else
 // SAS for UNIX refuses to start with an option it does not know, so only its
 // own batch options are passed.
@@ -39,7 +41,14 @@ inline constexpr const char* NotFoundDescription =
 // unknown option, a configuration file it cannot use) to its standard output
 // and error: a run keeps them apart from the caller's own streams.
 inline constexpr bool CapturesConsole = true;
+// SAS for UNIX also takes options from this environment variable, after its
+// configuration file.
+inline constexpr bool ReadsOptionsVariable = true;
 #endif
+inline constexpr const char* OptionsVariable = "SASV9_OPTIONS";
+// Added to the command line only when the session encoding was set
+// explicitly, so that SAS runs in the encoding Tamberlo writes and reads.
+inline constexpr const char* EncodingOption = " -ENCODING ";
 inline constexpr const char* ConfigOption = " -config ";
 inline constexpr const char* SysinOption = " -SYSIN ";
 inline constexpr const char* PrintOption = " -PRINT ";

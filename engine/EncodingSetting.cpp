@@ -1,0 +1,154 @@
+#include "engine/EncodingSetting.h"
+
+#include "engine/SASContract.h"
+#include "host/Error.h"
+#include "host/FileSystem.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <set>
+#include <string_view>
+#include <vector>
+
+namespace tamberlo {
+
+namespace {
+
+constexpr int MaxIncludeDepth = 16;
+
+std::string Upper(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
+// The words of an options text outside /* */ comments; a word in double or
+// single quotes is taken whole, without them.
+std::vector<std::string> Words(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+        } else if (text.substr(i, 2) == "/*") {
+            const std::size_t end = text.find("*/", i + 2);
+            i = end == std::string_view::npos ? text.size() : end + 2;
+        } else if (c == '"' || c == '\'') {
+            const std::size_t end = text.find(c, i + 1);
+            words.emplace_back(text.substr(i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
+            i = end == std::string_view::npos ? text.size() : end + 1;
+        } else {
+            std::size_t end = i;
+            while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
+            words.emplace_back(text.substr(i, end - i));
+            i = end;
+        }
+    }
+    return words;
+}
+
+// "!SASROOT" and other "!NAME" variables, as SAS expands them in paths.
+std::string Expanded(const std::string& path, const std::string& root) {
+    std::string out;
+    for (std::size_t i = 0; i < path.size();) {
+        if (path[i] != '!') {
+            out.push_back(path[i++]);
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < path.size() && (std::isalnum(static_cast<unsigned char>(path[end])) || path[end] == '_')) ++end;
+        const std::string name = path.substr(i + 1, end - i - 1);
+        std::string value;
+        if (Upper(name) == "SASROOT") {
+            value = root;
+            if (!value.empty() && value.back() == filesystem::PathSeparator()) value.pop_back();
+        } else if (const char* variable = name.empty() ? nullptr : std::getenv(name.c_str())) {
+            value = variable;
+        } else {
+            value = path.substr(i, end - i);
+        }
+        out += value;
+        i = end;
+    }
+    return out;
+}
+
+bool IsAbsolute(const std::string& path) {
+    if (path.empty()) return false;
+    if (path[0] == '/' || path[0] == '\\') return true;
+    return path.size() > 1 && path[1] == ':';
+}
+
+class Search {
+public:
+    explicit Search(const std::string& root) : root_(root) {}
+
+    // Walks the options in order; the last -ENCODING wins.
+    void Options(std::string_view text, const std::string& origin, const std::string& folder, int depth) {
+        const std::vector<std::string> words = Words(text);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (words[i].size() < 2 || words[i][0] != '-') continue;
+            std::string name = Upper(words[i].substr(1));
+            std::optional<std::string> value;
+            if (const std::size_t equals = name.find('='); equals != std::string::npos) {
+                value = words[i].substr(1 + equals + 1);
+                name.resize(equals);
+            } else if ((name == "ENCODING" || name == "CONFIG") && i + 1 < words.size()) {
+                value = words[++i];
+            }
+            if (!value) continue;
+            if (name == "ENCODING") found = EncodingSetting{*value, origin};
+            if (name == "CONFIG") {
+                std::string path = Expanded(*value, root_);
+                if (!IsAbsolute(path)) path = folder + path;
+                File(path, depth + 1);
+            }
+        }
+    }
+
+    void File(const std::string& path, int depth) {
+        if (depth > MaxIncludeDepth || !visited_.insert(path).second) return;
+        std::optional<std::string> text;
+        try {
+            text = filesystem::ReadWholeFileIfPresent(path);
+        } catch (const Error&) {
+        }
+        if (!text) return;
+        const std::size_t slash = path.find_last_of(filesystem::PathSeparator() == '\\' ? "\\/" : "/");
+        const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+        Options(*text, "the configuration file '" + path + "'", folder, depth);
+    }
+
+    std::optional<EncodingSetting> found;
+
+private:
+    const std::string& root_;
+    std::set<std::string> visited_;
+};
+
+}  // namespace
+
+std::optional<EncodingSetting> FindConfiguredEncoding(const std::string& configFile, const std::string& root) {
+    Search search(root);
+    search.File(configFile, 0);
+    if (sas::ReadsOptionsVariable) {
+        if (const char* options = std::getenv(sas::OptionsVariable)) {
+            search.Options(options, std::string(sas::OptionsVariable), std::string(), 0);
+        }
+    }
+    return search.found;
+}
+
+SessionEncoding ResolveSessionEncoding(const std::optional<EncodingSetting>& explicitSetting,
+                                       const std::string& configFile, const std::string& root) {
+    std::optional<EncodingSetting> setting = explicitSetting;
+    if (!setting) setting = FindConfiguredEncoding(configFile, root);
+    if (!setting) return SessionEncoding::PlatformDefault();
+    if (std::optional<SessionEncoding> known = SessionEncoding::FromName(setting->name)) return *known;
+    throw Error(ComponentErrorNumber, ExecuteSource,
+                "The SAS session encoding '" + setting->name + "' named in " + setting->origin +
+                    " is not one that Tamberlo knows.");
+}
+
+}  // namespace tamberlo
