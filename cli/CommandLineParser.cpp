@@ -201,6 +201,11 @@ void TakeProgram(const Declarations& declared, CliOptions& options) {
 void CommandLineParser::DeclareSessionOptions(CLI::App& app, SessionOptions& options, const SessionWording& wording) {
     app.add_option("--sas-root", options.sasRoot, sasRootHelp)->type_name("DIR")->group(wording.sasGroup);
     app.add_option("--config", options.configFile, configHelp)->type_name("FILE")->group(wording.sasGroup);
+    CLI::Option* encoding = app.add_option_function<std::string>(
+        "--encoding", [&options](const std::string& name) { options.encoding = name; },
+        "the SAS session encoding (UTF-8, WLATIN1, LATIN1,\nSHIFT-JIS, ...), passed to SAS as -ENCODING; default:\nthe last -ENCODING of the configuration file");
+    encoding->type_name("NAME")->group(wording.sasGroup);
+    Check(*encoding, NonEmptyName(), "the name of an encoding");
     app.add_flag("--no-formchar", options.noFormChar, "no formchar options statement ahead of the program")
         ->group(wording.sasGroup);
     app.add_flag("--raw", options.raw, wording.raw)->group(wording.rawGroup);

@@ -72,7 +72,13 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
     CodeRunner runner;
     runner.SetCleanOutput(!options_.raw);
     runner.SetSafeFormChar(!options_.noFormChar);
-    for (const Assignment& assignment : program) runner.SetSASCode(assignment.value);
+    if (options_.encoding) runner.SetEncoding(EncodingSetting{*options_.encoding, "--encoding"});
+    // Text from the command line, standard input and other files is in the
+    // terminal's encoding; .sas files go in as stored.
+    const SessionEncoding terminal = SessionEncoding::Terminal();
+    for (const Assignment& assignment : program) {
+        runner.SetSASCode(assignment.isStoredProgram ? assignment.value : terminal.ToUtf8(assignment.value));
+    }
 
     if (!program.empty()) {
         RunControl control;
@@ -107,6 +113,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
         if (options_.json || options_.putDir) result.putFiles = ListPutFiles(runner);
     }
     if (options_.report) result.report = runner.DebugInfo();
+    result.encoding = runner.Encoding();
     return result;
 }
 

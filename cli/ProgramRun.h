@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/LogLineClassifier.h"
 #include "cli/PutFileList.h"
+#include "host/SessionEncoding.h"
 
 #include <exception>
 #include <functional>
@@ -31,6 +32,8 @@ struct RunResult {
     // What Execute raised, with what SAS had written by then (a stopped
     // run's partial log and listing) in log and lst.
     std::exception_ptr failure;
+    // The session encoding of log, listing and put files (report: UTF-8).
+    SessionEncoding encoding = SessionEncoding::PlatformDefault();
 };
 
 // Assembles the program from the command line's pieces and runs it through
@@ -61,7 +64,8 @@ public:
 
     explicit ProgramRun(const CliOptions& options) : options_(options) {}
 
-    // Makes the runner, sets its switches, assigns the program and, if there
+    // Makes the runner, sets its switches, assigns the program (its text
+    // read in the terminal's encoding) and, if there
     // is one, executes it with the options' time limit, following the log
     // when asked. An error that Execute raises comes back in `failure`, with
     // the texts SAS had written; other errors raised by Tamberlo pass

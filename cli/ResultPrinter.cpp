@@ -55,20 +55,44 @@ std::string ConsoleTail(const std::string& console) {
            std::to_string(lines) + " lines):\n" + text.substr(start + 1);
 }
 
+// UTF-8 text for the terminal: in its encoding, or, should it lack a
+// character, as `original` stands in `originalEncoding` (never with
+// characters replaced).
+std::string ForTerminal(const std::string& utf8, const SessionEncoding& terminal, const std::string& original,
+                        const SessionEncoding& originalEncoding) {
+    if (terminal == originalEncoding) return original;
+    try {
+        return terminal.FromUtf8(utf8);
+    } catch (const UnrepresentableCharacter&) {
+        return original;
+    }
+}
+
 Json RunToJson(const RunResult& result) {
+    // SAS's texts decoded from the session encoding; bytes it cannot decode
+    // are counted.
+    std::size_t undecodable = 0;
+    const auto decoded = [&](const std::string& text) {
+        std::size_t count = 0;
+        std::string utf8 = result.encoding.ToUtf8(text, &count);
+        undecodable += count;
+        return utf8;
+    };
     Json putFiles = Json::array();
     for (const PutFileEntry& entry : result.putFiles) {
         putFiles.push_back(Json{{"key", entry.key},
                                 {"path", ansi::ToUtf8(entry.path)},
-                                {"text", ansi::ToUtf8(entry.text)}});
+                                {"text", decoded(entry.text)}});
     }
     Json json{{"status", ansi::ToUtf8(result.status)},
-              {"log", ansi::ToUtf8(result.log)},
-              {"listing", ansi::ToUtf8(result.lst)},
+              {"log", decoded(result.log)},
+              {"listing", decoded(result.lst)},
               {"putFiles", std::move(putFiles)},
               {"errorLines", result.logLines.errorLines},
               {"warningLines", result.logLines.warningLines},
-              {"sasExitCode", result.sasExitCode ? Json(*result.sasExitCode) : Json(nullptr)}};
+              {"sasExitCode", result.sasExitCode ? Json(*result.sasExitCode) : Json(nullptr)},
+              {"encoding", result.encoding.Name()}};
+    json["undecodableBytes"] = undecodable;
     if (ShowsConsole(result)) json["console"] = ansi::ToUtf8(result.console);
     return json;
 }
@@ -134,11 +158,20 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
         const auto name = [](const std::optional<std::string>& file, const char* fallback) {
             return file && *file != CliOptions::StandardStream ? *file : std::string(fallback);
         };
-        Write(LogDestination(), result.log, name(options_.logFile, "the log"));
-        Write(LstDestination(), result.lst, name(options_.lstFile, "the listing"));
+        // Files named with --log and --lst get the texts as SAS wrote them;
+        // the standard streams get them in the terminal's encoding.
+        const SessionEncoding terminal = SessionEncoding::Terminal();
+        const auto shown = [&](const std::string& text, const File& file) {
+            return file ? text : ForTerminal(result.encoding.ToUtf8(text), terminal, text, result.encoding);
+        };
+        Write(LogDestination(), shown(result.log, logFile_), name(options_.logFile, "the log"));
+        Write(LstDestination(), shown(result.lst, lstFile_), name(options_.lstFile, "the listing"));
         WritePutFiles(result);
         if (options_.json) Write(out_, DumpJson(RunToJson(result)), "standard output");
-        if (options_.report) Write(out_, result.report, "standard output");
+        if (options_.report) {
+            Write(out_, ForTerminal(result.report, terminal, result.report, *SessionEncoding::FromName("UTF-8")),
+                  "standard output");
+        }
         if (ShowsConsole(result)) Write(err_, ConsoleTail(result.console), "standard error");
     } catch (const OutputFailure& failure) {
         std::fprintf(err_, "tamberlo: %s\n", failure.what());

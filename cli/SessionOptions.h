@@ -11,6 +11,8 @@ namespace tamberlo::cli {
 struct SessionOptions {
     std::string sasRoot;     // empty: the standard search
     std::string configFile;  // empty: the default file beside the SAS executable
+    // Unset: the configuration's -ENCODING, else the platform's default.
+    std::optional<std::string> encoding;
     bool raw = false;        // CleanOutput off
     bool noFormChar = false; // SafeFormChar off
     std::optional<std::chrono::milliseconds> timeout;  // per run

@@ -43,6 +43,11 @@ public:
     // ANSI code page (named after it, "WLATIN1" for 1252, else "CP<n>"), on
     // POSIX LATIN1.
     static SessionEncoding PlatformDefault();
+    // The encoding of the terminal and of text piped to and from a command:
+    // on POSIX the locale's codeset (UTF-8 where the locale names none, as
+    // in the C locale), on Windows the ANSI code page (that of the command's
+    // arguments and of the text programs pass each other).
+    static SessionEncoding Terminal();
 
     // The table's name of a Windows code page, or "CP<n>".
     static std::string CodePageName(unsigned codePage);
@@ -75,14 +80,14 @@ public:
     bool operator==(const SessionEncoding& other) const noexcept { return name_ == other.name_; }
 
     // One row of the table: SAS's name, the Windows code page, iconv's name.
-    SessionEncoding(std::string name, unsigned codePage, const char* converterName)
-        : name_(std::move(name)), codePage_(codePage), converterName_(converterName) {}
+    SessionEncoding(std::string name, unsigned codePage, std::string converterName)
+        : name_(std::move(name)), codePage_(codePage), converterName_(std::move(converterName)) {}
 
 private:
 
     std::string name_;
     unsigned codePage_;          // Windows code page
-    const char* converterName_;  // iconv's name
+    std::string converterName_;  // iconv's name
 };
 
 // UTF-8 helpers shared by the platforms.

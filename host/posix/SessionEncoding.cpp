@@ -1,6 +1,8 @@
 #include "host/SessionEncoding.h"
 
 #include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 
 #include <cerrno>
 #include <new>
@@ -59,11 +61,23 @@ private:
 
 SessionEncoding SessionEncoding::PlatformDefault() { return *FromName("LATIN1"); }
 
+SessionEncoding SessionEncoding::Terminal() {
+    std::string codeset;
+    if (locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr))) {
+        codeset = nl_langinfo_l(CODESET, locale);
+        freelocale(locale);
+    }
+    // The C locale's "ANSI_X3.4-1968" names no codeset of the user's choice.
+    if (codeset.empty() || codeset == "ANSI_X3.4-1968") codeset = "UTF-8";
+    if (std::optional<SessionEncoding> known = FromName(codeset); known && known->IsUtf8()) return *known;
+    return SessionEncoding(codeset, 0, codeset);
+}
+
 std::string SessionEncoding::ToUtf8(std::string_view bytes, std::size_t* undecodable) const {
     if (undecodable != nullptr) *undecodable = 0;
     bytes = WithoutBom(bytes);
     if (IsUtf8()) return utf8::Repaired(bytes, undecodable);
-    Converter converter("UTF-8", converterName_);
+    Converter converter("UTF-8", converterName_.c_str());
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     while (!bytes.empty()) {
@@ -81,7 +95,7 @@ std::string SessionEncoding::FromUtf8(std::string_view text) const {
         throw UnrepresentableCharacter(static_cast<unsigned char>(text[invalid]), invalid, true);
     }
     if (IsUtf8()) return std::string(text);
-    Converter converter(converterName_, "UTF-8");
+    Converter converter(converterName_.c_str(), "UTF-8");
     std::string out;
     out.reserve(text.size());
     std::string_view rest = text;

@@ -119,6 +119,11 @@ SessionEncoding SessionEncoding::PlatformDefault() {
     return SessionEncoding(CodePageName(codePage), codePage, "");
 }
 
+SessionEncoding SessionEncoding::Terminal() {
+    // The command's arguments, pipes and files in between are ANSI text.
+    return PlatformDefault();
+}
+
 std::size_t SessionEncoding::WideLength(std::string_view bytes, std::size_t* undecodable) const {
     if (undecodable != nullptr) *undecodable = 0;
     const int length = StrictToWide(codePage_, bytes, nullptr, 0);

@@ -207,8 +207,10 @@ TEST_F(TamberloCommand, JsonHoldsTheWholeRun) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_THAT(result.err, IsEmpty());
     const nlohmann::json json = nlohmann::json::parse(result.out);
-    EXPECT_EQ(json.size(), 7u);
+    EXPECT_EQ(json.size(), 9u);
     EXPECT_EQ(json.at("status"), "OK");
+    EXPECT_EQ(json.at("encoding"), "LATIN1");
+    EXPECT_EQ(json.at("undecodableBytes"), 0);
     EXPECT_EQ(json.at("sasExitCode"), 2);
     EXPECT_EQ(json.at("log"), test::ReadFile(Work("run.log")));
     EXPECT_EQ(json.at("listing"), ListingPage(1, {"ERROR: listed"}));

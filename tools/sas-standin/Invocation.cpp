@@ -2,6 +2,7 @@
 
 #include "Filerefs.h"
 #include "Platform.h"
+#include "TextFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,6 +35,7 @@ Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
                                             : name == "SYSIN" ? &invocation.sysin
                                             : name == "PRINT" ? &invocation.print
                                             : name == "LOG"   ? &invocation.log
+                                            : name == "ENCODING" ? &invocation.encoding
                                                               : nullptr;
         if (value != nullptr) {
             if (i + 1 < arguments.size()) {
@@ -74,6 +76,37 @@ std::vector<std::string> Invocation::ConfigurationArguments(std::string_view tex
         }
     }
     return arguments;
+}
+
+namespace {
+
+// The last -ENCODING of a configuration file and the files it includes.
+void EncodingOfConfiguration(const std::string& path, std::string& encoding, int depth) {
+    if (depth > 16) return;
+    const std::optional<std::string> text = TextFile::Read(path);
+    if (!text) return;
+    const std::vector<std::string> words = Invocation::ConfigurationArguments(*text);
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        const std::string name = Filerefs::Upper(words[i]);
+        if (name == "-ENCODING") {
+            encoding = words[++i];
+        } else if (name == "-CONFIG") {
+            const std::string& include = words[++i];
+            const bool absolute = include[0] == '/' || include[0] == '\\' || (include.size() > 1 && include[1] == ':');
+            EncodingOfConfiguration(absolute ? include : folder + include, encoding, depth + 1);
+        }
+    }
+}
+
+}  // namespace
+
+std::string Invocation::SessionEncoding() const {
+    if (encoding) return *encoding;
+    std::string found;
+    if (config) EncodingOfConfiguration(*config, found, 0);
+    return found;
 }
 
 }  // namespace tamberlo::standin

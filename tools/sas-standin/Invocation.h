@@ -8,7 +8,7 @@
 namespace tamberlo::standin {
 
 // The command-line options that matter to the stand-in. Option names are
-// case-insensitive. -CONFIG, -SYSIN, -PRINT and -LOG take the next argument
+// case-insensitive. -CONFIG, -SYSIN, -PRINT, -LOG and -ENCODING take the next argument
 // as their value; the flag options of the platform's SAS (Platform.h) are
 // accepted and ignored. An argument without a leading '-' names the program
 // file when -SYSIN has not. Any other option is unknown: a WARNING line
@@ -18,6 +18,7 @@ struct Invocation {
     std::optional<std::string> sysin;
     std::optional<std::string> print;
     std::optional<std::string> log;
+    std::optional<std::string> encoding;
     // The WARNING lines for the log, in argument order.
     std::vector<std::string> warnings;
     // The unknown options where SAS refuses them, upper-cased, in argument order.
@@ -29,6 +30,12 @@ struct Invocation {
     // The arguments a configuration file holds: its words outside /* */
     // comments, a word in double or single quotes taken whole without them.
     static std::vector<std::string> ConfigurationArguments(std::string_view text);
+
+    // The session encoding: -ENCODING of the command line, else the last of
+    // the configuration file, following its -CONFIG files where they stand
+    // (a relative path from the naming file's folder); empty when none
+    // names one.
+    std::string SessionEncoding() const;
 };
 
 }  // namespace tamberlo::standin

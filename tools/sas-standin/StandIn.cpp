@@ -9,6 +9,7 @@
 #include "TestSwitches.h"
 #include "TextFile.h"
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +62,60 @@ std::vector<std::string> ReasonsNotToStart(const Invocation& invocation) {
     return reasons;
 }
 
+bool IsUtf8(std::string name) {
+    std::string key;
+    for (const char c : name) {
+        if (c != '-' && c != '_') key.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    }
+    return key == "UTF8";
+}
+
+// The length of the valid UTF-8 sequence at `pos`, or 0.
+std::size_t Utf8Length(std::string_view text, std::size_t pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned minimum = 0;
+    unsigned codePoint = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) { length = 2; minimum = 0x80; codePoint = lead & 0x1Fu; }
+    else if (lead >= 0xE0 && lead <= 0xEF) { length = 3; minimum = 0x800; codePoint = lead & 0x0Fu; }
+    else if (lead >= 0xF0 && lead <= 0xF4) { length = 4; minimum = 0x10000; codePoint = lead & 0x07u; }
+    else return 0;
+    if (pos + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(pos + i) & 0xC0u) != 0x80u) return 0;
+        codePoint = (codePoint << 6) | (byte(pos + i) & 0x3Fu);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return 0;
+    return length;
+}
+
+// The numbers of the program's lines (records) that hold bytes a UTF-8
+// session cannot read. The bytes themselves are left in place: the log's
+// echo and the put files show them, as a session in another encoding
+// would have written them.
+std::vector<int> RecordsNotUtf8(std::string_view program) {
+    std::vector<int> records;
+    int record = 1;
+    bool flagged = false;
+    for (std::size_t pos = 0; pos < program.size();) {
+        if (program[pos] == '\n') {
+            ++record;
+            flagged = false;
+            ++pos;
+            continue;
+        }
+        const std::size_t length = Utf8Length(program, pos);
+        if (length == 0 && !flagged) {
+            records.push_back(record);
+            flagged = true;
+        }
+        pos += length == 0 ? 1 : length;
+    }
+    return records;
+}
+
 }  // namespace
 
 int StandIn::Run(int argc, char** argv) {
@@ -95,6 +150,12 @@ int StandIn::Run(int argc, char** argv) {
 
     if (program && switches.record) TextFile::Write(*switches.record + ".program", *program);
     if (program) {
+        if (IsUtf8(invocation.SessionEncoding())) {
+            for (const int record : RecordsNotUtf8(*program)) {
+                log.Warning("WARNING: A character that could not be transcoded has been replaced in record " +
+                            std::to_string(record) + ".");
+            }
+        }
         if (switches.sleepSeconds > 0.0) {
             std::this_thread::sleep_for(std::chrono::duration<double>(switches.sleepSeconds));
         }
