@@ -73,4 +73,41 @@ UniqueBstr ToCleanedBstr(std::string_view text) {
     return result;
 }
 
+UniqueBstr ToBstr(std::string_view text, const SessionEncoding& encoding) {
+    text = encoding.WithoutBom(text);
+    const std::size_t length = encoding.WideLength(text);
+    UniqueBstr result = Allocate(length);
+    encoding.ToWide(text, result.get(), length);
+    return result;
+}
+
+UniqueBstr ToCleanedBstr(std::string_view text, const SessionEncoding& encoding) {
+    text = encoding.WithoutBom(text);
+    if (!NeedsCleaning(text)) return ToBstr(text, encoding);
+    // As ToCleanedBstr above: no line feed is part of a character in any of
+    // the session encodings, so the pieces decode as the whole text does.
+    std::size_t length = 0;
+    ForEachPiece(text, [&](std::string_view piece) { length += encoding.WideLength(CleanControlChars(piece)); });
+    UniqueBstr result = Allocate(length);
+    std::size_t at = 0;
+    ForEachPiece(text, [&](std::string_view piece) {
+        const std::string cleaned = CleanControlChars(piece);
+        const std::size_t pieceLength = encoding.WideLength(cleaned);
+        if (pieceLength > length - at) throw std::bad_alloc();
+        encoding.ToWide(cleaned, result.get() + at, pieceLength);
+        at += pieceLength;
+    });
+    return result;
+}
+
+std::string ToUtf8(BSTR text) {
+    const UINT length = SysStringLen(text);
+    if (length == 0) return {};
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (size <= 0) throw std::bad_alloc();
+    std::string result(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), size, nullptr, nullptr);
+    return result;
+}
+
 }  // namespace tamberlo::com

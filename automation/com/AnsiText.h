@@ -1,6 +1,7 @@
 #pragma once
 
 #include "automation/com/UniqueBstr.h"
+#include "host/SessionEncoding.h"
 
 #include <string>
 #include <string_view>
@@ -21,5 +22,14 @@ UniqueBstr ToBstr(std::string_view text);
 // ToBstr(CleanControlChars(text)), without the cleaned copy of the whole
 // text: a log of 100 MiB costs its UTF-16 form and a piece of 64 KiB.
 UniqueBstr ToCleanedBstr(std::string_view text);
+
+// The same between automation strings and text in a session encoding
+// (SAS's files: byte-order mark dropped, every byte the encoding cannot
+// decode a U+FFFD) or UTF-8 (the program text the client handed over, the
+// debug report).
+UniqueBstr ToBstr(std::string_view text, const SessionEncoding& encoding);
+UniqueBstr ToCleanedBstr(std::string_view text, const SessionEncoding& encoding);
+// UTF-8; a lone surrogate becomes U+FFFD.
+std::string ToUtf8(BSTR text);
 
 }  // namespace tamberlo::com

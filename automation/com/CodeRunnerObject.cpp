@@ -3,6 +3,7 @@
 #include "automation/com/AnsiText.h"
 #include "automation/com/ComError.h"
 #include "automation/com/Module.h"
+#include "automation/com/Settings.h"
 
 #include <new>
 #include <string>
@@ -52,8 +53,10 @@ template <class F>
 HRESULT SealedGet(BSTR* result, F&& f) noexcept {
     if (result == nullptr) return E_POINTER;
     *result = nullptr;
-    return Sealed([&] { *result = ToBstr(f()).release(); });
+    return Sealed([&] { *result = f().release(); });
 }
+
+SessionEncoding Utf8() { return *SessionEncoding::FromName("UTF-8"); }
 
 // The log or listing: the stored text cleaned (when CleanOutput is on) and
 // converted in one go, so that no whole copy of it is made on the way.
@@ -63,7 +66,8 @@ HRESULT SealedGetStored(BSTR* result, const tamberlo::CodeRunner& runner,
     *result = nullptr;
     return Sealed([&] {
         const std::string& text = (runner.*stored)();
-        *result = (runner.CleanOutput() ? ToCleanedBstr(text) : ToBstr(text)).release();
+        const SessionEncoding encoding = runner.Encoding();
+        *result = (runner.CleanOutput() ? ToCleanedBstr(text, encoding) : ToBstr(text, encoding)).release();
     });
 }
 
@@ -191,11 +195,20 @@ HRESULT CodeRunnerObject::get_CleanOutput(VARIANT_BOOL* result) {
 }
 
 HRESULT CodeRunnerObject::get_DebugInfo(BSTR* result) {
-    return SealedGet(result, [&] { return runner_.DebugInfo(); });
+    return SealedGet(result, [&] { return ToBstr(runner_.DebugInfo(), Utf8()); });
 }
 
 HRESULT CodeRunnerObject::Execute(BSTR SASRoot, BSTR SASConfig, BSTR* result) {
-    return SealedGet(result, [&] { return runner_.Execute(ToAnsi(SASRoot), ToAnsi(SASConfig)); });
+    return SealedGet(result, [&] {
+        // Script clients set the session encoding in the registry, read at every run.
+        std::optional<EncodingSetting> encoding;
+        if (std::optional<Setting> setting = ReadStringSetting(L"Encoding")) {
+            encoding = EncodingSetting{ToUtf8(UniqueBstr(SysAllocString(setting->value.c_str())).get()),
+                                       setting->origin};
+        }
+        runner_.SetEncoding(std::move(encoding));
+        return ToBstr(runner_.Execute(ToAnsi(SASRoot), ToAnsi(SASConfig)));
+    });
 }
 
 HRESULT CodeRunnerObject::get_Log(BSTR* result) { return SealedGetStored(result, runner_, &tamberlo::CodeRunner::StoredLog); }
@@ -203,7 +216,11 @@ HRESULT CodeRunnerObject::get_Log(BSTR* result) { return SealedGetStored(result,
 HRESULT CodeRunnerObject::get_Lst(BSTR* result) { return SealedGetStored(result, runner_, &tamberlo::CodeRunner::StoredLst); }
 
 HRESULT CodeRunnerObject::get_PutFile(short Index, VARIANT_BOOL ReturnPath, BSTR* result) {
-    return SealedGet(result, [&] { return runner_.PutFile(Index, ReturnPath != VARIANT_FALSE); });
+    return SealedGet(result, [&] {
+        // A path is the host's (ANSI); the text is in the session encoding.
+        if (ReturnPath != VARIANT_FALSE) return ToBstr(runner_.PutFile(Index, true));
+        return ToBstr(runner_.PutFile(Index, false), runner_.Encoding());
+    });
 }
 
 HRESULT CodeRunnerObject::Reset() {
@@ -219,11 +236,16 @@ HRESULT CodeRunnerObject::get_SafeFormChar(VARIANT_BOOL* result) {
 }
 
 HRESULT CodeRunnerObject::put_SASCode(BSTR value) {
-    return Sealed([&] { runner_.SetSASCode(ToAnsi(value)); });
+    return Sealed([&] {
+        // A program file's path is the host's (ANSI); program text is kept as
+        // UTF-8 until a run writes it in the session encoding.
+        std::string text = ToUtf8(value);
+        runner_.SetSASCode(NamesProgramFile(text) ? ToAnsi(value) : std::move(text));
+    });
 }
 
 HRESULT CodeRunnerObject::get_SASCode(BSTR* result) {
-    return SealedGet(result, [&] { return runner_.SASCode(); });
+    return SealedGet(result, [&] { return ToBstr(runner_.SASCodeText(), Utf8()); });
 }
 
 HRESULT CodeRunnerObject::InterfaceSupportsErrorInfo(REFIID riid) {

@@ -1,6 +1,7 @@
 // The tamberlo command run for real against the SAS stand-in, one folder per
 // test: the standard streams, the exit status and what is left on disk.
 
+#include "host/SessionEncoding.h"
 #include "ChildProcess.h"
 #include "CommandTest.h"
 #include "TestSupport.h"
@@ -209,7 +210,7 @@ TEST_F(TamberloCommand, JsonHoldsTheWholeRun) {
     const nlohmann::json json = nlohmann::json::parse(result.out);
     EXPECT_EQ(json.size(), 9u);
     EXPECT_EQ(json.at("status"), "OK");
-    EXPECT_EQ(json.at("encoding"), "LATIN1");
+    EXPECT_EQ(json.at("encoding"), tamberlo::SessionEncoding::PlatformDefault().Name());
     EXPECT_EQ(json.at("undecodableBytes"), 0);
     EXPECT_EQ(json.at("sasExitCode"), 2);
     EXPECT_EQ(json.at("log"), test::ReadFile(Work("run.log")));

@@ -126,10 +126,11 @@ TEST_F(CodeRunnerObject, TextCrossesTheBoundaryInTheAnsiCodePage) {
     tamberlo::test::WriteFile(temp / "accents.sas", "title 'caf\xE9 \x80';");
     ASSERT_EQ(S_OK, SetCode(runner.get(), WindowsPath(temp / "accents.sas")));
     EXPECT_EQ(L"title 'caf\u00E9 \u20AC';", SASCode());
-    // ...and text goes in as those 8-bit characters; one the code page lacks
-    // becomes its default character.
+    // ...and text is kept as given, one the code page lacks included: it is
+    // written in the session encoding by the run (which fails rather than
+    // put another character in its place).
     ASSERT_EQ(S_OK, SetCode(runner.get(), L"\u00FC\u0416"));
-    EXPECT_EQ(L"title 'caf\u00E9 \u20AC';\u00FC?\r\n", SASCode());
+    EXPECT_EQ(L"title 'caf\u00E9 \u20AC';\u00FC\u0416\r\n", SASCode());
 }
 
 TEST_F(CodeRunnerObject, MissingProgramFileRaisesTheSASCodeError) {
