@@ -122,6 +122,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         CodeRunner runner;
         runner.SetCleanOutput(!options.raw);
         runner.SetSafeFormChar(!options.noFormChar);
+        if (options.encoding) runner.SetEncoding(EncodingSetting{*options.encoding, "--encoding"});
         runner.SetSASCode(program.path);
 
         RunControl control;
