@@ -548,3 +548,49 @@ TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
     EXPECT_FALSE(ended.leftProcesses);
 }
 #endif
+
+TEST_F(TamberloCommand, JsonCarriesTheSessionsTextsAsUtf8WithTheEncodingAndWhatCouldNotBeDecoded) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the command's arguments are ANSI text on Windows";
+#endif
+    struct Case {
+        const char* encoding;
+        std::string text;     // in the terminal's encoding (UTF-8 here)
+        std::string putFile;  // as SAS wrote it
+    };
+    const Case cases[] = {
+        {"UTF-8", "Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E",
+         "Gr\xC3\xBC\xC3\x9F" "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\n"},
+        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC", "Gr\xFC\xDF" "e, \x80\r\n"},
+        {"SHIFT-JIS", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        const test::ToolResult result =
+            Run({"--json", "--encoding", c.encoding, "--put-dir", "out", "-e",
+                 "data _null_; file print; put '" + c.text + "'; file _put1; put '" + c.text + "'; run;"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const nlohmann::json json = nlohmann::json::parse(result.out);
+        EXPECT_EQ(json.at("encoding"), c.encoding);
+        EXPECT_EQ(json.at("undecodableBytes"), 0);
+        EXPECT_EQ(json.at("putFiles").at(0).at("text"), c.text + "\r\n");
+        EXPECT_EQ(json.at("listing"), ListingPage(1, {c.text}));
+        EXPECT_THAT(json.at("log").get<std::string>(), HasSubstr("put '" + c.text + "';"));
+        EXPECT_EQ(test::ReadFile(Work("out/_PUT1.txt")), c.putFile);  // byte for byte
+    }
+
+    // Latin-1 bytes in a stored program of a UTF-8 session: in the log's echo
+    // and in the put file, three each.
+    test::WriteFile(Work("old.sas"), "data _null_; file _put1; put 'caf\xE9 \xE9t\xE9'; run;\r\n");
+    const nlohmann::json json = nlohmann::json::parse(Run({"--json", "--encoding", "utf8", "old.sas"}).out);
+    EXPECT_EQ(json.at("encoding"), "UTF-8");
+    EXPECT_EQ(json.at("undecodableBytes"), 6);
+    EXPECT_EQ(json.at("putFiles").at(0).at("text"), "caf\uFFFD \uFFFDt\uFFFD\r\n");
+
+    // A character the session cannot hold: nothing runs.
+    const test::ToolResult refused = Run({"--encoding", "latin1", "-e", "%put \u20AC;"});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_EQ(refused.err,
+              "tamberlo: Execute method: The program cannot be written in the SAS session encoding LATIN1: the "
+              "character U+20AC in line 1 has no place in it.\n");
+}
