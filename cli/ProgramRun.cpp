@@ -91,6 +91,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
             result.status = runner.Execute(options_.sasRoot, options_.configFile, control);
         } catch (const Error&) {
             result.failure = std::current_exception();
+            result.encoding = runner.Encoding();
             result.log = runner.Log();
             result.lst = runner.Lst();
             return result;

@@ -270,6 +270,8 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     // From here SAS may be running: the put files belong to the run, and on
     // every way out the log and listing texts are this run's.
     declared.Keep();
+    // The texts taken from here on are in this run's encoding.
+    std::optional<SessionEncoding> encodingBefore = std::exchange(encoding_, encoding);
     RunTexts texts(*output_, files);
     // None from here unless SAS ends by itself; a run that never started it keeps the last.
     const std::optional<int> exitCodeBefore = std::exchange(lastExitCode_, std::nullopt);
@@ -278,13 +280,12 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
         texts.Leave();
         declared.Withdraw();
         lastExitCode_ = exitCodeBefore;
+        encoding_ = std::move(encodingBefore);
         if (result.outcome == ExecCmd::Outcome::StoppedBeforeStart)
             throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was not started: the run was stopped first.");
         throw Error(ComponentErrorNumber, ExecuteSource,
                     "The SAS executable '" + executable + "' could not be started: " + result.failure);
     }
-    // SAS ran: its texts are in this run's encoding.
-    encoding_ = encoding;
     // What SAS wrote outside its log, kept even when it was stopped; reading
     // it is best effort, as it only helps to tell why a log is missing.
     console_.clear();
