@@ -7,7 +7,11 @@
 #include "support/SideBySide.h"
 
 #include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
 
+#include "host/SessionEncoding.h"
+
+#include <chrono>
 #include <optional>
 
 namespace tamberlo::bench {
@@ -113,6 +117,53 @@ void RunAndLogReadAgainstOneFileRead(benchmark::State& state) {
                "(two reads of the text: about 2x)", "info", ""});
 }
 BENCHMARK(RunAndLogReadAgainstOneFileRead)->Iterations(21)->Unit(benchmark::kMillisecond);
+
+// A UTF-8 session's log (a two-byte character in every line) decoded for
+// --json, against one read of the file. The JSON string made of it costs
+// the same whatever the encoding (nlohmann's dump): timed apart, as info.
+void Utf8LogIntoJsonAgainstOneFileRead(benchmark::State& state) {
+    static const std::string file = [] {
+        std::string log = MakeLog(LogSize);
+        for (std::size_t at = log.find('\n'); at != std::string::npos && at + 3 < log.size(); at = log.find('\n', at + 1)) {
+            log[at + 1] = '\xC3';
+            log[at + 2] = '\xBC';
+        }
+        const std::string path = ScratchPath("big-utf8.log");
+        WriteFile(path, log);
+        return path;
+    }();
+    const SessionEncoding utf8 = *SessionEncoding::FromName("UTF-8");
+    const FileContent stored = ReadFileOnce(file);
+    const std::string log(stored.bytes.get(), stored.size);
+    SideBySide rounds;
+    std::size_t undecodable = 0;
+    for (auto _ : state) {
+        rounds.Round(
+            [&] {
+                const std::string text = utf8.ToUtf8(log, &undecodable);
+                benchmark::DoNotOptimize(text.data());
+            },
+            [&] {
+                const FileContent content = ReadFileOnce(file);
+                benchmark::DoNotOptimize(content.bytes.get());
+            });
+    }
+    const double ratio = rounds.RatioMedian();
+    const auto dumpStart = std::chrono::steady_clock::now();
+    const std::string json = nlohmann::json(utf8.ToUtf8(log)).dump();
+    benchmark::DoNotOptimize(json.data());
+    const double dumpSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - dumpStart).count();
+    state.counters["json_ms"] = dumpSeconds * 1e3;
+    state.counters["decode_ms"] = rounds.SubjectMedian() * 1e3;
+    state.counters["read_ms"] = rounds.ReferenceMedian() * 1e3;
+    state.counters["ratio"] = ratio;
+    RecordRow({42, "UTF-8 log decoded for --json, 100 MiB log", "reading the file once into memory",
+               FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
+                   FormatSeconds(rounds.ReferenceMedian()) + ", CPU; its JSON string once: " +
+                   FormatSeconds(dumpSeconds) + ", wall)",
+               "<= 2x time", Verdict(ratio <= 2.0 && undecodable == 0), ""});
+}
+BENCHMARK(Utf8LogIntoJsonAgainstOneFileRead)->Iterations(11)->Unit(benchmark::kMillisecond);
 
 // The run brings the log in, the client reads it: the memory of both.
 const bool logPeak = RegisterPeakCase("log", [](PeakProbe& probe, const std::string& logFile) {
