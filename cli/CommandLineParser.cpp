@@ -33,8 +33,8 @@ constexpr const char* configHelp = R"(the SAS configuration file (default: sasv8
 SAS.EXE))";
 constexpr const char* consoleHelp = "";
 #else
-constexpr const char* sasRootHelp = R"(the folder of sas (default: the folder of the sas on PATH,
-links resolved, else the first of
+constexpr const char* sasRootHelp = R"(the folder of sas (default: the installation of the sas on PATH,
+found along its links, else the first of
 /usr/local/SASHome/SASFoundation/9.4/,
 /opt/sas/SASHome/SASFoundation/9.4/ and
 /opt/SASHome/SASFoundation/9.4/ that holds sas))";

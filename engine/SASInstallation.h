@@ -23,8 +23,8 @@ public:
     SASInstallation(ExistenceTest exists, std::vector<std::string> candidateRoots, char separator);
 
     // The roots searched when no root is given, in order. Windows: the
-    // standard folder on drives C to Z. POSIX: the folder of the sas found
-    // on PATH (links resolved), then each standard folder. `under` goes in
+    // standard folder on drives C to Z. POSIX: the installation of the sas
+    // on PATH (hostenv::FolderOfProgramOnPath), then each standard folder. `under` goes in
     // front of every standard folder, so that tests can point the search at
     // folders of their own; the folder from PATH stays as found.
     static std::vector<std::string> StandardRoots(const std::string& under = "");

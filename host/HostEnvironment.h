@@ -31,11 +31,14 @@ std::uint64_t FreshRandomNumber();
 // on POSIX, which has no drive letters, the folder itself.
 std::vector<std::string> DriveRootsToSearch(std::string_view folder);
 
-// The folder of the program `name` as a search of PATH finds it, links
-// resolved, ending in '/': on POSIX the real path, without its last part, of
-// the first executable regular file `name` in a folder of PATH (an empty
-// entry is the current directory); none when PATH holds no such program.
-// On Windows always none: programs there are found on their drives.
-std::optional<std::string> FolderOfProgramOnPath(std::string_view name);
+// The folder of an installation whose program `name` is on PATH, ending in
+// '/': for each executable `name` in a folder of PATH, in order (an empty
+// entry is the current directory), its chain of links is followed one link
+// at a time, and the first folder on that chain (the PATH folder first)
+// that holds both `name` and `companion` (either may be a link) is the
+// answer; a `name` whose chain passes no such folder is passed over. None
+// when no folder fits. On Windows always none: programs there are found on
+// their drives.
+std::optional<std::string> FolderOfProgramOnPath(std::string_view name, std::string_view companion);
 
 }  // namespace tamberlo::hostenv

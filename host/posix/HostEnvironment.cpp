@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -182,20 +183,47 @@ std::uint64_t FreshRandomNumber() {
 
 std::vector<std::string> DriveRootsToSearch(std::string_view folder) { return {std::string(folder)}; }
 
-std::optional<std::string> FolderOfProgramOnPath(std::string_view name) {
+namespace {
+
+// More links than this in one chain is a loop, as the system counts.
+constexpr int MaximumLinks = 40;
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+// The target of the link `path`, as a path from the current directory (a
+// relative target is relative to the link's folder); none for a file that
+// is not a link.
+std::optional<std::string> LinkTarget(const std::string& path) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= target.size()) return std::nullopt;
+    target.resize(static_cast<std::size_t>(length));
+    if (target.front() == '/') return target;
+    return path.substr(0, path.rfind('/') + 1) + target;
+}
+
+}  // namespace
+
+std::optional<std::string> FolderOfProgramOnPath(std::string_view name, std::string_view companion) {
     const char* path = std::getenv("PATH");
     if (path == nullptr || name.empty()) return std::nullopt;
     std::string_view entries(path);
     for (;;) {
         const std::size_t colon = entries.find(':');
-        std::string folder(entries.substr(0, colon));
-        const std::string candidate = (folder.empty() ? std::string(".") : folder) + '/' + std::string(name);
+        const std::string folder(entries.substr(0, colon));
+        std::string link = (folder.empty() ? std::string(".") : folder) + '/' + std::string(name);
         struct stat info {};
-        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0) {
-            const std::unique_ptr<char, decltype(&std::free)> real(::realpath(candidate.c_str(), nullptr), &std::free);
-            if (real) {
-                const std::string resolved = real.get();
-                return resolved.substr(0, resolved.rfind('/') + 1);
+        if (::stat(link.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(link.c_str(), X_OK) == 0) {
+            for (int step = 0; step <= MaximumLinks; ++step) {
+                const std::string linkFolder = link.substr(0, link.rfind('/') + 1);
+                if (Exists(linkFolder + std::string(name)) && Exists(linkFolder + std::string(companion)))
+                    return linkFolder;
+                std::optional<std::string> next = LinkTarget(link);
+                if (!next) break;
+                link = std::move(*next);
             }
         }
         if (colon == std::string_view::npos) return std::nullopt;

@@ -37,6 +37,6 @@ std::vector<std::string> DriveRootsToSearch(std::string_view folder) {
     return roots;
 }
 
-std::optional<std::string> FolderOfProgramOnPath(std::string_view) { return std::nullopt; }
+std::optional<std::string> FolderOfProgramOnPath(std::string_view, std::string_view) { return std::nullopt; }
 
 }  // namespace tamberlo::hostenv

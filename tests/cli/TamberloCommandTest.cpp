@@ -387,6 +387,33 @@ TEST_F(TamberloCommand, WithoutSasRootTheStandardFoldersAreSearched) {
 }
 
 #ifndef _WIN32
+// SAS for UNIX's own layout: /usr/local/bin/sas -> .../9.4/sas -> bin/sas_en,
+// sasv9.cfg -> nls/en/sasv9.cfg. The root is the first folder on the chain
+// of links holding both sas and sasv9.cfg; a sas on PATH that leads to no
+// such folder is passed over.
+TEST_F(TamberloCommand, SASForUnixIsFoundThroughItsOwnLinks) {
+    const std::string home = Work("SASHome/SASFoundation/9.4/");
+    fs::create_directories(home + "bin");
+    fs::create_directories(home + "nls/en");
+    fs::create_directories(Work("usr-local-bin"));
+    fs::create_directories(Work("lonely"));
+    fs::create_symlink(standInRoot + "/sas", home + "bin/sas_en");
+    fs::create_symlink("bin/sas_en", home + "sas");
+    fs::copy_file(standInRoot + "/sasv9.cfg", home + "nls/en/sasv9.cfg");
+    fs::create_symlink("nls/en/sasv9.cfg", home + "sasv9.cfg");
+    fs::create_symlink(home + "sas", Work("usr-local-bin/sas"));
+    fs::copy_file(standInRoot + "/sas", Work("lonely/sas"));
+
+    test::ScopedEnvironment path("PATH", Work("lonely") + ":" + Work("usr-local-bin"));
+    test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
+    const test::ToolResult result = RunBare({"-e", PrintStep("found")});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, ListingPage(1, {"found"}));
+    EXPECT_THAT(test::ReadFile(Work("record.txt")), StartsWith(home + "sas\n-nologo\n-noterminal\n-config\n" + home + "sasv9.cfg\n"));
+}
+#endif
+
+#ifndef _WIN32
 // SAS for UNIX refuses a configuration file with an option it does not know,
 // and says why only on its console: that text reaches standard error and the
 // JSON document, never the listing's place on standard output.

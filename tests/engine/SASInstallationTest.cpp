@@ -116,7 +116,7 @@ std::vector<std::string> StandardFoldersUnder(const std::string& root) {
 
 }  // namespace
 
-// Without a root: the folder of the sas found on PATH, links resolved, then
+// Without a root: the installation of the sas found on PATH, then
 // each standard folder in order.
 TEST(SASInstallation, SearchTriesPathThenEachStandardFolderInOrder) {
     const test::TempFolder temp;
@@ -142,14 +142,15 @@ TEST(SASInstallation, SearchTriesPathThenEachStandardFolderInOrder) {
     }
     EXPECT_EQ(ErrorOf(resolve).Description(), sas::NotFoundDescription);
 
-    // A link on PATH to a program named sas in another folder: that folder
-    // wins over every standard one.
+    // A link on PATH to a program named sas in another folder that holds
+    // its configuration: that folder wins over every standard one.
     const std::string real = temp / "real/";
     std::filesystem::create_directories(real);
     test::WriteFile(real + "sas", "");
+    test::WriteFile(real + sas::DefaultConfigFileName, "");
     std::filesystem::permissions(real + "sas", std::filesystem::perms::owner_all);
     std::filesystem::create_symlink(real + "sas", bin + "/sas");
     test::WriteFile(folders[0] + "sas", "");
-    EXPECT_EQ(resolve(), std::filesystem::canonical(real).string() + "/");
+    EXPECT_EQ(resolve(), real);
 }
 #endif
