@@ -5,6 +5,7 @@
 #include "automation/com/Module.h"
 #include "automation/com/Settings.h"
 
+#include <chrono>
 #include <new>
 #include <string>
 
@@ -207,7 +208,11 @@ HRESULT CodeRunnerObject::Execute(BSTR SASRoot, BSTR SASConfig, BSTR* result) {
                                        setting->origin};
         }
         runner_.SetEncoding(std::move(encoding));
-        return ToBstr(runner_.Execute(ToAnsi(SASRoot), ToAnsi(SASConfig)));
+        // And a time limit, in seconds.
+        RunControl control;
+        if (const std::optional<unsigned long> seconds = ReadNonZeroDwordSetting(L"TimeLimit"))
+            control.timeLimit = std::chrono::seconds(*seconds);
+        return ToBstr(runner_.Execute(ToAnsi(SASRoot), ToAnsi(SASConfig), control));
     });
 }
 

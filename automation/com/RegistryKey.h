@@ -28,6 +28,9 @@ public:
     // ComFailure with the system's reason.
     static RegistryKey Create(HKEY parent, const std::wstring& subkey);
 
+    // Takes ownership of a key opened elsewhere.
+    static RegistryKey Adopt(HKEY key) noexcept { return RegistryKey(key); }
+
     HKEY get() const noexcept { return key_; }
     void reset() noexcept {
         if (HKEY key = std::exchange(key_, nullptr)) RegCloseKey(key);

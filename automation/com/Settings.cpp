@@ -1,5 +1,7 @@
 #include "automation/com/Settings.h"
 
+#include "automation/com/RegistryKey.h"
+
 #include <windows.h>
 
 #include <new>
@@ -26,6 +28,16 @@ std::optional<std::wstring> ReadString(HKEY root, const wchar_t* name) {
     return value;
 }
 
+DWORD ReadDword(HKEY root, REGSAM view, const wchar_t* name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, L"Software\\Tamberlo", 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return 0;
+    const RegistryKey key = RegistryKey::Adopt(opened);
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) return 0;
+    return value;
+}
+
 std::string Narrow(const wchar_t* text) {
     std::string out;
     for (; *text; ++text) out.push_back(static_cast<char>(*text));  // names are ASCII
@@ -43,6 +55,18 @@ std::optional<Setting> ReadStringSetting(const wchar_t* name) {
         if (std::optional<std::wstring> value = ReadString(place.root, name)) {
             return Setting{std::move(*value), place.prefix + Narrow(name)};
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<unsigned long> ReadNonZeroDwordSetting(const wchar_t* name) {
+    constexpr REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const struct {
+        HKEY root;
+        REGSAM view;
+    } places[] = {{HKEY_CURRENT_USER, 0}, {HKEY_LOCAL_MACHINE, 0}, {HKEY_LOCAL_MACHINE, otherView}};
+    for (const auto& place : places) {
+        if (const DWORD value = ReadDword(place.root, place.view, name)) return value;
     }
     return std::nullopt;
 }

@@ -19,4 +19,10 @@ struct Setting {
 // empty, or of another type).
 std::optional<Setting> ReadStringSetting(const wchar_t* name);
 
+// The DWORD value of the first of the keys that holds a non-zero one, the
+// machine's read in the module's own registry view and then in the other
+// bitness's, so that one value serves both builds; none when none does (a
+// user's 0 leaves the machine's value in force).
+std::optional<unsigned long> ReadNonZeroDwordSetting(const wchar_t* name);
+
 }  // namespace tamberlo::com
