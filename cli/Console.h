@@ -17,8 +17,8 @@ namespace tamberlo::cli::console {
 // LF and a lone LF stays LF. Elsewhere nothing needs doing.
 void UseBinaryStandardStreams();
 
-// From here on an interrupt (Ctrl-C; SIGINT, SIGTERM or SIGHUP on POSIX)
-// no longer ends the process at once: it requests Interrupts(), so that a
+// From here on an interrupt (Ctrl-C; SIGINT, SIGTERM, SIGHUP or SIGPIPE on
+// POSIX, unless ignored when the process started) no longer ends the process at once: it requests Interrupts(), so that a
 // running SAS is stopped at once and the run's temporary files are deleted
 // on the way out. Throws Error when the system cannot make the request's
 // waitable object.

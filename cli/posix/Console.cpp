@@ -34,7 +34,15 @@ void CatchInterrupts() {
     struct sigaction action {};
     action.sa_handler = NoteInterrupt;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    // SIGPIPE too: a reader that went away (`| head -1`) stops SAS and the
+    // run cleans up; the write that met it then fails with EPIPE. A signal
+    // ignored when the command started (nohup, a background job) stays
+    // ignored, as it does for SAS.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 const StopSignal& Interrupts() { return InterruptSignal(); }

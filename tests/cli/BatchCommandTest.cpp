@@ -35,6 +35,7 @@
 using namespace tamberlo;
 using testing::HasSubstr;
 using testing::IsEmpty;
+using testing::StartsWith;
 
 namespace {
 
@@ -306,6 +307,40 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     EXPECT_THAT(junit, HasSubstr(" tests=\"1\" failures=\"0\" errors=\"0\""));
     EXPECT_THAT(junit, HasSubstr("<testcase name=\"a-quick\""));
     EXPECT_THAT(test::ReadFile(outPath), HasSubstr("\n1 of 3 programs: 1 clean, 0 warnings, 0 failed, 0 errors, 0 time limits; "));
+}
+#endif
+
+#ifndef _WIN32
+// In a shell: under nohup a hangup leaves the run alone, and a reader that
+// goes away (`| head -1`) stops SAS and the rest of the batch with nothing
+// left behind, long before the sleeping programs would have ended.
+TEST_F(BatchCommand, InTheBackgroundAndInAPipelineNothingIsLeftBehind) {
+    for (const char* name : {"a1", "a2", "a3", "a4", "a5", "a6"})
+        Program(std::string("progs/") + name + ".sas", "data _null_; call sleep(0.2); run;\r\n");
+    for (const char* name : {"s1", "s2", "s3"}) Program(std::string("progs/") + name + ".sas", "data _null_; call sleep(60); run;\r\n");
+    struct Case {
+        const char* name;
+        const char* script;
+        const char* out;
+    } const cases[] = {
+        {"nohup", "trap '' HUP; \"$T\" --sas-root \"$R\" -e \"data _null_; call sleep(1); run;\" >/dev/null 2>&1 & "
+                  "pid=$!; sleep 0.3; kill -HUP $pid; wait $pid; echo \"exit $?\"",
+         "exit 0\n"},
+        {"| head -1", "\"$T\" batch --sas-root \"$R\" -j 2 progs | head -1", "clean      a1 "},
+    };
+    for (const Case& c : cases) {
+        test::ChildLaunch launch;
+        launch.arguments = {"/bin/sh", "-c", c.script};
+        launch.environment = {{"T", tamberloProgram}, {"R", standInRoot}};
+        launch.directory = Work();
+        launch.output = Work("stdout.txt");
+        const auto start = std::chrono::steady_clock::now();
+        const test::ChildResult ended = test::ChildProcess(launch).Wait();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << c.name;
+        EXPECT_FALSE(ended.leftProcesses) << c.name;
+        EXPECT_THAT(test::ReadFile(Work("stdout.txt")), StartsWith(c.out)) << c.name;
+        EXPECT_THAT(test::ListFolder(Temp()), IsEmpty()) << c.name;
+    }
 }
 #endif
 
