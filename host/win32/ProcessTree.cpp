@@ -45,7 +45,10 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& /*
     }
     const win32::Handle thread(info.hThread);
     win32::Handle process(info.hProcess);
-    if (!::AssignProcessToJobObject(job.get(), process.get()) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+    // In a job of the host's that takes no nested job (before Windows 8) the
+    // program still runs, and a stop ends only the program itself.
+    if (!::AssignProcessToJobObject(job.get(), process.get())) job.Close();
+    if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         const DWORD failure = ::GetLastError();
         ::TerminateProcess(process.get(), 1);
         ::WaitForSingleObject(process.get(), INFINITE);
@@ -70,8 +73,20 @@ ProcessTree::Wake ProcessTree::Wait(const StopSignal* stop, std::optional<std::c
     return Wake::Other;
 }
 
+namespace {
+
+void EndTree(HANDLE job, HANDLE process) noexcept {
+    if (job != nullptr) {
+        ::TerminateJobObject(job, 1);
+    } else if (::WaitForSingleObject(process, 0) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process, 1);
+    }
+}
+
+}  // namespace
+
 void ProcessTree::Terminate() noexcept {
-    if (running_) ::TerminateJobObject(job_, 1);
+    if (running_) EndTree(job_, process_);
 }
 
 // Terminate ended the whole job at once: only the leader's end is awaited.
@@ -81,7 +96,7 @@ void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout) noexcept 
 
 ProcessTree::Exit ProcessTree::Reap() noexcept {
     Exit exit;
-    ::TerminateJobObject(job_, 1);
+    EndTree(job_, process_);
     ::WaitForSingleObject(process_, INFINITE);
     DWORD code = 0;
     if (::GetExitCodeProcess(process_, &code)) {
@@ -90,7 +105,7 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
         exit.lost = SystemMessage(::GetLastError());
     }
     ::CloseHandle(process_);
-    ::CloseHandle(job_);
+    if (job_ != nullptr) ::CloseHandle(job_);
     process_ = job_ = nullptr;
     running_ = false;
     return exit;

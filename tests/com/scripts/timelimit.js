@@ -14,3 +14,4 @@ try {
 WScript.Echo("within a few seconds: " + (new Date().getTime() - started < 15000));
 WScript.Echo("partial log kept: " + (runner.Log.indexOf("before the pause") >= 0));
 shell.RegWrite("HKCU\\Software\\Tamberlo\\TimeLimit", 0, "REG_DWORD");
+shell.Run("reg delete HKCU\\Software\\Tamberlo /v TimeLimit /f", 0, true);

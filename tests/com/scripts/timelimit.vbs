@@ -32,3 +32,7 @@ Err.Clear
 runner.Reset
 runner.SASCode = "data _null_; put 'quick'; run;"
 WScript.Echo "without a limit: " & runner.Execute & " " & Err.Number
+
+' Leave no setting behind for later tests.
+shell.Run "reg delete HKCU\Software\Tamberlo /v TimeLimit /f", 0, True
+shell.Run "reg delete HKLM\Software\Tamberlo /v TimeLimit /f", 0, True

@@ -20,6 +20,10 @@ public:
     OwnedHandle(const OwnedHandle&) = delete;
     OwnedHandle& operator=(const OwnedHandle&) = delete;
     HANDLE get() const noexcept { return handle_; }
+    void reset(HANDLE handle) noexcept {
+        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+        handle_ = handle;
+    }
 
 private:
     HANDLE handle_;
@@ -65,14 +69,11 @@ std::string EnvironmentBlock(const ChildLaunch& launch) {
 
 }  // namespace
 
+// The child and everything it starts run in a job that kills them all
+// when it is closed, so that a failed test leaves no process of the tree.
 struct ChildProcess::Native {
-    Native() = default;
-    Native(const Native&) = delete;
-    Native& operator=(const Native&) = delete;
-    ~Native() {
-        if (process != nullptr) ::CloseHandle(process);
-    }
-    HANDLE process = nullptr;
+    OwnedHandle job;
+    OwnedHandle process;
     DWORD id = 0;
     bool waited = false;
 };
@@ -88,43 +89,64 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) : native_(std::make_unique
     startup.hStdOutput = output.get();
     startup.hStdError = error.get();
 
+    native_->job.reset(::CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (native_->job.get() == nullptr ||
+        !::SetInformationJobObject(native_->job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        throw std::runtime_error("no job object (" + std::to_string(::GetLastError()) + ")");
+
     std::string environment = EnvironmentBlock(launch);
     std::string commandLine = launch.commandLine.empty() ? WindowsCommandLine(launch.arguments) : launch.commandLine;
     if (commandLine.empty()) throw std::runtime_error("nothing to start");
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
                           environment.empty() ? nullptr : environment.data(),
                           launch.directory.empty() ? nullptr : launch.directory.c_str(), &startup, &started)) {
         throw std::runtime_error("CreateProcessA failed (" + std::to_string(::GetLastError()) + "): " + commandLine);
     }
-    ::CloseHandle(started.hThread);
-    native_->process = started.hProcess;
+    const OwnedHandle thread(started.hThread);
+    native_->process.reset(started.hProcess);
     native_->id = started.dwProcessId;
+    if (!::AssignProcessToJobObject(native_->job.get(), started.hProcess) ||
+        ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        const DWORD failure = ::GetLastError();
+        ::TerminateProcess(started.hProcess, 1);
+        native_->waited = true;
+        throw std::runtime_error("the child cannot run in its job (" + std::to_string(failure) + ")");
+    }
 }
 
 ChildProcess::~ChildProcess() {
     if (native_->waited) return;
-    ::TerminateProcess(native_->process, 1);
-    ::WaitForSingleObject(native_->process, INFINITE);
+    ::TerminateJobObject(native_->job.get(), 1);
+    ::WaitForSingleObject(native_->process.get(), INFINITE);
 }
 
 ChildResult ChildProcess::Wait() {
     if (native_->waited) throw std::logic_error("the child has been waited for already");
-    ::WaitForSingleObject(native_->process, INFINITE);
+    ::WaitForSingleObject(native_->process.get(), INFINITE);
     native_->waited = true;
     DWORD code = 0;
-    ::GetExitCodeProcess(native_->process, &code);
+    ::GetExitCodeProcess(native_->process.get(), &code);
     ChildResult result;
     result.exitCode = static_cast<int>(code);
     // The process handle is still open, so its id cannot go to another
-    // process while its children are looked for. Wine may list a child that
-    // has ended for a moment longer: only one still there after two seconds
-    // outlived the program (the tests' SAS processes that must not outlive
-    // it sleep far longer).
-    result.leftProcesses = !reliability::ChildProcessesOf(native_->id).empty();
+    // process while its children are looked for; the job counts the rest of
+    // the tree, grandchildren included. Wine may list a child that has ended
+    // for a moment longer: only one still there after two seconds outlived
+    // the program (the tests' SAS processes that must not outlive it sleep
+    // far longer).
+    const auto treeLeft = [&] {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        const bool counted = ::QueryInformationJobObject(native_->job.get(), JobObjectBasicAccountingInformation,
+                                                         &accounting, sizeof accounting, nullptr) != FALSE;
+        return (counted && accounting.ActiveProcesses > 0) || !reliability::ChildProcessesOf(native_->id).empty();
+    };
+    result.leftProcesses = treeLeft();
     for (int look = 0; result.leftProcesses && look < 20; ++look) {
         ::Sleep(100);
-        result.leftProcesses = !reliability::ChildProcessesOf(native_->id).empty();
+        result.leftProcesses = treeLeft();
     }
     return result;
 }

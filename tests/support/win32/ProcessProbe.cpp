@@ -93,7 +93,9 @@ bool StillRunningChild(DWORD pid, std::uint64_t parentCreated) {
 std::vector<unsigned long> ChildProcessesOf(DWORD parent, std::uint64_t parentCreated) {
     std::vector<unsigned long> children;
     const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return children;
+    // No list is no answer: reporting no children would pass every check.
+    if (snapshot == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("the process list cannot be taken (" + std::to_string(::GetLastError()) + ")");
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
