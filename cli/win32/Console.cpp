@@ -29,8 +29,13 @@ StopSignal& InterruptSignal() {
 std::atomic<StopSignal*> caught{nullptr};
 
 BOOL WINAPI NoteInterrupt(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    const bool closing = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !closing) return FALSE;
     if (StopSignal* signal = caught.load()) signal->Request();
+    // Windows ends the process as soon as the handler returns from a close:
+    // it waits here instead, while the main thread stops SAS, deletes the
+    // run's files and ends the process (within the time Windows allows).
+    if (closing) ::Sleep(30000);
     return TRUE;
 }
 
