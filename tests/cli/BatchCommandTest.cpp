@@ -326,7 +326,7 @@ TEST_F(BatchCommand, InTheBackgroundAndInAPipelineNothingIsLeftBehind) {
         {"nohup", "trap '' HUP; \"$T\" --sas-root \"$R\" -e \"data _null_; call sleep(1); run;\" >/dev/null 2>&1 & "
                   "pid=$!; sleep 0.3; kill -HUP $pid; wait $pid; echo \"exit $?\"",
          "exit 0\n"},
-        {"| head -1", "\"$T\" batch --sas-root \"$R\" -j 2 progs | head -1", "clean      a1 "},
+        {"| head -1", "\"$T\" batch --sas-root \"$R\" -j 2 progs | head -1", "clean      a"},
     };
     for (const Case& c : cases) {
         test::ChildLaunch launch;
