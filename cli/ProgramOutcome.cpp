@@ -1,5 +1,7 @@
 #include "cli/ProgramOutcome.h"
 
+#include "host/AnsiText.h"
+
 namespace tamberlo::cli {
 
 std::vector<std::string> ProgramOutcome::FirstErrorLines() const {
@@ -12,15 +14,33 @@ std::vector<std::string> ProgramOutcome::FirstErrorLines() const {
     return lines;
 }
 
-std::string ProgramOutcome::FirstProblemLine() const {
-    if (!problem.empty()) return program.name + ": " + problem;
-    for (const Finding& finding : findings) {
+namespace {
+
+// `host` converts the host's texts, `session` the log's.
+template <typename Host, typename Session>
+std::string ProblemLine(const ProgramOutcome& outcome, Host host, Session session) {
+    if (!outcome.problem.empty()) return host(outcome.program.name + ": " + outcome.problem);
+    for (const Finding& finding : outcome.findings) {
         if (finding.kind != LogLineClassifier::Kind::Error) continue;
-        std::string place = program.path;
+        std::string place = outcome.program.path;
         if (finding.programLine) place += ":" + std::to_string(*finding.programLine);
-        return place + ": " + finding.text;
+        return host(place + ": ") + session(finding.text);
     }
-    return program.name + ": SAS exit code " + (sasExitCode ? std::to_string(*sasExitCode) : std::string("none"));
+    return host(outcome.program.name) + ": SAS exit code " +
+           (outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : std::string("none"));
+}
+
+}  // namespace
+
+std::string ProgramOutcome::FirstProblemLine() const {
+    const auto same = [](const std::string& text) { return text; };
+    return ProblemLine(*this, same, same);
+}
+
+std::string ProgramOutcome::FirstProblemLineUtf8() const {
+    return ProblemLine(
+        *this, [](const std::string& text) { return ansi::ToUtf8(text); },
+        [this](const std::string& text) { return encoding.ToUtf8(text); });
 }
 
 const char* VerdictText(ProgramOutcome::Verdict verdict) noexcept {

@@ -4,6 +4,7 @@
 #include "cli/LogFindings.h"
 #include "cli/LogLineClassifier.h"
 #include "cli/ProgramList.h"
+#include "host/SessionEncoding.h"
 
 #include <optional>
 #include <string>
@@ -31,6 +32,8 @@ struct ProgramOutcome {
     std::string logFile;                // the log as shown (cleaned unless --raw); empty: none
     std::string lstFile;                // the listing as shown; empty: none
     double seconds = 0;
+    // Of the log, the listing and the findings' texts: the run's session.
+    SessionEncoding encoding = SessionEncoding::PlatformDefault();
 
     // The first few error findings' texts, as SAS wrote them.
     std::vector<std::string> FirstErrorLines() const;
@@ -38,6 +41,9 @@ struct ProgramOutcome {
     // "progs/report.sas:12: ERROR 180-322: ..." (without ":12" when the log
     // names no program line), "name: <problem>", or "name: SAS exit code N".
     std::string FirstProblemLine() const;
+    // The same in UTF-8 for the reports: names, paths and the problem from
+    // the host's code page, a finding's text from the session encoding.
+    std::string FirstProblemLineUtf8() const;
 };
 
 // "clean", "warnings", "failed", "error", "time limit"

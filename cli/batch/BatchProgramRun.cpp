@@ -134,9 +134,11 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         } catch (const TimeLimitReached&) {
             // What SAS wrote until it was stopped is where it hung: the
             // report and --out keep it; its put files are no outputs.
+            outcome.encoding = runner.Encoding();
             if (outputs) outputs->WriteTexts(runner.Log(), files.listings ? runner.Lst() : std::string(), outcome);
             throw;
         }
+        outcome.encoding = runner.Encoding();
         outcome.sasExitCode = runner.LastExitCode();
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".

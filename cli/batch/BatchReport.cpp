@@ -19,7 +19,7 @@ std::string Seconds(double seconds) {
     return text;
 }
 
-// 8-bit text of the session as XML.
+// Text of the host's code page (names, paths, problems) as XML.
 std::string AnsiXml(std::string_view text, bool attribute = false) { return Xml(ansi::ToUtf8(text), attribute); }
 
 std::string ExitCodeText(const ProgramOutcome& outcome) {
@@ -42,7 +42,7 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
         for (const Finding& finding : outcome.findings) body += FindingLine(outcome, finding, true) + "\n";
         body += "SAS exit code " + ExitCodeText(outcome) + ", " + std::to_string(outcome.logLines.errorLines) +
                 " error lines, " + std::to_string(outcome.logLines.warningLines) + " warning lines";
-        out << "    <failure message=\"" << AnsiXml(message, true) << "\" type=\"SAS errors\">" << AnsiXml(body)
+        out << "    <failure message=\"" << Xml(message, true) << "\" type=\"SAS errors\">" << Xml(body)
             << "</failure>\n";
         break;
     }
@@ -60,7 +60,7 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
     out << "    <system-out>";
     if (!outcome.logFile.empty()) {
         std::string xml;
-        report_text::ForEachPiece(outcome.logFile, [&](std::string_view piece) {
+        report_text::ForEachPiece(outcome.logFile, outcome.encoding, [&](std::string_view piece) {
             xml.clear();
             report_text::AppendXml(xml, piece);
             out << xml;
@@ -72,9 +72,9 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
 }  // namespace
 
 std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, bool logLine) {
-    std::string line = outcome.program.path;
+    std::string line = ansi::ToUtf8(outcome.program.path);
     if (finding.programLine) line += ":" + std::to_string(*finding.programLine);
-    line += ": " + finding.text;
+    line += ": " + outcome.encoding.ToUtf8(finding.text);
     if (logLine) line += " (log line " + std::to_string(finding.logLine) + ")";
     return line;
 }
@@ -108,13 +108,13 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
     bool first = true;
     for (const ProgramOutcome& outcome : outcomes) {
         Json errorLines = Json::array();
-        for (const std::string& line : outcome.FirstErrorLines()) errorLines.push_back(ansi::ToUtf8(line));
+        for (const std::string& line : outcome.FirstErrorLines()) errorLines.push_back(outcome.encoding.ToUtf8(line));
         Json findings = Json::array();
         for (const Finding& finding : outcome.findings) {
             findings.push_back(Json{{"kind", finding.kind == LogLineClassifier::Kind::Warning ? "warning" : "error"},
                                     {"logLine", finding.logLine},
                                     {"programLine", finding.programLine ? Json(*finding.programLine) : Json()},
-                                    {"text", ansi::ToUtf8(finding.text)}});
+                                    {"text", outcome.encoding.ToUtf8(finding.text)}});
         }
         const Json program{{"name", ansi::ToUtf8(outcome.program.name)},
                            {"file", ansi::ToUtf8(outcome.program.path)},
@@ -133,7 +133,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         first = false;
         if (!outcome.logFile.empty()) {
             std::string json;
-            report_text::ForEachPiece(outcome.logFile, [&](std::string_view piece) {
+            report_text::ForEachPiece(outcome.logFile, outcome.encoding, [&](std::string_view piece) {
                 json.clear();
                 report_text::AppendJson(json, piece);
                 out << json;

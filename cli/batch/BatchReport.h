@@ -23,7 +23,8 @@ struct BatchSummary {
 
 // A finding as one line, in the form editors and CI pages turn into links:
 // "progs/report.sas:12: ERROR 180-322: ..." ("progs/report.sas: ..." when the
-// log names no program line), then " (log line 40)" with `logLine`.
+// log names no program line), then " (log line 40)" with `logLine`; in
+// UTF-8, the text decoded from the run's session encoding.
 std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, bool logLine);
 
 // The reports below are streamed: each program's log is read from its file

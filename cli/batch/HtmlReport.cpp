@@ -165,7 +165,7 @@ private:
              << verdict << "\">" << VerdictText(outcome.verdict) << "</td><td class=\"num\">"
              << Number(outcome.seconds, "%.2f") << " s</td><td class=\"num\">" << FindingCount(outcome)
              << "</td><td class=\"num\">" << (outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "-")
-             << "</td><td>" << (wentThrough ? "" : Text(outcome.FirstProblemLine())) << "</td></tr>\n";
+             << "</td><td>" << (wentThrough ? "" : Xml(outcome.FirstProblemLineUtf8())) << "</td></tr>\n";
     }
 
     void Section(std::size_t index, const ProgramOutcome& outcome) {
@@ -193,18 +193,18 @@ private:
                     out_ << place;
                 }
                 if (finding.programLine) out_ << ", program line " << *finding.programLine;
-                out_ << ": " << Text(finding.text) << "</li>";
+                out_ << ": " << Xml(outcome.encoding.ToUtf8(finding.text)) << "</li>";
             }
             out_ << "</ol>\n";
         }
         if (!outcome.logFile.empty()) {
             out_ << "<h3>Log</h3>\n<pre class=\"log\">";
-            TextFile(outcome.logFile, id, &anchored);
+            TextFile(outcome.logFile, outcome.encoding, id, &anchored);
             out_ << "</pre>\n";
         }
         if (!outcome.lstFile.empty()) {
             out_ << "<h3>Listing</h3>\n<pre class=\"lst\">";
-            TextFile(outcome.lstFile, id, nullptr);
+            TextFile(outcome.lstFile, outcome.encoding, id, nullptr);
             out_ << "</pre>\n";
         }
         out_ << "</details>\n";
@@ -218,7 +218,7 @@ private:
             countedFile_ = outcome.logFile;
             std::error_code ec;
             const auto size = fs::file_size(fs::path(outcome.logFile), ec);
-            linesShown_ = !ec && size <= shownBytes ? std::numeric_limits<long>::max() : CountShownLines(outcome.logFile);
+            linesShown_ = !ec && size <= shownBytes ? std::numeric_limits<long>::max() : CountShownLines(outcome.logFile, outcome.encoding);
         }
         return linesShown_;
     }
@@ -226,11 +226,11 @@ private:
     // Hands `take` the lines of the file up to shownBytes (each line with
     // whether a break ended it), lines counted as the log scan counts them.
     // True when the file was longer.
-    static bool ShownLines(const std::string& file,
+    static bool ShownLines(const std::string& file, const SessionEncoding& encoding,
                            const std::function<void(std::string_view line, bool broken)>& take) {
         std::size_t bytes = 0;
         bool cut = false;
-        report_text::ForEachPiece(file, [&](std::string_view piece) {
+        report_text::ForEachPiece(file, encoding, [&](std::string_view piece) {
             for (std::size_t start = 0; start < piece.size() && !cut;) {
                 std::size_t end = piece.find_first_of("\r\n", start);
                 if (end == std::string_view::npos) end = piece.size();
@@ -248,18 +248,19 @@ private:
         return cut;
     }
 
-    static long CountShownLines(const std::string& file) {
+    static long CountShownLines(const std::string& file, const SessionEncoding& encoding) {
         long lines = 0;
-        ShownLines(file, [&](std::string_view, bool) { ++lines; });
+        ShownLines(file, encoding, [&](std::string_view, bool) { ++lines; });
         return lines;
     }
 
     // The file's text, each line coloured as SAS's log window does when
     // `anchored` is given (a log), with an id on the lines findings link to.
-    void TextFile(const std::string& file, const std::string& id, const std::set<long>* anchored) {
+    void TextFile(const std::string& file, const SessionEncoding& encoding, const std::string& id,
+                  const std::set<long>* anchored) {
         long lineNumber = 0;
         std::string html;
-        const bool cut = ShownLines(file, [&](std::string_view line, bool broken) {
+        const bool cut = ShownLines(file, encoding, [&](std::string_view line, bool broken) {
             ++lineNumber;
             html.clear();
             const char* kind = anchored ? LineClass(line) : nullptr;

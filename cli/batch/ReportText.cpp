@@ -101,7 +101,8 @@ void AppendJson(std::string& out, std::string_view utf8) {
     }
 }
 
-void ForEachPiece(const std::string& path, const std::function<void(std::string_view utf8)>& take) {
+void ForEachPiece(const std::string& path, const SessionEncoding& encoding,
+                  const std::function<void(std::string_view utf8)>& take) {
     constexpr std::size_t pieceSize = 1 << 16;
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     if (!in) {
@@ -123,9 +124,9 @@ void ForEachPiece(const std::string& path, const std::function<void(std::string_
             carry.assign(buffer, cut + 1, std::string::npos);
             buffer.resize(cut + 1);
         }
-        take(ansi::ToUtf8(buffer));
+        take(encoding.ToUtf8(buffer));
     }
-    if (!carry.empty()) take(ansi::ToUtf8(carry));
+    if (!carry.empty()) take(encoding.ToUtf8(carry));
 }
 
 }  // namespace tamberlo::cli::report_text

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/SessionEncoding.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,8 +23,10 @@ void AppendJson(std::string& out, std::string_view utf8);
 
 // Reads a text file of the session encoding in pieces that end at a line
 // break where one is near (so that no character is cut in two), each
-// converted to UTF-8, and hands them to `take`. A file that cannot be read
-// gives one piece saying so. Memory stays at one piece.
-void ForEachPiece(const std::string& path, const std::function<void(std::string_view utf8)>& take);
+// decoded from `encoding` into UTF-8 (U+FFFD for a byte it does not hold),
+// and hands them to `take`. A file that cannot be read gives one piece
+// saying so. Memory stays at one piece.
+void ForEachPiece(const std::string& path, const SessionEncoding& encoding,
+                  const std::function<void(std::string_view utf8)>& take);
 
 }  // namespace tamberlo::cli::report_text

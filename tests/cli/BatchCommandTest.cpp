@@ -348,24 +348,47 @@ TEST_F(BatchCommand, InTheBackgroundAndInAPipelineNothingIsLeftBehind) {
 // 1.0 cannot carry are replaced (U+FFFE, U+FFFF, surrogates, bytes that are
 // no UTF-8) or shown as %<code> (controls), and the JSON parses.
 TEST_F(BatchCommand, ReportsStayWellFormedWhateverTheLogHolds) {
-    // In the native build's LATIN1 session the bytes ED A0 80 are three characters, not a surrogate.
     Program("odd.sas", "data _null_; put 'a\x01" "b \xEF\xBF\xBE \xEF\xBF\xBF <&> \"q\"'; foo; run;\r\n");
     test::WriteFile(Work("junit.xml"), "the report of an earlier batch");
-    const test::ToolResult result = Batch({"--raw", "--junit", "junit.xml", "--json", "r.json", "odd.sas"});
+    const test::ToolResult result = Batch({"--raw", "--encoding", "UTF-8", "--junit", "junit.xml", "--json", "r.json", "odd.sas"});
     EXPECT_EQ(result.exitCode, 2) << result.out << result.err;
     EXPECT_EQ(ValidateJUnit(Work("junit.xml")), "");
     const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r.json")));
-#ifndef _WIN32
-    // Windows' ANSI code page reads these bytes as other characters: only
-    // the native LATIN1 session passes UTF-8 through.
     EXPECT_THAT(test::ReadFile(Work("junit.xml")),
                 HasSubstr("put 'a%1b \xEF\xBF\xBD \xEF\xBF\xBD &lt;&amp;&gt; &quot;q&quot;'; foo; run;"));
     EXPECT_THAT(std::string(report.at("programs").at(0).at("log")),
                 HasSubstr("put 'a\x01" "b \xEF\xBF\xBE \xEF\xBF\xBF <&> \"q\"'"));
-#else
-    EXPECT_THAT(test::ReadFile(Work("junit.xml")), HasSubstr("put 'a%1b "));
-#endif
     EXPECT_EQ(test::ListFolder(Work("")), (std::vector<std::string>{"junit.xml", "odd.sas", "r.json"}));
+}
+
+// Every report decodes the log and its findings from the run's session
+// encoding, a byte it does not hold as U+FFFD.
+TEST_F(BatchCommand, ReportsDecodeTheLogFromTheSessionEncoding) {
+    const struct {
+        const char* encoding;
+        std::string written;  // in the program file and the log, as SAS has them
+        std::string utf8;     // in the reports
+    } cases[] = {
+        {"UTF-8", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "Gr\u00FC\u00DFe \u20AC"},
+        {"WLATIN1", "Gr\xFC\xDF" "e \x80", "Gr\u00FC\u00DFe \u20AC"},
+        {"SHIFT-JIS", "\x93\xFA\x96\x7B\x8C\xEA", "\u65E5\u672C\u8A9E"},
+        {"UTF-8", "caf\xE9!", "caf\uFFFD!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.encoding) + " " + c.utf8);
+        Program("w.sas", "%put WARNING: " + c.written + ";\r\nfoo;\r\n");
+        const test::ToolResult result = Batch({"--encoding", c.encoding, "--junit", "j.xml", "--json", "r.json",
+                                               "--html", "r.html", "w.sas"});
+        ASSERT_EQ(result.exitCode, 2) << result.out << result.err;
+        const std::string warning = "WARNING: " + c.utf8;
+        const nlohmann::json program = nlohmann::json::parse(test::ReadFile(Work("r.json"))).at("programs").at(0);
+        EXPECT_THAT(program.at("findings").dump(), HasSubstr("\"text\":" + nlohmann::json(warning).dump() + "}"));
+        EXPECT_THAT(program.at("log").get<std::string>(), HasSubstr("\r\n" + warning + "\r\n"));
+        const std::string junit = test::ReadFile(Work("j.xml"));
+        EXPECT_THAT(junit, HasSubstr("w.sas:1: " + warning + " (log line "));
+        EXPECT_THAT(junit, HasSubstr("\r\n" + warning + "\r\n"));
+        EXPECT_THAT(test::ReadFile(Work("r.html")), HasSubstr("program line 1: " + warning + "</li>"));
+    }
 }
 
 // What a log of any session encoding can hold, as the reports write it.
