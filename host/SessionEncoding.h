@@ -77,6 +77,9 @@ public:
     std::size_t WideLength(std::string_view bytes, std::size_t* undecodable = nullptr) const;
     void ToWide(std::string_view bytes, wchar_t* out, std::size_t length) const;
 
+    // The Windows code page of the encoding (0: the ANSI code page).
+    unsigned CodePage() const noexcept { return codePage_; }
+
     bool operator==(const SessionEncoding& other) const noexcept { return name_ == other.name_; }
 
     // One row of the table: SAS's name, the Windows code page, iconv's name.

@@ -73,9 +73,20 @@ UniqueBstr ToCleanedBstr(std::string_view text) {
     return result;
 }
 
+namespace {
+
+// True when every byte of the encoding is one UTF-16 unit (a byte it does
+// not hold becomes one U+FFFD): the length needs no conversion pass.
+bool SingleByte(const SessionEncoding& encoding) {
+    CPINFO info{};
+    return ::GetCPInfo(encoding.CodePage(), &info) && info.MaxCharSize == 1;
+}
+
+}  // namespace
+
 UniqueBstr ToBstr(std::string_view text, const SessionEncoding& encoding) {
     text = encoding.WithoutBom(text);
-    const std::size_t length = encoding.WideLength(text);
+    const std::size_t length = SingleByte(encoding) ? text.size() : encoding.WideLength(text);
     UniqueBstr result = Allocate(length);
     encoding.ToWide(text, result.get(), length);
     return result;
@@ -86,13 +97,18 @@ UniqueBstr ToCleanedBstr(std::string_view text, const SessionEncoding& encoding)
     if (!NeedsCleaning(text)) return ToBstr(text, encoding);
     // As ToCleanedBstr above: no line feed is part of a character in any of
     // the session encodings, so the pieces decode as the whole text does.
+    const bool singleByte = SingleByte(encoding);
     std::size_t length = 0;
-    ForEachPiece(text, [&](std::string_view piece) { length += encoding.WideLength(CleanControlChars(piece)); });
+    if (singleByte) {
+        length = CleanedSize(text);
+    } else {
+        ForEachPiece(text, [&](std::string_view piece) { length += encoding.WideLength(CleanControlChars(piece)); });
+    }
     UniqueBstr result = Allocate(length);
     std::size_t at = 0;
     ForEachPiece(text, [&](std::string_view piece) {
         const std::string cleaned = CleanControlChars(piece);
-        const std::size_t pieceLength = encoding.WideLength(cleaned);
+        const std::size_t pieceLength = singleByte ? cleaned.size() : encoding.WideLength(cleaned);
         if (pieceLength > length - at) throw std::bad_alloc();
         encoding.ToWide(cleaned, result.get() + at, pieceLength);
         at += pieceLength;
