@@ -411,7 +411,7 @@ TEST(ReportText, XmlAndJsonCarryEveryTextWellFormed) {
         std::string out;
         cli::report_text::AppendJson(out, text);
         EXPECT_EQ(out, json) << text;
-        EXPECT_NO_THROW((void)nlohmann::json::parse("\"" + out + "\"")) << text;
+        EXPECT_TRUE(nlohmann::json::accept("\"" + out + "\"")) << text;
     }
 }
 
