@@ -25,6 +25,9 @@ void UseBinaryStandardStreams();
 void CatchInterrupts();
 // The stop request that interrupts make; it lives until the process ends.
 const StopSignal& Interrupts();
+// Requested by a second interrupt after the first: a SAS being stopped gets
+// no more time to tidy up. The run's files are still deleted.
+const StopSignal& SecondInterrupts();
 bool InterruptRequested() noexcept;
 
 // True when `stream` is a terminal (a console window on Windows).

@@ -84,6 +84,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
         RunControl control;
         control.timeLimit = options_.timeout;
         control.stop = &console::Interrupts();
+        control.hurry = &console::SecondInterrupts();
         if (follower != nullptr) {
             control.whileRunning = [follower](const std::string& logPath) { follower->Poll(logPath); };
         }

@@ -264,6 +264,7 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     ExecCmd::Options wait;
     wait.timeLimit = control.timeLimit;
     wait.stop = control.stop;
+    wait.hurry = control.hurry;
     wait.stopRequested = control.stopRequested;
     if (control.whileRunning) wait.whileWaiting = [&] { control.whileRunning(files.log); };
     wait.consoleFile = files.console;

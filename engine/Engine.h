@@ -27,6 +27,9 @@ struct RunControl {
     // Once requested (from any thread, or a signal handler), SAS is stopped
     // at once, or not started, and Execute throws RunStopped.
     const StopSignal* stop = nullptr;
+    // Once requested, a stopped SAS gets no more time to tidy up: what is
+    // left of it is killed at once (a second Ctrl-C).
+    const StopSignal* hurry = nullptr;
     // Asked about every tenth of a second while SAS runs: true stops SAS, and
     // Execute throws RunStopped. `stop` answers sooner.
     std::function<bool()> stopRequested;

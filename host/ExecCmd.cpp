@@ -13,8 +13,8 @@ namespace {
 // it never outlives the call.
 class RunningTree {
 public:
-    RunningTree(ProcessTree& tree, std::chrono::milliseconds gracePeriod) noexcept
-        : tree_(tree), gracePeriod_(gracePeriod) {}
+    RunningTree(ProcessTree& tree, std::chrono::milliseconds gracePeriod, const StopSignal* hurry) noexcept
+        : tree_(tree), gracePeriod_(gracePeriod), hurry_(hurry) {}
     ~RunningTree() {
         if (!settled_) Stop();
     }
@@ -32,7 +32,7 @@ public:
 private:
     void Stop() noexcept {
         tree_.Terminate();
-        tree_.WaitUntilAllEnded(gracePeriod_);
+        tree_.WaitUntilAllEnded(gracePeriod_, hurry_);
         exit_ = tree_.Reap();
         settled_ = true;
     }
@@ -46,6 +46,7 @@ private:
 
     ProcessTree& tree_;
     const std::chrono::milliseconds gracePeriod_;
+    const StopSignal* hurry_;
     ProcessTree::Exit exit_;
     bool settled_ = false;
 };
@@ -58,7 +59,7 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
     ProcessTree tree;
     if (std::string failure = tree.Start(cmdline, options.consoleFile); !failure.empty())
         return {Outcome::NotStarted, std::move(failure)};
-    RunningTree running(tree, options.gracePeriod);
+    RunningTree running(tree, options.gracePeriod, options.hurry);
 
     WaitSchedule schedule(options.timeLimit, options.whileWaiting || options.stopRequested, options.pollInterval);
     for (;;) {

@@ -38,6 +38,8 @@ public:
         // How long a stopped program may take to tidy up (SAS removes its
         // WORK library) before what is left of it is killed.
         std::chrono::milliseconds gracePeriod{5000};
+        // Once requested, the grace period ends at once.
+        const StopSignal* hurry = nullptr;
         // POSIX: when not empty, the program's standard output and standard
         // error both go to this file, which the start creates and which must
         // not exist yet (else the program is not started). Empty: the program

@@ -52,8 +52,9 @@ public:
     void Terminate() noexcept;
 
     // Blocks until every process of the tree has ended or `timeout` has
-    // passed: the time a terminated tree is given to tidy up.
-    void WaitUntilAllEnded(std::chrono::milliseconds timeout) noexcept;
+    // passed or `hurry` (when not null) is requested: the time a terminated
+    // tree is given to tidy up.
+    void WaitUntilAllEnded(std::chrono::milliseconds timeout, const StopSignal* hurry) noexcept;
 
     // Ends what is left of the tree at once, blocks until the leader has
     // ended and collects it. Called once, after a successful Start.

@@ -1,6 +1,7 @@
 #include "cli/batch/BatchProgramRun.h"
 
 #include "automation/CodeRunner.h"
+#include "cli/Console.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"
@@ -128,6 +129,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         RunControl control;
         control.timeLimit = options.timeout;
         control.stop = &stop;
+        control.hurry = &console::SecondInterrupts();
         std::string status;
         try {
             status = runner.Execute(options.sasRoot, options.configFile, control);

@@ -14,6 +14,13 @@ void UseBinaryStandardStreams() {}
 
 namespace {
 
+// Requested by an interrupt that finds the first one requested already.
+StopSignal& SecondSignal() {
+    static StopSignal& signal = *new StopSignal;
+    return signal;
+}
+std::atomic<StopSignal*> caughtAgain{nullptr};
+
 // Made once and never destroyed: a signal may arrive while the process ends.
 StopSignal& InterruptSignal() {
     static StopSignal& signal = *new StopSignal;
@@ -24,12 +31,16 @@ StopSignal& InterruptSignal() {
 std::atomic<StopSignal*> caught{nullptr};
 
 extern "C" void NoteInterrupt(int) {
-    if (StopSignal* signal = caught.load()) signal->Request();
+    if (StopSignal* signal = caught.load()) {
+        if (StopSignal* again = caughtAgain.load(); again != nullptr && signal->IsRequested()) again->Request();
+        signal->Request();
+    }
 }
 
 }  // namespace
 
 void CatchInterrupts() {
+    caughtAgain = &SecondSignal();
     caught = &InterruptSignal();
     struct sigaction action {};
     action.sa_handler = NoteInterrupt;
@@ -46,6 +57,8 @@ void CatchInterrupts() {
 }
 
 const StopSignal& Interrupts() { return InterruptSignal(); }
+
+const StopSignal& SecondInterrupts() { return SecondSignal(); }
 
 bool InterruptRequested() noexcept {
     const StopSignal* signal = caught.load();

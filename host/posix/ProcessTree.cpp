@@ -244,15 +244,15 @@ ProcessTree::Wake ProcessTree::Wait(const StopSignal* stop, std::optional<std::c
     }
 }
 
-void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout) noexcept {
+void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout, const StopSignal* hurry) noexcept {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left <= std::chrono::milliseconds(0)) return;
+        if (left <= std::chrono::milliseconds(0) || (hurry != nullptr && hurry->IsRequested())) return;
         const auto step = std::min(left, AllEndedStep);
-        // The leader first: while it runs its end wakes the wait at once.
-        if (Wait(nullptr, step) != Wake::Ended) continue;
+        // The leader first: while it runs its end (or the hurry) wakes the wait at once.
+        if (Wait(hurry, step) != Wake::Ended) continue;
         if (!GroupRuns(pid_)) return;
         ::usleep(static_cast<useconds_t>(step.count()) * 1000);
     }

@@ -90,8 +90,9 @@ void ProcessTree::Terminate() noexcept {
 }
 
 // Terminate ended the whole job at once: only the leader's end is awaited.
-void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout) noexcept {
-    ::WaitForSingleObject(process_, static_cast<DWORD>(timeout.count()));
+void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout, const StopSignal* hurry) noexcept {
+    HANDLE waitables[] = {process_, hurry != nullptr ? hurry->NativeWaitable() : nullptr};
+    ::WaitForMultipleObjects(hurry != nullptr ? 2 : 1, waitables, FALSE, static_cast<DWORD>(timeout.count()));
 }
 
 ProcessTree::Exit ProcessTree::Reap() noexcept {

@@ -551,6 +551,52 @@ TEST_F(TamberloCommand, StoppingAWrappedSASEndsTheWholeTreeAfterItsGracePeriodAn
 #endif
 
 #ifndef _WIN32
+// A second Ctrl-C while a SAS that will not end is being stopped kills it at
+// once instead of after its grace period; the run's files still go.
+TEST_F(TamberloCommand, ASecondInterruptCutsTheGracePeriodShortAndStillLeavesNothingBehind) {
+    fs::create_directory(Work("stubborn"));
+    fs::copy_file(standInRoot + "/sasv9.cfg", Work("stubborn/sasv9.cfg"));
+    const std::string ready = Work("ready");
+    struct Case {
+        const char* name;
+        const char* trap;
+    } const cases[] = {
+        {"ignores SIGTERM", "trap '' TERM"},
+        {"tidies up slowly on SIGTERM", "trap 'sleep 30; exit 0' TERM"},
+    };
+    for (const Case& c : cases) {
+        fs::remove(ready);
+        test::WriteFile(Work("stubborn/sas"),
+                        "#!/bin/sh\n" + std::string(c.trap) + "\n: > \"" + ready + "\"\nsleep 30\n");
+        fs::permissions(Work("stubborn/sas"), fs::perms::owner_all);
+        test::ChildLaunch launch;
+        launch.arguments = {tamberloProgram, "--sas-root", Work("stubborn/"), "-e", "data _null_; run;"};
+        launch.error = Work("stderr.txt");
+        test::ChildProcess tamberlo(launch);
+        for (int wait = 0; wait < 400 && !fs::exists(ready); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(fs::exists(ready)) << c.name << ": SAS never started";
+
+        const auto first = std::chrono::steady_clock::now();
+        tamberlo.Interrupt();
+        // Apart, so that the command sees two interrupts and not one.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        tamberlo.Interrupt();
+        const test::ChildResult ended = tamberlo.Wait();
+        // The grace period is 5 seconds.
+        EXPECT_LT(std::chrono::steady_clock::now() - first, std::chrono::seconds(4)) << c.name;
+        EXPECT_EQ(ended.signal, 0) << c.name;
+        EXPECT_EQ(ended.exitCode, 130) << c.name;
+        EXPECT_FALSE(ended.leftProcesses) << c.name << ": a process of SAS's tree outlived tamberlo";
+        EXPECT_THAT(test::ReadFile(Work("stderr.txt")),
+                    EndsWith("tamberlo: Execute method: SAS was stopped on request before it ended.\n"))
+            << c.name;
+        EXPECT_THAT(test::ListFolder(Temp()), IsEmpty()) << c.name;
+    }
+}
+#endif
+
+#ifndef _WIN32
 // Ctrl-C while SAS runs: SAS is stopped, the run's files go, exit 130.
 TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
     test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "30");
