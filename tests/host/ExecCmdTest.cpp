@@ -16,6 +16,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
 #include <cstddef>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -295,6 +296,38 @@ TEST(ExecCmd, WithoutProcessDescriptorsTheWaitStillEndsWithTheChildAndOnRequest)
 #endif
 
 #ifndef _WIN32
+// SIGCHLD ignored until it goes: the kernel then reaps every child itself.
+class ChildrenReapedByTheKernel {
+public:
+    ChildrenReapedByTheKernel() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGCHLD, &ignore, &before_);
+    }
+    ~ChildrenReapedByTheKernel() { ::sigaction(SIGCHLD, &before_, nullptr); }
+    ChildrenReapedByTheKernel(const ChildrenReapedByTheKernel&) = delete;
+    ChildrenReapedByTheKernel& operator=(const ChildrenReapedByTheKernel&) = delete;
+
+private:
+    struct sigaction before_ {};
+};
+
+// A child that someone else reaped has no exit code to give: the run fails
+// with the system's reason, never as an end with code 0.
+TEST(ExecCmd, AChildReapedBySomeoneElseIsReportedLostWithTheSystemsReason) {
+    test::TempFolder dir;
+    ExecCmd::Result result;
+    {
+        ChildrenReapedByTheKernel reaped;
+        result = ExecCmd().Run(ProbeCommand(dir / "report.txt"));
+    }
+    EXPECT_EQ(result.outcome, ExecCmd::Outcome::Lost);
+    EXPECT_EQ(result.failure, "No child processes");
+    EXPECT_TRUE(test::Exists(dir / "report.txt"));
+    EXPECT_TRUE(NoChildLeft());
+}
+
 TEST(ExecCmd, ConsoleFileTakesStandardOutputAndErrorAndIsNeverReused) {
     test::TempFolder dir;
     ExecCmd::Options options;
