@@ -1,8 +1,7 @@
 #include "cli/Console.h"
 
-#include "host/StopSignal.h"
+#include "cli/InterruptRequests.h"
 
-#include <atomic>
 #include <csignal>
 
 #include <limits.h>
@@ -14,34 +13,12 @@ void UseBinaryStandardStreams() {}
 
 namespace {
 
-// Requested by an interrupt that finds the first one requested already.
-StopSignal& SecondSignal() {
-    static StopSignal& signal = *new StopSignal;
-    return signal;
-}
-std::atomic<StopSignal*> caughtAgain{nullptr};
-
-// Made once and never destroyed: a signal may arrive while the process ends.
-StopSignal& InterruptSignal() {
-    static StopSignal& signal = *new StopSignal;
-    return signal;
-}
-
-// Set before the handlers are installed, read by them.
-std::atomic<StopSignal*> caught{nullptr};
-
-extern "C" void NoteInterrupt(int) {
-    if (StopSignal* signal = caught.load()) {
-        if (StopSignal* again = caughtAgain.load(); again != nullptr && signal->IsRequested()) again->Request();
-        signal->Request();
-    }
-}
+extern "C" void NoteInterrupt(int) { NoteInterruptRequest(); }
 
 }  // namespace
 
 void CatchInterrupts() {
-    caughtAgain = &SecondSignal();
-    caught = &InterruptSignal();
+    PrepareInterruptRequests();
     struct sigaction action {};
     action.sa_handler = NoteInterrupt;
     sigemptyset(&action.sa_mask);
@@ -54,15 +31,6 @@ void CatchInterrupts() {
         if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
         sigaction(signal, &action, nullptr);
     }
-}
-
-const StopSignal& Interrupts() { return InterruptSignal(); }
-
-const StopSignal& SecondInterrupts() { return SecondSignal(); }
-
-bool InterruptRequested() noexcept {
-    const StopSignal* signal = caught.load();
-    return signal != nullptr && signal->IsRequested();
 }
 
 bool IsTerminal(std::FILE* stream) noexcept { return ::isatty(::fileno(stream)) == 1; }

@@ -1,10 +1,9 @@
 #include "cli/Console.h"
 
-#include "host/StopSignal.h"
+#include "cli/InterruptRequests.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
@@ -19,29 +18,10 @@ void UseBinaryStandardStreams() {
 
 namespace {
 
-// Requested by an interrupt that finds the first one requested already.
-StopSignal& SecondSignal() {
-    static StopSignal& signal = *new StopSignal;
-    return signal;
-}
-std::atomic<StopSignal*> caughtAgain{nullptr};
-
-// Made once and never destroyed: an interrupt may arrive while the process ends.
-StopSignal& InterruptSignal() {
-    static StopSignal& signal = *new StopSignal;
-    return signal;
-}
-
-// Set before the handler is installed, read by it (on a thread of its own).
-std::atomic<StopSignal*> caught{nullptr};
-
 BOOL WINAPI NoteInterrupt(DWORD event) {
     const bool closing = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !closing) return FALSE;
-    if (StopSignal* signal = caught.load()) {
-        if (StopSignal* again = caughtAgain.load(); again != nullptr && signal->IsRequested()) again->Request();
-        signal->Request();
-    }
+    NoteInterruptRequest();
     // Windows ends the process as soon as the handler returns from a close:
     // it waits here instead, while the main thread stops SAS, deletes the
     // run's files and ends the process (within the time Windows allows).
@@ -52,18 +32,8 @@ BOOL WINAPI NoteInterrupt(DWORD event) {
 }  // namespace
 
 void CatchInterrupts() {
-    caughtAgain = &SecondSignal();
-    caught = &InterruptSignal();
+    PrepareInterruptRequests();
     ::SetConsoleCtrlHandler(NoteInterrupt, TRUE);
-}
-
-const StopSignal& Interrupts() { return InterruptSignal(); }
-
-const StopSignal& SecondInterrupts() { return SecondSignal(); }
-
-bool InterruptRequested() noexcept {
-    const StopSignal* signal = caught.load();
-    return signal != nullptr && signal->IsRequested();
 }
 
 bool IsTerminal(std::FILE* stream) noexcept {
