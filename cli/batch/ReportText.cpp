@@ -3,7 +3,6 @@
 #include "host/AnsiText.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <filesystem>
 
@@ -82,17 +81,25 @@ void AppendJson(std::string& out, std::string_view utf8) {
             pos += length == 0 ? 1 : length;
             continue;
         }
+        // Escapes are appended a character at a time: GCC 12 warns falsely
+        // about overlapping copies when short literals are appended here.
+        const auto escaped = [&out](char c) {
+            out.push_back('\\');
+            out.push_back(c);
+        };
         switch (cp) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': escaped('"'); break;
+        case '\\': escaped('\\'); break;
+        case '\n': escaped('n'); break;
+        case '\r': escaped('r'); break;
+        case '\t': escaped('t'); break;
         default:
             if (cp < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
-                out += escape;
+                constexpr char hex[] = "0123456789abcdef";
+                escaped('u');
+                out.append("00");
+                out.push_back(hex[cp >> 4]);
+                out.push_back(hex[cp & 0xF]);
             } else {
                 out.append(utf8.substr(pos, length));
             }
