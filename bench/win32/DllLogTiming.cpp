@@ -178,13 +178,11 @@ private:
     HKEY key_ = nullptr;
 };
 
-// A new CodeRunner that has run the linking SAS with `logFile` as its log.
-ComPtr<_CodeRunner> RunnerWithLog(IClassFactory* factory, const std::string& logFile) {
-    ComPtr<_CodeRunner> runner;
-    HRESULT status = factory->CreateInstance(nullptr, IID__CodeRunner, reinterpret_cast<void**>(runner.put()));
-    if (FAILED(status)) Fail("no CodeRunner", status);
+// Runs the linking SAS through `runner` with `logFile` as its log.
+void ExecuteWithLog(_CodeRunner* runner, const std::string& logFile) {
     const UniqueBstr program = Bstr("data _null_; put 'a long log'; run;");
-    if (FAILED(status = runner->put_SASCode(program.get()))) Fail("SASCode failed", status);
+    HRESULT status = runner->put_SASCode(program.get());
+    if (FAILED(status)) Fail("SASCode failed", status);
     SetEnvironmentVariableA("BENCHSAS_LOG_FROM", logFile.c_str());
     const UniqueBstr root = Bstr(WindowsPath(TAMBERLO_BENCH_LINKING_SAS_ROOT) + "\\");
     const UniqueBstr config;
@@ -192,6 +190,14 @@ ComPtr<_CodeRunner> RunnerWithLog(IClassFactory* factory, const std::string& log
     status = runner->Execute(root.get(), config.get(), result.put());
     SetEnvironmentVariableA("BENCHSAS_LOG_FROM", nullptr);
     if (FAILED(status)) Fail("Execute failed", status);
+}
+
+// A new CodeRunner that has run the linking SAS with `logFile` as its log.
+ComPtr<_CodeRunner> RunnerWithLog(IClassFactory* factory, const std::string& logFile) {
+    ComPtr<_CodeRunner> runner;
+    const HRESULT status = factory->CreateInstance(nullptr, IID__CodeRunner, reinterpret_cast<void**>(runner.put()));
+    if (FAILED(status)) Fail("no CodeRunner", status);
+    ExecuteWithLog(runner.get(), logFile);
     return runner;
 }
 
@@ -229,16 +235,7 @@ int main(int argc, char** argv) {
     if (FAILED(status)) Fail("no CodeRunner", status);
 
     const std::size_t startSet = WorkingSet(false);
-    {
-        const UniqueBstr program = Bstr("data _null_; put 'a long log'; run;");
-        if (FAILED(status = runner->put_SASCode(program.get()))) Fail("SASCode failed", status);
-        SetEnvironmentVariableA("BENCHSAS_LOG_FROM", logFile.c_str());
-        const UniqueBstr root = Bstr(WindowsPath(TAMBERLO_BENCH_LINKING_SAS_ROOT) + "\\");
-        const UniqueBstr config;
-        UniqueBstr result;
-        if (FAILED(status = runner->Execute(root.get(), config.get(), result.put()))) Fail("Execute failed", status);
-        SetEnvironmentVariableA("BENCHSAS_LOG_FROM", nullptr);
-    }
+    ExecuteWithLog(runner.get(), logFile);
 
     // The peak of one Log, above the working set that the run left (the
     // stored log): the peak of the run itself stays below it, as the run
