@@ -143,6 +143,10 @@ void CodeRunner::SetSASCode(const std::string& NewValue) {
     }
 }
 
+void CodeRunner::AppendStoredProgram(const std::string& content) {
+    CurrentEngine().Command()->AppendStoredContent(content);
+}
+
 std::string CodeRunner::SASCode() const { return CurrentEngine().Command()->Value(); }
 
 std::string CodeRunner::SASCodeText() const {

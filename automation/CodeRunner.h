@@ -62,6 +62,10 @@ public:
     // byte for byte (it is in the session encoding already). The text is
     // encoded in the session encoding when a run writes the program.
     void SetSASCode(const std::string& NewValue);
+    // Appends a stored program's content, as SetSASCode appends a .sas file
+    // that it reads itself: for callers that read the file by a name the
+    // ANSI code page cannot hold.
+    void AppendStoredProgram(const std::string& content);
     // The program as collected: text as given, stored programs as read.
     std::string SASCode() const;
     // The program as UTF-8, stored programs decoded from Encoding().

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "host/SessionEncoding.h"
+
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tamberlo {
 class StopSignal;
@@ -16,6 +19,22 @@ namespace tamberlo::cli::console {
 // Windows they are switched to binary mode, so that CR LF in a log stays CR
 // LF and a lone LF stays LF. Elsewhere nothing needs doing.
 void UseBinaryStandardStreams();
+
+// The command's arguments as command text: on Windows taken from the wide
+// command line as UTF-8, so that a name the ANSI code page lacks reaches
+// the command whole; elsewhere argv itself.
+std::vector<std::string> Arguments(int argc, char** argv);
+// The encoding of the program text given as arguments: UTF-8 on Windows (as
+// Arguments gives it), the terminal's elsewhere.
+SessionEncoding ArgumentEncoding();
+
+// Command text (a message naming files) in the terminal's encoding: on
+// Windows from UTF-8, as it is where the terminal lacks a character of it;
+// elsewhere the text is in that encoding already.
+std::string ForTerminal(const std::string& commandText);
+
+// Opens a file that command text names, as std::fopen does.
+std::FILE* OpenFile(const std::string& name, const char* mode);
 
 // From here on an interrupt (Ctrl-C; SIGINT, SIGTERM, SIGHUP or SIGPIPE on
 // POSIX, unless ignored when the process started) no longer ends the process at once: it requests Interrupts(), so that a

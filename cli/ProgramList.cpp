@@ -2,6 +2,7 @@
 
 #include "automation/CodeRunner.h"
 #include "cli/UsageError.h"
+#include "host/CommandText.h"
 #include "host/FileSystem.h"
 
 #include <algorithm>
@@ -84,7 +85,7 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
 }
 
 void AddArgument(const std::string& argument, bool recursive, std::vector<BatchProgram>& programs) {
-    const fs::path path(argument);
+    const fs::path path = commandtext::ToPath(argument);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (fs::is_directory(status)) {
@@ -102,7 +103,7 @@ void AddArgument(const std::string& argument, bool recursive, std::vector<BatchP
 // the argument itself when it has none or nothing matches, as Windows
 // programs keep it.
 std::vector<std::string> Expanded(const std::string& argument) {
-    const fs::path path(argument);
+    const fs::path path = commandtext::ToPath(argument);
     const std::string pattern = path.filename().string();
     if (!filesystem::ProgramExpandsWildcards() || pattern.find_first_of("*?") == std::string::npos) return {argument};
     const fs::path folder = path.parent_path();
@@ -111,7 +112,7 @@ std::vector<std::string> Expanded(const std::string& argument) {
     for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (MatchesWildcard(name, pattern)) matches.push_back((folder / name).string());
+        if (MatchesWildcard(name, pattern)) matches.push_back((folder / it->path().filename()).string());
     }
     if (matches.empty()) return {argument};
     std::sort(matches.begin(), matches.end());
@@ -137,7 +138,7 @@ std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& argume
     for (BatchProgram& program : programs) {
         if (!unique.empty() && Folded(unique.back().name) == Folded(program.name)) {
             std::error_code ec;
-            if (unique.back().path == program.path || fs::equivalent(unique.back().path, program.path, ec)) continue;
+            if (unique.back().path == program.path || fs::equivalent(commandtext::ToPath(unique.back().path), commandtext::ToPath(program.path), ec)) continue;
             throw UsageError("two programs are named " + program.name + ": " + unique.back().path + " and " +
                              program.path);
         }

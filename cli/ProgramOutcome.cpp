@@ -1,6 +1,6 @@
 #include "cli/ProgramOutcome.h"
 
-#include "host/AnsiText.h"
+#include "host/CommandText.h"
 
 namespace tamberlo::cli {
 
@@ -23,7 +23,7 @@ std::string ProblemLine(const ProgramOutcome& outcome, Host host, Session sessio
     for (const Finding& finding : outcome.findings) {
         if (finding.kind != LogLineClassifier::Kind::Error) continue;
         std::string place = outcome.program.path;
-        if (finding.programLine) place += ":" + std::to_string(*finding.programLine);
+        if (finding.programLine) place.append(":").append(std::to_string(*finding.programLine));
         return host(place + ": ") + session(finding.text);
     }
     return host(outcome.program.name) + ": SAS exit code " +
@@ -39,7 +39,7 @@ std::string ProgramOutcome::FirstProblemLine() const {
 
 std::string ProgramOutcome::FirstProblemLineUtf8() const {
     return ProblemLine(
-        *this, [](const std::string& text) { return ansi::ToUtf8(text); },
+        *this, [](const std::string& text) { return commandtext::ToUtf8(text); },
         [this](const std::string& text) { return encoding.ToUtf8(text); });
 }
 

@@ -7,6 +7,7 @@
 #include "cli/LogRules.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
+#include "host/CommandText.h"
 #include "host/FileSystem.h"
 
 
@@ -29,11 +30,11 @@ auto ThroughFileLayer(const std::string& path, Call call) {
 }
 
 std::string ReadProgramFile(const std::string& path) {
-    return ThroughFileLayer(path, [&] { return filesystem::ReadWholeFile(path); });
+    return ThroughFileLayer(path, [&] { return filesystem::ReadWholeFile(commandtext::ToPath(path)); });
 }
 
 void CheckProgramFile(const std::string& path) {
-    ThroughFileLayer(path, [&] { filesystem::CheckReadable(path); });
+    ThroughFileLayer(path, [&] { filesystem::CheckReadable(commandtext::ToPath(path)); });
 }
 
 }  // namespace
@@ -45,6 +46,9 @@ std::string ProgramRun::AsProgramText(std::string text) {
 
 std::vector<ProgramRun::Assignment> ProgramRun::Prepare(const std::vector<ProgramPiece>& pieces,
                                                         const StandardInputReader& readStandardInput) {
+    // Text from standard input and other files is in the terminal's
+    // encoding, text on the command line in the arguments'.
+    const SessionEncoding terminal = SessionEncoding::Terminal();
     std::vector<Assignment> assignments;
     for (const ProgramPiece& piece : pieces) {
         switch (piece.kind) {
@@ -53,14 +57,14 @@ std::vector<ProgramRun::Assignment> ProgramRun::Prepare(const std::vector<Progra
             if (NamesProgramFile(piece.value)) {
                 assignments.push_back({piece.value, true});
             } else {
-                assignments.push_back({AsProgramText(ReadProgramFile(piece.value)), false});
+                assignments.push_back({AsProgramText(terminal.ToUtf8(ReadProgramFile(piece.value))), false});
             }
             break;
         case ProgramPiece::Kind::StandardInput:
-            assignments.push_back({AsProgramText(readStandardInput()), false});
+            assignments.push_back({AsProgramText(terminal.ToUtf8(readStandardInput())), false});
             break;
         case ProgramPiece::Kind::Text:
-            assignments.push_back({AsProgramText(piece.value), false});
+            assignments.push_back({AsProgramText(console::ArgumentEncoding().ToUtf8(piece.value)), false});
             break;
         }
     }
@@ -73,11 +77,14 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
     runner.SetCleanOutput(!options_.raw);
     runner.SetSafeFormChar(!options_.noFormChar);
     if (options_.encoding) runner.SetEncoding(EncodingSetting{*options_.encoding, "--encoding"});
-    // Text from the command line, standard input and other files is in the
-    // terminal's encoding; .sas files go in as stored.
-    const SessionEncoding terminal = SessionEncoding::Terminal();
+    // .sas files go in as stored, read by the command itself: their names
+    // may hold characters that the ANSI code page lacks.
     for (const Assignment& assignment : program) {
-        runner.SetSASCode(assignment.isStoredProgram ? assignment.value : terminal.ToUtf8(assignment.value));
+        if (assignment.isStoredProgram) {
+            runner.AppendStoredProgram(ReadProgramFile(assignment.value));
+        } else {
+            runner.SetSASCode(assignment.value);
+        }
     }
 
     if (!program.empty()) {
@@ -89,7 +96,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
             control.whileRunning = [follower](const std::string& logPath) { follower->Poll(logPath); };
         }
         try {
-            result.status = runner.Execute(options_.sasRoot, options_.configFile, control);
+            result.status = runner.Execute(options_.HostSASRoot(), options_.HostConfigFile(), control);
         } catch (const Error&) {
             result.failure = std::current_exception();
             result.encoding = runner.Encoding();

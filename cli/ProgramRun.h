@@ -52,7 +52,7 @@ public:
     // Turns the pieces into assignments, in order. A file whose name ends in
     // .sas (in any case) stays a path, so that CodeRunner appends it as
     // stored; any other file, standard input and -e texts become program
-    // text. Throws UsageError naming a program file that does not exist,
+    // text, as UTF-8. Throws UsageError naming a program file that does not exist,
     // is a folder or cannot be read.
     static std::vector<Assignment> Prepare(const std::vector<ProgramPiece>& pieces,
                                            const StandardInputReader& readStandardInput);
@@ -64,8 +64,7 @@ public:
 
     explicit ProgramRun(const CliOptions& options) : options_(options) {}
 
-    // Makes the runner, sets its switches, assigns the program (its text
-    // read in the terminal's encoding) and, if there
+    // Makes the runner, sets its switches, assigns the program and, if there
     // is one, executes it with the options' time limit, following the log
     // when asked. An error that Execute raises comes back in `failure`, with
     // the texts SAS had written; other errors raised by Tamberlo pass

@@ -1,8 +1,10 @@
 #include "cli/ResultPrinter.h"
 
+#include "cli/Console.h"
 #include "cli/UsageError.h"
 #include "engine/Engine.h"
 #include "host/AnsiText.h"
+#include "host/CommandText.h"
 #include "host/Error.h"
 
 #include <nlohmann/json.hpp>
@@ -105,7 +107,7 @@ ResultPrinter::ResultPrinter(const CliOptions& options, std::FILE* out, std::FIL
 void ResultPrinter::OpenDestinations() {
     const auto open = [](const std::optional<std::string>& name, const char* option) -> File {
         if (!name || *name == CliOptions::StandardStream) return nullptr;
-        File file(std::fopen(name->c_str(), "wb"));
+        File file(console::OpenFile(*name, "wb"));
         if (!file) throw UsageError(std::string(option) + " " + *name + ": cannot create the file: " + std::strerror(errno));
         return file;
     };
@@ -113,8 +115,9 @@ void ResultPrinter::OpenDestinations() {
     lstFile_ = open(options_.lstFile, "--lst");
     if (options_.putDir) {
         std::error_code ec;
-        std::filesystem::create_directories(*options_.putDir, ec);
-        if (!std::filesystem::is_directory(*options_.putDir)) {
+        const std::filesystem::path folder = commandtext::ToPath(*options_.putDir);
+        std::filesystem::create_directories(folder, ec);
+        if (!std::filesystem::is_directory(folder)) {
             throw UsageError("--put-dir " + *options_.putDir + ": cannot create the folder" +
                              (ec ? ": " + ec.message() : std::string()));
         }
@@ -144,9 +147,9 @@ void ResultPrinter::Write(std::FILE* to, const std::string& text, const std::str
 void ResultPrinter::WritePutFiles(const RunResult& result) {
     if (!options_.putDir) return;
     for (const PutFileEntry& entry : result.putFiles) {
-        const std::filesystem::path path = std::filesystem::path(*options_.putDir) / (entry.key + ".txt");
+        const std::filesystem::path path = commandtext::ToPath(*options_.putDir) / (entry.key + ".txt");
         const std::string name = path.string();
-        File file(std::fopen(name.c_str(), "wb"));
+        File file(console::OpenFile(name, "wb"));
         if (!file) throw OutputFailure(name + ": cannot create: " + std::strerror(errno));
         // Put files are data: copied byte for byte, whatever --raw says.
         Write(file.get(), entry.bytes, name);
@@ -212,8 +215,8 @@ ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partia
                          {{"number", error.Number()},
                           {"source", ansi::ToUtf8(error.Source())},
                           {"description", ansi::ToUtf8(error.Description())}}},
-                        {"log", ansi::ToUtf8(partial.log)},
-                        {"lst", ansi::ToUtf8(partial.lst)}};
+                        {"log", partial.encoding.ToUtf8(partial.log)},
+                        {"lst", partial.encoding.ToUtf8(partial.lst)}};
         const std::string text = DumpJson(json);
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fflush(out_);

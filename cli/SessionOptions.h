@@ -21,6 +21,13 @@ struct SessionOptions {
     std::vector<std::string> ignore;
     std::vector<std::string> failOn;
     bool strict = false;
+
+    // The root and configuration file by the names SAS is given them: the
+    // host's narrow paths (on Windows in the ANSI code page, or the short
+    // name where that lacks a character). Throws UsageError naming the
+    // option when a path has no such name.
+    std::string HostSASRoot() const;
+    std::string HostConfigFile() const;
 };
 
 }  // namespace tamberlo::cli

@@ -15,6 +15,7 @@
 #include <exception>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace tamberlo::cli;
 
@@ -28,7 +29,7 @@ std::string ReadStandardInput() {
 }
 
 int Fail(ExitStatus status, const std::string& message) {
-    std::fprintf(stderr, "tamberlo: %s\n", message.c_str());
+    std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(message).c_str());
     return ToInt(status);
 }
 
@@ -39,7 +40,11 @@ int main(int argc, char** argv) {
     try {
         console::CatchInterrupts();
         const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-        const CommandLineParser::Outcome outcome = CommandLineParser::Parse(argc, argv, processors);
+        const std::vector<std::string> arguments = console::Arguments(argc, argv);
+        std::vector<const char*> pointers;
+        for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+        const CommandLineParser::Outcome outcome =
+            CommandLineParser::Parse(static_cast<int>(pointers.size()), pointers.data(), processors);
         if (outcome.action == CommandLineParser::Action::RunBatch) return RunBatchCommand(outcome.batch);
         if (outcome.action != CommandLineParser::Action::Run) {
             std::fwrite(outcome.text.data(), 1, outcome.text.size(), stdout);

@@ -17,7 +17,10 @@ void Command::Append(const std::string& NewCommandSegment) {
 
 void Command::AppendStoredProgram(const std::string& Program) {
     // Read first: a failure leaves the buffer as it was.
-    const std::string content = filesystem::ReadWholeFile(Program);
+    AppendStoredContent(filesystem::ReadWholeFile(Program));
+}
+
+void Command::AppendStoredContent(const std::string& content) {
     if (content.empty()) return;
     stored_.reserve(stored_.size() + 1);
     stored_.emplace_back(value_.size(), value_.size() + content.size());

@@ -30,6 +30,8 @@ public:
     // before or after it. On failure throws the file system's error and
     // leaves the buffer as it was.
     void AppendStoredProgram(const std::string& Program);
+    // The same for content read by the caller.
+    void AppendStoredContent(const std::string& content);
     void Clear() noexcept {
         value_.clear();
         stored_.clear();

@@ -1,10 +1,15 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 // Whole-file operations on the host's file system, one source per platform.
+// A path given as text is the host's narrow path: on Windows in the ANSI
+// code page, as SAS and the automation clients name files. A path given as
+// std::filesystem::path is the system's own: on Windows it names any file
+// NTFS allows, whatever the code page holds (the command's own files).
 // On Windows none of them ever shows a system dialog (a drive without media
 // is an error like any other).
 // Files are always opened in binary mode: what is written is stored byte for
@@ -18,22 +23,26 @@ enum class WriteMode { Overwrite, Append };
 // The file's whole content. An empty file gives the empty text. A directory
 // is refused with 75 (Path/File access error).
 std::string ReadWholeFile(const std::string& path);
+std::string ReadWholeFile(const std::filesystem::path& path);
 
 // Creates the file when it is missing; Overwrite cuts an existing one to
 // empty first, Append writes at its end.
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode);
+void WriteWholeFile(const std::filesystem::path& path, std::string_view text, WriteMode mode);
 
 // Creates the file, which must not exist yet, and writes `text` to it: never
 // through an existing file or link, and on POSIX readable by its owner only.
 // False, with nothing touched, when something already has that name. Any
 // other failure throws, and the file is gone again.
 bool CreateNewFile(const std::string& path, std::string_view text);
+bool CreateNewFile(const std::filesystem::path& path, std::string_view text);
 
 void RemoveFile(const std::string& path);
 
 // Opens the file for reading and closes it again at once: succeeds exactly
 // when the file exists and can be read.
 void CheckReadable(const std::string& path);
+void CheckReadable(const std::filesystem::path& path);
 
 // ReadWholeFile, CheckReadable and RemoveFile for callers to whom a missing
 // file is an answer, not a failure: nothing (false) when there is no file of
@@ -47,6 +56,7 @@ bool RemoveFileIfPresent(const std::string& path);
 // Deletes the file if it can and says nothing either way: for files of one's
 // own, cleared up on a way out where a failure would change nothing.
 void DiscardFile(const std::string& path) noexcept;
+void DiscardFile(const std::filesystem::path& path) noexcept;
 
 // Like CheckReadable, but quiet: reports no error and, on Windows, shows no
 // system dialog for a drive without media. Used to probe drive letters.

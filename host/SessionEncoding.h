@@ -45,8 +45,8 @@ public:
     static SessionEncoding PlatformDefault();
     // The encoding of the terminal and of text piped to and from a command:
     // on POSIX the locale's codeset (UTF-8 where the locale names none, as
-    // in the C locale), on Windows the ANSI code page (that of the command's
-    // arguments and of the text programs pass each other).
+    // in the C locale), on Windows the console's output code page (the ANSI
+    // code page without a console).
     static SessionEncoding Terminal();
 
     // The table's name of a Windows code page, or "CP<n>".

@@ -11,6 +11,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
+#include "host/CommandText.h"
 #include "host/FileSystem.h"
 #include "host/modGlobals.h"
 
@@ -28,15 +29,15 @@ class ScratchFolder {
 public:
     ScratchFolder() {
         for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-            const std::string name = MakeTempFileName("tmpBatch", "");
+            const std::string name = commandtext::FromHost(MakeTempFileName("tmpBatch", ""));
             std::error_code ec;
-            if (std::filesystem::create_directory(name, ec)) path_ = name;
+            if (std::filesystem::create_directory(commandtext::ToPath(name), ec)) path_ = name;
         }
-        if (path_.empty()) throw std::runtime_error("cannot create a folder in " + GetTempDirectory());
+        if (path_.empty()) throw std::runtime_error("cannot create a folder in " + commandtext::FromHost(GetTempDirectory()));
     }
     ~ScratchFolder() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(commandtext::ToPath(path_), ec);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -62,8 +63,9 @@ std::string UtcTimestamp() {
 
 void CreateOutputFolder(const std::string& folder) {
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder)) {
+    const std::filesystem::path path = commandtext::ToPath(folder);
+    std::filesystem::create_directories(path, ec);
+    if (!std::filesystem::is_directory(path)) {
         throw UsageError("--out " + folder + ": cannot create the folder" + (ec ? ": " + ec.message() : std::string()));
     }
 }

@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
+#include "host/CommandText.h"
 #include "host/FileSystem.h"
 
 #include <chrono>
@@ -26,9 +27,9 @@ constexpr const char* statusOK = "OK";
 // files from being deleted until that SAS ends).
 void WriteWholeFile(const fs::path& path, const std::string& text) {
     try {
-        filesystem::WriteWholeFile(path.string(), text, filesystem::WriteMode::Overwrite);
+        filesystem::WriteWholeFile(path, text, filesystem::WriteMode::Overwrite);
     } catch (const Error& error) {
-        throw std::runtime_error(path.string() + ": cannot write: " + error.Description());
+        throw std::runtime_error(path.string() + ": cannot write: " + commandtext::FromHost(error.Description()));
     }
 }
 
@@ -36,7 +37,17 @@ std::string ReadPutFile(const std::string& path, const fs::path& to) {
     try {
         return filesystem::ReadWholeFile(path);
     } catch (const Error& error) {
-        throw std::runtime_error(to.string() + ": cannot copy the put file: " + error.Description());
+        throw std::runtime_error(to.string() + ": cannot copy the put file: " + commandtext::FromHost(error.Description()));
+    }
+}
+
+// Read by the command, whose names may hold characters that the ANSI code
+// page lacks; a file that cannot be read fails as CodeRunner fails it.
+std::string ReadProgram(const std::string& path) {
+    try {
+        return filesystem::ReadWholeFile(commandtext::ToPath(path));
+    } catch (const Error&) {
+        throw std::runtime_error(std::string(SASCodeSource) + ": The file '" + path + "' does not exist.");
     }
 }
 
@@ -49,7 +60,8 @@ void CreateFolder(const fs::path& folder) {
 // Where a program's outputs go: <name>.log, <name>.lst, <name>/_PUT<n>.txt.
 class OutputFiles {
 public:
-    OutputFiles(const fs::path& outDir, const std::string& name) : base_(outDir / fs::path(name)) {}
+    OutputFiles(const std::string& outDir, const std::string& name)
+        : base_(commandtext::ToPath(outDir) / commandtext::ToPath(name)) {}
 
     // Removes what an earlier batch into the same folder left for this
     // program, so that the folder never shows an old run as this one's.
@@ -90,8 +102,8 @@ public:
     }
 
 private:
-    fs::path Log() const { return base_.string() + ".log"; }
-    fs::path Lst() const { return base_.string() + ".lst"; }
+    fs::path Log() const { return fs::path(base_) += ".log"; }
+    fs::path Lst() const { return fs::path(base_) += ".lst"; }
 
     fs::path base_;
 };
@@ -124,7 +136,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         runner.SetCleanOutput(!options.raw);
         runner.SetSafeFormChar(!options.noFormChar);
         if (options.encoding) runner.SetEncoding(EncodingSetting{*options.encoding, "--encoding"});
-        runner.SetSASCode(program.path);
+        runner.AppendStoredProgram(ReadProgram(program.path));
 
         RunControl control;
         control.timeLimit = options.timeout;
@@ -132,7 +144,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         control.hurry = &console::SecondInterrupts();
         std::string status;
         try {
-            status = runner.Execute(options.sasRoot, options.configFile, control);
+            status = runner.Execute(options.HostSASRoot(), options.HostConfigFile(), control);
         } catch (const TimeLimitReached&) {
             // What SAS wrote until it was stopped is where it hung: the
             // report and --out keep it; its put files are no outputs.
@@ -158,9 +170,9 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
     } catch (const RunStopped&) {
         return std::nullopt;
     } catch (const TimeLimitReached& error) {
-        fail(ProgramOutcome::Verdict::TimeLimit, error.Source() + ": " + error.Description());
+        fail(ProgramOutcome::Verdict::TimeLimit, error.Source() + ": " + commandtext::FromHost(error.Description()));
     } catch (const Error& error) {
-        fail(ProgramOutcome::Verdict::TamberloError, error.Source() + ": " + error.Description());
+        fail(ProgramOutcome::Verdict::TamberloError, error.Source() + ": " + commandtext::FromHost(error.Description()));
     } catch (const std::exception& error) {
         fail(ProgramOutcome::Verdict::TamberloError, error.what());
     }

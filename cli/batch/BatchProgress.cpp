@@ -62,11 +62,19 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
     }
 
     bool headed = false;
+    const SessionEncoding terminal = SessionEncoding::Terminal();
     for (const ProgramOutcome& outcome : outcomes) {
         if (WentThrough(outcome.verdict)) continue;
         if (!headed) std::fputs("\n", out_);
         headed = true;
-        const std::string first = outcome.FirstProblemLine();
+        // The log's line decoded from its session and written in the
+        // terminal's encoding; as stored where the terminal lacks a character.
+        std::string first;
+        try {
+            first = terminal.FromUtf8(outcome.FirstProblemLineUtf8());
+        } catch (const UnrepresentableCharacter&) {
+            first = outcome.FirstProblemLine();
+        }
         std::fprintf(out_, "%s\n", first.c_str());
     }
 

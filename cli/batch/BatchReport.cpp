@@ -1,7 +1,7 @@
 #include "cli/batch/BatchReport.h"
 
 #include "cli/batch/ReportText.h"
-#include "host/AnsiText.h"
+#include "host/CommandText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -20,14 +20,14 @@ std::string Seconds(double seconds) {
 }
 
 // Text of the host's code page (names, paths, problems) as XML.
-std::string AnsiXml(std::string_view text, bool attribute = false) { return Xml(ansi::ToUtf8(text), attribute); }
+std::string TextXml(std::string_view text, bool attribute = false) { return Xml(commandtext::ToUtf8(text), attribute); }
 
 std::string ExitCodeText(const ProgramOutcome& outcome) {
     return outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
 }
 
 void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
-    out << "  <testcase name=\"" << AnsiXml(outcome.program.name) << "\" classname=\"tamberlo\" time=\""
+    out << "  <testcase name=\"" << TextXml(outcome.program.name) << "\" classname=\"tamberlo\" time=\""
         << Seconds(outcome.seconds) << "\">\n";
     switch (outcome.verdict) {
     case ProgramOutcome::Verdict::Failed: {
@@ -49,8 +49,8 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
     case ProgramOutcome::Verdict::TamberloError:
     case ProgramOutcome::Verdict::TimeLimit: {
         const char* type = outcome.verdict == ProgramOutcome::Verdict::TimeLimit ? "time limit" : "Tamberlo error";
-        out << "    <error message=\"" << AnsiXml(outcome.problem, true) << "\" type=\"" << type << "\">"
-            << AnsiXml(outcome.problem) << "</error>\n";
+        out << "    <error message=\"" << TextXml(outcome.problem, true) << "\" type=\"" << type << "\">"
+            << TextXml(outcome.problem) << "</error>\n";
         break;
     }
     case ProgramOutcome::Verdict::Clean:
@@ -72,10 +72,10 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
 }  // namespace
 
 std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, bool logLine) {
-    std::string line = ansi::ToUtf8(outcome.program.path);
-    if (finding.programLine) line += ":" + std::to_string(*finding.programLine);
-    line += ": " + outcome.encoding.ToUtf8(finding.text);
-    if (logLine) line += " (log line " + std::to_string(finding.logLine) + ")";
+    std::string line = commandtext::ToUtf8(outcome.program.path);
+    if (finding.programLine) line.append(":").append(std::to_string(*finding.programLine));
+    line.append(": ").append(outcome.encoding.ToUtf8(finding.text));
+    if (logLine) line.append(" (log line ").append(std::to_string(finding.logLine)).append(")");
     return line;
 }
 
@@ -90,9 +90,9 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
         }
     }
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out << "<testsuite name=\"" << AnsiXml(summary.suiteName) << "\" tests=\"" << outcomes.size() << "\" failures=\""
+    out << "<testsuite name=\"" << TextXml(summary.suiteName) << "\" tests=\"" << outcomes.size() << "\" failures=\""
         << failures << "\" errors=\"" << errors << "\" time=\"" << Seconds(summary.seconds) << "\" timestamp=\""
-        << AnsiXml(summary.timestamp) << "\" hostname=\"" << AnsiXml(summary.hostName) << "\">\n";
+        << TextXml(summary.timestamp) << "\" hostname=\"" << TextXml(summary.hostName) << "\">\n";
     out << "  <properties/>\n";
     for (const ProgramOutcome& outcome : outcomes) WriteTestCase(out, outcome);
     out << "  <system-out/>\n  <system-err/>\n</testsuite>\n";
@@ -101,8 +101,8 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
 void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
     using Json = nlohmann::ordered_json;
     const auto dump = [](const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); };
-    out << "{\n  \"name\": " << dump(ansi::ToUtf8(summary.suiteName)) << ",\n  \"timestamp\": "
-        << dump(summary.timestamp) << ",\n  \"hostname\": " << dump(ansi::ToUtf8(summary.hostName))
+    out << "{\n  \"name\": " << dump(commandtext::ToUtf8(summary.suiteName)) << ",\n  \"timestamp\": "
+        << dump(summary.timestamp) << ",\n  \"hostname\": " << dump(commandtext::ToUtf8(summary.hostName))
         << ",\n  \"seconds\": " << dump(summary.seconds) << ",\n  \"exitStatus\": " << summary.exitStatus
         << ",\n  \"programs\": [";
     bool first = true;
@@ -116,8 +116,8 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
                                     {"programLine", finding.programLine ? Json(*finding.programLine) : Json()},
                                     {"text", outcome.encoding.ToUtf8(finding.text)}});
         }
-        const Json program{{"name", ansi::ToUtf8(outcome.program.name)},
-                           {"file", ansi::ToUtf8(outcome.program.path)},
+        const Json program{{"name", commandtext::ToUtf8(outcome.program.name)},
+                           {"file", commandtext::ToUtf8(outcome.program.path)},
                            {"verdict", VerdictText(outcome.verdict)},
                            {"exitStatus", ToInt(StatusOf(outcome.verdict))},
                            {"sasExitCode", outcome.sasExitCode ? Json(*outcome.sasExitCode) : Json()},
@@ -125,7 +125,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
                            {"warningLines", outcome.logLines.warningLines},
                            {"firstErrorLines", std::move(errorLines)},
                            {"findings", std::move(findings)},
-                           {"problem", ansi::ToUtf8(outcome.problem)},
+                           {"problem", commandtext::ToUtf8(outcome.problem)},
                            {"seconds", outcome.seconds}};
         std::string text = dump(program);
         text.pop_back();  // the closing brace: the log follows, streamed

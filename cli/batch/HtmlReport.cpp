@@ -2,7 +2,7 @@
 
 #include "cli/batch/ReportText.h"
 #include "cli/LogLineClassifier.h"
-#include "host/AnsiText.h"
+#include "host/CommandText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -92,7 +92,7 @@ constexpr const char* script = R"(
 })();
 )";
 
-std::string Text(std::string_view ansiText) { return Xml(ansi::ToUtf8(ansiText)); }
+std::string Text(std::string_view commandText) { return Xml(commandtext::ToUtf8(commandText)); }
 
 std::string CssVerdict(ProgramOutcome::Verdict verdict) {
     std::string text = VerdictText(verdict);
@@ -123,7 +123,7 @@ const char* LineClass(std::string_view line) {
 class HtmlWriter {
 public:
     HtmlWriter(std::ostream& out, const std::string& reportFile, bool filesStay)
-        : out_(out), folder_(fs::absolute(fs::path(reportFile)).parent_path()), filesStay_(filesStay) {}
+        : out_(out), folder_(fs::absolute(commandtext::ToPath(reportFile)).parent_path()), filesStay_(filesStay) {}
 
     void Page(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
         std::size_t counts[std::size(verdicts)] = {};
@@ -169,7 +169,7 @@ private:
     }
 
     void Section(std::size_t index, const ProgramOutcome& outcome) {
-        const std::string id = "p" + std::to_string(index);
+        const std::string id = std::string("p").append(std::to_string(index));
         out_ << "<details class=\"program\" id=\"" << id << "\" data-verdict=\"" << CssVerdict(outcome.verdict)
              << "\"><summary><b>" << Text(outcome.program.name) << "</b> <span class=\"v-"
              << CssVerdict(outcome.verdict) << "\">" << VerdictText(outcome.verdict) << "</span></summary>\n<p>"
@@ -186,7 +186,7 @@ private:
                 const bool shown = finding.logLine <= LinesShown(outcome);
                 if (shown) anchored.insert(finding.logLine);
                 out_ << "<li class=\"" << (finding.kind == LogLineClassifier::Kind::Warning ? "W" : "E") << "\">";
-                const std::string place = "log line " + std::to_string(finding.logLine);
+                const std::string place = std::string("log line ").append(std::to_string(finding.logLine));
                 if (shown) {
                     out_ << "<a href=\"#" << id << "-l" << finding.logLine << "\">" << place << "</a>";
                 } else {
@@ -217,7 +217,7 @@ private:
         if (outcome.logFile != countedFile_) {
             countedFile_ = outcome.logFile;
             std::error_code ec;
-            const auto size = fs::file_size(fs::path(outcome.logFile), ec);
+            const auto size = fs::file_size(commandtext::ToPath(outcome.logFile), ec);
             linesShown_ = !ec && size <= shownBytes ? std::numeric_limits<long>::max() : CountShownLines(outcome.logFile, outcome.encoding);
         }
         return linesShown_;
@@ -280,12 +280,12 @@ private:
         });
         if (!cut) return;
         std::error_code ec;
-        const auto size = fs::file_size(fs::path(file), ec);
+        const auto size = fs::file_size(commandtext::ToPath(file), ec);
         out_ << "</pre>\n<p>The first " << shownBytes / 1024 << " KiB of " << (ec ? 0 : size / 1024)
              << " KiB are shown";
         if (filesStay_) {
-            const std::string link = fs::absolute(fs::path(file)).lexically_proximate(folder_).generic_string();
-            out_ << "; the whole file: <a href=\"" << UrlPath(ansi::ToUtf8(link)) << "\">" << Text(file) << "</a>";
+            const std::string link = commandtext::ToUtf8(fs::absolute(commandtext::ToPath(file)).lexically_proximate(folder_).generic_string());
+            out_ << "; the whole file: <a href=\"" << UrlPath(link) << "\">" << Text(file) << "</a>";
         }
         out_ << ".</p>\n<pre>";
     }

@@ -2,6 +2,7 @@
 
 #include "cli/UsageError.h"
 #include "host/Error.h"
+#include "host/CommandText.h"
 #include "host/FileSystem.h"
 
 #include <cstdio>
@@ -21,7 +22,7 @@ class TemporaryFile {
 public:
     explicit TemporaryFile(std::string name) : name_(std::move(name)) {}
     ~TemporaryFile() {
-        if (!name_.empty()) filesystem::DiscardFile(name_);
+        if (!name_.empty()) filesystem::DiscardFile(commandtext::ToPath(name_));
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -36,18 +37,19 @@ private:
 }  // namespace
 
 ReportFile::ReportFile(std::string name, const char* option) : name_(std::move(name)) {
-    const fs::path folder = fs::path(name_).parent_path();
+    const fs::path folder = commandtext::ToPath(name_).parent_path();
     std::error_code ec;
     if (!folder.empty()) fs::create_directories(folder, ec);
     try {
         const TemporaryFile probe(TemporaryName());
-        if (!filesystem::CreateNewFile(probe.Name(), {})) {
+        if (!filesystem::CreateNewFile(commandtext::ToPath(probe.Name()), {})) {
             throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: its temporary name is taken");
         }
     } catch (const Error& error) {
-        throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: " + error.Description());
+        throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: " +
+                         commandtext::FromHost(error.Description()));
     }
-    if (fs::is_directory(name_, ec)) throw UsageError(std::string(option) + " " + name_ + ": is a folder");
+    if (fs::is_directory(commandtext::ToPath(name_), ec)) throw UsageError(std::string(option) + " " + name_ + ": is a folder");
 }
 
 std::string ReportFile::TemporaryName() const {
@@ -62,14 +64,14 @@ bool ReportFile::Write(const std::function<void(std::ostream&)>& write) const {
         std::vector<char> buffer(1 << 16);
         std::ofstream out;
         out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        out.open(fs::path(temporary.Name()), std::ios::binary | std::ios::trunc);
+        out.open(commandtext::ToPath(temporary.Name()), std::ios::binary | std::ios::trunc);
         if (out) write(out);
         out.close();
         if (!out) reason = "the file could not be written";
     }
     if (reason.empty()) {
         std::error_code ec;
-        fs::rename(temporary.Name(), name_, ec);
+        fs::rename(commandtext::ToPath(temporary.Name()), commandtext::ToPath(name_), ec);
         if (ec) {
             reason = "cannot rename " + temporary.Name() + " into place: " + ec.message();
         } else {

@@ -1,6 +1,6 @@
 #include "cli/batch/ReportText.h"
 
-#include "host/AnsiText.h"
+#include "host/CommandText.h"
 
 #include <cstdint>
 #include <fstream>
@@ -111,9 +111,9 @@ void AppendJson(std::string& out, std::string_view utf8) {
 void ForEachPiece(const std::string& path, const SessionEncoding& encoding,
                   const std::function<void(std::string_view utf8)>& take) {
     constexpr std::size_t pieceSize = 1 << 16;
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    std::ifstream in(commandtext::ToPath(path), std::ios::binary);
     if (!in) {
-        take(ansi::ToUtf8("(" + path + " could not be read)"));
+        take(commandtext::ToUtf8("(" + path + " could not be read)"));
         return;
     }
     std::string buffer;

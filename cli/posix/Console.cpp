@@ -11,6 +11,14 @@ namespace tamberlo::cli::console {
 
 void UseBinaryStandardStreams() {}
 
+std::vector<std::string> Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+SessionEncoding ArgumentEncoding() { return SessionEncoding::Terminal(); }
+
+std::string ForTerminal(const std::string& commandText) { return commandText; }
+
+std::FILE* OpenFile(const std::string& name, const char* mode) { return std::fopen(name.c_str(), mode); }
+
 namespace {
 
 extern "C" void NoteInterrupt(int) { NoteInterruptRequest(); }

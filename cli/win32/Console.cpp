@@ -1,10 +1,14 @@
 #include "cli/Console.h"
 
 #include "cli/InterruptRequests.h"
+#include "host/CommandLine.h"
+#include "host/CommandText.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <io.h>
 
@@ -14,6 +18,31 @@ void UseBinaryStandardStreams() {
     _setmode(_fileno(stdin), _O_BINARY);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+}
+
+std::vector<std::string> Arguments(int, char**) {
+    const wchar_t* const line = ::GetCommandLineW();
+    const int length = static_cast<int>(std::wcslen(line));
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, line, length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) ::WideCharToMultiByte(CP_UTF8, 0, line, length, utf8.data(), size, nullptr, nullptr);
+    // Split as the C run-time splits the ANSI line into argv.
+    return SplitCommandLine(utf8);
+}
+
+SessionEncoding ArgumentEncoding() { return *SessionEncoding::FromName("UTF-8"); }
+
+std::string ForTerminal(const std::string& commandText) {
+    try {
+        return SessionEncoding::Terminal().FromUtf8(commandText);
+    } catch (const UnrepresentableCharacter&) {
+        return commandText;
+    }
+}
+
+std::FILE* OpenFile(const std::string& name, const char* mode) {
+    const std::wstring wideMode(mode, mode + std::strlen(mode));
+    return ::_wfopen(commandtext::ToPath(name).c_str(), wideMode.c_str());
 }
 
 namespace {
@@ -45,7 +74,7 @@ std::string HostName() {
     char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = sizeof name;
     if (!::GetComputerNameA(name, &size) || size == 0) return "localhost";
-    return std::string(name, size);
+    return commandtext::FromHost(std::string_view(name, size));
 }
 
 }  // namespace tamberlo::cli::console

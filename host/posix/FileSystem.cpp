@@ -276,6 +276,15 @@ bool ProbeReadable(const std::string& path) noexcept {
     return ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) == 0;
 }
 
+// A std::filesystem path is the system's bytes, as a narrow path is.
+std::string ReadWholeFile(const std::filesystem::path& path) { return ReadWholeFile(path.native()); }
+void WriteWholeFile(const std::filesystem::path& path, std::string_view text, WriteMode mode) {
+    WriteWholeFile(path.native(), text, mode);
+}
+bool CreateNewFile(const std::filesystem::path& path, std::string_view text) { return CreateNewFile(path.native(), text); }
+void CheckReadable(const std::filesystem::path& path) { CheckReadable(path.native()); }
+void DiscardFile(const std::filesystem::path& path) noexcept { DiscardFile(path.native()); }
+
 char PathSeparator() noexcept { return '/'; }
 
 bool NamesIgnoreCase() noexcept { return false; }

@@ -7,12 +7,41 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 
 namespace tamberlo::filesystem {
 
 namespace {
 
 [[noreturn]] void ThrowLastError(const std::string& path) { throw ErrorFromSystemCode(::GetLastError(), path); }
+
+// A file as the system's wide functions take it, and as the installed
+// FileEnv and the errors name it. Every call goes through the wide
+// functions: a narrow path (the ANSI code page) is widened exactly as the
+// ANSI functions would widen it, and a std::filesystem path reaches the
+// system with every character NTFS allows.
+struct FileName {
+    std::wstring wide;
+    std::string text;
+};
+
+FileName NameOf(const std::string& path) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    FileName name{{}, path};
+    if (path.empty()) return name;
+    if (path.size() > INT_MAX) throw RuntimeError(errors::BadFileName);
+    const int size = static_cast<int>(path.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, path.data(), size, nullptr, 0);
+    if (length <= 0) throw RuntimeError(errors::BadFileName);
+    name.wide.resize(static_cast<std::size_t>(length));
+    ::MultiByteToWideChar(CP_ACP, 0, path.data(), size, name.wide.data(), length);
+    return name;
+}
+
+FileName NameOf(const std::filesystem::path& path) {
+    if (path.native().find(L'\0') != std::wstring::npos) throw RuntimeError(errors::BadFileName);
+    return {path.native(), path.string()};
+}
 
 // While it lives, a drive without media (or any other critical error) fails
 // the thread's file calls instead of showing a system dialog; the thread's
@@ -54,30 +83,29 @@ std::size_t ReadCap(const std::string& path) {
     return cap ? cap : static_cast<std::size_t>(-1);
 }
 
-// CreateFileA, or an empty handle with GetLastError() telling why. Others
+// CreateFileW, or an empty handle with GetLastError() telling why. Others
 // may read, write and delete meanwhile: SAS may still hold a log open, and
 // put files are deleted by their owner only.
-win32::FileHandle CreateHandle(const std::string& path, DWORD access, DWORD disposition) {
+win32::FileHandle CreateHandle(const FileName& name, DWORD access, DWORD disposition) {
     if (FileEnv* env = InstalledFileEnv()) {
-        if (const DWORD fault = SystemCode(env->Open(path))) {
+        if (const DWORD fault = SystemCode(env->Open(name.text))) {
             ::SetLastError(fault);
             return win32::FileHandle(INVALID_HANDLE_VALUE);
         }
     }
-    return win32::FileHandle(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    return win32::FileHandle(::CreateFileW(name.wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // The open file, or an empty handle with GetLastError() telling why.
-win32::FileHandle OpenHandle(const std::string& path, DWORD access, DWORD disposition) {
-    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+win32::FileHandle OpenHandle(const FileName& name, DWORD access, DWORD disposition) {
     const NoErrorDialogs quiet;
-    return CreateHandle(path, access, disposition);
+    return CreateHandle(name, access, disposition);
 }
 
-win32::FileHandle Open(const std::string& path, DWORD access, DWORD disposition) {
-    win32::FileHandle file = OpenHandle(path, access, disposition);
-    if (!file) ThrowLastError(path);
+win32::FileHandle Open(const FileName& name, DWORD access, DWORD disposition) {
+    win32::FileHandle file = OpenHandle(name, access, disposition);
+    if (!file) ThrowLastError(name.text);
     return file;
 }
 
@@ -132,12 +160,52 @@ std::string ReadToEnd(const win32::FileHandle& file, const std::string& path) {
 
 }  // namespace
 
-std::string ReadWholeFile(const std::string& path) {
-    return ReadToEnd(Open(path, GENERIC_READ, OPEN_EXISTING), path);
+namespace {
+
+std::string ReadWhole(const FileName& name) {
+    return ReadToEnd(Open(name, GENERIC_READ, OPEN_EXISTING), name.text);
 }
 
+void WriteWhole(const FileName& name, std::string_view text, WriteMode mode) {
+    win32::FileHandle file = mode == WriteMode::Append ? Open(name, FILE_APPEND_DATA, OPEN_ALWAYS)
+                                                       : Open(name, GENERIC_WRITE, CREATE_ALWAYS);
+    WriteAll(file.get(), text, name.text);
+    if (!file.Close()) ThrowLastError(name.text);
+}
+
+bool CreateNew(const FileName& name, std::string_view text) {
+    const NoErrorDialogs quiet;
+    // CREATE_NEW fails on any existing name, a symbolic link included.
+    win32::FileHandle file = CreateHandle(name, GENERIC_WRITE, CREATE_NEW);
+    if (!file) {
+        const DWORD reason = ::GetLastError();
+        if (reason == ERROR_FILE_EXISTS || reason == ERROR_ALREADY_EXISTS) return false;
+        throw ErrorFromSystemCode(reason, name.text);
+    }
+    try {
+        WriteAll(file.get(), text, name.text);
+        if (!file.Close()) ThrowLastError(name.text);
+    } catch (...) {
+        file.Close();
+        ::DeleteFileW(name.wide.c_str());
+        throw;
+    }
+    return true;
+}
+
+void Discard(const FileName& name) noexcept {
+    const NoErrorDialogs quiet;
+    ::DeleteFileW(name.wide.c_str());
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path) { return ReadWhole(NameOf(path)); }
+std::string ReadWholeFile(const std::filesystem::path& path) { return ReadWhole(NameOf(path)); }
+
 std::optional<std::string> ReadWholeFileIfPresent(const std::string& path) {
-    const win32::FileHandle file = OpenHandle(path, GENERIC_READ, OPEN_EXISTING);
+    const FileName name = NameOf(path);
+    const win32::FileHandle file = OpenHandle(name, GENERIC_READ, OPEN_EXISTING);
     if (!file) {
         ThrowUnlessNotFound(::GetLastError(), path);
         return std::nullopt;
@@ -146,57 +214,48 @@ std::optional<std::string> ReadWholeFileIfPresent(const std::string& path) {
 }
 
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
-    win32::FileHandle file = mode == WriteMode::Append ? Open(path, FILE_APPEND_DATA, OPEN_ALWAYS)
-                                                       : Open(path, GENERIC_WRITE, CREATE_ALWAYS);
-    WriteAll(file.get(), text, path);
-    if (!file.Close()) ThrowLastError(path);
+    WriteWhole(NameOf(path), text, mode);
+}
+void WriteWholeFile(const std::filesystem::path& path, std::string_view text, WriteMode mode) {
+    WriteWhole(NameOf(path), text, mode);
 }
 
-bool CreateNewFile(const std::string& path, std::string_view text) {
-    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
-    const NoErrorDialogs quiet;
-    // CREATE_NEW fails on any existing name, a symbolic link included.
-    win32::FileHandle file = CreateHandle(path, GENERIC_WRITE, CREATE_NEW);
-    if (!file) {
-        const DWORD reason = ::GetLastError();
-        if (reason == ERROR_FILE_EXISTS || reason == ERROR_ALREADY_EXISTS) return false;
-        throw ErrorFromSystemCode(reason, path);
-    }
-    try {
-        WriteAll(file.get(), text, path);
-        if (!file.Close()) ThrowLastError(path);
-    } catch (...) {
-        file.Close();
-        ::DeleteFileA(path.c_str());
-        throw;
-    }
-    return true;
-}
+bool CreateNewFile(const std::string& path, std::string_view text) { return CreateNew(NameOf(path), text); }
+bool CreateNewFile(const std::filesystem::path& path, std::string_view text) { return CreateNew(NameOf(path), text); }
 
 void RemoveFile(const std::string& path) {
-    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    const FileName name = NameOf(path);
     const NoErrorDialogs quiet;
-    if (!::DeleteFileA(path.c_str())) ThrowLastError(path);
+    if (!::DeleteFileW(name.wide.c_str())) ThrowLastError(path);
 }
 
 bool RemoveFileIfPresent(const std::string& path) {
-    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    const FileName name = NameOf(path);
     const NoErrorDialogs quiet;
-    if (::DeleteFileA(path.c_str())) return true;
+    if (::DeleteFileW(name.wide.c_str())) return true;
     ThrowUnlessNotFound(::GetLastError(), path);
     return false;
 }
 
 void DiscardFile(const std::string& path) noexcept {
     if (NamesNoFile(path)) return;
-    const NoErrorDialogs quiet;
-    ::DeleteFileA(path.c_str());
+    try {
+        Discard(NameOf(path));
+    } catch (...) {
+    }
+}
+void DiscardFile(const std::filesystem::path& path) noexcept {
+    try {
+        Discard(NameOf(path));
+    } catch (...) {
+    }
 }
 
-void CheckReadable(const std::string& path) { Open(path, GENERIC_READ, OPEN_EXISTING); }
+void CheckReadable(const std::string& path) { Open(NameOf(path), GENERIC_READ, OPEN_EXISTING); }
+void CheckReadable(const std::filesystem::path& path) { Open(NameOf(path), GENERIC_READ, OPEN_EXISTING); }
 
 bool CheckReadableIfPresent(const std::string& path) {
-    const win32::FileHandle file = OpenHandle(path, GENERIC_READ, OPEN_EXISTING);
+    const win32::FileHandle file = OpenHandle(NameOf(path), GENERIC_READ, OPEN_EXISTING);
     if (file) return true;
     ThrowUnlessNotFound(::GetLastError(), path);
     return false;

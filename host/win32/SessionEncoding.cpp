@@ -120,8 +120,11 @@ SessionEncoding SessionEncoding::PlatformDefault() {
 }
 
 SessionEncoding SessionEncoding::Terminal() {
-    // The command's arguments, pipes and files in between are ANSI text.
-    return PlatformDefault();
+    // A console shows its output code page; without a console, the text
+    // programs pass each other is ANSI.
+    const unsigned console = ::GetConsoleOutputCP();
+    if (console == 0) return PlatformDefault();
+    return SessionEncoding(CodePageName(console), console, "");
 }
 
 std::size_t SessionEncoding::WideLength(std::string_view bytes, std::size_t* undecodable) const {

@@ -16,6 +16,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -594,3 +596,34 @@ TEST_F(BatchCommand, WildcardsInProgramArgumentsAreExpanded) {
     EXPECT_EQ(names, (std::vector<std::string>{"a1", "a2", "none*"}));
 }
 #endif
+
+// Folders and programs named in any script are found, run, written under
+// their own names and reported in UTF-8, whatever the ANSI code page holds.
+TEST_F(BatchCommand, NamesInAnyScriptAreFoundWrittenAndReportedWhole) {
+    const fs::path folder = fs::path(Work()) / u8"Pr\u00FCfung";
+    const std::u8string names[] = {u8"Gr\u00FC\u00DFe", u8"\u65E5\u672C"};
+    fs::create_directory(folder);
+    for (const std::u8string& name : names) std::ofstream(folder / (name + u8".sas")) << "data _null_; file _put1; put 'x'; run;\r\n";
+    // The test starts the command through the ANSI functions on Windows: the
+    // folder's name is one the code page holds, the programs' names are not.
+#ifdef _WIN32
+    const std::string argument = "Pr\xFC" "fung";
+#else
+    const std::string argument = folder.filename().string();
+#endif
+    const test::ToolResult result =
+        Batch({"--out", "Ergebnisse", "--json", "r.json", "--junit", "j.xml", argument});
+    ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+    const auto facts = Facts(nlohmann::json::parse(test::ReadFile(Work("r.json"))));
+    const std::string junit = test::ReadFile(Work("j.xml"));
+    for (const std::u8string& name : names) {
+        const std::string utf8(name.begin(), name.end());
+        SCOPED_TRACE(utf8);
+        EXPECT_EQ(facts.at(utf8).at("file"), (fs::path(u8"Pr\u00FCfung") / (name + u8".sas")).string());
+        EXPECT_THAT(junit, HasSubstr("<testcase name=\"" + utf8 + "\""));
+        const fs::path out = fs::path(Work()) / "Ergebnisse";
+        EXPECT_TRUE(fs::exists(out / (name + u8".log")));
+        std::ifstream put(out / name / "_PUT1.txt", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(put), {}), "x\r\n");
+    }
+}
