@@ -5,6 +5,7 @@
 #include "engine/SASContract.h"
 #include "host/ExecCmd.h"
 #include "host/FileSystem.h"
+#include "host/HostEnvironment.h"
 #include "host/TextFileIO.h"
 #include "host/modGlobals.h"
 
@@ -189,6 +190,20 @@ std::string EncodedPreamble(const std::string& preamble, const SessionEncoding& 
     return encoded;
 }
 
+// SAS is given the files of a run in the temporary folder by their names in
+// the ANSI code page: a folder that has no such name fails the run before
+// anything is written.
+void CheckTempFolderNameable() {
+    try {
+        GetTempDirectory();
+    } catch (const hostenv::TempFolderWithoutAnsiName& folder) {
+        throw Error(ComponentErrorNumber, ExecuteSource,
+                    "The temporary folder '" + folder.Folder() + "' cannot be given to SAS: the character " +
+                        UnrepresentableCharacter(folder.Character(), 0).Describe() +
+                        " of its name is not in the ANSI code page, and it has no short name that is.");
+    }
+}
+
 // "30 seconds", "1 second", "1.5 seconds", "250 ms".
 std::string DescribeDuration(std::chrono::milliseconds duration) {
     const auto ms = duration.count();
@@ -231,6 +246,7 @@ SessionEncoding Engine::Encoding() const {
 
 std::string Engine::Execute(const std::string& SASRoot, const std::string& SASConfigFile, const RunControl& control) {
     if (command_->Value().empty()) return NoCommandStatus;
+    CheckTempFolderNameable();
 
     // Every run starts from a fresh preamble, so that statements of an earlier
     // run (a formchar option since switched off) never come back.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,9 +11,27 @@
 // per platform.
 namespace tamberlo::hostenv {
 
-// Windows: GetTempPathA with a 255-character buffer, the empty text on
-// failure or when the path does not fit. POSIX: $TMPDIR when set and not
-// empty, else /tmp, always ending in '/'.
+// Thrown where the temporary folder has no name in the ANSI code page, by
+// which alone SAS can be given the files in it: the folder's name with each
+// such character as the code page's default, and the first such character.
+class TempFolderWithoutAnsiName : public std::runtime_error {
+public:
+    TempFolderWithoutAnsiName(std::string folder, char32_t character)
+        : std::runtime_error("the temporary folder " + folder + " has no name in the ANSI code page"),
+          folder_(std::move(folder)), character_(character) {}
+    const std::string& Folder() const noexcept { return folder_; }
+    char32_t Character() const noexcept { return character_; }
+
+private:
+    std::string folder_;
+    char32_t character_;
+};
+
+// Windows: the folder GetTempPath names, in the ANSI code page (or, where
+// that lacks a character of it, its short name, and TempFolderWithoutAnsiName
+// when it has none that fits), the empty text on failure or when the path
+// does not fit the 255-character buffer it was always asked with. POSIX:
+// $TMPDIR when set and not empty, else /tmp, always ending in '/'.
 std::string SystemTempDirectory();
 
 // The current local date and time in the host's own format: the short date,

@@ -1,5 +1,7 @@
 #include "host/HostEnvironment.h"
 
+#include "host/win32/AnsiPath.h"
+
 #include <windows.h>
 
 #include <mutex>
@@ -8,12 +10,20 @@
 namespace tamberlo::hostenv {
 
 std::string SystemTempDirectory() {
-    char buffer[255] = {};
-    const DWORD length = ::GetTempPathA(sizeof buffer, buffer);
+    // Asked in UTF-16, so that a folder whose name the ANSI code page lacks
+    // (a user name in another script) is found out rather than garbled.
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, buffer);
     // 0 is a failure; a length beyond the buffer is the size needed, and the
     // buffer then holds no path.
-    if (length == 0 || length > sizeof buffer) return {};
-    return std::string(buffer, length);
+    if (length == 0 || length > MAX_PATH + 1) return {};
+    const std::wstring folder(buffer, length);
+    std::optional<std::string> ansi = win32::AnsiPathOf(folder);
+    if (!ansi) throw TempFolderWithoutAnsiName(win32::AnsiWithDefaults(folder), win32::FirstCharacterOutsideAnsi(folder));
+    // The 255-character buffer of old holds 254 characters and the null.
+    if (ansi->size() > 254) return {};
+    if (ansi->back() != '\\') ansi->push_back('\\');
+    return *ansi;
 }
 
 std::string LocalDateTimeText() {

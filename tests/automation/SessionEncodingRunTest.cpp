@@ -4,6 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace tamberlo;
 using test::ErrorOf;
 using testing::HasSubstr;
@@ -143,3 +147,23 @@ TEST_F(SessionEncodingRun, TheConfigurationNamesTheEncodingThroughTheFilesItIncl
     EXPECT_EQ(undecodable, 3u);
     EXPECT_THAT(runner.DebugInfo(), HasSubstr("put 'caf\uFFFD \uFFFDt\uFFFD'; run;"));
 }
+
+#ifdef _WIN32
+// A user name in another script: the temporary folder's name in the ANSI
+// code page would be garbled, so SAS is given its files by the short name.
+TEST_F(SessionEncodingRun, ATemporaryFolderTheAnsiCodePageLacksIsReachedByItsShortName) {
+    const std::filesystem::path folder = std::filesystem::path(temp.Path()) / u8"\u65E5\u672C";
+    std::filesystem::create_directory(folder);
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"TMP", folder.c_str()));
+    {
+        CodeRunner runner;
+        runner.SetSASCode("data _null_; file _put1; put 'x'; run;");
+        const std::string status = runner.Execute(StandinRoot, "");
+        ::SetEnvironmentVariableA("TMP", temp.Path().c_str());
+        ASSERT_EQ(status, "OK");
+        EXPECT_EQ(runner.PutFile(1), "x\r\n");
+        EXPECT_THAT(runner.PutFile(1, true), HasSubstr("~"));
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+#endif
