@@ -1,8 +1,16 @@
 #include "host/SessionEncoding.h"
 
+#include "host/ProcessorFeatures.h"
+
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+
+#if defined(TAMBERLO_X86_VECTORS)
+#include <emmintrin.h>
+#endif
 
 namespace tamberlo {
 
@@ -152,6 +160,153 @@ std::size_t FirstInvalid(std::string_view text) noexcept {
     }
     return std::string_view::npos;
 }
+
+namespace {
+
+bool UseVectors() noexcept { return ActiveVectorLevel() >= VectorLevel::Sse2; }
+
+#if defined(TAMBERLO_X86_VECTORS)
+TAMBERLO_TARGET_SSE2 inline unsigned HighBits(const char* at) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))));
+}
+
+// Whole blocks from `from` on: the position of the first byte that is not
+// ASCII, or where the whole blocks end.
+TAMBERLO_TARGET_SSE2 std::size_t NextNonAsciiInBlocks(const char* data, std::size_t from, std::size_t size) noexcept {
+    for (; size - from >= 32; from += 32) {
+        if (const unsigned mask = HighBits(data + from) | (HighBits(data + from + 16) << 16)) {
+            return from + static_cast<std::size_t>(__builtin_ctz(mask));
+        }
+    }
+    for (; size - from >= 16; from += 16) {
+        if (const unsigned mask = HighBits(data + from)) return from + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    return from;
+}
+
+// Widens the text's leading ASCII bytes into the 16-bit units at `out`, a
+// block of 16 at a time while the text and the room (in units) hold one.
+// A block with other bytes is widened whole, but only its ASCII start
+// counts: the units after it are written over by what comes next. Returns
+// how many bytes became units.
+TAMBERLO_TARGET_SSE2 std::size_t WidenAsciiBlocks(const char* data, std::size_t size, void* out, std::size_t room) noexcept {
+    char* const units = static_cast<char*>(out);
+    const __m128i zero = _mm_setzero_si128();
+    std::size_t done = 0;
+    for (; size - done >= 16 && room - done >= 16; done += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + done));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + 2 * done), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + 2 * done + 16), _mm_unpackhi_epi8(bytes, zero));
+        if (const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(bytes))) {
+            return done + static_cast<std::size_t>(__builtin_ctz(mask));
+        }
+    }
+    return done;
+}
+#endif
+
+// The position of the first byte at or after `from` that is not ASCII, or
+// `size`. Logs are mostly ASCII: whole blocks are tested at once.
+std::size_t NextNonAscii(const char* data, std::size_t from, std::size_t size, bool vectors) noexcept {
+#if defined(TAMBERLO_X86_VECTORS)
+    if (vectors) from = NextNonAsciiInBlocks(data, from, size);
+#else
+    (void)vectors;
+#endif
+    for (; size - from >= 8; from += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + from, sizeof word);
+        if (word & 0x8080808080808080ull) break;
+    }
+    while (from < size && static_cast<unsigned char>(data[from]) < 0x80) ++from;
+    return from;
+}
+
+// The leading ASCII bytes widened into `out` (room for `room` units), as
+// WidenAscii.
+template <typename Unit>
+std::size_t WidenAsciiUnits(const char* data, std::size_t size, Unit* out, std::size_t room, bool vectors) noexcept {
+    static_assert(sizeof(Unit) == 2);
+    std::size_t done = 0;
+#if defined(TAMBERLO_X86_VECTORS)
+    if (vectors) done = WidenAsciiBlocks(data, size, out, room);
+#else
+    (void)vectors;
+#endif
+    for (; done < size && done < room && static_cast<unsigned char>(data[done]) < 0x80; ++done) {
+        out[done] = static_cast<Unit>(data[done]);
+    }
+    return done;
+}
+
+template <typename Unit>
+std::size_t ToUtf16Units(std::string_view text, Unit* out, std::size_t capacity) noexcept {
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    const bool vectors = UseVectors();
+    std::size_t at = 0;
+    for (std::size_t pos = 0; pos < size;) {
+        const std::size_t done = WidenAsciiUnits(data + pos, size - pos, out + at, capacity - at, vectors);
+        pos += done;
+        at += done;
+        if (pos < size && static_cast<unsigned char>(data[pos]) < 0x80) return std::string_view::npos;  // no room
+        while (pos < size && static_cast<unsigned char>(data[pos]) >= 0x80) {
+            const std::size_t length = SequenceLength(text, pos);
+            char32_t c = length == 0 ? 0xFFFD : Decode(text, pos, length);
+            pos += length == 0 ? 1 : length;
+            if (c >= 0x10000) {
+                if (capacity - at < 2) return std::string_view::npos;
+                c -= 0x10000;
+                out[at++] = static_cast<Unit>(0xD800 + (c >> 10));
+                out[at++] = static_cast<Unit>(0xDC00 + (c & 0x3FF));
+            } else {
+                if (at == capacity) return std::string_view::npos;
+                out[at++] = static_cast<Unit>(c);
+            }
+        }
+    }
+    return at;
+}
+
+}  // namespace
+
+std::size_t Utf16Length(std::string_view text, std::size_t* undecodable) noexcept {
+    const bool vectors = UseVectors();
+    std::size_t units = 0;
+    std::size_t invalid = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t next = NextNonAscii(text.data(), pos, text.size(), vectors);
+        units += next - pos;
+        pos = next;
+        while (pos < text.size() && static_cast<unsigned char>(text[pos]) >= 0x80) {
+            const std::size_t length = SequenceLength(text, pos);
+            if (length == 0) {
+                ++invalid;
+                ++units;
+                ++pos;
+            } else {
+                units += length == 4 ? 2 : 1;
+                pos += length;
+            }
+        }
+    }
+    if (undecodable != nullptr) *undecodable = invalid;
+    return units;
+}
+
+std::size_t ToUtf16(std::string_view text, char16_t* out, std::size_t capacity) noexcept {
+    return ToUtf16Units(text, out, capacity);
+}
+
+#if defined(_WIN32)
+std::size_t ToUtf16(std::string_view text, wchar_t* out, std::size_t capacity) noexcept {
+    return ToUtf16Units(text, out, capacity);
+}
+
+std::size_t WidenAscii(std::string_view text, wchar_t* out, std::size_t room) noexcept {
+    return WidenAsciiUnits(text.data(), text.size(), out, room, UseVectors());
+}
+#endif
 
 std::string Repaired(std::string_view text, std::size_t* undecodable) {
     std::size_t invalid = FirstInvalid(text);

@@ -105,6 +105,21 @@ void Append(std::string& out, char32_t codePoint);
 std::string Repaired(std::string_view text, std::size_t* undecodable);
 // The offset of the first byte that does not start valid UTF-8, or npos.
 std::size_t FirstInvalid(std::string_view text) noexcept;
+// The UTF-16 units of the text decoded as Repaired decodes it: one a
+// character, two above U+FFFF, one (U+FFFD) for each byte that is not
+// valid. `undecodable` (when given) is set to the count of such bytes.
+std::size_t Utf16Length(std::string_view text, std::size_t* undecodable = nullptr) noexcept;
+// Writes those units at `out`, at most `capacity` of them: returns how
+// many, or npos when the text takes more (what fit was written).
+std::size_t ToUtf16(std::string_view text, char16_t* out, std::size_t capacity) noexcept;
+#if defined(_WIN32)
+std::size_t ToUtf16(std::string_view text, wchar_t* out, std::size_t capacity) noexcept;
+// The text's leading ASCII bytes (the same characters in UTF-8, UTF-16 and
+// the single-byte code pages) widened into `out`, at most `room` of them:
+// returns how many. The units after those, up to `room`, may be written
+// too, for the caller to write over.
+std::size_t WidenAscii(std::string_view text, wchar_t* out, std::size_t room) noexcept;
+#endif
 }  // namespace utf8
 
 }  // namespace tamberlo

@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <new>
+#include <vector>
 
 namespace tamberlo::com {
 
@@ -82,6 +83,18 @@ bool SingleByte(const SessionEncoding& encoding) {
     return ::GetCPInfo(encoding.CodePage(), &info) && info.MaxCharSize == 1;
 }
 
+// The UTF-16 length of CleanControlChars(piece). The cleaning puts ASCII
+// characters in place of ASCII characters; in a single-byte encoding every
+// byte is a unit, and in UTF-8 no ASCII byte is part of another character
+// nor changes how the bytes around it decode: the length follows from the
+// piece as it is, without the cleaned copy.
+std::size_t CleanedWideLength(std::string_view piece, const SessionEncoding& encoding, bool singleByte) {
+    const std::size_t added = CleanedSize(piece) - piece.size();
+    if (singleByte) return piece.size() + added;
+    if (encoding.IsUtf8()) return encoding.WideLength(piece) + added;
+    return encoding.WideLength(CleanControlChars(piece));
+}
+
 }  // namespace
 
 UniqueBstr ToBstr(std::string_view text, const SessionEncoding& encoding) {
@@ -97,18 +110,21 @@ UniqueBstr ToCleanedBstr(std::string_view text, const SessionEncoding& encoding)
     if (!NeedsCleaning(text)) return ToBstr(text, encoding);
     // As ToCleanedBstr above: no line feed is part of a character in any of
     // the session encodings, so the pieces decode as the whole text does.
+    // Each piece's length first, then each piece cleaned and converted
+    // straight into its place.
     const bool singleByte = SingleByte(encoding);
+    std::vector<std::size_t> lengths;
     std::size_t length = 0;
-    if (singleByte) {
-        length = CleanedSize(text);
-    } else {
-        ForEachPiece(text, [&](std::string_view piece) { length += encoding.WideLength(CleanControlChars(piece)); });
-    }
+    ForEachPiece(text, [&](std::string_view piece) {
+        lengths.push_back(CleanedWideLength(piece, encoding, singleByte));
+        length += lengths.back();
+    });
     UniqueBstr result = Allocate(length);
     std::size_t at = 0;
+    std::size_t index = 0;
     ForEachPiece(text, [&](std::string_view piece) {
         const std::string cleaned = CleanControlChars(piece);
-        const std::size_t pieceLength = singleByte ? cleaned.size() : encoding.WideLength(cleaned);
+        const std::size_t pieceLength = lengths[index++];
         if (pieceLength > length - at) throw std::bad_alloc();
         encoding.ToWide(cleaned, result.get() + at, pieceLength);
         at += pieceLength;

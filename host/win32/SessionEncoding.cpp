@@ -5,7 +5,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <new>
 
@@ -77,6 +81,60 @@ std::size_t DecodeRepairing(unsigned codePage, std::string_view bytes, Put&& put
     return invalid;
 }
 
+// A code page of one byte a character, decoded a byte at a time through a
+// table made once from the system's own conversion of each byte: a byte it
+// refuses is U+FFFD and counted, as the repairing decoder would have it.
+class SingleByteTable {
+public:
+    explicit SingleByteTable(unsigned codePage) {
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            const char one = static_cast<char>(byte);
+            wchar_t unit = Replacement;
+            valid_[byte] = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, &one, 1, &unit, 1) == 1;
+            units_[byte] = valid_[byte] ? unit : Replacement;
+            if (byte < 0x80 && units_[byte] != byte) asciiKept_ = false;
+        }
+    }
+
+    std::size_t Undecodable(std::string_view bytes) const noexcept {
+        std::size_t count = 0;
+        for (const char byte : bytes) count += valid_[static_cast<unsigned char>(byte)] ? 0 : 1;
+        return count;
+    }
+
+    // Into `out`, which holds bytes.size() units. ASCII runs are widened a
+    // block at a time where the code page keeps ASCII as it is.
+    void Decode(std::string_view bytes, wchar_t* out) const noexcept {
+        const char* const data = bytes.data();
+        const std::size_t size = bytes.size();
+        for (std::size_t i = 0; i < size;) {
+            if (asciiKept_) i += utf8::WidenAscii(bytes.substr(i), out + i, size - i);
+            for (; i < size && (!asciiKept_ || static_cast<unsigned char>(data[i]) >= 0x80); ++i) {
+                out[i] = units_[static_cast<unsigned char>(data[i])];
+            }
+        }
+    }
+
+private:
+    bool asciiKept_ = true;
+    std::array<wchar_t, 256> units_{};
+    std::array<bool, 256> valid_{};
+};
+
+// The table of a single-byte code page, made at its first use; none for a
+// code page with characters of more than one byte.
+const SingleByteTable* SingleByteTableOf(unsigned codePage) {
+    static std::mutex guard;
+    static std::map<unsigned, std::unique_ptr<const SingleByteTable>> tables;
+    const std::lock_guard<std::mutex> lock(guard);
+    const auto found = tables.find(codePage);
+    if (found != tables.end()) return found->second.get();
+    CPINFO info{};
+    std::unique_ptr<const SingleByteTable> table;
+    if (::GetCPInfo(codePage, &info) && info.MaxCharSize == 1) table = std::make_unique<SingleByteTable>(codePage);
+    return tables.emplace(codePage, std::move(table)).first->second.get();
+}
+
 std::wstring Utf8ToWide(std::string_view text) {
     const int length = StrictToWide(CP_UTF8, text, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
@@ -129,6 +187,11 @@ SessionEncoding SessionEncoding::Terminal() {
 
 std::size_t SessionEncoding::WideLength(std::string_view bytes, std::size_t* undecodable) const {
     if (undecodable != nullptr) *undecodable = 0;
+    if (IsUtf8()) return utf8::Utf16Length(bytes, undecodable);
+    if (const SingleByteTable* table = SingleByteTableOf(codePage_)) {
+        if (undecodable != nullptr) *undecodable = table->Undecodable(bytes);
+        return bytes.size();
+    }
     const int length = StrictToWide(codePage_, bytes, nullptr, 0);
     if (length >= 0) return static_cast<std::size_t>(length);
     std::size_t total = 0;
@@ -138,6 +201,15 @@ std::size_t SessionEncoding::WideLength(std::string_view bytes, std::size_t* und
 }
 
 void SessionEncoding::ToWide(std::string_view bytes, wchar_t* out, std::size_t length) const {
+    if (IsUtf8()) {
+        if (utf8::ToUtf16(bytes, out, length) != length) throw std::bad_alloc();
+        return;
+    }
+    if (const SingleByteTable* table = SingleByteTableOf(codePage_)) {
+        if (bytes.size() != length) throw std::bad_alloc();
+        table->Decode(bytes, out);
+        return;
+    }
     if (bytes.empty()) return;
     if (StrictToWide(codePage_, bytes, out, CheckedLength(length)) >= 0) return;
     std::size_t at = 0;

@@ -1,5 +1,7 @@
 #include "host/SessionEncoding.h"
 
+#include "VectorLevels.h"
+
 #include <gtest/gtest.h>
 
 using tamberlo::SessionEncoding;
@@ -97,3 +99,57 @@ TEST(SessionEncoding, ACharacterTheEncodingLacksIsNamedNeverReplaced) {
         }
     }
 }
+
+// UTF-16 for automation strings, counted and converted in one pass each at
+// every vector level: sequences of every length, ASCII runs across the
+// blocks' edges, and each byte of a sequence that is not valid one U+FFFD.
+class SessionEncodingUtf16 : public tamberlo::test::AtEveryVectorLevel {};
+
+TEST_P(SessionEncodingUtf16, CountsAndConvertsEveryUnitAndEveryUndecodableByte) {
+    const std::string a31(31, 'a');
+    const std::u16string u31(31, u'a');
+    struct Case {
+        const char* encoding;
+        std::string bytes;
+        std::u16string units;
+        std::size_t undecodable;
+    };
+    const Case cases[] = {
+        {"UTF-8", "\xC3\xBC \xE2\x82\xAC \xF0\x9F\x98\x80", u"\u00FC \u20AC \xD83D\xDE00", 0},
+        {"UTF-8", a31 + "\xC3\xBC" + a31 + a31 + "\xE6\x97\xA5" + std::string("\0\r\n", 3),
+         u31 + u"\u00FC" + u31 + u31 + u"\u65E5" + std::u16string(u"\0\r\n", 3), 0},
+        // Cut at the end; overlong; a surrogate; above U+10FFFF; a lead byte
+        // without its continuation; a stray continuation byte.
+        {"UTF-8", a31 + "\xF0\x9F\x98", u31 + u"\uFFFD\uFFFD\uFFFD", 3},
+        {"UTF-8", "\xC0\xAF\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", 5},
+        {"UTF-8", "\xED\xA0\x80\xF4\x90\x80\x80", std::u16string(7, u'\uFFFD'), 7},
+        {"UTF-8", "\xC3(" + a31 + "\x80", u"\uFFFD(" + u31 + u"\uFFFD", 2},
+#if defined(_WIN32)
+        {"WLATIN1", a31 + "Gr\xFC\xDF" "e " + a31 + "\x80", u31 + u"Gr\u00FC\u00DFe " + u31 + u"\u20AC", 0},
+#endif
+    };
+    for (const Case& c : cases) {
+        const std::size_t length = c.units.size();
+        std::size_t undecodable = 99;
+        if (Named(c.encoding).IsUtf8()) {
+            EXPECT_EQ(tamberlo::utf8::Utf16Length(c.bytes, &undecodable), length) << c.bytes;
+            EXPECT_EQ(undecodable, c.undecodable) << c.bytes;
+            std::u16string units(length + 16, u'#');
+            EXPECT_EQ(tamberlo::utf8::ToUtf16(c.bytes, units.data(), length), length) << c.bytes;
+            EXPECT_EQ(units.substr(0, length), c.units) << c.bytes;
+            EXPECT_EQ(units.substr(length), std::u16string(16, u'#')) << c.bytes;
+            EXPECT_EQ(tamberlo::utf8::ToUtf16(c.bytes, units.data(), length - 1), std::string_view::npos) << c.bytes;
+        }
+#if defined(_WIN32)
+        const SessionEncoding encoding = Named(c.encoding);
+        undecodable = 99;
+        EXPECT_EQ(encoding.WideLength(c.bytes, &undecodable), length) << c.bytes;
+        EXPECT_EQ(undecodable, c.undecodable) << c.bytes;
+        std::wstring wide(length, L'#');
+        encoding.ToWide(c.bytes, wide.data(), length);
+        EXPECT_EQ(wide, std::wstring(c.units.begin(), c.units.end())) << c.bytes;
+#endif
+    }
+}
+
+TAMBERLO_AT_EVERY_VECTOR_LEVEL(SessionEncodingUtf16);
