@@ -119,5 +119,14 @@ TEST(AnsiText, CleanedConversionEqualsCleaningThenConvertingAcrossPieces) {
         UniqueBstr cleaned = tamberlo::com::ToCleanedBstr(sample);
         ASSERT_EQ(SysStringLen(expected.get()), SysStringLen(cleaned.get()));
         EXPECT_EQ(Text(expected.get()), Text(cleaned.get())) << "length " << sample.size();
+        // The same in session encodings, where the bytes above are partly
+        // not valid (UTF-8) or lead bytes (Shift-JIS).
+        for (const char* name : {"WLATIN1", "UTF-8", "SHIFT-JIS"}) {
+            const tamberlo::SessionEncoding encoding = *tamberlo::SessionEncoding::FromName(name);
+            expected = tamberlo::com::ToBstr(tamberlo::CleanControlChars(sample), encoding);
+            cleaned = tamberlo::com::ToCleanedBstr(sample, encoding);
+            ASSERT_EQ(SysStringLen(expected.get()), SysStringLen(cleaned.get())) << name;
+            EXPECT_EQ(Text(expected.get()), Text(cleaned.get())) << name << ", length " << sample.size();
+        }
     }
 }
