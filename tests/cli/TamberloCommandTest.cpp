@@ -622,13 +622,10 @@ TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
 }
 #endif
 
-// The command's arguments and standard input are ANSI text on Windows: there the
-// DLL's and the batch's tests cover the sessions.
-#ifndef _WIN32
 TEST_F(TamberloCommand, JsonCarriesTheSessionsTextsAsUtf8WithTheEncodingAndWhatCouldNotBeDecoded) {
     struct Case {
         const char* encoding;
-        std::string text;     // in the terminal's encoding (UTF-8 here)
+        std::string text;     // as the arguments carry it: UTF-8
         std::string putFile;  // as SAS wrote it
     };
     const Case cases[] = {
@@ -667,4 +664,3 @@ TEST_F(TamberloCommand, JsonCarriesTheSessionsTextsAsUtf8WithTheEncodingAndWhatC
               "tamberlo: Execute method: The program cannot be written in the SAS session encoding LATIN1: the "
               "character U+20AC in line 1 has no place in it.\n");
 }
-#endif

@@ -10,7 +10,8 @@ namespace tamberlo::test {
 // How the tests start a program: the command, the stand-in, a tool.
 struct ChildLaunch {
     // The program and its arguments, passed on as they are (on Windows
-    // quoted into a command line that the C runtime reads back the same)...
+    // UTF-8, quoted into a command line that the C runtime reads back the
+    // same)...
     std::vector<std::string> arguments;
     // ...or, when not empty, a whole Windows command line, passed to
     // CreateProcess as it is and split by the Windows rules on POSIX: the

@@ -29,6 +29,13 @@ private:
     HANDLE handle_;
 };
 
+std::wstring Widened(const std::string& text, UINT codePage) {
+    const int size = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
 HANDLE OpenStream(const std::string& path, bool write) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     const std::string name = path.empty() ? "NUL" : path;
@@ -82,7 +89,7 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) : native_(std::make_unique
     OwnedHandle input(OpenStream(launch.input, false));
     OwnedHandle output(OpenStream(launch.output, true));
     OwnedHandle error(OpenStream(launch.error, true));
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.get();
@@ -97,13 +104,17 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) : native_(std::make_unique
         throw std::runtime_error("no job object (" + std::to_string(::GetLastError()) + ")");
 
     std::string environment = EnvironmentBlock(launch);
-    std::string commandLine = launch.commandLine.empty() ? WindowsCommandLine(launch.arguments) : launch.commandLine;
+    const std::string commandLine = launch.commandLine.empty() ? WindowsCommandLine(launch.arguments) : launch.commandLine;
     if (commandLine.empty()) throw std::runtime_error("nothing to start");
+    // Arguments are UTF-8 text, as the command takes them; a whole command
+    // line is ANSI, as Tamberlo passes it to SAS.
+    std::wstring wideLine = Widened(commandLine, launch.commandLine.empty() ? CP_UTF8 : CP_ACP);
+    const std::wstring directory = Widened(launch.directory, CP_ACP);
     PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+    if (!::CreateProcessW(nullptr, wideLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
                           environment.empty() ? nullptr : environment.data(),
-                          launch.directory.empty() ? nullptr : launch.directory.c_str(), &startup, &started)) {
-        throw std::runtime_error("CreateProcessA failed (" + std::to_string(::GetLastError()) + "): " + commandLine);
+                          directory.empty() ? nullptr : directory.c_str(), &startup, &started)) {
+        throw std::runtime_error("CreateProcessW failed (" + std::to_string(::GetLastError()) + "): " + commandLine);
     }
     const OwnedHandle thread(started.hThread);
     native_->process.reset(started.hProcess);
