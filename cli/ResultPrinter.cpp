@@ -177,7 +177,7 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
         }
         if (ShowsConsole(result)) Write(err_, ConsoleTail(result.console), "standard error");
     } catch (const OutputFailure& failure) {
-        std::fprintf(err_, "tamberlo: %s\n", failure.what());
+        std::fprintf(err_, "tamberlo: %s\n", console::ForTerminal(failure.what()).c_str());
         return ExitStatus::OutputFailed;
     }
 
@@ -206,9 +206,10 @@ ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partia
         Write(LogDestination(), partial.log, "the log");
         Write(LstDestination(), partial.lst, "the listing");
     } catch (const OutputFailure& failure) {
-        std::fprintf(err_, "tamberlo: %s\n", failure.what());
+        std::fprintf(err_, "tamberlo: %s\n", console::ForTerminal(failure.what()).c_str());
     }
-    std::fprintf(err_, "tamberlo: %s: %s\n", error.Source().c_str(), error.Description().c_str());
+    std::fprintf(err_, "tamberlo: %s: %s\n", error.Source().c_str(),
+                 console::ForTerminal(commandtext::FromHost(error.Description())).c_str());
     std::fflush(err_);
     if (options_.json) {
         const Json json{{"error",

@@ -139,10 +139,10 @@ int RunBatchCommand(const BatchOptions& options) {
     try {
         return Run(options);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "tamberlo: %s\n", error.what());
+        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
         return ToInt(ExitStatus::Usage);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "tamberlo: %s\n", error.what());
+        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
         return ToInt(ExitStatus::TamberloError);
     }
 }

@@ -1,5 +1,7 @@
 #include "cli/batch/BatchProgress.h"
 
+#include "cli/Console.h"
+
 #include <algorithm>
 #include <string>
 
@@ -29,7 +31,7 @@ void BatchProgress::Ended(const ProgramOutcome& outcome) {
     if (terminal_) return;
     const std::string exitCode = outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
     std::fprintf(out_, "%-10s %s (SAS exit code %s, %ld error lines, %ld warning lines, %.2f s)\n",
-                 VerdictText(outcome.verdict), outcome.program.name.c_str(), exitCode.c_str(),
+                 VerdictText(outcome.verdict), console::ForTerminal(outcome.program.name).c_str(), exitCode.c_str(),
                  outcome.logLines.errorLines, outcome.logLines.warningLines, outcome.seconds);
     std::fflush(out_);
 }
@@ -55,7 +57,8 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
         std::fprintf(out_, "%-*s  %-10s  %4s  %6s  %8s  %8s\n", width, "program", "verdict", "exit", "errors",
                      "warnings", "time");
         for (const ProgramOutcome& outcome : outcomes) {
-            std::fprintf(out_, "%-*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n", width, outcome.program.name.c_str(),
+            std::fprintf(out_, "%-*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n", width,
+                         console::ForTerminal(outcome.program.name).c_str(),
                          VerdictText(outcome.verdict), ExitCodeText(outcome).c_str(), outcome.logLines.errorLines,
                          outcome.logLines.warningLines, outcome.seconds);
         }

@@ -1,5 +1,6 @@
 #include "cli/batch/ReportFile.h"
 
+#include "cli/Console.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/CommandText.h"
@@ -79,7 +80,7 @@ bool ReportFile::Write(const std::function<void(std::ostream&)>& write) const {
         }
     }
     if (reason.empty()) return true;
-    std::fprintf(stderr, "tamberlo: %s: cannot write: %s\n", name_.c_str(), reason.c_str());
+    std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(name_ + ": cannot write: " + reason).c_str());
     return false;
 }
 
