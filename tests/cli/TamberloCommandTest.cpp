@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <regex>
 #include <string>
@@ -634,10 +636,12 @@ TEST_F(TamberloCommand, JsonCarriesTheSessionsTextsAsUtf8WithTheEncodingAndWhatC
         {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC", "Gr\xFC\xDF" "e, \x80\r\n"},
         {"SHIFT-JIS", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA\r\n"},
     };
+    // A folder named in a script that no ANSI code page holds with the others.
+    const std::filesystem::path putDir = u8"\u65E5\u672C-\u00FC";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.encoding);
         const test::ToolResult result =
-            Run({"--json", "--encoding", c.encoding, "--put-dir", "out", "-e",
+            Run({"--json", "--encoding", c.encoding, "--put-dir", putDir.string(), "-e",
                  "data _null_; file print; put '" + c.text + "'; file _put1; put '" + c.text + "'; run;"});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         const nlohmann::json json = nlohmann::json::parse(result.out);
@@ -646,7 +650,8 @@ TEST_F(TamberloCommand, JsonCarriesTheSessionsTextsAsUtf8WithTheEncodingAndWhatC
         EXPECT_EQ(json.at("putFiles").at(0).at("text"), c.text + "\r\n");
         EXPECT_EQ(json.at("listing"), ListingPage(1, {c.text}));
         EXPECT_THAT(json.at("log").get<std::string>(), HasSubstr("put '" + c.text + "';"));
-        EXPECT_EQ(test::ReadFile(Work("out/_PUT1.txt")), c.putFile);  // byte for byte
+        std::ifstream put(std::filesystem::path(Work()) / putDir / "_PUT1.txt", std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(put), {}), c.putFile);  // byte for byte
     }
 
     // Latin-1 bytes in a stored program of a UTF-8 session: in the log's echo
