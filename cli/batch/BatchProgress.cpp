@@ -4,12 +4,21 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace tamberlo::cli {
 namespace {
 
 bool WentThrough(ProgramOutcome::Verdict verdict) {
     return verdict == ProgramOutcome::Verdict::Clean || verdict == ProgramOutcome::Verdict::Warnings;
+}
+
+// The columns a name takes on the terminal: a character each, a UTF-8
+// sequence being one character and any other byte one.
+std::size_t Columns(std::string_view name) {
+    std::size_t columns = 0;
+    for (std::size_t at = 0; at < name.size(); ++columns) at += std::max<std::size_t>(1, utf8::SequenceLength(name, at));
+    return columns;
 }
 
 std::string ExitCodeText(const ProgramOutcome& outcome) {
@@ -52,13 +61,14 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
     if (terminal_) {
         std::fprintf(out_, "\r%*s\r", statusLength_, "");
         std::size_t nameWidth = 7;  // "program"
-        for (const ProgramOutcome& outcome : outcomes) nameWidth = std::max(nameWidth, outcome.program.name.size());
-        const int width = static_cast<int>(nameWidth);
-        std::fprintf(out_, "%-*s  %-10s  %4s  %6s  %8s  %8s\n", width, "program", "verdict", "exit", "errors",
-                     "warnings", "time");
+        for (const ProgramOutcome& outcome : outcomes) nameWidth = std::max(nameWidth, Columns(outcome.program.name));
+        std::fprintf(out_, "%-*s  %-10s  %4s  %6s  %8s  %8s\n", static_cast<int>(nameWidth), "program", "verdict",
+                     "exit", "errors", "warnings", "time");
         for (const ProgramOutcome& outcome : outcomes) {
-            std::fprintf(out_, "%-*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n", width,
+            // Padded by characters: printf would pad by bytes.
+            std::fprintf(out_, "%s%*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n",
                          console::ForTerminal(outcome.program.name).c_str(),
+                         static_cast<int>(nameWidth - Columns(outcome.program.name)), "",
                          VerdictText(outcome.verdict), ExitCodeText(outcome).c_str(), outcome.logLines.errorLines,
                          outcome.logLines.warningLines, outcome.seconds);
         }

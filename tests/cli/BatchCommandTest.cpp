@@ -7,6 +7,7 @@
 #include "cli/ProgramList.h"
 #include "cli/UsageError.h"
 #include "cli/batch/BatchCommandLine.h"
+#include "cli/batch/BatchProgress.h"
 #include "cli/batch/ReportText.h"
 #include "cli/batch/SchedulerShard.h"
 
@@ -392,6 +393,25 @@ TEST_F(BatchCommand, ReportsDecodeTheLogFromTheSessionEncoding) {
         EXPECT_THAT(test::ReadFile(Work("r.html")), HasSubstr("program line 1: " + warning + "</li>"));
     }
 }
+
+#ifndef _WIN32
+// The table on a terminal lines names up by characters, not bytes.
+TEST(BatchProgress, TheTableLinesUpNamesOfAnyScript) {
+    std::vector<cli::ProgramOutcome> outcomes(2);
+    outcomes[0].program.name = "Gr\u00FC\u00DFe";
+    outcomes[1].program.name = "abcde";
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    cli::BatchProgress(out, true, outcomes.size()).Finish(outcomes, false);
+    std::rewind(out);
+    char line[256];
+    std::vector<std::string> lines;
+    while (std::fgets(line, sizeof line, out)) lines.emplace_back(line);
+    std::fclose(out);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], outcomes[0].program.name + lines[2].substr(5));
+}
+#endif
 
 // What a log of any session encoding can hold, as the reports write it.
 TEST(ReportText, XmlAndJsonCarryEveryTextWellFormed) {
