@@ -13,11 +13,23 @@ bool WentThrough(ProgramOutcome::Verdict verdict) {
     return verdict == ProgramOutcome::Verdict::Clean || verdict == ProgramOutcome::Verdict::Warnings;
 }
 
-// The columns a name takes on the terminal: a character each, a UTF-8
-// sequence being one character and any other byte one.
+// True for the East Asian wide and full-width characters, which a terminal
+// shows two columns wide (Hangul, CJK, kana, full-width forms).
+bool IsWide(char32_t c) {
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+           (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
+// The columns a name takes on the terminal: a UTF-8 sequence is one
+// character, one column or two, any other byte one column.
 std::size_t Columns(std::string_view name) {
     std::size_t columns = 0;
-    for (std::size_t at = 0; at < name.size(); ++columns) at += std::max<std::size_t>(1, utf8::SequenceLength(name, at));
+    for (std::size_t at = 0; at < name.size();) {
+        const std::size_t length = utf8::SequenceLength(name, at);
+        columns += length > 0 && IsWide(utf8::Decode(name, at, length)) ? 2 : 1;
+        at += std::max<std::size_t>(1, length);
+    }
     return columns;
 }
 

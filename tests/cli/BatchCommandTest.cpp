@@ -395,11 +395,13 @@ TEST_F(BatchCommand, ReportsDecodeTheLogFromTheSessionEncoding) {
 }
 
 #ifndef _WIN32
-// The table on a terminal lines names up by characters, not bytes.
+// The table on a terminal lines names up by the columns they take, not
+// their bytes: a CJK character takes two.
 TEST(BatchProgress, TheTableLinesUpNamesOfAnyScript) {
-    std::vector<cli::ProgramOutcome> outcomes(2);
+    std::vector<cli::ProgramOutcome> outcomes(3);
     outcomes[0].program.name = "Gr\u00FC\u00DFe";
-    outcomes[1].program.name = "abcde";
+    outcomes[1].program.name = "\u65E5\u672Ca";
+    outcomes[2].program.name = "abcde";
     std::FILE* out = std::tmpfile();
     ASSERT_NE(out, nullptr);
     cli::BatchProgress(out, true, outcomes.size()).Finish(outcomes, false);
@@ -408,8 +410,9 @@ TEST(BatchProgress, TheTableLinesUpNamesOfAnyScript) {
     std::vector<std::string> lines;
     while (std::fgets(line, sizeof line, out)) lines.emplace_back(line);
     std::fclose(out);
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[1], outcomes[0].program.name + lines[2].substr(5));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[1], outcomes[0].program.name + lines[3].substr(5));
+    EXPECT_EQ(lines[2], outcomes[1].program.name + lines[3].substr(5));
 }
 #endif
 
