@@ -52,14 +52,4 @@ char32_t FirstCharacterOutsideAnsi(const std::wstring& text) {
     return 0;
 }
 
-std::string AnsiWithDefaults(const std::wstring& text) {
-    if (text.empty() || text.size() > INT_MAX) return {};
-    const int length = static_cast<int>(text.size());
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string ansi(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, ansi.data(), size, nullptr, nullptr);
-    return ansi;
-}
-
 }  // namespace tamberlo::win32

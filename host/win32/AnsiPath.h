@@ -10,9 +10,7 @@ namespace tamberlo::win32 {
 // that the code page holds; none when neither.
 std::optional<std::string> AnsiPathOf(const std::wstring& path);
 
-// The first character of the text that the ANSI code page lacks (0 for
-// none), and the text with each such character as the code page's default.
+// The first character of the text that the ANSI code page lacks (0 for none).
 char32_t FirstCharacterOutsideAnsi(const std::wstring& text);
-std::string AnsiWithDefaults(const std::wstring& text);
 
 }  // namespace tamberlo::win32

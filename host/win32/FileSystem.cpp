@@ -1,5 +1,6 @@
 #include "host/FileSystem.h"
 
+#include "host/AnsiText.h"
 #include "host/FileEnv.h"
 #include "host/SystemError.h"
 #include "host/win32/Handle.h"
@@ -7,7 +8,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <climits>
 
 namespace tamberlo::filesystem {
 
@@ -27,14 +27,8 @@ struct FileName {
 
 FileName NameOf(const std::string& path) {
     if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
-    FileName name{{}, path};
-    if (path.empty()) return name;
-    if (path.size() > INT_MAX) throw RuntimeError(errors::BadFileName);
-    const int size = static_cast<int>(path.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, path.data(), size, nullptr, 0);
-    if (length <= 0) throw RuntimeError(errors::BadFileName);
-    name.wide.resize(static_cast<std::size_t>(length));
-    ::MultiByteToWideChar(CP_ACP, 0, path.data(), size, name.wide.data(), length);
+    FileName name{std::wstring(ansi::WideLength(path), L'\0'), path};
+    ansi::ToWide(path, name.wide.data(), name.wide.size());
     return name;
 }
 
