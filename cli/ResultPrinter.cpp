@@ -63,11 +63,7 @@ std::string ConsoleTail(const std::string& console) {
 std::string ForTerminal(const std::string& utf8, const SessionEncoding& terminal, const std::string& original,
                         const SessionEncoding& originalEncoding) {
     if (terminal == originalEncoding) return original;
-    try {
-        return terminal.FromUtf8(utf8);
-    } catch (const UnrepresentableCharacter&) {
-        return original;
-    }
+    return terminal.FromUtf8Or(utf8, original);
 }
 
 Json RunToJson(const RunResult& result) {

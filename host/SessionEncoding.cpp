@@ -89,6 +89,14 @@ std::string_view SessionEncoding::WithoutBom(std::string_view bytes) const noexc
     return bytes;
 }
 
+std::string SessionEncoding::FromUtf8Or(std::string_view utf8, std::string_view fallback) const {
+    try {
+        return FromUtf8(utf8);
+    } catch (const UnrepresentableCharacter&) {
+        return std::string(fallback);
+    }
+}
+
 std::string SessionEncoding::CodePageName(unsigned codePage) {
     for (const NamedEncoding& row : Table) {
         if (row.codePage == codePage) return row.name;

@@ -66,6 +66,9 @@ public:
     // From UTF-8 into this encoding; throws UnrepresentableCharacter for the
     // first character it cannot hold (nothing is ever replaced).
     std::string FromUtf8(std::string_view utf8) const;
+    // FromUtf8, or `fallback` where the encoding lacks a character of the
+    // text: for showing text, which is never shown with characters replaced.
+    std::string FromUtf8Or(std::string_view utf8, std::string_view fallback) const;
     // A path of the host's file functions (Windows: ANSI code page; POSIX:
     // bytes the system passes on unchanged) as the session must write it in
     // a SAS string. Throws UnrepresentableCharacter as FromUtf8.

@@ -94,12 +94,7 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
         headed = true;
         // The log's line decoded from its session and written in the
         // terminal's encoding; as stored where the terminal lacks a character.
-        std::string first;
-        try {
-            first = terminal.FromUtf8(outcome.FirstProblemLineUtf8());
-        } catch (const UnrepresentableCharacter&) {
-            first = outcome.FirstProblemLine();
-        }
+        const std::string first = terminal.FromUtf8Or(outcome.FirstProblemLineUtf8(), outcome.FirstProblemLine());
         std::fprintf(out_, "%s\n", first.c_str());
     }
 

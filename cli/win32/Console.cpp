@@ -33,11 +33,7 @@ std::vector<std::string> Arguments(int, char**) {
 SessionEncoding ArgumentEncoding() { return *SessionEncoding::FromName("UTF-8"); }
 
 std::string ForTerminal(const std::string& commandText) {
-    try {
-        return SessionEncoding::Terminal().FromUtf8(commandText);
-    } catch (const UnrepresentableCharacter&) {
-        return commandText;
-    }
+    return SessionEncoding::Terminal().FromUtf8Or(commandText, commandText);
 }
 
 std::FILE* OpenFile(const std::string& name, const char* mode) {
