@@ -19,8 +19,21 @@ std::string Seconds(double seconds) {
     return text;
 }
 
-// Text of the host's code page (names, paths, problems) as XML.
+// The command's text (names, paths, problems) as XML.
 std::string TextXml(std::string_view text, bool attribute = false) { return Xml(commandtext::ToUtf8(text), attribute); }
+
+// The program's log, decoded a piece at a time and written escaped by
+// `append(out, piece)`, so that no report holds a whole log in memory.
+template <typename Append>
+void StreamLog(std::ostream& out, const ProgramOutcome& outcome, Append append) {
+    if (outcome.logFile.empty()) return;
+    std::string escaped;
+    report_text::ForEachPiece(outcome.logFile, outcome.encoding, [&](std::string_view piece) {
+        escaped.clear();
+        append(escaped, piece);
+        out << escaped;
+    });
+}
 
 std::string ExitCodeText(const ProgramOutcome& outcome) {
     return outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
@@ -58,14 +71,7 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
         break;
     }
     out << "    <system-out>";
-    if (!outcome.logFile.empty()) {
-        std::string xml;
-        report_text::ForEachPiece(outcome.logFile, outcome.encoding, [&](std::string_view piece) {
-            xml.clear();
-            report_text::AppendXml(xml, piece);
-            out << xml;
-        });
-    }
+    StreamLog(out, outcome, [](std::string& xml, std::string_view piece) { report_text::AppendXml(xml, piece); });
     out << "</system-out>\n  </testcase>\n";
 }
 
@@ -131,14 +137,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         text.pop_back();  // the closing brace: the log follows, streamed
         out << (first ? "\n    " : ",\n    ") << text << ",\"log\":\"";
         first = false;
-        if (!outcome.logFile.empty()) {
-            std::string json;
-            report_text::ForEachPiece(outcome.logFile, outcome.encoding, [&](std::string_view piece) {
-                json.clear();
-                report_text::AppendJson(json, piece);
-                out << json;
-            });
-        }
+        StreamLog(out, outcome, report_text::AppendJson);
         out << "\"}";
     }
     out << (first ? "]\n}\n" : "\n  ]\n}\n");
