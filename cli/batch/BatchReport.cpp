@@ -48,7 +48,8 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
         for (const Finding& finding : outcome.findings) {
             if (finding.kind != LogLineClassifier::Kind::Error) continue;
             if (std::count(message.begin(), message.end(), '\n') == 2) break;
-            message += (message.empty() ? "" : "\n") + FindingLine(outcome, finding, false);
+            if (!message.empty()) message += '\n';
+            message += FindingLine(outcome, finding, false);
         }
         if (message.empty()) message = "SAS exit code " + ExitCodeText(outcome);
         std::string body;
