@@ -1,10 +1,11 @@
 #include "automation/CodeRunner.h"
 
 #include "automation/DebugReport.h"
+#include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/AnsiText.h"
 #include "host/TextFileIO.h"
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 
 #include <algorithm>
 #include <utility>

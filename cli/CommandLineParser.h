@@ -3,16 +3,9 @@
 #include "cli/CliOptions.h"
 #include "cli/batch/BatchOptions.h"
 
-#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace CLI {
-class App;
-class Option;
-class Validator;
-}  // namespace CLI
 
 namespace tamberlo::cli {
 
@@ -23,7 +16,8 @@ namespace tamberlo::cli {
 //
 // Adding an option:
 // - Taken by both forms (it applies to every SAS session): a field in
-//   SessionOptions and one declaration in DeclareSessionOptions, with its
+//   SessionOptions and one declaration in DeclareSessionOptions
+//   (cli/SessionOptions.cpp), with its
 //   description and, where the two forms word it differently, a field in
 //   SessionWording.
 // - Taken by the single run only: a field in CliOptions and a declaration in
@@ -31,7 +25,7 @@ namespace tamberlo::cli {
 //   help line should take. By the batch form only: a field in BatchOptions
 //   and a declaration in BatchCommandLine::Declare.
 // Give an option that takes a value its value name (->type_name("FILE")) and
-// check the value where it is declared: Check() with a CLI11 validator
+// check the value where it is declared: Check() (SessionOptions.h) with a CLI11 validator
 // (CLI::Range, CLI::IsMember, NonEmptyName()) for a plain value, or
 // add_option_function with a parser that throws UsageError for a value that
 // needs converting (ParseTimeout, BatchCommandLine::ParseShard). Break a
@@ -66,27 +60,6 @@ public:
     // The options a form takes, as their help lines name them ("-e, --code
     // TEXT", "--raw", "PROGRAM"), in the order they are declared.
     static std::vector<std::string> OptionNames(Form form);
-
-    // "30", "0.5": a positive, finite number of seconds, rounded up to whole
-    // milliseconds. Throws UsageError naming --timeout otherwise.
-    static std::chrono::milliseconds ParseTimeout(std::string_view seconds);
-
-    // The options of a SAS session, which both forms take; a form may word
-    // and group them its own way.
-    struct SessionWording {
-        const char* sasGroup;
-        const char* rawGroup;
-        const char* raw;
-        const char* timeout;
-    };
-    static void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const SessionWording& wording);
-
-    // Adds to `option` a check made by a CLI11 validator; a value it refuses
-    // is a UsageError "<option> <value>: expected <expected>" (without the
-    // value when that is empty).
-    static void Check(CLI::Option& option, const CLI::Validator& validator, const std::string& expected);
-    // A file or folder name: anything but empty.
-    static const CLI::Validator& NonEmptyName();
 };
 
 }  // namespace tamberlo::cli

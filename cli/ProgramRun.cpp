@@ -7,7 +7,7 @@
 #include "cli/LogRules.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 #include "host/FileSystem.h"
 
 

@@ -2,7 +2,7 @@
 
 #include "automation/CodeRunner.h"
 #include "engine/SASContract.h"
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 
 #include <cstdint>
 #include <string_view>

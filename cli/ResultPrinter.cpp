@@ -4,7 +4,7 @@
 #include "cli/UsageError.h"
 #include "engine/Engine.h"
 #include "host/AnsiText.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 #include "host/Error.h"
 
 #include <nlohmann/json.hpp>

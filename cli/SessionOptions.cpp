@@ -1,10 +1,33 @@
 #include "cli/SessionOptions.h"
 
+#include "cli/CommandText.h"
+#include "cli/LogRules.h"
 #include "cli/UsageError.h"
-#include "host/CommandText.h"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <cmath>
 
 namespace tamberlo::cli {
 namespace {
+
+// Where SAS is found differs with the SAS the build drives.
+#ifdef _WIN32
+constexpr const char* sasRootHelp = R"(the folder of SAS.EXE (default: the standard installation
+folder, searched on drives C to Z))";
+constexpr const char* configHelp = R"(the SAS configuration file (default: sasv8.cfg beside
+SAS.EXE))";
+#else
+constexpr const char* sasRootHelp = R"(the folder of sas (default: the installation of the sas on PATH,
+found along its links, else the first of
+/usr/local/SASHome/SASFoundation/9.4/,
+/opt/sas/SASHome/SASFoundation/9.4/ and
+/opt/SASHome/SASFoundation/9.4/ that holds sas))";
+constexpr const char* configHelp = R"(the SAS configuration file (default: sasv9.cfg beside
+sas))";
+#endif
+
 
 std::string HostPath(const std::string& path, const char* option) {
     if (path.empty()) return path;
@@ -18,6 +41,89 @@ std::string HostPath(const std::string& path, const char* option) {
 }
 
 }  // namespace
+
+void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const SessionWording& wording) {
+    app.add_option("--sas-root", options.sasRoot, sasRootHelp)->type_name("DIR")->group(wording.sasGroup);
+    app.add_option("--config", options.configFile, configHelp)->type_name("FILE")->group(wording.sasGroup);
+    CLI::Option* encoding = app.add_option_function<std::string>(
+        "--encoding", [&options](const std::string& name) { options.encoding = name; },
+        "the SAS session encoding (UTF-8, WLATIN1, LATIN1,\nSHIFT-JIS, ...), passed to SAS as -ENCODING; default:\nthe last -ENCODING of the configuration file");
+    encoding->type_name("NAME")->group(wording.sasGroup);
+    Check(*encoding, NonEmptyName(), "the name of an encoding");
+    app.add_flag("--no-formchar", options.noFormChar, "no formchar options statement ahead of the program")
+        ->group(wording.sasGroup);
+    app.add_flag("--raw", options.raw, wording.raw)->group(wording.rawGroup);
+    app.add_option_function<std::string>(
+           "--timeout", [&options](const std::string& seconds) { options.timeout = ParseTimeout(seconds); },
+           wording.timeout)
+        ->type_name("SECONDS")
+        ->group(wording.sasGroup);
+
+    // Checked as they are given, so that a bad pattern is a usage error
+    // before anything runs.
+    static const CLI::Validator regex(
+        [](std::string& pattern) {
+            try {
+                LogRules().Ignore(pattern);
+                return std::string();
+            } catch (const UsageError&) {
+                return std::string("invalid");
+            }
+        },
+        "");
+    constexpr const char* rulesGroup = "Log rules";
+    CLI::Option* ignore = app.add_option("--ignore", options.ignore, R"(a log line matching REGEX (ECMAScript, searched in the
+line) is not counted as an ERROR or WARNING line; may
+be given more than once)");
+    ignore->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup);
+    Check(*ignore, regex, "a regular expression");
+    CLI::Option* failOn = app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
+NOTE the site treats as a fault); may be given more
+than once; --ignore wins)");
+    failOn->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup);
+    Check(*failOn, regex, "a regular expression");
+    app.add_flag("--strict", options.strict, R"(fail on the NOTEs careful programmers check for:
+uninitialized variables, invalid data, repeats of BY
+values, values converted, missing values generated,
+W.D formats too small, MERGE without BY)")
+        ->group(rulesGroup);
+}
+
+void Check(CLI::Option& option, const CLI::Validator& validator, const std::string& expected) {
+    option.check(CLI::Validator(
+        [validator, expected, name = option.get_name()](std::string& value) {
+            std::string copy = value;
+            if (!validator(copy).empty()) {
+                throw UsageError(name + (value.empty() ? "" : " " + value) + ": expected " + expected);
+            }
+            return std::string();
+        },
+        // The help names the value by its type alone.
+        ""));
+}
+
+const CLI::Validator& NonEmptyName() {
+    static const CLI::Validator nonEmpty(
+        [](std::string& value) { return value.empty() ? std::string("empty") : std::string(); }, "");
+    return nonEmpty;
+}
+
+std::chrono::milliseconds ParseTimeout(std::string_view seconds) {
+    // Whole seconds this large are far beyond any batch run and still far
+    // from overflowing the millisecond count.
+    constexpr double maximumSeconds = 1e9;
+    double value = 0;
+    const char* first = seconds.data();
+    const char* last = first + seconds.size();
+    auto [end, ec] = std::from_chars(first, last, value);
+    if (seconds.empty() || ec != std::errc{} || end != last || !std::isfinite(value) || value <= 0) {
+        throw UsageError("--timeout " + std::string(seconds) + ": expected a positive number of seconds");
+    }
+    if (value > maximumSeconds) {
+        throw UsageError("--timeout " + std::string(seconds) + ": more than 1000000000 seconds");
+    }
+    return std::chrono::milliseconds(static_cast<long long>(std::ceil(value * 1000.0)));
+}
 
 std::string SessionOptions::HostSASRoot() const { return HostPath(sasRoot, "--sas-root"); }
 

@@ -3,7 +3,14 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace CLI {
+class App;
+class Option;
+class Validator;
+}  // namespace CLI
 
 namespace tamberlo::cli {
 
@@ -29,5 +36,29 @@ struct SessionOptions {
     std::string HostSASRoot() const;
     std::string HostConfigFile() const;
 };
+
+// How a form of the command words and groups the session options in its help.
+struct SessionWording {
+    const char* sasGroup;
+    const char* rawGroup;
+    const char* raw;
+    const char* timeout;
+};
+
+// Declares the session options, which both forms take, on `app`, bound to
+// `options`, each checked as it is given.
+void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const SessionWording& wording);
+
+// Adds to `option` a check made by a CLI11 validator; a value it refuses is a
+// UsageError "<option> <value>: expected <expected>" (without the value when
+// that is empty).
+void Check(CLI::Option& option, const CLI::Validator& validator, const std::string& expected);
+
+// A file or folder name: anything but empty.
+const CLI::Validator& NonEmptyName();
+
+// "30", "0.5": a positive, finite number of seconds, rounded up to whole
+// milliseconds. Throws UsageError naming --timeout otherwise.
+std::chrono::milliseconds ParseTimeout(std::string_view seconds);
 
 }  // namespace tamberlo::cli

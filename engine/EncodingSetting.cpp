@@ -1,5 +1,6 @@
 #include "engine/EncodingSetting.h"
 
+#include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"

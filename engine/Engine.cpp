@@ -1,5 +1,6 @@
 #include "engine/Engine.h"
 
+#include "engine/MethodErrors.h"
 #include "engine/OutputSwitches.h"
 #include "engine/PutFileScan.h"
 #include "engine/SASContract.h"
@@ -7,7 +8,7 @@
 #include "host/FileSystem.h"
 #include "host/HostEnvironment.h"
 #include "host/TextFileIO.h"
-#include "host/modGlobals.h"
+#include "host/TempFileNames.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "engine/Output.h"
 
 #include "engine/OutputSwitches.h"
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 
 namespace tamberlo {
 

@@ -4,7 +4,8 @@
 #include "engine/SASContract.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
+#include "host/TempFileNames.h"
 
 #include <chrono>
 #include <thread>

@@ -1,5 +1,6 @@
 #include "engine/SASInstallation.h"
 
+#include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"

@@ -40,11 +40,6 @@ inline constexpr long PathNotFound = 76;
 inline constexpr long DuplicateKey = 457;
 }  // namespace errors
 
-// The component's own errors carry number 1 and one of these sources.
-inline constexpr long ComponentErrorNumber = 1;
-inline constexpr const char* SASCodeSource = "SASCode method";
-inline constexpr const char* ExecuteSource = "Execute method";
-
 // The source of run-time errors (file system, collection): the component's name.
 inline constexpr const char* RuntimeErrorSource = "Tamberlo";
 

@@ -1,7 +1,7 @@
 #include "automation/com/AnsiText.h"
 
 #include "host/AnsiText.h"
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 
 #include <windows.h>
 

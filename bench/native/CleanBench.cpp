@@ -1,5 +1,5 @@
 // CleanControlChars on a listing, against copying the same bytes.
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 #include "support/BenchText.h"
 #include "support/PeakMemory.h"
 #include "support/Rows.h"

@@ -11,9 +11,9 @@
 #include "cli/ExitStatus.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 #include "host/FileSystem.h"
-#include "host/modGlobals.h"
+#include "host/TempFileNames.h"
 
 #include <algorithm>
 #include <cstdio>

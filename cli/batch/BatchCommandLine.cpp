@@ -1,6 +1,6 @@
 #include "cli/batch/BatchCommandLine.h"
 
-#include "cli/CommandLineParser.h"
+#include "cli/SessionOptions.h"
 #include "cli/batch/SchedulerShard.h"
 #include "cli/UsageError.h"
 
@@ -9,7 +9,7 @@
 #include <charconv>
 #include <filesystem>
 
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 
 namespace tamberlo::cli {
 namespace {
@@ -32,7 +32,7 @@ stops every running SAS; the reports hold the programs that finished).)";
 constexpr const char* programsGroup = "Programs";
 constexpr const char* outputGroup = "Output";
 
-constexpr CommandLineParser::SessionWording batchWording{
+constexpr SessionWording batchWording{
     "SAS (for every program)", "SAS (for every program)", "the log and listing as SAS wrote them",
     "stop a program's SAS after SECONDS"};
 
@@ -50,7 +50,7 @@ void AddReport(CLI::App& batch, const char* name, std::optional<std::string>& in
     CLI::Option* option =
         batch.add_option_function<std::string>(name, [&into](const std::string& value) { into = value; }, help);
     option->type_name(typeName)->group(outputGroup);
-    CommandLineParser::Check(*option, CommandLineParser::NonEmptyName(), expected);
+    Check(*option, NonEmptyName(), expected);
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ void BatchCommandLine::Declare(CLI::App& batch, BatchOptions& options, unsigned 
     CLI::Option* jobs = batch.add_option("-j,--jobs", options.jobs, R"(run at most N programs at once (default: the number of
 processors))");
     jobs->type_name("N")->group(programsGroup);
-    CommandLineParser::Check(*jobs, CLI::Range(1, maximumJobs), "1 to " + std::to_string(maximumJobs));
+    Check(*jobs, CLI::Range(1, maximumJobs), "1 to " + std::to_string(maximumJobs));
     batch
         .add_option_function<std::string>(
             "--shard",
@@ -100,7 +100,7 @@ LSF, a Kubernetes indexed Job (auto/N) or GitLab CI)")
         ->type_name("K/N")
         ->group(programsGroup);
 
-    CommandLineParser::DeclareSessionOptions(batch, options, batchWording);
+    DeclareSessionOptions(batch, options, batchWording);
 
     AddReport(batch, "--out", options.outDir, "DIR", "a folder name", R"(write <name>.log, <name>.lst and the put files
 <name>/_PUT<n>.txt (as SAS wrote them) into DIR; a

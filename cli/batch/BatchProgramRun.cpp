@@ -2,9 +2,10 @@
 
 #include "automation/CodeRunner.h"
 #include "cli/Console.h"
+#include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 #include "host/FileSystem.h"
 
 #include <chrono>

@@ -2,7 +2,7 @@
 
 #include "cli/batch/BatchOptions.h"
 #include "cli/LogRules.h"
-#include "cli/ProgramOutcome.h"
+#include "cli/batch/ProgramOutcome.h"
 #include "host/StopSignal.h"
 
 #include <optional>

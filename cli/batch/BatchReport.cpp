@@ -1,7 +1,7 @@
 #include "cli/batch/BatchReport.h"
 
 #include "cli/batch/ReportText.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 
 #include <nlohmann/json.hpp>
 

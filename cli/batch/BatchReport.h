@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/batch/BatchOptions.h"
-#include "cli/ProgramOutcome.h"
+#include "cli/batch/ProgramOutcome.h"
 
 #include <ostream>
 #include <string>

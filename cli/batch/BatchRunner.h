@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/ProgramOutcome.h"
+#include "cli/batch/ProgramOutcome.h"
 
 #include <functional>
 #include <optional>

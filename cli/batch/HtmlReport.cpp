@@ -2,7 +2,7 @@
 
 #include "cli/batch/ReportText.h"
 #include "cli/LogLineClassifier.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include "cli/Console.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 #include "host/FileSystem.h"
 
 #include <cstdio>

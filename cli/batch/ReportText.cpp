@@ -1,6 +1,6 @@
 #include "cli/batch/ReportText.h"
 
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 
 #include <cstdint>
 #include <fstream>

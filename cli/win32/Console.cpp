@@ -2,7 +2,7 @@
 
 #include "cli/InterruptRequests.h"
 #include "host/CommandLine.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include "ChildProcess.h"
 #include "CommandTest.h"
 #include "TestSupport.h"
-#include "cli/ProgramList.h"
+#include "cli/batch/ProgramList.h"
 #include "cli/UsageError.h"
 #include "cli/batch/BatchCommandLine.h"
 #include "cli/batch/BatchProgress.h"

@@ -1,4 +1,5 @@
 #include "cli/CommandLineParser.h"
+#include "cli/SessionOptions.h"
 #include "cli/UsageError.h"
 
 #include <gmock/gmock.h>
@@ -205,9 +206,9 @@ TEST(CommandLineParser, BatchTakesItsOwnOptionsAndThoseOfEverySession) {
 }
 
 TEST(CommandLineParser, TimeoutsRoundUpToWholeMilliseconds) {
-    EXPECT_EQ(CommandLineParser::ParseTimeout("30"), 30000ms);
-    EXPECT_EQ(CommandLineParser::ParseTimeout("0.5"), 500ms);
-    EXPECT_EQ(CommandLineParser::ParseTimeout("0.0001"), 1ms);
-    EXPECT_EQ(CommandLineParser::ParseTimeout("2.5"), 2500ms);
+    EXPECT_EQ(ParseTimeout("30"), 30000ms);
+    EXPECT_EQ(ParseTimeout("0.5"), 500ms);
+    EXPECT_EQ(ParseTimeout("0.0001"), 1ms);
+    EXPECT_EQ(ParseTimeout("2.5"), 2500ms);
     EXPECT_THAT(UsageMessage({"p.sas", "--timeout", ""}), HasSubstr("--timeout"));
 }

@@ -6,7 +6,7 @@
 
 #include "automation/com/AnsiText.h"
 #include "automation/com/ComError.h"
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // thirty plain replacements, one per code.
 #include "NaiveForms.h"
 #include "host/ProcessorFeatures.h"
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 
 #include "NaiveForms.h"
 #include "VectorLevels.h"

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "host/modGlobals.h"
+#include "host/TempFileNames.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

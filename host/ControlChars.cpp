@@ -1,11 +1,7 @@
-#include "host/modGlobals.h"
+#include "host/ControlChars.h"
 
-#include "host/Error.h"
-#include "host/FileSystem.h"
-#include "host/HostEnvironment.h"
 #include "host/ProcessorFeatures.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -16,11 +12,6 @@
 namespace tamberlo {
 
 namespace {
-
-void RemoveAll(std::string& text, std::string_view what) {
-    std::string::size_type at = 0;
-    while ((at = text.find(what, at)) != std::string::npos) text.erase(at, what.size());
-}
 
 // For every byte: 0 when it stays as it is, else the length of its
 // replacement ("%9" is 2, "%12" is 3).
@@ -99,52 +90,6 @@ std::size_t AddedFrom(const char* data, std::size_t from, std::size_t size) {
 }
 
 }  // namespace
-
-std::string GetTempDirectory() { return hostenv::SystemTempDirectory(); }
-
-std::string MakeTimeStamp() {
-    std::string stamp = hostenv::LocalDateTimeText();
-    for (std::string_view what : {":", "/", " ", "AM", "PM"}) RemoveAll(stamp, what);
-    return stamp;
-}
-
-TempFileNamer::TempFileNamer() : folder_(GetTempDirectory()), stamp_(MakeTimeStamp()) {}
-
-std::string TempFileNamer::Name(std::string_view prefix, std::string_view extension) const {
-    // Fresh digits from the system's random source for every name: one name
-    // observed tells nothing about the next, and threads and processes
-    // started in the same second draw independently. (The rare collision is
-    // met by exclusive creation, CreateTempFile.)
-    const std::string digits = std::to_string(hostenv::FreshRandomNumber());
-    std::string name;
-    name.reserve(folder_.size() + prefix.size() + stamp_.size() + digits.size() + extension.size() + 2);
-    name += folder_;
-    name += prefix;
-    name += '_';
-    name += stamp_;
-    name += '_';
-    name += digits;
-    name += extension;
-    return name;
-}
-
-std::string MakeTempFileName(std::string_view prefix, std::string_view extension) {
-    return TempFileNamer().Name(prefix, extension);
-}
-
-std::string CreateTempFile(std::string firstName, std::string_view prefix, std::string_view extension,
-                           std::string_view text) {
-    // A name is taken only by chance or by someone who wants a run to write
-    // through a file of theirs; either way a new name is made. Many taken
-    // names in a row mean something else is wrong.
-    constexpr int Attempts = 100;
-    std::string path = std::move(firstName);
-    for (int attempt = 1; !filesystem::CreateNewFile(path, text); ++attempt) {
-        if (attempt == Attempts) throw RuntimeError(errors::PathFileAccessError);
-        path = MakeTempFileName(prefix, extension);
-    }
-    return path;
-}
 
 std::string CleanControlChars(std::string_view text) {
     const char* const data = text.data();

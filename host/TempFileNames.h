@@ -43,15 +43,4 @@ std::string CreateTempFile(std::string firstName, std::string_view prefix, std::
 // The stamp part of MakeTempFileName, from the local time of now.
 std::string MakeTimeStamp();
 
-// Every character with a code from 1 to 31, except line feed and carriage
-// return, becomes "%" followed by its code in decimal (a tab: "%9").
-std::string CleanControlChars(std::string_view text);
-
-// True when CleanControlChars would change the text, found without making
-// the copy: a caller can then use the text where it is.
-bool NeedsCleaning(std::string_view text);
-
-// The length of CleanControlChars(text), counted without making it.
-std::size_t CleanedSize(std::string_view text);
-
 }  // namespace tamberlo

@@ -3,7 +3,7 @@
 #include "cli/ExitStatus.h"
 #include "cli/LogFindings.h"
 #include "cli/LogLineClassifier.h"
-#include "cli/ProgramList.h"
+#include "cli/batch/ProgramList.h"
 #include "host/SessionEncoding.h"
 
 #include <optional>

@@ -1,8 +1,8 @@
-#include "cli/ProgramList.h"
+#include "cli/batch/ProgramList.h"
 
 #include "automation/CodeRunner.h"
 #include "cli/UsageError.h"
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 #include "host/FileSystem.h"
 
 #include <algorithm>

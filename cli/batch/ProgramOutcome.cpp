@@ -1,6 +1,6 @@
-#include "cli/ProgramOutcome.h"
+#include "cli/batch/ProgramOutcome.h"
 
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 
 namespace tamberlo::cli {
 

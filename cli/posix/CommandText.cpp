@@ -1,4 +1,4 @@
-#include "host/CommandText.h"
+#include "cli/CommandText.h"
 
 #include "host/AnsiText.h"
 

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tamberlo {
+
+// Every character with a code from 1 to 31, except line feed and carriage
+// return, becomes "%" followed by its code in decimal (a tab: "%9").
+std::string CleanControlChars(std::string_view text);
+
+// True when CleanControlChars would change the text, found without making
+// the copy: a caller can then use the text where it is.
+bool NeedsCleaning(std::string_view text);
+
+// The length of CleanControlChars(text), counted without making it.
+std::size_t CleanedSize(std::string_view text);
+
+}  // namespace tamberlo
