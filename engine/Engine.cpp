@@ -282,7 +282,6 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     wait.timeLimit = control.timeLimit;
     wait.stop = control.stop;
     wait.hurry = control.hurry;
-    wait.stopRequested = control.stopRequested;
     if (control.whileRunning) wait.whileWaiting = [&] { control.whileRunning(files.log); };
     wait.consoleFile = files.console;
     // From here SAS may be running: the put files belong to the run, and on

@@ -30,9 +30,6 @@ struct RunControl {
     // Once requested, a stopped SAS gets no more time to tidy up: what is
     // left of it is killed at once (a second Ctrl-C).
     const StopSignal* hurry = nullptr;
-    // Asked about every tenth of a second while SAS runs: true stops SAS, and
-    // Execute throws RunStopped. `stop` answers sooner.
-    std::function<bool()> stopRequested;
 };
 
 // Thrown by Execute when SAS was stopped at the time limit of a RunControl.
