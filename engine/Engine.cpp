@@ -3,9 +3,9 @@
 #include "engine/MethodErrors.h"
 #include "engine/OutputSwitches.h"
 #include "engine/PutFileScan.h"
+#include "engine/RunFiles.h"
 #include "engine/SASContract.h"
 #include "host/ExecCmd.h"
-#include "host/FileSystem.h"
 #include "host/HostEnvironment.h"
 #include "host/TextFileIO.h"
 #include "host/TempFileNames.h"
@@ -19,51 +19,6 @@ namespace {
 
 constexpr const char* NoCommandStatus = "ERROR: No command supplied.";
 constexpr const char* OKStatus = "OK";
-
-// The program, log and listing files of one run, and where SAS's console
-// output goes when it is captured. The log, listing and console are named
-// only (SAS or the runner makes them); the program file is created by
-// CreateProgram, under a new name if its first one is taken. They are
-// deleted, in that order, on every way out of the run, the program file
-// only once this run has made it; a failed deletion is ignored.
-class RunFiles {
-public:
-    RunFiles() : RunFiles(TempFileNamer()) {}
-    explicit RunFiles(const TempFileNamer& names)
-        : program(names.Name(sas::ProgramPrefix, sas::ProgramExtension)),
-          log(names.Name(sas::LogPrefix, sas::LogExtension)),
-          listing(names.Name(sas::ListingPrefix, sas::ListingExtension)),
-          console(sas::CapturesConsole ? names.Name(sas::ConsolePrefix, sas::ConsoleExtension) : std::string()) {}
-    ~RunFiles() {
-        if (programCreated_) filesystem::DiscardFile(program);
-        filesystem::DiscardFile(log);
-        filesystem::DiscardFile(listing);
-        if (!console.empty()) filesystem::DiscardFile(console);
-    }
-    RunFiles(const RunFiles&) = delete;
-    RunFiles& operator=(const RunFiles&) = delete;
-
-    // Throws "could not be written" with the file system's reason in the
-    // form of the file service's error state.
-    void CreateProgram(const std::string& text) {
-        try {
-            program = CreateTempFile(program, sas::ProgramPrefix, sas::ProgramExtension, text);
-            programCreated_ = true;
-        } catch (const Error& error) {
-            throw Error(ComponentErrorNumber, ExecuteSource,
-                        "The SAS program file '" + program + "' could not be written: OverwriteFile Error #" +
-                            std::to_string(error.Number()) + " (" + error.Description() + ")");
-        }
-    }
-
-    std::string program;
-    const std::string log;
-    const std::string listing;
-    const std::string console;  // empty: not captured
-
-private:
-    bool programCreated_ = false;
-};
 
 // The put files that one call of Execute declares. Unless the run gets as
 // far as starting SAS they are withdrawn when the call ends (items, files
@@ -218,6 +173,54 @@ std::string DescribeDuration(std::chrono::milliseconds duration) {
     return seconds + (ms == 1000 ? " second" : " seconds");
 }
 
+// The preamble every run starts from: the formchar statement, when the
+// thread's switches ask for it.
+std::string FreshPreamble() {
+    return OutputSwitches::ForThisThread().safeFormChar ? std::string(sas::FormCharStatement) + sas::CrLf
+                                                        : std::string();
+}
+
+// How the process runner waits for SAS: the run's controls, with the log
+// that SAS is writing handed to the caller's callback.
+ExecCmd::Options WaitOptions(const RunControl& control, const RunFiles& files) {
+    ExecCmd::Options wait;
+    wait.timeLimit = control.timeLimit;
+    wait.stop = control.stop;
+    wait.hurry = control.hurry;
+    if (control.whileRunning) wait.whileWaiting = [&control, &log = files.log] { control.whileRunning(log); };
+    wait.consoleFile = files.console;
+    return wait;
+}
+
+// False when the runner never started SAS, which leaves the engine as the
+// run found it.
+bool StartedSAS(ExecCmd::Outcome outcome) {
+    return outcome != ExecCmd::Outcome::NotStarted && outcome != ExecCmd::Outcome::StoppedBeforeStart;
+}
+
+// Throws the error of a run in which SAS did not end by itself (not
+// started, stopped, lost); returns for one in which it did.
+void ThrowUnlessEnded(const ExecCmd::Result& result, const std::string& executable, const RunControl& control) {
+    switch (result.outcome) {
+    case ExecCmd::Outcome::Ended:
+        return;
+    case ExecCmd::Outcome::StoppedBeforeStart:
+        throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was not started: the run was stopped first.");
+    case ExecCmd::Outcome::NotStarted:
+        throw Error(ComponentErrorNumber, ExecuteSource,
+                    "The SAS executable '" + executable + "' could not be started: " + result.failure);
+    case ExecCmd::Outcome::TimedOut:
+        throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,
+                               "SAS did not end within " + DescribeDuration(*control.timeLimit) + " and was stopped.");
+    case ExecCmd::Outcome::Stopped:
+        throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
+    case ExecCmd::Outcome::Lost:
+        throw Error(ComponentErrorNumber, ExecuteSource,
+                    "The SAS executable '" + executable + "' ended, but its exit code could not be collected: " +
+                        result.failure);
+    }
+}
+
 }  // namespace
 
 Engine::Engine() : Engine(SASInstallation()) {}
@@ -251,13 +254,41 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
 
     // Every run starts from a fresh preamble, so that statements of an earlier
     // run (a formchar option since switched off) never come back.
-    command_->SetPreamble(OutputSwitches::ForThisThread().safeFormChar
-                              ? std::string(sas::FormCharStatement) + sas::CrLf
-                              : std::string());
+    command_->SetPreamble(FreshPreamble());
     PutFileDeclaration declared(*output_->PutFiles(), *command_);
     DeclarePutFiles();
-
     RunFiles files;
+    const Launch launch = PrepareRun(SASRoot, SASConfigFile, files);
+
+    // From here SAS may be running: the put files belong to the run, and on
+    // every way out the log and listing texts are this run's.
+    declared.Keep();
+    // The texts taken from here on are in this run's encoding.
+    std::optional<SessionEncoding> encodingBefore = std::exchange(encoding_, launch.encoding);
+    RunTexts texts(*output_, files);
+    // None from here unless SAS ends by itself; a run that never started it keeps the last.
+    const std::optional<int> exitCodeBefore = std::exchange(lastExitCode_, std::nullopt);
+    const ExecCmd::Result result = ExecCmd().Run(launch.commandLine, WaitOptions(control, files));
+    if (StartedSAS(result.outcome)) {
+        // What SAS wrote outside its log, kept even when it was stopped; reading
+        // it is best effort, as it only helps to tell why a log is missing.
+        console_.clear();
+        if (!files.console.empty()) console_ = ReadRunText(files.console).text;
+    } else {
+        texts.Leave();
+        declared.Withdraw();
+        lastExitCode_ = exitCodeBefore;
+        encoding_ = std::move(encodingBefore);
+    }
+    ThrowUnlessEnded(result, launch.executable, control);
+    lastExitCode_ = result.exitCode;
+    if (control.whileRunning) control.whileRunning(files.log);
+    if (const std::optional<Error> unreadable = texts.Take()) throw *unreadable;
+    return OKStatus;
+}
+
+Engine::Launch Engine::PrepareRun(const std::string& SASRoot, const std::string& SASConfigFile,
+                                  RunFiles& files) const {
     const std::string root = installation_.ResolveSASRoot(SASRoot);
     const std::string executable = root + sas::ExecutableName;
     const std::string configFile = installation_.ResolveConfigFile(root, SASConfigFile);
@@ -273,58 +304,11 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
         }
     }
 
-    const SessionEncoding encoding = ResolveSessionEncoding(encodingSetting_, configFile, root);
+    SessionEncoding encoding = ResolveSessionEncoding(encodingSetting_, configFile, root);
     files.CreateProgram(EncodedPreamble(command_->Preamble(), encoding) + command_->Encoded(encoding));
-    const std::string cmdline = BuildCommandLine(executable, configFile, files.program, files.listing, files.log,
-                                                 encodingSetting_ ? encoding.Name() : std::string());
-
-    ExecCmd::Options wait;
-    wait.timeLimit = control.timeLimit;
-    wait.stop = control.stop;
-    wait.hurry = control.hurry;
-    wait.stopRequested = control.stopRequested;
-    if (control.whileRunning) wait.whileWaiting = [&] { control.whileRunning(files.log); };
-    wait.consoleFile = files.console;
-    // From here SAS may be running: the put files belong to the run, and on
-    // every way out the log and listing texts are this run's.
-    declared.Keep();
-    // The texts taken from here on are in this run's encoding.
-    std::optional<SessionEncoding> encodingBefore = std::exchange(encoding_, encoding);
-    RunTexts texts(*output_, files);
-    // None from here unless SAS ends by itself; a run that never started it keeps the last.
-    const std::optional<int> exitCodeBefore = std::exchange(lastExitCode_, std::nullopt);
-    const ExecCmd::Result result = ExecCmd().Run(cmdline, wait);
-    if (result.outcome == ExecCmd::Outcome::NotStarted || result.outcome == ExecCmd::Outcome::StoppedBeforeStart) {
-        texts.Leave();
-        declared.Withdraw();
-        lastExitCode_ = exitCodeBefore;
-        encoding_ = std::move(encodingBefore);
-        if (result.outcome == ExecCmd::Outcome::StoppedBeforeStart)
-            throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was not started: the run was stopped first.");
-        throw Error(ComponentErrorNumber, ExecuteSource,
-                    "The SAS executable '" + executable + "' could not be started: " + result.failure);
-    }
-    // What SAS wrote outside its log, kept even when it was stopped; reading
-    // it is best effort, as it only helps to tell why a log is missing.
-    console_.clear();
-    if (!files.console.empty()) console_ = ReadRunText(files.console).text;
-    switch (result.outcome) {
-    case ExecCmd::Outcome::TimedOut:
-        throw TimeLimitReached(ComponentErrorNumber, ExecuteSource,
-                               "SAS did not end within " + DescribeDuration(*control.timeLimit) + " and was stopped.");
-    case ExecCmd::Outcome::Stopped:
-        throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
-    case ExecCmd::Outcome::Lost:
-        throw Error(ComponentErrorNumber, ExecuteSource,
-                    "The SAS executable '" + executable + "' ended, but its exit code could not be collected: " +
-                        result.failure);
-    default:
-        break;
-    }
-    lastExitCode_ = result.exitCode;
-    if (control.whileRunning) control.whileRunning(files.log);
-    if (const std::optional<Error> unreadable = texts.Take()) throw *unreadable;
-    return OKStatus;
+    std::string commandLine = BuildCommandLine(executable, configFile, files.program, files.listing, files.log,
+                                               encodingSetting_ ? encoding.Name() : std::string());
+    return {executable, std::move(commandLine), std::move(encoding)};
 }
 
 void Engine::DeclarePutFiles() {

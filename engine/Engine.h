@@ -15,6 +15,8 @@
 
 namespace tamberlo {
 
+class RunFiles;
+
 // Controls of a run that only C++ callers have; the automation interface
 // always waits without limit.
 struct RunControl {
@@ -30,9 +32,6 @@ struct RunControl {
     // Once requested, a stopped SAS gets no more time to tidy up: what is
     // left of it is killed at once (a second Ctrl-C).
     const StopSignal* hurry = nullptr;
-    // Asked about every tenth of a second while SAS runs: true stops SAS, and
-    // Execute throws RunStopped. `stop` answers sooner.
-    std::function<bool()> stopRequested;
 };
 
 // Thrown by Execute when SAS was stopped at the time limit of a RunControl.
@@ -91,7 +90,20 @@ public:
                                         const std::string& logFile, const std::string& encoding = {});
 
 private:
+    // What starts SAS on a run whose program file is written.
+    struct Launch {
+        std::string executable;
+        std::string commandLine;
+        SessionEncoding encoding;  // the program's, and that of the texts SAS writes
+    };
+
     void DeclarePutFiles();
+    // Resolves SAS's executable, configuration and session encoding, writes
+    // the program file of `files` and returns what starts SAS on it. Throws,
+    // SAS not started, for a path that SAS's command line cannot carry, an
+    // encoding that is unknown or cannot hold the program, or a program file
+    // that cannot be written.
+    Launch PrepareRun(const std::string& SASRoot, const std::string& SASConfigFile, RunFiles& files) const;
 
     // Made Command first, then Output; released in the same order, so the
     // Output is declared first (members end in reverse order).

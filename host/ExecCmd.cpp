@@ -61,13 +61,12 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
         return {Outcome::NotStarted, std::move(failure)};
     RunningTree running(tree, options.gracePeriod, options.hurry);
 
-    WaitSchedule schedule(options.timeLimit, options.whileWaiting || options.stopRequested, options.pollInterval);
+    WaitSchedule schedule(options.timeLimit, static_cast<bool>(options.whileWaiting), options.pollInterval);
     for (;;) {
         if (tree.Wait(options.stop, schedule.TimeToNextWake()) == ProcessTree::Wake::Ended) return running.Ended();
         if (options.stop != nullptr && options.stop->IsRequested()) return running.Stopped(Outcome::Stopped);
         if (schedule.TimeIsUp()) return running.Stopped(Outcome::TimedOut);
         if (schedule.TickIsDue()) {
-            if (options.stopRequested && options.stopRequested()) return running.Stopped(Outcome::Stopped);
             if (options.whileWaiting) options.whileWaiting();
             schedule.TickDone();
         }

@@ -31,9 +31,6 @@ public:
         // Wakes the wait the moment it is requested, and stops the program;
         // requested before the start, the program is not started at all.
         const StopSignal* stop = nullptr;
-        // Asked every `pollInterval`: true stops the program. `stop` answers
-        // at once; this only at the pace of the calls.
-        std::function<bool()> stopRequested;
         std::chrono::milliseconds pollInterval{100};
         // How long a stopped program may take to tidy up (SAS removes its
         // WORK library) before what is left of it is killed.
@@ -65,8 +62,8 @@ public:
     // Returns as soon as the started program has ended (or was stopped at
     // its time limit or on request, and has ended), or at once when it could
     // not be started. The started program never outlives the call. Throws
-    // nothing of its own but std::bad_alloc; passes on what whileWaiting or
-    // stopRequested throw.
+    // nothing of its own but std::bad_alloc; passes on what whileWaiting
+    // throws.
     Result Run(const std::string& cmdline, const Options& options);
     Result Run(const std::string& cmdline) { return Run(cmdline, Options()); }
 };

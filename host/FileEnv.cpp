@@ -20,4 +20,10 @@ ScopedFileEnv::~ScopedFileEnv() { installed.store(nullptr); }
 
 FileEnv* InstalledFileEnv() noexcept { return installed.load(std::memory_order_acquire); }
 
+std::size_t ReadCapOf(const std::string& path) {
+    FileEnv* env = InstalledFileEnv();
+    const std::size_t cap = env ? env->ReadCap(path) : 0;
+    return cap ? cap : static_cast<std::size_t>(-1);
+}
+
 }  // namespace tamberlo::filesystem

@@ -40,4 +40,8 @@ public:
 // The installed FileEnv, or nullptr.
 FileEnv* InstalledFileEnv() noexcept;
 
+// The most bytes one read of `path` may return: what the installed FileEnv
+// allows, else no limit (the largest size_t).
+std::size_t ReadCapOf(const std::string& path);
+
 }  // namespace tamberlo::filesystem

@@ -25,12 +25,10 @@ public:
     void TickDone() { nextTick_ = After(Clock::now(), tickInterval_); }
 
     // Milliseconds from now to the next wake, rounded up so that a wait
-    // never ends just short of it; none when nothing is due ever. `step`
-    // caps it, for a wait that must look round on its own.
-    std::optional<Milliseconds> TimeToNextWake(std::optional<Milliseconds> step = std::nullopt) const {
+    // never ends just short of it; none when nothing is due ever.
+    std::optional<Milliseconds> TimeToNextWake() const {
         const Clock::time_point now = Clock::now();
-        Clock::time_point wake = std::min(deadline_, nextTick_);
-        if (step) wake = std::min(wake, After(now, *step));
+        const Clock::time_point wake = std::min(deadline_, nextTick_);
         if (wake == Clock::time_point::max()) return std::nullopt;
         if (wake <= now) return Milliseconds(0);
         return std::min(std::chrono::ceil<Milliseconds>(wake - now), MaximumWait);

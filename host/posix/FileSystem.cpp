@@ -55,13 +55,6 @@ int SystemCode(Fault fault) noexcept {
     return 0;
 }
 
-// The most one read of `path` may return: what the installed FileEnv allows.
-std::size_t ReadCap(const std::string& path) {
-    FileEnv* env = InstalledFileEnv();
-    const std::size_t cap = env ? env->ReadCap(path) : 0;
-    return cap ? cap : static_cast<std::size_t>(-1);
-}
-
 int OpenRetrying(const std::string& path, int flags, mode_t mode) {
     if (FileEnv* env = InstalledFileEnv()) {
         if (const int fault = SystemCode(env->Open(path))) {
@@ -130,7 +123,7 @@ Descriptor OpenForReading(const std::string& path, struct stat& info) {
 
 // Reads up to `size` bytes; fewer only at the end of the file.
 std::size_t ReadUpTo(int fd, char* buffer, std::size_t size, const std::string& path) {
-    const std::size_t cap = ReadCap(path);
+    const std::size_t cap = ReadCapOf(path);
     std::size_t filled = 0;
     while (filled < size) {
         const ssize_t got = ::read(fd, buffer + filled, std::min(size - filled, cap));
@@ -152,7 +145,7 @@ std::string ReadToEnd(const Descriptor& fd, const struct stat& info, const std::
     std::string content(static_cast<std::size_t>(info.st_size), '\0');
     const std::size_t expected = content.size();
     char more[4096];
-    const std::size_t cap = ReadCap(path);
+    const std::size_t cap = ReadCapOf(path);
     iovec parts[2] = {{content.data(), std::min(expected, cap)}, {more, std::min(sizeof more, cap - std::min(expected, cap))}};
     ssize_t got;
     while ((got = ::readv(fd.get(), parts, 2)) < 0) {

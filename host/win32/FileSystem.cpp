@@ -70,13 +70,6 @@ DWORD SystemCode(Fault fault) noexcept {
     return 0;
 }
 
-// The most one read of `path` may return: what the installed FileEnv allows.
-std::size_t ReadCap(const std::string& path) {
-    FileEnv* env = InstalledFileEnv();
-    const std::size_t cap = env ? env->ReadCap(path) : 0;
-    return cap ? cap : static_cast<std::size_t>(-1);
-}
-
 // CreateFileW, or an empty handle with GetLastError() telling why. Others
 // may read, write and delete meanwhile: SAS may still hold a log open, and
 // put files are deleted by their owner only.
@@ -126,7 +119,7 @@ void ThrowUnlessNotFound(DWORD reason, const std::string& path) {
 
 // Reads up to `size` bytes; fewer only at the end of the file.
 std::size_t ReadUpTo(HANDLE file, char* buffer, std::size_t size, const std::string& path) {
-    const std::size_t cap = std::min<std::size_t>(ReadCap(path), 1u << 30);  // one ReadFile takes less than 4 GiB
+    const std::size_t cap = std::min<std::size_t>(ReadCapOf(path), 1u << 30);  // one ReadFile takes less than 4 GiB
     std::size_t filled = 0;
     while (filled < size) {
         const DWORD wanted = static_cast<DWORD>(std::min(size - filled, cap));

@@ -321,9 +321,14 @@ TEST_F(EngineRun, AStopRequestEndsSASFailsAndLeavesNoRunFile) {
     test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "20");
     Engine engine;
     engine.Command()->Append("x;");
+    StopSignal stop;
     RunControl control;
+    control.stop = &stop;
     int asked = 0;
-    control.stopRequested = [&] { return ++asked >= 3; };
+    // Requested while SAS runs, after a few ticks: no tick comes after it.
+    control.whileRunning = [&](const std::string&) {
+        if (++asked == 3) stop.Request();
+    };
     try {
         engine.Execute(StandinRoot, "", control);
         FAIL() << "no error";

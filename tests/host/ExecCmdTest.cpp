@@ -207,7 +207,6 @@ TEST(ExecCmd, TheChildsEndATimeLimitAndAStopRequestEachEndTheWaitAtOnce) {
         options.stop = &stop;
         int ticks = 0;
         options.whileWaiting = [&] { ++ticks; };
-        options.stopRequested = [] { return false; };
         options.pollInterval = std::chrono::hours(1);
         std::thread requester;
         if (c.requestStop) {
