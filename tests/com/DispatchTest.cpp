@@ -100,7 +100,7 @@ struct Outcome {
         SysFreeString(exception.bstrDescription);
         SysFreeString(exception.bstrHelpFile);
     }
-    std::wstring Text() const { return V_VT(result.get()) == VT_BSTR ? comtest::Text(V_BSTR(result.get())) : L"<not text>"; }
+    std::wstring Text() const { return V_VT(&result.get()) == VT_BSTR ? comtest::Text(V_BSTR(&result.get())) : L"<not text>"; }
 };
 
 class Dispatch : public testing::Test {
@@ -111,7 +111,7 @@ protected:
     ComPtr<IDispatch> dispatch = runner.query<IDispatch>();
 
     void Invoke(Outcome& out, DISPID id, WORD flags, Arguments& args) {
-        out.hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, args.Params(), out.result.get(),
+        out.hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, args.Params(), out.result.put(),
                                   &out.exception, &out.argumentError);
     }
     void Invoke(Outcome& out, DISPID id, WORD flags) {
@@ -336,13 +336,13 @@ TEST_F(Dispatch, PropertiesReadAndWriteByIdWithTheirTypes) {
     Outcome clean;
     Invoke(clean, CleanOutputId, ScriptGet);
     ASSERT_EQ(S_OK, clean.hr);
-    EXPECT_EQ(VT_BOOL, V_VT(clean.result.get()));
-    EXPECT_EQ(VARIANT_FALSE, V_BOOL(clean.result.get()));
+    EXPECT_EQ(VT_BOOL, V_VT(&clean.result.get()));
+    EXPECT_EQ(VARIANT_FALSE, V_BOOL(&clean.result.get()));
 
     Outcome safe;
     Invoke(safe, SafeFormCharId, DISPATCH_PROPERTYGET);
-    EXPECT_EQ(VT_BOOL, V_VT(safe.result.get()));
-    EXPECT_EQ(VARIANT_TRUE, V_BOOL(safe.result.get()));
+    EXPECT_EQ(VT_BOOL, V_VT(&safe.result.get()));
+    EXPECT_EQ(VARIANT_TRUE, V_BOOL(&safe.result.get()));
 
     // A script variable arrives by reference.
     VARIANT inner;
@@ -365,7 +365,7 @@ TEST_F(Dispatch, PropertiesReadAndWriteByIdWithTheirTypes) {
     Outcome reset;
     Invoke(reset, ResetId, DISPATCH_METHOD);
     EXPECT_EQ(S_OK, reset.hr);
-    EXPECT_EQ(VT_EMPTY, V_VT(reset.result.get()));
+    EXPECT_EQ(VT_EMPTY, V_VT(&reset.result.get()));
     EXPECT_EQ(L"", GetText(SASCodeId));
 }
 

@@ -92,7 +92,7 @@ struct Call {
     }
     HRESULT On(IDispatch* dispatch, DISPID id, WORD flags) {
         DISPPARAMS params = Params();
-        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &exception,
+        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.put(), &exception,
                               &argumentError);
         return hr;
     }
@@ -274,8 +274,8 @@ TEST_F(DispatchFaults, NullTextsAreEmptyTexts) {
     EXPECT_EQ(L"OK", status);
     Call nullArguments({String(nullptr), String(nullptr)});
     EXPECT_EQ(S_OK, nullArguments.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
-    EXPECT_EQ(VT_BSTR, V_VT(nullArguments.result.get()));
-    EXPECT_EQ(L"OK", comtest::Text(V_BSTR(nullArguments.result.get())));
+    EXPECT_EQ(VT_BSTR, V_VT(&nullArguments.result.get()));
+    EXPECT_EQ(L"OK", comtest::Text(V_BSTR(&nullArguments.result.get())));
 
     Call nullIndex({String(nullptr)});
     EXPECT_EQ(DISP_E_TYPEMISMATCH, nullIndex.On(dispatch.get(), PutFileId, ScriptGet));
