@@ -152,15 +152,16 @@ HRESULT CodeRunnerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, 
     HRESULT hr = CollectDispatchArguments(*member, *params, lcid, arguments, argumentError);
     if (FAILED(hr)) return hr;
     UniqueVariant value;
-    hr = CallMember(*member, arguments, value.get());
+    hr = CallMember(*member, arguments, value.put());
     if (FAILED(hr)) return DispatchException(hr, exception);
     if (result != nullptr) *result = value.release();
     return S_OK;
 }
 
-HRESULT CodeRunnerObject::CallMember(const DispatchMember& member, DispatchArguments& arguments, VARIANT* value) {
-    VARIANT* first = arguments[0].get();
-    VARIANT* second = arguments[1].get();
+HRESULT CodeRunnerObject::CallMember(const DispatchMember& member, const DispatchArguments& arguments,
+                                     VARIANT* value) {
+    const VARIANT* first = &arguments[0].get();
+    const VARIANT* second = &arguments[1].get();
     // Make value the type of the result and hand out its slot.
     auto text = [value] {
         V_VT(value) = VT_BSTR;

@@ -59,7 +59,7 @@ private:
     ~CodeRunnerObject();
     // Calls the member that Invoke found with its converted arguments; the
     // result, if any, goes to value.
-    HRESULT CallMember(const DispatchMember& member, DispatchArguments& arguments, VARIANT* value);
+    HRESULT CallMember(const DispatchMember& member, const DispatchArguments& arguments, VARIANT* value);
     CodeRunnerObject(const CodeRunnerObject&) = delete;
     CodeRunnerObject& operator=(const CodeRunnerObject&) = delete;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/win32/UniqueAny.h"
+
 #include <windows.h>
 #include <ole2.h>
 
@@ -7,51 +9,48 @@
 
 namespace tamberlo::com {
 
-// Owns one reference to a COM interface: released on destruction, never
-// copied without AddRef. Null means empty.
+// References to COM interfaces, given back with Release.
 template <class T>
-class ComPtr {
+struct ComReferenceTraits : win32::NullIsEmpty<T*> {
+    static void Close(T* object) noexcept { object->Release(); }
+};
+
+// Owns one reference to a COM interface: the owner of the others, plus what
+// a reference may do besides (be copied with AddRef, be asked for another
+// interface). Null means empty.
+template <class T>
+class ComPtr : public win32::UniqueAny<ComReferenceTraits<T>> {
+    using Owner = win32::UniqueAny<ComReferenceTraits<T>>;
+
 public:
     ComPtr() noexcept = default;
     // Takes over a reference the caller already holds.
-    explicit ComPtr(T* owned) noexcept : p_(owned) {}
-    ComPtr(const ComPtr& other) noexcept : p_(other.p_) {
-        if (p_) p_->AddRef();
-    }
-    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    explicit ComPtr(T* owned) noexcept : Owner(owned) {}
+    ComPtr(const ComPtr& other) noexcept : Owner(AddReference(other.get())) {}
+    ComPtr(ComPtr&& other) noexcept = default;
     ComPtr& operator=(ComPtr other) noexcept {
-        std::swap(p_, other.p_);
+        Owner::operator=(std::move(other));
         return *this;
     }
-    ~ComPtr() { reset(); }
 
-    T* get() const noexcept { return p_; }
-    T* operator->() const noexcept { return p_; }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
+    T* operator->() const noexcept { return this->get(); }
 
-    void reset() noexcept {
-        if (T* p = std::exchange(p_, nullptr)) p->Release();
-    }
-    // Hands the reference to the caller.
-    [[nodiscard]] T* release() noexcept { return std::exchange(p_, nullptr); }
-    // For functions that return a new reference through T**: releases what
-    // was held first.
-    T** put() noexcept {
-        reset();
-        return &p_;
-    }
-    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+    // put() for functions that return a new reference through void**.
+    void** put_void() noexcept { return reinterpret_cast<void**>(this->put()); }
 
     // QueryInterface for U; empty when the object does not support it.
     template <class U>
     ComPtr<U> query() const noexcept {
         ComPtr<U> result;
-        if (p_) p_->QueryInterface(__uuidof(U), result.put_void());
+        if (*this) this->get()->QueryInterface(__uuidof(U), result.put_void());
         return result;
     }
 
 private:
-    T* p_ = nullptr;
+    static T* AddReference(T* object) noexcept {
+        if (object) object->AddRef();
+        return object;
+    }
 };
 
 }  // namespace tamberlo::com

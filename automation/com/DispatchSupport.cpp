@@ -92,8 +92,9 @@ HRESULT CollectDispatchArguments(const DispatchMember& member, const DISPPARAMS&
         }
         UniqueVariant plain;
         HRESULT hr = RefersNowhere(source[i]) ? DISP_E_TYPEMISMATCH
-                                              : VariantCopyInd(plain.get(), const_cast<VARIANT*>(source[i]));
-        if (SUCCEEDED(hr)) hr = VariantChangeTypeEx(target, plain.get(), lcid, 0, member.parameters[i]);
+                                              : VariantCopyInd(plain.put(), const_cast<VARIANT*>(source[i]));
+        if (SUCCEEDED(hr))
+            hr = VariantChangeTypeEx(target, const_cast<VARIANT*>(&plain.get()), lcid, 0, member.parameters[i]);
         if (FAILED(hr)) {
             arguments[i].reset();
             if (argumentError) *argumentError = sourceIndex[i];

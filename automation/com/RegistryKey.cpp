@@ -5,36 +5,33 @@
 namespace tamberlo::com {
 
 RegistryKey RegistryKey::Create(HKEY parent, const std::wstring& subkey) {
-    HKEY key = nullptr;
+    RegistryKey key;
     const LSTATUS status = RegCreateKeyExW(parent, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                           KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+                                           KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS) ThrowWin32(static_cast<DWORD>(status));
-    return RegistryKey(key);
+    return key;
 }
 
 void RegistryKey::SetString(const std::wstring& name, const std::wstring& value) const {
     const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    const LSTATUS status = RegSetValueExW(key_, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+    const LSTATUS status = RegSetValueExW(get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                                           reinterpret_cast<const BYTE*>(value.c_str()), bytes);
     if (status != ERROR_SUCCESS) ThrowWin32(static_cast<DWORD>(status));
 }
 
 bool RegistryKey::Exists(HKEY parent, const std::wstring& subkey, REGSAM view) noexcept {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    RegistryKey key;
+    return RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
 
 std::vector<std::wstring> RegistryKey::SubkeyNames(HKEY parent, const std::wstring& subkey) {
     std::vector<std::wstring> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    const RegistryKey owner(key);
+    RegistryKey key;
+    if (RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return names;
     wchar_t name[256];  // the longest key name the registry allows, and its terminator
     for (DWORD index = 0;; ++index) {
         DWORD length = 256;
-        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         names.emplace_back(name, length);
     }
     return names;
@@ -47,11 +44,10 @@ LSTATUS RegistryKey::DeleteTree(HKEY parent, const std::wstring& subkey, REGSAM 
     } else {
         // RegDeleteTreeW knows no view: empty the key through a handle
         // opened in the view, then delete the key itself there.
-        HKEY key = nullptr;
-        status = RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ | KEY_WRITE | DELETE | view, &key);
+        RegistryKey key;
+        status = RegOpenKeyExW(parent, subkey.c_str(), 0, KEY_READ | KEY_WRITE | DELETE | view, key.put());
         if (status == ERROR_SUCCESS) {
-            const RegistryKey owner(key);
-            status = RegDeleteTreeW(key, nullptr);
+            status = RegDeleteTreeW(key.get(), nullptr);
             if (status == ERROR_SUCCESS) status = RegDeleteKeyExW(parent, subkey.c_str(), view, 0);
         }
     }

@@ -1,40 +1,28 @@
 #pragma once
 
+#include "host/win32/UniqueAny.h"
+
 #include <windows.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tamberlo::com {
 
-// Owns one open registry key, closed on destruction. Null means empty.
-class RegistryKey {
+// Registry keys, closed with RegCloseKey.
+struct RegistryKeyTraits : win32::NullIsEmpty<HKEY> {
+    static void Close(HKEY key) noexcept { RegCloseKey(key); }
+};
+
+// Owns one open registry key (null means empty), with the few registry
+// operations the module's registration and settings need.
+class RegistryKey : public win32::UniqueAny<RegistryKeyTraits> {
 public:
-    RegistryKey() noexcept = default;
-    RegistryKey(RegistryKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-    RegistryKey& operator=(RegistryKey&& other) noexcept {
-        if (this != &other) {
-            reset();
-            key_ = std::exchange(other.key_, nullptr);
-        }
-        return *this;
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() { reset(); }
+    using UniqueAny::UniqueAny;
 
     // Creates the key (or opens it when it exists) for writing. Throws
     // ComFailure with the system's reason.
     static RegistryKey Create(HKEY parent, const std::wstring& subkey);
-
-    // Takes ownership of a key opened elsewhere.
-    static RegistryKey Adopt(HKEY key) noexcept { return RegistryKey(key); }
-
-    HKEY get() const noexcept { return key_; }
-    void reset() noexcept {
-        if (HKEY key = std::exchange(key_, nullptr)) RegCloseKey(key);
-    }
 
     // Writes a REG_SZ value; an empty name is the key's default value.
     // Throws ComFailure with the system's reason.
@@ -55,10 +43,6 @@ public:
 
     // Deletes the subkey when it holds no subkeys; leaves it otherwise.
     static void DeleteIfEmpty(HKEY parent, const std::wstring& subkey) noexcept;
-
-private:
-    explicit RegistryKey(HKEY key) noexcept : key_(key) {}
-    HKEY key_ = nullptr;
 };
 
 }  // namespace tamberlo::com

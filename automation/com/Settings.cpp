@@ -29,9 +29,8 @@ std::optional<std::wstring> ReadString(HKEY root, const wchar_t* name) {
 }
 
 DWORD ReadDword(HKEY root, REGSAM view, const wchar_t* name) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, L"Software\\Tamberlo", 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS) return 0;
-    const RegistryKey key = RegistryKey::Adopt(opened);
+    RegistryKey key;
+    if (RegOpenKeyExW(root, L"Software\\Tamberlo", 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) return 0;
     DWORD value = 0;
     DWORD size = sizeof value;
     if (RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS) return 0;

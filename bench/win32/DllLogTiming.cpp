@@ -121,7 +121,7 @@ Timing TimeLogAgainstRead(_CodeRunner* runner, const std::string& file, std::siz
             UniqueBstr log;
             const HRESULT status = runner->get_Log(log.put());
             if (FAILED(status)) Fail("Log failed", status);
-            timing.logLength = log.length();
+            timing.logLength = SysStringLen(log.get());
         };
         const auto readFile = [&] {
             if (ReadFileOnce(file) != fileSize) Fail("short read");

@@ -157,7 +157,7 @@ void WriteWhole(const FileName& name, std::string_view text, WriteMode mode) {
     win32::FileHandle file = mode == WriteMode::Append ? Open(name, FILE_APPEND_DATA, OPEN_ALWAYS)
                                                        : Open(name, GENERIC_WRITE, CREATE_ALWAYS);
     WriteAll(file.get(), text, name.text);
-    if (!file.Close()) ThrowLastError(name.text);
+    if (!::CloseHandle(file.release())) ThrowLastError(name.text);
 }
 
 bool CreateNew(const FileName& name, std::string_view text) {
@@ -171,9 +171,9 @@ bool CreateNew(const FileName& name, std::string_view text) {
     }
     try {
         WriteAll(file.get(), text, name.text);
-        if (!file.Close()) ThrowLastError(name.text);
+        if (!::CloseHandle(file.release())) ThrowLastError(name.text);
     } catch (...) {
-        file.Close();
+        file.reset();
         ::DeleteFileW(name.wide.c_str());
         throw;
     }

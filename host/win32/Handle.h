@@ -1,46 +1,23 @@
 #pragma once
 
+#include "host/win32/UniqueAny.h"
+
 #include <windows.h>
 
 namespace tamberlo::win32 {
 
-// Owns a kernel handle. `Invalid` is the value that means "no handle": null
-// for most kernel objects, INVALID_HANDLE_VALUE for files.
-template <HANDLE (*Invalid)()>
-class BasicHandle {
-public:
-    BasicHandle() noexcept = default;
-    explicit BasicHandle(HANDLE handle) noexcept : handle_(handle) {}
-    ~BasicHandle() { Close(); }
-    BasicHandle(BasicHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = Invalid(); }
-    BasicHandle(const BasicHandle&) = delete;
-    BasicHandle& operator=(const BasicHandle&) = delete;
-    BasicHandle& operator=(BasicHandle&&) = delete;
-
-    HANDLE get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != Invalid(); }
-    // Gives the handle up without closing it.
-    HANDLE Release() noexcept {
-        const HANDLE handle = handle_;
-        handle_ = Invalid();
-        return handle;
-    }
-    // Closes now; false when CloseHandle failed.
-    bool Close() noexcept {
-        if (handle_ == Invalid()) return true;
-        const BOOL closed = ::CloseHandle(handle_);
-        handle_ = Invalid();
-        return closed != FALSE;
-    }
-
-private:
-    HANDLE handle_ = Invalid();
+// Kernel handles, closed with CloseHandle. Most kernel objects mean "no
+// handle" by null; files by INVALID_HANDLE_VALUE.
+struct HandleTraits : NullIsEmpty<HANDLE> {
+    static void Close(HANDLE handle) noexcept { ::CloseHandle(handle); }
 };
 
-inline HANDLE NullHandleValue() noexcept { return nullptr; }
-inline HANDLE InvalidHandleValue() noexcept { return INVALID_HANDLE_VALUE; }
+struct FileHandleTraits : HandleTraits {
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsEmpty(HANDLE handle) noexcept { return handle == INVALID_HANDLE_VALUE; }
+};
 
-using Handle = BasicHandle<NullHandleValue>;
-using FileHandle = BasicHandle<InvalidHandleValue>;
+using Handle = UniqueAny<HandleTraits>;
+using FileHandle = UniqueAny<FileHandleTraits>;
 
 }  // namespace tamberlo::win32

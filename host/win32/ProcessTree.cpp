@@ -20,7 +20,7 @@ win32::Handle MakeKillingJob() {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (!::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
-        job.Close();
+        job.reset();
     return job;
 }
 
@@ -47,15 +47,15 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& /*
     win32::Handle process(info.hProcess);
     // In a job of the host's that takes no nested job (before Windows 8) the
     // program still runs, and a stop ends only the program itself.
-    if (!::AssignProcessToJobObject(job.get(), process.get())) job.Close();
+    if (!::AssignProcessToJobObject(job.get(), process.get())) job.reset();
     if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         const DWORD failure = ::GetLastError();
         ::TerminateProcess(process.get(), 1);
         ::WaitForSingleObject(process.get(), INFINITE);
         return SystemMessage(failure);
     }
-    job_ = job.Release();
-    process_ = process.Release();
+    job_ = job.release();
+    process_ = process.release();
     running_ = true;
     return {};
 }

@@ -84,13 +84,13 @@ TEST(AnsiText, NullAndEmptyStringsAreTheEmptyText) {
     // The empty text comes back as an allocated empty string, not a null one.
     UniqueBstr back = tamberlo::com::ToBstr("");
     ASSERT_NE(nullptr, back.get());
-    EXPECT_EQ(0u, back.length());
+    EXPECT_EQ(0u, SysStringLen(back.get()));
 }
 
 TEST(AnsiText, KeepsEveryCharacterIncludingNulsAndLineBreaks) {
     const std::string text("a\0b\r\nc\td", 8);
     UniqueBstr wide = tamberlo::com::ToBstr(text);
-    ASSERT_EQ(8u, wide.length());
+    ASSERT_EQ(8u, SysStringLen(wide.get()));
     EXPECT_EQ(std::wstring(L"a\0b\r\nc\td", 8), Text(wide.get()));
     EXPECT_EQ(text, tamberlo::com::ToAnsi(wide.get()));
 }

@@ -2,106 +2,21 @@
 // names, member ids, argument conversion, omitted arguments and exceptions.
 
 #include "ComClient.h"
+#include "DispatchCall.h"
 #include "TestSupport.h"
+#include "Variants.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <vector>
 
 using namespace comtest;
+using namespace tamberlo::test;
 using testing::HasSubstr;
 using testing::StartsWith;
 
 namespace {
-
-// An argument list in the caller's order, stored last to first as
-// DISPPARAMS wants it.
-class Arguments {
-public:
-    Arguments() = default;
-    Arguments& Text(const std::wstring& value) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BSTR;
-        V_BSTR(&v) = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-        return Add(v);
-    }
-    Arguments& Short(short value) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_I2;
-        V_I2(&v) = value;
-        return Add(v);
-    }
-    Arguments& Long(long value) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_I4;
-        V_I4(&v) = value;
-        return Add(v);
-    }
-    Arguments& Bool(bool value) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BOOL;
-        V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-        return Add(v);
-    }
-    Arguments& Missing() {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_ERROR;
-        V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
-        return Add(v);
-    }
-    Arguments& Variant(const VARIANT& v) { return Add(v); }
-    // Names the arguments given so far, first to last, by these ids.
-    Arguments& Named(std::initializer_list<DISPID> ids) {
-        named_.assign(ids.begin(), ids.end());
-        return *this;
-    }
-    ~Arguments() {
-        for (auto& v : values_) VariantClear(&v);
-    }
-    DISPPARAMS* Params() {
-        // Positional arguments are held last to first; named ones in the
-        // order of their ids.
-        if (named_.empty())
-            rgvarg_.assign(values_.rbegin(), values_.rend());
-        else
-            rgvarg_.assign(values_.begin(), values_.end());
-        params_.rgvarg = rgvarg_.empty() ? nullptr : rgvarg_.data();
-        params_.cArgs = static_cast<UINT>(rgvarg_.size());
-        params_.rgdispidNamedArgs = named_.empty() ? nullptr : named_.data();
-        params_.cNamedArgs = static_cast<UINT>(named_.size());
-        return &params_;
-    }
-
-private:
-    Arguments& Add(const VARIANT& v) {
-        values_.push_back(v);
-        return *this;
-    }
-    std::vector<VARIANT> values_;
-    std::vector<VARIANT> rgvarg_;
-    std::vector<DISPID> named_;
-    DISPPARAMS params_{};
-};
-
-struct Outcome {
-    HRESULT hr = E_UNEXPECTED;
-    UniqueVariant result;
-    EXCEPINFO exception{};
-    UINT argumentError = 0xFFFF;
-    ~Outcome() {
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
-    }
-    std::wstring Text() const { return V_VT(result.get()) == VT_BSTR ? comtest::Text(V_BSTR(result.get())) : L"<not text>"; }
-};
 
 class Dispatch : public testing::Test {
 protected:
@@ -110,25 +25,14 @@ protected:
     ComPtr<_CodeRunner> runner = NewRunner();
     ComPtr<IDispatch> dispatch = runner.query<IDispatch>();
 
-    void Invoke(Outcome& out, DISPID id, WORD flags, Arguments& args) {
-        out.hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, args.Params(), out.result.get(),
-                                  &out.exception, &out.argumentError);
-    }
-    void Invoke(Outcome& out, DISPID id, WORD flags) {
-        Arguments none;
-        Invoke(out, id, flags, none);
-    }
-    void Put(DISPID id, Arguments& value) {
-        Outcome out;
-        value.Named({DISPID_PROPERTYPUT});
-        Invoke(out, id, DISPATCH_PROPERTYPUT, value);
-        EXPECT_EQ(S_OK, out.hr);
+    void Put(DISPID id, VARIANT value) {
+        DispatchCall put({value}, {DISPID_PROPERTYPUT});
+        EXPECT_EQ(S_OK, put.On(dispatch.get(), id, DISPATCH_PROPERTYPUT));
     }
     std::wstring GetText(DISPID id) {
-        Outcome out;
-        Invoke(out, id, DISPATCH_PROPERTYGET);
-        EXPECT_EQ(S_OK, out.hr);
-        return out.Text();
+        DispatchCall get;
+        EXPECT_EQ(S_OK, get.On(dispatch.get(), id, DISPATCH_PROPERTYGET));
+        return get.ResultText();
     }
 };
 
@@ -175,7 +79,7 @@ TEST_F(Dispatch, UnknownNamesAndForeignInterfacesAreRefused) {
     }
     name = const_cast<LPOLESTR>(L"Log");
     EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, dispatch->GetIDsOfNames(IID_IDispatch, &name, 1, LOCALE_USER_DEFAULT, &id));
-    Arguments none;
+    DispatchCall none;
     EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, dispatch->Invoke(LogId, IID_IDispatch, LOCALE_USER_DEFAULT,
                                                         DISPATCH_PROPERTYGET, none.Params(), nullptr, nullptr,
                                                         nullptr));
@@ -196,43 +100,32 @@ TEST_F(Dispatch, TypeInformationIsThatOfTheInterface) {
 }
 
 TEST_F(Dispatch, ExecuteWithNoArgumentsRunsLikeAnEarlyBoundCallWithEmptyTexts) {
-    Outcome empty;
-    Invoke(empty, ExecuteId, DISPATCH_METHOD);
-    ASSERT_EQ(S_OK, empty.hr);
-    EXPECT_EQ(L"ERROR: No command supplied.", empty.Text());
+    DispatchCall empty;
+    ASSERT_EQ(S_OK, empty.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
+    EXPECT_EQ(L"ERROR: No command supplied.", empty.ResultText());
 
     ASSERT_EQ(S_OK, SetCode(runner.get(), L"%put late bound;"));
-    Outcome run;
-    Invoke(run, ExecuteId, ScriptGet);  // as VBScript asks: s = r.Execute
-    ASSERT_EQ(S_OK, run.hr);
-    EXPECT_EQ(L"OK", run.Text());
+    DispatchCall run;
+    ASSERT_EQ(S_OK, run.On(dispatch.get(), ExecuteId, ScriptGet));  // as VBScript asks: s = r.Execute
+    EXPECT_EQ(L"OK", run.ResultText());
     EXPECT_THAT(GetText(LogId), HasSubstr(L"\r\nlate bound\r\n"));
 }
 
 TEST_F(Dispatch, ExecuteTakesOneArgumentOrMarkedMissingOnes) {
     ASSERT_EQ(S_OK, SetCode(runner.get(), L"%put with root;"));
-    Outcome one;
-    Arguments root;
-    root.Text(StandInRoot());
-    Invoke(one, ExecuteId, DISPATCH_METHOD, root);
-    ASSERT_EQ(S_OK, one.hr);
-    EXPECT_EQ(L"OK", one.Text());
+    DispatchCall one({String(StandInRoot().c_str())});
+    ASSERT_EQ(S_OK, one.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
+    EXPECT_EQ(L"OK", one.ResultText());
 
     ASSERT_EQ(S_OK, runner->Reset());
     ASSERT_EQ(S_OK, SetCode(runner.get(), L"%put both missing;"));
-    Outcome missing;
-    Arguments marked;
-    marked.Missing().Missing();
-    Invoke(missing, ExecuteId, DISPATCH_METHOD, marked);
-    ASSERT_EQ(S_OK, missing.hr);
-    EXPECT_EQ(L"OK", missing.Text());
+    DispatchCall missing({Missing(), Missing()});
+    ASSERT_EQ(S_OK, missing.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
+    EXPECT_EQ(L"OK", missing.ResultText());
 
     // Named: only the configuration, which is wrong, so the root was found.
-    Outcome named;
-    Arguments config;
-    config.Text(L"Z:\\no\\such.cfg").Named({1});
-    Invoke(named, ExecuteId, DISPATCH_METHOD, config);
-    ASSERT_EQ(DISP_E_EXCEPTION, named.hr);
+    DispatchCall named({String(L"Z:\\no\\such.cfg")}, {1});
+    ASSERT_EQ(DISP_E_EXCEPTION, named.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
     EXPECT_EQ(std::wstring(L"The SAS config file 'Z:\\no\\such.cfg' does not exist.  Did you specify the correct SASConfig?"),
               Text(named.exception.bstrDescription));
 }
@@ -242,169 +135,111 @@ TEST_F(Dispatch, PutFileWithOneArgumentReturnsTheText) {
     std::wstring status;
     ASSERT_EQ(S_OK, Execute(runner.get(), StandInRoot().c_str(), nullptr, status));
 
-    Outcome text;
-    Arguments index;
-    index.Short(1);
-    Invoke(text, PutFileId, DISPATCH_PROPERTYGET, index);
-    ASSERT_EQ(S_OK, text.hr);
-    EXPECT_EQ(L"put text\r\n", text.Text());
+    DispatchCall text({Short(1)});
+    ASSERT_EQ(S_OK, text.On(dispatch.get(), PutFileId, DISPATCH_PROPERTYGET));
+    EXPECT_EQ(L"put text\r\n", text.ResultText());
 
     // JScript reads it as a call: r.PutFile(1, true); numbers arrive as VT_I4.
-    Outcome path;
-    Arguments both;
-    both.Long(1).Bool(true);
-    Invoke(path, PutFileId, DISPATCH_METHOD, both);
-    ASSERT_EQ(S_OK, path.hr);
-    EXPECT_THAT(FileName(path.Text()), StartsWith(L"tmpPutFile_PUT1_"));
+    DispatchCall path({Long(1), Bool(true)});
+    ASSERT_EQ(S_OK, path.On(dispatch.get(), PutFileId, DISPATCH_METHOD));
+    EXPECT_THAT(FileName(path.ResultText()), StartsWith(L"tmpPutFile_PUT1_"));
 
-    Outcome named;
-    Arguments byName;
-    byName.Bool(true).Text(L"1").Named({1, 0});
-    Invoke(named, PutFileId, DISPATCH_PROPERTYGET, byName);
-    ASSERT_EQ(S_OK, named.hr);
-    EXPECT_EQ(path.Text(), named.Text());
+    DispatchCall named({Bool(true), String(L"1")}, {1, 0});
+    ASSERT_EQ(S_OK, named.On(dispatch.get(), PutFileId, DISPATCH_PROPERTYGET));
+    EXPECT_EQ(path.ResultText(), named.ResultText());
 }
 
 TEST_F(Dispatch, ArgumentsThatDoNotFitAreRefusedBeforeTheMemberRuns) {
-    Outcome none;
-    Invoke(none, PutFileId, DISPATCH_PROPERTYGET);
-    EXPECT_EQ(DISP_E_PARAMNOTOPTIONAL, none.hr);
+    DispatchCall none;
+    EXPECT_EQ(DISP_E_PARAMNOTOPTIONAL, none.On(dispatch.get(), PutFileId, DISPATCH_PROPERTYGET));
 
-    Outcome tooMany;
-    Arguments three;
-    three.Short(1).Bool(false).Bool(false);
-    Invoke(tooMany, PutFileId, DISPATCH_PROPERTYGET, three);
-    EXPECT_EQ(DISP_E_BADPARAMCOUNT, tooMany.hr);
+    DispatchCall tooMany({Short(1), Bool(false), Bool(false)});
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, tooMany.On(dispatch.get(), PutFileId, DISPATCH_PROPERTYGET));
 
-    Outcome notANumber;
-    Arguments word;
-    word.Text(L"one");
-    Invoke(notANumber, PutFileId, DISPATCH_PROPERTYGET, word);
-    EXPECT_EQ(DISP_E_TYPEMISMATCH, notANumber.hr);
+    DispatchCall notANumber({String(L"one")});
+    EXPECT_EQ(DISP_E_TYPEMISMATCH, notANumber.On(dispatch.get(), PutFileId, DISPATCH_PROPERTYGET));
     EXPECT_EQ(0u, notANumber.argumentError);
 
-    Outcome tooBig;
-    Arguments big;
-    big.Long(40000).Bool(false);
-    Invoke(tooBig, PutFileId, DISPATCH_PROPERTYGET, big);
-    EXPECT_EQ(DISP_E_OVERFLOW, tooBig.hr);
+    DispatchCall tooBig({Long(40000), Bool(false)});
+    EXPECT_EQ(DISP_E_OVERFLOW, tooBig.On(dispatch.get(), PutFileId, DISPATCH_PROPERTYGET));
     EXPECT_EQ(1u, tooBig.argumentError);  // rgvarg holds the index last
 
-    Outcome wrongName;
-    Arguments named;
-    named.Bool(true).Named({7});
-    Invoke(wrongName, ExecuteId, DISPATCH_METHOD, named);
-    EXPECT_EQ(DISP_E_PARAMNOTFOUND, wrongName.hr);
+    DispatchCall wrongName({Bool(true)}, {7});
+    EXPECT_EQ(DISP_E_PARAMNOTFOUND, wrongName.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
 
-    Outcome oneTooMany;
-    Arguments three2;
-    three2.Text(L"").Text(L"").Text(L"");
-    Invoke(oneTooMany, ExecuteId, DISPATCH_METHOD, three2);
-    EXPECT_EQ(DISP_E_BADPARAMCOUNT, oneTooMany.hr);
+    DispatchCall oneTooMany({String(L""), String(L""), String(L"")});
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, oneTooMany.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
     // Execute never ran: it would have stored the status of an empty program.
     EXPECT_THAT(Get(runner.get(), &_CodeRunner::get_DebugInfo),
                 HasSubstr(L"-------------------------\r\n\r\n\r\nSASCode"));
 }
 
 TEST_F(Dispatch, MembersAnswerOnlyTheirOwnKindOfCall) {
-    Outcome out;
-    Arguments value;
-    value.Text(L"x").Named({DISPID_PROPERTYPUT});
-    Invoke(out, LogId, DISPATCH_PROPERTYPUT, value);  // read-only
-    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, out.hr);
-    Outcome reset;
-    Invoke(reset, ResetId, DISPATCH_PROPERTYGET);
-    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, reset.hr);
+    DispatchCall out({String(L"x")}, {DISPID_PROPERTYPUT});
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, out.On(dispatch.get(), LogId, DISPATCH_PROPERTYPUT));  // read-only
+    DispatchCall reset;
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, reset.On(dispatch.get(), ResetId, DISPATCH_PROPERTYGET));
     // No default member, no enumerator, and the unused ids stay unused.
     for (DISPID id : std::initializer_list<DISPID>{DISPID_VALUE, DISPID_NEWENUM, 0x68030007, 0x60030008, 0x60030007}) {
-        Outcome missing;
-        Invoke(missing, id, ScriptGet);
-        EXPECT_EQ(DISP_E_MEMBERNOTFOUND, missing.hr) << std::hex << id;
+        DispatchCall missing;
+        EXPECT_EQ(DISP_E_MEMBERNOTFOUND, missing.On(dispatch.get(), id, ScriptGet)) << std::hex << id;
     }
 }
 
 TEST_F(Dispatch, PropertiesReadAndWriteByIdWithTheirTypes) {
-    Arguments code;
-    code.Text(L"data c; run;");
-    Put(SASCodeId, code);
+    Put(SASCodeId, String(L"data c; run;"));
     EXPECT_EQ(L"data c; run;\r\n", GetText(SASCodeId));
 
     // Any number converts to a Boolean: 0 is False.
-    Arguments off;
-    off.Long(0);
-    Put(CleanOutputId, off);
-    Outcome clean;
-    Invoke(clean, CleanOutputId, ScriptGet);
-    ASSERT_EQ(S_OK, clean.hr);
-    EXPECT_EQ(VT_BOOL, V_VT(clean.result.get()));
-    EXPECT_EQ(VARIANT_FALSE, V_BOOL(clean.result.get()));
+    Put(CleanOutputId, Long(0));
+    DispatchCall clean;
+    ASSERT_EQ(S_OK, clean.On(dispatch.get(), CleanOutputId, ScriptGet));
+    EXPECT_EQ(VT_BOOL, V_VT(&clean.result.get()));
+    EXPECT_EQ(VARIANT_FALSE, V_BOOL(&clean.result.get()));
 
-    Outcome safe;
-    Invoke(safe, SafeFormCharId, DISPATCH_PROPERTYGET);
-    EXPECT_EQ(VT_BOOL, V_VT(safe.result.get()));
-    EXPECT_EQ(VARIANT_TRUE, V_BOOL(safe.result.get()));
+    DispatchCall safe;
+    safe.On(dispatch.get(), SafeFormCharId, DISPATCH_PROPERTYGET);
+    EXPECT_EQ(VT_BOOL, V_VT(&safe.result.get()));
+    EXPECT_EQ(VARIANT_TRUE, V_BOOL(&safe.result.get()));
 
     // A script variable arrives by reference.
-    VARIANT inner;
-    VariantInit(&inner);
-    V_VT(&inner) = VT_BSTR;
-    V_BSTR(&inner) = SysAllocString(L"run;");
-    VARIANT byRef;
-    VariantInit(&byRef);
-    V_VT(&byRef) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&byRef) = &inner;
-    Arguments reference;
-    reference.Variant(byRef);
-    Outcome put;
-    reference.Named({DISPID_PROPERTYPUT});
-    Invoke(put, SASCodeId, DISPATCH_PROPERTYPUT, reference);
-    EXPECT_EQ(S_OK, put.hr);
+    VARIANT inner = String(L"run;");
+    Put(SASCodeId, Reference(&inner));
     EXPECT_EQ(L"data c; run;\r\nrun;\r\n", GetText(SASCodeId));
     VariantClear(&inner);
 
-    Outcome reset;
-    Invoke(reset, ResetId, DISPATCH_METHOD);
-    EXPECT_EQ(S_OK, reset.hr);
-    EXPECT_EQ(VT_EMPTY, V_VT(reset.result.get()));
+    DispatchCall reset;
+    EXPECT_EQ(S_OK, reset.On(dispatch.get(), ResetId, DISPATCH_METHOD));
+    EXPECT_EQ(VT_EMPTY, V_VT(&reset.result.get()));
     EXPECT_EQ(L"", GetText(SASCodeId));
 }
 
 TEST_F(Dispatch, RaisedErrorsArriveInTheExceptionInformation) {
-    Outcome out;
-    Arguments missing;
-    missing.Text(L"missing.sas").Named({DISPID_PROPERTYPUT});
-    Invoke(out, SASCodeId, DISPATCH_PROPERTYPUT, missing);
-    ASSERT_EQ(DISP_E_EXCEPTION, out.hr);
+    DispatchCall out({String(L"missing.sas")}, {DISPID_PROPERTYPUT});
+    ASSERT_EQ(DISP_E_EXCEPTION, out.On(dispatch.get(), SASCodeId, DISPATCH_PROPERTYPUT));
     EXPECT_EQ(0, out.exception.wCode);
     EXPECT_EQ(RaisedError(1), out.exception.scode);
     EXPECT_EQ(L"SASCode method", Text(out.exception.bstrSource));
     EXPECT_EQ(L"The file 'missing.sas' does not exist.", Text(out.exception.bstrDescription));
     EXPECT_EQ(nullptr, out.exception.bstrHelpFile);
 
-    Outcome lookup;
-    Arguments index;
-    index.Short(0);
-    Invoke(lookup, PutFileId, ScriptGet, index);
-    ASSERT_EQ(DISP_E_EXCEPTION, lookup.hr);
+    DispatchCall lookup({Short(0)});
+    ASSERT_EQ(DISP_E_EXCEPTION, lookup.On(dispatch.get(), PutFileId, ScriptGet));
     EXPECT_EQ(RaisedError(5), lookup.exception.scode);
     EXPECT_EQ(L"Tamberlo", Text(lookup.exception.bstrSource));
     EXPECT_EQ(L"Invalid procedure call or argument", Text(lookup.exception.bstrDescription));
 }
 
 TEST_F(Dispatch, WithoutExceptionInformationTheStatusAndErrorInfoTellTheError) {
-    Arguments index;
-    index.Short(2);
-    VARIANT result;
-    VariantInit(&result);
+    DispatchCall index({Short(2)});
     EXPECT_EQ(RaisedError(5), dispatch->Invoke(PutFileId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                                              index.Params(), &result, nullptr, nullptr));
+                                              index.Params(), index.result.put(), nullptr, nullptr));
     EXPECT_EQ(L"Invalid procedure call or argument", TakeErrorInfo().description);
-    VariantClear(&result);
 }
 
 TEST_F(Dispatch, ResultsMayBeDiscarded) {
     ASSERT_EQ(S_OK, SetCode(runner.get(), L"x"));
-    Arguments none;
+    DispatchCall none;
     EXPECT_EQ(S_OK, dispatch->Invoke(SASCodeId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, none.Params(),
                                      nullptr, nullptr, nullptr));
 }

@@ -6,97 +6,25 @@
 // keep no handle.
 
 #include "ComClient.h"
+#include "DispatchCall.h"
 #include "ProcessProbe.h"
 #include "TestSupport.h"
+#include "Variants.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <vector>
 
 using namespace comtest;
+using namespace tamberlo::test;
 using tamberlo::reliability::ChildProcesses;
 using tamberlo::reliability::OpenHandleCount;
 using testing::HasSubstr;
 using testing::IsEmpty;
 
 namespace {
-
-VARIANT String(const wchar_t* value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = value ? SysAllocString(value) : nullptr;
-    return v;
-}
-
-VARIANT Number(long value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
-VARIANT Short(short value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I2;
-    V_I2(&v) = value;
-    return v;
-}
-
-VARIANT Of(VARTYPE type) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = type;
-    return v;
-}
-
-VARIANT Object(IUnknown* object, VARTYPE type) {
-    VARIANT v = Of(type);
-    V_UNKNOWN(&v) = object;
-    if (object) object->AddRef();
-    return v;
-}
-
-// One Invoke: the arguments in the caller's order (held last to first, as
-// DISPPARAMS wants them) or, with names, in the order of the names.
-struct Call {
-    std::vector<VARIANT> values;
-    std::vector<DISPID> names;
-    HRESULT hr = E_UNEXPECTED;
-    UINT argumentError = 0xFFFF;
-    tamberlo::com::UniqueVariant result;
-    EXCEPINFO exception{};
-
-    Call(std::initializer_list<VARIANT> arguments, std::initializer_list<DISPID> named = {})
-        : values(arguments), names(named) {
-        if (names.empty()) std::reverse(values.begin(), values.end());
-    }
-    ~Call() {
-        for (VARIANT& v : values) VariantClear(&v);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
-    }
-    DISPPARAMS Params() {
-        DISPPARAMS params{};
-        params.rgvarg = values.empty() ? nullptr : values.data();
-        params.cArgs = static_cast<UINT>(values.size());
-        params.rgdispidNamedArgs = names.empty() ? nullptr : names.data();
-        params.cNamedArgs = static_cast<UINT>(names.size());
-        return params;
-    }
-    HRESULT On(IDispatch* dispatch, DISPID id, WORD flags) {
-        DISPPARAMS params = Params();
-        hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.get(), &exception,
-                              &argumentError);
-        return hr;
-    }
-};
 
 class DispatchFaults : public testing::Test {
 protected:
@@ -142,23 +70,23 @@ TEST_F(DispatchFaults, ValuesOfTheWrongTypeAreTypeMismatchesAtTheirPosition) {
     V_ERROR(&error) = E_FAIL;
     for (const VARIANT& value : {Of(VT_NULL), Object(dispatch.get(), VT_DISPATCH), Object(runner.get(), VT_UNKNOWN),
                                  list, error}) {
-        Call call({value}, {DISPID_PROPERTYPUT});
+        DispatchCall call({value}, {DISPID_PROPERTYPUT});
         EXPECT_EQ(DISP_E_TYPEMISMATCH, call.On(dispatch.get(), SASCodeId, DISPATCH_PROPERTYPUT)) << V_VT(&value);
         EXPECT_EQ(0u, call.argumentError);
     }
 
-    Call notABoolean({String(L"maybe")}, {DISPID_PROPERTYPUT});
+    DispatchCall notABoolean({String(L"maybe")}, {DISPID_PROPERTYPUT});
     EXPECT_EQ(DISP_E_TYPEMISMATCH, notABoolean.On(dispatch.get(), CleanOutputId, DISPATCH_PROPERTYPUT));
 
-    Call nullIndex({Of(VT_NULL)});
+    DispatchCall nullIndex({Of(VT_NULL)});
     EXPECT_EQ(DISP_E_TYPEMISMATCH, nullIndex.On(dispatch.get(), PutFileId, ScriptGet));
     EXPECT_EQ(0u, nullIndex.argumentError);
 
     // rgvarg holds the last argument first: SASRoot sits at 1, SASConfig at 0.
-    Call nullRoot({Of(VT_NULL), String(L"")});
+    DispatchCall nullRoot({Of(VT_NULL), String(L"")});
     EXPECT_EQ(DISP_E_TYPEMISMATCH, nullRoot.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
     EXPECT_EQ(1u, nullRoot.argumentError);
-    Call objectConfig({String(L""), Object(runner.get(), VT_UNKNOWN)});
+    DispatchCall objectConfig({String(L""), Object(runner.get(), VT_UNKNOWN)});
     EXPECT_EQ(DISP_E_TYPEMISMATCH, objectConfig.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
     EXPECT_EQ(0u, objectConfig.argumentError);
 
@@ -170,38 +98,29 @@ TEST_F(DispatchFaults, ValuesOfTheWrongTypeAreTypeMismatchesAtTheirPosition) {
 TEST_F(DispatchFaults, ReferencesThatLeadNowhereAreRefused) {
     // A reference to a reference, and references with no target.
     VARIANT inner = String(L"inner");
-    VARIANT middle = Of(VT_BYREF | VT_VARIANT);
-    V_VARIANTREF(&middle) = &inner;
-    VARIANT outer = Of(VT_BYREF | VT_VARIANT);
-    V_VARIANTREF(&outer) = &middle;
+    VARIANT middle = Reference(&inner);
+    VARIANT outer = Reference(&middle);
     VARIANT nowhereText = Of(VT_BYREF | VT_BSTR);
     V_BSTRREF(&nowhereText) = nullptr;
-    VARIANT nowhereVariant = Of(VT_BYREF | VT_VARIANT);
-    V_VARIANTREF(&nowhereVariant) = nullptr;
-    for (const VARIANT& value : {outer, nowhereText, nowhereVariant}) {
-        DISPID name = DISPID_PROPERTYPUT;
-        VARIANT copy = value;
-        DISPPARAMS params{&copy, &name, 1, 1};
-        UINT argumentError = 0xFFFF;
+    for (const VARIANT& value : {outer, nowhereText, Reference(nullptr)}) {
+        DispatchCall call({value}, {DISPID_PROPERTYPUT});
         EXPECT_EQ(DISP_E_TYPEMISMATCH, dispatch->Invoke(SASCodeId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
-                                                        &params, nullptr, nullptr, &argumentError))
+                                                        call.Params(), nullptr, nullptr, &call.argumentError))
             << V_VT(&value);
-        EXPECT_EQ(0u, argumentError);
+        EXPECT_EQ(0u, call.argumentError);
     }
     VariantClear(&inner);
     ExpectUnchangedAndWorking();
 }
 
 TEST_F(DispatchFaults, IndexesBeyondSixteenBitsOverflowAndEdgeIndexesFailWith5) {
-    VARIANT huge = Of(VT_R8);
-    V_R8(&huge) = 1e300;
-    for (const VARIANT& value : {Number(32768), Number(-32769), huge}) {
-        Call call({value});
+    for (const VARIANT& value : {Long(32768), Long(-32769), Double(1e300)}) {
+        DispatchCall call({value});
         EXPECT_EQ(DISP_E_OVERFLOW, call.On(dispatch.get(), PutFileId, ScriptGet));
         EXPECT_EQ(0u, call.argumentError);
     }
-    for (const VARIANT& value : {Short(-32768), Short(32767), Number(0), Number(-1)}) {
-        Call call({value});
+    for (const VARIANT& value : {Short(-32768), Short(32767), Long(0), Long(-1)}) {
+        DispatchCall call({value});
         EXPECT_EQ(DISP_E_EXCEPTION, call.On(dispatch.get(), PutFileId, ScriptGet));
         EXPECT_EQ(RaisedError(5), call.exception.scode);
         EXPECT_EQ(L"Invalid procedure call or argument", comtest::Text(call.exception.bstrDescription));
@@ -216,30 +135,30 @@ TEST_F(DispatchFaults, IndexesBeyondSixteenBitsOverflowAndEdgeIndexesFailWith5) 
 }
 
 TEST_F(DispatchFaults, TooManyArgumentsAreRefusedBeforeTheMemberRuns) {
-    Call twoValues({String(L"reset?"), String(L"x")}, {DISPID_PROPERTYPUT, 0});
+    DispatchCall twoValues({String(L"reset?"), String(L"x")}, {DISPID_PROPERTYPUT, 0});
     EXPECT_EQ(DISP_E_BADPARAMCOUNT, twoValues.On(dispatch.get(), SASCodeId, DISPATCH_PROPERTYPUT));
     for (const DISPID id : {LogId, LstId, DebugInfoId, CleanOutputId, SASCodeId}) {
-        Call one({Short(1)});
+        DispatchCall one({Short(1)});
         EXPECT_EQ(DISP_E_BADPARAMCOUNT, one.On(dispatch.get(), id, DISPATCH_PROPERTYGET)) << std::hex << id;
     }
-    Call resetWithOne({Short(1)});
+    DispatchCall resetWithOne({Short(1)});
     EXPECT_EQ(DISP_E_BADPARAMCOUNT, resetWithOne.On(dispatch.get(), ResetId, DISPATCH_METHOD));
     ExpectUnchangedAndWorking();
 }
 
 TEST_F(DispatchFaults, NamesThatNameNoParameterAreParamNotFoundAtTheirPosition) {
-    Call unknown({Short(1), String(L"x")}, {0, 2});
+    DispatchCall unknown({Short(1), String(L"x")}, {0, 2});
     EXPECT_EQ(DISP_E_PARAMNOTFOUND, unknown.On(dispatch.get(), PutFileId, ScriptGet));
     EXPECT_EQ(1u, unknown.argumentError);
-    Call negative({Short(1)}, {-7});
+    DispatchCall negative({Short(1)}, {-7});
     EXPECT_EQ(DISP_E_PARAMNOTFOUND, negative.On(dispatch.get(), PutFileId, ScriptGet));
     EXPECT_EQ(0u, negative.argumentError);
-    Call twice({String(L""), String(L"")}, {0, 0});
+    DispatchCall twice({String(L""), String(L"")}, {0, 0});
     EXPECT_EQ(DISP_E_PARAMNOTFOUND, twice.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
     EXPECT_EQ(1u, twice.argumentError);
-    Call putName({String(L"")}, {DISPID_PROPERTYPUT});
+    DispatchCall putName({String(L"")}, {DISPID_PROPERTYPUT});
     EXPECT_EQ(DISP_E_PARAMNOTFOUND, putName.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
-    Call valueByPosition({String(L"x")}, {0});
+    DispatchCall valueByPosition({String(L"x")}, {0});
     EXPECT_EQ(DISP_E_PARAMNOTFOUND, valueByPosition.On(dispatch.get(), SASCodeId, DISPATCH_PROPERTYPUT));
     ExpectUnchangedAndWorking();
 }
@@ -264,7 +183,7 @@ TEST_F(DispatchFaults, MalformedArgumentListsAreInvalidArguments) {
 
 TEST_F(DispatchFaults, NullTextsAreEmptyTexts) {
     EXPECT_EQ(S_OK, runner->put_SASCode(nullptr));
-    Call nullCode({String(nullptr)}, {DISPID_PROPERTYPUT});
+    DispatchCall nullCode({String(nullptr)}, {DISPID_PROPERTYPUT});
     EXPECT_EQ(S_OK, nullCode.On(dispatch.get(), SASCodeId, DISPATCH_PROPERTYPUT));
     EXPECT_EQ(L"%put before;\r\n", Get(runner.get(), &_CodeRunner::get_SASCode));
 
@@ -272,12 +191,12 @@ TEST_F(DispatchFaults, NullTextsAreEmptyTexts) {
     std::wstring status;
     EXPECT_EQ(S_OK, Execute(runner.get(), nullptr, nullptr, status));
     EXPECT_EQ(L"OK", status);
-    Call nullArguments({String(nullptr), String(nullptr)});
+    DispatchCall nullArguments({String(nullptr), String(nullptr)});
     EXPECT_EQ(S_OK, nullArguments.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
-    EXPECT_EQ(VT_BSTR, V_VT(nullArguments.result.get()));
-    EXPECT_EQ(L"OK", comtest::Text(V_BSTR(nullArguments.result.get())));
+    EXPECT_EQ(VT_BSTR, V_VT(&nullArguments.result.get()));
+    EXPECT_EQ(L"OK", nullArguments.ResultText());
 
-    Call nullIndex({String(nullptr)});
+    DispatchCall nullIndex({String(nullptr)});
     EXPECT_EQ(DISP_E_TYPEMISMATCH, nullIndex.On(dispatch.get(), PutFileId, ScriptGet));
     ExpectUnchangedAndWorking();
 }

@@ -40,8 +40,8 @@ UniqueBstr Bstr(const std::string& text) {
 
 // Drops the error information a failed call left on the thread.
 void DropErrorInfo() {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) == S_OK && info) info->Release();
+    ComPtr<IErrorInfo> info;
+    GetErrorInfo(0, info.put());
 }
 
 class ComTarget : public SoakTarget {
