@@ -26,11 +26,20 @@
     body.appendChild(fragment);
     root.dataset.sorted = key + (ascending ? "" : " descending");
   }
-  document.querySelectorAll("th.@sortableHeader@").forEach(function (th) {
+  const headers = Array.from(document.querySelectorAll("th.@sortableHeader@"));
+  headers.forEach(function (th) {
     th.addEventListener("click", function () { sortBy(th.dataset.sort); });
   });
+  // The id the fragment names; none when it is not percent-encoded UTF-8.
+  function fragmentId() {
+    try {
+      return decodeURIComponent(location.hash.slice(1));
+    } catch (e) {
+      return "";
+    }
+  }
   function reveal() {
-    const id = decodeURIComponent(location.hash.slice(1));
+    const id = fragmentId();
     const target = id && document.getElementById(id);
     if (!target) return;
     for (let d = target.closest("details"); d; d = d.parentElement && d.parentElement.closest("details")) d.open = true;
@@ -39,12 +48,14 @@
     target.scrollIntoView();
   }
   window.addEventListener("hashchange", reveal);
+  // A verdict or sort key the page does not know (a mistyped or mangled
+  // link) is ignored; so is a verdict list that names none it knows.
   const query = new URLSearchParams(location.search);
-  if (query.has("verdict")) {
-    const wanted = new Set(query.get("verdict").split(","));
-    boxes.forEach(function (b) { b.checked = wanted.has(b.value); });
-  }
-  if (query.has("sort")) sortBy(query.get("sort"));
+  const verdicts = boxes.map(function (b) { return b.value; });
+  const wanted = (query.get("verdict") || "").split(",").filter(function (v) { return verdicts.includes(v); });
+  if (wanted.length) boxes.forEach(function (b) { b.checked = wanted.includes(b.value); });
+  const sortKeys = headers.map(function (th) { return th.dataset.sort; });
+  if (sortKeys.includes(query.get("sort"))) sortBy(query.get("sort"));
   applyFilter();
   reveal();
   root.dataset.ready = "yes";

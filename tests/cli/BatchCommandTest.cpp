@@ -561,6 +561,19 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
     const std::size_t clean = sorted.find("data-name=\"a-clean\""), warn = sorted.find("data-name=\"b-warn\""),
                       failed = sorted.find("data-name=\"c-error\"");
     EXPECT_TRUE(failed < warn && warn < clean) << "rows not in the order of their findings, most first";
+
+    // A mangled link (not percent-encoded UTF-8, a verdict or key the page
+    // does not know) loses only its mangled part.
+    const std::string mangledQuery = dom("?verdict=%E0%A4&sort=%E0%A4#p2-l6");
+    const std::string mangledFragment = dom("?sort=findings#%E0%A4");
+    for (const std::string& page : {mangledQuery, mangledFragment}) {
+        EXPECT_THAT(page, HasSubstr("data-ready=\"yes\""));
+        EXPECT_THAT(page, testing::Not(HasSubstr("data-errors="))) << page.substr(0, 300);
+        EXPECT_THAT(page, testing::Not(HasSubstr(" hidden=")));
+    }
+    EXPECT_THAT(mangledQuery, testing::Not(HasSubstr("data-sorted=")));
+    EXPECT_THAT(mangledQuery, HasSubstr("<span class=\"E target\" id=\"p2-l6\">"));
+    EXPECT_THAT(mangledFragment, HasSubstr("data-sorted=\"findings descending\""));
 }
 #endif
 
