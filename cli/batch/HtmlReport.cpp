@@ -123,9 +123,9 @@ private:
         html_.Text(text).Close();
     }
 
-    void Cell(std::string_view text, const char* cssClass = nullptr) {
+    void Cell(std::string_view text, std::string_view cssClass = {}) {
         html_.Open("td");
-        if (cssClass) html_.Attribute("class", cssClass);
+        if (!cssClass.empty()) html_.Attribute("class", cssClass);
         html_.Text(text).Close();
     }
 
@@ -136,8 +136,8 @@ private:
             outcome.verdict == ProgramOutcome::Verdict::Clean || outcome.verdict == ProgramOutcome::Verdict::Warnings;
         html_.Open("tr").Attribute("data-verdict", verdict).Attribute("data-name", name);
         html_.Attribute("data-time", Number(outcome.seconds, "%.3f")).Attribute("data-findings", FindingCount(outcome));
-        html_.Open("td").Open("a").Attribute("href", "#" + SectionId(index)).Text(name).Close().Close();
-        Cell(VerdictText(outcome.verdict), ("v-" + verdict).c_str());
+        html_.Open("td").Open("a").Attribute("href", Link(SectionId(index))).Text(name).Close().Close();
+        Cell(VerdictText(outcome.verdict), "v-" + verdict);
         Cell(Number(outcome.seconds, "%.2f") + " s", "num");
         Cell(std::to_string(FindingCount(outcome)), "num");
         Cell(outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "-", "num");
@@ -145,10 +145,12 @@ private:
         html_.Close().Text("\n");
     }
 
-    static std::string SectionId(std::size_t index) { return "p" + std::to_string(index); }
+    // Built by appending: GCC 12 takes "p" + std::to_string(...) for an overlapping copy.
+    static std::string SectionId(std::size_t index) { return std::string("p").append(std::to_string(index)); }
     static std::string LineId(const std::string& sectionId, long line) {
         return sectionId + "-l" + std::to_string(line);
     }
+    static std::string Link(const std::string& id) { return std::string("#").append(id); }
 
     void Section(std::size_t index, const ProgramOutcome& outcome) {
         const std::string id = SectionId(index);
@@ -177,7 +179,7 @@ private:
                 html_.Open("li").Attribute("class", finding.kind == LogLineClassifier::Kind::Warning ? "W" : "E");
                 const std::string place = "log line " + std::to_string(finding.logLine);
                 if (shown) {
-                    html_.Open("a").Attribute("href", "#" + LineId(id, finding.logLine)).Text(place).Close();
+                    html_.Open("a").Attribute("href", Link(LineId(id, finding.logLine))).Text(place).Close();
                 } else {
                     html_.Text(place);
                 }
