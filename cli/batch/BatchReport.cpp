@@ -1,5 +1,6 @@
 #include "cli/batch/BatchReport.h"
 
+#include "cli/batch/MarkupWriter.h"
 #include "cli/batch/ReportText.h"
 #include "cli/CommandText.h"
 
@@ -7,11 +8,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace tamberlo::cli {
 namespace {
-
-using report_text::Xml;
 
 std::string Seconds(double seconds) {
     char text[32];
@@ -19,29 +19,19 @@ std::string Seconds(double seconds) {
     return text;
 }
 
-// The command's text (names, paths, problems) as XML.
-std::string TextXml(std::string_view text, bool attribute = false) { return Xml(commandtext::ToUtf8(text), attribute); }
-
-// The program's log, decoded a piece at a time and written escaped by
-// `append(out, piece)`, so that no report holds a whole log in memory.
-template <typename Append>
-void StreamLog(std::ostream& out, const ProgramOutcome& outcome, Append append) {
-    if (outcome.logFile.empty()) return;
-    std::string escaped;
-    report_text::ForEachPiece(outcome.logFile, outcome.encoding, [&](std::string_view piece) {
-        escaped.clear();
-        append(escaped, piece);
-        out << escaped;
-    });
+// Hands `take` the program's log decoded a piece at a time, so that no
+// report holds a whole log in memory.
+void StreamLog(const ProgramOutcome& outcome, const std::function<void(std::string_view utf8)>& take) {
+    if (!outcome.logFile.empty()) report_text::ForEachPiece(outcome.logFile, outcome.encoding, take);
 }
 
 std::string ExitCodeText(const ProgramOutcome& outcome) {
     return outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
 }
 
-void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
-    out << "  <testcase name=\"" << TextXml(outcome.program.name) << "\" classname=\"tamberlo\" time=\""
-        << Seconds(outcome.seconds) << "\">\n";
+void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
+    xml.Text("  ").Open("testcase").Attribute("name", commandtext::ToUtf8(outcome.program.name));
+    xml.Attribute("classname", "tamberlo").Attribute("time", Seconds(outcome.seconds)).Text("\n");
     switch (outcome.verdict) {
     case ProgramOutcome::Verdict::Failed: {
         std::string message;
@@ -56,24 +46,25 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
         for (const Finding& finding : outcome.findings) body += FindingLine(outcome, finding, true) + "\n";
         body += "SAS exit code " + ExitCodeText(outcome) + ", " + std::to_string(outcome.logLines.errorLines) +
                 " error lines, " + std::to_string(outcome.logLines.warningLines) + " warning lines";
-        out << "    <failure message=\"" << Xml(message, true) << "\" type=\"SAS errors\">" << Xml(body)
-            << "</failure>\n";
+        xml.Text("    ").Open("failure").Attribute("message", message).Attribute("type", "SAS errors");
+        xml.Text(body).Close().Text("\n");
         break;
     }
     case ProgramOutcome::Verdict::TamberloError:
     case ProgramOutcome::Verdict::TimeLimit: {
         const char* type = outcome.verdict == ProgramOutcome::Verdict::TimeLimit ? "time limit" : "Tamberlo error";
-        out << "    <error message=\"" << TextXml(outcome.problem, true) << "\" type=\"" << type << "\">"
-            << TextXml(outcome.problem) << "</error>\n";
+        const std::string problem = commandtext::ToUtf8(outcome.problem);
+        xml.Text("    ").Open("error").Attribute("message", problem).Attribute("type", type);
+        xml.Text(problem).Close().Text("\n");
         break;
     }
     case ProgramOutcome::Verdict::Clean:
     case ProgramOutcome::Verdict::Warnings:
         break;
     }
-    out << "    <system-out>";
-    StreamLog(out, outcome, [](std::string& xml, std::string_view piece) { report_text::AppendXml(xml, piece); });
-    out << "</system-out>\n  </testcase>\n";
+    xml.Text("    ").Open("system-out");
+    StreamLog(outcome, [&](std::string_view piece) { xml.Text(piece); });
+    xml.Close().Text("\n  ").Close().Text("\n");  // </system-out> </testcase>
 }
 
 }  // namespace
@@ -96,13 +87,14 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
             ++errors;
         }
     }
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    out << "<testsuite name=\"" << TextXml(summary.suiteName) << "\" tests=\"" << outcomes.size() << "\" failures=\""
-        << failures << "\" errors=\"" << errors << "\" time=\"" << Seconds(summary.seconds) << "\" timestamp=\""
-        << TextXml(summary.timestamp) << "\" hostname=\"" << TextXml(summary.hostName) << "\">\n";
-    out << "  <properties/>\n";
-    for (const ProgramOutcome& outcome : outcomes) WriteTestCase(out, outcome);
-    out << "  <system-out/>\n  <system-err/>\n</testsuite>\n";
+    MarkupWriter xml(out, MarkupWriter::Dialect::Xml);
+    xml.Verbatim("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    xml.Open("testsuite").Attribute("name", commandtext::ToUtf8(summary.suiteName)).Attribute("tests", outcomes.size());
+    xml.Attribute("failures", failures).Attribute("errors", errors).Attribute("time", Seconds(summary.seconds));
+    xml.Attribute("timestamp", summary.timestamp).Attribute("hostname", commandtext::ToUtf8(summary.hostName));
+    xml.Text("\n  ").Empty("properties").Text("\n");
+    for (const ProgramOutcome& outcome : outcomes) WriteTestCase(xml, outcome);
+    xml.Text("  ").Empty("system-out").Text("\n  ").Empty("system-err").Text("\n").Close().Text("\n");
 }
 
 void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
@@ -138,7 +130,12 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         text.pop_back();  // the closing brace: the log follows, streamed
         out << (first ? "\n    " : ",\n    ") << text << ",\"log\":\"";
         first = false;
-        StreamLog(out, outcome, report_text::AppendJson);
+        std::string escaped;
+        StreamLog(outcome, [&](std::string_view piece) {
+            escaped.clear();
+            report_text::AppendJson(escaped, piece);
+            out << escaped;
+        });
         out << "\"}";
     }
     out << (first ? "]\n}\n" : "\n  ]\n}\n");

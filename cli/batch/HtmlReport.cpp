@@ -1,8 +1,10 @@
 #include "cli/batch/HtmlReport.h"
 
+#include "cli/batch/MarkupWriter.h"
+#include "cli/batch/ReportPage.h"  // generated from report.css and report.js by EmbedReportPage.cmake
 #include "cli/batch/ReportText.h"
-#include "cli/LogLineClassifier.h"
 #include "cli/CommandText.h"
+#include "cli/LogLineClassifier.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,82 +19,11 @@ namespace tamberlo::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using report_text::Xml;
 
 constexpr std::size_t shownBytes = 256 * 1024;
 constexpr ProgramOutcome::Verdict verdicts[] = {ProgramOutcome::Verdict::Clean, ProgramOutcome::Verdict::Warnings,
                                                 ProgramOutcome::Verdict::Failed, ProgramOutcome::Verdict::TamberloError,
                                                 ProgramOutcome::Verdict::TimeLimit};
-
-constexpr const char* style = R"(
-body{font:14px/1.4 system-ui,sans-serif;margin:1em 2em;color:#222}
-h1{font-size:1.4em;margin:.2em 0}h2{font-size:1.2em;margin:1.2em 0 .4em}h3{font-size:1em;margin:.8em 0 .2em}
-.summary span{margin-right:1.2em}
-#filters label{margin-right:1em;cursor:pointer}
-table{border-collapse:collapse}th,td{padding:.15em .8em;text-align:left;border-bottom:1px solid #ddd}
-th.sortable{cursor:pointer;text-decoration:underline dotted}td.num{text-align:right}
-.v-clean{color:#060}.v-warnings{color:#860}.v-failed,.v-error,.v-time-limit{color:#b00;font-weight:bold}
-details.program{border:1px solid #ccc;margin:.3em 0;padding:.2em .6em}details.program>summary{cursor:pointer}
-pre{font:12px/1.3 ui-monospace,monospace;background:#f8f8f8;padding:.5em;overflow-x:auto;white-space:pre}
-.E{color:#d00000}.W{color:#008000}.N{color:#0000d0}.target{background:#ffff80}
-ol.findings li.E,ol.findings li.W{font-family:ui-monospace,monospace}
-)";
-
-constexpr const char* script = R"(
-"use strict";
-(function () {
-  const root = document.documentElement;
-  window.addEventListener("error", function (e) { root.dataset.errors = (root.dataset.errors || "") + e.message + "\n"; });
-  const body = document.querySelector("#programs tbody");
-  const rows = Array.from(body.rows);
-  const sections = Array.from(document.querySelectorAll("details.program"));
-  const boxes = Array.from(document.querySelectorAll("#filters input"));
-  function applyFilter() {
-    const shown = new Set(boxes.filter(function (b) { return b.checked; }).map(function (b) { return b.value; }));
-    rows.forEach(function (r) { r.hidden = !shown.has(r.dataset.verdict); });
-    sections.forEach(function (s) { s.hidden = !shown.has(s.dataset.verdict); });
-  }
-  boxes.forEach(function (b) { b.addEventListener("change", applyFilter); });
-  let sortKey = "name", ascending = true;
-  function sortBy(key) {
-    ascending = key === sortKey ? !ascending : key === "name";
-    sortKey = key;
-    const sorted = rows.slice().sort(function (a, b) {
-      const x = a.dataset[key], y = b.dataset[key];
-      const c = key === "name" ? (x < y ? -1 : x > y ? 1 : 0) : Number(x) - Number(y);
-      return ascending ? c : -c;
-    });
-    const fragment = document.createDocumentFragment();
-    sorted.forEach(function (r) { fragment.appendChild(r); });
-    body.appendChild(fragment);
-    root.dataset.sorted = key + (ascending ? "" : " descending");
-  }
-  document.querySelectorAll("th.sortable").forEach(function (th) {
-    th.addEventListener("click", function () { sortBy(th.dataset.sort); });
-  });
-  function reveal() {
-    const id = decodeURIComponent(location.hash.slice(1));
-    const target = id && document.getElementById(id);
-    if (!target) return;
-    for (let d = target.closest("details"); d; d = d.parentElement && d.parentElement.closest("details")) d.open = true;
-    document.querySelectorAll(".target").forEach(function (t) { t.classList.remove("target"); });
-    target.classList.add("target");
-    target.scrollIntoView();
-  }
-  window.addEventListener("hashchange", reveal);
-  const query = new URLSearchParams(location.search);
-  if (query.has("verdict")) {
-    const wanted = new Set(query.get("verdict").split(","));
-    boxes.forEach(function (b) { b.checked = wanted.has(b.value); });
-  }
-  if (query.has("sort")) sortBy(query.get("sort"));
-  applyFilter();
-  reveal();
-  root.dataset.ready = "yes";
-})();
-)";
-
-std::string Text(std::string_view commandText) { return Xml(commandtext::ToUtf8(commandText)); }
 
 std::string CssVerdict(ProgramOutcome::Verdict verdict) {
     std::string text = VerdictText(verdict);
@@ -120,34 +51,36 @@ const char* LineClass(std::string_view line) {
     return nullptr;
 }
 
-class HtmlWriter {
+// The page, through a MarkupWriter: every text it shows is escaped there.
+class HtmlPage {
 public:
-    HtmlWriter(std::ostream& out, const std::string& reportFile, bool filesStay)
-        : out_(out), folder_(fs::absolute(commandtext::ToPath(reportFile)).parent_path()), filesStay_(filesStay) {}
+    HtmlPage(std::ostream& out, const std::string& reportFile, bool filesStay)
+        : html_(out, MarkupWriter::Dialect::Html),
+          folder_(fs::absolute(commandtext::ToPath(reportFile)).parent_path()),
+          filesStay_(filesStay) {}
 
-    void Page(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
-        std::size_t counts[std::size(verdicts)] = {};
-        for (const ProgramOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.verdict)];
-        out_ << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>" << Text(summary.suiteName)
-             << ": " << outcomes.size() << " programs</title>\n<style>" << style << "</style></head>\n<body>\n<h1>"
-             << Text(summary.suiteName) << "</h1>\n<p class=\"summary\"><span>" << outcomes.size() << " of "
-             << summary.programs << " programs" << (summary.interrupted ? " (interrupted)" : "") << "</span><span>"
-             << Number(summary.seconds, "%.1f") << " s</span><span>started " << Xml(summary.timestamp)
-             << " UTC</span><span>on " << Text(summary.hostName) << "</span>";
-        if (!summary.shard.empty()) out_ << "<span>shard " << Xml(summary.shard) << "</span>";
-        out_ << "<span>exit status " << summary.exitStatus << "</span></p>\n<p id=\"filters\">";
-        for (const ProgramOutcome::Verdict verdict : verdicts) {
-            out_ << "<label class=\"v-" << CssVerdict(verdict) << "\"><input type=\"checkbox\" checked value=\""
-                 << CssVerdict(verdict) << "\"> " << VerdictText(verdict) << " (<span class=\"count\">"
-                 << counts[static_cast<int>(verdict)] << "</span>)</label>";
-        }
-        out_ << "</p>\n<table id=\"programs\"><thead><tr><th class=\"sortable\" data-sort=\"name\">program</th>"
-                "<th>verdict</th><th class=\"sortable\" data-sort=\"time\">time</th><th class=\"sortable\" "
-                "data-sort=\"findings\">findings</th><th>SAS exit code</th><th>first problem</th></tr></thead>\n<tbody>\n";
+    void Write(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
+        const std::string suite = commandtext::ToUtf8(summary.suiteName);
+        html_.Verbatim("<!DOCTYPE html>\n");
+        html_.Open("html").Attribute("lang", "en").Open("head").Empty("meta").Attribute("charset", "utf-8").Text("\n");
+        html_.Open("title").Text(suite).Text(": ").Text(outcomes.size()).Text(" programs").Close().Text("\n");
+        html_.Open("style").Verbatim(report_page::style).Close().Close().Text("\n");  // </style></head>
+        html_.Open("body").Text("\n").Open("h1").Text(suite).Close().Text("\n");
+        Summary(summary, outcomes.size());
+        Filters(outcomes);
+        html_.Open("table").Attribute("id", report_page::programsTable).Open("thead").Open("tr");
+        Heading("program", "name");
+        Heading("verdict");
+        Heading("time", "time");
+        Heading("findings", "findings");
+        Heading("SAS exit code");
+        Heading("first problem");
+        html_.Close().Close().Text("\n").Open("tbody").Text("\n");  // </tr></thead>
         for (std::size_t i = 0; i < outcomes.size(); ++i) Row(i, outcomes[i]);
-        out_ << "</tbody></table>\n<h2>Programs</h2>\n";
+        html_.Close().Close().Text("\n").Open("h2").Text("Programs").Close().Text("\n");  // </tbody></table>
         for (std::size_t i = 0; i < outcomes.size(); ++i) Section(i, outcomes[i]);
-        out_ << "<script>" << script << "</script>\n</body></html>\n";
+        html_.Open("script").Verbatim(report_page::script).Close().Text("\n");
+        html_.Close().Close().Text("\n");  // </body></html>
     }
 
 private:
@@ -155,59 +88,115 @@ private:
         return outcome.logLines.errorLines + outcome.logLines.warningLines;
     }
 
-    void Row(std::size_t index, const ProgramOutcome& outcome) {
-        const std::string verdict = CssVerdict(outcome.verdict);
-        const bool wentThrough =
-            outcome.verdict == ProgramOutcome::Verdict::Clean || outcome.verdict == ProgramOutcome::Verdict::Warnings;
-        out_ << "<tr data-verdict=\"" << verdict << "\" data-name=\"" << Text(outcome.program.name)
-             << "\" data-time=\"" << Number(outcome.seconds, "%.3f") << "\" data-findings=\"" << FindingCount(outcome)
-             << "\"><td><a href=\"#p" << index << "\">" << Text(outcome.program.name) << "</a></td><td class=\"v-"
-             << verdict << "\">" << VerdictText(outcome.verdict) << "</td><td class=\"num\">"
-             << Number(outcome.seconds, "%.2f") << " s</td><td class=\"num\">" << FindingCount(outcome)
-             << "</td><td class=\"num\">" << (outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "-")
-             << "</td><td>" << (wentThrough ? "" : Xml(outcome.FirstProblemLineUtf8())) << "</td></tr>\n";
+    void Span(std::string_view text) { html_.Open("span").Text(text).Close(); }
+
+    void Summary(const BatchSummary& summary, std::size_t finished) {
+        html_.Open("p").Attribute("class", "summary");
+        Span(std::to_string(finished) + " of " + std::to_string(summary.programs) + " programs" +
+             (summary.interrupted ? " (interrupted)" : ""));
+        Span(Number(summary.seconds, "%.1f") + " s");
+        Span("started " + summary.timestamp + " UTC");
+        Span("on " + commandtext::ToUtf8(summary.hostName));
+        if (!summary.shard.empty()) Span("shard " + summary.shard);
+        Span("exit status " + std::to_string(summary.exitStatus));
+        html_.Close().Text("\n");
     }
 
+    // A check box per verdict, with how many programs came to it.
+    void Filters(const std::vector<ProgramOutcome>& outcomes) {
+        html_.Open("p").Attribute("id", report_page::filtersParagraph);
+        for (const ProgramOutcome::Verdict verdict : verdicts) {
+            const auto count = std::count_if(outcomes.begin(), outcomes.end(),
+                                             [&](const ProgramOutcome& outcome) { return outcome.verdict == verdict; });
+            html_.Open("label").Attribute("class", "v-" + CssVerdict(verdict));
+            html_.Empty("input").Attribute("type", "checkbox").Attribute("checked").Attribute("value", CssVerdict(verdict));
+            html_.Text(" ").Text(VerdictText(verdict)).Text(" (");
+            html_.Open("span").Attribute("class", "count").Text(count).Close().Text(")").Close();
+        }
+        html_.Close().Text("\n");
+    }
+
+    // A column heading; with `sortKey`, one that sorts the rows by their data-<sortKey>.
+    void Heading(std::string_view text, std::string_view sortKey = {}) {
+        html_.Open("th");
+        if (!sortKey.empty()) html_.Attribute("class", report_page::sortableHeader).Attribute("data-sort", sortKey);
+        html_.Text(text).Close();
+    }
+
+    void Cell(std::string_view text, std::string_view cssClass = {}) {
+        html_.Open("td");
+        if (!cssClass.empty()) html_.Attribute("class", cssClass);
+        html_.Text(text).Close();
+    }
+
+    void Row(std::size_t index, const ProgramOutcome& outcome) {
+        const std::string verdict = CssVerdict(outcome.verdict);
+        const std::string name = commandtext::ToUtf8(outcome.program.name);
+        const bool wentThrough =
+            outcome.verdict == ProgramOutcome::Verdict::Clean || outcome.verdict == ProgramOutcome::Verdict::Warnings;
+        html_.Open("tr").Attribute("data-verdict", verdict).Attribute("data-name", name);
+        html_.Attribute("data-time", Number(outcome.seconds, "%.3f")).Attribute("data-findings", FindingCount(outcome));
+        html_.Open("td").Open("a").Attribute("href", Link(SectionId(index))).Text(name).Close().Close();
+        Cell(VerdictText(outcome.verdict), "v-" + verdict);
+        Cell(Number(outcome.seconds, "%.2f") + " s", "num");
+        Cell(std::to_string(FindingCount(outcome)), "num");
+        Cell(outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "-", "num");
+        Cell(wentThrough ? "" : outcome.FirstProblemLineUtf8());
+        html_.Close().Text("\n");
+    }
+
+    // Built by appending: GCC 12 takes "p" + std::to_string(...) for an overlapping copy.
+    static std::string SectionId(std::size_t index) { return std::string("p").append(std::to_string(index)); }
+    static std::string LineId(const std::string& sectionId, long line) {
+        return sectionId + "-l" + std::to_string(line);
+    }
+    static std::string Link(const std::string& id) { return std::string("#").append(id); }
+
     void Section(std::size_t index, const ProgramOutcome& outcome) {
-        const std::string id = std::string("p").append(std::to_string(index));
-        out_ << "<details class=\"program\" id=\"" << id << "\" data-verdict=\"" << CssVerdict(outcome.verdict)
-             << "\"><summary><b>" << Text(outcome.program.name) << "</b> <span class=\"v-"
-             << CssVerdict(outcome.verdict) << "\">" << VerdictText(outcome.verdict) << "</span></summary>\n<p>"
-             << Text(outcome.program.path);
-        if (outcome.sasExitCode) out_ << ", SAS exit code " << *outcome.sasExitCode;
-        out_ << ", " << outcome.logLines.errorLines << " error lines, " << outcome.logLines.warningLines
-             << " warning lines, " << Number(outcome.seconds, "%.2f") << " s</p>\n";
-        if (!outcome.problem.empty()) out_ << "<p class=\"E\">" << Text(outcome.problem) << "</p>\n";
+        const std::string id = SectionId(index);
+        const std::string verdict = CssVerdict(outcome.verdict);
+        html_.Open("details").Attribute("class", report_page::programSection).Attribute("id", id);
+        html_.Attribute("data-verdict", verdict).Open("summary");
+        html_.Open("b").Text(commandtext::ToUtf8(outcome.program.name)).Close().Text(" ");
+        html_.Open("span").Attribute("class", "v-" + verdict).Text(VerdictText(outcome.verdict)).Close();
+        html_.Close().Text("\n");  // </summary>
+        std::string facts = commandtext::ToUtf8(outcome.program.path);
+        if (outcome.sasExitCode) facts += ", SAS exit code " + std::to_string(*outcome.sasExitCode);
+        facts += ", " + std::to_string(outcome.logLines.errorLines) + " error lines, " +
+                 std::to_string(outcome.logLines.warningLines) + " warning lines, " +
+                 Number(outcome.seconds, "%.2f") + " s";
+        html_.Open("p").Text(facts).Close().Text("\n");
+        if (!outcome.problem.empty()) {
+            html_.Open("p").Attribute("class", "E").Text(commandtext::ToUtf8(outcome.problem)).Close().Text("\n");
+        }
 
         std::set<long> anchored;
         if (!outcome.findings.empty()) {
-            out_ << "<ol class=\"findings\">";
+            html_.Open("ol").Attribute("class", "findings");
             for (const Finding& finding : outcome.findings) {
                 const bool shown = finding.logLine <= LinesShown(outcome);
                 if (shown) anchored.insert(finding.logLine);
-                out_ << "<li class=\"" << (finding.kind == LogLineClassifier::Kind::Warning ? "W" : "E") << "\">";
-                const std::string place = std::string("log line ").append(std::to_string(finding.logLine));
+                html_.Open("li").Attribute("class", finding.kind == LogLineClassifier::Kind::Warning ? "W" : "E");
+                const std::string place = "log line " + std::to_string(finding.logLine);
                 if (shown) {
-                    out_ << "<a href=\"#" << id << "-l" << finding.logLine << "\">" << place << "</a>";
+                    html_.Open("a").Attribute("href", Link(LineId(id, finding.logLine))).Text(place).Close();
                 } else {
-                    out_ << place;
+                    html_.Text(place);
                 }
-                if (finding.programLine) out_ << ", program line " << *finding.programLine;
-                out_ << ": " << Xml(outcome.encoding.ToUtf8(finding.text)) << "</li>";
+                if (finding.programLine) html_.Text(", program line ").Text(*finding.programLine);
+                html_.Text(": ").Text(outcome.encoding.ToUtf8(finding.text)).Close();
             }
-            out_ << "</ol>\n";
+            html_.Close().Text("\n");
         }
         if (!outcome.logFile.empty()) {
-            out_ << "<h3>Log</h3>\n<pre class=\"log\">";
-            TextFile(outcome.logFile, outcome.encoding, id, &anchored);
-            out_ << "</pre>\n";
+            html_.Open("h3").Text("Log").Close().Text("\n");
+            TextFile(outcome.logFile, "log", outcome.encoding, id, &anchored);
         }
         if (!outcome.lstFile.empty()) {
-            out_ << "<h3>Listing</h3>\n<pre class=\"lst\">";
-            TextFile(outcome.lstFile, outcome.encoding, id, nullptr);
-            out_ << "</pre>\n";
+            html_.Open("h3").Text("Listing").Close().Text("\n");
+            TextFile(outcome.lstFile, "lst", outcome.encoding, id, nullptr);
         }
-        out_ << "</details>\n";
+        html_.Close().Text("\n");  // </details>
     }
 
     // The lines of the log the page shows: all, unless it is longer than
@@ -254,40 +243,40 @@ private:
         return lines;
     }
 
-    // The file's text, each line coloured as SAS's log window does when
-    // `anchored` is given (a log), with an id on the lines findings link to.
-    void TextFile(const std::string& file, const SessionEncoding& encoding, const std::string& id,
-                  const std::set<long>* anchored) {
+    // The file's text in <pre class="`cssClass`">, each line coloured as
+    // SAS's log window does when `anchored` is given (a log), with an id on
+    // the lines findings link to. Past shownBytes, a note after it says how
+    // much is shown, and links to the whole file when it stays.
+    void TextFile(const std::string& file, const char* cssClass, const SessionEncoding& encoding,
+                  const std::string& id, const std::set<long>* anchored) {
+        html_.Open("pre").Attribute("class", cssClass);
         long lineNumber = 0;
-        std::string html;
         const bool cut = ShownLines(file, encoding, [&](std::string_view line, bool broken) {
             ++lineNumber;
-            html.clear();
             const char* kind = anchored ? LineClass(line) : nullptr;
             const bool anchor = anchored && anchored->count(lineNumber) > 0;
             if (kind || anchor) {
-                html += "<span";
-                if (kind) html.append(" class=\"").append(kind).append("\"");
-                if (anchor) html.append(" id=\"").append(id).append("-l").append(std::to_string(lineNumber)).append("\"");
-                html += ">";
-                report_text::AppendXml(html, line);
-                html += "</span>";
+                html_.Open("span");
+                if (kind) html_.Attribute("class", kind);
+                if (anchor) html_.Attribute("id", LineId(id, lineNumber));
+                html_.Text(line).Close();
             } else {
-                report_text::AppendXml(html, line);
+                html_.Text(line);
             }
-            if (broken) html += "\n";
-            out_ << html;
+            if (broken) html_.Text("\n");
         });
+        html_.Close().Text("\n");
         if (!cut) return;
         std::error_code ec;
         const auto size = fs::file_size(commandtext::ToPath(file), ec);
-        out_ << "</pre>\n<p>The first " << shownBytes / 1024 << " KiB of " << (ec ? 0 : size / 1024)
-             << " KiB are shown";
+        html_.Open("p").Text("The first ").Text(shownBytes / 1024).Text(" KiB of ").Text(ec ? 0 : size / 1024);
+        html_.Text(" KiB are shown");
         if (filesStay_) {
-            const std::string link = commandtext::ToUtf8(fs::absolute(commandtext::ToPath(file)).lexically_proximate(folder_).generic_string());
-            out_ << "; the whole file: <a href=\"" << UrlPath(link) << "\">" << Text(file) << "</a>";
+            const fs::path relative = fs::absolute(commandtext::ToPath(file)).lexically_proximate(folder_);
+            html_.Text("; the whole file: ").Open("a").Attribute("href", UrlPath(commandtext::ToUtf8(relative.generic_string())));
+            html_.Text(commandtext::ToUtf8(file)).Close();
         }
-        out_ << ".</p>\n<pre>";
+        html_.Text(".").Close().Text("\n");
     }
 
     // A relative path as a URL: every byte but letters, digits, "/" and
@@ -307,7 +296,7 @@ private:
         return url;
     }
 
-    std::ostream& out_;
+    MarkupWriter html_;
     fs::path folder_;
     bool filesStay_;
     std::string countedFile_;
@@ -318,7 +307,7 @@ private:
 
 void WriteHtmlReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes,
                      const std::string& reportFile, bool filesStay) {
-    HtmlWriter(out, reportFile, filesStay).Page(summary, outcomes);
+    HtmlPage(out, reportFile, filesStay).Write(summary, outcomes);
 }
 
 }  // namespace tamberlo::cli

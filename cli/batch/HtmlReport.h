@@ -18,8 +18,9 @@ namespace tamberlo::cli {
 // the first 256 KiB are shown; the rest is named, with a link to the file
 // when the files stay (`filesStay`: under --out). `reportFile` is where the
 // page goes, which such links are relative to. The query "?verdict=failed,error"
-// opens the page filtered, "#p3" or a finding's "#p3-l12" opens that program
-// there. Streamed like the other reports.
+// opens the page filtered, "?sort=findings" sorted, "#p3" or a finding's
+// "#p3-l12" opens that program there; a part of the address the page does
+// not know or cannot decode is ignored. Streamed like the other reports.
 void WriteHtmlReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes,
                      const std::string& reportFile, bool filesStay);
 

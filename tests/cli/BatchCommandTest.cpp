@@ -20,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <regex>
 #include <set>
 #include <string>
@@ -94,39 +95,81 @@ protected:
 
 }  // namespace
 
-TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
-    for (int i = 1; i <= 10; ++i) {
-        const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
-        Program("programs/clean" + n + ".sas",
-                "data _null_; file print; put 'listed " + n + "'; file _put1; put 'tab\there " + n + "'; run;\r\n");
-    }
-    for (const char* n : {"1", "2", "3"}) {
-        Program(std::string("programs/warn") + n + ".sas", "filename nothing;\r\n");
-        Program(std::string("programs/sub/error") + n + ".sas", "foo;\r\n");
-    }
-    // Until the stand-in knows ABORT it fails the statement: failed either way.
-    Program("programs/abort.sas", "data _null_; abort; run;\r\n");
-    Program("programs/sleeper.sas", "data _null_; file _put1; put 'x'; call sleep(120); run;\r\n");
-    Program("programs/empty.sas", "");
+namespace {
 
-    const auto run = [&](const std::string& jobs, const std::string& name) {
-        return Batch({"-j", jobs, "--recursive", "--timeout", timeLimit, "--out", name, "--junit",
-                      "reports/" + name + ".xml", "--json", name + ".json", "programs", "missing.sas"});
+// Twenty programs of every verdict, run by one batch of four jobs and once
+// more one at a time, for all the tests of the suite: each checks one part
+// of what the batch did. The suite runs in one process (tests/cli/CMakeLists.txt).
+class TwentyPrograms : public testing::Test {
+protected:
+    // The run folders of the two batches, kept for the whole suite.
+    class Batches : public test::CommandTest {
+    public:
+        Batches() {
+            for (int i = 1; i <= 10; ++i) {
+                const std::string n = (i < 10 ? "0" : "") + std::to_string(i);
+                WriteWork("programs/clean" + n + ".sas", "data _null_; file print; put 'listed " + n +
+                                                             "'; file _put1; put 'tab\there " + n + "'; run;\r\n");
+            }
+            for (const char* n : {"1", "2", "3"}) {
+                WriteWork(std::string("programs/warn") + n + ".sas", "filename nothing;\r\n");
+                WriteWork(std::string("programs/sub/error") + n + ".sas", "foo;\r\n");
+            }
+            // Until the stand-in knows ABORT it fails the statement: failed either way.
+            WriteWork("programs/abort.sas", "data _null_; abort; run;\r\n");
+            WriteWork("programs/sleeper.sas", "data _null_; file _put1; put 'x'; call sleep(120); run;\r\n");
+            WriteWork("programs/empty.sas", "");
+            // What an earlier batch left for these programs goes.
+            WriteWork("four/sleeper.log", "an earlier run");
+            WriteWork("four/warn1.lst", "an earlier run");
+            WriteWork("four/clean03/_PUT9.txt", "an earlier run");
+            four = RunBatch("4", "four");
+            one = RunBatch("1", "one");
+        }
+        void TestBody() override {}
+        using CommandTest::TearDown;
+        using CommandTest::Work;
+
+        test::ToolResult four;
+        test::ToolResult one;
+
+    private:
+        test::ToolResult RunBatch(const std::string& jobs, const std::string& name) {
+            return Batch({"-j", jobs, "--recursive", "--timeout", timeLimit, "--out", name, "--junit",
+                          "reports/" + name + ".xml", "--json", name + ".json", "programs", "missing.sas"});
+        }
     };
-    // What an earlier batch left for these programs goes.
-    Program("four/sleeper.log", "an earlier run");
-    Program("four/warn1.lst", "an earlier run");
-    Program("four/clean03/_PUT9.txt", "an earlier run");
-    const test::ToolResult result = run("4", "four");
+
+    static void SetUpTestSuite() { batches_ = std::make_unique<Batches>(); }
+    static void TearDownTestSuite() {
+        batches_->TearDown();
+        batches_.reset();
+    }
+
+    static const Batches& Ran() { return *batches_; }
+    static std::string Work(const std::string& name) { return batches_->Work(name); }
+    static nlohmann::json Report(const std::string& name) { return nlohmann::json::parse(test::ReadFile(Work(name))); }
+
+    const std::string error1 = fs::path("programs/sub/error1.sas").make_preferred().string();
+
+private:
+    static inline std::unique_ptr<Batches> batches_;
+};
+
+}  // namespace
+
+TEST_F(TwentyPrograms, TheTerminalShowsEachProblemAndTheCounts) {
+    const test::ToolResult& result = Ran().four;
     EXPECT_EQ(result.exitCode, 4) << result.out << result.err;
     EXPECT_THAT(result.err, IsEmpty());
     EXPECT_THAT(result.out, HasSubstr("\nmissing: missing.sas: no such program file\n"));
-    const std::string error1 = fs::path("programs/sub/error1.sas").make_preferred().string();
     EXPECT_THAT(result.out, HasSubstr("\n" + error1 + ":1: ERROR 180-322: Statement is not valid or it is used out of proper order.\n"));
     EXPECT_THAT(result.out, HasSubstr("\nempty: ERROR: No command supplied.\n"));
     EXPECT_THAT(result.out, HasSubstr("\n20 of 20 programs: 10 clean, 3 warnings, 4 failed, 2 errors, 1 time limits; "));
+}
 
-    const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("four.json")));
+TEST_F(TwentyPrograms, TheJsonReportHoldsEachVerdictAndFinding) {
+    const nlohmann::json report = Report("four.json");
     EXPECT_EQ(report.at("exitStatus"), 4);
     const auto facts = Facts(report);
     ASSERT_EQ(facts.size(), 20u);
@@ -151,8 +194,10 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
     EXPECT_EQ(facts.at("warn2").at("findings"), nlohmann::json::parse(R"([
         {"kind": "warning", "logLine": 3, "programLine": 1, "text": "WARNING: No logical assign for filename NOTHING."}])"));
     EXPECT_THAT(std::string(facts.at("sleeper").at("problem")), HasSubstr("Execute method: "));
+}
 
-    // The JUnit report: the elements and attributes its schema requires.
+// The JUnit report: the elements and attributes its schema requires.
+TEST_F(TwentyPrograms, TheJUnitReportValidatesAndNamesEachProblem) {
     const std::string junit = test::ReadFile(Work("reports/four.xml"));
     EXPECT_TRUE(std::regex_search(junit, std::regex(
         "^<\\?xml version=\"1.0\" encoding=\"UTF-8\"\\?>\n<testsuite name=\"tamberlo batch\" tests=\"20\" "
@@ -169,16 +214,19 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
                                  "on page 1.\" type=\"SAS errors\">" + error1 + ":1: ERROR 180-322: Statement "
                                  "is not valid or it is used out of proper order. (log line 5)\n"));
     EXPECT_EQ(ValidateJUnit(Work("reports/four.xml")), "") << "the report does not validate";
-    EXPECT_EQ(test::ListFolder(Work("reports")), std::vector<std::string>{"four.xml"}) << "a temporary file was left";
+    EXPECT_EQ(test::ListFolder(Work("reports")), (std::vector<std::string>{"four.xml", "one.xml"}))
+        << "a temporary file was left";
     EXPECT_THAT(junit, HasSubstr("<error message=\"missing.sas: no such program file\" type=\"Tamberlo error\">"));
     EXPECT_TRUE(std::regex_search(junit, std::regex("<error message=\"Execute method: [^\"]+\" type=\"time limit\">")));
     EXPECT_THAT(junit, HasSubstr("<system-out>1          options formchar='|-++++++++++=|-/|&lt;&gt;*';\r\n"));
+}
 
-    // Outputs: log and listing as a single run shows them, put files as SAS wrote them.
+// Outputs: log and listing as a single run shows them, put files as SAS wrote them.
+TEST_F(TwentyPrograms, OutputsHoldWhatEachProgramWrote) {
     EXPECT_EQ(test::ReadFile(Work("four/clean03.lst")), ListingPage("listed 03"));
     EXPECT_EQ(test::ListFolder(Work("four/clean03")), std::vector<std::string>{"_PUT1.txt"});
     EXPECT_EQ(test::ReadFile(Work("four/clean03/_PUT1.txt")), "tab\there 03\r\n");
-    for (const nlohmann::json& program : report.at("programs")) {
+    for (const nlohmann::json& program : Report("four.json").at("programs")) {
         if (program.at("name") == "sub/error1") {
             EXPECT_EQ(test::ReadFile(Work("four/sub/error1.log")), program.at("log"));
         }
@@ -188,16 +236,18 @@ TEST_F(BatchCommand, TwentyProgramsGetTheirVerdictsReportsAndOutputs) {
     // A program stopped at the time limit keeps the log it had written, in
     // the report and in the folder; its put files are not its outputs.
     EXPECT_THAT(test::ReadFile(Work("four/sleeper.log")), HasSubstr("call sleep(120)"));
-    EXPECT_TRUE(std::regex_search(junit, std::regex("type=\"time limit\">[^<]*</error>\n    <system-out>[^<]*call "
-                                                    "sleep\\(120\\)")));
+    EXPECT_TRUE(std::regex_search(test::ReadFile(Work("reports/four.xml")),
+                                  std::regex("type=\"time limit\">[^<]*</error>\n    <system-out>[^<]*call "
+                                             "sleep\\(120\\)")));
     for (const char* absent : {"four/missing.log", "four/empty.log", "four/sleeper"}) {
         EXPECT_FALSE(test::Exists(Work(absent))) << absent;
     }
+}
 
-    // One at a time, the same facts.
-    const test::ToolResult serial = run("1", "one");
-    EXPECT_EQ(serial.exitCode, 4);
-    EXPECT_EQ(Facts(nlohmann::json::parse(test::ReadFile(Work("one.json")))), facts);
+// One at a time, the same facts.
+TEST_F(TwentyPrograms, OneAtATimeGivesTheSameFacts) {
+    EXPECT_EQ(Ran().one.exitCode, 4);
+    EXPECT_EQ(Facts(Report("one.json")), Facts(Report("four.json")));
 }
 
 TEST_F(BatchCommand, ShardsHoldEveryProgramExactlyOnce) {
@@ -511,6 +561,19 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
     const std::size_t clean = sorted.find("data-name=\"a-clean\""), warn = sorted.find("data-name=\"b-warn\""),
                       failed = sorted.find("data-name=\"c-error\"");
     EXPECT_TRUE(failed < warn && warn < clean) << "rows not in the order of their findings, most first";
+
+    // A mangled link (not percent-encoded UTF-8, a verdict or key the page
+    // does not know) loses only its mangled part.
+    const std::string mangledQuery = dom("?verdict=%E0%A4&sort=%E0%A4#p2-l6");
+    const std::string mangledFragment = dom("?sort=findings#%E0%A4");
+    for (const std::string& page : {mangledQuery, mangledFragment}) {
+        EXPECT_THAT(page, HasSubstr("data-ready=\"yes\""));
+        EXPECT_THAT(page, testing::Not(HasSubstr("data-errors="))) << page.substr(0, 300);
+        EXPECT_THAT(page, testing::Not(HasSubstr(" hidden=")));
+    }
+    EXPECT_THAT(mangledQuery, testing::Not(HasSubstr("data-sorted=")));
+    EXPECT_THAT(mangledQuery, HasSubstr("<span class=\"E target\" id=\"p2-l6\">"));
+    EXPECT_THAT(mangledFragment, HasSubstr("data-sorted=\"findings descending\""));
 }
 #endif
 
