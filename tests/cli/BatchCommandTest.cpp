@@ -542,6 +542,21 @@ TEST(SchedulerShard, TakesThePartFromTheJobArraysScheduler) {
          "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=0) does not say the number of parts: give --shard auto/N"},
         {{{"CI_NODE_INDEX", "2"}, {"CI_NODE_TOTAL", "4"}}, {}, "2/4 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=4)"},
         {{{"CI_NODE_INDEX", "x"}, {"CI_NODE_TOTAL", "4"}}, {}, "--shard auto: GitLab CI's CI_NODE_INDEX is not a number: x"},
+        // Values beyond any job array: refused, never an overflow.
+        {{{"LSB_JOBINDEX", "1"}, {"LSB_JOBNAME", "x[1-99999999999999999999]"}}, {},
+         "--shard auto: LSF (LSB_JOBINDEX=1, LSB_JOBNAME=x[1-99999999999999999999]): the range is out of range (0 to "
+         "2147483647): 99999999999999999999"},
+        {{{"LSB_JOBINDEX", "99999999999999999999"}}, 2, "--shard auto: LSF's LSB_JOBINDEX is out of range (0 to 2147483647): 99999999999999999999"},
+        {{{"LSB_JOBINDEX", "3"}, {"LSB_JOBNAME", "x[5-9]"}}, {}, "--shard auto: LSF (LSB_JOBINDEX=3, LSB_JOBNAME=x[5-9]) is no evenly stepped array"},
+        {{{"SLURM_ARRAY_TASK_ID", "9223372036854775807"}, {"SLURM_ARRAY_TASK_MIN", "-9223372036854775807"}}, {},
+         "--shard auto: Slurm's SLURM_ARRAY_TASK_ID is out of range (0 to 2147483647): 9223372036854775807"},
+        {{{"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_MIN", "-1"}, {"SLURM_ARRAY_TASK_COUNT", "2"}}, {},
+         "--shard auto: Slurm's SLURM_ARRAY_TASK_MIN is out of range (0 to 2147483647): -1"},
+        {{{"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_MIN", "1"}, {"SLURM_ARRAY_TASK_COUNT", "2"},
+          {"SLURM_ARRAY_TASK_STEP", "0"}}, {}, "--shard auto: Slurm (SLURM_ARRAY_TASK_ID=1, SLURM_ARRAY_TASK_MIN=1, "
+                                               "SLURM_ARRAY_TASK_COUNT=2, SLURM_ARRAY_TASK_STEP=0) is no evenly stepped array"},
+        {{{"JOB_COMPLETION_INDEX", "2147483647"}}, 3, "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=2147483647) gives part 2147483648 of 3"},
+        {{{"CI_NODE_INDEX", "1"}, {"CI_NODE_TOTAL", " 4"}}, {}, "--shard auto: GitLab CI's CI_NODE_TOTAL is not a number:  4"},
     };
     for (const Case& c : cases) {
         const auto environment = [&c](const char* name) -> std::optional<std::string> {
@@ -570,6 +585,12 @@ TEST_F(BatchCommand, ShardAutoSaysWhereItCameFrom) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_THAT(result.out, testing::StartsWith("tamberlo: shard 2/2 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=2)\n"));
     EXPECT_THAT(test::ReadFile(Work("2of2.xml")), HasSubstr("<testcase name=\"b\""));
+
+    const test::ScopedEnvironment lsfIndex("LSB_JOBINDEX", "1");
+    const test::ScopedEnvironment lsfName("LSB_JOBNAME", "x[1-99999999999999999999]");
+    const test::ToolResult refused = Batch({"--shard", "auto", "set"});
+    EXPECT_EQ(refused.exitCode, 64);
+    EXPECT_THAT(refused.err, StartsWith("tamberlo: --shard auto: LSF (LSB_JOBINDEX=1, LSB_JOBNAME=x[1-99999999999999999999]): "));
 }
 
 #ifndef _WIN32
