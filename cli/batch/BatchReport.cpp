@@ -28,11 +28,17 @@ template <typename Append>
 void StreamLog(std::ostream& out, const ProgramOutcome& outcome, Append append) {
     if (outcome.logFile.empty()) return;
     std::string escaped;
-    report_text::ForEachPiece(outcome.logFile, outcome.encoding, [&](std::string_view piece) {
+    report_text::ForEachPiece(outcome.logFile, outcome.encoding, outcome.cleaned, [&](std::string_view piece) {
         escaped.clear();
         append(escaped, piece);
         out << escaped;
     });
+}
+
+// "2 of 3 programs did not finish"
+std::string InterruptionText(const BatchSummary& summary) {
+    return std::to_string(summary.notRun) + " of " + std::to_string(summary.programs) +
+           " programs did not finish";
 }
 
 std::string ExitCodeText(const ProgramOutcome& outcome) {
@@ -67,6 +73,9 @@ void WriteTestCase(std::ostream& out, const ProgramOutcome& outcome) {
             << TextXml(outcome.problem) << "</error>\n";
         break;
     }
+    case ProgramOutcome::Verdict::NotRun:
+        out << "    <skipped message=\"" << TextXml(outcome.problem, true) << "\"/>\n";
+        break;
     case ProgramOutcome::Verdict::Clean:
     case ProgramOutcome::Verdict::Warnings:
         break;
@@ -100,7 +109,12 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
     out << "<testsuite name=\"" << TextXml(summary.suiteName) << "\" tests=\"" << outcomes.size() << "\" failures=\""
         << failures << "\" errors=\"" << errors << "\" time=\"" << Seconds(summary.seconds) << "\" timestamp=\""
         << TextXml(summary.timestamp) << "\" hostname=\"" << TextXml(summary.hostName) << "\">\n";
-    out << "  <properties/>\n";
+    if (summary.interrupted) {
+        out << "  <properties>\n    <property name=\"interrupted\" value=\"" << TextXml(InterruptionText(summary), true)
+            << "\"/>\n  </properties>\n";
+    } else {
+        out << "  <properties/>\n";
+    }
     for (const ProgramOutcome& outcome : outcomes) WriteTestCase(out, outcome);
     out << "  <system-out/>\n  <system-err/>\n</testsuite>\n";
 }

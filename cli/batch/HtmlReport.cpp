@@ -22,7 +22,7 @@ using report_text::Xml;
 constexpr std::size_t shownBytes = 256 * 1024;
 constexpr ProgramOutcome::Verdict verdicts[] = {ProgramOutcome::Verdict::Clean, ProgramOutcome::Verdict::Warnings,
                                                 ProgramOutcome::Verdict::Failed, ProgramOutcome::Verdict::TamberloError,
-                                                ProgramOutcome::Verdict::TimeLimit};
+                                                ProgramOutcome::Verdict::TimeLimit, ProgramOutcome::Verdict::NotRun};
 
 constexpr const char* style = R"(
 body{font:14px/1.4 system-ui,sans-serif;margin:1em 2em;color:#222}
@@ -31,7 +31,7 @@ h1{font-size:1.4em;margin:.2em 0}h2{font-size:1.2em;margin:1.2em 0 .4em}h3{font-
 #filters label{margin-right:1em;cursor:pointer}
 table{border-collapse:collapse}th,td{padding:.15em .8em;text-align:left;border-bottom:1px solid #ddd}
 th.sortable{cursor:pointer;text-decoration:underline dotted}td.num{text-align:right}
-.v-clean{color:#060}.v-warnings{color:#860}.v-failed,.v-error,.v-time-limit{color:#b00;font-weight:bold}
+.v-not-run{color:#777}.v-clean{color:#060}.v-warnings{color:#860}.v-failed,.v-error,.v-time-limit{color:#b00;font-weight:bold}
 details.program{border:1px solid #ccc;margin:.3em 0;padding:.2em .6em}details.program>summary{cursor:pointer}
 pre{font:12px/1.3 ui-monospace,monospace;background:#f8f8f8;padding:.5em;overflow-x:auto;white-space:pre}
 .E{color:#d00000}.W{color:#008000}.N{color:#0000d0}.target{background:#ffff80}
@@ -130,7 +130,7 @@ public:
         for (const ProgramOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.verdict)];
         out_ << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>" << Text(summary.suiteName)
              << ": " << outcomes.size() << " programs</title>\n<style>" << style << "</style></head>\n<body>\n<h1>"
-             << Text(summary.suiteName) << "</h1>\n<p class=\"summary\"><span>" << outcomes.size() << " of "
+             << Text(summary.suiteName) << "</h1>\n<p class=\"summary\"><span>" << outcomes.size() - summary.notRun << " of "
              << summary.programs << " programs" << (summary.interrupted ? " (interrupted)" : "") << "</span><span>"
              << Number(summary.seconds, "%.1f") << " s</span><span>started " << Xml(summary.timestamp)
              << " UTC</span><span>on " << Text(summary.hostName) << "</span>";
@@ -199,12 +199,12 @@ private:
         }
         if (!outcome.logFile.empty()) {
             out_ << "<h3>Log</h3>\n<pre class=\"log\">";
-            TextFile(outcome.logFile, outcome.encoding, id, &anchored);
+            TextFile(outcome.logFile, outcome, id, &anchored);
             out_ << "</pre>\n";
         }
         if (!outcome.lstFile.empty()) {
             out_ << "<h3>Listing</h3>\n<pre class=\"lst\">";
-            TextFile(outcome.lstFile, outcome.encoding, id, nullptr);
+            TextFile(outcome.lstFile, outcome, id, nullptr);
             out_ << "</pre>\n";
         }
         out_ << "</details>\n";
@@ -218,19 +218,22 @@ private:
             countedFile_ = outcome.logFile;
             std::error_code ec;
             const auto size = fs::file_size(commandtext::ToPath(outcome.logFile), ec);
-            linesShown_ = !ec && size <= shownBytes ? std::numeric_limits<long>::max() : CountShownLines(outcome.logFile, outcome.encoding);
+            // Decoded and cleaned, a byte takes at most three.
+            linesShown_ = !ec && size <= shownBytes / 3 ? std::numeric_limits<long>::max() : CountShownLines(outcome);
         }
         return linesShown_;
     }
 
     // Hands `take` the lines of the file up to shownBytes (each line with
-    // whether a break ended it), lines counted as the log scan counts them.
-    // True when the file was longer.
-    static bool ShownLines(const std::string& file, const SessionEncoding& encoding,
+    // whether a break ended it), lines counted as the log scan counts them:
+    // a line that runs over pieces of the file is handed on whole. True
+    // when the file was longer.
+    static bool ShownLines(const std::string& file, const ProgramOutcome& outcome,
                            const std::function<void(std::string_view line, bool broken)>& take) {
         std::size_t bytes = 0;
         bool cut = false;
-        report_text::ForEachPiece(file, encoding, [&](std::string_view piece) {
+        std::string begun;  // the start of a line that the next piece goes on with
+        report_text::ForEachPiece(file, outcome.encoding, outcome.cleaned, [&](std::string_view piece) {
             for (std::size_t start = 0; start < piece.size() && !cut;) {
                 std::size_t end = piece.find_first_of("\r\n", start);
                 if (end == std::string_view::npos) end = piece.size();
@@ -241,26 +244,34 @@ private:
                     break;
                 }
                 bytes += next - start;
-                take(piece.substr(start, end - start), next > end);
+                if (next == end) {
+                    begun.append(piece.substr(start));
+                } else if (begun.empty()) {
+                    take(piece.substr(start, end - start), true);
+                } else {
+                    take(begun.append(piece.substr(start, end - start)), true);
+                    begun.clear();
+                }
                 start = next;
             }
         });
+        if (!cut && !begun.empty()) take(begun, false);
         return cut;
     }
 
-    static long CountShownLines(const std::string& file, const SessionEncoding& encoding) {
+    static long CountShownLines(const ProgramOutcome& outcome) {
         long lines = 0;
-        ShownLines(file, encoding, [&](std::string_view, bool) { ++lines; });
+        ShownLines(outcome.logFile, outcome, [&](std::string_view, bool) { ++lines; });
         return lines;
     }
 
     // The file's text, each line coloured as SAS's log window does when
     // `anchored` is given (a log), with an id on the lines findings link to.
-    void TextFile(const std::string& file, const SessionEncoding& encoding, const std::string& id,
+    void TextFile(const std::string& file, const ProgramOutcome& outcome, const std::string& id,
                   const std::set<long>* anchored) {
         long lineNumber = 0;
         std::string html;
-        const bool cut = ShownLines(file, encoding, [&](std::string_view line, bool broken) {
+        const bool cut = ShownLines(file, outcome, [&](std::string_view line, bool broken) {
             ++lineNumber;
             html.clear();
             const char* kind = anchored ? LineClass(line) : nullptr;
