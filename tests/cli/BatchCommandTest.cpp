@@ -269,10 +269,13 @@ TEST_F(BatchCommand, ReportsThatWouldOverwriteAFileAreRefusedBeforeAnythingIsMad
     Program("progs/b.sas", "data _null_; run;\r\n");
     fs::create_directory(Work("reports"));
     test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
+    // As the batch found them in the folder.
+    const std::string programA = fs::path("progs/a.sas").make_preferred().string();
+    const std::string programB = fs::path("progs/b.sas").make_preferred().string();
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"--junit", "same.xml", "--json", "same.xml"}, "--json same.xml: the same file as --junit same.xml"},
         {{"--junit", "x.xml", "--html", "new/../x.xml"}, "--html new/../x.xml: the same file as --junit x.xml"},
-        {{"--junit", "progs/b.sas"}, "--junit progs/b.sas: the same file as the program progs/b.sas"},
+        {{"--junit", "progs/b.sas"}, "--junit progs/b.sas: the same file as the program " + programB},
         {{"--out", "res", "--junit", "res/a.log"}, "--junit res/a.log: the same file as --out res (the log of a)"},
         {{"--out", "res", "--json", "./res/b.lst"}, "--json ./res/b.lst: the same file as --out res (the listing of b)"},
         {{"--out", "res", "--html", "res/a/_PUT1.txt"}, "--html res/a/_PUT1.txt: a put file of --out res (the put files of a)"},
@@ -283,9 +286,9 @@ TEST_F(BatchCommand, ReportsThatWouldOverwriteAFileAreRefusedBeforeAnythingIsMad
         {{"--junit", "new/deeper/"}, "--junit new/deeper/: is a folder"},
         {{"--junit", "new/deeper/j.xml", "--json", "progs/a.sas/r.json"}, ""},
 #ifdef _WIN32
-        {{"--junit", "PROGS/B.SAS"}, "--junit PROGS/B.SAS: the same file as the program progs\\b.sas"},
+        {{"--junit", "PROGS/B.SAS"}, "--junit PROGS/B.SAS: the same file as the program " + programB},
 #else
-        {{"--junit", "linked/a.sas"}, "--junit linked/a.sas: the same file as the program progs/a.sas"},
+        {{"--junit", "linked/a.sas"}, "--junit linked/a.sas: the same file as the program " + programA},
 #endif
     };
 #ifndef _WIN32
