@@ -9,4 +9,9 @@ std::filesystem::path ToPath(std::string_view text) {
     return std::filesystem::path(std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
 }
 
+std::string FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace tamberlo::commandtext

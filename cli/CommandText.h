@@ -17,6 +17,9 @@ namespace tamberlo::commandtext {
 // The file that the text names, for std::filesystem and the file layer.
 std::filesystem::path ToPath(std::string_view text);
 
+// The name of the file as command text; the reverse of ToPath.
+std::string FromPath(const std::filesystem::path& path);
+
 // A narrow text of the component (a path it made, an error description) as
 // command text.
 std::string FromHost(std::string_view hostText);

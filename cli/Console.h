@@ -55,4 +55,9 @@ bool IsTerminal(std::FILE* stream) noexcept;
 // This machine's name as the network knows it; "localhost" when it has none.
 std::string HostName();
 
+// This process's id, and whether a process of that id runs on this machine
+// (one that runs but may not be looked at counts as running).
+unsigned long ProcessId() noexcept;
+bool ProcessRuns(unsigned long id) noexcept;
+
 }  // namespace tamberlo::cli::console

@@ -1,6 +1,7 @@
 #include "cli/ResultPrinter.h"
 
 #include "cli/Console.h"
+#include "cli/OutputNames.h"
 #include "cli/UsageError.h"
 #include "engine/Engine.h"
 #include "host/AnsiText.h"
@@ -101,6 +102,16 @@ ResultPrinter::ResultPrinter(const CliOptions& options, std::FILE* out, std::FIL
     : options_(options), out_(out), err_(err) {}
 
 void ResultPrinter::OpenDestinations() {
+    // Nothing is opened before every name is accepted.
+    OutputNames names;
+    for (const ProgramPiece& piece : options_.program) {
+        if (piece.kind == ProgramPiece::Kind::File) names.AddInput("the program " + piece.value, piece.value);
+    }
+    for (const auto& [name, option] : {std::pair{options_.logFile, "--log"}, std::pair{options_.lstFile, "--lst"}}) {
+        if (name && *name != CliOptions::StandardStream) names.AddOutput(std::string(option) + " " + *name, *name);
+    }
+    if (options_.putDir) names.AddPutFolder("--put-dir " + *options_.putDir, *options_.putDir);
+
     const auto open = [](const std::optional<std::string>& name, const char* option) -> File {
         if (!name || *name == CliOptions::StandardStream) return nullptr;
         File file(console::OpenFile(*name, "wb"));
@@ -157,7 +168,8 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
         const auto name = [](const std::optional<std::string>& file, const char* fallback) {
             return file && *file != CliOptions::StandardStream ? *file : std::string(fallback);
         };
-        // Files named with --log and --lst get the texts as SAS wrote them;
+        // Files named with --log and --lst get the texts in the session
+        // encoding, cleaned unless --raw as on the terminal;
         // the standard streams get them in the terminal's encoding.
         const SessionEncoding terminal = SessionEncoding::Terminal();
         const auto shown = [&](const std::string& text, const File& file) {

@@ -97,6 +97,32 @@ std::string SessionEncoding::FromUtf8Or(std::string_view utf8, std::string_view 
     }
 }
 
+std::size_t SessionEncoding::WholeCharacters(std::string_view bytes) const noexcept {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (IsUtf8()) {
+        // Back over the continuation bytes to the last sequence's lead.
+        std::size_t lead = bytes.size();
+        while (lead > 0 && bytes.size() - lead < 4 && (byte(lead - 1) & 0xC0u) == 0x80u) --lead;
+        if (lead == 0) return bytes.size();
+        const unsigned char first = byte(lead - 1);
+        const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+        return bytes.size() - (lead - 1) < length ? lead - 1 : bytes.size();
+    }
+    // The length of the character that a byte starts, by the encoding's lead bytes.
+    std::size_t (*length)(unsigned char lead) = nullptr;
+    switch (codePage_) {
+    case 932: length = [](unsigned char lead) -> std::size_t { return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1; }; break;
+    case 20932: length = [](unsigned char lead) -> std::size_t { return lead == 0x8F ? 3 : lead == 0x8E || lead >= 0xA1 ? 2 : 1; }; break;
+    case 936:
+    case 949:
+    case 950: length = [](unsigned char lead) -> std::size_t { return lead >= 0x81 && lead != 0xFF ? 2 : 1; }; break;
+    default: return bytes.size();  // one byte a character
+    }
+    std::size_t pos = 0;
+    for (std::size_t next = 0; next < bytes.size(); next += length(byte(next))) pos = next;
+    return pos + length(byte(pos)) > bytes.size() && !bytes.empty() ? pos : bytes.size();
+}
+
 std::string SessionEncoding::CodePageName(unsigned codePage) {
     for (const NamedEncoding& row : Table) {
         if (row.codePage == codePage) return row.name;

@@ -60,6 +60,12 @@ public:
     // the mark is not part of the text.
     std::string_view WithoutBom(std::string_view bytes) const noexcept;
 
+    // How much of `bytes`, which start at a character, ends between two
+    // characters: all of it, less a character's first bytes at the end in
+    // UTF-8 and the double-byte encodings (Shift-JIS, EUC-JP, EUC-CN, BIG5,
+    // EUC-KR). Text cut there is never cut inside a character.
+    std::size_t WholeCharacters(std::string_view bytes) const noexcept;
+
     // As UTF-8, byte-order mark dropped. Every byte that is not valid in the
     // encoding becomes U+FFFD and is counted in `undecodable` (when given).
     std::string ToUtf8(std::string_view bytes, std::size_t* undecodable = nullptr) const;

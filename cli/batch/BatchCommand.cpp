@@ -6,9 +6,11 @@
 #include "cli/batch/BatchReport.h"
 #include "cli/batch/BatchRunner.h"
 #include "cli/batch/HtmlReport.h"
+#include "cli/batch/OwnedTempName.h"
 #include "cli/batch/ReportFile.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
+#include "cli/OutputNames.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "cli/CommandText.h"
@@ -24,16 +26,24 @@ namespace tamberlo::cli {
 namespace {
 
 // A folder of the batch's own in the temporary folder, for the logs that
-// only the reports need (no --out), removed with everything in it at the end.
+// only the reports need (no --out), removed with everything in it at the
+// end; readable by its owner only. Its name carries the process id: the
+// folders of batches that were killed are removed when the next one starts.
 class ScratchFolder {
 public:
     ScratchFolder() {
+        const std::string temporary = commandtext::FromHost(GetTempDirectory());
+        const OwnedTempName names("tmpBatch.", "");
+        names.RemoveLeftovers(commandtext::ToPath(temporary));
         for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-            const std::string name = commandtext::FromHost(MakeTempFileName("tmpBatch", ""));
+            const std::string name = temporary + names.New();
             std::error_code ec;
-            if (std::filesystem::create_directory(commandtext::ToPath(name), ec)) path_ = name;
+            if (std::filesystem::create_directory(commandtext::ToPath(name), ec)) {
+                path_ = name;
+                std::filesystem::permissions(commandtext::ToPath(name), std::filesystem::perms::owner_all, ec);
+            }
         }
-        if (path_.empty()) throw std::runtime_error("cannot create a folder in " + commandtext::FromHost(GetTempDirectory()));
+        if (path_.empty()) throw std::runtime_error("cannot create a folder in " + temporary);
     }
     ~ScratchFolder() {
         std::error_code ec;
@@ -48,10 +58,60 @@ private:
     std::string path_;
 };
 
-std::optional<ReportFile> Report(const std::optional<std::string>& name, const std::optional<Shard>& shard,
-                                 const char* option) {
-    if (!name) return std::nullopt;
-    return ReportFile(BatchCommandLine::ReportFileName(*name, shard), option);
+// The reports asked for: option and name as given.
+struct ReportRequest {
+    const char* option;
+    const std::optional<std::string>& name;
+};
+
+// The file a report goes to, named after the shard. A name that is a folder,
+// or ends as one, is refused as given, shard or not.
+std::optional<std::string> ReportName(const ReportRequest& report, const std::optional<Shard>& shard) {
+    if (!report.name) return std::nullopt;
+    const std::filesystem::path path = commandtext::ToPath(*report.name);
+    std::error_code ec;
+    if (!path.has_filename() || path.filename() == "." || path.filename() == ".." || std::filesystem::is_directory(path, ec)) {
+        throw UsageError(std::string(report.option) + " " + *report.name + ": is a folder");
+    }
+    return BatchCommandLine::ReportFileName(*report.name, shard);
+}
+
+// Refuses a report that would be written over another report, a program of
+// the batch (of any shard) or an output under --out, before anything is
+// written. The programs' own outputs cannot meet: their names are unique.
+void CheckReportNames(const BatchOptions& options, const std::vector<BatchProgram>& programs,
+                      const std::vector<std::pair<const char*, std::string>>& reports) {
+    if (reports.empty()) return;
+    OutputNames names;
+    for (const BatchProgram& program : programs) {
+        names.AddInput("the program " + program.path, program.path);
+        if (!options.outDir) continue;
+        const std::string out = "--out " + *options.outDir + " (";
+        const std::string base = *options.outDir + "/" + program.name;
+        names.AddOutput(out + "the log of " + program.name + ")", base + ".log");
+        names.AddOutput(out + "the listing of " + program.name + ")", base + ".lst");
+        names.AddPutFolder(out + "the put files of " + program.name + ")", base);
+    }
+    if (options.outDir) names.AddOutput("--out " + *options.outDir, *options.outDir);
+    for (const auto& [option, name] : reports) names.AddOutput(std::string(option) + " " + name, name);
+}
+
+// Every program of the list in its order: its outcome, or "not run" for one
+// that an interrupt kept from finishing. `finished` is in list order.
+std::vector<ProgramOutcome> WithUnfinished(const std::vector<BatchProgram>& programs, std::vector<ProgramOutcome> finished) {
+    std::vector<ProgramOutcome> all;
+    auto next = finished.begin();
+    for (const BatchProgram& program : programs) {
+        if (next != finished.end() && next->program.name == program.name) {
+            all.push_back(std::move(*next++));
+            continue;
+        }
+        ProgramOutcome& notRun = all.emplace_back();
+        notRun.program = program;
+        notRun.verdict = ProgramOutcome::Verdict::NotRun;
+        notRun.problem = "not run: the batch was interrupted";
+    }
+    return all;
 }
 
 std::string UtcTimestamp() {
@@ -73,11 +133,22 @@ void CreateOutputFolder(const std::string& folder) {
 int Run(const BatchOptions& options) {
     ProgramFiles files;
     files.rules = LogRules(options.ignore, options.failOn, options.strict);
-    std::vector<BatchProgram> programs = CollectPrograms(options.programs, options.recursive);
-    if (options.shard) programs = SelectShard(programs, *options.shard);
-    const std::optional<ReportFile> junit = Report(options.junitFile, options.shard, "--junit");
-    const std::optional<ReportFile> json = Report(options.jsonFile, options.shard, "--json");
-    const std::optional<ReportFile> html = Report(options.htmlFile, options.shard, "--html");
+    const std::vector<BatchProgram> listed = CollectPrograms(options.programs, options.recursive);
+    const std::vector<BatchProgram> programs = options.shard ? SelectShard(listed, *options.shard) : listed;
+    const std::optional<std::string> junitName = ReportName({"--junit", options.junitFile}, options.shard);
+    const std::optional<std::string> jsonName = ReportName({"--json", options.jsonFile}, options.shard);
+    const std::optional<std::string> htmlName = ReportName({"--html", options.htmlFile}, options.shard);
+    std::vector<std::pair<const char*, std::string>> reports;
+    if (junitName) reports.emplace_back("--junit", *junitName);
+    if (jsonName) reports.emplace_back("--json", *jsonName);
+    if (htmlName) reports.emplace_back("--html", *htmlName);
+    CheckReportNames(options, listed, reports);
+
+    // Nothing is created before here.
+    std::optional<ReportFile> junit, json, html;
+    if (junitName) junit.emplace(*junitName, "--junit");
+    if (jsonName) json.emplace(*jsonName, "--json");
+    if (htmlName) html.emplace(*htmlName, "--html");
     if (options.outDir) CreateOutputFolder(*options.outDir);
 
     // A finished program's log and listing wait on disk for the reports:
@@ -113,7 +184,7 @@ int Run(const BatchOptions& options) {
         options.jobs,
         [&options, &files, &stop](const BatchProgram& program) { return RunBatchProgram(program, options, files, stop); },
         [&stop] { return stop.IsRequested(); });
-    const std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
+    std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
     const bool interrupted = console::InterruptRequested();
 
     summary.seconds = progress.ElapsedSeconds();
@@ -123,6 +194,8 @@ int Run(const BatchOptions& options) {
     if (interrupted) status = ExitStatus::Interrupted;
     summary.exitStatus = ToInt(status);
     progress.Finish(outcomes, interrupted);
+    summary.notRun = programs.size() - outcomes.size();
+    if (summary.notRun > 0) outcomes = WithUnfinished(programs, std::move(outcomes));
 
     // Every report is written even when one fails.
     bool written = true;

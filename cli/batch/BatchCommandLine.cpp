@@ -33,7 +33,7 @@ constexpr const char* programsGroup = "Programs";
 constexpr const char* outputGroup = "Output";
 
 constexpr SessionWording batchWording{
-    "SAS (for every program)", "SAS (for every program)", "the log and listing as SAS wrote them",
+    "SAS (for every program)", "SAS (for every program)", "the reports' logs and listings as SAS wrote them",
     "stop a program's SAS after SECONDS"};
 
 // Far more than any machine runs SAS sessions at once; beyond it a typo.
@@ -103,9 +103,9 @@ LSF, a Kubernetes indexed Job (auto/N) or GitLab CI)")
     DeclareSessionOptions(batch, options, batchWording);
 
     AddReport(batch, "--out", options.outDir, "DIR", "a folder name", R"(write <name>.log, <name>.lst and the put files
-<name>/_PUT<n>.txt (as SAS wrote them) into DIR; a
-program's name is its file name without .sas, with the
-subfolder it was found in)");
+<name>/_PUT<n>.txt (exactly as SAS wrote them, whatever
+--raw says) into DIR; a program's name is its file name
+without .sas, with the subfolder it was found in)");
     AddReport(batch, "--junit", options.junitFile, "FILE", "a file name",
               "write a JUnit report: a testcase per program");
     AddReport(batch, "--json", options.jsonFile, "FILE", "a file name", "write the same facts as one JSON object");

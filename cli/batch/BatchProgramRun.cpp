@@ -81,13 +81,14 @@ public:
         }
     }
 
-    // The log and listing as given (no listing file when SAS wrote none).
-    void WriteTexts(const std::string& log, const std::string& lst, ProgramOutcome& outcome) const {
+    // The log, and the listing with `listing`, byte for byte as SAS wrote
+    // them (no listing file when SAS wrote none): an archive of the run.
+    void WriteTexts(const CodeRunner& runner, bool listing, ProgramOutcome& outcome) const {
         CreateFolder(base_.parent_path());
-        WriteWholeFile(Log(), log);
+        WriteWholeFile(Log(), runner.StoredLog());
         outcome.logFile = Log().string();
-        if (lst.empty()) return;
-        WriteWholeFile(Lst(), lst);
+        if (!listing || runner.StoredLst().empty()) return;
+        WriteWholeFile(Lst(), runner.StoredLst());
         outcome.lstFile = Lst().string();
     }
 
@@ -122,6 +123,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
     const auto started = std::chrono::steady_clock::now();
     ProgramOutcome outcome;
     outcome.program = program;
+    outcome.cleaned = !options.raw;
     const auto fail = [&outcome](ProgramOutcome::Verdict verdict, std::string problem) {
         outcome.verdict = verdict;
         outcome.problem = std::move(problem);
@@ -150,7 +152,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
             // What SAS wrote until it was stopped is where it hung: the
             // report and --out keep it; its put files are no outputs.
             outcome.encoding = runner.Encoding();
-            if (outputs) outputs->WriteTexts(runner.Log(), files.listings ? runner.Lst() : std::string(), outcome);
+            if (outputs) outputs->WriteTexts(runner, files.listings, outcome);
             throw;
         }
         outcome.encoding = runner.Encoding();
@@ -165,7 +167,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
             // SAS did not run (an empty program): there is nothing to write.
             fail(ProgramOutcome::Verdict::TamberloError, status);
         } else if (outputs) {
-            outputs->WriteTexts(runner.Log(), files.listings ? runner.Lst() : std::string(), outcome);
+            outputs->WriteTexts(runner, files.listings, outcome);
             if (files.putFiles) outputs->WritePutFiles(runner);
         }
     } catch (const RunStopped&) {

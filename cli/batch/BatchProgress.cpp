@@ -98,7 +98,7 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
         std::fprintf(out_, "%s\n", first.c_str());
     }
 
-    std::size_t counts[5] = {};
+    std::size_t counts[6] = {};  // by verdict
     for (const ProgramOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.verdict)];
     std::fprintf(out_, "\n%zu of %zu programs: %zu clean, %zu warnings, %zu failed, %zu errors, %zu time limits; %.1f s%s\n",
                  outcomes.size(), programs_, counts[0], counts[1], counts[2], counts[3], counts[4], ElapsedSeconds(),

@@ -22,7 +22,12 @@ std::string Seconds(double seconds) {
 // Hands `take` the program's log decoded a piece at a time, so that no
 // report holds a whole log in memory.
 void StreamLog(const ProgramOutcome& outcome, const std::function<void(std::string_view utf8)>& take) {
-    if (!outcome.logFile.empty()) report_text::ForEachPiece(outcome.logFile, outcome.encoding, take);
+    if (!outcome.logFile.empty()) report_text::ForEachPiece(outcome.logFile, outcome.encoding, outcome.cleaned, take);
+}
+
+// "2 of 3 programs did not finish"
+std::string InterruptionText(const BatchSummary& summary) {
+    return std::to_string(summary.notRun) + " of " + std::to_string(summary.programs) + " programs did not finish";
 }
 
 std::string ExitCodeText(const ProgramOutcome& outcome) {
@@ -58,6 +63,9 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
         xml.Text(problem).Close().Text("\n");
         break;
     }
+    case ProgramOutcome::Verdict::NotRun:
+        xml.Text("    ").Empty("skipped").Attribute("message", commandtext::ToUtf8(outcome.problem)).Text("\n");
+        break;
     case ProgramOutcome::Verdict::Clean:
     case ProgramOutcome::Verdict::Warnings:
         break;
@@ -92,7 +100,12 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
     xml.Open("testsuite").Attribute("name", commandtext::ToUtf8(summary.suiteName)).Attribute("tests", outcomes.size());
     xml.Attribute("failures", failures).Attribute("errors", errors).Attribute("time", Seconds(summary.seconds));
     xml.Attribute("timestamp", summary.timestamp).Attribute("hostname", commandtext::ToUtf8(summary.hostName));
-    xml.Text("\n  ").Empty("properties").Text("\n");
+    if (summary.interrupted) {
+        xml.Text("\n  ").Open("properties").Text("\n    ").Empty("property").Attribute("name", "interrupted");
+        xml.Attribute("value", InterruptionText(summary)).Text("\n  ").Close().Text("\n");
+    } else {
+        xml.Text("\n  ").Empty("properties").Text("\n");
+    }
     for (const ProgramOutcome& outcome : outcomes) WriteTestCase(xml, outcome);
     xml.Text("  ").Empty("system-out").Text("\n  ").Empty("system-err").Text("\n").Close().Text("\n");
 }

@@ -17,6 +17,7 @@ struct BatchSummary {
     std::string hostName;
     std::size_t programs = 0;  // listed, finished or not
     bool interrupted = false;
+    std::size_t notRun = 0;  // of the programs, those that did not finish
     double seconds = 0;
     int exitStatus = 0;
 };
@@ -35,7 +36,9 @@ std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, b
 // program (its name, "tamberlo" as class name, the time in seconds and the
 // log in system-out); <failure> for a failed program, with its first ERROR
 // lines and their places as the message and every finding in the body,
-// <error> for a Tamberlo error or a time limit. Only elements and
+// <error> for a Tamberlo error or a time limit, <skipped> for a program that
+// an interrupt kept from finishing (the testsuite's property "interrupted"
+// says how many). Only elements and
 // attributes that the common JUnit schemas know, so that strict readers
 // take it too.
 void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 constexpr std::size_t shownBytes = 256 * 1024;
 constexpr ProgramOutcome::Verdict verdicts[] = {ProgramOutcome::Verdict::Clean, ProgramOutcome::Verdict::Warnings,
                                                 ProgramOutcome::Verdict::Failed, ProgramOutcome::Verdict::TamberloError,
-                                                ProgramOutcome::Verdict::TimeLimit};
+                                                ProgramOutcome::Verdict::TimeLimit, ProgramOutcome::Verdict::NotRun};
 
 std::string CssVerdict(ProgramOutcome::Verdict verdict) {
     std::string text = VerdictText(verdict);
@@ -66,7 +66,7 @@ public:
         html_.Open("title").Text(suite).Text(": ").Text(outcomes.size()).Text(" programs").Close().Text("\n");
         html_.Open("style").Verbatim(report_page::style).Close().Close().Text("\n");  // </style></head>
         html_.Open("body").Text("\n").Open("h1").Text(suite).Close().Text("\n");
-        Summary(summary, outcomes.size());
+        Summary(summary, outcomes.size() - summary.notRun);
         Filters(outcomes);
         html_.Open("table").Attribute("id", report_page::programsTable).Open("thead").Open("tr");
         Heading("program", "name");
@@ -190,11 +190,11 @@ private:
         }
         if (!outcome.logFile.empty()) {
             html_.Open("h3").Text("Log").Close().Text("\n");
-            TextFile(outcome.logFile, "log", outcome.encoding, id, &anchored);
+            TextFile(outcome.logFile, "log", outcome, id, &anchored);
         }
         if (!outcome.lstFile.empty()) {
             html_.Open("h3").Text("Listing").Close().Text("\n");
-            TextFile(outcome.lstFile, "lst", outcome.encoding, id, nullptr);
+            TextFile(outcome.lstFile, "lst", outcome, id, nullptr);
         }
         html_.Close().Text("\n");  // </details>
     }
@@ -207,19 +207,22 @@ private:
             countedFile_ = outcome.logFile;
             std::error_code ec;
             const auto size = fs::file_size(commandtext::ToPath(outcome.logFile), ec);
-            linesShown_ = !ec && size <= shownBytes ? std::numeric_limits<long>::max() : CountShownLines(outcome.logFile, outcome.encoding);
+            // Decoded and cleaned, a byte takes at most three.
+            linesShown_ = !ec && size <= shownBytes / 3 ? std::numeric_limits<long>::max() : CountShownLines(outcome);
         }
         return linesShown_;
     }
 
     // Hands `take` the lines of the file up to shownBytes (each line with
-    // whether a break ended it), lines counted as the log scan counts them.
-    // True when the file was longer.
-    static bool ShownLines(const std::string& file, const SessionEncoding& encoding,
+    // whether a break ended it), lines counted as the log scan counts them:
+    // a line that runs over pieces of the file is handed on whole. True
+    // when the file was longer.
+    static bool ShownLines(const std::string& file, const ProgramOutcome& outcome,
                            const std::function<void(std::string_view line, bool broken)>& take) {
         std::size_t bytes = 0;
         bool cut = false;
-        report_text::ForEachPiece(file, encoding, [&](std::string_view piece) {
+        std::string begun;  // the start of a line that the next piece goes on with
+        report_text::ForEachPiece(file, outcome.encoding, outcome.cleaned, [&](std::string_view piece) {
             for (std::size_t start = 0; start < piece.size() && !cut;) {
                 std::size_t end = piece.find_first_of("\r\n", start);
                 if (end == std::string_view::npos) end = piece.size();
@@ -230,16 +233,24 @@ private:
                     break;
                 }
                 bytes += next - start;
-                take(piece.substr(start, end - start), next > end);
+                if (next == end) {
+                    begun.append(piece.substr(start));
+                } else if (begun.empty()) {
+                    take(piece.substr(start, end - start), true);
+                } else {
+                    take(begun.append(piece.substr(start, end - start)), true);
+                    begun.clear();
+                }
                 start = next;
             }
         });
+        if (!cut && !begun.empty()) take(begun, false);
         return cut;
     }
 
-    static long CountShownLines(const std::string& file, const SessionEncoding& encoding) {
+    static long CountShownLines(const ProgramOutcome& outcome) {
         long lines = 0;
-        ShownLines(file, encoding, [&](std::string_view, bool) { ++lines; });
+        ShownLines(outcome.logFile, outcome, [&](std::string_view, bool) { ++lines; });
         return lines;
     }
 
@@ -247,11 +258,11 @@ private:
     // SAS's log window does when `anchored` is given (a log), with an id on
     // the lines findings link to. Past shownBytes, a note after it says how
     // much is shown, and links to the whole file when it stays.
-    void TextFile(const std::string& file, const char* cssClass, const SessionEncoding& encoding,
+    void TextFile(const std::string& file, const char* cssClass, const ProgramOutcome& outcome,
                   const std::string& id, const std::set<long>* anchored) {
         html_.Open("pre").Attribute("class", cssClass);
         long lineNumber = 0;
-        const bool cut = ShownLines(file, encoding, [&](std::string_view line, bool broken) {
+        const bool cut = ShownLines(file, outcome, [&](std::string_view line, bool broken) {
             ++lineNumber;
             const char* kind = anchored ? LineClass(line) : nullptr;
             const bool anchor = anchored && anchored->count(lineNumber) > 0;

@@ -50,6 +50,7 @@ const char* VerdictText(ProgramOutcome::Verdict verdict) noexcept {
     case ProgramOutcome::Verdict::Failed: return "failed";
     case ProgramOutcome::Verdict::TamberloError: return "error";
     case ProgramOutcome::Verdict::TimeLimit: return "time limit";
+    case ProgramOutcome::Verdict::NotRun: return "not run";
     }
     return "error";
 }
@@ -61,6 +62,7 @@ ExitStatus StatusOf(ProgramOutcome::Verdict verdict) noexcept {
     case ProgramOutcome::Verdict::Failed: return ExitStatus::LogHasErrors;
     case ProgramOutcome::Verdict::TamberloError: return ExitStatus::TamberloError;
     case ProgramOutcome::Verdict::TimeLimit: return ExitStatus::TimeLimitReached;
+    case ProgramOutcome::Verdict::NotRun: return ExitStatus::Interrupted;
     }
     return ExitStatus::TamberloError;
 }

@@ -21,6 +21,7 @@ struct ProgramOutcome {
         Failed,          // ERROR lines or SAS exit code 2 or more
         TamberloError,   // Tamberlo raised an error; SAS may not have run
         TimeLimit,       // stopped at the time limit
+        NotRun,          // the batch was interrupted before it finished
     };
 
     BatchProgram program;
@@ -29,8 +30,11 @@ struct ProgramOutcome {
     LogLineClassifier::Counts logLines;
     std::vector<Finding> findings;      // the first ones (LogFindings::DefaultKept)
     std::string problem;                // the Tamberlo error or the time limit, as one line
-    std::string logFile;                // the log as shown (cleaned unless --raw); empty: none
-    std::string lstFile;                // the listing as shown; empty: none
+    std::string logFile;                // the log as SAS wrote it; empty: none
+    std::string lstFile;                // the listing as SAS wrote it; empty: none
+    // The reports show the log and listing cleaned (a control character as
+    // "%<code>"), as the command shows them without --raw.
+    bool cleaned = false;
     double seconds = 0;
     // Of the log, the listing and the findings' texts: the run's session.
     SessionEncoding encoding = SessionEncoding::PlatformDefault();
@@ -46,10 +50,11 @@ struct ProgramOutcome {
     std::string FirstProblemLineUtf8() const;
 };
 
-// "clean", "warnings", "failed", "error", "time limit"
+// "clean", "warnings", "failed", "error", "time limit", "not run"
 const char* VerdictText(ProgramOutcome::Verdict verdict) noexcept;
 
-// 0 to 4: the status the batch exits with when this is the worst program.
+// 0 to 4 (130 for one not run): the status the batch exits with when this is
+// the worst program.
 ExitStatus StatusOf(ProgramOutcome::Verdict verdict) noexcept;
 
 }  // namespace tamberlo::cli

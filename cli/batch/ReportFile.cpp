@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <system_error>
 #include <vector>
 
@@ -37,28 +36,50 @@ private:
 
 }  // namespace
 
-ReportFile::ReportFile(std::string name, const char* option) : name_(std::move(name)) {
-    const fs::path folder = commandtext::ToPath(name_).parent_path();
+ReportFile::ReportFile(std::string name, const char* option)
+    : name_(std::move(name)), temporaryNames_(commandtext::FromPath(commandtext::ToPath(name_).filename()) + ".", ".tmp") {
+    const auto refuse = [&](const std::string& reason) {
+        RemoveMadeFolders();
+        throw UsageError(std::string(option) + " " + name_ + ": " + reason);
+    };
     std::error_code ec;
+    if (fs::is_directory(commandtext::ToPath(name_), ec)) refuse("is a folder");
+    const fs::path folder = commandtext::ToPath(name_).parent_path();
+    for (fs::path missing = folder; !missing.empty() && !fs::exists(missing, ec); missing = missing.parent_path()) {
+        madeFolders_.insert(madeFolders_.begin(), missing);
+        if (missing == missing.parent_path()) break;
+    }
     if (!folder.empty()) fs::create_directories(folder, ec);
     try {
         const TemporaryFile probe(TemporaryName());
         if (!filesystem::CreateNewFile(commandtext::ToPath(probe.Name()), {})) {
-            throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: its temporary name is taken");
+            refuse("cannot create the file: its temporary name is taken");
         }
     } catch (const Error& error) {
-        throw UsageError(std::string(option) + " " + name_ + ": cannot create the file: " +
-                         commandtext::FromHost(error.Description()));
+        refuse("cannot create the file: " + commandtext::FromHost(error.Description()));
     }
-    if (fs::is_directory(commandtext::ToPath(name_), ec)) throw UsageError(std::string(option) + " " + name_ + ": is a folder");
+    temporaryNames_.RemoveLeftovers(folder);
+}
+
+ReportFile::~ReportFile() {
+    if (!written_) RemoveMadeFolders();
+}
+
+void ReportFile::RemoveMadeFolders() noexcept {
+    // Only empty folders go: whatever another program put there meanwhile stays.
+    for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) {
+        std::error_code ec;
+        fs::remove(*folder, ec);
+    }
+    madeFolders_.clear();
 }
 
 std::string ReportFile::TemporaryName() const {
-    static thread_local std::mt19937_64 digits{std::random_device{}()};
-    return name_ + "." + std::to_string(digits() % 1000000000) + ".tmp";
+    const fs::path folder = commandtext::ToPath(name_).parent_path();
+    return commandtext::FromPath(folder / commandtext::ToPath(temporaryNames_.New()));
 }
 
-bool ReportFile::Write(const std::function<void(std::ostream&)>& write) const {
+bool ReportFile::Write(const std::function<void(std::ostream&)>& write) {
     TemporaryFile temporary(TemporaryName());
     std::string reason;
     {
@@ -77,6 +98,7 @@ bool ReportFile::Write(const std::function<void(std::ostream&)>& write) const {
             reason = "cannot rename " + temporary.Name() + " into place: " + ec.message();
         } else {
             temporary.Keep();
+            written_ = true;
         }
     }
     if (reason.empty()) return true;

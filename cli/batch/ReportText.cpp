@@ -1,6 +1,7 @@
 #include "cli/batch/ReportText.h"
 
 #include "cli/CommandText.h"
+#include "host/ControlChars.h"
 
 #include <cstdint>
 #include <fstream>
@@ -108,8 +109,11 @@ void AppendJson(std::string& out, std::string_view utf8) {
     }
 }
 
-void ForEachPiece(const std::string& path, const SessionEncoding& encoding,
+void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
                   const std::function<void(std::string_view utf8)>& take) {
+    const auto decoded = [&](const std::string& bytes) {
+        return encoding.ToUtf8(clean ? CleanControlChars(bytes) : bytes);
+    };
     constexpr std::size_t pieceSize = 1 << 16;
     std::ifstream in(commandtext::ToPath(path), std::ios::binary);
     if (!in) {
@@ -125,15 +129,22 @@ void ForEachPiece(const std::string& path, const SessionEncoding& encoding,
         if (buffer.empty()) break;
         buffer.insert(0, carry);
         carry.clear();
-        // Up to the last line break; a piece without one goes whole.
-        const std::size_t cut = buffer.find_last_of('\n');
-        if (cut != std::string::npos && in) {
-            carry.assign(buffer, cut + 1, std::string::npos);
-            buffer.resize(cut + 1);
+        // Up to the last line break; in a piece without one, up to its last
+        // whole character, and before a CR that may start a CR LF.
+        std::size_t cut = buffer.find_last_of('\n');
+        if (cut != std::string::npos) {
+            ++cut;
+        } else {
+            cut = encoding.WholeCharacters(buffer);
+            if (cut > 1 && buffer[cut - 1] == '\r') --cut;
         }
-        take(encoding.ToUtf8(buffer));
+        if (in && cut > 0) {
+            carry.assign(buffer, cut, std::string::npos);
+            buffer.resize(cut);
+        }
+        take(decoded(buffer));
     }
-    if (!carry.empty()) take(encoding.ToUtf8(carry));
+    if (!carry.empty()) take(decoded(carry));
 }
 
 }  // namespace tamberlo::cli::report_text

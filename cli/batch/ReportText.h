@@ -22,11 +22,13 @@ std::string Xml(std::string_view utf8, bool attribute = false);
 void AppendJson(std::string& out, std::string_view utf8);
 
 // Reads a text file of the session encoding in pieces that end at a line
-// break where one is near (so that no character is cut in two), each
+// break where one is near, else between two characters (never inside a
+// character, nor between the CR and LF of a line break), each
 // decoded from `encoding` into UTF-8 (U+FFFD for a byte it does not hold),
 // and hands them to `take`. A file that cannot be read gives one piece
 // saying so. Memory stays at one piece.
-void ForEachPiece(const std::string& path, const SessionEncoding& encoding,
+// With `clean`, control characters show as CleanOutput shows them.
+void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
                   const std::function<void(std::string_view utf8)>& take);
 
 }  // namespace tamberlo::cli::report_text

@@ -4,18 +4,61 @@
 
 #include <charconv>
 #include <cstdlib>
-#include <regex>
+#include <string_view>
 
 namespace tamberlo::cli {
 namespace {
 
-std::optional<long long> Number(const std::optional<std::string>& text) {
-    if (!text) return std::nullopt;
-    long long value = 0;
-    const char* last = text->data() + text->size();
-    const auto [end, ec] = std::from_chars(text->data(), last, value);
-    if (text->empty() || ec != std::errc{} || end != last) return std::nullopt;
-    return value;
+// Indices and counts beyond this are no job array's: refused before any
+// arithmetic, which then cannot overflow.
+constexpr long long largestValue = 2147483647;
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A whole number from 0 to largestValue, or a reason why the text is none.
+struct Value {
+    long long number = 0;
+    std::string problem;
+};
+
+Value Parse(std::string_view text) {
+    if (!AllDigits(text) && !(text.size() > 1 && text.front() == '-' && AllDigits(text.substr(1)))) {
+        return {0, "is not a number: " + std::string(text)};
+    }
+    long long number = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (ec != std::errc{} || number < 0 || number > largestValue) {
+        return {0, "is out of range (0 to " + std::to_string(largestValue) + "): " + std::string(text)};
+    }
+    return {number, {}};
+}
+
+// The range of an LSF job array's name, "name[1-8]" or "name[1-8:2]",
+// optionally followed by "%<limit>": first, last and step as written.
+struct IndexRange {
+    std::string_view first, last, step;
+};
+
+std::optional<IndexRange> RangeOf(std::string_view name) {
+    if (const std::size_t percent = name.rfind('%'); percent != std::string_view::npos && AllDigits(name.substr(percent + 1))) {
+        name = name.substr(0, percent);
+    }
+    const std::size_t open = name.rfind('[');
+    if (name.empty() || name.back() != ']' || open == std::string_view::npos) return std::nullopt;
+    std::string_view inside = name.substr(open + 1, name.size() - open - 2);
+    IndexRange range{{}, {}, "1"};
+    if (const std::size_t colon = inside.find(':'); colon != std::string_view::npos) {
+        range.step = inside.substr(colon + 1);
+        inside = inside.substr(0, colon);
+    }
+    const std::size_t dash = inside.find('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    range.first = inside.substr(0, dash);
+    range.last = inside.substr(dash + 1);
+    if (!AllDigits(range.first) || !AllDigits(range.last) || !AllDigits(range.step)) return std::nullopt;
+    return range;
 }
 
 class Lookup {
@@ -31,12 +74,9 @@ public:
     // A variable that must hold a whole number once its scheduler is known.
     long long Required(const char* scheduler, const char* name) {
         const std::optional<std::string> text = Text(name);
-        const std::optional<long long> value = Number(text);
-        if (!value) {
-            throw UsageError(std::string("--shard auto: ") + scheduler + "'s " + name +
-                             (text ? " is not a number: " + *text : std::string(" is not set")));
-        }
-        return *value;
+        const Value value = text ? Parse(*text) : Value{0, "is not set"};
+        if (!value.problem.empty()) throw UsageError(std::string("--shard auto: ") + scheduler + "'s " + name + " " + value.problem);
+        return value.number;
     }
 
     const std::string& Seen() const noexcept { return seen_; }
@@ -77,17 +117,17 @@ SchedulerShard::Found SchedulerShard::FromEnvironment(std::optional<int> count, 
     if (const std::optional<std::string> index = environment("LSB_JOBINDEX"); index && *index != "0") {
         Lookup lookup(environment);
         const long long value = lookup.Required("LSF", "LSB_JOBINDEX");
-        // "name[1-8]" or "name[1-8:2]": one range of indices.
-        static const std::regex range(R"(\[([0-9]+)-([0-9]+)(?::([0-9]+))?\](%[0-9]+)?$)");
-        std::smatch match;
         const std::optional<std::string> name = lookup.Text("LSB_JOBNAME");
-        if (name && std::regex_search(*name, match, range)) {
-            const long long first = std::stoll(match[1]), last = std::stoll(match[2]);
-            const long long step = match[3].matched ? std::stoll(match[3]) : 1;
-            if (step < 1 || last < first || (value - first) % step != 0) {
+        if (const std::optional<IndexRange> range = name ? RangeOf(*name) : std::nullopt) {
+            const Value first = Parse(range->first), last = Parse(range->last), step = Parse(range->step);
+            for (const Value* part : {&first, &last, &step}) {
+                if (!part->problem.empty()) throw UsageError("--shard auto: LSF (" + lookup.Seen() + "): the range " + part->problem);
+            }
+            if (step.number < 1 || last.number < first.number || value < first.number || (value - first.number) % step.number != 0) {
                 throw UsageError("--shard auto: LSF (" + lookup.Seen() + ") is no evenly stepped array");
             }
-            return Checked("LSF", (value - first) / step + 1, (last - first) / step + 1, count, lookup);
+            return Checked("LSF", (value - first.number) / step.number + 1, (last.number - first.number) / step.number + 1,
+                           count, lookup);
         }
         if (!count) throw UsageError("--shard auto: LSF (" + lookup.Seen() + ") names no range of indices: give --shard auto/N");
         return Checked("LSF", value, *count, count, lookup);

@@ -2,9 +2,11 @@
 
 #include "cli/InterruptRequests.h"
 
+#include <cerrno>
 #include <csignal>
 
 #include <limits.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace tamberlo::cli::console {
@@ -47,6 +49,14 @@ std::string HostName() {
     char name[HOST_NAME_MAX + 1] = {};
     if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "localhost";
     return name;
+}
+
+unsigned long ProcessId() noexcept { return static_cast<unsigned long>(::getpid()); }
+
+bool ProcessRuns(unsigned long id) noexcept {
+    const auto pid = static_cast<pid_t>(id);
+    if (pid <= 0 || static_cast<unsigned long>(pid) != id) return false;
+    return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 }  // namespace tamberlo::cli::console

@@ -2,6 +2,7 @@
 
 #include "cli/InterruptRequests.h"
 #include "host/CommandLine.h"
+#include "host/win32/Handle.h"
 #include "cli/CommandText.h"
 
 #include <windows.h>
@@ -71,6 +72,15 @@ std::string HostName() {
     DWORD size = sizeof name;
     if (!::GetComputerNameA(name, &size) || size == 0) return "localhost";
     return commandtext::FromHost(std::string_view(name, size));
+}
+
+unsigned long ProcessId() noexcept { return GetCurrentProcessId(); }
+
+bool ProcessRuns(unsigned long id) noexcept {
+    const win32::Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id)));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    return GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
 }
 
 }  // namespace tamberlo::cli::console

@@ -5,6 +5,7 @@
 #include "CommandTest.h"
 #include "TestSupport.h"
 #include "cli/batch/ProgramList.h"
+#include "cli/Console.h"
 #include "cli/UsageError.h"
 #include "cli/batch/BatchCommandLine.h"
 #include "cli/batch/BatchProgress.h"
@@ -72,9 +73,6 @@ const std::string timeLimit = "10";
 #else
 const std::string timeLimit = "4";
 #endif
-
-// The stand-in's first listing page, cleaned.
-std::string ListingPage(const std::string& line) { return test::ListingPage(1, {line}); }
 
 // Per program what must not depend on the machine, the order of runs or -j:
 // everything but times and the log (which holds temporary names and times).
@@ -221,9 +219,10 @@ TEST_F(TwentyPrograms, TheJUnitReportValidatesAndNamesEachProblem) {
     EXPECT_THAT(junit, HasSubstr("<system-out>1          options formchar='|-++++++++++=|-/|&lt;&gt;*';\r\n"));
 }
 
-// Outputs: log and listing as a single run shows them, put files as SAS wrote them.
+// Outputs: log, listing and put files exactly as SAS wrote them, an archive
+// of the run; the reports show the texts cleaned.
 TEST_F(TwentyPrograms, OutputsHoldWhatEachProgramWrote) {
-    EXPECT_EQ(test::ReadFile(Work("four/clean03.lst")), ListingPage("listed 03"));
+    EXPECT_EQ(test::ReadFile(Work("four/clean03.lst")), test::ListingPage(1, {"listed 03"}, true));
     EXPECT_EQ(test::ListFolder(Work("four/clean03")), std::vector<std::string>{"_PUT1.txt"});
     EXPECT_EQ(test::ReadFile(Work("four/clean03/_PUT1.txt")), "tab\there 03\r\n");
     for (const nlohmann::json& program : Report("four.json").at("programs")) {
@@ -312,6 +311,54 @@ TEST_F(BatchCommand, BadUsageExitsWith64BeforeAnythingRuns) {
     EXPECT_FALSE(test::Exists(Work("record.txt"))) << "SAS was started";
 }
 
+// A report may not be written over another report, a program or an output
+// under --out, and a report name that is a folder is refused, shard or not:
+// before anything runs and before anything is made, folders included.
+TEST_F(BatchCommand, ReportsThatWouldOverwriteAFileAreRefusedBeforeAnythingIsMade) {
+    Program("progs/a.sas", "data _null_; run;\r\n");
+    Program("progs/b.sas", "data _null_; run;\r\n");
+    fs::create_directory(Work("reports"));
+    test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
+    // As the batch found them in the folder.
+    const std::string programA = fs::path("progs/a.sas").make_preferred().string();
+    const std::string programB = fs::path("progs/b.sas").make_preferred().string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--junit", "same.xml", "--json", "same.xml"}, "--json same.xml: the same file as --junit same.xml"},
+        {{"--junit", "x.xml", "--html", "new/../x.xml"}, "--html new/../x.xml: the same file as --junit x.xml"},
+        {{"--junit", "progs/b.sas"}, "--junit progs/b.sas: the same file as the program " + programB},
+        {{"--out", "res", "--junit", "res/a.log"}, "--junit res/a.log: the same file as --out res (the log of a)"},
+        {{"--out", "res", "--json", "./res/b.lst"}, "--json ./res/b.lst: the same file as --out res (the listing of b)"},
+        {{"--out", "res", "--html", "res/a/_PUT1.txt"}, "--html res/a/_PUT1.txt: a put file of --out res (the put files of a)"},
+        {{"--out", "res", "--junit", "res/a"}, "--junit res/a: the same file as --out res (the put files of a)"},
+        {{"--junit", "reports"}, "--junit reports: is a folder"},
+        {{"--shard", "1/2", "--junit", "reports/"}, "--junit reports/: is a folder"},
+        {{"--shard", "1/2", "--json", "."}, "--json .: is a folder"},
+        {{"--junit", "new/deeper/"}, "--junit new/deeper/: is a folder"},
+        {{"--junit", "new/deeper/j.xml", "--json", "progs/a.sas/r.json"}, ""},
+#ifdef _WIN32
+        {{"--junit", "PROGS/B.SAS"}, "--junit PROGS/B.SAS: the same file as the program " + programB},
+#else
+        {{"--junit", "linked/a.sas"}, "--junit linked/a.sas: the same file as the program " + programA},
+#endif
+    };
+#ifndef _WIN32
+    fs::create_directory_symlink("progs", Work("linked"));
+#endif
+    const std::vector<std::string> before = test::ListFolder(Work());
+    for (const auto& [arguments, message] : cases) {
+        std::vector<std::string> withPrograms = arguments;
+        withPrograms.push_back("progs");
+        const test::ToolResult result = Batch(withPrograms);
+        EXPECT_EQ(result.exitCode, 64) << result.err;
+        if (!message.empty()) {
+            EXPECT_EQ(result.err, "tamberlo: " + message + "\n");
+        }
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_EQ(test::ListFolder(Work()), before) << result.err;
+    }
+    EXPECT_FALSE(test::Exists(Work("record.txt"))) << "SAS was started";
+}
+
 TEST(BatchCommandLine, ReportFilesAreNamedAfterTheShard) {
     const cli::Shard shard = cli::BatchCommandLine::ParseShard("2/3");
     EXPECT_EQ(shard.index, 2);
@@ -333,7 +380,8 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     Program("b-slow.sas", "data _null_; file _put1; put 'x'; call sleep(120); run;\r\n");
     Program("c-slow.sas", "data _null_; call sleep(120); run;\r\n");
     std::vector<std::string> args = {tamberloProgram, "batch", "--sas-root", standInRoot, "-j", "3",
-                                     "--junit", Work("junit.xml"), Work("a-quick.sas"), Work("b-slow.sas"), Work("c-slow.sas")};
+                                     "--junit", Work("junit.xml"), "--json", Work("r.json"), "--html", Work("r.html"),
+                                     Work("a-quick.sas"), Work("b-slow.sas"), Work("c-slow.sas")};
     const std::string outPath = Work("stdout.txt");
     test::ChildLaunch launch;
     launch.arguments = args;
@@ -356,9 +404,22 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     ASSERT_EQ(ended.signal, 0) << "tamberlo died of the signal";
     EXPECT_EQ(ended.exitCode, 130);
     EXPECT_FALSE(ended.leftProcesses);
+    // The programs that did not finish are there, and say why.
     const std::string junit = test::ReadFile(Work("junit.xml"));
-    EXPECT_THAT(junit, HasSubstr(" tests=\"1\" failures=\"0\" errors=\"0\""));
+    EXPECT_EQ(ValidateJUnit(Work("junit.xml")), "");
+    EXPECT_THAT(junit, HasSubstr(" tests=\"3\" failures=\"0\" errors=\"0\""));
+    EXPECT_THAT(junit, HasSubstr("<property name=\"interrupted\" value=\"2 of 3 programs did not finish\"/>"));
     EXPECT_THAT(junit, HasSubstr("<testcase name=\"a-quick\""));
+    for (const char* name : {"b-slow", "c-slow"}) {
+        EXPECT_THAT(junit, testing::ContainsRegex(std::string("<testcase name=\"") + name +
+                                                  "\"[^>]*>\\s*<skipped message=\"not run: the batch was interrupted\"/>"));
+    }
+    std::map<std::string, std::string> verdicts;
+    for (const auto& [name, facts] : Facts(nlohmann::json::parse(test::ReadFile(Work("r.json"))))) verdicts[name] = facts.at("verdict");
+    EXPECT_EQ(verdicts, (std::map<std::string, std::string>{{"a-quick", "clean"}, {"b-slow", "not run"}, {"c-slow", "not run"}}));
+    const std::string html = test::ReadFile(Work("r.html"));
+    for (const char* name : {"b-slow", "c-slow"}) EXPECT_THAT(html, HasSubstr(std::string("<tr data-verdict=\"not-run\" data-name=\"") + name));
+    EXPECT_THAT(html, HasSubstr("<span>1 of 3 programs (interrupted)</span>"));
     EXPECT_THAT(test::ReadFile(outPath), HasSubstr("\n1 of 3 programs: 1 clean, 0 warnings, 0 failed, 0 errors, 0 time limits; "));
 }
 #endif
@@ -441,6 +502,91 @@ TEST_F(BatchCommand, ReportsDecodeTheLogFromTheSessionEncoding) {
         EXPECT_THAT(junit, HasSubstr("w.sas:1: " + warning + " (log line "));
         EXPECT_THAT(junit, HasSubstr("\r\n" + warning + "\r\n"));
         EXPECT_THAT(test::ReadFile(Work("r.html")), HasSubstr("program line 1: " + warning + "</li>"));
+    }
+}
+
+// --out keeps the bytes SAS wrote whatever --raw says; the reports follow
+// --raw as the terminal does.
+TEST_F(BatchCommand, OutKeepsSASsBytesAndTheReportsFollowRaw) {
+    Program("esc.sas", "%put A\x1B" "B;\r\n");
+    for (const auto& [raw, shown] : {std::pair{false, "A%27B"}, std::pair{true, "A\x1B" "B"}}) {
+        std::vector<std::string> arguments{"--out", "res", "--json", "r.json", "esc.sas"};
+        if (raw) arguments.insert(arguments.begin(), "--raw");
+        ASSERT_EQ(Batch(arguments).exitCode, 0);
+        EXPECT_THAT(test::ReadFile(Work("res/esc.log")), HasSubstr("\r\nA\x1B" "B\r\n")) << raw;
+        const nlohmann::json program = nlohmann::json::parse(test::ReadFile(Work("r.json"))).at("programs").at(0);
+        EXPECT_THAT(program.at("log").get<std::string>(), HasSubstr(std::string("\r\n") + shown + "\r\n")) << raw;
+    }
+}
+
+// A batch killed while it writes its reports leaves temporary files that
+// name its process; the next batch writing the same report removes those,
+// and the scratch folders of batches that are gone, but nothing of a
+// process that still runs.
+TEST_F(BatchCommand, TheNextBatchRemovesWhatAKilledOneLeft) {
+    Program("a.sas", "data _null_; run;\r\n");
+    const std::string host = cli::console::HostName();
+    const std::string gone = "999999999@" + host, running = std::to_string(cli::console::ProcessId()) + "@" + host;
+    for (const std::string& name : {"j.xml." + gone + ".12.tmp", "j.xml." + running + ".13.tmp", "other.xml." + gone + ".14.tmp"}) {
+        test::WriteFile(Work(name), "half a report");
+    }
+    for (const std::string& name : {"tmpBatch." + gone + ".15", "tmpBatch." + running + ".16"}) {
+        fs::create_directory(Temp() + name);
+        test::WriteFile(Temp() + name + "/a.log", "a log");
+    }
+    ASSERT_EQ(Batch({"--junit", "j.xml", "a.sas"}).exitCode, 0);
+    EXPECT_EQ(test::ListFolder(Work()), (std::vector<std::string>{"a.sas", "j.xml", "j.xml." + running + ".13.tmp",
+                                                                  "other.xml." + gone + ".14.tmp"}));
+    EXPECT_EQ(test::ListFolder(Temp()), std::vector<std::string>{"tmpBatch." + running + ".16"});
+    fs::remove_all(Temp() + "tmpBatch." + running + ".16");
+}
+
+// A line far longer than the pieces a log is read in reaches every report
+// whole, without a character cut in two, and a finding after it links to
+// its own line in the page.
+TEST_F(BatchCommand, LongLinesReachTheReportsWhole) {
+    const struct {
+        const char* encoding;
+        std::string unit;  // as SAS writes it
+    } cases[] = {{"UTF-8", "\xE6\x97\xA5" "x"}, {"SHIFT-JIS", "\x93\xFA" "x"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        std::string line, shown;
+        while (shown.size() < 200 * 1000) {
+            line += c.unit;
+            shown += "\u65E5x";
+        }
+        Program("long.sas", "* " + line + ";\r\nfoo;\r\n");
+        ASSERT_EQ(Batch({"--encoding", c.encoding, "--junit", "j.xml", "--json", "r.json", "--html", "r.html", "long.sas"}).exitCode, 2);
+        const nlohmann::json program = nlohmann::json::parse(test::ReadFile(Work("r.json"))).at("programs").at(0);
+        const std::string log = program.at("log");
+        EXPECT_THAT(log, HasSubstr("* " + shown + ";\r\n"));
+        EXPECT_EQ(log.find("\uFFFD"), std::string::npos);
+        EXPECT_THAT(test::ReadFile(Work("j.xml")), HasSubstr("* " + shown + ";\r\n"));
+        const std::string logLine = program.at("findings").at(0).at("logLine").dump();
+        EXPECT_THAT(test::ReadFile(Work("r.html")), HasSubstr("<span class=\"E\" id=\"p0-l" + logLine + "\">ERROR 180-322: "));
+    }
+}
+
+// Read in pieces, a text of any encoding is cut between characters only.
+TEST(ReportText, PiecesEndBetweenCharacters) {
+    const test::TempFolder folder;
+    const std::pair<const char*, std::string> cases[] = {
+        {"UTF-8", "\xE6\x97\xA5\xF0\x9F\x98\x80\xC3\xA9x"}, {"SHIFT-JIS", "\x93\xFA\x96\x7B" "x"},
+        {"EUC-JP", "\xC6\xFC\x8E\xB1" "x"}, {"BIG5", "\xA4\xA4" "x"}, {"WLATIN1", "\xE9x"}};
+    for (const auto& [name, unit] : cases) {
+        const SessionEncoding encoding = *SessionEncoding::FromName(name);
+        for (std::size_t offset = 0; offset < unit.size(); ++offset) {
+            std::string text(offset, '.');
+            while (text.size() < 300 * 1000) text += unit;
+            test::WriteFile(folder / "text", text);
+            std::string joined;
+            cli::report_text::ForEachPiece(folder / "text", encoding, false, [&](std::string_view piece) {
+                EXPECT_EQ(piece.find("\uFFFD"), std::string_view::npos) << name << " " << offset;
+                joined += piece;
+            });
+            EXPECT_TRUE(joined == encoding.ToUtf8(text)) << name << " " << offset;
+        }
     }
 }
 
@@ -605,6 +751,21 @@ TEST(SchedulerShard, TakesThePartFromTheJobArraysScheduler) {
          "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=0) does not say the number of parts: give --shard auto/N"},
         {{{"CI_NODE_INDEX", "2"}, {"CI_NODE_TOTAL", "4"}}, {}, "2/4 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=4)"},
         {{{"CI_NODE_INDEX", "x"}, {"CI_NODE_TOTAL", "4"}}, {}, "--shard auto: GitLab CI's CI_NODE_INDEX is not a number: x"},
+        // Values beyond any job array: refused, never an overflow.
+        {{{"LSB_JOBINDEX", "1"}, {"LSB_JOBNAME", "x[1-99999999999999999999]"}}, {},
+         "--shard auto: LSF (LSB_JOBINDEX=1, LSB_JOBNAME=x[1-99999999999999999999]): the range is out of range (0 to "
+         "2147483647): 99999999999999999999"},
+        {{{"LSB_JOBINDEX", "99999999999999999999"}}, 2, "--shard auto: LSF's LSB_JOBINDEX is out of range (0 to 2147483647): 99999999999999999999"},
+        {{{"LSB_JOBINDEX", "3"}, {"LSB_JOBNAME", "x[5-9]"}}, {}, "--shard auto: LSF (LSB_JOBINDEX=3, LSB_JOBNAME=x[5-9]) is no evenly stepped array"},
+        {{{"SLURM_ARRAY_TASK_ID", "9223372036854775807"}, {"SLURM_ARRAY_TASK_MIN", "-9223372036854775807"}}, {},
+         "--shard auto: Slurm's SLURM_ARRAY_TASK_ID is out of range (0 to 2147483647): 9223372036854775807"},
+        {{{"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_MIN", "-1"}, {"SLURM_ARRAY_TASK_COUNT", "2"}}, {},
+         "--shard auto: Slurm's SLURM_ARRAY_TASK_MIN is out of range (0 to 2147483647): -1"},
+        {{{"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_MIN", "1"}, {"SLURM_ARRAY_TASK_COUNT", "2"},
+          {"SLURM_ARRAY_TASK_STEP", "0"}}, {}, "--shard auto: Slurm (SLURM_ARRAY_TASK_ID=1, SLURM_ARRAY_TASK_MIN=1, "
+                                               "SLURM_ARRAY_TASK_COUNT=2, SLURM_ARRAY_TASK_STEP=0) is no evenly stepped array"},
+        {{{"JOB_COMPLETION_INDEX", "2147483647"}}, 3, "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=2147483647) gives part 2147483648 of 3"},
+        {{{"CI_NODE_INDEX", "1"}, {"CI_NODE_TOTAL", " 4"}}, {}, "--shard auto: GitLab CI's CI_NODE_TOTAL is not a number:  4"},
     };
     for (const Case& c : cases) {
         const auto environment = [&c](const char* name) -> std::optional<std::string> {
@@ -633,6 +794,12 @@ TEST_F(BatchCommand, ShardAutoSaysWhereItCameFrom) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_THAT(result.out, testing::StartsWith("tamberlo: shard 2/2 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=2)\n"));
     EXPECT_THAT(test::ReadFile(Work("2of2.xml")), HasSubstr("<testcase name=\"b\""));
+
+    const test::ScopedEnvironment lsfIndex("LSB_JOBINDEX", "1");
+    const test::ScopedEnvironment lsfName("LSB_JOBNAME", "x[1-99999999999999999999]");
+    const test::ToolResult refused = Batch({"--shard", "auto", "set"});
+    EXPECT_EQ(refused.exitCode, 64);
+    EXPECT_THAT(refused.err, StartsWith("tamberlo: --shard auto: LSF (LSB_JOBINDEX=1, LSB_JOBNAME=x[1-99999999999999999999]): "));
 }
 
 #ifndef _WIN32

@@ -467,7 +467,12 @@ TEST_F(TamberloCommand, BadUsageExitsWith64AndOneLine) {
         {{"-e", "x;", "missing.txt"}, "tamberlo: missing.txt: no such program file\n"},
         {{"--log", "no-folder/run.log", "-e", "x;"}, ""},
         {{"--json", "--report", "-e", "x;"}, ""},
+        {{"--log", "same.txt", "--lst", "./same.txt", "-e", "x;"}, "tamberlo: --lst ./same.txt: the same file as --log same.txt\n"},
+        {{"--log", "p.sas", "p.sas"}, "tamberlo: --log p.sas: the same file as the program p.sas\n"},
+        {{"--put-dir", "out", "out/_PUT1.txt"}, "tamberlo: --put-dir out: a put file would be written over the program out/_PUT1.txt\n"},
     };
+    WriteWork("p.sas", "data _null_; run;\n");
+    WriteWork("out/_PUT1.txt", "data _null_; run;\n");
     for (const auto& [arguments, message] : cases) {
         const test::ToolResult result = Run(arguments);
         EXPECT_EQ(result.exitCode, 64) << result.err;
@@ -479,6 +484,12 @@ TEST_F(TamberloCommand, BadUsageExitsWith64AndOneLine) {
         EXPECT_THAT(result.out, IsEmpty());
     }
     EXPECT_FALSE(test::Exists(Work("record.txt"))) << "SAS was started";
+    EXPECT_EQ(test::ReadFile(Work("p.sas")), "data _null_; run;\n");
+    EXPECT_FALSE(test::Exists(Work("same.txt")));
+#ifndef _WIN32
+    // A device holds nothing to lose: both texts may go there.
+    EXPECT_EQ(Run({"--log", "/dev/null", "--lst", "/dev/null", "-e", "x;"}).exitCode, 0);
+#endif
 }
 
 TEST_F(TamberloCommand, HelpAndVersionGoToStandardOutput) {

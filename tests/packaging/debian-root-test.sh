@@ -7,14 +7,40 @@
 # The root (mmdebstrap's apt variant with man-db, from the mirror this
 # machine's apt uses) is made once and kept in <cache> as a tarball; each run
 # unpacks a fresh copy. A root that cannot be made fails the test.
+# Commands enter the root as far as the machine allows:
+#   namespace  each in a mount namespace of its own with its /proc (needs
+#              CAP_SYS_ADMIN and a / that is a mount point, which a root
+#              made by debootstrap is not);
+#   mount      /proc mounted in the root for the test's time (CAP_SYS_ADMIN);
+#   chroot     a plain chroot as root, without /proc (a default container):
+#              mmdebstrap then mounts nothing either (--skip=chroot/mount).
+# A machine that allows none of them fails the test with one line saying
+# what is missing.
 #   debian-root-test.sh <tamberlo_*.deb> <folder with sas and sasv9.cfg> <cache folder>
 set -euo pipefail
 deb=$1 sasroot=$2 cache=$3
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 [ "$(id -u)" = 0 ] || { echo "FAIL: making and entering a Debian root needs root" >&2; exit 1; }
+command -v mmdebstrap >/dev/null || { echo "FAIL: making a Debian root needs mmdebstrap, which is not installed" >&2; exit 1; }
+chroot / true 2>/dev/null || { echo "FAIL: entering a Debian root needs chroot (CAP_SYS_CHROOT), which this machine refuses" >&2; exit 1; }
 [ -f "$deb" ] || { echo "FAIL: $deb was not made" >&2; exit 1; }
 version=$(dpkg-deb -f "$deb" Version)
+
+has_sys_admin() {
+  local effective
+  effective=$(awk '/^CapEff:/ { print $2 }' /proc/self/status 2>/dev/null) || return 1
+  [ -n "$effective" ] && (( (16#$effective >> 21) & 1 ))
+}
+mounts=()
+if unshare --mount --propagation private true 2>/dev/null; then
+  form=namespace
+elif has_sys_admin; then
+  form=mount
+else
+  form=chroot mounts=(--skip=chroot/mount)
+fi
+echo "entering the Debian root by $form"
 
 base=$cache/bookworm-apt-man-db.tar
 if [ ! -s "$base" ]; then
@@ -22,7 +48,8 @@ if [ ! -s "$base" ]; then
              /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null || true)
   mkdir -p "$cache"
   echo "making the Debian root from ${mirror:=http://deb.debian.org/debian}"
-  if ! mmdebstrap --quiet --variant=apt --include=man-db --mode=root bookworm "$cache/unfinished.tar" "$mirror" </dev/null; then
+  if ! mmdebstrap --quiet --variant=apt --include=man-db --mode=root "${mounts[@]}" bookworm "$cache/unfinished.tar" \
+         "$mirror" </dev/null; then
     rm -f "$cache/unfinished.tar"
     echo "FAIL: mmdebstrap could not make a Debian 12 root from $mirror" >&2
     exit 1
@@ -31,13 +58,22 @@ if [ ! -s "$base" ]; then
 fi
 
 root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
+# --one-file-system: a /proc still mounted there is left alone.
+trap '[ "$form" != mount ] || umount "$root/proc" 2>/dev/null; rm -rf --one-file-system "$root"' EXIT
 tar -xf "$base" -C "$root"
-# Every command runs in a mount namespace of its own, so that its /proc goes with it.
+if [ "$form" = mount ] && ! mount -t proc proc "$root/proc" 2>/dev/null; then
+  form=chroot
+  echo "mounting /proc was refused: entering the Debian root by chroot"
+fi
 inside() {
-  unshare --mount --propagation private --fork \
-    sh -c 'mount -t proc proc "$0/proc" && exec chroot "$0" "$@"' "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-    LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"
+  local command=(env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@")
+  if [ "$form" = namespace ]; then
+    # A mount namespace of the command's own, so that its /proc goes with it.
+    unshare --mount --propagation private --fork sh -c 'mount -t proc proc "$0/proc" && exec chroot "$0" "$@"' \
+      "$root" "${command[@]}"
+  else
+    chroot "$root" "${command[@]}"
+  fi
 }
 mkdir -p "$root/opt/sasroot" "$root/srv/programs"
 cp "$sasroot/sas" "$sasroot/sasv9.cfg" "$root/opt/sasroot/"

@@ -1,0 +1,91 @@
+#include "cli/OutputNames.h"
+
+#include "cli/CommandText.h"
+#include "cli/UsageError.h"
+#include "engine/SASContract.h"
+#include "host/FileSystem.h"
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+namespace tamberlo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// In lower case where the system ignores case.
+std::string Folded(std::string text) {
+    if (filesystem::NamesIgnoreCase()) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// The absolute name with links and ".." resolved as far as the file exists,
+// with "/" between folders, Folded. Empty for a device or pipe (/dev/null),
+// which holds no data to lose.
+std::string Key(const std::string& name) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(commandtext::ToPath(name), ec);
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) return {};
+    fs::path path = fs::absolute(commandtext::ToPath(name), ec);
+    fs::path canonical = fs::weakly_canonical(path, ec);
+    if (!ec) path = std::move(canonical);
+    path = path.lexically_normal();
+    // "folder/" is the folder.
+    if (!path.has_filename() && path != path.root_path()) path = path.parent_path();
+    const std::u8string text = path.generic_u8string();
+    return Folded(std::string(text.begin(), text.end()));
+}
+
+// "_PUT<n>.txt" as Key gives it: a put file's name.
+bool IsPutFileName(std::string_view name) {
+    static const std::string prefix = Folded(std::string(sas::PutFileKeyPrefix)), suffix = Folded(".txt");
+    if (name.size() <= prefix.size() + suffix.size() || name.substr(0, prefix.size()) != prefix ||
+        name.substr(name.size() - suffix.size()) != suffix) {
+        return false;
+    }
+    for (const char c : name.substr(prefix.size(), name.size() - prefix.size() - suffix.size())) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void OutputNames::AddOutput(const std::string& label, const std::string& name) { Add(Key(name), {label, true}); }
+
+void OutputNames::AddInput(const std::string& label, const std::string& name) { Add(Key(name), {label, false}); }
+
+void OutputNames::AddPutFolder(const std::string& label, const std::string& name) {
+    const std::string key = Key(name);
+    if (key.empty()) return;
+    Add(key, {label, true});
+    putFolders_.emplace(key, Entry{label, true});
+    // Files gathered before that would be its put files: those below it.
+    const std::string below = key.back() == '/' ? key : key + "/";
+    for (auto file = files_.lower_bound(below); file != files_.end() && file->first.rfind(below, 0) == 0; ++file) {
+        if (PutFolderHolding(file->first) != nullptr) throw UsageError(label + ": a put file would be written over " + file->second.label);
+    }
+}
+
+void OutputNames::Add(const std::string& key, const Entry& entry) {
+    if (key.empty()) return;
+    const auto [found, added] = files_.emplace(key, entry);
+    if (!added && (entry.written || found->second.written)) {
+        throw UsageError(entry.label + ": the same file as " + found->second.label);
+    }
+    if (const Entry* folder = PutFolderHolding(key)) {
+        throw UsageError(entry.label + ": a put file of " + folder->label);
+    }
+}
+
+const OutputNames::Entry* OutputNames::PutFolderHolding(const std::string& key) const {
+    const std::size_t slash = key.rfind('/');
+    if (slash == std::string::npos || !IsPutFileName(std::string_view(key).substr(slash + 1))) return nullptr;
+    const auto folder = putFolders_.find(key.substr(0, slash == 0 ? 1 : slash));
+    return folder == putFolders_.end() ? nullptr : &folder->second;
+}
+
+}  // namespace tamberlo::cli

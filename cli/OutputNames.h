@@ -1,0 +1,41 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace tamberlo::cli {
+
+// The files one command writes and those it reads, gathered before anything
+// is written, so that no output replaces another output or an input. Names
+// are compared as the file system compares them: through symbolic links and
+// "..", and in any letter case where the system ignores case; devices and
+// pipes (/dev/null) are not files to protect. Each Add throws UsageError
+// "<label>: the same file as <label>" when the name meets one gathered
+// before and one of the two is written, and one that names the clash when
+// a put file of a put folder would be the other file.
+class OutputNames {
+public:
+    // A file the command writes; `label` names it in a message
+    // ("--junit r.xml", "the log of a in --out res").
+    void AddOutput(const std::string& label, const std::string& name);
+    // A folder the command writes put files into (<folder>/_PUT<n>.txt): an
+    // output too, and no other file may be one of its put files.
+    void AddPutFolder(const std::string& label, const std::string& name);
+    // A file the command reads: a program.
+    void AddInput(const std::string& label, const std::string& name);
+
+private:
+    struct Entry {
+        std::string label;
+        bool written = false;
+    };
+
+    void Add(const std::string& key, const Entry& entry);
+    // The put folder whose put file `key` would be, or none.
+    const Entry* PutFolderHolding(const std::string& key) const;
+
+    std::map<std::string, Entry> files_;       // by the file's key
+    std::map<std::string, Entry> putFolders_;  // by the folder's key
+};
+
+}  // namespace tamberlo::cli
