@@ -17,7 +17,7 @@ namespace {
 const IMAGE_DATA_DIRECTORY& Directory(HMODULE module, int index) {
     auto* base = reinterpret_cast<const BYTE*>(module);
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     return nt->OptionalHeader.DataDirectory[index];
 }
 

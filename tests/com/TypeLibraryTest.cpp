@@ -142,8 +142,8 @@ TEST_F(TypeLibrary, InterfaceIsHiddenDualNonextensibleAutomation) {
     EXPECT_EQ(TKIND_INTERFACE, attr->typekind);
     EXPECT_EQ(12, attr->cFuncs);
     EXPECT_EQ(0, attr->cVars);
-    // IUnknown's and IDispatch's seven slots come first.
-    EXPECT_EQ(19 * 4, attr->cbSizeVft);
+    // IUnknown's and IDispatch's seven slots come first; a slot is a pointer.
+    EXPECT_EQ(19 * sizeof(void*), attr->cbSizeVft);
     interfaceInfo->ReleaseTypeAttr(attr);
 
     // It derives from stdole's IDispatch, version 2.0.
@@ -175,7 +175,7 @@ TEST_F(TypeLibrary, SlotsIdsAndArgumentsFollowTheFixedTable) {
         EXPECT_EQ(slot.kind, func->invkind);
         EXPECT_EQ(FUNC_PUREVIRTUAL, func->funckind);
         EXPECT_EQ(CC_STDCALL, func->callconv);
-        EXPECT_EQ(static_cast<SHORT>((i + 7) * 4), func->oVft);
+        EXPECT_EQ(static_cast<SHORT>((i + 7) * sizeof(void*)), func->oVft);
         EXPECT_EQ(0, func->wFuncFlags);
         EXPECT_EQ(VT_HRESULT, func->elemdescFunc.tdesc.vt);
 
