@@ -7,6 +7,7 @@
 #include "host/ExecCmd.h"
 #include "host/FileSystem.h"
 #include "host/HostEnvironment.h"
+#include "host/RunFolder.h"
 #include "host/TextFileIO.h"
 #include "host/TempFileNames.h"
 
@@ -20,17 +21,19 @@ namespace {
 constexpr const char* NoCommandStatus = "ERROR: No command supplied.";
 constexpr const char* OKStatus = "OK";
 
-// The program, log and listing files of one run, and where SAS's console
-// output goes when it is captured. The log, listing and console are named
-// only (SAS or the runner makes them); the program file is created by
-// CreateProgram, under a new name if its first one is taken. They are
-// deleted, in that order, on every way out of the run, the program file
-// only once this run has made it; a failed deletion is ignored.
+// The program, log and listing files of one run, in the run's folder, and
+// where SAS's console output goes when it is captured. The log, listing and
+// console are named only (SAS or the runner makes them); the program file is
+// created by CreateProgram, under a new name if its first one is taken. They
+// are deleted, in that order, on every way out of the run, the program file
+// only once this run has made it; a failed deletion is ignored. The folder
+// itself goes after them (POSIX; on Windows it is the temporary folder).
 class RunFiles {
 public:
-    RunFiles() : RunFiles(TempFileNamer()) {}
+    explicit RunFiles(const RunFolder& folder) : RunFiles(TempFileNamer(folder.Path())) {}
     explicit RunFiles(const TempFileNamer& names)
-        : program(names.Name(sas::ProgramPrefix, sas::ProgramExtension)),
+        : names_(names),
+          program(names.Name(sas::ProgramPrefix, sas::ProgramExtension)),
           log(names.Name(sas::LogPrefix, sas::LogExtension)),
           listing(names.Name(sas::ListingPrefix, sas::ListingExtension)),
           console(sas::CapturesConsole ? names.Name(sas::ConsolePrefix, sas::ConsoleExtension) : std::string()) {}
@@ -46,16 +49,29 @@ public:
     // Throws "could not be written" with the file system's reason in the
     // form of the file service's error state.
     void CreateProgram(const std::string& text) {
+        std::string path = program;
+        const char* what = "program";
         try {
-            program = CreateTempFile(program, sas::ProgramPrefix, sas::ProgramExtension, text);
+            program = CreateTempFile(names_, program, sas::ProgramPrefix, sas::ProgramExtension, text);
             programCreated_ = true;
+            if constexpr (sas::MakesOutputFilesFirst) {
+                for (const auto& [output, name] : {std::pair{&log, "log"}, std::pair{&listing, "listing"}}) {
+                    path = *output;
+                    what = name;
+                    if (!filesystem::CreateNewFile(path, {})) throw RuntimeError(errors::PathFileAccessError);
+                }
+            }
         } catch (const Error& error) {
             throw Error(ComponentErrorNumber, ExecuteSource,
-                        "The SAS program file '" + program + "' could not be written: OverwriteFile Error #" +
+                        std::string("The SAS ") + what + " file '" + path + "' could not be written: OverwriteFile Error #" +
                             std::to_string(error.Number()) + " (" + error.Description() + ")");
         }
     }
 
+private:
+    const TempFileNamer names_;
+
+public:
     std::string program;
     const std::string log;
     const std::string listing;
@@ -205,6 +221,19 @@ void CheckTempFolderNameable() {
     }
 }
 
+// The run's folder; one that cannot be made fails the run as a program file
+// that cannot be written does, before anything is written.
+RunFolder MakeRunFolder() {
+    try {
+        return RunFolder();
+    } catch (const Error& error) {
+        throw Error(ComponentErrorNumber, ExecuteSource,
+                    "The SAS program file '" + MakeTempFileName(sas::ProgramPrefix, sas::ProgramExtension) +
+                        "' could not be written: OverwriteFile Error #" + std::to_string(error.Number()) + " (" +
+                        error.Description() + ")");
+    }
+}
+
 // "30 seconds", "1 second", "1.5 seconds", "250 ms".
 std::string DescribeDuration(std::chrono::milliseconds duration) {
     const auto ms = duration.count();
@@ -257,7 +286,8 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     PutFileDeclaration declared(*output_->PutFiles(), *command_);
     DeclarePutFiles();
 
-    RunFiles files;
+    const RunFolder folder = MakeRunFolder();
+    RunFiles files(folder);
     const std::string root = installation_.ResolveSASRoot(SASRoot);
     const std::string executable = root + sas::ExecutableName;
     const std::string configFile = installation_.ResolveConfigFile(root, SASConfigFile);
