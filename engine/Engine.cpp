@@ -30,9 +30,10 @@ constexpr const char* OKStatus = "OK";
 // itself goes after them (POSIX; on Windows it is the temporary folder).
 class RunFiles {
 public:
-    explicit RunFiles(const RunFolder& folder) : RunFiles(TempFileNamer(folder.Path())) {}
-    explicit RunFiles(const TempFileNamer& names)
-        : names_(names),
+    explicit RunFiles(const RunFolder& folder) : RunFiles(folder, TempFileNamer(folder.Path())) {}
+    RunFiles(const RunFolder& folder, const TempFileNamer& names)
+        : folder_(folder),
+          names_(names),
           program(names.Name(sas::ProgramPrefix, sas::ProgramExtension)),
           log(names.Name(sas::LogPrefix, sas::LogExtension)),
           listing(names.Name(sas::ListingPrefix, sas::ListingExtension)),
@@ -54,12 +55,11 @@ public:
         try {
             program = CreateTempFile(names_, program, sas::ProgramPrefix, sas::ProgramExtension, text);
             programCreated_ = true;
-            if constexpr (sas::MakesOutputFilesFirst) {
-                for (const auto& [output, name] : {std::pair{&log, "log"}, std::pair{&listing, "listing"}}) {
-                    path = *output;
-                    what = name;
-                    if (!filesystem::CreateNewFile(path, {})) throw RuntimeError(errors::PathFileAccessError);
-                }
+            // Made private before SAS writes them (POSIX), whatever its umask.
+            for (const auto& [output, name] : {std::pair{&log, "log"}, std::pair{&listing, "listing"}}) {
+                path = *output;
+                what = name;
+                folder_.MakePrivateFile(path);
             }
         } catch (const Error& error) {
             throw Error(ComponentErrorNumber, ExecuteSource,
@@ -69,6 +69,7 @@ public:
     }
 
 private:
+    const RunFolder& folder_;
     const TempFileNamer names_;
 
 public:

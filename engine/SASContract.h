@@ -23,8 +23,6 @@ inline constexpr const char* NotFoundDescription =
 inline constexpr bool CapturesConsole = false;
 // Options from the environment are SAS for UNIX's.
 inline constexpr bool ReadsOptionsVariable = false;
-// SAS makes its log and listing in the temporary folder, as always.
-inline constexpr bool MakesOutputFilesFirst = false;
 #else
 // SAS for UNIX refuses to start with an option it does not know, so only its
 // own batch options are passed.
@@ -46,9 +44,6 @@ inline constexpr bool CapturesConsole = true;
 // SAS for UNIX also takes options from this environment variable, after its
 // configuration file.
 inline constexpr bool ReadsOptionsVariable = true;
-// The log and listing are made, empty and readable by their owner only,
-// before SAS starts, so that SAS writes into them whatever its umask.
-inline constexpr bool MakesOutputFilesFirst = true;
 #endif
 inline constexpr const char* OptionsVariable = "SASV9_OPTIONS";
 // Added to the command line only when the session encoding was set

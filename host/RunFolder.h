@@ -22,6 +22,12 @@ public:
     // Ends in the path separator.
     const std::string& Path() const noexcept { return path_; }
 
+    // POSIX: makes the empty file `path` in this folder, readable by its
+    // owner only and never through an existing name, for SAS to write into
+    // whatever its umask. Throws the file system's error. Windows: nothing;
+    // SAS makes its files as it always has.
+    void MakePrivateFile(const std::string& path) const;
+
 private:
     std::string path_;
     int guardChannel_ = -1;  // POSIX: closing it tells the guard the folder may go

@@ -6,8 +6,10 @@
 #include "host/posix/GuardConnection.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tamberlo {
 
@@ -33,6 +35,12 @@ RunFolder::RunFolder() {
     // The umask may have taken bits away, never added any; 0700 exactly.
     ::chmod(path_.c_str(), 0700);
     guardChannel_ = GuardConnection::OfThisProcess().GuardFolder(path_).Release();
+}
+
+void RunFolder::MakePrivateFile(const std::string& path) const {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) throw ErrorFromSystemCode(static_cast<unsigned long>(errno), path);
+    ::close(fd);
 }
 
 RunFolder::~RunFolder() {

@@ -8,4 +8,6 @@ RunFolder::RunFolder() : path_(GetTempDirectory()) {}
 
 RunFolder::~RunFolder() = default;
 
+void RunFolder::MakePrivateFile(const std::string& /*path*/) const {}
+
 }  // namespace tamberlo
