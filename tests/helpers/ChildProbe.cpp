@@ -6,7 +6,9 @@
 // asked to show its window (Windows), and its arguments, one a line.
 // With TAMBERLO_PROBE_DETACHED=<file>, it first starts a copy of itself out
 // of its own reach (POSIX: a session of its own; Windows: a new process
-// group) that writes <file> after 1.5 seconds, unless it is ended first.
+// group) that writes <file>.started at once and <file> after 1.5 seconds,
+// unless it is ended first:
+//   child-probe <report file> <milliseconds> <file written at once>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +28,8 @@ namespace {
 void StartDetachedCopy(const char* self, std::string report) {
     std::string late = "1500";
 #ifdef _WIN32
-    std::string line = "\"" + std::string(self) + "\" \"" + report + "\" " + late;
+    std::string line = "\"";
+    line.append(self).append("\" \"").append(report).append("\" ").append(late).append(" \"").append(report).append(".started\"");
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -41,7 +44,8 @@ void StartDetachedCopy(const char* self, std::string report) {
     posix_spawnattr_t attributes;
     ::posix_spawnattr_init(&attributes);
     ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    char* argv[] = {const_cast<char*>(self), report.data(), late.data(), nullptr};
+    std::string started = report + ".started";
+    char* argv[] = {const_cast<char*>(self), report.data(), late.data(), started.data(), nullptr};
     pid_t pid = 0;
     ::posix_spawn(&pid, self, nullptr, &attributes, argv, environ);
     ::posix_spawnattr_destroy(&attributes);
@@ -53,6 +57,9 @@ void StartDetachedCopy(const char* self, std::string report) {
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     if (const char* detached = std::getenv("TAMBERLO_PROBE_DETACHED")) StartDetachedCopy(argv[0], detached);
+    if (argc >= 4) {
+        if (std::FILE* started = std::fopen(argv[3], "wb")) std::fclose(started);
+    }
     if (argc >= 3) std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
 
     std::FILE* report = std::fopen(argv[1], "wb");

@@ -257,19 +257,23 @@ TEST(ExecCmd, ACallbackThatThrowsLeavesTheChildStoppedAndReapedAndPassesOn) {
 }
 
 // A process the program starts out of its reach (POSIX: setsid; Windows:
-// CREATE_NEW_PROCESS_GROUP) ends with the run, whether the program ends
-// or is stopped: it would have written its file 1.5 s after its start.
+// CREATE_NEW_PROCESS_GROUP) ends with the run, whether the program ends or
+// is stopped once that process runs: it would write its file 1.5 s later.
 TEST(ExecCmd, AGrandchildThatLeftTheProgramsGroupEndsWithTheRun) {
     test::TempFolder dir;
-    const test::ScopedEnvironment detached("TAMBERLO_PROBE_DETACHED", dir / "late.txt");
-    for (const auto& [childWaitMs, outcome] : {std::pair{0, ExecCmd::Outcome::Ended},
-                                               std::pair{Asleep, ExecCmd::Outcome::TimedOut}}) {
+    for (const int childWaitMs : {0, Asleep}) {
+        const std::string late = dir / ("late" + std::to_string(childWaitMs) + ".txt");
+        const test::ScopedEnvironment detached("TAMBERLO_PROBE_DETACHED", late);
         ExecCmd::Options options;
-        options.timeLimit = milliseconds(500);
-        EXPECT_EQ(ExecCmd().Run(ProbeCommand(dir / "report.txt", childWaitMs), options).outcome, outcome);
+        options.pollInterval = milliseconds(20);
+        if (childWaitMs != 0) options.stopRequested = [&] { return test::Exists(late + ".started"); };
+        const ExecCmd::Result result = ExecCmd().Run(ProbeCommand(dir / "report.txt", childWaitMs), options);
+        EXPECT_EQ(result.outcome, childWaitMs == 0 ? ExecCmd::Outcome::Ended : ExecCmd::Outcome::Stopped);
         std::this_thread::sleep_for(milliseconds(2500));
-        EXPECT_FALSE(test::Exists(dir / "late.txt")) << childWaitMs;
+        EXPECT_FALSE(test::Exists(late)) << childWaitMs;
     }
+    std::this_thread::sleep_for(milliseconds(1000));
+    EXPECT_FALSE(test::Exists(dir / "late0.txt"));
 }
 
 #ifndef _WIN32

@@ -171,6 +171,11 @@ private:
 int main(int argc, char** argv) {
     if (argc != 2) return 64;
     const pid_t served = static_cast<pid_t>(std::atol(argv[1]));
+    // Dispositions the served process ignored come along through exec: an
+    // ignored SIGCHLD would have the kernel reap the runs' processes unseen,
+    // an ignored SIGTERM would hide that the served process has died.
+    ::signal(SIGCHLD, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
     sigset_t watched;
     sigemptyset(&watched);
     sigaddset(&watched, SIGCHLD);
