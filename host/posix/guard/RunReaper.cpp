@@ -198,14 +198,17 @@ private:
     // this process's own, once its parent is gone).
     void KillEverything() {
         for (;;) {
-            SignalDescendants(SIGKILL);
+            // Nothing of the run left (the usual end): no look at the process table.
             int status = 0;
-            const pid_t pid = ::waitpid(-1, &status, 0);
-            if (pid > 0) {
-                Collected(pid, status);
-            } else if (errno == ECHILD) {
-                return;
+            const pid_t ended = ::waitpid(-1, &status, WNOHANG);
+            if (ended > 0) {
+                Collected(ended, status);
+                continue;
             }
+            if (ended < 0 && errno == ECHILD) return;
+            SignalDescendants(SIGKILL);
+            const pid_t pid = ::waitpid(-1, &status, 0);
+            if (pid > 0) Collected(pid, status);
         }
     }
 
