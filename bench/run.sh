@@ -44,6 +44,9 @@ load_at_start=$(cut -d' ' -f1-3 /proc/loadavg)
 rows=$(mktemp)
 trap 'rm -f "$rows"' EXIT
 export TAMBERLO_BENCH_ROWS=$rows
+# The benchmark programs are not beside the process guard the library starts
+# SAS under: they are told where it is.
+export TAMBERLO_GUARD=$root/build/bench/cli/tamberlo-guard
 
 # The one-line runs first: creating files on the disk's file system gets
 # slower for some seconds after many deletions, and the later benchmarks

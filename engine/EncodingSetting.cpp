@@ -5,9 +5,9 @@
 #include "host/Error.h"
 #include "host/FileSystem.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <set>
 #include <string_view>
 #include <vector>
 
@@ -15,7 +15,12 @@ namespace tamberlo {
 
 namespace {
 
+// As SAS, every -CONFIG met is read where it stands, a file named twice
+// twice; only a file that names itself (through others or not) and nesting
+// past this depth are cut, as the stand-in cuts them.
 constexpr int MaxIncludeDepth = 16;
+// A configuration file is a page of options: anything larger is not one.
+constexpr std::uintmax_t MaxConfigurationBytes = 1024 * 1024;
 
 std::string Upper(std::string_view text) {
     std::string upper(text);
@@ -103,36 +108,48 @@ public:
             if (name == "CONFIG") {
                 std::string path = Expanded(*value, root_);
                 if (!IsAbsolute(path)) path = folder + path;
-                File(path, depth + 1);
+                File(path, depth + 1, " named in " + origin);
             }
         }
     }
 
-    void File(const std::string& path, int depth) {
-        if (depth > MaxIncludeDepth || !visited_.insert(path).second) return;
-        std::optional<std::string> text;
+    // `namedIn` tells where the file was named (" named in SASV9_OPTIONS"),
+    // for the error that a file which is not a configuration file raises.
+    void File(const std::string& path, int depth, const std::string& namedIn) {
+        if (depth > MaxIncludeDepth || std::find(open_.begin(), open_.end(), path) != open_.end()) return;
+        filesystem::RegularFileRead read;
         try {
-            text = filesystem::ReadWholeFileIfPresent(path);
+            read = filesystem::ReadRegularFileIfPresent(path, MaxConfigurationBytes);
         } catch (const Error&) {
+            return;  // SAS itself reports a file it cannot read
         }
-        if (!text) return;
+        using Outcome = filesystem::RegularFileRead::Outcome;
+        if (read.outcome == Outcome::NotRegular || read.outcome == Outcome::TooLarge) {
+            throw Error(ComponentErrorNumber, ExecuteSource,
+                        "The SAS configuration file '" + path + "'" + namedIn +
+                            (read.outcome == Outcome::NotRegular ? " is not a regular file."
+                                                                 : " is larger than 1 MiB."));
+        }
+        if (read.outcome != Outcome::Read) return;
         const std::size_t slash = path.find_last_of(filesystem::PathSeparator() == '\\' ? "\\/" : "/");
         const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-        Options(*text, "the configuration file '" + path + "'", folder, depth);
+        open_.push_back(path);
+        Options(read.text, "the configuration file '" + path + "'", folder, depth);
+        open_.pop_back();
     }
 
     std::optional<EncodingSetting> found;
 
 private:
     const std::string& root_;
-    std::set<std::string> visited_;
+    std::vector<std::string> open_;  // the file being read and those that named it
 };
 
 }  // namespace
 
 std::optional<EncodingSetting> FindConfiguredEncoding(const std::string& configFile, const std::string& root) {
     Search search(root);
-    search.File(configFile, 0);
+    search.File(configFile, 0, "");
     if (sas::ReadsOptionsVariable) {
         if (const char* options = std::getenv(sas::OptionsVariable)) {
             search.Options(options, std::string(sas::OptionsVariable), std::string(), 0);

@@ -19,7 +19,10 @@ struct EncodingSetting {
 // it names where they stand (a relative path from the naming file's folder,
 // !SASROOT and other !NAME variables expanded), and then, where SAS reads it
 // (POSIX), the SASV9_OPTIONS environment variable. None when nothing names
-// one; a file that cannot be read names none (SAS itself reports it).
+// one; a file that cannot be read names none (SAS itself reports it). A file
+// that is not a regular file or is larger than 1 MiB raises error 1,
+// "Execute method", naming it and where it was named. A file named twice is
+// read twice; one that names itself, and nesting deeper than 16, are cut.
 std::optional<EncodingSetting> FindConfiguredEncoding(const std::string& configFile, const std::string& root);
 
 // The explicit setting when there is one, else the configured one, else the

@@ -7,6 +7,7 @@
 #include "engine/SASContract.h"
 #include "host/ExecCmd.h"
 #include "host/HostEnvironment.h"
+#include "host/RunFolder.h"
 #include "host/TextFileIO.h"
 #include "host/TempFileNames.h"
 
@@ -160,6 +161,19 @@ void CheckTempFolderNameable() {
     }
 }
 
+// The run's folder; one that cannot be made fails the run as a program file
+// that cannot be written does, before anything is written.
+RunFolder MakeRunFolder() {
+    try {
+        return RunFolder();
+    } catch (const Error& error) {
+        throw Error(ComponentErrorNumber, ExecuteSource,
+                    "The SAS program file '" + MakeTempFileName(sas::ProgramPrefix, sas::ProgramExtension) +
+                        "' could not be written: OverwriteFile Error #" + std::to_string(error.Number()) + " (" +
+                        error.Description() + ")");
+    }
+}
+
 // "30 seconds", "1 second", "1.5 seconds", "250 ms".
 std::string DescribeDuration(std::chrono::milliseconds duration) {
     const auto ms = duration.count();
@@ -257,7 +271,8 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     command_->SetPreamble(FreshPreamble());
     PutFileDeclaration declared(*output_->PutFiles(), *command_);
     DeclarePutFiles();
-    RunFiles files;
+    const RunFolder folder = MakeRunFolder();
+    RunFiles files(folder);
     const Launch launch = PrepareRun(SASRoot, SASConfigFile, files);
 
     // From here SAS may be running: the put files belong to the run, and on

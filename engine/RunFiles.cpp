@@ -5,10 +5,14 @@
 #include "host/Error.h"
 #include "host/FileSystem.h"
 
+#include <utility>
+
 namespace tamberlo {
 
-RunFiles::RunFiles(const TempFileNamer& names)
-    : program(names.Name(sas::ProgramPrefix, sas::ProgramExtension)),
+RunFiles::RunFiles(const RunFolder& folder, const TempFileNamer& names)
+    : folder_(folder),
+      names_(names),
+      program(names.Name(sas::ProgramPrefix, sas::ProgramExtension)),
       log(names.Name(sas::LogPrefix, sas::LogExtension)),
       listing(names.Name(sas::ListingPrefix, sas::ListingExtension)),
       console(sas::CapturesConsole ? names.Name(sas::ConsolePrefix, sas::ConsoleExtension) : std::string()) {}
@@ -21,12 +25,19 @@ RunFiles::~RunFiles() {
 }
 
 void RunFiles::CreateProgram(const std::string& text) {
+    std::string path = program;
+    const char* what = "program";
     try {
-        program = CreateTempFile(program, sas::ProgramPrefix, sas::ProgramExtension, text);
+        program = CreateTempFile(names_, program, sas::ProgramPrefix, sas::ProgramExtension, text);
         programCreated_ = true;
+        for (const auto& [output, name] : {std::pair{&log, "log"}, std::pair{&listing, "listing"}}) {
+            path = *output;
+            what = name;
+            folder_.MakePrivateFile(path);
+        }
     } catch (const Error& error) {
         throw Error(ComponentErrorNumber, ExecuteSource,
-                    "The SAS program file '" + program + "' could not be written: OverwriteFile Error #" +
+                    std::string("The SAS ") + what + " file '" + path + "' could not be written: OverwriteFile Error #" +
                         std::to_string(error.Number()) + " (" + error.Description() + ")");
     }
 }

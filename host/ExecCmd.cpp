@@ -57,7 +57,7 @@ ExecCmd::Result ExecCmd::Run(const std::string& cmdline, const Options& options)
     if (options.stop != nullptr && options.stop->IsRequested()) return {Outcome::StoppedBeforeStart, {}};
 
     ProcessTree tree;
-    if (std::string failure = tree.Start(cmdline, options.consoleFile); !failure.empty())
+    if (std::string failure = tree.Start(cmdline, options.consoleFile, options.gracePeriod); !failure.empty())
         return {Outcome::NotStarted, std::move(failure)};
     RunningTree running(tree, options.gracePeriod, options.hurry);
 

@@ -17,9 +17,11 @@ class StopSignal;
 // Windows quoting rules and executed directly, never through a shell.
 //
 // A stop (time limit, stop request, a callback that throws) ends the
-// program and everything it started: asked first (SIGTERM to its process
-// group on POSIX), then, after `gracePeriod` or as soon as the program has
-// ended, killed, whatever of it is left.
+// program and everything it started: asked first (SIGTERM to each of its
+// processes on POSIX, whatever group or session it moved to), then, after
+// `gracePeriod` or as soon as all have ended, killed, whatever of it is
+// left. Its normal end kills what it leaves running. On POSIX the same
+// happens, by the guard, when this process dies during the run.
 class ExecCmd {
 public:
     struct Options {

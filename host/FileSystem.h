@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -51,6 +52,16 @@ void CheckReadable(const std::filesystem::path& path);
 // written, and deletes it all the same.
 std::optional<std::string> ReadWholeFileIfPresent(const std::string& path);
 bool CheckReadableIfPresent(const std::string& path);
+
+// ReadWholeFileIfPresent for a file that must be a regular file of at most
+// `limit` bytes (a configuration file): anything else is named by the
+// outcome and not read (a FIFO is not waited on, a device not drained).
+struct RegularFileRead {
+    enum class Outcome { Read, Missing, NotRegular, TooLarge };
+    Outcome outcome = Outcome::Missing;
+    std::string text;  // with Read
+};
+RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t limit);
 bool RemoveFileIfPresent(const std::string& path);
 
 // Deletes the file if it can and says nothing either way: for files of one's

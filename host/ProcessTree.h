@@ -10,9 +10,11 @@ class StopSignal;
 
 // A started program together with every process it starts: the few things
 // that differ per platform under the process runner's wait policy. POSIX:
-// the program leads a process group of its own and, on Linux, dies with the
-// thread that started it. Windows: the program runs in a job object that
-// kills every process in it when the job is closed.
+// the program runs under this process's guard (host/posix/GuardConnection.h),
+// a child subreaper that holds every process the program starts, whatever
+// process group or session it moves to, and stops them all when the tree is
+// reaped or this process dies, however. Windows: the program runs in a job
+// object that kills every process in it when the job is closed.
 class ProcessTree {
 public:
     enum class Wake { Ended, Other };
@@ -38,15 +40,18 @@ public:
     // PATH when its name holds no slash). POSIX: a `consoleFile` that is not
     // empty takes the program's standard output and error; it is created
     // and must not exist yet. Returns the empty text once started, else the
-    // system's reason; nothing is left running then.
-    std::string Start(const std::string& cmdline, const std::string& consoleFile);
+    // system's reason; nothing is left running then. POSIX: should this
+    // process die during the run, the guard gives the tree `gracePeriod`
+    // after its SIGTERM before it kills what is left.
+    std::string Start(const std::string& cmdline, const std::string& consoleFile,
+                      std::chrono::milliseconds gracePeriod);
 
     // Blocks until the leader has ended (it is not collected yet), `stop`
     // is requested or `timeout` has passed (none: no time limit). Other
     // tells the two last apart from an end; it may also come early.
     Wake Wait(const StopSignal* stop, std::optional<std::chrono::milliseconds> timeout) noexcept;
 
-    // Asks every process of the tree to end: SIGTERM to the group on POSIX,
+    // Asks every process of the tree to end: SIGTERM to each on POSIX,
     // where a program may tidy up first. Windows has no such request for a
     // hidden program: the tree ends at once.
     void Terminate() noexcept;
@@ -65,8 +70,14 @@ private:
     void* job_ = nullptr;
     void* process_ = nullptr;
 #else
-    int pid_ = 0;
-    int pidfd_ = -1;  // readable once the leader ends; -1 where the kernel has none
+    bool TakeReport() noexcept;
+
+    int channel_ = -1;  // the run channel to the guard
+    bool ended_ = false;
+    bool allEnded_ = false;
+    bool reaped_ = false;
+    bool gone_ = false;  // the guard ended before it reaped the tree
+    int exitCode_ = 0;
 #endif
     bool running_ = false;
 };

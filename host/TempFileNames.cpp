@@ -23,7 +23,9 @@ std::string MakeTimeStamp() {
     return stamp;
 }
 
-TempFileNamer::TempFileNamer() : folder_(GetTempDirectory()), stamp_(MakeTimeStamp()) {}
+TempFileNamer::TempFileNamer() : TempFileNamer(GetTempDirectory()) {}
+
+TempFileNamer::TempFileNamer(std::string folder) : folder_(std::move(folder)), stamp_(MakeTimeStamp()) {}
 
 std::string TempFileNamer::Name(std::string_view prefix, std::string_view extension) const {
     // Fresh digits from the system's random source for every name: one name
@@ -47,18 +49,31 @@ std::string MakeTempFileName(std::string_view prefix, std::string_view extension
     return TempFileNamer().Name(prefix, extension);
 }
 
-std::string CreateTempFile(std::string firstName, std::string_view prefix, std::string_view extension,
-                           std::string_view text) {
-    // A name is taken only by chance or by someone who wants a run to write
-    // through a file of theirs; either way a new name is made. Many taken
-    // names in a row mean something else is wrong.
+namespace {
+
+// A name is taken only by chance or by someone who wants a run to write
+// through a file of theirs; either way a new name is made. Many taken
+// names in a row mean something else is wrong.
+template <typename NewName>
+std::string CreateFileUnderNewNames(std::string path, std::string_view text, NewName newName) {
     constexpr int Attempts = 100;
-    std::string path = std::move(firstName);
     for (int attempt = 1; !filesystem::CreateNewFile(path, text); ++attempt) {
         if (attempt == Attempts) throw RuntimeError(errors::PathFileAccessError);
-        path = MakeTempFileName(prefix, extension);
+        path = newName();
     }
     return path;
+}
+
+}  // namespace
+
+std::string CreateTempFile(std::string firstName, std::string_view prefix, std::string_view extension,
+                           std::string_view text) {
+    return CreateFileUnderNewNames(std::move(firstName), text, [&] { return MakeTempFileName(prefix, extension); });
+}
+
+std::string CreateTempFile(const TempFileNamer& names, std::string firstName, std::string_view prefix,
+                           std::string_view extension, std::string_view text) {
+    return CreateFileUnderNewNames(std::move(firstName), text, [&] { return names.Name(prefix, extension); });
 }
 
 }  // namespace tamberlo

@@ -25,6 +25,8 @@ std::string MakeTempFileName(std::string_view prefix, std::string_view extension
 class TempFileNamer {
 public:
     TempFileNamer();
+    // Names in `folder` (ending in the path separator) instead.
+    explicit TempFileNamer(std::string folder);
     std::string Name(std::string_view prefix, std::string_view extension) const;
 
 private:
@@ -39,6 +41,9 @@ private:
 // behind; 75 (Path/File access error) when name after name is taken.
 std::string CreateTempFile(std::string firstName, std::string_view prefix, std::string_view extension,
                            std::string_view text);
+// The same, the new names made by `names`.
+std::string CreateTempFile(const TempFileNamer& names, std::string firstName, std::string_view prefix,
+                           std::string_view extension, std::string_view text);
 
 // The stamp part of MakeTempFileName, from the local time of now.
 std::string MakeTimeStamp();

@@ -189,6 +189,24 @@ std::optional<std::string> ReadWholeFileIfPresent(const std::string& path) {
     return ReadToEnd(fd, info, path);
 }
 
+RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t limit) {
+    if (NamesNoFile(path)) throw RuntimeError(errors::BadFileName);
+    const int opened = OpenRetrying(path, O_RDONLY | O_NONBLOCK, 0);
+    if (opened < 0) {
+        ThrowUnlessNotFound(errno, path);
+        return {};
+    }
+    const Descriptor fd(opened);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) ThrowLastError(path);
+    if (!S_ISREG(info.st_mode)) return {RegularFileRead::Outcome::NotRegular, {}};
+    if (static_cast<std::uintmax_t>(info.st_size) > limit) return {RegularFileRead::Outcome::TooLarge, {}};
+    RegularFileRead read{RegularFileRead::Outcome::Read, ReadToEnd(fd, info, path)};
+    // One that grew while it was read.
+    if (read.text.size() > limit) return {RegularFileRead::Outcome::TooLarge, {}};
+    return read;
+}
+
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
     const int flags = O_WRONLY | O_CREAT | (mode == WriteMode::Append ? O_APPEND : O_TRUNC);
     Descriptor fd = OpenOrThrow(path, flags);

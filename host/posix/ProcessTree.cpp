@@ -3,42 +3,30 @@
 #include "host/CommandLine.h"
 #include "host/StopSignal.h"
 #include "host/SystemError.h"
+#include "host/posix/GuardConnection.h"
+#include "host/posix/GuardProtocol.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
 
 extern char** environ;
+
+// The tree runs under this process's guard (GuardConnection): the guard's
+// reaper for the run starts the program, is the subreaper of everything it
+// starts, and answers on the run channel. This file turns the tree's few
+// operations into the channel's commands and reports.
 
 namespace tamberlo {
 
 namespace {
-
-int ExitCodeOf(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return 0;
-}
-
-// Without a process descriptor nothing tells the wait that the leader has
-// ended: it looks in this often. A SIGCHLD handler would do it at once, but
-// a library must not take over its host program's signals.
-constexpr std::chrono::milliseconds WithoutDescriptorStep{5};
-
-// How often a terminated group is looked at while it tidies up.
-constexpr std::chrono::milliseconds AllEndedStep{10};
 
 // The files that execve is tried on, in order: the name itself when it holds
 // a slash, else the name in each folder of PATH (an empty entry is the
@@ -58,187 +46,117 @@ std::vector<std::string> Candidates(const std::string& name) {
     return candidates;
 }
 
-// Both ends of the pipe through which a child that cannot execute its
-// program reports why; closed on every way out, and on exec by themselves.
-class ReportPipe {
-public:
-    ReportPipe() noexcept {
-        if (::pipe2(ends_, O_CLOEXEC) != 0) ends_[0] = ends_[1] = -1;
-    }
-    ~ReportPipe() {
-        CloseWriteEnd();
-        if (ends_[0] >= 0) ::close(ends_[0]);
-    }
-    ReportPipe(const ReportPipe&) = delete;
-    ReportPipe& operator=(const ReportPipe&) = delete;
-
-    bool Made() const noexcept { return ends_[0] >= 0; }
-    int WriteEnd() const noexcept { return ends_[1]; }
-    void CloseWriteEnd() noexcept {
-        if (ends_[1] >= 0) ::close(ends_[1]);
-        ends_[1] = -1;
-    }
-    // The child's errno, or 0 once it has executed its program.
-    int Read() noexcept {
-        int code = 0;
-        ssize_t got;
-        while ((got = ::read(ends_[0], &code, sizeof code)) < 0 && errno == EINTR) {
-        }
-        return got == static_cast<ssize_t>(sizeof code) ? code : 0;
-    }
-
-private:
-    int ends_[2];
-};
-
-// True while a process of the group `group` other than an ended one (a
-// zombie) is still there. Its members need not be this process's children
-// (a wrapper's own child is not), so Linux's process table is read; where
-// there is none, the group counts as ended.
-bool GroupRuns(pid_t group) {
-    DIR* proc = ::opendir("/proc");
-    if (proc == nullptr) return false;
-    bool runs = false;
-    while (const dirent* entry = ::readdir(proc)) {
-        if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
-        char path[sizeof "/proc//stat" + sizeof entry->d_name];
-        std::snprintf(path, sizeof path, "/proc/%s/stat", entry->d_name);
-        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
-        char stat[512];
-        const ssize_t got = ::read(fd, stat, sizeof stat - 1);
-        ::close(fd);
-        if (got <= 0) continue;
-        stat[got] = '\0';
-        // After the command name in parentheses: state, parent, group.
-        const char* close = std::strrchr(stat, ')');
-        char state = 0;
-        long parent = 0, itsGroup = 0;
-        if (close != nullptr && std::sscanf(close + 1, " %c %ld %ld", &state, &parent, &itsGroup) == 3 &&
-            itsGroup == group && state != 'Z' && state != 'X') {
-            runs = true;
-            break;
-        }
-    }
-    ::closedir(proc);
-    return runs;
+void AppendText(std::string& to, const std::string& text) {
+    const auto size = static_cast<std::uint32_t>(text.size());
+    to.append(reinterpret_cast<const char*>(&size), sizeof size);
+    to += text;
 }
 
-// In the child between fork and exec: only calls that are safe after a
-// fork in a program with threads. Never returns.
-[[noreturn]] void BecomeProgram(const std::vector<std::string>& candidates, char* const* argv, const char* consoleFile,
-                                pid_t parent, int reportEnd) {
-    int failure = 0;
-    ::setpgid(0, 0);
-#ifdef __linux__
-    // Dies with the thread that started it; a parent already gone is not waited for.
-    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) ::_exit(127);
-#else
-    static_cast<void>(parent);
-#endif
-    if (consoleFile != nullptr) {
-        const int fd = ::open(consoleFile, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY, 0600);
-        if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0 || ::dup2(fd, STDERR_FILENO) < 0) failure = errno;
-        if (fd > STDERR_FILENO) ::close(fd);
+// The program as the guard's reaper reads it (GuardProtocol.h).
+std::string ProgramMessage(const std::vector<std::string>& args, const std::vector<std::string>& candidates,
+                           std::chrono::milliseconds gracePeriod) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+    const guard::RunHeader header{static_cast<std::uint32_t>(std::clamp<std::int64_t>(gracePeriod.count(), 0, INT32_MAX)),
+                                  static_cast<std::uint32_t>(args.size()),
+                                  static_cast<std::uint32_t>(candidates.size()),
+                                  static_cast<std::uint32_t>(environment.size())};
+    std::string message(reinterpret_cast<const char*>(&header), sizeof header);
+    for (const std::vector<std::string>* texts : std::initializer_list<const std::vector<std::string>*>{&args, &candidates, &environment})
+        for (const std::string& text : *texts) AppendText(message, text);
+    return message;
+}
+
+// One of this process's streams as the program is to inherit it; the null
+// device for one that is closed.
+OwnedDescriptor Inherited(int stream) {
+    if (::fcntl(stream, F_GETFD) >= 0) return OwnedDescriptor(::fcntl(stream, F_DUPFD_CLOEXEC, 0));
+    return OwnedDescriptor(::open("/dev/null", (stream == 0 ? O_RDONLY : O_WRONLY) | O_CLOEXEC));
+}
+
+// The next report, or none when the guard has gone (or, with a timeout,
+// when nothing came in time).
+bool ReadReport(int channel, guard::Report& report) {
+    auto* bytes = reinterpret_cast<char*>(&report);
+    for (std::size_t done = 0; done < sizeof report;) {
+        const ssize_t got = ::read(channel, bytes + done, sizeof report - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
     }
-    // The host's handlers are not the program's: caught signals go back to
-    // their default before the signals blocked for the fork are let through.
-    // Ignored ones stay ignored (nohup), as across any exec.
-    for (int signal = 1; signal < NSIG; ++signal) {
-        struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_DFL &&
-            current.sa_handler != SIG_IGN) {
-            struct sigaction byDefault {};
-            byDefault.sa_handler = SIG_DFL;
-            ::sigaction(signal, &byDefault, nullptr);
-        }
+    return true;
+}
+
+void SendCommand(int channel, guard::Command command) {
+    const char byte = static_cast<char>(command);
+    while (::send(channel, &byte, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {
     }
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (failure == 0) {
-        bool denied = false;
-        for (const std::string& candidate : candidates) {
-            ::execve(candidate.c_str(), argv, environ);
-            if (errno == EACCES) denied = true;
-            failure = errno;
-            if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
-        }
-        if (denied && (failure == ENOENT || failure == ENOTDIR)) failure = EACCES;
-    }
-    [[maybe_unused]] const ssize_t written = ::write(reportEnd, &failure, sizeof failure);
-    ::_exit(127);
 }
 
 }  // namespace
 
-std::string ProcessTree::Start(const std::string& cmdline, const std::string& consoleFile) {
-    std::vector<std::string> args = SplitCommandLine(cmdline);
+std::string ProcessTree::Start(const std::string& cmdline, const std::string& consoleFile,
+                               std::chrono::milliseconds gracePeriod) {
+    const std::vector<std::string> args = SplitCommandLine(cmdline);
     if (args.empty() || args.front().empty()) return SystemMessage(ENOENT);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const std::vector<std::string> candidates = Candidates(args.front());
 
-    ReportPipe report;
-    if (!report.Made()) return SystemMessage(static_cast<unsigned long>(errno));
-    // No handler of the host may run in the child before its exec.
-    sigset_t all, before;
-    sigfillset(&all);
-    ::pthread_sigmask(SIG_SETMASK, &all, &before);
-    const pid_t parent = ::getpid();
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        BecomeProgram(candidates, argv.data(), consoleFile.empty() ? nullptr : consoleFile.c_str(), parent,
-                      report.WriteEnd());
-    const int forkFailure = errno;
-    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    if (pid < 0) return SystemMessage(static_cast<unsigned long>(forkFailure));
-    // Also from this side, so that the group exists before any signal is sent to it.
-    ::setpgid(pid, pid);
-    report.CloseWriteEnd();
-    if (const int failure = report.Read()) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        return SystemMessage(static_cast<unsigned long>(failure));
+    OwnedDescriptor streams[4] = {Inherited(0), {}, {}, OwnedDescriptor(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC))};
+    if (consoleFile.empty()) {
+        streams[1] = Inherited(1);
+        streams[2] = Inherited(2);
+    } else {
+        // Created here, never through an existing file or link, readable by its owner only.
+        streams[1] = OwnedDescriptor(::open(consoleFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (streams[1].Get() < 0) return SystemMessage(static_cast<unsigned long>(errno));
+        streams[2] = OwnedDescriptor(::fcntl(streams[1].Get(), F_DUPFD_CLOEXEC, 0));
     }
-    pid_ = pid;
+    for (const OwnedDescriptor& stream : streams)
+        if (stream.Get() < 0) return SystemMessage(static_cast<unsigned long>(errno));
+
+    std::string failure;
+    const int descriptors[4] = {streams[0].Get(), streams[1].Get(), streams[2].Get(), streams[3].Get()};
+    OwnedDescriptor channel = GuardConnection::OfThisProcess().StartRun(
+        descriptors, ProgramMessage(args, Candidates(args.front()), gracePeriod), failure);
+    if (channel.Get() < 0) return failure;
+    guard::Report report{};
+    if (!ReadReport(channel.Get(), report)) return "the process guard ended before the program was started";
+    if (report.kind == guard::ReportKind::NotStarted) return SystemMessage(static_cast<unsigned long>(report.value));
+    channel_ = channel.Release();
     running_ = true;
-#ifdef SYS_pidfd_open
-    pidfd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#endif
     return {};
+}
+
+// Takes one report: false once the guard has gone.
+bool ProcessTree::TakeReport() noexcept {
+    guard::Report report{};
+    if (!ReadReport(channel_, report)) {
+        gone_ = true;
+        return false;
+    }
+    if (report.kind == guard::ReportKind::Ended) ended_ = true;
+    if (report.kind == guard::ReportKind::AllEnded) allEnded_ = true;
+    if (report.kind == guard::ReportKind::Reaped) {
+        reaped_ = true;
+        exitCode_ = report.value;
+    }
+    return true;
 }
 
 ProcessTree::Wake ProcessTree::Wait(const StopSignal* stop, std::optional<std::chrono::milliseconds> timeout) noexcept {
     using Clock = std::chrono::steady_clock;
     const auto deadline = timeout ? Clock::now() + *timeout : Clock::time_point::max();
     for (;;) {
-        if (pidfd_ < 0) {
-            siginfo_t info{};
-            // ECHILD: nothing left to wait for; Reap tells why.
-            if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0)
-                return Wake::Ended;
-        }
-        pollfd waitables[2];
-        nfds_t count = 0;
-        if (pidfd_ >= 0) waitables[count++] = {pidfd_, POLLIN, 0};
-        if (stop != nullptr) waitables[count++] = {stop->NativeWaitable(), POLLIN, 0};
-        std::optional<std::chrono::milliseconds> wait;
-        if (timeout) wait = std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()),
-                                     std::chrono::milliseconds(0));
-        if (pidfd_ < 0) wait = wait ? std::min(*wait, WithoutDescriptorStep) : WithoutDescriptorStep;
-        const int ready = ::poll(waitables, count, wait ? static_cast<int>(wait->count()) : -1);
-        if (ready < 0 && errno != EINTR) {
-            // Out of memory for the poll: look round in steps from here on.
-            ::close(pidfd_);
-            pidfd_ = -1;
+        if (ended_ || gone_) return Wake::Ended;
+        pollfd waitables[2] = {{channel_, POLLIN, 0}, {stop != nullptr ? stop->NativeWaitable() : -1, POLLIN, 0}};
+        int wait = -1;
+        if (timeout) wait = static_cast<int>(std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()),
+                                                      std::chrono::milliseconds(0)).count());
+        const int ready = ::poll(waitables, 2, wait);
+        if (ready < 0) return Wake::Other;  // a signal: the caller looks at everything again
+        if (waitables[0].revents != 0) {
+            TakeReport();
             continue;
         }
-        if (ready < 0) return Wake::Other;  // a signal: the caller looks at everything again
-        if (pidfd_ >= 0 && (waitables[0].revents & POLLIN)) return Wake::Ended;
         if (stop != nullptr && stop->IsRequested()) return Wake::Other;
         if (Clock::now() >= deadline) return Wake::Other;
     }
@@ -247,36 +165,31 @@ ProcessTree::Wake ProcessTree::Wait(const StopSignal* stop, std::optional<std::c
 void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout, const StopSignal* hurry) noexcept {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeout;
-    for (;;) {
+    while (!allEnded_ && !gone_) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left <= std::chrono::milliseconds(0) || (hurry != nullptr && hurry->IsRequested())) return;
-        const auto step = std::min(left, AllEndedStep);
-        // The leader first: while it runs its end (or the hurry) wakes the wait at once.
-        if (Wait(hurry, step) != Wake::Ended) continue;
-        if (!GroupRuns(pid_)) return;
-        ::usleep(static_cast<useconds_t>(step.count()) * 1000);
+        pollfd waitables[2] = {{channel_, POLLIN, 0}, {hurry != nullptr ? hurry->NativeWaitable() : -1, POLLIN, 0}};
+        if (::poll(waitables, 2, static_cast<int>(left.count())) > 0 && waitables[0].revents != 0) TakeReport();
     }
 }
 
 void ProcessTree::Terminate() noexcept {
-    if (running_) ::kill(-pid_, SIGTERM);
+    if (running_) SendCommand(channel_, guard::Command::Terminate);
 }
 
 ProcessTree::Exit ProcessTree::Reap() noexcept {
     Exit exit;
-    // Until the leader is collected the group's id cannot go to another
-    // process, so the kill reaches only this tree.
-    ::kill(-pid_, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0) {
-        if (errno == EINTR) continue;
-        exit.lost = SystemMessage(static_cast<unsigned long>(errno));
-        break;
+    SendCommand(channel_, guard::Command::Reap);
+    while (!reaped_ && TakeReport()) {
     }
-    if (exit.lost.empty()) exit.code = ExitCodeOf(status);
+    if (reaped_) {
+        exit.code = exitCode_;
+    } else {
+        exit.lost = "the process guard ended before the program did";
+    }
+    ::close(channel_);
+    channel_ = -1;
     running_ = false;
-    if (pidfd_ >= 0) ::close(pidfd_);
-    pidfd_ = -1;
     return exit;
 }
 

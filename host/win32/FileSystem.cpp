@@ -200,6 +200,27 @@ std::optional<std::string> ReadWholeFileIfPresent(const std::string& path) {
     return ReadToEnd(file, path);
 }
 
+RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t limit) {
+    const FileName name = NameOf(path);
+    const win32::FileHandle file = OpenHandle(name, GENERIC_READ, OPEN_EXISTING);
+    if (!file) {
+        const DWORD reason = ::GetLastError();
+        // A folder cannot be opened as a file at all.
+        const DWORD attributes = ::GetFileAttributesW(name.wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return {RegularFileRead::Outcome::NotRegular, {}};
+        ThrowUnlessNotFound(reason, path);
+        return {};
+    }
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) return {RegularFileRead::Outcome::NotRegular, {}};
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) ThrowLastError(path);
+    if (static_cast<std::uintmax_t>(size.QuadPart) > limit) return {RegularFileRead::Outcome::TooLarge, {}};
+    RegularFileRead read{RegularFileRead::Outcome::Read, ReadToEnd(file, path)};
+    if (read.text.size() > limit) return {RegularFileRead::Outcome::TooLarge, {}};
+    return read;
+}
+
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
     WriteWhole(NameOf(path), text, mode);
 }

@@ -26,7 +26,8 @@ win32::Handle MakeKillingJob() {
 
 }  // namespace
 
-std::string ProcessTree::Start(const std::string& cmdline, const std::string& /*consoleFile*/) {
+std::string ProcessTree::Start(const std::string& cmdline, const std::string& /*consoleFile*/,
+                               std::chrono::milliseconds /*gracePeriod*/) {
     win32::Handle job = MakeKillingJob();
     if (!job) return SystemMessage(::GetLastError());
 

@@ -148,6 +148,51 @@ TEST_F(SessionEncodingRun, TheConfigurationNamesTheEncodingThroughTheFilesItIncl
     EXPECT_THAT(runner.DebugInfo(), HasSubstr("put 'caf\uFFFD \uFFFDt\uFFFD'; run;"));
 }
 
+// As SAS, a file named twice is read twice (the second reading's -ENCODING
+// wins) and one that names itself is cut: the stand-in, reading in the same
+// way, runs in the session Tamberlo found (it warns of the Latin-1 bytes).
+TEST_F(SessionEncodingRun, AFileNamedTwiceIsReadTwiceAndOneThatNamesItselfIsCut) {
+    test::WriteFile(work / "u8.cfg", "-encoding utf-8\n");
+    test::WriteFile(work / "old.sas", "data _null_; put 'caf\xE9'; run;\r\n");
+    for (const char* site : {"-CONFIG u8.cfg -ENCODING wlatin1 -CONFIG u8.cfg\n", "-ENCODING utf-8 -CONFIG site.cfg\n"}) {
+        SCOPED_TRACE(site);
+        test::WriteFile(work / "site.cfg", site);
+        CodeRunner runner;
+        runner.SetSASCode(work / "old.sas");
+        ASSERT_EQ(runner.Execute(StandinRoot, work / "site.cfg"), "OK");
+        EXPECT_EQ(runner.Encoding().Name(), "UTF-8");
+        EXPECT_THAT(runner.Log(), HasSubstr("WARNING: A character that could not be transcoded"));
+    }
+}
+
+TEST_F(SessionEncodingRun, AConfigurationFileThatIsNoFileOrTooLargeFailsTheRunNamingIt) {
+    std::filesystem::create_directories(work / "folder.cfg");
+    test::WriteFile(work / "big.cfg", std::string(1024 * 1024 + 1, ' '));
+    test::WriteFile(work / "site.cfg", "-CONFIG folder.cfg\n");
+    struct Case {
+        std::string config, options, description;
+    };
+    const Case cases[] = {
+        {work / "big.cfg", "", "The SAS configuration file '" + (work / "big.cfg") + "' is larger than 1 MiB."},
+        {work / "site.cfg", "",
+         "The SAS configuration file '" + (work / "folder.cfg") + "' named in the configuration file '" +
+             (work / "site.cfg") + "' is not a regular file."},
+#ifndef _WIN32
+        {"", "-config /dev/zero", "The SAS configuration file '/dev/zero' named in SASV9_OPTIONS is not a regular file."},
+#endif
+    };
+    for (const Case& c : cases) {
+        const test::ScopedEnvironment options("SASV9_OPTIONS", c.options);
+        CodeRunner runner;
+        runner.SetSASCode("data _null_; run;");
+        const Error error = ErrorOf([&] { runner.Execute(StandinRoot, c.config); });
+        EXPECT_EQ(error.Number(), 1);
+        EXPECT_EQ(error.Source(), "Execute method");
+        EXPECT_EQ(error.Description(), c.description);
+        EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
+    }
+}
+
 #ifdef _WIN32
 // A user name in another script: the temporary folder's name in the ANSI
 // code page would be garbled, so SAS is given its files by the short name.

@@ -392,7 +392,7 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     // Interrupt once the quick one has ended and both slow ones sleep.
     const auto ready = [&] {
         std::size_t programs = 0;
-        for (const std::string& name : test::ListFolder(Temp())) programs += name.rfind("tmpSASProgram", 0) == 0;
+        for (const std::string& name : test::RunFileNames(Temp())) programs += name.rfind("tmpSASProgram", 0) == 0;
         return programs == 2 && test::ReadFile(outPath).find("a-quick") != std::string::npos;
     };
     for (int wait = 0; wait < 400 && !ready(); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(50));

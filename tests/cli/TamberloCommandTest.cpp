@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 using namespace tamberlo;
@@ -511,6 +512,24 @@ TEST_F(TamberloCommand, AnOutputThatCannotBeWrittenExitsWith74) {
 #endif
 
 #ifndef _WIN32
+namespace {
+
+// True once the log of a run in `temp` (in the run's own folder) holds `text`.
+bool RunLogHolds(const std::string& temp, const std::string& text) {
+    for (const std::string& folder : test::ListFolder(temp)) {
+        for (const std::string& name : test::ListFolder(temp + folder)) {
+            if (name.rfind("tmpSASLog", 0) == 0 &&
+                test::ReadFile(temp + folder + "/" + name).find(text) != std::string::npos)
+                return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+#endif
+
+#ifndef _WIN32
 // A site's `sas` that starts SAS as its child (no exec), stopped at the time
 // limit, by Ctrl-C and by a plain `kill` of tamberlo: the whole tree ends,
 // SAS first gets its grace period to tidy up, nothing is left, and the log
@@ -542,9 +561,7 @@ TEST_F(TamberloCommand, StoppingAWrappedSASEndsTheWholeTreeAfterItsGracePeriodAn
             // Once SAS has logged its first line, that is, while it sleeps.
             bool sleeping = false;
             for (int wait = 0; wait < 400 && !sleeping; ++wait) {
-                for (const std::string& name : test::ListFolder(Temp()))
-                    sleeping |= name.rfind("tmpSASLog", 0) == 0 &&
-                                test::ReadFile(Temp() + name).find("before the pause") != std::string::npos;
+                sleeping = RunLogHolds(Temp(), "before the pause");
                 if (!sleeping) std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
             ASSERT_TRUE(sleeping) << c.name << ": SAS never logged";
@@ -560,6 +577,32 @@ TEST_F(TamberloCommand, StoppingAWrappedSASEndsTheWholeTreeAfterItsGracePeriodAn
             << c.name;
         EXPECT_THAT(test::ListFolder(Temp()), IsEmpty()) << c.name;
     }
+}
+#endif
+
+#ifndef _WIN32
+// tamberlo killed with SIGKILL while a site's `sas` runs SAS as its child:
+// the guard stops both and removes the run's folder.
+TEST_F(TamberloCommand, AKilledCommandLeavesNoSASAndNoRunFilesBehind) {
+    fs::create_directory(Work("wrapped"));
+    test::WriteFile(Work("wrapped/sas"), "#!/bin/sh\n\"" + standInRoot + "/sas\" \"$@\"\nexit $?\n");
+    fs::permissions(Work("wrapped/sas"), fs::perms::owner_all);
+    fs::copy_file(standInRoot + "/sasv9.cfg", Work("wrapped/sasv9.cfg"));
+    test::ChildLaunch launch;
+    launch.arguments = {tamberloProgram, "--sas-root", Work("wrapped/"), "-e",
+                        "data _null_; put 'before the pause'; call sleep(30); run;"};
+    test::ChildProcess tamberlo(launch);
+    for (int wait = 0; wait < 400 && !RunLogHolds(Temp(), "before the pause"); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(RunLogHolds(Temp(), "before the pause")) << "SAS never logged";
+
+    tamberlo.Kill();
+    EXPECT_EQ(tamberlo.Wait().signal, SIGKILL);
+    // The guard gives SAS its grace period; the stand-in ends at SIGTERM.
+    for (int wait = 0; wait < 200 && !(tamberlo.LeftInSession().empty() && test::ListFolder(Temp()).empty()); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_THAT(tamberlo.LeftInSession(), IsEmpty()) << "a process of SAS's tree outlived tamberlo";
+    EXPECT_THAT(test::ListFolder(Temp()), IsEmpty());
 }
 #endif
 
@@ -622,7 +665,7 @@ TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
     // Interrupt once SAS has its program, that is, while it sleeps.
     bool running = false;
     for (int wait = 0; wait < 400 && !running; ++wait) {
-        for (const std::string& name : test::ListFolder(Temp())) running |= name.rfind("tmpSASProgram", 0) == 0;
+        for (const std::string& name : test::RunFileNames(Temp())) running |= name.rfind("tmpSASProgram", 0) == 0;
         if (!running) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_TRUE(running) << "the run never started";

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <sstream>
 
 using namespace tamberlo;
@@ -141,14 +143,36 @@ TEST_F(StandinRun, SASForUnixReceivesItsOwnBatchOptions) {
     std::istringstream lines(test::ReadFile(work / "record"));
     for (std::string line; std::getline(lines, line);) args.push_back(line);
     ASSERT_EQ(args.size(), 11u);
-    EXPECT_THAT(args[6], StartsWith(temp.Path() + "tmpSASProgram_"));
-    EXPECT_THAT(args[8], StartsWith(temp.Path() + "tmpSASLst_"));
-    EXPECT_THAT(args[10], StartsWith(temp.Path() + "tmpSASLog_"));
+    // The run's files, in a folder of the run's own.
+    const std::string folder = args[6].substr(0, args[6].find_last_of('/') + 1);
+    EXPECT_THAT(folder, StartsWith(temp.Path() + "tmpSAS_"));
+    EXPECT_THAT(args[6], StartsWith(folder + "tmpSASProgram_"));
+    EXPECT_THAT(args[8], StartsWith(folder + "tmpSASLst_"));
+    EXPECT_THAT(args[10], StartsWith(folder + "tmpSASLog_"));
     EXPECT_EQ(args, (std::vector<std::string>{StandinRoot + "sas", "-nologo", "-noterminal", "-config",
                                               StandinRoot + "sasv9.cfg", "-SYSIN", args[6], "-PRINT", args[8], "-LOG",
                                               args[10]}));
     EXPECT_EQ(engine.Console(), "");
     EXPECT_EQ(engine.LastExitCode(), 0);
+}
+
+// While SAS runs, no other user can read what it writes: the run's folder
+// is 0700 and each of its files 0600, whatever the umask; then all go.
+TEST_F(StandinRun, TheRunsFilesAreItsOwnersAloneWhileSASRuns) {
+    Engine engine;
+    engine.Command()->Append("data _null_; file print; put 'x'; run;");
+    std::map<std::string, unsigned> modes;
+    RunControl control;
+    control.whileRunning = [&](const std::string& log) {
+        const std::filesystem::path folder = std::filesystem::path(log).parent_path();
+        modes[folder.filename().string().substr(0, 7)] = static_cast<unsigned>(std::filesystem::status(folder).permissions());
+        for (const auto& file : std::filesystem::directory_iterator(folder))
+            modes[file.path().filename().string().substr(0, 9)] = static_cast<unsigned>(file.status().permissions());
+    };
+    EXPECT_EQ(engine.Execute(StandinRoot, "", control), "OK");
+    EXPECT_EQ(modes, (std::map<std::string, unsigned>{
+                         {"tmpSAS_", 0700}, {"tmpSASPro", 0600}, {"tmpSASLog", 0600}, {"tmpSASLst", 0600}, {"tmpSASCon", 0600}}));
+    EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
 }
 
 // A link to the stand-in on a PATH of the test's own: the root is the folder

@@ -46,9 +46,9 @@ constexpr milliseconds Slow{10000};
 constexpr int Asleep = 20000;
 
 #ifndef _WIN32
-// True when this process has no child at all, neither running nor ended and
-// unreaped (a zombie).
-bool NoChildLeft() { return ::waitpid(-1, nullptr, WNOHANG) < 0 && errno == ECHILD; }
+// True when nothing this process started runs or waits to be collected
+// (the process guard, which stays for the next run, apart).
+bool NoChildLeft() { return reliability::ChildProcesses().empty(); }
 
 // From here on this process's process-descriptor calls fail with ENOSYS, as
 // on a kernel older than 5.3. False when the filter could not be installed.
@@ -255,6 +255,26 @@ TEST(ExecCmd, ACallbackThatThrowsLeavesTheChildStoppedAndReapedAndPassesOn) {
 #endif
 }
 
+// A process the program starts out of its reach (POSIX: setsid; Windows:
+// CREATE_NEW_PROCESS_GROUP) ends with the run, whether the program ends or
+// is stopped once that process runs: it would write its file 1.5 s later.
+TEST(ExecCmd, AGrandchildThatLeftTheProgramsGroupEndsWithTheRun) {
+    test::TempFolder dir;
+    for (const int childWaitMs : {0, Asleep}) {
+        const std::string late = dir / ("late" + std::to_string(childWaitMs) + ".txt");
+        const test::ScopedEnvironment detached("TAMBERLO_PROBE_DETACHED", late);
+        ExecCmd::Options options;
+        options.pollInterval = milliseconds(20);
+        if (childWaitMs != 0) options.stopRequested = [&] { return test::Exists(late + ".started"); };
+        const ExecCmd::Result result = ExecCmd().Run(ProbeCommand(dir / "report.txt", childWaitMs), options);
+        EXPECT_EQ(result.outcome, childWaitMs == 0 ? ExecCmd::Outcome::Ended : ExecCmd::Outcome::Stopped);
+        std::this_thread::sleep_for(milliseconds(2500));
+        EXPECT_FALSE(test::Exists(late)) << childWaitMs;
+    }
+    std::this_thread::sleep_for(milliseconds(1000));
+    EXPECT_FALSE(test::Exists(dir / "late0.txt"));
+}
+
 #ifndef _WIN32
 TEST(ExecCmd, WithoutProcessDescriptorsTheWaitStillEndsWithTheChildAndOnRequest) {
     test::TempFolder dir;
@@ -312,17 +332,19 @@ private:
     struct sigaction before_ {};
 };
 
-// A child that someone else reaped has no exit code to give: the run fails
-// with the system's reason, never as an end with code 0.
-TEST(ExecCmd, AChildReapedBySomeoneElseIsReportedLostWithTheSystemsReason) {
+// The program is the guard's child, not this process's: a host that lets the
+// kernel reap its children still gets the program's own exit code, never
+// an end with code 0.
+TEST(ExecCmd, AHostThatLetsTheKernelReapItsChildrenStillGetsTheExitCode) {
     test::TempFolder dir;
+    test::ScopedEnvironment exitCode("TAMBERLO_PROBE_EXIT", "5");
     ExecCmd::Result result;
     {
         ChildrenReapedByTheKernel reaped;
         result = ExecCmd().Run(ProbeCommand(dir / "report.txt"));
     }
-    EXPECT_EQ(result.outcome, ExecCmd::Outcome::Lost);
-    EXPECT_EQ(result.failure, "No child processes");
+    EXPECT_EQ(result.outcome, ExecCmd::Outcome::Ended);
+    EXPECT_EQ(result.exitCode, 5);
     EXPECT_TRUE(test::Exists(dir / "report.txt"));
     EXPECT_TRUE(NoChildLeft());
 }

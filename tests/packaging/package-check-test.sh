@@ -25,6 +25,7 @@ grep -E '^E: ' <<<"$lintian_output" >&2 && fail "lintian reports errors"
 echo "lintian: ${lintian_output:-no error, no warning}"
 
 expected='/usr/bin/tamberlo
+/usr/libexec/tamberlo/tamberlo-guard
 /usr/share/bash-completion/completions/tamberlo
 /usr/share/doc/tamberlo/changelog.gz
 /usr/share/doc/tamberlo/copyright

@@ -226,8 +226,9 @@ TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
         runner.SetSASCode("data _null_; file _PUT1; put 'never'; run;");
         const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
         EXPECT_THAT(error, IsError(1, _,
-                                   StartsWith("The SAS executable '" + StandInRoot + Exe + reason + quotedTemp +
-                                              "tmpSASProgram_")));
+                                   AllOf(StartsWith("The SAS executable '" + StandInRoot + Exe + reason + quotedTemp +
+                                                    "tmpSAS"),
+                                         HasSubstr("tmpSASProgram_"))));
         // The put file it had declared is withdrawn with the failed run.
         EXPECT_THAT(ListFolder(quotedTemp), testing::IsEmpty());
         EXPECT_EQ(ErrorOf([&] { runner.PutFile(1, true); }).Number(), 5);

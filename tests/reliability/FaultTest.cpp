@@ -207,8 +207,9 @@ TEST_F(Faults, LogAndListingReplacedByFoldersFailTheRunWithEmptyTextsAndOnlyTheF
     control.whileRunning = [&](const std::string& log) {
         logPath = log;
         std::vector<std::string> targets{log};
-        for (const std::string& name : ListFolder(temp.Path()))
-            if (name.rfind("tmpSASLst_", 0) == 0) targets.push_back(temp / name);
+        const std::string folder = log.substr(0, log.find_last_of("/\\") + 1);
+        for (const std::string& name : ListFolder(folder))
+            if (name.rfind("tmpSASLst_", 0) == 0) targets.push_back(folder + name);
         for (const std::string& path : targets) {
             if (!std::filesystem::is_directory(path)) {
                 std::filesystem::remove(path);
@@ -226,9 +227,14 @@ TEST_F(Faults, LogAndListingReplacedByFoldersFailTheRunWithEmptyTextsAndOnlyTheF
     EXPECT_EQ(runner.Log(), "");
     EXPECT_EQ(runner.Lst(), "");
     // The run deletes files, not folders: a folder in place of its log or
-    // listing stays where it is.
+    // listing stays where it is, unless the run's own folder goes with all
+    // that is in it (POSIX).
     std::vector<std::string> left = ListFolder(temp.Path());
+#ifdef _WIN32
     EXPECT_THAT(left, testing::Contains(logPath.substr(temp.Path().size())));
+#else
+    EXPECT_THAT(left, testing::IsEmpty());
+#endif
     for (const std::string& name : left) EXPECT_TRUE(std::filesystem::is_directory(temp / name)) << name;
     for (const std::string& name : left) std::filesystem::remove(temp / name);
     ExpectNothingLeft();

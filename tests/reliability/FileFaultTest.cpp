@@ -32,7 +32,7 @@ TEST_F(FileFaults, ProgramFileOnAFullDiskFailsTheRunAndIsDeleted) {
     const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
     EXPECT_EQ(full.MatchingOpens(), 1);
     EXPECT_THAT(error, IsError(1, "Execute method",
-                               AllOf(StartsWith("The SAS program file '" + temp.Path() + "tmpSASProgram_"),
+                               AllOf(StartsWith("The SAS program file '" + temp.Path() + "tmpSAS"), HasSubstr("tmpSASProgram_"),
                                      EndsWith(".sas' could not be written: OverwriteFile Error #61 (Disk full)"))));
     EXPECT_FALSE(Exists(record)) << "SAS was started";
     EXPECT_EQ(runner.LastExecuteReturnValue(), "");
@@ -74,7 +74,7 @@ TEST_F(FileFaults, LogAndListingThatCannotBeOpenedFailTheRunWithEmptyTextsAndAre
         EXPECT_THAT(
             error,
             IsError(1, "Execute method",
-                    AllOf(StartsWith("The SAS log file '" + temp.Path() + "tmpSASLog_"),
+                    AllOf(StartsWith("The SAS log file '" + temp.Path() + "tmpSAS"), HasSubstr("tmpSASLog_"),
                           EndsWith(".log' could not be read: ReadToString Error #75 (Path/File access error)"))));
     }
     EXPECT_EQ(runner.LastExecuteReturnValue(), "OK");

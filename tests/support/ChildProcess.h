@@ -54,6 +54,11 @@ public:
     void Interrupt();
     // Sends SIGTERM to the child alone, as `kill` does.
     void Terminate();
+    // Sends SIGKILL to the child alone, as `kill -9` does.
+    void Kill();
+    // The processes still running in the child's session (it has one of
+    // its own): whatever it started, once it has ended.
+    std::vector<unsigned long> LeftInSession() const;
 #endif
     ChildResult Wait();
 

@@ -20,7 +20,8 @@ std::size_t ResidentBytes();
 // The process ids of this process's children that still exist: on POSIX
 // ended but unreaped ones (zombies) included, on Windows those still running
 // (an ended one holds nothing once its handles are closed, which the handle
-// count shows).
+// count shows). On POSIX the programs that the process guard started for
+// this process count as its children, the guard itself does not.
 std::vector<unsigned long> ChildProcesses();
 
 // The same for another process of this user, by its id: the caller keeps the

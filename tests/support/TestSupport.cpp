@@ -90,6 +90,29 @@ std::optional<std::string> GetEnvironment(const std::string& name) {
     return std::nullopt;
 }
 
+std::string OutsideRunFolder(const std::string& path) {
+    const std::size_t name = path.find_last_of('/');
+    if (name == std::string::npos || name == 0) return path;
+    const std::size_t folder = path.find_last_of('/', name - 1);
+    const std::size_t start = folder == std::string::npos ? 0 : folder + 1;
+    if (path.compare(start, 7, "tmpSAS_") != 0) return path;
+    return path.substr(0, start) + path.substr(name + 1);
+}
+
+std::vector<std::string> RunFileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& name : ListFolder(folder)) {
+        const std::filesystem::path path = std::filesystem::path(folder) / name;
+        std::error_code error;
+        if (name.rfind("tmpSAS_", 0) != 0 || !std::filesystem::is_directory(path, error)) {
+            names.push_back(name);
+            continue;
+        }
+        for (const auto& inner : ListFolder(path.string())) names.push_back(inner);
+    }
+    return names;
+}
+
 std::vector<std::string> RunFilesLeft(const std::string& folder) {
     std::vector<std::string> left;
     for (const auto& name : ListFolder(folder))

@@ -76,6 +76,15 @@ bool Exists(const std::string& path);
 // The names of the entries of a folder, sorted.
 std::vector<std::string> ListFolder(const std::string& folder);
 std::optional<std::string> GetEnvironment(const std::string& name);
+// `path` of a run's file without the run's own folder (POSIX: the
+// tmpSAS_<stamp>_<digits>/ in the temporary folder), so that it names the
+// temporary folder on every platform.
+std::string OutsideRunFolder(const std::string& path);
+
+// The names of the files runs made in the temporary folder `folder`: those
+// in it and, on POSIX, those in the runs' own folders (tmpSAS_.../) in it.
+std::vector<std::string> RunFileNames(const std::string& folder);
+
 // The run's own temporary files (tmpSAS...) left in a folder.
 std::vector<std::string> RunFilesLeft(const std::string& folder);
 

@@ -80,11 +80,15 @@ std::vector<std::string> Invocation::ConfigurationArguments(std::string_view tex
 
 namespace {
 
-// The last -ENCODING of a configuration file and the files it includes.
-void EncodingOfConfiguration(const std::string& path, std::string& encoding, int depth) {
-    if (depth > 16) return;
+// The last -ENCODING of a configuration file and the files it includes,
+// each read wherever it is named; a file that names itself (through others
+// or not) and nesting deeper than 16 are cut. `open` holds the file being
+// read and those that named it.
+void EncodingOfConfiguration(const std::string& path, std::string& encoding, std::vector<std::string>& open) {
+    if (open.size() > 16 || std::find(open.begin(), open.end(), path) != open.end()) return;
     const std::optional<std::string> text = TextFile::Read(path);
     if (!text) return;
+    open.push_back(path);
     const std::vector<std::string> words = Invocation::ConfigurationArguments(*text);
     const std::size_t slash = path.find_last_of("/\\");
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -95,9 +99,10 @@ void EncodingOfConfiguration(const std::string& path, std::string& encoding, int
         } else if (name == "-CONFIG") {
             const std::string& include = words[++i];
             const bool absolute = include[0] == '/' || include[0] == '\\' || (include.size() > 1 && include[1] == ':');
-            EncodingOfConfiguration(absolute ? include : folder + include, encoding, depth + 1);
+            EncodingOfConfiguration(absolute ? include : folder + include, encoding, open);
         }
     }
+    open.pop_back();
 }
 
 }  // namespace
@@ -105,7 +110,8 @@ void EncodingOfConfiguration(const std::string& path, std::string& encoding, int
 std::string Invocation::SessionEncoding() const {
     if (encoding) return *encoding;
     std::string found;
-    if (config) EncodingOfConfiguration(*config, found, 0);
+    std::vector<std::string> open;
+    if (config) EncodingOfConfiguration(*config, found, open);
     return found;
 }
 

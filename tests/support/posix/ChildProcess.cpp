@@ -113,6 +113,12 @@ void ChildProcess::Interrupt() { ::kill(-native_->pid, SIGINT); }
 
 void ChildProcess::Terminate() { ::kill(native_->pid, SIGTERM); }
 
+void ChildProcess::Kill() { ::kill(native_->pid, SIGKILL); }
+
+std::vector<unsigned long> ChildProcess::LeftInSession() const {
+    return reliability::ProcessesInSession(static_cast<unsigned long>(native_->pid));
+}
+
 ChildResult ChildProcess::Wait() {
     if (native_->waited) throw std::logic_error("the child has been waited for already");
     int status = 0;

@@ -44,6 +44,15 @@ Stat StatOf(const std::string& pid) {
 
 long ParentOf(const std::string& pid) { return StatOf(pid).parent; }
 
+// The guard and its run reapers stand between a process and the programs
+// it starts: they are looked through, not counted.
+bool IsGuard(const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/comm");
+    std::string name;
+    std::getline(in, name);
+    return name == "tamberlo-guard";
+}
+
 }  // namespace
 
 std::size_t OpenHandleCount() {
@@ -67,11 +76,20 @@ std::vector<unsigned long> ChildProcessesOf(unsigned long pid) {
     std::vector<unsigned long> children;
     DIR* proc = ::opendir("/proc");
     if (proc == nullptr) return children;
+    std::vector<std::string> guards;
     while (const dirent* entry = ::readdir(proc)) {
-        if (IsNumber(entry->d_name) && ParentOf(entry->d_name) == static_cast<long>(pid))
+        if (!IsNumber(entry->d_name) || ParentOf(entry->d_name) != static_cast<long>(pid)) continue;
+        if (IsGuard(entry->d_name)) {
+            guards.emplace_back(entry->d_name);
+        } else {
             children.push_back(std::stoul(entry->d_name));
+        }
     }
     ::closedir(proc);
+    for (const std::string& guard : guards) {
+        const std::vector<unsigned long> below = ChildProcessesOf(std::stoul(guard));
+        children.insert(children.end(), below.begin(), below.end());
+    }
     return children;
 }
 

@@ -1,0 +1,200 @@
+#include "host/posix/GuardConnection.h"
+
+#include "host/SystemError.h"
+#include "host/posix/GuardProtocol.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tamberlo {
+
+namespace {
+
+constexpr const char* GuardName = "tamberlo-guard";
+
+bool IsExecutable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
+
+// Where the guard is looked for; see the class's comment.
+std::string FindGuard() {
+    if (const char* named = std::getenv("TAMBERLO_GUARD"); named != nullptr && *named != '\0') return named;
+    char self[PATH_MAX];
+    const ssize_t size = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (size > 0) {
+        const std::string executable(self, static_cast<std::size_t>(size));
+        const std::string folder = executable.substr(0, executable.find_last_of('/') + 1);
+        for (const std::string& candidate :
+             {folder + GuardName, folder + "../libexec/tamberlo/" + GuardName}) {
+            if (IsExecutable(candidate)) return candidate;
+        }
+    }
+    const std::string installed = std::string(TAMBERLO_INSTALL_LIBEXECDIR) + "/tamberlo/" + GuardName;
+    return IsExecutable(installed) ? installed : std::string();
+}
+
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetup() {
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
+
+}  // namespace
+
+GuardConnection& GuardConnection::OfThisProcess() {
+    // Never destroyed, so that a run made while other statics end still
+    // finds it; the guard itself is let go at exit (EndAtExit).
+    static GuardConnection* connection = new GuardConnection();
+    return *connection;
+}
+
+void GuardConnection::EndAtExit() noexcept {
+    GuardConnection& connection = OfThisProcess();
+    if (connection.owner_ != ::getpid() || connection.control_.Get() < 0) return;
+    // The guard ends once its control socket closes; waiting for it means
+    // that a process using the library leaves no process behind when it exits.
+    connection.control_.Reset();
+    while (::waitpid(connection.guard_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+bool GuardConnection::Connect(std::string& failure) {
+    if (owner_ == ::getpid() && control_.Get() >= 0) return true;
+    if (owner_ != ::getpid()) control_.Reset();  // the guard of the process this one was forked from
+    guard_ = 0;
+    const std::string program = FindGuard();
+    if (program.empty()) {
+        failure = std::string("the process guard ") + GuardName +
+                  " was found neither beside the program nor in ../libexec/tamberlo/ nor in " +
+                  TAMBERLO_INSTALL_LIBEXECDIR + "/tamberlo/ (TAMBERLO_GUARD may name it)";
+        return false;
+    }
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        failure = SystemMessage(static_cast<unsigned long>(errno));
+        return false;
+    }
+    OwnedDescriptor mine(ends[0]);
+    // Above the guard's own numbers, so that the dup2 below always makes a
+    // copy without close-on-exec.
+    OwnedDescriptor theirs(::fcntl(ends[1], F_DUPFD_CLOEXEC, guard::ControlDescriptor + 1));
+    ::close(ends[1]);
+    SpawnSetup setup;
+    // A process group of its own: a Ctrl-C in the terminal is this
+    // process's to handle (it stops SAS with the grace period), not the guard's.
+    ::posix_spawnattr_setpgroup(&setup.attributes, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    ::posix_spawnattr_setsigmask(&setup.attributes, &none);
+    ::posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+    for (int stream = 0; stream < 3; ++stream)
+        ::posix_spawn_file_actions_addopen(&setup.actions, stream, "/dev/null", stream == 0 ? O_RDONLY : O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&setup.actions, theirs.Get(), guard::ControlDescriptor);
+    std::string served = std::to_string(::getpid());
+    char* argv[] = {const_cast<char*>(GuardName), served.data(), nullptr};
+    pid_t pid = 0;
+    if (theirs.Get() < 0) {
+        failure = SystemMessage(static_cast<unsigned long>(errno));
+        return false;
+    }
+    if (const int error = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv, environ)) {
+        failure = "the process guard '" + program + "' could not be started: " +
+                  SystemMessage(static_cast<unsigned long>(error));
+        return false;
+    }
+    control_ = std::move(mine);
+    guard_ = pid;
+    if (owner_ != ::getpid()) std::atexit([] { OfThisProcess().EndAtExit(); });
+    owner_ = ::getpid();
+    return true;
+}
+
+bool GuardConnection::Send(const void* request, std::size_t size, const std::vector<int>& descriptors,
+                           std::string& failure) {
+    const std::lock_guard<std::mutex> locked(lock_);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!Connect(failure)) return false;
+        iovec part{const_cast<void*>(request), size};
+        alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int) * guard::StartRunDescriptors)] = {};
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = space;
+        message.msg_controllen = CMSG_SPACE(sizeof(int) * descriptors.size());
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = SOL_SOCKET;
+        header->cmsg_type = SCM_RIGHTS;
+        header->cmsg_len = CMSG_LEN(sizeof(int) * descriptors.size());
+        std::copy(descriptors.begin(), descriptors.end(), reinterpret_cast<int*>(CMSG_DATA(header)));
+        ssize_t sent;
+        while ((sent = ::sendmsg(control_.Get(), &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+        }
+        if (sent >= 0) return true;
+        failure = "the process guard could not be reached: " + SystemMessage(static_cast<unsigned long>(errno));
+        if (errno != EPIPE && errno != ECONNRESET && errno != ECONNREFUSED) return false;
+        // The guard has gone: collected, and replaced once.
+        control_.Reset();
+        ::waitpid(guard_, nullptr, 0);
+    }
+    return false;
+}
+
+OwnedDescriptor GuardConnection::StartRun(const int (&streams)[4], const std::string& program, std::string& failure) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        failure = SystemMessage(static_cast<unsigned long>(errno));
+        return {};
+    }
+    OwnedDescriptor channel(ends[0]);
+    const OwnedDescriptor theirs(ends[1]);
+    const guard::Request request{guard::RequestKind::StartRun};
+    if (!Send(&request, sizeof request, {theirs.Get(), streams[0], streams[1], streams[2], streams[3]}, failure))
+        return {};
+    // The reaper reads it all before it starts anything.
+    for (std::size_t done = 0; done < program.size();) {
+        const ssize_t sent = ::send(channel.Get(), program.data() + done, program.size() - done, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0) {
+            failure = "the process guard could not be reached: " + SystemMessage(static_cast<unsigned long>(errno));
+            return {};
+        }
+        done += static_cast<std::size_t>(sent);
+    }
+    return channel;
+}
+
+OwnedDescriptor GuardConnection::GuardFolder(const std::string& folder) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return {};
+    OwnedDescriptor channel(ends[0]);
+    const OwnedDescriptor theirs(ends[1]);
+    std::string request(sizeof(guard::Request), '\0');
+    const guard::Request kind{guard::RequestKind::GuardFolder};
+    std::memcpy(request.data(), &kind, sizeof kind);
+    request += folder;
+    std::string failure;
+    if (!Send(request.data(), request.size(), {theirs.Get()}, failure)) return {};
+    return channel;
+}
+
+}  // namespace tamberlo

@@ -1,0 +1,61 @@
+#pragma once
+
+// What the library and its guard process (host/posix/guard) say to each
+// other. Both are built from one source tree and always of one version.
+//
+// The control socket (SOCK_SEQPACKET, the guard's descriptor 3): one message
+// per request, a Request and the descriptors it names (SCM_RIGHTS).
+//   StartRun: [run channel, stdin, stdout, stderr, current folder]; the
+//     channel (SOCK_STREAM) then carries the program (RunHeader and the
+//     texts it counts) and, later, the Command bytes; the guard answers on
+//     it with Reports.
+//   GuardFolder: [folder channel]; the folder's path follows the Request in
+//     the same message. When the channel's other end closes (the run is
+//     over, or the process that started it has died) the folder goes.
+
+#include <cstdint>
+
+namespace tamberlo::guard {
+
+// Where the guard is told its control socket is.
+inline constexpr int ControlDescriptor = 3;
+
+enum class RequestKind : std::uint32_t { StartRun = 1, GuardFolder = 2 };
+
+struct Request {
+    RequestKind kind;
+};
+
+inline constexpr int StartRunDescriptors = 5;
+
+// Ahead of the texts on a run channel; each text is its length (uint32) and
+// its bytes: the arguments, then the files execve is tried on, then the
+// environment.
+struct RunHeader {
+    std::uint32_t gracePeriodMs;
+    std::uint32_t arguments;
+    std::uint32_t candidates;
+    std::uint32_t environment;
+};
+
+// From the library on a run channel, one byte each.
+enum class Command : char {
+    Terminate = 'T',  // SIGTERM to every process of the run
+    Reap = 'K',       // SIGKILL to what is left, then Reaped
+};
+
+// From the guard on a run channel.
+enum class ReportKind : std::int32_t {
+    Started = 1,     // value: the program's process id
+    NotStarted = 2,  // value: errno
+    Ended = 3,       // value: the exit code (128 + signal)
+    AllEnded = 4,    // nothing of the run runs any more
+    Reaped = 5,      // value: the exit code; the last report
+};
+
+struct Report {
+    ReportKind kind;
+    std::int32_t value;
+};
+
+}  // namespace tamberlo::guard
