@@ -265,7 +265,13 @@ TEST(ExecCmd, AGrandchildThatLeftTheProgramsGroupEndsWithTheRun) {
         const test::ScopedEnvironment detached("TAMBERLO_PROBE_DETACHED", late);
         ExecCmd::Options options;
         options.pollInterval = milliseconds(20);
-        if (childWaitMs != 0) options.stopRequested = [&] { return test::Exists(late + ".started"); };
+        StopSignal stop;
+        options.stop = &stop;
+        if (childWaitMs != 0) {
+            options.whileWaiting = [&] {
+                if (test::Exists(late + ".started")) stop.Request();
+            };
+        }
         const ExecCmd::Result result = ExecCmd().Run(ProbeCommand(dir / "report.txt", childWaitMs), options);
         EXPECT_EQ(result.outcome, childWaitMs == 0 ? ExecCmd::Outcome::Ended : ExecCmd::Outcome::Stopped);
         std::this_thread::sleep_for(milliseconds(2500));
