@@ -229,12 +229,13 @@ Engine::Engine(SASInstallation installation) : installation_(std::move(installat
 
 std::string Engine::BuildCommandLine(const std::string& executable, const std::string& configFile,
                                      const std::string& programFile, const std::string& listingFile,
-                                     const std::string& logFile, const std::string& encoding) {
+                                     const std::string& logFile, const std::string& encoding,
+                                     const std::string& settingOptions) {
     std::string line = Quoted(executable) + sas::FixedOptions + sas::ConfigOption + Quoted(configFile) +
                        sas::SysinOption + Quoted(programFile) + sas::PrintOption + Quoted(listingFile) +
                        sas::LogOption + Quoted(logFile);
     if (!encoding.empty()) line += sas::EncodingOption + encoding;
-    return line;
+    return line + settingOptions;
 }
 
 SessionEncoding Engine::Encoding() const {
@@ -251,9 +252,10 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
 
     // Every run starts from a fresh preamble, so that statements of an earlier
     // run (a formchar option since switched off) never come back.
-    command_->SetPreamble(OutputSwitches::ForThisThread().safeFormChar
-                              ? std::string(sas::FormCharStatement) + sas::CrLf
-                              : std::string());
+    command_->SetPreamble(runsettings::MacroPreamble(settings_) +
+                          (OutputSwitches::ForThisThread().safeFormChar
+                               ? std::string(sas::FormCharStatement) + sas::CrLf
+                               : std::string()));
     PutFileDeclaration declared(*output_->PutFiles(), *command_);
     DeclarePutFiles();
 
@@ -274,9 +276,11 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     }
 
     const SessionEncoding encoding = ResolveSessionEncoding(encodingSetting_, configFile, root);
+    runsettings::Check(settings_, &encoding);
     files.CreateProgram(EncodedPreamble(command_->Preamble(), encoding) + command_->Encoded(encoding));
     const std::string cmdline = BuildCommandLine(executable, configFile, files.program, files.listing, files.log,
-                                                 encodingSetting_ ? encoding.Name() : std::string());
+                                                 encodingSetting_ ? encoding.Name() : std::string(),
+                                                 runsettings::CommandLineOptions(settings_, encoding));
 
     ExecCmd::Options wait;
     wait.timeLimit = control.timeLimit;

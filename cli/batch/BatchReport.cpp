@@ -1,6 +1,7 @@
 #include "cli/batch/BatchReport.h"
 
 #include "cli/batch/ReportText.h"
+#include "cli/RunParameters.h"
 #include "cli/CommandText.h"
 
 #include <nlohmann/json.hpp>
@@ -100,7 +101,17 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
     out << "<testsuite name=\"" << TextXml(summary.suiteName) << "\" tests=\"" << outcomes.size() << "\" failures=\""
         << failures << "\" errors=\"" << errors << "\" time=\"" << Seconds(summary.seconds) << "\" timestamp=\""
         << TextXml(summary.timestamp) << "\" hostname=\"" << TextXml(summary.hostName) << "\">\n";
-    out << "  <properties/>\n";
+    const auto parameters = ParameterList(summary.parameters);
+    if (parameters.empty()) {
+        out << "  <properties/>\n";
+    } else {
+        out << "  <properties>\n";
+        for (const auto& [name, value] : parameters) {
+            out << "    <property name=\"" << report_text::Xml(name, true) << "\" value=\""
+                << report_text::Xml(value, true) << "\"/>\n";
+        }
+        out << "  </properties>\n";
+    }
     for (const ProgramOutcome& outcome : outcomes) WriteTestCase(out, outcome);
     out << "  <system-out/>\n  <system-err/>\n</testsuite>\n";
 }
@@ -112,6 +123,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         << dump(summary.timestamp) << ",\n  \"hostname\": " << dump(commandtext::ToUtf8(summary.hostName))
         << ",\n  \"seconds\": " << dump(summary.seconds) << ",\n  \"exitStatus\": " << summary.exitStatus
         << ",\n  \"programs\": [";
+    const Json parameters = ParametersToJson(summary.parameters);
     bool first = true;
     for (const ProgramOutcome& outcome : outcomes) {
         Json errorLines = Json::array();
@@ -125,6 +137,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         }
         const Json program{{"name", commandtext::ToUtf8(outcome.program.name)},
                            {"file", commandtext::ToUtf8(outcome.program.path)},
+                           {"parameters", parameters},
                            {"verdict", VerdictText(outcome.verdict)},
                            {"exitStatus", ToInt(StatusOf(outcome.verdict))},
                            {"sasExitCode", outcome.sasExitCode ? Json(*outcome.sasExitCode) : Json()},

@@ -1,6 +1,7 @@
 #include "cli/batch/HtmlReport.h"
 
 #include "cli/batch/ReportText.h"
+#include "cli/RunParameters.h"
 #include "cli/LogLineClassifier.h"
 #include "cli/CommandText.h"
 
@@ -135,6 +136,7 @@ public:
              << Number(summary.seconds, "%.1f") << " s</span><span>started " << Xml(summary.timestamp)
              << " UTC</span><span>on " << Text(summary.hostName) << "</span>";
         if (!summary.shard.empty()) out_ << "<span>shard " << Xml(summary.shard) << "</span>";
+        for (const auto& [name, value] : ParameterList(summary.parameters)) out_ << "<span>" << Xml(name + " " + value) << "</span>";
         out_ << "<span>exit status " << summary.exitStatus << "</span></p>\n<p id=\"filters\">";
         for (const ProgramOutcome::Verdict verdict : verdicts) {
             out_ << "<label class=\"v-" << CssVerdict(verdict) << "\"><input type=\"checkbox\" checked value=\""

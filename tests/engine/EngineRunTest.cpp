@@ -39,16 +39,7 @@ protected:
     test::ScopedEnvironment recordSwitch{"TAMBERLO_STANDIN_RECORD", record};
 
     std::string Program() const { return test::ReadFile(record + ".program"); }
-    std::vector<std::string> ReceivedArguments() const {
-#ifdef _WIN32
-        return SplitCommandLine(test::ReadFile(record));
-#else
-        std::vector<std::string> args;
-        std::istringstream lines(test::ReadFile(record));
-        for (std::string line; std::getline(lines, line);) args.push_back(line);
-        return args;
-#endif
-    }
+    std::vector<std::string> ReceivedArguments() const { return test::RecordedArguments(record); }
 };
 
 

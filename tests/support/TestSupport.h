@@ -73,6 +73,12 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
+// How often `part` stands in `text`, overlaps counted.
+std::size_t Occurrences(const std::string& text, const std::string& part);
+// The arguments, program first, that the stand-in recorded in `record`
+// (TAMBERLO_STANDIN_RECORD): the Windows command line split as the
+// stand-in's C run time splits it, or POSIX's argv lines.
+std::vector<std::string> RecordedArguments(const std::string& record);
 // The names of the entries of a folder, sorted.
 std::vector<std::string> ListFolder(const std::string& folder);
 std::optional<std::string> GetEnvironment(const std::string& name);
