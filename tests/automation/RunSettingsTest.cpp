@@ -15,13 +15,8 @@ using testing::IsEmpty;
 
 namespace {
 
-class RunSettingsTest : public testing::Test {
+class RunSettingsTest : public testing::Test, protected test::RecordedRunFolders {
 protected:
-    test::TempFolder temp;
-    test::TempFolder work;
-    test::ScopedTempDirectory scopedTemp{temp.Path()};
-    std::string record = work / "record";
-    test::ScopedEnvironment recordSwitch{"TAMBERLO_STANDIN_RECORD", record};
     CodeRunner runner;
 
     // Runs `program` with `settings`; the log.

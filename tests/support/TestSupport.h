@@ -70,6 +70,17 @@ private:
     ScopedEnvironment temp_;
 };
 
+// A run's temporary folder of its own, and another where the stand-in
+// records what it received (TAMBERLO_STANDIN_RECORD=<work>/record), for a
+// test that runs against the stand-in and checks what SAS was given.
+struct RecordedRunFolders {
+    TempFolder temp;
+    TempFolder work;
+    ScopedTempDirectory scopedTemp{temp.Path()};
+    std::string record = work / "record";
+    ScopedEnvironment recordSwitch{"TAMBERLO_STANDIN_RECORD", record};
+};
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
