@@ -87,6 +87,7 @@ std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& S
 std::string CodeRunner::Execute(const std::string& SASRoot, const std::string& SASConfig, const RunControl& control) {
     Engine& engine = CurrentEngine();
     engine.SetEncoding(encodingSetting_);
+    engine.SetRunSettings(settings_);
     std::string status = engine.Execute(SASRoot, SASConfig, control);
     lastExecuteReturnValue_ = status;
     return status;
@@ -126,6 +127,8 @@ void CodeRunner::SetEncoding(std::optional<EncodingSetting> setting) {
     encodingSetting_ = std::move(setting);
     CurrentEngine().SetEncoding(encodingSetting_);
 }
+
+void CodeRunner::SetRunSettings(RunSettings settings) { settings_ = std::move(settings); }
 
 void CodeRunner::SetSafeFormChar(bool NewValue) { CurrentEngine().Output()->SetSafeFormChar(NewValue); }
 bool CodeRunner::SafeFormChar() const { return CurrentEngine().Output()->SafeFormChar(); }

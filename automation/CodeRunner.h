@@ -79,6 +79,14 @@ public:
     // any run what the setting names (else the platform's default).
     SessionEncoding Encoding() const { return CurrentEngine().Encoding(); }
 
+    // The parameters of the runs to come (C++ callers only: the automation
+    // interface has no slot for them): -SYSPARM, -SET values, macro
+    // variables set ahead of the program, an autoexec file and further SAS
+    // options. They last through Reset. A setting that cannot reach SAS
+    // intact fails the next Execute with UnpassableSetting, nothing written.
+    void SetRunSettings(RunSettings settings);
+    const RunSettings& Settings() const noexcept { return settings_; }
+
     const std::string& LastExecuteReturnValue() const noexcept { return lastExecuteReturnValue_; }
     // SAS's exit code in the last run that SAS ended; none until SAS has run
     // (C++ callers only: the automation interface has no slot for it).
@@ -94,6 +102,7 @@ private:
     std::unique_ptr<Engine> engine_;
     std::string lastExecuteReturnValue_;
     std::optional<EncodingSetting> encodingSetting_;
+    RunSettings settings_;
 };
 
 // True when a value assigned to SASCode names a program file: no carriage

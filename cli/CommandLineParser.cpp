@@ -40,12 +40,12 @@ by --log and --lst. Put files are shown by --put-dir, --json and --report.
 
 constexpr const char* footerStatuses = R"(
 Exit status:
-  0   the run went through (with --check: the log is clean and SAS ended
-      with code 0); a code other than 0 is shown on standard error as
-      "tamberlo: SAS ended with exit code N"
-  1   --check: the log has warning lines but no error lines, or SAS's code
-      was 1
-  2   --check: the log has error lines, or SAS's code was 2 or more
+  0   the run went through and SAS ended with code 0 (with --check: and
+      the log is clean); a code other than 0 is shown on standard error as
+      "tamberlo: SAS ended with exit code N" (not with --json)
+  1   SAS ended with code 1; --check: or the log has warning lines but no
+      error lines
+  2   SAS ended with code 2 or more; --check: or the log has error lines
   3   Tamberlo raised an error ("tamberlo: <source>: <description>"), or the
       program was empty
   4   the time limit of --timeout was reached
@@ -56,6 +56,7 @@ Exit status:
 
 Examples:
   tamberlo report.sas > report.lst 2> report.log
+  tamberlo --sysparm S012 --let "cutoff=30JUN2026" --set REGION=north report.sas
   tamberlo --check --put-dir out -e "data _null_; file _put1; put 'hello'; run;"
   echo "data _null_; file print; put 'hello'; run;" | tamberlo --json -)";
 

@@ -5,8 +5,8 @@ namespace tamberlo::cli {
 // The exit statuses of the tamberlo command; scripts rely on these numbers.
 enum class ExitStatus : int {
     Ok = 0,
-    LogHasWarnings = 1,   // --check only
-    LogHasErrors = 2,     // --check only
+    LogHasWarnings = 1,   // SAS's code 1, or with --check a warning line
+    LogHasErrors = 2,     // SAS's code 2 or more, or with --check an error line
     TamberloError = 3,    // an Error raised by Tamberlo, or an empty program
     TimeLimitReached = 4,
     Usage = 64,           // as sysexits' EX_USAGE

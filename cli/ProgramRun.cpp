@@ -77,6 +77,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
     runner.SetCleanOutput(!options_.raw);
     runner.SetSafeFormChar(!options_.noFormChar);
     if (options_.encoding) runner.SetEncoding(EncodingSetting{*options_.encoding, "--encoding"});
+    runner.SetRunSettings(options_.HostParameters());
     // .sas files go in as stored, read by the command itself: their names
     // may hold characters that the ANSI code page lacks.
     for (const Assignment& assignment : program) {
@@ -97,6 +98,9 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
         }
         try {
             result.status = runner.Execute(options_.HostSASRoot(), options_.HostConfigFile(), control);
+        } catch (const UnpassableSetting& refused) {
+            // Found only once the run knew its session encoding; SAS was not started.
+            throw ParameterUsageError(refused);
         } catch (const Error&) {
             result.failure = std::current_exception();
             result.encoding = runner.Encoding();

@@ -2,6 +2,7 @@
 
 #include "cli/Console.h"
 #include "cli/OutputNames.h"
+#include "cli/RunParameters.h"
 #include "cli/UsageError.h"
 #include "engine/Engine.h"
 #include "host/AnsiText.h"
@@ -67,7 +68,7 @@ std::string ForTerminal(const std::string& utf8, const SessionEncoding& terminal
     return terminal.FromUtf8Or(utf8, original);
 }
 
-Json RunToJson(const RunResult& result) {
+Json RunToJson(const RunResult& result, const RunSettings& parameters) {
     // SAS's texts decoded from the session encoding; bytes it cannot decode
     // are counted.
     std::size_t undecodable = 0;
@@ -90,7 +91,8 @@ Json RunToJson(const RunResult& result) {
               {"errorLines", result.logLines.errorLines},
               {"warningLines", result.logLines.warningLines},
               {"sasExitCode", result.sasExitCode ? Json(*result.sasExitCode) : Json(nullptr)},
-              {"encoding", result.encoding.Name()}};
+              {"encoding", result.encoding.Name()},
+              {"parameters", ParametersToJson(parameters)}};
     json["undecodableBytes"] = undecodable;
     if (ShowsConsole(result)) json["console"] = ansi::ToUtf8(result.console);
     return json;
@@ -178,7 +180,7 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
         Write(LogDestination(), shown(result.log, logFile_), name(options_.logFile, "the log"));
         Write(LstDestination(), shown(result.lst, lstFile_), name(options_.lstFile, "the listing"));
         WritePutFiles(result);
-        if (options_.json) Write(out_, DumpJson(RunToJson(result)), "standard output");
+        if (options_.json) Write(out_, DumpJson(RunToJson(result, options_.parameters)), "standard output");
         if (options_.report) {
             Write(out_, ForTerminal(result.report, terminal, result.report, *SessionEncoding::FromName("UTF-8")),
                   "standard output");
@@ -198,15 +200,19 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
         std::fprintf(err_, "tamberlo: SAS ended with exit code %d\n", sasExitCode);
         std::fflush(err_);
     }
-    if (!options_.check) return ExitStatus::Ok;
-    // The worse of what the log shows and what SAS itself said.
+    // SAS's own code counts whatever the output form; a code other than 0
+    // or 1 (a crash's negative one included) is a failure.
+    const auto byCode = [](int code) {
+        return code == 0 ? ExitStatus::Ok : code == 1 ? ExitStatus::LogHasWarnings : ExitStatus::LogHasErrors;
+    };
+    if (!options_.check) return byCode(sasExitCode);
+    // The worse of what the log shows and what SAS itself said, as far as
+    // the log rules bear it out.
     const ExitStatus byLog = result.logLines.errorLines > 0     ? ExitStatus::LogHasErrors
                              : result.logLines.warningLines > 0 ? ExitStatus::LogHasWarnings
                                                                 : ExitStatus::Ok;
-    const ExitStatus byCode = result.countedExitCode == 0   ? ExitStatus::Ok
-                              : result.countedExitCode == 1 ? ExitStatus::LogHasWarnings
-                                                            : ExitStatus::LogHasErrors;
-    return ToInt(byLog) > ToInt(byCode) ? byLog : byCode;
+    const ExitStatus counted = byCode(result.countedExitCode);
+    return ToInt(byLog) > ToInt(counted) ? byLog : counted;
 }
 
 ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partial) {

@@ -2,10 +2,13 @@
 
 #include "cli/CommandText.h"
 #include "cli/LogRules.h"
+#include "cli/Console.h"
 #include "cli/UsageError.h"
+#include "host/FileSystem.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -40,7 +43,71 @@ std::string HostPath(const std::string& path, const char* option) {
     return *host;
 }
 
+// A parameter's text from the command line as UTF-8; bytes that are no text
+// in the arguments' encoding are refused rather than replaced.
+std::string ArgumentText(const std::string& option, const std::string& value) {
+    std::size_t undecodable = 0;
+    std::string text = console::ArgumentEncoding().ToUtf8(value, &undecodable);
+    if (undecodable != 0) {
+        throw UsageError(option + ": it holds bytes that are not text in the encoding " +
+                         console::ArgumentEncoding().Name());
+    }
+    return text;
+}
+
+// "NAME=VALUE" into its two parts, replacing an earlier value of NAME.
+void SetNamed(std::vector<RunSettings::NamedValue>& into, const char* option, const std::string& given) {
+    const std::size_t equals = given.find('=');
+    if (equals == std::string::npos) throw UsageError(std::string(option) + " " + given + ": expected NAME=VALUE");
+    std::string name = given.substr(0, equals);
+    std::string value = ArgumentText(std::string(option) + " " + name, given.substr(equals + 1));
+    const auto same = [&](const RunSettings::NamedValue& entry) { return entry.first == name; };
+    into.erase(std::remove_if(into.begin(), into.end(), same), into.end());
+    into.emplace_back(std::move(name), std::move(value));
+}
+
+// What no run could pass is refused once the command line is read; with
+// --encoding naming a known encoding, a character it lacks too (otherwise
+// the run finds the encoding and refuses it then).
+void CheckParameters(const SessionOptions& options) {
+    std::optional<SessionEncoding> encoding;
+    if (options.encoding) encoding = SessionEncoding::FromName(*options.encoding);
+    try {
+        runsettings::Check(options.parameters, encoding ? &*encoding : nullptr);
+    } catch (const UnpassableSetting& refused) {
+        throw ParameterUsageError(refused);
+    }
+    if (options.parameters.autoexec) {
+        const std::string& path = *options.parameters.autoexec;
+        try {
+            filesystem::CheckReadable(commandtext::ToPath(path));
+        } catch (const Error& error) {
+            throw UsageError("--autoexec " + path + ": " + error.Description());
+        }
+    }
+}
+
+constexpr const char* parametersGroup = "Parameters";
+
 }  // namespace
+
+UsageError ParameterUsageError(const UnpassableSetting& refused) {
+    const std::string& subject = refused.Subject();
+    switch (refused.Kind()) {
+    case RunSettingKind::Sysparm: return UsageError("--sysparm: " + refused.Reason());
+    case RunSettingKind::Environment: return UsageError("--set " + subject + ": " + refused.Reason());
+    case RunSettingKind::MacroVariable: return UsageError("--let " + subject + ": " + refused.Reason());
+    case RunSettingKind::Autoexec: return UsageError("--autoexec: " + refused.Reason());
+    case RunSettingKind::ExtraOption: break;
+    }
+    return UsageError("--sas-option " + subject + ": " + refused.Reason());
+}
+
+RunSettings SessionOptions::HostParameters() const {
+    RunSettings settings = parameters;
+    if (settings.autoexec) settings.autoexec = HostPath(*settings.autoexec, "--autoexec");
+    return settings;
+}
 
 void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const SessionWording& wording) {
     app.add_option("--sas-root", options.sasRoot, sasRootHelp)->type_name("DIR")->group(wording.sasGroup);
@@ -87,6 +154,51 @@ uninitialized variables, invalid data, repeats of BY
 values, values converted, missing values generated,
 W.D formats too small, MERGE without BY)")
         ->group(rulesGroup);
+
+    RunSettings& parameters = options.parameters;
+    app.add_option_function<std::string>(
+           "--sysparm", [&parameters](const std::string& text) { parameters.sysparm = ArgumentText("--sysparm", text); },
+           "passed to SAS as -SYSPARM: the program reads it as\n&SYSPARM")
+        ->type_name("TEXT")
+        ->group(parametersGroup);
+    app.add_option_function<std::vector<std::string>>(
+           "--set",
+           [&parameters](const std::vector<std::string>& given) {
+               for (const std::string& one : given) SetNamed(parameters.environment, "--set", one);
+           },
+           "passed to SAS as -SET NAME VALUE: the program reads\nit with %SYSGET(NAME); may be given more than once")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false)
+        ->group(parametersGroup);
+    app.add_option_function<std::vector<std::string>>(
+           "--let",
+           [&parameters](const std::vector<std::string>& given) {
+               for (const std::string& one : given) SetNamed(parameters.macroVariables, "--let", one);
+           },
+           R"(the macro variable NAME holds exactly VALUE when the
+program starts, whatever characters it holds; may be
+given more than once)")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false)
+        ->group(parametersGroup);
+    CLI::Option* autoexec = app.add_option_function<std::string>(
+        "--autoexec", [&parameters](const std::string& path) { parameters.autoexec = path; },
+        "passed to SAS as -AUTOEXEC: a program SAS runs ahead\nof the program, not shown in the log");
+    autoexec->type_name("FILE")->group(parametersGroup);
+    Check(*autoexec, NonEmptyName(), "a file name");
+    app.add_option_function<std::vector<std::string>>(
+           "--sas-option",
+           [&parameters](const std::vector<std::string>& words) {
+               for (const std::string& word : words)
+                   parameters.extraOptions.push_back(ArgumentText("--sas-option " + word, word));
+           },
+           R"(one more word of SAS system options, passed after
+Tamberlo's own: --sas-option=-MEMSIZE --sas-option=4G;
+may be given more than once)")
+        ->type_name("WORD")
+        ->allow_extra_args(false)
+        ->group(parametersGroup);
+    app.final_callback([&options] { CheckParameters(options); });
 }
 
 void Check(CLI::Option& option, const CLI::Validator& validator, const std::string& expected) {

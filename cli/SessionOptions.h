@@ -1,5 +1,8 @@
 #pragma once
 
+#include "cli/UsageError.h"
+#include "engine/RunSettings.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -29,13 +32,24 @@ struct SessionOptions {
     std::vector<std::string> failOn;
     bool strict = false;
 
+    // The run's parameters: --sysparm, --set, --let, --autoexec (the path
+    // as given) and --sas-option, texts in UTF-8; a name given twice keeps
+    // its last value.
+    RunSettings parameters;
+
     // The root and configuration file by the names SAS is given them: the
     // host's narrow paths (on Windows in the ANSI code page, or the short
     // name where that lacks a character). Throws UsageError naming the
     // option when a path has no such name.
     std::string HostSASRoot() const;
     std::string HostConfigFile() const;
+    // The parameters as CodeRunner takes them: the autoexec file by its host name.
+    RunSettings HostParameters() const;
 };
+
+// The usage error for a parameter that a run could not pass to SAS, naming
+// the option it came from.
+UsageError ParameterUsageError(const UnpassableSetting& refused);
 
 // How a form of the command words and groups the session options in its help.
 struct SessionWording {

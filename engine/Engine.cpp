@@ -246,12 +246,13 @@ Engine::Engine(SASInstallation installation) : installation_(std::move(installat
 
 std::string Engine::BuildCommandLine(const std::string& executable, const std::string& configFile,
                                      const std::string& programFile, const std::string& listingFile,
-                                     const std::string& logFile, const std::string& encoding) {
+                                     const std::string& logFile, const std::string& encoding,
+                                     const std::string& settingOptions) {
     std::string line = Quoted(executable) + sas::FixedOptions + sas::ConfigOption + Quoted(configFile) +
                        sas::SysinOption + Quoted(programFile) + sas::PrintOption + Quoted(listingFile) +
                        sas::LogOption + Quoted(logFile);
     if (!encoding.empty()) line += sas::EncodingOption + encoding;
-    return line;
+    return line + settingOptions;
 }
 
 SessionEncoding Engine::Encoding() const {
@@ -268,7 +269,7 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
 
     // Every run starts from a fresh preamble, so that statements of an earlier
     // run (a formchar option since switched off) never come back.
-    command_->SetPreamble(FreshPreamble());
+    command_->SetPreamble(runsettings::MacroPreamble(settings_) + FreshPreamble());
     PutFileDeclaration declared(*output_->PutFiles(), *command_);
     DeclarePutFiles();
     const RunFolder folder = MakeRunFolder();
@@ -320,9 +321,11 @@ Engine::Launch Engine::PrepareRun(const std::string& SASRoot, const std::string&
     }
 
     SessionEncoding encoding = ResolveSessionEncoding(encodingSetting_, configFile, root);
+    runsettings::Check(settings_, &encoding);
     files.CreateProgram(EncodedPreamble(command_->Preamble(), encoding) + command_->Encoded(encoding));
     std::string commandLine = BuildCommandLine(executable, configFile, files.program, files.listing, files.log,
-                                               encodingSetting_ ? encoding.Name() : std::string());
+                                               encodingSetting_ ? encoding.Name() : std::string(),
+                                               runsettings::CommandLineOptions(settings_, encoding));
     return {executable, std::move(commandLine), std::move(encoding)};
 }
 

@@ -3,6 +3,7 @@
 #include "engine/Command.h"
 #include "engine/EncodingSetting.h"
 #include "engine/Output.h"
+#include "engine/RunSettings.h"
 #include "engine/SASInstallation.h"
 #include "host/Error.h"
 #include "host/StopSignal.h"
@@ -83,11 +84,18 @@ public:
     // platform's default.
     SessionEncoding Encoding() const;
 
+    // The parameters of the runs to come. A setting that cannot reach SAS
+    // intact fails Execute with UnpassableSetting before anything is written.
+    void SetRunSettings(RunSettings settings) { settings_ = std::move(settings); }
+    const RunSettings& Settings() const noexcept { return settings_; }
+
     // The exact command line of a run; `encoding` is added as -ENCODING
-    // when given (an explicit setting).
+    // when given (an explicit setting), then `settingOptions` as they are
+    // (runsettings::CommandLineOptions).
     static std::string BuildCommandLine(const std::string& executable, const std::string& configFile,
                                         const std::string& programFile, const std::string& listingFile,
-                                        const std::string& logFile, const std::string& encoding = {});
+                                        const std::string& logFile, const std::string& encoding = {},
+                                        const std::string& settingOptions = {});
 
 private:
     // What starts SAS on a run whose program file is written.
@@ -114,6 +122,7 @@ private:
     std::string console_;
     std::optional<EncodingSetting> encodingSetting_;
     std::optional<SessionEncoding> encoding_;
+    RunSettings settings_;
 };
 
 }  // namespace tamberlo

@@ -53,6 +53,14 @@ inline constexpr const char* ConfigOption = " -config ";
 inline constexpr const char* SysinOption = " -SYSIN ";
 inline constexpr const char* PrintOption = " -PRINT ";
 inline constexpr const char* LogOption = " -LOG ";
+// The run's parameters, after the options above; each takes a quoted value
+// (-SET a name first).
+inline constexpr const char* SysparmOption = " -SYSPARM ";
+inline constexpr const char* SetOption = " -SET ";
+inline constexpr const char* AutoexecOption = " -AUTOEXEC ";
+// A macro variable's value travels as the environment value of this prefix
+// and its name, which a %LET ahead of the program reads with %QSYSFUNC.
+inline constexpr const char* MacroCarrierPrefix = "TAMBERLO_LET_";
 
 // Temporary files of a run: prefixes and extensions.
 inline constexpr const char* ProgramPrefix = "tmpSASProgram";

@@ -86,4 +86,20 @@ std::vector<std::string> SplitCommandLine(std::string_view cmdline) {
     return args;
 }
 
+std::string QuoteArgument(std::string_view argument) {
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + '"';
+}
+
 }  // namespace tamberlo

@@ -15,4 +15,10 @@ namespace tamberlo {
 // doubled quotation mark inside a quoted part stands for one.
 std::vector<std::string> SplitCommandLine(std::string_view cmdline);
 
+// `argument` as one argument of such a command line, between quotation marks,
+// so that SplitCommandLine (and a Windows program) gives it back exactly:
+// a quotation mark escaped with a backslash, backslashes doubled where they
+// come before one or at the end. The argument must hold no NUL.
+std::string QuoteArgument(std::string_view argument);
+
 }  // namespace tamberlo

@@ -1,29 +1,40 @@
 #!/usr/bin/env bash
-# Installs what building and testing Tamberlo needs on Debian 12: the native
-# toolchain, GoogleTest and Google Benchmark sources, the i686 and x86_64
-# mingw-w64 cross compilers and tools, 32- and 64-bit Wine, NSIS and zip for
-# the Windows packages, the libraries of the command (CLI11, nlohmann-json),
-# clang's runtime for the fuzzers, Slurm with munge for the cluster test,
-# what makes and checks the Linux packages (rpm, dpkg-dev, lintian, man-db, file),
-# the minimal Debian root the .deb is installed into (mmdebstrap), and
-# xmllint and headless Chromium, which check the batch reports as their
-# readers read them.
+# Installs what building and testing Tamberlo needs on Debian 12, by what is
+# to be done:
+#   install-deps.sh native   the native build of the command and the SAS
+#                            stand-in: the compiler, CMake, Ninja and the
+#                            command's libraries (CLI11, nlohmann-json)
+#   install-deps.sh wine     that, the i686 and x86_64 mingw-w64 cross
+#                            compilers and tools, and 32- and 64-bit Wine
+#   install-deps.sh          everything the tests need besides: GoogleTest and
+#                            Google Benchmark sources, NSIS and zip for the
+#                            Windows packages, clang's runtime for the fuzzers,
+#                            Slurm with munge for the cluster test, what makes
+#                            and checks the Linux packages (rpm, dpkg-dev,
+#                            lintian, man-db, file), the minimal Debian root
+#                            the .deb is installed into (mmdebstrap), and
+#                            xmllint and headless Chromium, which check the
+#                            batch reports as their readers read them.
 # Quick when all of it is there already: it only looks.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ make git
-  googletest libbenchmark-dev
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
-  wine wine32 wine64 libwine-dev
+native=(cmake ninja-build g++ make libcli11-dev nlohmann-json3-dev)
+wine=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32 wine64 libwine-dev)
+tests=(
+  git googletest libbenchmark-dev
   nsis zip unzip
-  libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   util-linux procps
   slurm-wlm munge
   rpm dpkg-dev lintian man-db file mmdebstrap gpg debian-archive-keyring
   libxml2-utils chromium
 )
+case "${1:-all}" in
+  native) packages=("${native[@]}") ;;
+  wine) packages=("${native[@]}" "${wine[@]}") ;;
+  all) packages=("${native[@]}" "${wine[@]}" "${tests[@]}") ;;
+  *) echo "usage: install-deps.sh [native|wine]" >&2; exit 64 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -37,7 +48,8 @@ echo "install-deps: installing ${missing[*]}" >&2
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+# Only Wine needs the i386 architecture (wine32 and libwine:i386).
+if [[ " ${missing[*]} " == *" wine32 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update -q

@@ -172,6 +172,7 @@ int Run(const BatchOptions& options) {
     summary.timestamp = UtcTimestamp();
     summary.hostName = console::HostName();
     summary.programs = programs.size();
+    summary.parameters = options.parameters;
 
     if (!options.shardFrom.empty()) {
         std::fprintf(stdout, "tamberlo: shard %s from %s\n", options.shard->Text().c_str(), options.shardFrom.c_str());

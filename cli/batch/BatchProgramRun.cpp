@@ -139,6 +139,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         runner.SetCleanOutput(!options.raw);
         runner.SetSafeFormChar(!options.noFormChar);
         if (options.encoding) runner.SetEncoding(EncodingSetting{*options.encoding, "--encoding"});
+        runner.SetRunSettings(options.HostParameters());
         runner.AppendStoredProgram(ReadProgram(program.path));
 
         RunControl control;

@@ -2,6 +2,7 @@
 
 #include "cli/batch/MarkupWriter.h"
 #include "cli/batch/ReportText.h"
+#include "cli/RunParameters.h"
 #include "cli/CommandText.h"
 
 #include <nlohmann/json.hpp>
@@ -100,11 +101,16 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
     xml.Open("testsuite").Attribute("name", commandtext::ToUtf8(summary.suiteName)).Attribute("tests", outcomes.size());
     xml.Attribute("failures", failures).Attribute("errors", errors).Attribute("time", Seconds(summary.seconds));
     xml.Attribute("timestamp", summary.timestamp).Attribute("hostname", commandtext::ToUtf8(summary.hostName));
-    if (summary.interrupted) {
-        xml.Text("\n  ").Open("properties").Text("\n    ").Empty("property").Attribute("name", "interrupted");
-        xml.Attribute("value", InterruptionText(summary)).Text("\n  ").Close().Text("\n");
-    } else {
+    auto properties = ParameterList(summary.parameters);
+    if (summary.interrupted) properties.emplace_back("interrupted", InterruptionText(summary));
+    if (properties.empty()) {
         xml.Text("\n  ").Empty("properties").Text("\n");
+    } else {
+        xml.Text("\n  ").Open("properties");
+        for (const auto& [name, value] : properties) {
+            xml.Text("\n    ").Empty("property").Attribute("name", name).Attribute("value", value);
+        }
+        xml.Text("\n  ").Close().Text("\n");
     }
     for (const ProgramOutcome& outcome : outcomes) WriteTestCase(xml, outcome);
     xml.Text("  ").Empty("system-out").Text("\n  ").Empty("system-err").Text("\n").Close().Text("\n");
@@ -117,6 +123,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         << dump(summary.timestamp) << ",\n  \"hostname\": " << dump(commandtext::ToUtf8(summary.hostName))
         << ",\n  \"seconds\": " << dump(summary.seconds) << ",\n  \"exitStatus\": " << summary.exitStatus
         << ",\n  \"programs\": [";
+    const Json parameters = ParametersToJson(summary.parameters);
     bool first = true;
     for (const ProgramOutcome& outcome : outcomes) {
         Json errorLines = Json::array();
@@ -130,6 +137,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         }
         const Json program{{"name", commandtext::ToUtf8(outcome.program.name)},
                            {"file", commandtext::ToUtf8(outcome.program.path)},
+                           {"parameters", parameters},
                            {"verdict", VerdictText(outcome.verdict)},
                            {"exitStatus", ToInt(StatusOf(outcome.verdict))},
                            {"sasExitCode", outcome.sasExitCode ? Json(*outcome.sasExitCode) : Json()},

@@ -2,6 +2,7 @@
 
 #include "cli/batch/BatchOptions.h"
 #include "cli/batch/ProgramOutcome.h"
+#include "engine/RunSettings.h"
 
 #include <ostream>
 #include <string>
@@ -20,6 +21,7 @@ struct BatchSummary {
     std::size_t notRun = 0;  // of the programs, those that did not finish
     double seconds = 0;
     int exitStatus = 0;
+    RunSettings parameters;  // every program's
 };
 
 // A finding as one line, in the form editors and CI pages turn into links:
@@ -37,14 +39,15 @@ std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, b
 // log in system-out); <failure> for a failed program, with its first ERROR
 // lines and their places as the message and every finding in the body,
 // <error> for a Tamberlo error or a time limit, <skipped> for a program that
-// an interrupt kept from finishing (the testsuite's property "interrupted"
-// says how many). Only elements and
+// an interrupt kept from finishing; the parameters and the interruption (the
+// property "interrupted" says how many did not finish) as the suite's
+// properties (RunParameters.h names the parameters). Only elements and
 // attributes that the common JUnit schemas know, so that strict readers
 // take it too.
 void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
 
 // The same facts as one JSON object: the summary and "programs", one object
-// per program (name, file, verdict, exitStatus, sasExitCode or null,
+// per program (name, file, parameters, verdict, exitStatus, sasExitCode or null,
 // errorLines, warningLines, firstErrorLines, findings (kind, logLine,
 // programLine or null, text), problem, seconds, log).
 void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);

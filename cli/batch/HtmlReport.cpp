@@ -3,6 +3,7 @@
 #include "cli/batch/MarkupWriter.h"
 #include "cli/batch/ReportPage.h"  // generated from report.css and report.js by EmbedReportPage.cmake
 #include "cli/batch/ReportText.h"
+#include "cli/RunParameters.h"
 #include "cli/CommandText.h"
 #include "cli/LogLineClassifier.h"
 
@@ -98,6 +99,7 @@ private:
         Span("started " + summary.timestamp + " UTC");
         Span("on " + commandtext::ToUtf8(summary.hostName));
         if (!summary.shard.empty()) Span("shard " + summary.shard);
+        for (const auto& [name, value] : ParameterList(summary.parameters)) Span(name + " " + value);
         Span("exit status " + std::to_string(summary.exitStatus));
         html_.Close().Text("\n");
     }

@@ -113,9 +113,10 @@ TEST(CommandLineParser, TheHelpListsExactlyTheParsersOptionsAndEveryExitStatus) 
         {Form::Single, {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\n  64  ", "\n  74  ", "\n  130 "}},
         {Form::Batch, {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\nand 64 ", " 74 ", " 130 "}},
     };
-    // An option line: two spaces, the names and the value name, then the
+    // An option line: two spaces, the names and the value name (NAME=VALUE
+    // for a pair), then the
     // description after two spaces or on the next line.
-    const std::regex optionLine("^  (-[^ ,]+(?:, --[^ ]+)?(?: [A-Z/]+)?|[A-Z]+)(?:  +[^ ].*)?$");
+    const std::regex optionLine("^  (-[^ ,]+(?:, --[^ ]+)?(?: [A-Z/=]+)?|[A-Z]+)(?:  +[^ ].*)?$");
     for (const auto& [form, statuses] : forms) {
         const std::string help = CommandLineParser::HelpText(form);
         std::multiset<std::string> listed;

@@ -53,11 +53,7 @@ std::string ReportSection(const std::string& report, const std::string& heading,
     return report.substr(from + start.size(), to - from - start.size());
 }
 
-std::size_t Occurrences(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
+using test::Occurrences;
 
 // Every test checks at tear-down that no run left its program, log, listing
 // or put files in the temporary folder.
@@ -168,31 +164,33 @@ TEST_F(TamberloCommand, SASsExitCodeIsShownAndCountsForCheck) {
         const char* program;
         const char* forcedCode;  // TAMBERLO_STANDIN_EXIT, or ""
         int sasExitCode;
+        int plainStatus;  // without --check, with --json and --report too
         int checkStatus;
     };
     const Case cases[] = {
-        {"%put fine;", "", 0, 0},
-        {"filename nothing;", "", 1, 1},
-        {"foo;", "", 2, 2},
-        {"data _null_; abort; run;", "", 3, 2},
-        {"data _null_; abort return; run;", "", 4, 2},
-        {"data _null_; abort abend; run;", "", 5, 2},
-        {"data _null_; abort return 300; run;", "", code300, 2},
+        {"%put fine;", "", 0, 0, 0},
+        {"filename nothing;", "", 1, 1, 1},
+        {"foo;", "", 2, 2, 2},
+        {"data _null_; abort; run;", "", 3, 2, 2},
+        {"data _null_; abort return; run;", "", 4, 2, 2},
+        {"data _null_; abort abend; run;", "", 5, 2, 2},
+        {"data _null_; abort return 300; run;", "", code300, 2, 2},
         // A clean log does not hide SAS's code, nor a clean code the log.
-        {"%put fine;", "1", 1, 1},
-        {"%put fine;", "3", 3, 2},
-        {"filename nothing;", "0", 0, 1},
+        {"%put fine;", "1", 1, 1, 1},
+        {"%put fine;", "3", 3, 2, 2},
+        {"filename nothing;", "0", 0, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.program) + " exit " + c.forcedCode);
         const test::ScopedEnvironment forced("TAMBERLO_STANDIN_EXIT", c.forcedCode);
         const test::ToolResult json = Run({"--json", "-e", c.program});
-        EXPECT_EQ(json.exitCode, 0);
+        EXPECT_EQ(json.exitCode, c.plainStatus);
         EXPECT_EQ(nlohmann::json::parse(json.out).at("sasExitCode"), c.sasExitCode);
+        EXPECT_EQ(Run({"--report", "-e", c.program}).exitCode, c.plainStatus);
         EXPECT_THAT(json.err, IsEmpty());
 
         const test::ToolResult plain = Run({"-e", c.program});
-        EXPECT_EQ(plain.exitCode, 0);
+        EXPECT_EQ(plain.exitCode, c.plainStatus);
         const std::string note = "tamberlo: SAS ended with exit code " + std::to_string(c.sasExitCode) + "\n";
         if (c.sasExitCode == 0) {
             EXPECT_THAT(plain.err, Not(HasSubstr("tamberlo:")));
@@ -208,10 +206,11 @@ TEST_F(TamberloCommand, JsonHoldsTheWholeRun) {
     const test::ToolResult result = Run({"--json", "--log", "run.log", "--lst", "run.lst", "-e",
                                          "data _null_; file print; put 'ERROR: listed'; file _put2; put 'two'; run;",
                                          "-e", "filename nothing;", "-e", "foo;"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, 2) << result.err;
     EXPECT_THAT(result.err, IsEmpty());
     const nlohmann::json json = nlohmann::json::parse(result.out);
-    EXPECT_EQ(json.size(), 9u);
+    EXPECT_EQ(json.size(), 10u);
+    EXPECT_EQ(json.at("parameters"), nlohmann::json::object());
     EXPECT_EQ(json.at("status"), "OK");
     EXPECT_EQ(json.at("encoding"), tamberlo::SessionEncoding::PlatformDefault().Name());
     EXPECT_EQ(json.at("undecodableBytes"), 0);
@@ -238,8 +237,9 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "-e", "foo;"}).exitCode, 2);
     EXPECT_EQ(Run({"--check", "-e", "filename nothing;"}).exitCode, 1);
     EXPECT_EQ(Run({"--check", "-e", "filename nothing;", "-e", "foo;"}).exitCode, 2);
-    // Without --check the run went through, whatever the log says.
-    EXPECT_EQ(Run({"-e", "foo;"}).exitCode, 0);
+    // Without --check SAS's own code alone counts, whatever the log says.
+    EXPECT_EQ(Run({"-e", "foo;"}).exitCode, 2);
+    EXPECT_EQ(Run({"-e", "%put ERROR: only a line;"}).exitCode, 0);
     // The site's rules, as for a batch: an ignored warning leaves SAS's exit
     // code 1 unexplained, so it no longer counts.
     const std::string uninitialized = "data _null_; put total; run;";

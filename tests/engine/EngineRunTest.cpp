@@ -30,25 +30,11 @@ const std::string Cfg = sas::DefaultConfigFileName;
 
 // Runs in a temporary folder of the test's own, against the stand-in, which
 // records what it received in `record` (the command line) and beside it.
-class EngineRun : public testing::Test {
+class EngineRun : public testing::Test, protected test::RecordedRunFolders {
 protected:
-    test::TempFolder temp;
-    test::TempFolder work;
-    test::ScopedTempDirectory scopedTemp{temp.Path()};
-    std::string record = work / "record";
-    test::ScopedEnvironment recordSwitch{"TAMBERLO_STANDIN_RECORD", record};
 
     std::string Program() const { return test::ReadFile(record + ".program"); }
-    std::vector<std::string> ReceivedArguments() const {
-#ifdef _WIN32
-        return SplitCommandLine(test::ReadFile(record));
-#else
-        std::vector<std::string> args;
-        std::istringstream lines(test::ReadFile(record));
-        for (std::string line; std::getline(lines, line);) args.push_back(line);
-        return args;
-#endif
-    }
+    std::vector<std::string> ReceivedArguments() const { return test::RecordedArguments(record); }
 };
 
 

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "host/CommandLine.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -76,6 +78,23 @@ void WriteFile(const std::string& path, const std::string& content) {
 bool Exists(const std::string& path) {
     std::error_code ignored;
     return fs::exists(path, ignored);
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+std::vector<std::string> RecordedArguments(const std::string& record) {
+#ifdef _WIN32
+    return SplitCommandLine(ReadFile(record));
+#else
+    std::vector<std::string> args;
+    std::istringstream lines(ReadFile(record));
+    for (std::string line; std::getline(lines, line);) args.push_back(line);
+    return args;
+#endif
 }
 
 std::vector<std::string> ListFolder(const std::string& folder) {

@@ -70,9 +70,26 @@ private:
     ScopedEnvironment temp_;
 };
 
+// A run's temporary folder of its own, and another where the stand-in
+// records what it received (TAMBERLO_STANDIN_RECORD=<work>/record), for a
+// test that runs against the stand-in and checks what SAS was given.
+struct RecordedRunFolders {
+    TempFolder temp;
+    TempFolder work;
+    ScopedTempDirectory scopedTemp{temp.Path()};
+    std::string record = work / "record";
+    ScopedEnvironment recordSwitch{"TAMBERLO_STANDIN_RECORD", record};
+};
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
+// How often `part` stands in `text`, overlaps counted.
+std::size_t Occurrences(const std::string& text, const std::string& part);
+// The arguments, program first, that the stand-in recorded in `record`
+// (TAMBERLO_STANDIN_RECORD): the Windows command line split as the
+// stand-in's C run time splits it, or POSIX's argv lines.
+std::vector<std::string> RecordedArguments(const std::string& record);
 // The names of the entries of a folder, sorted.
 std::vector<std::string> ListFolder(const std::string& folder);
 std::optional<std::string> GetEnvironment(const std::string& name);

@@ -16,6 +16,11 @@ bool IsFlagOption(const std::string& name) {
     return std::find(flags.begin(), flags.end(), name) != flags.end();
 }
 
+// System options that SAS knows and the stand-in takes without effect.
+bool IsIgnoredValueOption(const std::string& name) {
+    return name == "MEMSIZE" || name == "SORTSIZE" || name == "WORK";
+}
+
 }  // namespace
 
 Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
@@ -31,13 +36,27 @@ Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
             continue;
         }
         const std::string name = Filerefs::Upper(argument.substr(1));
+        std::optional<std::string> ignored;
         std::optional<std::string>* value = name == "CONFIG" ? &invocation.config
                                             : name == "SYSIN" ? &invocation.sysin
                                             : name == "PRINT" ? &invocation.print
                                             : name == "LOG"   ? &invocation.log
                                             : name == "ENCODING" ? &invocation.encoding
+                                            : name == "SYSPARM" ? &invocation.sysparm
+                                            : name == "AUTOEXEC" ? &invocation.autoexec
+                                            : IsIgnoredValueOption(name) ? &ignored
                                                               : nullptr;
-        if (value != nullptr) {
+        if (name == "SET") {
+            if (i + 2 < arguments.size()) {
+                invocation.environment.emplace_back(arguments[i + 1], arguments[i + 2]);
+                i += 2;
+            } else {
+                invocation.warnings.push_back("WARNING: Option SET needs a name and a value; it was ignored.");
+                i = arguments.size();
+            }
+        } else if (name == "ECHOAUTO") {
+            invocation.echoAutoexec = true;
+        } else if (value != nullptr) {
             if (i + 1 < arguments.size()) {
                 *value = arguments[++i];
             } else {

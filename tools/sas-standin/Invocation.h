@@ -3,14 +3,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tamberlo::standin {
 
 // The command-line options that matter to the stand-in. Option names are
-// case-insensitive. -CONFIG, -SYSIN, -PRINT, -LOG and -ENCODING take the next argument
-// as their value; the flag options of the platform's SAS (Platform.h) are
-// accepted and ignored. An argument without a leading '-' names the program
+// case-insensitive. -CONFIG, -SYSIN, -PRINT, -LOG, -ENCODING, -SYSPARM and
+// -AUTOEXEC take the next argument as their value, -SET the next two; the
+// flag options of the platform's SAS (Platform.h) and -ECHOAUTO are
+// accepted, and so are the system options -MEMSIZE, -SORTSIZE and -WORK
+// with their values, which change nothing here. An argument without a leading '-' names the program
 // file when -SYSIN has not. Any other option is unknown: a WARNING line
 // where SAS warns about it, a reason not to start where SAS refuses it.
 struct Invocation {
@@ -19,6 +22,11 @@ struct Invocation {
     std::optional<std::string> print;
     std::optional<std::string> log;
     std::optional<std::string> encoding;
+    std::optional<std::string> sysparm;
+    std::optional<std::string> autoexec;
+    bool echoAutoexec = false;
+    // -SET NAME VALUE, in argument order.
+    std::vector<std::pair<std::string, std::string>> environment;
     // The WARNING lines for the log, in argument order.
     std::vector<std::string> warnings;
     // The unknown options where SAS refuses them, upper-cased, in argument order.

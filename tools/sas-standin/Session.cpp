@@ -2,6 +2,7 @@
 
 #include "Listing.h"
 #include "Log.h"
+#include "Macros.h"
 
 #include <cstdlib>
 
@@ -46,9 +47,11 @@ int TitleNumber(const std::string& keyword) {
 
 }  // namespace
 
-Session::Session(Log& log, Listing& listing) : log_(log), listing_(listing) {}
+Session::Session(Log& log, Listing& listing, Macros& macros) : log_(log), listing_(listing), macros_(macros) {}
 
-void Session::Run(std::string_view program) {
+void Session::Run(std::string_view program, bool echo) {
+    echo_ = echo;
+    echoed_ = 0;
     lines_ = StatementReader::Lines(program);
     for (const Statement& statement : StatementReader::Read(program)) {
         if (!Process(statement) || abortCode_) {
@@ -120,7 +123,7 @@ void Session::EchoThrough(int line) {
     const int last = line < static_cast<int>(lines_.size()) ? line : static_cast<int>(lines_.size());
     while (echoed_ < last) {
         ++echoed_;
-        log_.Source(echoed_, lines_[static_cast<std::size_t>(echoed_ - 1)]);
+        if (echo_) log_.Source(echoed_, lines_[static_cast<std::size_t>(echoed_ - 1)]);
     }
 }
 
@@ -177,6 +180,9 @@ bool Session::Global(const Statement& statement, const std::string& keyword) {
         Filename(statement);
     } else if (keyword == "%PUT") {
         MacroPut(statement);
+    } else if (keyword == "%LET") {
+        Accept(statement);
+        macros_.Let(statement.text, log_);
     } else {
         return false;
     }
@@ -248,7 +254,7 @@ void Session::Filename(const Statement& statement) {
 
 void Session::MacroPut(const Statement& statement) {
     Accept(statement);
-    log_.Line(TextAfter(statement, 1));
+    log_.Line(macros_.Resolve(TextAfter(statement, 1), log_));
 }
 
 void Session::StepStatement(const Statement& statement, const std::string& keyword) {
@@ -310,7 +316,9 @@ void Session::Put(const Statement& statement) {
     for (std::size_t i = 1; i < tokens.size(); ++i) {
         if (i > 1) line += ' ';
         const Token& item = tokens[i];
-        if (item.kind != TokenKind::Word) {
+        if (item.kind == TokenKind::String && item.text[0] == '"') {
+            line += macros_.Resolve(item.value, log_);
+        } else if (item.kind != TokenKind::Word) {
             line += item.value;
         } else if (IsWord(item, "_N_")) {
             line += '1';

@@ -14,23 +14,28 @@ namespace tamberlo::standin {
 
 class Listing;
 class Log;
+class Macros;
 
 // Runs one program: echoes its lines to the log as their statements are
 // processed, carries out the statements of the supported subset and reports
 // everything else in the log the way SAS does, then goes on.
 //
 // Global statements (anywhere): OPTIONS (accepted, ignored), TITLE/TITLEn,
-// FILENAME, %PUT, ENDSAS, RUN, QUIT, "* ...;" and "%* ...;" comments.
+// FILENAME, %PUT and %LET (macro references resolved), ENDSAS, RUN, QUIT,
+// "* ...;" and "%* ...;" comments. PUT resolves the references in its
+// double-quoted strings.
 // Steps: DATA _NULL_ with FILE, PUT, CALL SLEEP and ABORT inside; PROC steps
 // are reported as unknown procedures and skipped to their end. An ABORT that
 // a step runs into ends the whole run there, as ENDSAS does.
 class Session {
 public:
-    Session(Log& log, Listing& listing);
+    Session(Log& log, Listing& listing, Macros& macros);
 
     // Runs the program to its end, or to ENDSAS (after which nothing more is
-    // echoed or run). A step still open at the end is run then.
-    void Run(std::string_view program);
+    // echoed or run). A step still open at the end is run then. Without
+    // `echo` its lines are not shown in the log (an autoexec file); a later
+    // Run keeps the filerefs, titles and macro variables.
+    void Run(std::string_view program, bool echo = true);
 
     // Set when an ABORT statement ended the run: the exit code it asks for.
     std::optional<int> AbortCode() const { return abortCode_; }
@@ -68,6 +73,8 @@ private:
 
     Log& log_;
     Listing& listing_;
+    Macros& macros_;
+    bool echo_ = true;
     Filerefs filerefs_;
     std::vector<std::string> lines_;
     int echoed_ = 0;

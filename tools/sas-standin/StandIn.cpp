@@ -3,6 +3,7 @@
 #include "Invocation.h"
 #include "Listing.h"
 #include "Log.h"
+#include "Macros.h"
 #include "Platform.h"
 #include "Session.h"
 #include "Stopwatch.h"
@@ -159,8 +160,23 @@ int StandIn::Run(int argc, char** argv) {
         if (switches.sleepSeconds > 0.0) {
             std::this_thread::sleep_for(std::chrono::duration<double>(switches.sleepSeconds));
         }
-        Session run(log, listing);
-        run.Run(*program);
+        Macros macros(invocation.sysparm.value_or(""), invocation.environment);
+        Session run(log, listing, macros);
+        if (invocation.autoexec) {
+            // Run ahead of the program and, without -ECHOAUTO, not echoed.
+            const std::optional<std::string> autoexec = TextFile::Read(*invocation.autoexec);
+            if (!autoexec) {
+                log.Error("ERROR: Physical file does not exist, " + *invocation.autoexec + ".");
+            } else {
+                log.Line("NOTE: AUTOEXEC processing beginning; file is " + *invocation.autoexec + ".");
+                log.Line("");
+                run.Run(*autoexec, invocation.echoAutoexec);
+                log.Line("");
+                log.Line("NOTE: AUTOEXEC processing completed.");
+                log.Line("");
+            }
+        }
+        if (!run.AbortCode()) run.Run(*program);
         abortCode = run.AbortCode();
         if (log.Errors() > 0) log.Line("ERROR: Errors printed on page 1.");
         log.Line("");
