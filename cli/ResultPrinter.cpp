@@ -187,14 +187,7 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
         std::fflush(err_);
     }
     if (!options_.check) return ExitStatus::Ok;
-    // The worse of what the log shows and what SAS itself said.
-    const ExitStatus byLog = result.logLines.errorLines > 0     ? ExitStatus::LogHasErrors
-                             : result.logLines.warningLines > 0 ? ExitStatus::LogHasWarnings
-                                                                : ExitStatus::Ok;
-    const ExitStatus byCode = result.countedExitCode == 0   ? ExitStatus::Ok
-                              : result.countedExitCode == 1 ? ExitStatus::LogHasWarnings
-                                                            : ExitStatus::LogHasErrors;
-    return ToInt(byLog) > ToInt(byCode) ? byLog : byCode;
+    return StatusOf(result.verdict);
 }
 
 ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partial) {

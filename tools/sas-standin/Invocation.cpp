@@ -37,7 +37,9 @@ Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
                                             : name == "LOG"   ? &invocation.log
                                             : name == "ENCODING" ? &invocation.encoding
                                                               : nullptr;
-        if (value != nullptr) {
+        if (name == "SOURCE2" || name == "NOSOURCE2") {
+            invocation.source2 = name == "SOURCE2";
+        } else if (value != nullptr) {
             if (i + 1 < arguments.size()) {
                 *value = arguments[++i];
             } else {

@@ -9,7 +9,8 @@ namespace tamberlo::standin {
 
 // The command-line options that matter to the stand-in. Option names are
 // case-insensitive. -CONFIG, -SYSIN, -PRINT, -LOG and -ENCODING take the next argument
-// as their value; the flag options of the platform's SAS (Platform.h) are
+// as their value; -SOURCE2 and -NOSOURCE2 switch the echo of included
+// files; the flag options of the platform's SAS (Platform.h) are
 // accepted and ignored. An argument without a leading '-' names the program
 // file when -SYSIN has not. Any other option is unknown: a WARNING line
 // where SAS warns about it, a reason not to start where SAS refuses it.
@@ -19,6 +20,7 @@ struct Invocation {
     std::optional<std::string> print;
     std::optional<std::string> log;
     std::optional<std::string> encoding;
+    bool source2 = false;  // -SOURCE2: the log echoes included files
     // The WARNING lines for the log, in argument order.
     std::vector<std::string> warnings;
     // The unknown options where SAS refuses them, upper-cased, in argument order.

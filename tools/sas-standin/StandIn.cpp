@@ -159,7 +159,7 @@ int StandIn::Run(int argc, char** argv) {
         if (switches.sleepSeconds > 0.0) {
             std::this_thread::sleep_for(std::chrono::duration<double>(switches.sleepSeconds));
         }
-        Session run(log, listing);
+        Session run(log, listing, invocation.source2);
         run.Run(*program);
         abortCode = run.AbortCode();
         if (log.Errors() > 0) log.Line("ERROR: Errors printed on page 1.");

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "cli/ExitStatus.h"
+
+namespace tamberlo::cli {
+
+// What a run of a program came to, worst last.
+enum class Verdict {
+    Clean,           // no ERROR or WARNING line counts, and no exit code of SAS does
+    Warnings,        // WARNING lines, or SAS exit code 1
+    Failed,          // ERROR lines, or SAS exit code 2 or more
+    TamberloError,   // Tamberlo raised an error; SAS may not have run
+    TimeLimit,       // stopped at the time limit
+};
+
+// "clean", "warnings", "failed", "error", "time limit"
+const char* VerdictText(Verdict verdict) noexcept;
+
+// 0 to 4: the status the command exits with when this is the worst run.
+ExitStatus StatusOf(Verdict verdict) noexcept;
+
+}  // namespace tamberlo::cli
