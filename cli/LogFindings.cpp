@@ -108,11 +108,16 @@ void LogFindings::Feed(std::string_view piece) {
         }
         const std::size_t end = piece.find_first_of("\r\n", pos);
         const std::size_t stop = end == std::string_view::npos ? piece.size() : end;
-        if (line_.size() < MaxLineBytes) line_.append(piece.substr(pos, std::min(stop - pos, MaxLineBytes - line_.size())));
         sinceStopLooked_ += stop - pos + 1;
-        if (end == std::string_view::npos) break;
-        TakeLine(line_);
-        line_.clear();
+        if (end != std::string_view::npos && line_.empty()) {
+            // A whole line within the piece: read where it stands.
+            TakeLine(piece.substr(pos, std::min(stop - pos, MaxLineBytes)));
+        } else {
+            if (line_.size() < MaxLineBytes) line_.append(piece.substr(pos, std::min(stop - pos, MaxLineBytes - line_.size())));
+            if (end == std::string_view::npos) break;
+            TakeLine(line_);
+            line_.clear();
+        }
         pos = end + 1;
         if (piece[end] == '\r') {
             if (pos == piece.size()) {
