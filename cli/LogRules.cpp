@@ -2,67 +2,130 @@
 
 #include "cli/UsageError.h"
 
+#include <re2/re2.h>
+
 namespace tamberlo::cli {
 namespace {
 
-constexpr std::size_t searchedBytes = 4096;
+constexpr const char* syntaxNote = "RE2's syntax: no look-around, no back-references";
 
-std::regex Compile(const std::string& pattern, std::string_view option) {
-    try {
-        return std::regex(pattern, std::regex::ECMAScript | std::regex::optimize);
-    } catch (const std::regex_error& error) {
-        throw UsageError(std::string(option) + " " + pattern + ": not a valid regular expression: " + error.what());
+// Logs are matched as bytes, whatever their encoding: a pattern's bytes
+// stand for themselves.
+std::shared_ptr<const re2::RE2> Compile(const std::string& pattern, std::string_view option) {
+    if (pattern.empty()) {
+        throw UsageError(std::string(option) + ": an empty pattern would match every line; give a regular expression (" +
+                         syntaxNote + ")");
     }
+    re2::RE2::Options options;
+    options.set_encoding(re2::RE2::Options::EncodingLatin1);
+    options.set_log_errors(false);
+    auto regex = std::make_shared<const re2::RE2>(pattern, options);
+    if (!regex->ok()) {
+        throw UsageError(std::string(option) + " " + pattern + ": not a valid regular expression (" + syntaxNote +
+                         "): " + regex->error());
+    }
+    return regex;
 }
 
-bool AnyMatches(const std::vector<std::regex>& patterns, std::string_view line) {
-    for (const std::regex& pattern : patterns) {
-        if (std::regex_search(line.begin(), line.end(), pattern)) return true;
+bool Matches(const re2::RE2& regex, std::string_view line) {
+    return re2::RE2::PartialMatch(re2::StringPiece(line.data(), line.size()), regex);
+}
+
+bool IsNameCharacter(char c, bool first) {
+    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (first) return letter;
+    return letter || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+}
+
+// The length of NAME in "NAME=REGEX", or 0.
+std::size_t NameLength(std::string_view value) {
+    const std::size_t equals = value.find('=');
+    if (equals == std::string_view::npos || equals == 0) return 0;
+    for (std::size_t i = 0; i < equals; ++i) {
+        if (!IsNameCharacter(value[i], i == 0)) return 0;
     }
-    return false;
+    return equals;
 }
 
 }  // namespace
 
-const std::vector<std::string>& LogRules::StrictPatterns() {
-    static const std::vector<std::string> patterns{
-        R"(^NOTE: Variable .+ is uninitialized\.)",
-        R"(^NOTE: Invalid (data|numeric data|argument))",
-        R"(^NOTE: MERGE statement has more than one data set with repeats of BY values)",
-        R"(^NOTE: (Character|Numeric) values have been converted to)",
-        R"(^NOTE: Missing values were generated)",
-        R"(^NOTE: At least one W\.D format was too small)",
-        R"(No BY statement was specified for a MERGE statement)",
+const std::vector<LogRules::StrictRule>& LogRules::StrictRules() {
+    static const std::vector<StrictRule> rules{
+        {"strict-uninitialized", R"(^NOTE: Variable .+ is uninitialized\.)",
+         "a variable is used before it has a value"},
+        {"strict-invalid-data", R"(^NOTE: Invalid (data|numeric data|argument))",
+         "input data or a function argument is invalid"},
+        {"strict-by-repeats", R"(^NOTE: MERGE statement has more than one data set with repeats of BY values)",
+         "a MERGE meets repeats of BY values in more than one data set"},
+        {"strict-converted", R"(^NOTE: (Character|Numeric) values have been converted to)",
+         "values were converted between character and numeric"},
+        {"strict-missing-values", R"(^NOTE: Missing values were generated)",
+         "an operation on missing values generated missing values"},
+        {"strict-format-too-small", R"(^NOTE: At least one W\.D format was too small)",
+         "a W.D format was too small for a value"},
+        {"strict-merge-no-by", R"(No BY statement was specified for a MERGE statement)",
+         "a MERGE has no BY statement"},
     };
-    return patterns;
+    return rules;
 }
 
 LogRules::LogRules(const std::vector<std::string>& ignore, const std::vector<std::string>& failOn, bool strict) {
     for (const std::string& pattern : ignore) Ignore(pattern);
-    for (const std::string& pattern : failOn) FailOn(pattern);
+    for (const std::string& value : failOn) FailOn(value);
     if (strict) Strict();
 }
+
+std::string LogRules::FailOnPattern(const std::string& value) {
+    const std::size_t nameLength = NameLength(value);
+    return nameLength > 0 ? value.substr(nameLength + 1) : value;
+}
+
+void LogRules::CheckPattern(const std::string& pattern, std::string_view option) { Compile(pattern, option); }
 
 void LogRules::Ignore(const std::string& pattern, std::string_view option) {
     ignore_.push_back(Compile(pattern, option));
 }
 
-void LogRules::FailOn(const std::string& pattern, std::string_view option) {
-    failOn_.push_back(Compile(pattern, option));
+void LogRules::FailOn(const std::string& value, std::string_view option) {
+    const std::size_t nameLength = NameLength(value);
+    LogRule rule;
+    rule.pattern = FailOnPattern(value);
+    rule.regex = Compile(rule.pattern, option);
+    ++failOnGiven_;
+    rule.id = nameLength > 0 ? value.substr(0, nameLength) : "fail-on-" + std::to_string(failOnGiven_);
+    rule.description = "a line matching " + rule.pattern + " (" + std::string(option) + ")";
+    failOn_.push_back(std::move(rule));
 }
 
 void LogRules::Strict() {
-    for (const std::string& pattern : StrictPatterns()) FailOn(pattern, "--strict");
+    for (const StrictRule& strict : StrictRules()) {
+        failOn_.push_back(LogRule{strict.id, strict.pattern, strict.description, Compile(strict.pattern, "--strict")});
+    }
 }
 
-LogLineClassifier::Kind LogRules::Classify(std::string_view line) const {
-    const LogLineClassifier::Kind kind = LogLineClassifier::Classify(line);
-    if (Empty()) return kind;
+LogRules::Decision LogRules::Classify(std::string_view line) const {
+    Decision decision;
+    decision.asWritten = LogLineClassifier::Classify(line);
+    decision.kind = decision.asWritten;
+    if (Empty()) return decision;
     if (!line.empty() && line.front() == '\f') line.remove_prefix(1);
-    line = line.substr(0, searchedBytes);
-    if (AnyMatches(ignore_, line)) return LogLineClassifier::Kind::Other;
-    if (AnyMatches(failOn_, line)) return LogLineClassifier::Kind::Error;
-    return kind;
+    for (const LogRule& rule : failOn_) {
+        if (Matches(*rule.regex, line)) {
+            decision.kind = LogLineClassifier::Kind::Error;
+            decision.failOn = &rule;
+            break;
+        }
+    }
+    if (decision.kind == LogLineClassifier::Kind::Other) return decision;
+    for (const auto& regex : ignore_) {
+        if (Matches(*regex, line)) {
+            decision.kind = LogLineClassifier::Kind::Other;
+            decision.failOn = nullptr;
+            decision.ignored = true;
+            break;
+        }
+    }
+    return decision;
 }
 
 }  // namespace tamberlo::cli

@@ -117,11 +117,11 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
 
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".
-        const LogFindings scan = LogFindings::Scan(runner.StoredLog(),
-                                                   LogRules(options_.ignore, options_.failOn, options_.strict),
-                                                   runner.PreambleLines(), 0);
+        const LogRules rules(options_.ignore, options_.failOn, options_.strict);
+        const LogFindings scan =
+            LogFindings::Scan(runner.StoredLog(), rules, runner.PreambleLines(), &console::Interrupts());
         result.logLines = scan.Counts();
-        result.countedExitCode = scan.CountedExitCode(result.sasExitCode.value_or(0));
+        result.verdict = scan.VerdictFor(result.sasExitCode);
 
         if (options_.json || options_.putDir) result.putFiles = ListPutFiles(runner);
     }

@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/LogLineClassifier.h"
 #include "cli/PutFileList.h"
+#include "cli/Verdict.h"
 #include "host/SessionEncoding.h"
 
 #include <exception>
@@ -23,7 +24,7 @@ struct RunResult {
     std::string log;              // cleaned unless --raw
     std::string lst;
     LogLineClassifier::Counts logLines;  // counted on the raw log, by the options' log rules
-    int countedExitCode = 0;             // SAS's, as far as the counted lines bear it out
+    Verdict verdict = Verdict::Clean;    // of the log's lines and SAS's exit code (LogFindings)
     std::optional<int> sasExitCode;      // none when SAS did not run
     std::vector<PutFileEntry> putFiles;  // filled when asked for
     std::string report;           // DebugInfo, when asked for

@@ -202,17 +202,12 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
     }
     // SAS's own code counts whatever the output form; a code other than 0
     // or 1 (a crash's negative one included) is a failure.
-    const auto byCode = [](int code) {
-        return code == 0 ? ExitStatus::Ok : code == 1 ? ExitStatus::LogHasWarnings : ExitStatus::LogHasErrors;
-    };
-    if (!options_.check) return byCode(sasExitCode);
-    // The worse of what the log shows and what SAS itself said, as far as
-    // the log rules bear it out.
-    const ExitStatus byLog = result.logLines.errorLines > 0     ? ExitStatus::LogHasErrors
-                             : result.logLines.warningLines > 0 ? ExitStatus::LogHasWarnings
-                                                                : ExitStatus::Ok;
-    const ExitStatus counted = byCode(result.countedExitCode);
-    return ToInt(byLog) > ToInt(counted) ? byLog : counted;
+    if (!options_.check) {
+        return sasExitCode == 0   ? ExitStatus::Ok
+               : sasExitCode == 1 ? ExitStatus::LogHasWarnings
+                                  : ExitStatus::LogHasErrors;
+    }
+    return StatusOf(result.verdict);
 }
 
 ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partial) {

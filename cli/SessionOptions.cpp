@@ -128,27 +128,27 @@ void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const Session
 
     // Checked as they are given, so that a bad pattern is a usage error
     // before anything runs.
-    static const CLI::Validator regex(
-        [](std::string& pattern) {
-            try {
-                LogRules().Ignore(pattern);
+    // LogRules::CheckPattern's UsageError says what is wrong with the pattern.
+    const auto regex = [](const char* option) {
+        return CLI::Validator(
+            [option](std::string& value) {
+                const std::string pattern = std::string(option) == "--fail-on" ? LogRules::FailOnPattern(value) : value;
+                LogRules::CheckPattern(pattern, option);
                 return std::string();
-            } catch (const UsageError&) {
-                return std::string("invalid");
-            }
-        },
-        "");
+            },
+            "");
+    };
     constexpr const char* rulesGroup = "Log rules";
-    CLI::Option* ignore = app.add_option("--ignore", options.ignore, R"(a log line matching REGEX (ECMAScript, searched in the
-line) is not counted as an ERROR or WARNING line; may
-be given more than once)");
-    ignore->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup);
-    Check(*ignore, regex, "a regular expression");
+    CLI::Option* ignore = app.add_option("--ignore", options.ignore, R"(a log line matching REGEX (RE2's syntax: no look-around
+or back-references; searched in the line) is not
+counted as an ERROR or WARNING line; may be given more
+than once)");
+    ignore->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--ignore"));
     CLI::Option* failOn = app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
-NOTE the site treats as a fault); may be given more
-than once; --ignore wins)");
-    failOn->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup);
-    Check(*failOn, regex, "a regular expression");
+NOTE the site treats as a fault); NAME=REGEX names the
+rule in the reports; may be given more than once;
+--ignore wins)");
+    failOn->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--fail-on"));
     app.add_flag("--strict", options.strict, R"(fail on the NOTEs careful programmers check for:
 uninitialized variables, invalid data, repeats of BY
 values, values converted, missing values generated,

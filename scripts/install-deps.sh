@@ -3,9 +3,12 @@
 # to be done:
 #   install-deps.sh native   the native build of the command and the SAS
 #                            stand-in: the compiler, CMake, Ninja and the
-#                            command's libraries (CLI11, nlohmann-json)
+#                            command's libraries (CLI11, nlohmann-json, RE2)
 #   install-deps.sh wine     that, the i686 and x86_64 mingw-w64 cross
-#                            compilers and tools, and 32- and 64-bit Wine
+#                            compilers and tools, 32- and 64-bit Wine, and RE2's Debian
+#                            source package (through a deb-src entry) with
+#                            what scripts/build-re2-mingw.sh makes its
+#                            Unicode tables from
 #   install-deps.sh          everything the tests need besides: GoogleTest and
 #                            Google Benchmark sources, NSIS and zip for the
 #                            Windows packages, clang's runtime for the fuzzers,
@@ -18,8 +21,9 @@
 # Quick when all of it is there already: it only looks.
 set -euo pipefail
 
-native=(cmake ninja-build g++ make libcli11-dev nlohmann-json3-dev)
-wine=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32 wine64 libwine-dev)
+native=(cmake ninja-build g++ make libcli11-dev nlohmann-json3-dev libre2-dev)
+wine=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32 wine64 libwine-dev
+  unicode-data python3 python3-six perl dpkg-dev)
 tests=(
   git googletest libbenchmark-dev
   nsis zip unzip
@@ -27,7 +31,7 @@ tests=(
   util-linux procps
   slurm-wlm munge
   rpm dpkg-dev lintian man-db file mmdebstrap gpg debian-archive-keyring
-  libxml2-utils chromium
+  libxml2-utils chromium clang-format
 )
 case "${1:-all}" in
   native) packages=("${native[@]}") ;;
@@ -36,17 +40,33 @@ case "${1:-all}" in
   *) echo "usage: install-deps.sh [native|wine]" >&2; exit 64 ;;
 esac
 
+# apt-get source re2 (scripts/build-re2-mingw.sh) needs the sources of the
+# suites the machine installs from.
+sources_entry=/etc/apt/sources.list.d/tamberlo-deb-src.sources
+need_sources=false
+[ "${1:-all}" = native ] ||
+  apt-cache showsrc re2 2>/dev/null | grep -q '^Package: re2' || need_sources=true
+
 missing=()
 for package in "${packages[@]}"; do
   # wine32 and libwine:i386 come from the i386 architecture.
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [[ $status == "install ok installed" ]] || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && ! $need_sources && exit 0
 
-echo "install-deps: installing ${missing[*]}" >&2
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+if $need_sources; then
+  echo "install-deps: adding $sources_entry" >&2
+  printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm bookworm-updates' \
+    'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | $sudo tee "$sources_entry" >/dev/null
+fi
+if [ ${#missing[@]} -eq 0 ]; then
+  $sudo apt-get update -q
+  exit 0
+fi
+echo "install-deps: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 # Only Wine needs the i386 architecture (wine32 and libwine:i386).
 if [[ " ${missing[*]} " == *" wine32 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then

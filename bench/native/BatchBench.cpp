@@ -126,7 +126,7 @@ void HtmlReportOfTenThousandPrograms(benchmark::State& state) {
         if (i % 10 == 0) {
             outcome.verdict = cli::ProgramOutcome::Verdict::Warnings;
             outcome.logLines.warningLines = 1;
-            outcome.findings.push_back({cli::LogLineClassifier::Kind::Warning, 100, 50,
+            outcome.findings.push_back({cli::LogLineClassifier::Kind::Warning, "WARNING", 100, 50, "",
                                         "WARNING: Apparent symbolic reference NOT_THERE not resolved."});
         }
     }

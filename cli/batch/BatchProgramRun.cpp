@@ -110,12 +110,6 @@ private:
     fs::path base_;
 };
 
-ProgramOutcome::Verdict VerdictOf(const LogLineClassifier::Counts& lines, int exitCode) {
-    if (lines.errorLines > 0 || exitCode >= 2) return ProgramOutcome::Verdict::Failed;
-    if (lines.warningLines > 0 || exitCode == 1) return ProgramOutcome::Verdict::Warnings;
-    return ProgramOutcome::Verdict::Clean;
-}
-
 }  // namespace
 
 std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
@@ -160,10 +154,10 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         outcome.sasExitCode = runner.LastExitCode();
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".
-        const LogFindings scan = LogFindings::Scan(runner.StoredLog(), files.rules, runner.PreambleLines());
+        const LogFindings scan = LogFindings::Scan(runner.StoredLog(), files.rules, runner.PreambleLines(), &stop);
         outcome.logLines = scan.Counts();
         outcome.findings = scan.Findings();
-        outcome.verdict = VerdictOf(outcome.logLines, scan.CountedExitCode(outcome.sasExitCode.value_or(0)));
+        outcome.verdict = scan.VerdictFor(outcome.sasExitCode);
         if (status != statusOK) {
             // SAS did not run (an empty program): there is nothing to write.
             fail(ProgramOutcome::Verdict::TamberloError, status);

@@ -1,6 +1,7 @@
 #include "cli/batch/BatchProgress.h"
 
 #include "cli/Console.h"
+#include "host/ControlChars.h"
 
 #include <algorithm>
 #include <string>
@@ -93,8 +94,11 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
         if (!headed) std::fputs("\n", out_);
         headed = true;
         // The log's line decoded from its session and written in the
-        // terminal's encoding; as stored where the terminal lacks a character.
-        const std::string first = terminal.FromUtf8Or(outcome.FirstProblemLineUtf8(), outcome.FirstProblemLine());
+        // terminal's encoding; as stored where the terminal lacks a
+        // character. Its control characters are shown as the cleaned log
+        // shows them: an ESC in a log line must not move the cursor.
+        const std::string first = CleanControlChars(
+            terminal.FromUtf8Or(outcome.FirstProblemLineUtf8(), CleanControlChars(outcome.FirstProblemLine())));
         std::fprintf(out_, "%s\n", first.c_str());
     }
 

@@ -79,7 +79,8 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
 }  // namespace
 
 std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, bool logLine) {
-    std::string line = commandtext::ToUtf8(outcome.program.path);
+    std::string line = finding.includedFile.empty() ? commandtext::ToUtf8(outcome.program.path)
+                                                    : outcome.encoding.ToUtf8(finding.includedFile);
     if (finding.programLine) line.append(":").append(std::to_string(*finding.programLine));
     line.append(": ").append(outcome.encoding.ToUtf8(finding.text));
     if (logLine) line.append(" (log line ").append(std::to_string(finding.logLine)).append(")");
@@ -133,7 +134,9 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
             findings.push_back(Json{{"kind", finding.kind == LogLineClassifier::Kind::Warning ? "warning" : "error"},
                                     {"logLine", finding.logLine},
                                     {"programLine", finding.programLine ? Json(*finding.programLine) : Json()},
-                                    {"text", outcome.encoding.ToUtf8(finding.text)}});
+                                    {"text", outcome.encoding.ToUtf8(finding.text)},
+                                    {"rule", finding.ruleId}});
+            if (!finding.includedFile.empty()) findings.back()["includedFile"] = outcome.encoding.ToUtf8(finding.includedFile);
         }
         const Json program{{"name", commandtext::ToUtf8(outcome.program.name)},
                            {"file", commandtext::ToUtf8(outcome.program.path)},

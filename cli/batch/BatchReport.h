@@ -49,7 +49,8 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
 // The same facts as one JSON object: the summary and "programs", one object
 // per program (name, file, parameters, verdict, exitStatus, sasExitCode or null,
 // errorLines, warningLines, firstErrorLines, findings (kind, logLine,
-// programLine or null, text), problem, seconds, log).
+// programLine or null, text, rule, and includedFile for a finding in an
+// included file), problem, seconds, log).
 void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
 
 }  // namespace tamberlo::cli

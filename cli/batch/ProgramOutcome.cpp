@@ -22,9 +22,9 @@ std::string ProblemLine(const ProgramOutcome& outcome, Host host, Session sessio
     if (!outcome.problem.empty()) return host(outcome.program.name + ": " + outcome.problem);
     for (const Finding& finding : outcome.findings) {
         if (finding.kind != LogLineClassifier::Kind::Error) continue;
-        std::string place = outcome.program.path;
+        std::string place = finding.includedFile.empty() ? host(outcome.program.path) : session(finding.includedFile);
         if (finding.programLine) place.append(":").append(std::to_string(*finding.programLine));
-        return host(place + ": ") + session(finding.text);
+        return place + host(": ") + session(finding.text);
     }
     return host(outcome.program.name) + ": SAS exit code " +
            (outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : std::string("none"));
@@ -41,30 +41,6 @@ std::string ProgramOutcome::FirstProblemLineUtf8() const {
     return ProblemLine(
         *this, [](const std::string& text) { return commandtext::ToUtf8(text); },
         [this](const std::string& text) { return encoding.ToUtf8(text); });
-}
-
-const char* VerdictText(ProgramOutcome::Verdict verdict) noexcept {
-    switch (verdict) {
-    case ProgramOutcome::Verdict::Clean: return "clean";
-    case ProgramOutcome::Verdict::Warnings: return "warnings";
-    case ProgramOutcome::Verdict::Failed: return "failed";
-    case ProgramOutcome::Verdict::TamberloError: return "error";
-    case ProgramOutcome::Verdict::TimeLimit: return "time limit";
-    case ProgramOutcome::Verdict::NotRun: return "not run";
-    }
-    return "error";
-}
-
-ExitStatus StatusOf(ProgramOutcome::Verdict verdict) noexcept {
-    switch (verdict) {
-    case ProgramOutcome::Verdict::Clean: return ExitStatus::Ok;
-    case ProgramOutcome::Verdict::Warnings: return ExitStatus::LogHasWarnings;
-    case ProgramOutcome::Verdict::Failed: return ExitStatus::LogHasErrors;
-    case ProgramOutcome::Verdict::TamberloError: return ExitStatus::TamberloError;
-    case ProgramOutcome::Verdict::TimeLimit: return ExitStatus::TimeLimitReached;
-    case ProgramOutcome::Verdict::NotRun: return ExitStatus::Interrupted;
-    }
-    return ExitStatus::TamberloError;
 }
 
 }  // namespace tamberlo::cli

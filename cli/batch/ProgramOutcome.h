@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/ExitStatus.h"
 #include "cli/LogFindings.h"
 #include "cli/LogLineClassifier.h"
+#include "cli/Verdict.h"
 #include "cli/batch/ProgramList.h"
 #include "host/SessionEncoding.h"
 
@@ -15,20 +15,13 @@ namespace tamberlo::cli {
 // What one program of a batch came to: its summary, all that a batch keeps
 // in memory per program. The log and listing stay on disk.
 struct ProgramOutcome {
-    enum class Verdict {
-        Clean,           // no ERROR or WARNING line, SAS exit code 0
-        Warnings,        // WARNING lines or SAS exit code 1
-        Failed,          // ERROR lines or SAS exit code 2 or more
-        TamberloError,   // Tamberlo raised an error; SAS may not have run
-        TimeLimit,       // stopped at the time limit
-        NotRun,          // the batch was interrupted before it finished
-    };
+    using Verdict = cli::Verdict;
 
     BatchProgram program;
     Verdict verdict = Verdict::Clean;
     std::optional<int> sasExitCode;     // none when SAS did not end by itself
     LogLineClassifier::Counts logLines;
-    std::vector<Finding> findings;      // the first ones (LogFindings::DefaultKept)
+    std::vector<Finding> findings;      // those kept (LogFindings::KeptPerKind of each kind), in log order
     std::string problem;                // the Tamberlo error or the time limit, as one line
     std::string logFile;                // the log as SAS wrote it; empty: none
     std::string lstFile;                // the listing as SAS wrote it; empty: none
@@ -49,12 +42,5 @@ struct ProgramOutcome {
     // the host's code page, a finding's text from the session encoding.
     std::string FirstProblemLineUtf8() const;
 };
-
-// "clean", "warnings", "failed", "error", "time limit", "not run"
-const char* VerdictText(ProgramOutcome::Verdict verdict) noexcept;
-
-// 0 to 4 (130 for one not run): the status the batch exits with when this is
-// the worst program.
-ExitStatus StatusOf(ProgramOutcome::Verdict verdict) noexcept;
 
 }  // namespace tamberlo::cli

@@ -186,11 +186,12 @@ TEST_F(TwentyPrograms, TheJsonReportHoldsEachVerdictAndFinding) {
                               "ERROR: Errors printed on page 1."}));
     // Log line 5 follows the formchar statement (1), the echoed "foo;" (2) and its marker lines.
     EXPECT_EQ(facts.at("sub/error3").at("findings"), nlohmann::json::parse(R"([
-        {"kind": "error", "logLine": 5, "programLine": 1,
+        {"kind": "error", "logLine": 5, "programLine": 1, "rule": "SAS180-322",
          "text": "ERROR 180-322: Statement is not valid or it is used out of proper order."},
-        {"kind": "error", "logLine": 6, "programLine": 1, "text": "ERROR: Errors printed on page 1."}])"));
+        {"kind": "error", "logLine": 6, "programLine": 1, "rule": "ERROR", "text": "ERROR: Errors printed on page 1."}])"));
     EXPECT_EQ(facts.at("warn2").at("findings"), nlohmann::json::parse(R"([
-        {"kind": "warning", "logLine": 3, "programLine": 1, "text": "WARNING: No logical assign for filename NOTHING."}])"));
+        {"kind": "warning", "logLine": 3, "programLine": 1, "rule": "WARNING",
+         "text": "WARNING: No logical assign for filename NOTHING."}])"));
     EXPECT_THAT(std::string(facts.at("sleeper").at("problem")), HasSubstr("Execute method: "));
 }
 
@@ -641,15 +642,16 @@ TEST(ReportText, XmlAndJsonCarryEveryTextWellFormed) {
 TEST_F(BatchCommand, SiteRulesDecideWhatCounts) {
     Program("rules.sas",
             "data _null_; file _put1; put 'x';\r\nput 'n=' _N_ total;\r\nrun;\r\nfilename licence;\r\n");
-    const std::string uninitialized = R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized."})";
-    const std::string licence = R"({"kind": "warning", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE."})";
-    const std::string licenceError = R"({"kind": "error", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE."})";
+    const std::string uninitialized = R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "strict-uninitialized"})";
+    const std::string licence = R"({"kind": "warning", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "WARNING"})";
+    const std::string licenceError = R"({"kind": "error", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "licence"})";
+    const std::string uninitializedRule = R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "fail-on-2"})";
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
         {{}, 1, "[" + licence + "]"},
         {{"--ignore", "No logical assign"}, 0, "[]"},
         {{"--strict"}, 2, "[" + uninitialized + "," + licence + "]"},
         {{"--strict", "--ignore", "is uninitialized", "--ignore", "^WARNING: No"}, 0, "[]"},
-        {{"--fail-on", "^WARNING: No logical", "--fail-on", "^NOTE: Variable"}, 2, "[" + uninitialized + "," + licenceError + "]"},
+        {{"--fail-on", "licence=^WARNING: No logical", "--fail-on", "^NOTE: Variable"}, 2, "[" + uninitializedRule + "," + licenceError + "]"},
     };
     for (const auto& [rules, exitCode, findings] : cases) {
         std::vector<std::string> arguments = rules;
@@ -661,7 +663,25 @@ TEST_F(BatchCommand, SiteRulesDecideWhatCounts) {
     }
     const test::ToolResult bad = Batch({"--fail-on", "(unclosed", "rules.sas"});
     EXPECT_EQ(bad.exitCode, 64);
-    EXPECT_EQ(bad.err, "tamberlo: --fail-on (unclosed: expected a regular expression\n");
+    EXPECT_EQ(bad.err, "tamberlo: --fail-on (unclosed: not a valid regular expression (RE2's syntax: no look-around, no "
+                       "back-references): missing ): (unclosed\n");
+}
+
+// With SOURCE2 a finding in an included file names that file and its line;
+// the program's own lines after it keep their numbers.
+TEST_F(BatchCommand, FindingsInIncludedFilesNameTheirFile) {
+    Program("inner.sas", "bar;\r\n");
+    Program("part.sas", "data _null_; run;\r\n%include '" + Work("inner.sas") + "';\r\nbaz;\r\n");
+    Program("main.sas", "options source2;\r\n%include '" + Work("part.sas") + "';\r\nfoo;\r\n");
+    const test::ToolResult result = Batch({"--json", "r.json", "main.sas"});
+    ASSERT_EQ(result.exitCode, 2) << result.out << result.err;
+    std::string places;
+    const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r.json")));
+    for (const nlohmann::json& finding : report.at("programs").at(0).at("findings")) {
+        places += finding.value("includedFile", std::string("main.sas")) + ":" + finding.at("programLine").dump() + " " +
+                  std::string(finding.at("rule")) + "\n";
+    }
+    EXPECT_EQ(places, Work("inner.sas") + ":1 SAS180-322\n" + Work("part.sas") + ":3 SAS180-322\nmain.sas:3 SAS180-322\nmain.sas:3 ERROR\n");
 }
 
 #ifndef _WIN32

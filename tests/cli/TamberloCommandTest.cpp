@@ -249,7 +249,13 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "--fail-on", "uninit", "--fail-on", "x", "-e", uninitialized}).exitCode, 2);
     const test::ToolResult bad = Run({"--check", "--ignore", "[z-a]", "-e", uninitialized});
     EXPECT_EQ(bad.exitCode, 64);
-    EXPECT_EQ(bad.err, "tamberlo: --ignore [z-a]: expected a regular expression\n");
+    EXPECT_EQ(bad.err, "tamberlo: --ignore [z-a]: not a valid regular expression (RE2's syntax: no look-around, no "
+                       "back-references): invalid character class range: z-a\n");
+    // Ignored lines explain exit codes 1 and 2 only, never an ABORT's 5.
+    EXPECT_EQ(Run({"--check", "--ignore", "^ERROR", "-e", "data _null_; abort abend; run;"}).exitCode, 2);
+    EXPECT_EQ(Run({"--check", "--ignore", "^ERROR", "-e", "foo;"}).exitCode, 0);
+    // An unset shell variable would otherwise ignore every line.
+    EXPECT_EQ(Run({"--check", "--ignore", "", "-e", uninitialized}).exitCode, 64);
 }
 
 TEST_F(TamberloCommand, CheckReadsErrorLinesNotErrorWords) {

@@ -56,6 +56,8 @@ Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
             }
         } else if (name == "ECHOAUTO") {
             invocation.echoAutoexec = true;
+        } else if (name == "SOURCE2" || name == "NOSOURCE2") {
+            invocation.source2 = name == "SOURCE2";
         } else if (value != nullptr) {
             if (i + 1 < arguments.size()) {
                 *value = arguments[++i];

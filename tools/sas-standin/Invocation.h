@@ -13,7 +13,8 @@ namespace tamberlo::standin {
 // -AUTOEXEC take the next argument as their value, -SET the next two; the
 // flag options of the platform's SAS (Platform.h) and -ECHOAUTO are
 // accepted, and so are the system options -MEMSIZE, -SORTSIZE and -WORK
-// with their values, which change nothing here. An argument without a leading '-' names the program
+// with their values, which change nothing here; -SOURCE2 and -NOSOURCE2
+// switch the echo of included files. An argument without a leading '-' names the program
 // file when -SYSIN has not. Any other option is unknown: a WARNING line
 // where SAS warns about it, a reason not to start where SAS refuses it.
 struct Invocation {
@@ -27,6 +28,7 @@ struct Invocation {
     bool echoAutoexec = false;
     // -SET NAME VALUE, in argument order.
     std::vector<std::pair<std::string, std::string>> environment;
+    bool source2 = false;  // -SOURCE2: the log echoes included files
     // The WARNING lines for the log, in argument order.
     std::vector<std::string> warnings;
     // The unknown options where SAS refuses them, upper-cased, in argument order.

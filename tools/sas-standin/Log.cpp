@@ -28,6 +28,12 @@ void Log::Source(int number, std::string_view line) {
     Line(prefix + std::string(line));
 }
 
+void Log::IncludedSource(int number, std::string_view line) {
+    std::string prefix = std::to_string(number);
+    prefix.resize(prefix.size() < SourceIndent - 1 ? SourceIndent - 1 : prefix.size() + 1, ' ');
+    Line(prefix + "+" + std::string(line));
+}
+
 void Log::Marker(int column, std::size_t width, int code) {
     const std::string indent(SourceIndent + static_cast<std::size_t>(column), ' ');
     Line(indent + std::string(width == 0 ? 1 : width, '-'));

@@ -24,6 +24,9 @@ public:
     // "12         data _null_;": the number left-aligned in SourceIndent
     // columns, then the source line as written.
     void Source(int number, std::string_view line);
+    // "13        +data _null_;": a line of an included file (SOURCE2), the
+    // number left-aligned before a "+" in the last column of the field.
+    void IncludedSource(int number, std::string_view line);
 
     // The two lines under an echoed source line that point at a token:
     // hyphens under it and the error number starting at its column.

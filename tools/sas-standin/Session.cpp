@@ -3,8 +3,10 @@
 #include "Listing.h"
 #include "Log.h"
 #include "Macros.h"
+#include "TextFile.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace tamberlo::standin {
 
@@ -47,22 +49,28 @@ int TitleNumber(const std::string& keyword) {
 
 }  // namespace
 
-Session::Session(Log& log, Listing& listing, Macros& macros) : log_(log), listing_(listing), macros_(macros) {}
+Session::Session(Log& log, Listing& listing, Macros& macros, bool source2)
+    : log_(log), listing_(listing), macros_(macros), source2_(source2) {}
 
 void Session::Run(std::string_view program, bool echo) {
     echo_ = echo;
     echoed_ = 0;
     lines_ = StatementReader::Lines(program);
-    for (const Statement& statement : StatementReader::Read(program)) {
-        if (!Process(statement) || abortCode_) {
-            // ENDSAS: an open step is dropped, not run.
-            data_.reset();
-            step_ = Step::None;
-            return;
-        }
+    if (!RunStatements(program)) {
+        // ENDSAS: an open step is dropped, not run.
+        data_.reset();
+        step_ = Step::None;
+        return;
+    }
+    FinishStep();
+}
+
+bool Session::RunStatements(std::string_view text) {
+    for (const Statement& statement : StatementReader::Read(text)) {
+        if (!Process(statement) || abortCode_) return false;
     }
     EchoThrough(static_cast<int>(lines_.size()));
-    FinishStep();
+    return true;
 }
 
 bool Session::Process(const Statement& statement) {
@@ -103,7 +111,7 @@ bool Session::Process(const Statement& statement) {
     } else {
         RejectStatement(statement);
     }
-    return true;
+    return !ended_;
 }
 
 void Session::Accept(const Statement& statement) { EchoThrough(statement.lastLine); }
@@ -123,7 +131,13 @@ void Session::EchoThrough(int line) {
     const int last = line < static_cast<int>(lines_.size()) ? line : static_cast<int>(lines_.size());
     while (echoed_ < last) {
         ++echoed_;
-        if (echo_) log_.Source(echoed_, lines_[static_cast<std::size_t>(echoed_ - 1)]);
+        if (!echo_) continue;
+        const std::string& line = lines_[static_cast<std::size_t>(echoed_ - 1)];
+        if (includeLevel_ == 0) {
+            log_.Source(++logNumber_, line);
+        } else if (source2_) {
+            log_.IncludedSource(++logNumber_, line);
+        }
     }
 }
 
@@ -173,7 +187,9 @@ void Session::BeginProc(const Statement& statement) {
 
 bool Session::Global(const Statement& statement, const std::string& keyword) {
     if (keyword == "OPTIONS") {
-        Accept(statement);
+        Options(statement);
+    } else if (keyword == "%INCLUDE") {
+        Include(statement);
     } else if (const int title = TitleNumber(keyword); title != 0) {
         Title(statement, title);
     } else if (keyword == "FILENAME") {
@@ -187,6 +203,41 @@ bool Session::Global(const Statement& statement, const std::string& keyword) {
         return false;
     }
     return true;
+}
+
+void Session::Options(const Statement& statement) {
+    Accept(statement);
+    for (const Token& token : statement.tokens) {
+        if (IsWord(token, "SOURCE2")) source2_ = true;
+        if (IsWord(token, "NOSOURCE2")) source2_ = false;
+    }
+}
+
+void Session::Include(const Statement& statement) {
+    constexpr int maximumLevel = 10;
+    Accept(statement);
+    const auto& tokens = statement.tokens;
+    if (tokens.size() != 2 || tokens[1].kind != TokenKind::String) {
+        log_.Error("ERROR: %INCLUDE takes one quoted file name here.");
+        return;
+    }
+    const std::string& path = tokens[1].value;
+    const std::optional<std::string> text = includeLevel_ < maximumLevel ? TextFile::Read(path) : std::nullopt;
+    if (!text) {
+        log_.Error("ERROR: Cannot open %INCLUDE file " + path + ".");
+        return;
+    }
+    const std::string level = std::to_string(includeLevel_ + 1);
+    if (source2_) log_.Line("NOTE: %INCLUDE (level " + level + ") file " + path + " is file " + path + ".");
+    std::vector<std::string> including = std::exchange(lines_, StatementReader::Lines(*text));
+    const int echoed = std::exchange(echoed_, 0);
+    ++includeLevel_;
+    const bool goesOn = RunStatements(*text);
+    --includeLevel_;
+    lines_ = std::move(including);
+    echoed_ = echoed;
+    if (goesOn && source2_) log_.Line("NOTE: %INCLUDE (level " + level + ") ending.");
+    ended_ = !goesOn;
 }
 
 void Session::Title(const Statement& statement, int number) {

@@ -20,16 +20,20 @@ class Macros;
 // processed, carries out the statements of the supported subset and reports
 // everything else in the log the way SAS does, then goes on.
 //
-// Global statements (anywhere): OPTIONS (accepted, ignored), TITLE/TITLEn,
-// FILENAME, %PUT and %LET (macro references resolved), ENDSAS, RUN, QUIT,
-// "* ...;" and "%* ...;" comments. PUT resolves the references in its
-// double-quoted strings.
+// Global statements (anywhere): OPTIONS (SOURCE2 and NOSOURCE2 switch the
+// echo of included files, the rest is ignored), %INCLUDE 'file' (its
+// statements run where it stands, nested up to ten levels; with SOURCE2 the
+// log says "NOTE: %INCLUDE (level N) file F is file F.", echoes its lines
+// numbered on with a "+" and ends with "NOTE: %INCLUDE (level N) ending."),
+// TITLE/TITLEn, FILENAME, %PUT and %LET (macro references resolved), ENDSAS,
+// RUN, QUIT, "* ...;" and "%* ...;" comments. PUT resolves the references in
+// its double-quoted strings.
 // Steps: DATA _NULL_ with FILE, PUT, CALL SLEEP and ABORT inside; PROC steps
 // are reported as unknown procedures and skipped to their end. An ABORT that
 // a step runs into ends the whole run there, as ENDSAS does.
 class Session {
 public:
-    Session(Log& log, Listing& listing, Macros& macros);
+    Session(Log& log, Listing& listing, Macros& macros, bool source2 = false);
 
     // Runs the program to its end, or to ENDSAS (after which nothing more is
     // echoed or run). A step still open at the end is run then. Without
@@ -64,6 +68,11 @@ private:
     void Title(const Statement& statement, int number);
     void Filename(const Statement& statement);
     void MacroPut(const Statement& statement);
+    void Options(const Statement& statement);
+    void Include(const Statement& statement);
+    // Runs the statements of `text`, whose lines are lines_; false when
+    // ENDSAS or an ABORT ended the run.
+    bool RunStatements(std::string_view text);
     // FILE, PUT and CALL inside a data step; anything else is rejected.
     void StepStatement(const Statement& statement, const std::string& keyword);
     void File(const Statement& statement);
@@ -76,8 +85,12 @@ private:
     Macros& macros_;
     bool echo_ = true;
     Filerefs filerefs_;
-    std::vector<std::string> lines_;
-    int echoed_ = 0;
+    std::vector<std::string> lines_;  // of the program, or of the file being included
+    int echoed_ = 0;                  // of lines_
+    int logNumber_ = 0;               // the last number the log gave an echoed line
+    bool source2_;
+    int includeLevel_ = 0;
+    bool ended_ = false;              // ENDSAS or ABORT in an included file
 
     Step step_ = Step::None;
     std::optional<DataStep> data_;

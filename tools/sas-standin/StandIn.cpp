@@ -161,7 +161,7 @@ int StandIn::Run(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::duration<double>(switches.sleepSeconds));
         }
         Macros macros(invocation.sysparm.value_or(""), invocation.environment);
-        Session run(log, listing, macros);
+        Session run(log, listing, macros, invocation.source2);
         if (invocation.autoexec) {
             // Run ahead of the program and, without -ECHOAUTO, not echoed.
             const std::optional<std::string> autoexec = TextFile::Read(*invocation.autoexec);
