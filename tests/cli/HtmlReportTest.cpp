@@ -39,7 +39,7 @@ TEST_F(HtmlReport, LongFilesAreCutWithALinkToTheWholeFile) {
     outcome.lstFile = Work("logs/a.lst");
     test::WriteFile(outcome.logFile, text);
     test::WriteFile(outcome.lstFile, text);
-    for (const long line : {16384, 16385}) outcome.findings.push_back({cli::LogLineClassifier::Kind::Error, line, 1, "ERROR"});
+    for (const long line : {16384, 16385}) outcome.findings.push_back({cli::LogLineClassifier::Kind::Error, "ERROR", line, 1, {}, "ERROR"});
 
     for (const bool filesStay : {true, false}) {
         SCOPED_TRACE(filesStay ? "files stay" : "files go");
