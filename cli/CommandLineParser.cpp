@@ -60,11 +60,10 @@ Examples:
   tamberlo --check --put-dir out -e "data _null_; file _put1; put 'hello'; run;"
   echo "data _null_; file print; put 'hello'; run;" | tamberlo --json -)";
 
-constexpr SessionWording singleRunWording{
-    "SAS", "Output",
-    R"(texts as SAS wrote them; otherwise control characters
+constexpr SessionWording singleRunWording{"SAS", "Output",
+                                          R"(texts as SAS wrote them; otherwise control characters
 other than line breaks show as % and their code (%12))",
-    R"(stop SAS after SECONDS (0.5 is fine), exit with 4 and
+                                          R"(stop SAS after SECONDS (0.5 is fine), exit with 4 and
 leave no temporary file behind)"};
 
 void RejectStandardOutput(const std::optional<std::string>& destination, const char* option, const char* mode) {
@@ -76,8 +75,8 @@ void RejectStandardOutput(const std::optional<std::string>& destination, const c
 // A file or folder name option of the single run, stored when given.
 CLI::Option* AddName(CLI::App& app, const char* name, std::optional<std::string>& into, const char* typeName,
                      const char* expected, const std::string& help) {
-    CLI::Option* option =
-        app.add_option_function<std::string>(name, [&into](const std::string& value) { into = value; }, help);
+    CLI::Option* option = app.add_option_function<std::string>(
+        name, [&into](const std::string& value) { into = value; }, help);
     option->type_name(typeName)->group("Output");
     Check(*option, NonEmptyName(), expected);
     return option;
@@ -113,7 +112,8 @@ missing)");
 written, uncleaned); with the default log destination
 it is then not printed again at the end)")
             ->group("Output");
-        CLI::Option* report = app.add_flag("--report", options.report, R"(print the debug report on standard output instead of
+        CLI::Option* report =
+            app.add_flag("--report", options.report, R"(print the debug report on standard output instead of
 the listing; without a program, that of a fresh object)");
         report->group("Output");
         CLI::Option* json = app.add_flag("--json", options.json, R"(print one JSON object on standard output instead:
@@ -154,7 +154,8 @@ private:
     // soon as they are met, ahead of any fault in the other arguments.
     static void DeclareHelp(CLI::App& app) {
         app.set_help_flag();
-        app.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); }, "show this text and exit")
+        app.add_flag_callback(
+               "-h,--help", [] { throw CLI::CallForHelp(); }, "show this text and exit")
             ->group(HelpFormatter::Untitled)
             ->configurable(false)
             ->trigger_on_parse();

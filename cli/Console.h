@@ -37,10 +37,9 @@ std::string ForTerminal(const std::string& commandText);
 std::FILE* OpenFile(const std::string& name, const char* mode);
 
 // From here on an interrupt (Ctrl-C; SIGINT, SIGTERM, SIGHUP or SIGPIPE on
-// POSIX, unless ignored when the process started) no longer ends the process at once: it requests Interrupts(), so that a
-// running SAS is stopped at once and the run's temporary files are deleted
-// on the way out. Throws Error when the system cannot make the request's
-// waitable object.
+// POSIX, unless ignored when the process started) no longer ends the process at once: it requests Interrupts(), so that
+// a running SAS is stopped at once and the run's temporary files are deleted on the way out. Throws Error when the
+// system cannot make the request's waitable object.
 void CatchInterrupts();
 // The stop request that interrupts make; it lives until the process ends.
 const StopSignal& Interrupts();

@@ -21,7 +21,8 @@ std::string HelpFormatter::make_help(const CLI::App* app, std::string name, CLI:
 
 std::string HelpFormatter::make_usage(const CLI::App* app, std::string name) const {
     std::string usage = "Usage: " + name + " [OPTIONS]";
-    for (const CLI::Option* positional : app->get_options([](const CLI::Option* option) { return option->get_positional(); })) {
+    for (const CLI::Option* positional :
+         app->get_options([](const CLI::Option* option) { return option->get_positional(); })) {
         // A positional that must be given says so by its option text.
         const std::string& text = positional->get_option_text();
         usage += " " + (text.empty() ? "[" + positional->get_name(true, false) + " ...]" : text);

@@ -29,7 +29,8 @@ struct EchoLine {
 std::optional<EchoLine> ParseEcho(std::string_view line) noexcept {
     std::size_t pos = 0;
     EchoLine echo;
-    while (pos < line.size() && pos < sourceColumn - 1 && IsDigit(line[pos])) echo.number = echo.number * 10 + (line[pos++] - '0');
+    while (pos < line.size() && pos < sourceColumn - 1 && IsDigit(line[pos]))
+        echo.number = echo.number * 10 + (line[pos++] - '0');
     if (pos == 0 || pos >= line.size() || line[pos] != ' ') return std::nullopt;
     while (pos < line.size() && line[pos] == ' ' && pos < sourceColumn) ++pos;
     if (pos == sourceColumn || pos == line.size()) {
@@ -103,7 +104,8 @@ void LogFindings::Feed(std::string_view piece) {
         if (stop_ != nullptr && sinceStopLooked_ >= stopLookEvery) {
             sinceStopLooked_ = 0;
             if (stop_->IsRequested()) {
-                throw RunStopped(ComponentErrorNumber, ExecuteSource, "The log was not read to its end: stopped on request.");
+                throw RunStopped(ComponentErrorNumber, ExecuteSource,
+                                 "The log was not read to its end: stopped on request.");
             }
         }
         const std::size_t end = piece.find_first_of("\r\n", pos);
@@ -113,7 +115,8 @@ void LogFindings::Feed(std::string_view piece) {
             // A whole line within the piece: read where it stands.
             TakeLine(piece.substr(pos, std::min(stop - pos, MaxLineBytes)));
         } else {
-            if (line_.size() < MaxLineBytes) line_.append(piece.substr(pos, std::min(stop - pos, MaxLineBytes - line_.size())));
+            if (line_.size() < MaxLineBytes)
+                line_.append(piece.substr(pos, std::min(stop - pos, MaxLineBytes - line_.size())));
             if (end == std::string_view::npos) break;
             TakeLine(line_);
             line_.clear();
@@ -160,7 +163,8 @@ void LogFindings::TakeLine(std::string_view line) {
     if (IncludeNote(line)) return;
 
     const LogRules::Decision decision = rules_->Classify(line);
-    if (decision.asWritten != LogLineClassifier::Kind::Other || decision.failOn != nullptr) continued_ = Continued::Finding;
+    if (decision.asWritten != LogLineClassifier::Kind::Other || decision.failOn != nullptr)
+        continued_ = Continued::Finding;
     if (decision.ignored) {
         if (decision.asWritten == LogLineClassifier::Kind::Error) ++ignored_.errorLines;
         if (decision.asWritten == LogLineClassifier::Kind::Warning) ++ignored_.warningLines;
@@ -195,7 +199,8 @@ bool LogFindings::IncludeNote(std::string_view line) {
     if (line.substr(0, head.size()) != head) return false;
     std::size_t pos = head.size();
     std::size_t level = 0;
-    while (pos < line.size() && IsDigit(line[pos]) && level < 1000) level = level * 10 + static_cast<std::size_t>(line[pos++] - '0');
+    while (pos < line.size() && IsDigit(line[pos]) && level < 1000)
+        level = level * 10 + static_cast<std::size_t>(line[pos++] - '0');
     if (level == 0 || line.substr(pos, 2) != ") ") return false;
     const std::string_view rest = line.substr(pos + 2);
     if (rest.substr(0, 6) == "ending") {
@@ -221,8 +226,8 @@ void LogFindings::AddFinding(std::string_view line, const LogRules::Decision& de
     // ERROR lines, WARNING lines and lines rules made errors are kept apart,
     // so that no kind crowds out another.
     const std::size_t kind = decision.asWritten == LogLineClassifier::Kind::Error ? 0
-                             : decision.failOn == nullptr                       ? 1
-                                                                                : 2;
+                             : decision.failOn == nullptr                         ? 1
+                                                                                  : 2;
     if (kept_[kind] >= keptPerKind_) return;
     ++kept_[kind];
     Finding finding;

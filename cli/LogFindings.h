@@ -24,10 +24,10 @@ struct Finding {
     // or "WARNING"; for a line a fail-on or strict rule made an error, the
     // rule's id.
     std::string ruleId;
-    long logLine = 0;                  // of the message's first line, from 1
+    long logLine = 0;  // of the message's first line, from 1
     // The line of the program file it refers to, or of `includedFile`.
     std::optional<long> programLine;
-    std::string includedFile;          // the %INCLUDE file it is in, as the log names it; empty: the program
+    std::string includedFile;  // the %INCLUDE file it is in, as the log names it; empty: the program
     // As SAS wrote it (without a page's form feed), its indented
     // continuation lines joined on with one blank each; at most
     // LogFindings::MaxTextBytes.
@@ -119,7 +119,7 @@ private:
     LogLineClassifier::Counts counts_;
     LogLineClassifier::Counts ignored_;
     LogLineClassifier::Counts written_;  // lines SAS wrote as ERROR or WARNING that were not ignored
-    std::size_t kept_[3] = {};          // findings kept of each kind
+    std::size_t kept_[3] = {};           // findings kept of each kind
     std::vector<Finding> findings_;
 
     std::string line_;                  // the line being read, up to MaxLineBytes
@@ -128,9 +128,9 @@ private:
     long lineNumber_ = 0;
     std::optional<long> programLine_;
     std::vector<Included> includes_;
-    long includedLines_ = 0;            // echoed lines of included files so far
+    long includedLines_ = 0;  // echoed lines of included files so far
     Continued continued_ = Continued::Nothing;
-    std::optional<std::size_t> open_;   // the kept finding continuation lines go to
+    std::optional<std::size_t> open_;  // the kept finding continuation lines go to
 };
 
 }  // namespace tamberlo::cli

@@ -13,8 +13,8 @@ constexpr const char* syntaxNote = "RE2's syntax: no look-around, no back-refere
 // stand for themselves.
 std::shared_ptr<const re2::RE2> Compile(const std::string& pattern, std::string_view option) {
     if (pattern.empty()) {
-        throw UsageError(std::string(option) + ": an empty pattern would match every line; give a regular expression (" +
-                         syntaxNote + ")");
+        throw UsageError(std::string(option) +
+                         ": an empty pattern would match every line; give a regular expression (" + syntaxNote + ")");
     }
     re2::RE2::Options options;
     options.set_encoding(re2::RE2::Options::EncodingLatin1);
@@ -63,8 +63,7 @@ const std::vector<LogRules::StrictRule>& LogRules::StrictRules() {
          "an operation on missing values generated missing values"},
         {"strict-format-too-small", R"(^NOTE: At least one W\.D format was too small)",
          "a W.D format was too small for a value"},
-        {"strict-merge-no-by", R"(No BY statement was specified for a MERGE statement)",
-         "a MERGE has no BY statement"},
+        {"strict-merge-no-by", R"(No BY statement was specified for a MERGE statement)", "a MERGE has no BY statement"},
     };
     return rules;
 }

@@ -17,7 +17,7 @@ namespace tamberlo::cli {
 // A pattern a site added to what counts in a log, with the id its findings
 // carry and what it checks for the reports.
 struct LogRule {
-    std::string id;           // "fail-on-2", NAME of --fail-on NAME=REGEX, "strict-uninitialized"
+    std::string id;  // "fail-on-2", NAME of --fail-on NAME=REGEX, "strict-uninitialized"
     std::string pattern;
     std::string description;  // what a matching line means
     std::shared_ptr<const re2::RE2> regex;
@@ -69,8 +69,8 @@ public:
     struct Decision {
         LogLineClassifier::Kind kind = LogLineClassifier::Kind::Other;       // as the rules count it
         LogLineClassifier::Kind asWritten = LogLineClassifier::Kind::Other;  // as SAS wrote it
-        const LogRule* failOn = nullptr;  // the rule that made it an error
-        bool ignored = false;             // an ignore pattern took it out
+        const LogRule* failOn = nullptr;                                     // the rule that made it an error
+        bool ignored = false;                                                // an ignore pattern took it out
     };
     Decision Classify(std::string_view line) const;
 

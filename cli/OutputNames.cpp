@@ -66,7 +66,8 @@ void OutputNames::AddPutFolder(const std::string& label, const std::string& name
     // Files gathered before that would be its put files: those below it.
     const std::string below = key.back() == '/' ? key : key + "/";
     for (auto file = files_.lower_bound(below); file != files_.end() && file->first.rfind(below, 0) == 0; ++file) {
-        if (PutFolderHolding(file->first) != nullptr) throw UsageError(label + ": a put file would be written over " + file->second.label);
+        if (PutFolderHolding(file->first) != nullptr)
+            throw UsageError(label + ": a put file would be written over " + file->second.label);
     }
 }
 

@@ -10,7 +10,6 @@
 #include "cli/CommandText.h"
 #include "host/FileSystem.h"
 
-
 namespace tamberlo::cli {
 namespace {
 

@@ -19,17 +19,17 @@ class LogFollower;
 // What one invocation got back from its CodeRunner, copied out before the
 // runner (and with it the put files' temporary files) goes.
 struct RunResult {
-    bool executed = false;        // false: no program, only the report of a fresh object
-    std::string status;           // Execute's status string
-    std::string log;              // cleaned unless --raw
+    bool executed = false;  // false: no program, only the report of a fresh object
+    std::string status;     // Execute's status string
+    std::string log;        // cleaned unless --raw
     std::string lst;
     LogLineClassifier::Counts logLines;  // counted on the raw log, by the options' log rules
     Verdict verdict = Verdict::Clean;    // of the log's lines and SAS's exit code (LogFindings)
     std::optional<int> sasExitCode;      // none when SAS did not run
     std::vector<PutFileEntry> putFiles;  // filled when asked for
-    std::string report;           // DebugInfo, when asked for
-    std::string console;          // what SAS wrote to its console (POSIX), raw
-    std::optional<int> exitCode;  // SAS's exit code
+    std::string report;                  // DebugInfo, when asked for
+    std::string console;                 // what SAS wrote to its console (POSIX), raw
+    std::optional<int> exitCode;         // SAS's exit code
     // What Execute raised, with what SAS had written by then (a stopped
     // run's partial log and listing) in log and lst.
     std::exception_ptr failure;

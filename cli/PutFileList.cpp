@@ -22,7 +22,8 @@ std::vector<PutFileEntry> ListPutFiles(CodeRunner& runner) {
 
     std::vector<PutFileEntry> entries;
     for (std::string& key : runner.PutFileKeys()) {
-        const auto index = static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
+        const auto index =
+            static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
         std::string path = runner.PutFile(index, true);
         std::string bytes = runner.PutFile(index);
         std::string text = clean ? CleanControlChars(bytes) : bytes;

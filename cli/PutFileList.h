@@ -10,10 +10,10 @@ class CodeRunner;
 namespace tamberlo::cli {
 
 struct PutFileEntry {
-    std::string key;   // "_PUT1"
-    std::string path;  // the temporary file; it goes when the CodeRunner goes
-    std::string text;  // cleaned when the runner's CleanOutput switch is on
-    std::string bytes; // the file as SAS wrote it, whatever the switch says
+    std::string key;    // "_PUT1"
+    std::string path;   // the temporary file; it goes when the CodeRunner goes
+    std::string text;   // cleaned when the runner's CleanOutput switch is on
+    std::string bytes;  // the file as SAS wrote it, whatever the switch says
 
     bool operator==(const PutFileEntry&) const = default;
 };

@@ -80,9 +80,7 @@ Json RunToJson(const RunResult& result, const RunSettings& parameters) {
     };
     Json putFiles = Json::array();
     for (const PutFileEntry& entry : result.putFiles) {
-        putFiles.push_back(Json{{"key", entry.key},
-                                {"path", ansi::ToUtf8(entry.path)},
-                                {"text", decoded(entry.text)}});
+        putFiles.push_back(Json{{"key", entry.key}, {"path", ansi::ToUtf8(entry.path)}, {"text", decoded(entry.text)}});
     }
     Json json{{"status", ansi::ToUtf8(result.status)},
               {"log", decoded(result.log)},
@@ -117,7 +115,8 @@ void ResultPrinter::OpenDestinations() {
     const auto open = [](const std::optional<std::string>& name, const char* option) -> File {
         if (!name || *name == CliOptions::StandardStream) return nullptr;
         File file(console::OpenFile(*name, "wb"));
-        if (!file) throw UsageError(std::string(option) + " " + *name + ": cannot create the file: " + std::strerror(errno));
+        if (!file)
+            throw UsageError(std::string(option) + " " + *name + ": cannot create the file: " + std::strerror(errno));
         return file;
     };
     logFile_ = open(options_.logFile, "--log");
@@ -136,7 +135,7 @@ void ResultPrinter::OpenDestinations() {
 std::FILE* ResultPrinter::LogDestination() const noexcept {
     if (logFile_) return logFile_.get();
     if (options_.json || options_.report) return nullptr;
-    if (options_.logFile) return out_;       // "-"
+    if (options_.logFile) return out_;        // "-"
     return options_.follow ? nullptr : err_;  // already shown while SAS ran
 }
 

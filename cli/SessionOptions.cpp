@@ -31,7 +31,6 @@ constexpr const char* configHelp = R"(the SAS configuration file (default: sasv9
 sas))";
 #endif
 
-
 std::string HostPath(const std::string& path, const char* option) {
     if (path.empty()) return path;
     std::optional<std::string> host = commandtext::ToHostPath(path);
@@ -139,12 +138,14 @@ void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const Session
             "");
     };
     constexpr const char* rulesGroup = "Log rules";
-    CLI::Option* ignore = app.add_option("--ignore", options.ignore, R"(a log line matching REGEX (RE2's syntax: no look-around
+    CLI::Option* ignore =
+        app.add_option("--ignore", options.ignore, R"(a log line matching REGEX (RE2's syntax: no look-around
 or back-references; searched in the line) is not
 counted as an ERROR or WARNING line; may be given more
 than once)");
     ignore->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--ignore"));
-    CLI::Option* failOn = app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
+    CLI::Option* failOn =
+        app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
 NOTE the site treats as a fault); NAME=REGEX names the
 rule in the reports; may be given more than once;
 --ignore wins)");
@@ -157,7 +158,8 @@ W.D formats too small, MERGE without BY)")
 
     RunSettings& parameters = options.parameters;
     app.add_option_function<std::string>(
-           "--sysparm", [&parameters](const std::string& text) { parameters.sysparm = ArgumentText("--sysparm", text); },
+           "--sysparm",
+           [&parameters](const std::string& text) { parameters.sysparm = ArgumentText("--sysparm", text); },
            "passed to SAS as -SYSPARM: the program reads it as\n&SYSPARM")
         ->type_name("TEXT")
         ->group(parametersGroup);

@@ -23,8 +23,8 @@ struct SessionOptions {
     std::string configFile;  // empty: the default file beside the SAS executable
     // Unset: the configuration's -ENCODING, else the platform's default.
     std::optional<std::string> encoding;
-    bool raw = false;        // CleanOutput off
-    bool noFormChar = false; // SafeFormChar off
+    bool raw = false;                                  // CleanOutput off
+    bool noFormChar = false;                           // SafeFormChar off
     std::optional<std::chrono::milliseconds> timeout;  // per run
 
     // What counts in a log (LogRules): valid ECMAScript patterns.

@@ -42,7 +42,8 @@ std::vector<std::string> Words(std::string_view text) {
             i = end == std::string_view::npos ? text.size() : end + 2;
         } else if (c == '"' || c == '\'') {
             const std::size_t end = text.find(c, i + 1);
-            words.emplace_back(text.substr(i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
+            words.emplace_back(
+                text.substr(i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
             i = end == std::string_view::npos ? text.size() : end + 1;
         } else {
             std::size_t end = i;
@@ -125,10 +126,10 @@ public:
         }
         using Outcome = filesystem::RegularFileRead::Outcome;
         if (read.outcome == Outcome::NotRegular || read.outcome == Outcome::TooLarge) {
-            throw Error(ComponentErrorNumber, ExecuteSource,
-                        "The SAS configuration file '" + path + "'" + namedIn +
-                            (read.outcome == Outcome::NotRegular ? " is not a regular file."
-                                                                 : " is larger than 1 MiB."));
+            throw Error(
+                ComponentErrorNumber, ExecuteSource,
+                "The SAS configuration file '" + path + "'" + namedIn +
+                    (read.outcome == Outcome::NotRegular ? " is not a regular file." : " is larger than 1 MiB."));
         }
         if (read.outcome != Outcome::Read) return;
         const std::size_t slash = path.find_last_of(filesystem::PathSeparator() == '\\' ? "\\/" : "/");

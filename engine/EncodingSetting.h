@@ -14,7 +14,6 @@ struct EncodingSetting {
     std::string origin;
 };
 
-
 // The last -ENCODING of the configuration file, following the -CONFIG files
 // it names where they stand (a relative path from the naming file's folder,
 // !SASROOT and other !NAME variables expanded), and then, where SAS reads it

@@ -139,8 +139,8 @@ std::string EncodedPreamble(const std::string& preamble, const SessionEncoding& 
         } catch (const UnrepresentableCharacter& character) {
             throw Error(ComponentErrorNumber, ExecuteSource,
                         "The put file statement \"" + line.substr(0, line.find_last_not_of("\r\n") + 1) +
-                            "\" cannot be written in the SAS session encoding " + encoding.Name() +
-                            ": the character " + character.Describe() + " of its path has no place in it.");
+                            "\" cannot be written in the SAS session encoding " + encoding.Name() + ": the character " +
+                            character.Describe() + " of its path has no place in it.");
         }
         start = end;
     }
@@ -216,8 +216,7 @@ bool StartedSAS(ExecCmd::Outcome outcome) {
 // started, stopped, lost); returns for one in which it did.
 void ThrowUnlessEnded(const ExecCmd::Result& result, const std::string& executable, const RunControl& control) {
     switch (result.outcome) {
-    case ExecCmd::Outcome::Ended:
-        return;
+    case ExecCmd::Outcome::Ended: return;
     case ExecCmd::Outcome::StoppedBeforeStart:
         throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was not started: the run was stopped first.");
     case ExecCmd::Outcome::NotStarted:
@@ -230,8 +229,8 @@ void ThrowUnlessEnded(const ExecCmd::Result& result, const std::string& executab
         throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
     case ExecCmd::Outcome::Lost:
         throw Error(ComponentErrorNumber, ExecuteSource,
-                    "The SAS executable '" + executable + "' ended, but its exit code could not be collected: " +
-                        result.failure);
+                    "The SAS executable '" + executable +
+                        "' ended, but its exit code could not be collected: " + result.failure);
     }
 }
 
@@ -303,8 +302,7 @@ std::string Engine::Execute(const std::string& SASRoot, const std::string& SASCo
     return OKStatus;
 }
 
-Engine::Launch Engine::PrepareRun(const std::string& SASRoot, const std::string& SASConfigFile,
-                                  RunFiles& files) const {
+Engine::Launch Engine::PrepareRun(const std::string& SASRoot, const std::string& SASConfigFile, RunFiles& files) const {
     const std::string root = installation_.ResolveSASRoot(SASRoot);
     const std::string executable = root + sas::ExecutableName;
     const std::string configFile = installation_.ResolveConfigFile(root, SASConfigFile);

@@ -64,8 +64,7 @@ public:
     // files' texts or empty; a log or listing that is there but cannot be
     // read throws after both were tried. A run that fails before SAS starts
     // leaves both texts as they were and withdraws the put files it declared.
-    std::string Execute(const std::string& SASRoot, const std::string& SASConfigFile,
-                        const RunControl& control = {});
+    std::string Execute(const std::string& SASRoot, const std::string& SASConfigFile, const RunControl& control = {});
 
     // SAS's exit code in the last run that SAS ended; none before SAS has run
     // and after a run in which SAS was stopped.

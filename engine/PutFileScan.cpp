@@ -73,10 +73,10 @@ TAMBERLO_TARGET_AVX2 inline unsigned UnderscorePU32(const char* at) {
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
     const __m256i third = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 2));
-    const __m256i match = _mm256_and_si256(
-        _mm256_cmpeq_epi8(first, _mm256_set1_epi8('_')),
-        _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(second, caseBit), _mm256_set1_epi8('p')),
-                         _mm256_cmpeq_epi8(_mm256_or_si256(third, caseBit), _mm256_set1_epi8('u'))));
+    const __m256i match =
+        _mm256_and_si256(_mm256_cmpeq_epi8(first, _mm256_set1_epi8('_')),
+                         _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(second, caseBit), _mm256_set1_epi8('p')),
+                                          _mm256_cmpeq_epi8(_mm256_or_si256(third, caseBit), _mm256_set1_epi8('u'))));
     return static_cast<unsigned>(_mm256_movemask_epi8(match));
 }
 

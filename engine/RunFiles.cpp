@@ -37,8 +37,9 @@ void RunFiles::CreateProgram(const std::string& text) {
         }
     } catch (const Error& error) {
         throw Error(ComponentErrorNumber, ExecuteSource,
-                    std::string("The SAS ") + what + " file '" + path + "' could not be written: OverwriteFile Error #" +
-                        std::to_string(error.Number()) + " (" + error.Description() + ")");
+                    std::string("The SAS ") + what + " file '" + path +
+                        "' could not be written: OverwriteFile Error #" + std::to_string(error.Number()) + " (" +
+                        error.Description() + ")");
     }
 }
 

@@ -32,7 +32,6 @@ private:
     const TempFileNamer names_;
 
 public:
-
     std::string program;
     const std::string log;
     const std::string listing;

@@ -44,9 +44,9 @@ void CheckValue(RunSettingKind kind, const std::string& subject, const std::stri
     try {
         encoding->FromUtf8(value);
     } catch (const UnrepresentableCharacter& character) {
-        Refuse(kind, subject,
-               "the character " + character.Describe() + " has no place in the SAS session encoding " +
-                   encoding->Name());
+        Refuse(
+            kind, subject,
+            "the character " + character.Describe() + " has no place in the SAS session encoding " + encoding->Name());
     }
 }
 
@@ -55,7 +55,9 @@ void CheckValue(RunSettingKind kind, const std::string& subject, const std::stri
 UnpassableSetting::UnpassableSetting(RunSettingKind kind, std::string subject, std::string reason)
     : Error(ComponentErrorNumber, ExecuteSource,
             std::string(Describe(kind)) + subject + " cannot be passed to SAS: " + reason + "."),
-      kind_(kind), subject_(std::move(subject)), reason_(std::move(reason)) {}
+      kind_(kind),
+      subject_(std::move(subject)),
+      reason_(std::move(reason)) {}
 
 namespace runsettings {
 
@@ -80,9 +82,9 @@ std::string WhyNotExtraOption(std::string_view word) {
     if (std::string why = WhyNotValue(word); !why.empty()) return why;
     if (word.empty() || (word[0] != '-' && word[0] != '/')) return {};
     // The options by which Tamberlo runs SAS, and those it sets itself.
-    static const char* const taken[] = {"SYSIN",    "LOG",      "PRINT",  "CONFIG", "NOCONFIG", "TERMINAL",
-                                        "NOTERMINAL", "LOGO",   "NOLOGO", "ICON",   "NOICON",   "$NOSTATUSWIN",
-                                        "STDIO",    "NOSTDIO",  "ENCODING", "SYSPARM", "SET",   "AUTOEXEC"};
+    static const char* const taken[] = {"SYSIN",      "LOG",     "PRINT",    "CONFIG",  "NOCONFIG", "TERMINAL",
+                                        "NOTERMINAL", "LOGO",    "NOLOGO",   "ICON",    "NOICON",   "$NOSTATUSWIN",
+                                        "STDIO",      "NOSTDIO", "ENCODING", "SYSPARM", "SET",      "AUTOEXEC"};
     const std::string name = Upper(word.substr(1));
     for (const char* option : taken) {
         if (name == option) return "Tamberlo passes -" + name + " itself";

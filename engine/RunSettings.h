@@ -17,12 +17,12 @@ namespace tamberlo {
 struct RunSettings {
     using NamedValue = std::pair<std::string, std::string>;
 
-    std::optional<std::string> sysparm;       // -SYSPARM, read as &SYSPARM
-    std::vector<NamedValue> environment;      // -SET NAME VALUE, read with %SYSGET(NAME)
+    std::optional<std::string> sysparm;   // -SYSPARM, read as &SYSPARM
+    std::vector<NamedValue> environment;  // -SET NAME VALUE, read with %SYSGET(NAME)
     // Macro variables that hold exactly their value when the program starts.
     std::vector<NamedValue> macroVariables;
-    std::optional<std::string> autoexec;      // -AUTOEXEC, run by SAS ahead of the program
-    std::vector<std::string> extraOptions;    // words of SAS system options, as given
+    std::optional<std::string> autoexec;    // -AUTOEXEC, run by SAS ahead of the program
+    std::vector<std::string> extraOptions;  // words of SAS system options, as given
 
     bool operator==(const RunSettings&) const = default;
 };

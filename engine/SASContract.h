@@ -30,9 +30,8 @@ inline constexpr const char* FixedOptions = " -nologo -noterminal ";
 inline constexpr const char* ExecutableName = "sas";
 inline constexpr const char* DefaultConfigFileName = "sasv9.cfg";
 // Searched in this order, after the folder of the sas found on PATH.
-inline constexpr const char* StandardFolders[] = {"/usr/local/SASHome/SASFoundation/9.4/",
-                                                  "/opt/sas/SASHome/SASFoundation/9.4/",
-                                                  "/opt/SASHome/SASFoundation/9.4/"};
+inline constexpr const char* StandardFolders[] = {
+    "/usr/local/SASHome/SASFoundation/9.4/", "/opt/sas/SASHome/SASFoundation/9.4/", "/opt/SASHome/SASFoundation/9.4/"};
 inline constexpr const char* NotFoundDescription =
     "The SAS executable (sas) could not be found on PATH or in /usr/local/SASHome/SASFoundation/9.4/, "
     "/opt/sas/SASHome/SASFoundation/9.4/ or /opt/SASHome/SASFoundation/9.4/.\r\n\r\n"

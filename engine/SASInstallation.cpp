@@ -30,7 +30,8 @@ SASInstallation::SASInstallation(ExistenceTest exists, std::vector<std::string> 
 
 std::vector<std::string> SASInstallation::StandardRoots(const std::string& under) {
     std::vector<std::string> roots;
-    if (auto onPath = hostenv::FolderOfProgramOnPath(sas::ExecutableName, sas::DefaultConfigFileName)) roots.push_back(std::move(*onPath));
+    if (auto onPath = hostenv::FolderOfProgramOnPath(sas::ExecutableName, sas::DefaultConfigFileName))
+        roots.push_back(std::move(*onPath));
     for (const char* folder : sas::StandardFolders) {
         for (std::string& root : hostenv::DriveRootsToSearch(under + folder)) roots.push_back(std::move(root));
     }

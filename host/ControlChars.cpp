@@ -28,9 +28,9 @@ constexpr auto ReplacementLength = MakeReplacementLengths();
 // 0xff in every lane whose byte the cleaning replaces: 1 to 31 but not LF or CR.
 TAMBERLO_TARGET_SSE2 inline __m128i ReplacedLanes(__m128i bytes) {
     const __m128i atMost31 = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(31)), bytes);
-    const __m128i kept = _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()),
-                                      _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
-                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
+    const __m128i kept = _mm_or_si128(
+        _mm_cmpeq_epi8(bytes, _mm_setzero_si128()),
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))));
     return _mm_andnot_si128(kept, atMost31);
 }
 
@@ -44,11 +44,11 @@ TAMBERLO_TARGET_SSE2 inline unsigned ReplacedMask(const char* at) {
 TAMBERLO_TARGET_SSE2 std::size_t NextReplacedInBlocks(const char* data, std::size_t from, std::size_t size) {
     for (; size - from >= 64; from += 64) {
         const char* block = data + from;
-        const __m128i any = _mm_or_si128(
-            _mm_or_si128(ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block))),
-                         ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16)))),
-            _mm_or_si128(ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32))),
-                         ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 48)))));
+        const __m128i any =
+            _mm_or_si128(_mm_or_si128(ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block))),
+                                      ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16)))),
+                         _mm_or_si128(ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 32))),
+                                      ReplacedLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 48)))));
         if (_mm_movemask_epi8(any) == 0) continue;
         for (std::size_t part = 0; part < 64; part += 16) {
             if (const unsigned mask = ReplacedMask(block + part)) {

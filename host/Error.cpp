@@ -29,8 +29,6 @@ const char* RuntimeErrorDescription(long number) {
     }
 }
 
-Error RuntimeError(long number) {
-    return Error(number, RuntimeErrorSource, RuntimeErrorDescription(number));
-}
+Error RuntimeError(long number) { return Error(number, RuntimeErrorSource, RuntimeErrorDescription(number)); }
 
 }  // namespace tamberlo

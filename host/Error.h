@@ -25,7 +25,7 @@ private:
 // Run-time error numbers used by the component. File-system failures are
 // mapped onto these by the platform layer (see SystemError.h).
 namespace errors {
-inline constexpr long InvalidArgument = 5;   // a missing collection key or position
+inline constexpr long InvalidArgument = 5;  // a missing collection key or position
 inline constexpr long OutOfMemory = 7;
 inline constexpr long BadFileName = 52;
 inline constexpr long FileNotFound = 53;

@@ -18,7 +18,8 @@ class TempFolderWithoutAnsiName : public std::runtime_error {
 public:
     TempFolderWithoutAnsiName(std::string folder, char32_t character)
         : std::runtime_error("the temporary folder " + folder + " has no name in the ANSI code page"),
-          folder_(std::move(folder)), character_(character) {}
+          folder_(std::move(folder)),
+          character_(character) {}
     const std::string& Folder() const noexcept { return folder_; }
     char32_t Character() const noexcept { return character_; }
 

@@ -111,8 +111,16 @@ std::size_t SessionEncoding::WholeCharacters(std::string_view bytes) const noexc
     // The length of the character that a byte starts, by the encoding's lead bytes.
     std::size_t (*length)(unsigned char lead) = nullptr;
     switch (codePage_) {
-    case 932: length = [](unsigned char lead) -> std::size_t { return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1; }; break;
-    case 20932: length = [](unsigned char lead) -> std::size_t { return lead == 0x8F ? 3 : lead == 0x8E || lead >= 0xA1 ? 2 : 1; }; break;
+    case 932:
+        length = [](unsigned char lead) -> std::size_t {
+            return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1;
+        };
+        break;
+    case 20932:
+        length = [](unsigned char lead) -> std::size_t {
+            return lead == 0x8F ? 3 : lead == 0x8E || lead >= 0xA1 ? 2 : 1;
+        };
+        break;
     case 936:
     case 949:
     case 950: length = [](unsigned char lead) -> std::size_t { return lead >= 0x81 && lead != 0xFF ? 2 : 1; }; break;
@@ -139,10 +147,20 @@ std::size_t SequenceLength(std::string_view text, std::size_t pos) noexcept {
     std::size_t length = 0;
     unsigned minimum = 0;
     unsigned codePoint = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) { length = 2; minimum = 0x80; codePoint = lead & 0x1Fu; }
-    else if (lead >= 0xE0 && lead <= 0xEF) { length = 3; minimum = 0x800; codePoint = lead & 0x0Fu; }
-    else if (lead >= 0xF0 && lead <= 0xF4) { length = 4; minimum = 0x10000; codePoint = lead & 0x07u; }
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        minimum = 0x80;
+        codePoint = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        minimum = 0x800;
+        codePoint = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        minimum = 0x10000;
+        codePoint = lead & 0x07u;
+    } else
+        return 0;
     if (pos + length > text.size()) return 0;
     for (std::size_t i = 1; i < length; ++i) {
         if ((byte(pos + i) & 0xC0u) != 0x80u) return 0;
@@ -183,7 +201,8 @@ std::size_t FirstInvalid(std::string_view text) noexcept {
         // ASCII runs go eight bytes at a time.
         while (pos + 8 <= text.size()) {
             unsigned long long word = 0;
-            for (int i = 0; i < 8; ++i) word |= static_cast<unsigned long long>(static_cast<unsigned char>(text[pos + i])) << (8 * i);
+            for (int i = 0; i < 8; ++i)
+                word |= static_cast<unsigned long long>(static_cast<unsigned char>(text[pos + i])) << (8 * i);
             if (word & 0x8080808080808080ull) break;
             pos += 8;
         }
@@ -223,7 +242,8 @@ TAMBERLO_TARGET_SSE2 std::size_t NextNonAsciiInBlocks(const char* data, std::siz
 // A block with other bytes is widened whole, but only its ASCII start
 // counts: the units after it are written over by what comes next. Returns
 // how many bytes became units.
-TAMBERLO_TARGET_SSE2 std::size_t WidenAsciiBlocks(const char* data, std::size_t size, void* out, std::size_t room) noexcept {
+TAMBERLO_TARGET_SSE2 std::size_t WidenAsciiBlocks(const char* data, std::size_t size, void* out,
+                                                  std::size_t room) noexcept {
     char* const units = static_cast<char*>(out);
     const __m128i zero = _mm_setzero_si128();
     std::size_t done = 0;

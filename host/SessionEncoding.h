@@ -96,7 +96,6 @@ public:
         : name_(std::move(name)), codePage_(codePage), converterName_(std::move(converterName)) {}
 
 private:
-
     std::string name_;
     unsigned codePage_;          // Windows code page
     std::string converterName_;  // iconv's name

@@ -13,7 +13,7 @@ public:
 #ifdef _WIN32
     using Waitable = void*;  // a manual-reset event: signalled once requested
 #else
-    using Waitable = int;    // a descriptor: readable once requested
+    using Waitable = int;  // a descriptor: readable once requested
 #endif
 
     // Throws Error (too many files, out of memory) when the system cannot

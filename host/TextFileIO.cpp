@@ -40,8 +40,7 @@ void TextFileIO::DeleteFile(const std::string& Filename, std::string& ErrorState
     constexpr const char* prefix = "DeleteFile Error #";
     // A missing file is reported as RemoveFile reports it, without the cost
     // of an exception: a run deletes a listing that SAS often did not write.
-    if (!Guarded(prefix, ErrorState, [&] { return filesystem::RemoveFileIfPresent(Filename); }) &&
-        ErrorState.empty()) {
+    if (!Guarded(prefix, ErrorState, [&] { return filesystem::RemoveFileIfPresent(Filename); }) && ErrorState.empty()) {
         Report(prefix, errors::FileNotFound, RuntimeErrorDescription(errors::FileNotFound), ErrorState);
     }
 }

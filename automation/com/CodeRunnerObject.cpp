@@ -142,8 +142,8 @@ HRESULT CodeRunnerObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count
     return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
 }
 
-HRESULT CodeRunnerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                 VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+HRESULT CodeRunnerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                 EXCEPINFO* exception, UINT* argumentError) {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (params == nullptr) return E_INVALIDARG;
     const DispatchMember* member = FindDispatchMember(Members, id, flags);
@@ -158,8 +158,7 @@ HRESULT CodeRunnerObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, 
     return S_OK;
 }
 
-HRESULT CodeRunnerObject::CallMember(const DispatchMember& member, const DispatchArguments& arguments,
-                                     VARIANT* value) {
+HRESULT CodeRunnerObject::CallMember(const DispatchMember& member, const DispatchArguments& arguments, VARIANT* value) {
     const VARIANT* first = &arguments[0].get();
     const VARIANT* second = &arguments[1].get();
     // Make value the type of the result and hand out its slot.
@@ -205,8 +204,8 @@ HRESULT CodeRunnerObject::Execute(BSTR SASRoot, BSTR SASConfig, BSTR* result) {
         // Script clients set the session encoding in the registry, read at every run.
         std::optional<EncodingSetting> encoding;
         if (std::optional<Setting> setting = ReadStringSetting(L"Encoding")) {
-            encoding = EncodingSetting{ToUtf8(UniqueBstr(SysAllocString(setting->value.c_str())).get()),
-                                       setting->origin};
+            encoding =
+                EncodingSetting{ToUtf8(UniqueBstr(SysAllocString(setting->value.c_str())).get()), setting->origin};
         }
         runner_.SetEncoding(std::move(encoding));
         // And a time limit, in seconds.
@@ -217,9 +216,13 @@ HRESULT CodeRunnerObject::Execute(BSTR SASRoot, BSTR SASConfig, BSTR* result) {
     });
 }
 
-HRESULT CodeRunnerObject::get_Log(BSTR* result) { return SealedGetStored(result, runner_, &tamberlo::CodeRunner::StoredLog); }
+HRESULT CodeRunnerObject::get_Log(BSTR* result) {
+    return SealedGetStored(result, runner_, &tamberlo::CodeRunner::StoredLog);
+}
 
-HRESULT CodeRunnerObject::get_Lst(BSTR* result) { return SealedGetStored(result, runner_, &tamberlo::CodeRunner::StoredLst); }
+HRESULT CodeRunnerObject::get_Lst(BSTR* result) {
+    return SealedGetStored(result, runner_, &tamberlo::CodeRunner::StoredLst);
+}
 
 HRESULT CodeRunnerObject::get_PutFile(short Index, VARIANT_BOOL ReturnPath, BSTR* result) {
     return SealedGet(result, [&] {

@@ -32,9 +32,7 @@ void SetErrorInformation(const Error& error) noexcept {
 
 }  // namespace
 
-void ThrowWin32(DWORD code) {
-    throw ComFailure(code == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(code));
-}
+void ThrowWin32(DWORD code) { throw ComFailure(code == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(code)); }
 
 HRESULT ResultFromError(const Error& error) noexcept {
     const long number = error.Number();

@@ -72,8 +72,8 @@ HRESULT CollectDispatchArguments(const DispatchMember& member, const DISPPARAMS&
         const DISPID name = params.rgdispidNamedArgs[j];
         // A property put's value is its last (here its only) parameter.
         const bool isPutValue = member.kind == DISPATCH_PROPERTYPUT && name == DISPID_PROPERTYPUT;
-        const bool isParameter = member.kind != DISPATCH_PROPERTYPUT && name >= 0 &&
-                                 static_cast<UINT>(name) < member.parameterCount;
+        const bool isParameter =
+            member.kind != DISPATCH_PROPERTYPUT && name >= 0 && static_cast<UINT>(name) < member.parameterCount;
         const UINT position = isPutValue ? member.parameterCount - 1 : static_cast<UINT>(name);
         if ((!isPutValue && !isParameter) || source[position] != nullptr) {
             if (argumentError) *argumentError = j;

@@ -49,7 +49,8 @@ std::optional<Setting> ReadStringSetting(const wchar_t* name) {
     const struct {
         HKEY root;
         const char* prefix;
-    } places[] = {{HKEY_CURRENT_USER, "HKCU\\Software\\Tamberlo\\"}, {HKEY_LOCAL_MACHINE, "HKLM\\Software\\Tamberlo\\"}};
+    } places[] = {{HKEY_CURRENT_USER, "HKCU\\Software\\Tamberlo\\"},
+                  {HKEY_LOCAL_MACHINE, "HKLM\\Software\\Tamberlo\\"}};
     for (const auto& place : places) {
         if (std::optional<std::wstring> value = ReadString(place.root, name)) {
             return Setting{std::move(*value), place.prefix + Narrow(name)};

@@ -85,9 +85,18 @@ void BatchPeakMemory(benchmark::State& state) {
     const std::string log = ScratchPath("large.log");
     WriteFile(log, MadeLog(LargeLog));
     const auto batch = [&](const std::string& folder, const std::string& name) {
-        return std::vector<std::string>{TAMBERLO_BENCH_COMMAND, "batch", "-j", "2", "--sas-root",
-                                        TAMBERLO_BENCH_LINKING_SAS_ROOT, "--junit", ScratchPath(name + ".xml"),
-                                        "--json", ScratchPath(name + ".json"), "--html", ScratchPath(name + ".html"),
+        return std::vector<std::string>{TAMBERLO_BENCH_COMMAND,
+                                        "batch",
+                                        "-j",
+                                        "2",
+                                        "--sas-root",
+                                        TAMBERLO_BENCH_LINKING_SAS_ROOT,
+                                        "--junit",
+                                        ScratchPath(name + ".xml"),
+                                        "--json",
+                                        ScratchPath(name + ".json"),
+                                        "--html",
+                                        ScratchPath(name + ".html"),
                                         folder};
     };
     double peakMany = 0;
@@ -146,8 +155,8 @@ void HtmlReportOfTenThousandPrograms(benchmark::State& state) {
     }
     state.counters["size_MiB"] = static_cast<double>(fs::file_size(page)) / (1 << 20);
     RecordRow({21, "HTML report of 10,000 programs", "(a time; logs of 1 KiB and listings on disk)",
-               FormatSeconds(seconds) + ", " + FormatMiB(static_cast<double>(fs::file_size(page))),
-               "< 1 s", Verdict(seconds < 1.0), ""});
+               FormatSeconds(seconds) + ", " + FormatMiB(static_cast<double>(fs::file_size(page))), "< 1 s",
+               Verdict(seconds < 1.0), ""});
 }
 BENCHMARK(HtmlReportOfTenThousandPrograms)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 

@@ -37,8 +37,7 @@ void StartAndWait(std::vector<std::string>& args, const std::string& consoleFile
         std::exit(2);
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
 }
 
 DirectStart::DirectStart(const std::string& base, std::string programText)
@@ -47,9 +46,8 @@ DirectStart::DirectStart(const std::string& base, std::string programText)
       log_(base + ".log"),
       listing_(base + ".lst"),
       console_(base + ".txt"),
-      args_(SplitCommandLine(Engine::BuildCommandLine(RunSasRoot() + sas::ExecutableName,
-                                                      RunSasRoot() + sas::DefaultConfigFileName, program_, listing_,
-                                                      log_))) {}
+      args_(SplitCommandLine(Engine::BuildCommandLine(
+          RunSasRoot() + sas::ExecutableName, RunSasRoot() + sas::DefaultConfigFileName, program_, listing_, log_))) {}
 
 void DirectStart::Run() {
     WriteFile(program_, programText_);

@@ -75,8 +75,7 @@ void CommandAgainstDirectStart(benchmark::State& state) {
     // same program file, sends the console to a file, deletes what it made.
     DirectStart direct(ScratchPath("command-direct"),
                        std::string(sas::FormCharStatement) + sas::CrLf + OneLineProgram + sas::CrLf);
-    const std::vector<std::string> command = {TAMBERLO_BENCH_COMMAND, "--sas-root", RunSasRoot(), "-e",
-                                              OneLineProgram};
+    const std::vector<std::string> command = {TAMBERLO_BENCH_COMMAND, "--sas-root", RunSasRoot(), "-e", OneLineProgram};
     if (RunQuietly(command) != 0) {
         state.SkipWithError("the command failed");
         return;
@@ -113,8 +112,9 @@ void CommandAgainstDirectStart(benchmark::State& state) {
     state.counters["empty_process_ms"] = nothingTime * 1e3;
     state.counters["ratio"] = ratio;
     state.counters["own_cost_ratio"] = ownRatio;
-    RecordRow({100, std::string("The tamberlo command's own cost on a one-line program (-e): the command less ") +
-                        RunSasName() + " started directly (writing, starting, waiting, deleting as the command does)",
+    RecordRow({100,
+               std::string("The tamberlo command's own cost on a one-line program (-e): the command less ") +
+                   RunSasName() + " started directly (writing, starting, waiting, deleting as the command does)",
                "a C++ program that does nothing, started and waited for alike",
                FormatRatio(ownRatio) + " (own cost " + FormatSeconds(Median(ownCost)) + " vs " +
                    FormatSeconds(nothingTime) + ", wall; the command " + FormatSeconds(commandTime) +
@@ -196,8 +196,8 @@ void BatchTwoJobsAgainstOne(benchmark::State& state) {
         WriteFile(folder + "/program" + std::to_string(n) + ".sas", std::string(OneLineProgram) + sas::CrLf);
     }
     const auto batch = [&](const char* jobs) {
-        return std::vector<std::string>{TAMBERLO_BENCH_COMMAND, "batch", "-j", jobs, "--sas-root", RunSasRoot(),
-                                        folder};
+        return std::vector<std::string>{TAMBERLO_BENCH_COMMAND, "batch",      "-j",  jobs,
+                                        "--sas-root",           RunSasRoot(), folder};
     };
     if (RunQuietly(batch("2")) != 0) {
         state.SkipWithError("tamberlo batch failed");

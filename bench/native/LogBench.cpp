@@ -124,7 +124,8 @@ BENCHMARK(RunAndLogReadAgainstOneFileRead)->Iterations(21)->Unit(benchmark::kMil
 void Utf8LogIntoJsonAgainstOneFileRead(benchmark::State& state) {
     static const std::string file = [] {
         std::string log = MakeLog(LogSize);
-        for (std::size_t at = log.find('\n'); at != std::string::npos && at + 3 < log.size(); at = log.find('\n', at + 1)) {
+        for (std::size_t at = log.find('\n'); at != std::string::npos && at + 3 < log.size();
+             at = log.find('\n', at + 1)) {
             log[at + 1] = '\xC3';
             log[at + 2] = '\xBC';
         }
@@ -159,8 +160,8 @@ void Utf8LogIntoJsonAgainstOneFileRead(benchmark::State& state) {
     state.counters["ratio"] = ratio;
     RecordRow({42, "UTF-8 log decoded for --json, 100 MiB log", "reading the file once into memory",
                FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
-                   FormatSeconds(rounds.ReferenceMedian()) + ", CPU; its JSON string once: " +
-                   FormatSeconds(dumpSeconds) + ", wall)",
+                   FormatSeconds(rounds.ReferenceMedian()) +
+                   ", CPU; its JSON string once: " + FormatSeconds(dumpSeconds) + ", wall)",
                "<= 2x time", Verdict(ratio <= 2.0 && undecodable == 0), ""});
 }
 BENCHMARK(Utf8LogIntoJsonAgainstOneFileRead)->Iterations(11)->Unit(benchmark::kMillisecond);

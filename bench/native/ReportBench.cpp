@@ -161,8 +161,8 @@ void SasCodeFromManyAssignments(benchmark::State& state) {
                   FormatSeconds(all).c_str(), FormatRatio(toOnce).c_str(), FormatSeconds(once).c_str(),
                   FormatRatio(growth).c_str());
     const std::optional<std::size_t> peak = MeasurePeak("sascode");
-    RecordRow({90, "SASCode built from 100,000 one-line assignments", "one assignment of the joined text",
-               measured, "linear (4x the assignments <= 6x the time)", Verdict(growth <= 6.0),
+    RecordRow({90, "SASCode built from 100,000 one-line assignments", "one assignment of the joined text", measured,
+               "linear (4x the assignments <= 6x the time)", Verdict(growth <= 6.0),
                peak ? "+" + FormatMiB(static_cast<double>(*peak)) + " (text " +
                           FormatMiB(static_cast<double>(joined.size())) + ")"
                     : "n/a"});

@@ -107,9 +107,9 @@ void GuardedStart(const std::string& programText) {
     ::close(fd);
     ExecCmd::Options options;
     if (sas::CapturesConsole) options.consoleFile = base + ".txt";
-    const std::string cmdline = Engine::BuildCommandLine(RunSasRoot() + sas::ExecutableName,
-                                                         RunSasRoot() + sas::DefaultConfigFileName, base + ".sas",
-                                                         base + ".lst", base + ".log");
+    const std::string cmdline =
+        Engine::BuildCommandLine(RunSasRoot() + sas::ExecutableName, RunSasRoot() + sas::DefaultConfigFileName,
+                                 base + ".sas", base + ".lst", base + ".log");
     if (ExecCmd().Run(cmdline, options).outcome != ExecCmd::Outcome::Ended) std::exit(2);
 }
 
@@ -204,8 +204,7 @@ void ExecuteAgainstDirectStart(benchmark::State& state) {
                "the same run made with plain system calls (check, write, start, wait, read back, delete)",
                FormatRatio(cpuRatio) + " (" + FormatSeconds(ownCpu) + " vs " + FormatSeconds(plainCpu) +
                    ", this thread's CPU beyond starting SAS alone" +
-                   (noisyRounds ? "; " + std::to_string(noisyRounds) + " noisy rounds left out" : std::string()) +
-                   ")",
+                   (noisyRounds ? "; " + std::to_string(noisyRounds) + " noisy rounds left out" : std::string()) + ")",
                "<= 1.2x", Verdict(cpuRatio <= 1.2), ""});
     RecordRow({inMemory ? 65 : 64,
                std::string("The guard and the run's own folder: the direct start made through them, ") +
@@ -300,12 +299,13 @@ void ExecuteGrowthWithPutFiles(benchmark::State& state) {
     state.counters["second_to_first_thousand"] = growth;
     const bool linear = growth <= 1.5;
     char measured[400];
-    std::snprintf(measured, sizeof measured,
-                  "%.1f us per put file, wall (1st thousand %.1f, 2nd %.1f: %.2fx; runs %s / %s / %s / %s at 0/500/1000/2000; "
-                  "the engine making and deleting them alone %.1f us; plain open+close+unlink of as many files %.1f us)",
-                  perFile * 1e6, firstThousand * 1e6, secondThousand * 1e6, growth, FormatSeconds(medians[0]).c_str(),
-                  FormatSeconds(medians[1]).c_str(), FormatSeconds(medians[2]).c_str(),
-                  FormatSeconds(medians[3]).c_str(), engineShare * 1e6, plainFiles * 1e6);
+    std::snprintf(
+        measured, sizeof measured,
+        "%.1f us per put file, wall (1st thousand %.1f, 2nd %.1f: %.2fx; runs %s / %s / %s / %s at 0/500/1000/2000; "
+        "the engine making and deleting them alone %.1f us; plain open+close+unlink of as many files %.1f us)",
+        perFile * 1e6, firstThousand * 1e6, secondThousand * 1e6, growth, FormatSeconds(medians[0]).c_str(),
+        FormatSeconds(medians[1]).c_str(), FormatSeconds(medians[2]).c_str(), FormatSeconds(medians[3]).c_str(),
+        engineShare * 1e6, plainFiles * 1e6);
     RecordRow({inMemory ? 71 : 70,
                std::string("Execute referring to _PUT1 ... _PUT2000, against ") + RunSasName() +
                    (inMemory ? ", temporary files in memory (tmpfs)" : ", temporary files on disk"),

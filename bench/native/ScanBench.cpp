@@ -114,8 +114,8 @@ void EveryNumberSearchedAgainstScan(benchmark::State& state) {
     state.counters["scan_us"] = rounds.ReferenceMedian() * 1e6;
     state.counters["speed_up"] = speedUp;
     RecordRow({20, "9999 searches (the tests' plain form), 1 MiB program", "the real scan",
-               "real scan " + FormatRatio(speedUp) + " faster (" + FormatSeconds(rounds.ReferenceMedian()) +
-                   " vs " + FormatSeconds(rounds.SubjectMedian()) + ", CPU)",
+               "real scan " + FormatRatio(speedUp) + " faster (" + FormatSeconds(rounds.ReferenceMedian()) + " vs " +
+                   FormatSeconds(rounds.SubjectMedian()) + ", CPU)",
                "real scan >= 1000x faster", Verdict(speedUp >= 1000), ""});
 }
 BENCHMARK(EveryNumberSearchedAgainstScan)->Iterations(5)->Unit(benchmark::kMillisecond);

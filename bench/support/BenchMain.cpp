@@ -53,8 +53,7 @@ int main(int argc, char** argv) {
         tamberlo::bench::RecordRow({999, "Rounds left out of ratios in " + std::string(argv[0]),
                                     "(a side that took no measurable time)", std::to_string(leftOut) + " rounds",
                                     "none", "MISSED", ""});
-        std::fprintf(stderr, "bench: %zu rounds left out of ratios: a side took no measurable time\n",
-                     leftOut);
+        std::fprintf(stderr, "bench: %zu rounds left out of ratios: a side took no measurable time\n", leftOut);
     }
     PrintRows();
     return 0;

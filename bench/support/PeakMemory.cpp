@@ -83,7 +83,8 @@ std::optional<std::size_t> MeasurePeak(const std::string& name, const std::strin
     if (failure == 0) {
         char buffer[256];
         ssize_t got;
-        while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) output.append(buffer, static_cast<std::size_t>(got));
+        while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+            output.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(pipeEnds[0]);
     if (failure != 0) return std::nullopt;

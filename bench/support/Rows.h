@@ -7,13 +7,13 @@ namespace tamberlo::bench {
 
 // One line of the summary table that bench/run.sh prints.
 struct Row {
-    int order = 0;           // place in the table
-    std::string what;        // the path measured
-    std::string against;     // what it is measured against, in the same run
-    std::string measured;    // the figures
+    int order = 0;         // place in the table
+    std::string what;      // the path measured
+    std::string against;   // what it is measured against, in the same run
+    std::string measured;  // the figures
     std::string target;
-    std::string verdict;     // "met", "MISSED" or "info"
-    std::string peak;        // peak memory, where measured
+    std::string verdict;  // "met", "MISSED" or "info"
+    std::string peak;     // peak memory, where measured
 };
 
 // Keeps the row for the summary at the end of the program; a row recorded

@@ -217,9 +217,7 @@ int main(int argc, char** argv) {
     char temp[MAX_PATH + 1] = {};
     GetTempPathA(sizeof temp, temp);
     const std::string logFile = std::string(temp) + "tamberlo-bench-" + std::to_string(GetCurrentProcessId()) + ".log";
-    {
-        WriteLog(logFile, tamberlo::bench::MakeLog(LogSize));
-    }
+    { WriteLog(logFile, tamberlo::bench::MakeLog(LogSize)); }
 
     const HMODULE module = LoadLibraryA(WindowsPath(TAMBERLO_DLL).c_str());
     if (!module) Fail("Tamberlo.dll does not load", HRESULT_FROM_WIN32(GetLastError()));
@@ -256,15 +254,16 @@ int main(int argc, char** argv) {
     std::string measured = Printed("%.2fx", ratio) + " (" + Printed("%.0f ms", ansi.logSeconds * 1e3) + " vs " +
                            Printed("%.0f ms", ansi.readSeconds * 1e3) + ", wall)";
     if (ansi.leftOut > 0) measured += Printed("; %.0f rounds left out: read time 0", ansi.leftOut);
-    const std::string peakText = Printed("+%.1f MiB", peak / (1024.0 * 1024.0)) + " = " +
-                                 Printed("%.2fx", peak / LogSize) + " the file for one Log (the run's stored log: " +
-                                 Printed("+%.1f MiB", stored / (1024.0 * 1024.0)) + ")";
-    std::printf("dll_log_timing: Log as BSTR %.1f ms, one read %.1f ms, ratio %.2f, peak %s\n",
-                ansi.logSeconds * 1e3, ansi.readSeconds * 1e3, ratio, peakText.c_str());
+    const std::string peakText =
+        Printed("+%.1f MiB", peak / (1024.0 * 1024.0)) + " = " + Printed("%.2fx", peak / LogSize) +
+        " the file for one Log (the run's stored log: " + Printed("+%.1f MiB", stored / (1024.0 * 1024.0)) + ")";
+    std::printf("dll_log_timing: Log as BSTR %.1f ms, one read %.1f ms, ratio %.2f, peak %s\n", ansi.logSeconds * 1e3,
+                ansi.readSeconds * 1e3, ratio, peakText.c_str());
     if (argc > 1) {
         if (std::FILE* rows = std::fopen(WindowsPath(argv[1]).c_str(), "ab")) {
-            std::fprintf(rows, "50\tLog through Tamberlo.dll as a BSTR under Wine, 100 MiB log\t"
-                               "the same read under Wine\t%s\t<= 2x time, peak of one Log <= 2.5x the file\t%s\t%s\n",
+            std::fprintf(rows,
+                         "50\tLog through Tamberlo.dll as a BSTR under Wine, 100 MiB log\t"
+                         "the same read under Wine\t%s\t<= 2x time, peak of one Log <= 2.5x the file\t%s\t%s\n",
                          measured.c_str(), met ? "met" : "MISSED", peakText.c_str());
             std::fclose(rows);
         }
@@ -276,7 +275,8 @@ int main(int argc, char** argv) {
     const std::string utf8File = logFile + ".utf8";
     {
         std::string log = tamberlo::bench::MakeLog(LogSize);
-        for (std::size_t at = log.find('\n'); at != std::string::npos && at + 3 < log.size(); at = log.find('\n', at + 1)) {
+        for (std::size_t at = log.find('\n'); at != std::string::npos && at + 3 < log.size();
+             at = log.find('\n', at + 1)) {
             log[at + 1] = '\xC3';
             log[at + 2] = '\xBC';
         }
@@ -294,8 +294,9 @@ int main(int argc, char** argv) {
                     timing.logSeconds * 1e3, timing.readSeconds * 1e3, timing.ratio);
         if (argc > 1) {
             if (std::FILE* rows = std::fopen(WindowsPath(argv[1]).c_str(), "ab")) {
-                std::fprintf(rows, "51\tUTF-8 log through Tamberlo.dll as a BSTR under Wine (Encoding in HKCU), 100 MiB log\t"
-                                   "the same read under Wine\t%s\t<= 2x time\t%s\t\n",
+                std::fprintf(rows,
+                             "51\tUTF-8 log through Tamberlo.dll as a BSTR under Wine (Encoding in HKCU), 100 MiB log\t"
+                             "the same read under Wine\t%s\t<= 2x time\t%s\t\n",
                              utf8Measured.c_str(), timing.ratio <= 2.0 ? "met" : "MISSED");
                 std::fclose(rows);
             }

@@ -70,7 +70,8 @@ std::optional<std::string> ReportName(const ReportRequest& report, const std::op
     if (!report.name) return std::nullopt;
     const std::filesystem::path path = commandtext::ToPath(*report.name);
     std::error_code ec;
-    if (!path.has_filename() || path.filename() == "." || path.filename() == ".." || std::filesystem::is_directory(path, ec)) {
+    if (!path.has_filename() || path.filename() == "." || path.filename() == ".." ||
+        std::filesystem::is_directory(path, ec)) {
         throw UsageError(std::string(report.option) + " " + *report.name + ": is a folder");
     }
     return BatchCommandLine::ReportFileName(*report.name, shard);
@@ -98,7 +99,8 @@ void CheckReportNames(const BatchOptions& options, const std::vector<BatchProgra
 
 // Every program of the list in its order: its outcome, or "not run" for one
 // that an interrupt kept from finishing. `finished` is in list order.
-std::vector<ProgramOutcome> WithUnfinished(const std::vector<BatchProgram>& programs, std::vector<ProgramOutcome> finished) {
+std::vector<ProgramOutcome> WithUnfinished(const std::vector<BatchProgram>& programs,
+                                           std::vector<ProgramOutcome> finished) {
     std::vector<ProgramOutcome> all;
     auto next = finished.begin();
     for (const BatchProgram& program : programs) {
@@ -183,7 +185,9 @@ int Run(const BatchOptions& options) {
     const StopSignal& stop = console::Interrupts();
     const BatchRunner runner(
         options.jobs,
-        [&options, &files, &stop](const BatchProgram& program) { return RunBatchProgram(program, options, files, stop); },
+        [&options, &files, &stop](const BatchProgram& program) {
+            return RunBatchProgram(program, options, files, stop);
+        },
         [&stop] { return stop.IsRequested(); });
     std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
     const bool interrupted = console::InterruptRequested();
@@ -202,7 +206,10 @@ int Run(const BatchOptions& options) {
     bool written = true;
     if (junit) written &= junit->Write([&](std::ostream& out) { WriteJUnitReport(out, summary, outcomes); });
     if (json) written &= json->Write([&](std::ostream& out) { WriteJsonReport(out, summary, outcomes); });
-    if (html) written &= html->Write([&](std::ostream& out) { WriteHtmlReport(out, summary, outcomes, html->Name(), options.outDir.has_value()); });
+    if (html)
+        written &= html->Write([&](std::ostream& out) {
+            WriteHtmlReport(out, summary, outcomes, html->Name(), options.outDir.has_value());
+        });
     if (!written) return ToInt(ExitStatus::OutputFailed);
     return ToInt(status);
 }

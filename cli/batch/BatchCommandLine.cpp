@@ -32,9 +32,9 @@ stops every running SAS; the reports hold the programs that finished).)";
 constexpr const char* programsGroup = "Programs";
 constexpr const char* outputGroup = "Output";
 
-constexpr SessionWording batchWording{
-    "SAS (for every program)", "SAS (for every program)", "the reports' logs and listings as SAS wrote them",
-    "stop a program's SAS after SECONDS"};
+constexpr SessionWording batchWording{"SAS (for every program)", "SAS (for every program)",
+                                      "the reports' logs and listings as SAS wrote them",
+                                      "stop a program's SAS after SECONDS"};
 
 // Far more than any machine runs SAS sessions at once; beyond it a typo.
 constexpr int maximumJobs = 1024;
@@ -47,8 +47,8 @@ bool ParseCount(std::string_view text, int& value) {
 
 void AddReport(CLI::App& batch, const char* name, std::optional<std::string>& into, const char* typeName,
                const char* expected, const char* help) {
-    CLI::Option* option =
-        batch.add_option_function<std::string>(name, [&into](const std::string& value) { into = value; }, help);
+    CLI::Option* option = batch.add_option_function<std::string>(
+        name, [&into](const std::string& value) { into = value; }, help);
     option->type_name(typeName)->group(outputGroup);
     Check(*option, NonEmptyName(), expected);
 }
@@ -68,7 +68,8 @@ void BatchCommandLine::Declare(CLI::App& batch, BatchOptions& options, unsigned 
         ->group(programsGroup);
     batch.add_flag("--recursive", options.recursive, "also run the .sas files in the folders' subfolders")
         ->group(programsGroup);
-    CLI::Option* jobs = batch.add_option("-j,--jobs", options.jobs, R"(run at most N programs at once (default: the number of
+    CLI::Option* jobs =
+        batch.add_option("-j,--jobs", options.jobs, R"(run at most N programs at once (default: the number of
 processors))");
     jobs->type_name("N")->group(programsGroup);
     Check(*jobs, CLI::Range(1, maximumJobs), "1 to " + std::to_string(maximumJobs));
@@ -109,7 +110,8 @@ without .sas, with the subfolder it was found in)");
     AddReport(batch, "--junit", options.junitFile, "FILE", "a file name",
               "write a JUnit report: a testcase per program");
     AddReport(batch, "--json", options.jsonFile, "FILE", "a file name", "write the same facts as one JSON object");
-    AddReport(batch, "--html", options.htmlFile, "FILE", "a file name", R"(write one self-contained HTML page: the summary, the
+    AddReport(batch, "--html", options.htmlFile, "FILE", "a file name",
+              R"(write one self-contained HTML page: the summary, the
 programs filtered by verdict and sorted by name, time
 or findings, each program's findings linked to its
 log, coloured as SAS's log window does, and listing)");
@@ -136,7 +138,8 @@ std::string BatchCommandLine::ReportFileName(const std::string& file, const std:
     // ".xml" is all extension: "1of3.xml", not ".xml-1of3".
     if (extension.empty() && stem.size() > 1 && stem.front() == '.') std::swap(stem, extension);
     std::filesystem::path named = path;
-    named.replace_filename(commandtext::ToPath(stem.empty() ? suffix.substr(1) + extension : stem + suffix + extension));
+    named.replace_filename(
+        commandtext::ToPath(stem.empty() ? suffix.substr(1) + extension : stem + suffix + extension));
     return named.string();
 }
 

@@ -30,7 +30,6 @@ struct BatchOptions : SessionOptions {
     std::optional<std::string> junitFile;  // with a shard, named after it
     std::optional<std::string> jsonFile;
     std::optional<std::string> htmlFile;
-
 };
 
 }  // namespace tamberlo::cli

@@ -38,7 +38,8 @@ std::string ReadPutFile(const std::string& path, const fs::path& to) {
     try {
         return filesystem::ReadWholeFile(path);
     } catch (const Error& error) {
-        throw std::runtime_error(to.string() + ": cannot copy the put file: " + commandtext::FromHost(error.Description()));
+        throw std::runtime_error(to.string() +
+                                 ": cannot copy the put file: " + commandtext::FromHost(error.Description()));
     }
 }
 
@@ -55,7 +56,8 @@ std::string ReadProgram(const std::string& path) {
 void CreateFolder(const fs::path& folder) {
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (!fs::is_directory(folder)) throw std::runtime_error(folder.string() + ": cannot create the folder: " + ec.message());
+    if (!fs::is_directory(folder))
+        throw std::runtime_error(folder.string() + ": cannot create the folder: " + ec.message());
 }
 
 // Where a program's outputs go: <name>.log, <name>.lst, <name>/_PUT<n>.txt.
@@ -69,7 +71,8 @@ public:
     void RemoveEarlier() const {
         std::error_code ec;
         for (const fs::path& file : {Log(), Lst()}) {
-            if (!fs::remove(file, ec) && ec) throw std::runtime_error(file.string() + ": cannot remove: " + ec.message());
+            if (!fs::remove(file, ec) && ec)
+                throw std::runtime_error(file.string() + ": cannot remove: " + ec.message());
         }
         if (!fs::is_directory(base_, ec)) return;
         for (const fs::directory_entry& entry : fs::directory_iterator(base_, ec)) {
@@ -97,7 +100,8 @@ public:
         const std::vector<std::string> keys = runner.PutFileKeys();
         if (!keys.empty()) CreateFolder(base_);
         for (const std::string& key : keys) {
-            const auto index = static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
+            const auto index =
+                static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
             const fs::path to = base_ / (key + ".txt");
             WriteWholeFile(to, ReadPutFile(runner.PutFile(index, true), to));
         }
@@ -170,7 +174,8 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
     } catch (const TimeLimitReached& error) {
         fail(ProgramOutcome::Verdict::TimeLimit, error.Source() + ": " + commandtext::FromHost(error.Description()));
     } catch (const Error& error) {
-        fail(ProgramOutcome::Verdict::TamberloError, error.Source() + ": " + commandtext::FromHost(error.Description()));
+        fail(ProgramOutcome::Verdict::TamberloError,
+             error.Source() + ": " + commandtext::FromHost(error.Description()));
     } catch (const std::exception& error) {
         fail(ProgramOutcome::Verdict::TamberloError, error.what());
     }

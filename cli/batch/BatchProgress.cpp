@@ -81,9 +81,9 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
             // Padded by characters: printf would pad by bytes.
             std::fprintf(out_, "%s%*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n",
                          console::ForTerminal(outcome.program.name).c_str(),
-                         static_cast<int>(nameWidth - Columns(outcome.program.name)), "",
-                         VerdictText(outcome.verdict), ExitCodeText(outcome).c_str(), outcome.logLines.errorLines,
-                         outcome.logLines.warningLines, outcome.seconds);
+                         static_cast<int>(nameWidth - Columns(outcome.program.name)), "", VerdictText(outcome.verdict),
+                         ExitCodeText(outcome).c_str(), outcome.logLines.errorLines, outcome.logLines.warningLines,
+                         outcome.seconds);
         }
     }
 
@@ -104,7 +104,8 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
 
     std::size_t counts[6] = {};  // by verdict
     for (const ProgramOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.verdict)];
-    std::fprintf(out_, "\n%zu of %zu programs: %zu clean, %zu warnings, %zu failed, %zu errors, %zu time limits; %.1f s%s\n",
+    std::fprintf(out_,
+                 "\n%zu of %zu programs: %zu clean, %zu warnings, %zu failed, %zu errors, %zu time limits; %.1f s%s\n",
                  outcomes.size(), programs_, counts[0], counts[1], counts[2], counts[3], counts[4], ElapsedSeconds(),
                  interrupted ? " (interrupted)" : "");
     std::fflush(out_);

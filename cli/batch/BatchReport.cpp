@@ -68,8 +68,7 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
         xml.Text("    ").Empty("skipped").Attribute("message", commandtext::ToUtf8(outcome.problem)).Text("\n");
         break;
     case ProgramOutcome::Verdict::Clean:
-    case ProgramOutcome::Verdict::Warnings:
-        break;
+    case ProgramOutcome::Verdict::Warnings: break;
     }
     xml.Text("    ").Open("system-out");
     StreamLog(outcome, [&](std::string_view piece) { xml.Text(piece); });
@@ -120,8 +119,9 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
 void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
     using Json = nlohmann::ordered_json;
     const auto dump = [](const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); };
-    out << "{\n  \"name\": " << dump(commandtext::ToUtf8(summary.suiteName)) << ",\n  \"timestamp\": "
-        << dump(summary.timestamp) << ",\n  \"hostname\": " << dump(commandtext::ToUtf8(summary.hostName))
+    out << "{\n  \"name\": " << dump(commandtext::ToUtf8(summary.suiteName))
+        << ",\n  \"timestamp\": " << dump(summary.timestamp)
+        << ",\n  \"hostname\": " << dump(commandtext::ToUtf8(summary.hostName))
         << ",\n  \"seconds\": " << dump(summary.seconds) << ",\n  \"exitStatus\": " << summary.exitStatus
         << ",\n  \"programs\": [";
     const Json parameters = ParametersToJson(summary.parameters);
@@ -136,7 +136,8 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
                                     {"programLine", finding.programLine ? Json(*finding.programLine) : Json()},
                                     {"text", outcome.encoding.ToUtf8(finding.text)},
                                     {"rule", finding.ruleId}});
-            if (!finding.includedFile.empty()) findings.back()["includedFile"] = outcome.encoding.ToUtf8(finding.includedFile);
+            if (!finding.includedFile.empty())
+                findings.back()["includedFile"] = outcome.encoding.ToUtf8(finding.includedFile);
         }
         const Json program{{"name", commandtext::ToUtf8(outcome.program.name)},
                            {"file", commandtext::ToUtf8(outcome.program.path)},

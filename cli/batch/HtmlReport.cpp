@@ -22,9 +22,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t shownBytes = 256 * 1024;
-constexpr ProgramOutcome::Verdict verdicts[] = {ProgramOutcome::Verdict::Clean, ProgramOutcome::Verdict::Warnings,
-                                                ProgramOutcome::Verdict::Failed, ProgramOutcome::Verdict::TamberloError,
-                                                ProgramOutcome::Verdict::TimeLimit, ProgramOutcome::Verdict::NotRun};
+constexpr ProgramOutcome::Verdict verdicts[] = {
+    ProgramOutcome::Verdict::Clean,         ProgramOutcome::Verdict::Warnings,  ProgramOutcome::Verdict::Failed,
+    ProgramOutcome::Verdict::TamberloError, ProgramOutcome::Verdict::TimeLimit, ProgramOutcome::Verdict::NotRun};
 
 std::string CssVerdict(ProgramOutcome::Verdict verdict) {
     std::string text = VerdictText(verdict);
@@ -111,7 +111,10 @@ private:
             const auto count = std::count_if(outcomes.begin(), outcomes.end(),
                                              [&](const ProgramOutcome& outcome) { return outcome.verdict == verdict; });
             html_.Open("label").Attribute("class", "v-" + CssVerdict(verdict));
-            html_.Empty("input").Attribute("type", "checkbox").Attribute("checked").Attribute("value", CssVerdict(verdict));
+            html_.Empty("input")
+                .Attribute("type", "checkbox")
+                .Attribute("checked")
+                .Attribute("value", CssVerdict(verdict));
             html_.Text(" ").Text(VerdictText(verdict)).Text(" (");
             html_.Open("span").Attribute("class", "count").Text(count).Close().Text(")").Close();
         }
@@ -165,8 +168,8 @@ private:
         std::string facts = commandtext::ToUtf8(outcome.program.path);
         if (outcome.sasExitCode) facts += ", SAS exit code " + std::to_string(*outcome.sasExitCode);
         facts += ", " + std::to_string(outcome.logLines.errorLines) + " error lines, " +
-                 std::to_string(outcome.logLines.warningLines) + " warning lines, " +
-                 Number(outcome.seconds, "%.2f") + " s";
+                 std::to_string(outcome.logLines.warningLines) + " warning lines, " + Number(outcome.seconds, "%.2f") +
+                 " s";
         html_.Open("p").Text(facts).Close().Text("\n");
         if (!outcome.problem.empty()) {
             html_.Open("p").Attribute("class", "E").Text(commandtext::ToUtf8(outcome.problem)).Close().Text("\n");
@@ -260,8 +263,8 @@ private:
     // SAS's log window does when `anchored` is given (a log), with an id on
     // the lines findings link to. Past shownBytes, a note after it says how
     // much is shown, and links to the whole file when it stays.
-    void TextFile(const std::string& file, const char* cssClass, const ProgramOutcome& outcome,
-                  const std::string& id, const std::set<long>* anchored) {
+    void TextFile(const std::string& file, const char* cssClass, const ProgramOutcome& outcome, const std::string& id,
+                  const std::set<long>* anchored) {
         html_.Open("pre").Attribute("class", cssClass);
         long lineNumber = 0;
         const bool cut = ShownLines(file, outcome, [&](std::string_view line, bool broken) {
@@ -286,7 +289,9 @@ private:
         html_.Text(" KiB are shown");
         if (filesStay_) {
             const fs::path relative = fs::absolute(commandtext::ToPath(file)).lexically_proximate(folder_);
-            html_.Text("; the whole file: ").Open("a").Attribute("href", UrlPath(commandtext::ToUtf8(relative.generic_string())));
+            html_.Text("; the whole file: ")
+                .Open("a")
+                .Attribute("href", UrlPath(commandtext::ToUtf8(relative.generic_string())));
             html_.Text(commandtext::ToUtf8(file)).Close();
         }
         html_.Text(".").Close().Text("\n");

@@ -40,8 +40,10 @@ bool IsProgramFile(const fs::directory_entry& entry) {
 // after the folder with a "/" (no program's name ends so), and the rest runs.
 void AddUnreadable(const fs::path& folder, const fs::path& base, const std::error_code& ec,
                    std::vector<BatchProgram>& programs) {
-    const std::string relative = folder == base ? folder.generic_string() : folder.lexically_relative(base).generic_string();
-    programs.push_back({relative + "/", folder.string(), folder.string() + ": cannot read the folder: " + ec.message()});
+    const std::string relative =
+        folder == base ? folder.generic_string() : folder.lexically_relative(base).generic_string();
+    programs.push_back(
+        {relative + "/", folder.string(), folder.string() + ": cannot read the folder: " + ec.message()});
 }
 
 void AddFolder(const fs::path& folder, const fs::path& base, bool recursive, std::vector<BatchProgram>& programs) {
@@ -138,7 +140,9 @@ std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& argume
     for (BatchProgram& program : programs) {
         if (!unique.empty() && Folded(unique.back().name) == Folded(program.name)) {
             std::error_code ec;
-            if (unique.back().path == program.path || fs::equivalent(commandtext::ToPath(unique.back().path), commandtext::ToPath(program.path), ec)) continue;
+            if (unique.back().path == program.path ||
+                fs::equivalent(commandtext::ToPath(unique.back().path), commandtext::ToPath(program.path), ec))
+                continue;
             throw UsageError("two programs are named " + program.name + ": " + unique.back().path + " and " +
                              program.path);
         }

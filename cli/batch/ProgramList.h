@@ -13,7 +13,7 @@ struct BatchProgram {
     // without ".sas", preceded by the subfolder (with "/") it was found in
     // below a named folder. The outputs are named after it.
     std::string name;
-    std::string path;      // as given, or below the folder as given
+    std::string path;  // as given, or below the folder as given
     // Why it cannot run, as one line (a file named that is not there, a
     // folder that cannot be read): it fails with a Tamberlo error instead of
     // stopping the whole batch. Empty for a program that can run.

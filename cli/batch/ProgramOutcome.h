@@ -19,12 +19,12 @@ struct ProgramOutcome {
 
     BatchProgram program;
     Verdict verdict = Verdict::Clean;
-    std::optional<int> sasExitCode;     // none when SAS did not end by itself
+    std::optional<int> sasExitCode;  // none when SAS did not end by itself
     LogLineClassifier::Counts logLines;
-    std::vector<Finding> findings;      // those kept (LogFindings::KeptPerKind of each kind), in log order
-    std::string problem;                // the Tamberlo error or the time limit, as one line
-    std::string logFile;                // the log as SAS wrote it; empty: none
-    std::string lstFile;                // the listing as SAS wrote it; empty: none
+    std::vector<Finding> findings;  // those kept (LogFindings::KeptPerKind of each kind), in log order
+    std::string problem;            // the Tamberlo error or the time limit, as one line
+    std::string logFile;            // the log as SAS wrote it; empty: none
+    std::string lstFile;            // the listing as SAS wrote it; empty: none
     // The reports show the log and listing cleaned (a control character as
     // "%<code>"), as the command shows them without --raw.
     bool cleaned = false;

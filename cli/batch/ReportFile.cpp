@@ -37,7 +37,8 @@ private:
 }  // namespace
 
 ReportFile::ReportFile(std::string name, const char* option)
-    : name_(std::move(name)), temporaryNames_(commandtext::FromPath(commandtext::ToPath(name_).filename()) + ".", ".tmp") {
+    : name_(std::move(name)),
+      temporaryNames_(commandtext::FromPath(commandtext::ToPath(name_).filename()) + ".", ".tmp") {
     const auto refuse = [&](const std::string& reason) {
         RemoveMadeFolders();
         throw UsageError(std::string(option) + " " + name_ + ": " + reason);

@@ -42,7 +42,8 @@ struct IndexRange {
 };
 
 std::optional<IndexRange> RangeOf(std::string_view name) {
-    if (const std::size_t percent = name.rfind('%'); percent != std::string_view::npos && AllDigits(name.substr(percent + 1))) {
+    if (const std::size_t percent = name.rfind('%');
+        percent != std::string_view::npos && AllDigits(name.substr(percent + 1))) {
         name = name.substr(0, percent);
     }
     const std::size_t open = name.rfind('[');
@@ -75,7 +76,8 @@ public:
     long long Required(const char* scheduler, const char* name) {
         const std::optional<std::string> text = Text(name);
         const Value value = text ? Parse(*text) : Value{0, "is not set"};
-        if (!value.problem.empty()) throw UsageError(std::string("--shard auto: ") + scheduler + "'s " + name + " " + value.problem);
+        if (!value.problem.empty())
+            throw UsageError(std::string("--shard auto: ") + scheduler + "'s " + name + " " + value.problem);
         return value.number;
     }
 
@@ -108,7 +110,8 @@ SchedulerShard::Found SchedulerShard::FromEnvironment(std::optional<int> count, 
         const long long id = lookup.Required("Slurm", "SLURM_ARRAY_TASK_ID");
         const long long first = lookup.Required("Slurm", "SLURM_ARRAY_TASK_MIN");
         const long long tasks = lookup.Required("Slurm", "SLURM_ARRAY_TASK_COUNT");
-        const long long step = environment("SLURM_ARRAY_TASK_STEP") ? lookup.Required("Slurm", "SLURM_ARRAY_TASK_STEP") : 1;
+        const long long step =
+            environment("SLURM_ARRAY_TASK_STEP") ? lookup.Required("Slurm", "SLURM_ARRAY_TASK_STEP") : 1;
         if (step < 1 || (id - first) % step != 0) {
             throw UsageError("--shard auto: Slurm (" + lookup.Seen() + ") is no evenly stepped array");
         }
@@ -121,21 +124,27 @@ SchedulerShard::Found SchedulerShard::FromEnvironment(std::optional<int> count, 
         if (const std::optional<IndexRange> range = name ? RangeOf(*name) : std::nullopt) {
             const Value first = Parse(range->first), last = Parse(range->last), step = Parse(range->step);
             for (const Value* part : {&first, &last, &step}) {
-                if (!part->problem.empty()) throw UsageError("--shard auto: LSF (" + lookup.Seen() + "): the range " + part->problem);
+                if (!part->problem.empty())
+                    throw UsageError("--shard auto: LSF (" + lookup.Seen() + "): the range " + part->problem);
             }
-            if (step.number < 1 || last.number < first.number || value < first.number || (value - first.number) % step.number != 0) {
+            if (step.number < 1 || last.number < first.number || value < first.number ||
+                (value - first.number) % step.number != 0) {
                 throw UsageError("--shard auto: LSF (" + lookup.Seen() + ") is no evenly stepped array");
             }
-            return Checked("LSF", (value - first.number) / step.number + 1, (last.number - first.number) / step.number + 1,
-                           count, lookup);
+            return Checked("LSF", (value - first.number) / step.number + 1,
+                           (last.number - first.number) / step.number + 1, count, lookup);
         }
-        if (!count) throw UsageError("--shard auto: LSF (" + lookup.Seen() + ") names no range of indices: give --shard auto/N");
+        if (!count)
+            throw UsageError("--shard auto: LSF (" + lookup.Seen() +
+                             ") names no range of indices: give --shard auto/N");
         return Checked("LSF", value, *count, count, lookup);
     }
     if (environment("JOB_COMPLETION_INDEX")) {
         Lookup lookup(environment);
         const long long index = lookup.Required("Kubernetes", "JOB_COMPLETION_INDEX");
-        if (!count) throw UsageError("--shard auto: Kubernetes (" + lookup.Seen() + ") does not say the number of parts: give --shard auto/N");
+        if (!count)
+            throw UsageError("--shard auto: Kubernetes (" + lookup.Seen() +
+                             ") does not say the number of parts: give --shard auto/N");
         return Checked("Kubernetes", index + 1, *count, count, lookup);
     }
     if (environment("CI_NODE_INDEX")) {

@@ -146,7 +146,8 @@ std::string ReadToEnd(const Descriptor& fd, const struct stat& info, const std::
     const std::size_t expected = content.size();
     char more[4096];
     const std::size_t cap = ReadCapOf(path);
-    iovec parts[2] = {{content.data(), std::min(expected, cap)}, {more, std::min(sizeof more, cap - std::min(expected, cap))}};
+    iovec parts[2] = {{content.data(), std::min(expected, cap)},
+                      {more, std::min(sizeof more, cap - std::min(expected, cap))}};
     ssize_t got;
     while ((got = ::readv(fd.get(), parts, 2)) < 0) {
         if (errno != EINTR) ThrowLastError(path);
@@ -292,7 +293,9 @@ std::string ReadWholeFile(const std::filesystem::path& path) { return ReadWholeF
 void WriteWholeFile(const std::filesystem::path& path, std::string_view text, WriteMode mode) {
     WriteWholeFile(path.native(), text, mode);
 }
-bool CreateNewFile(const std::filesystem::path& path, std::string_view text) { return CreateNewFile(path.native(), text); }
+bool CreateNewFile(const std::filesystem::path& path, std::string_view text) {
+    return CreateNewFile(path.native(), text);
+}
 void CheckReadable(const std::filesystem::path& path) { CheckReadable(path.native()); }
 void DiscardFile(const std::filesystem::path& path) noexcept { DiscardFile(path.native()); }
 

@@ -33,8 +33,7 @@ std::string FindGuard() {
     if (size > 0) {
         const std::string executable(self, static_cast<std::size_t>(size));
         const std::string folder = executable.substr(0, executable.find_last_of('/') + 1);
-        for (const std::string& candidate :
-             {folder + GuardName, folder + "../libexec/tamberlo/" + GuardName}) {
+        for (const std::string& candidate : {folder + GuardName, folder + "../libexec/tamberlo/" + GuardName}) {
             if (IsExecutable(candidate)) return candidate;
         }
     }
@@ -74,8 +73,7 @@ void GuardConnection::EndAtExit() noexcept {
     // The guard ends once its control socket closes; waiting for it means
     // that a process using the library leaves no process behind when it exits.
     connection.control_.Reset();
-    while (::waitpid(connection.guard_, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(connection.guard_, nullptr, 0) < 0 && errno == EINTR) {}
 }
 
 bool GuardConnection::Connect(std::string& failure) {
@@ -118,8 +116,8 @@ bool GuardConnection::Connect(std::string& failure) {
         return false;
     }
     if (const int error = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv, environ)) {
-        failure = "the process guard '" + program + "' could not be started: " +
-                  SystemMessage(static_cast<unsigned long>(error));
+        failure = "the process guard '" + program +
+                  "' could not be started: " + SystemMessage(static_cast<unsigned long>(error));
         return false;
     }
     control_ = std::move(mine);
@@ -147,8 +145,7 @@ bool GuardConnection::Send(const void* request, std::size_t size, const std::vec
         header->cmsg_len = CMSG_LEN(sizeof(int) * descriptors.size());
         std::copy(descriptors.begin(), descriptors.end(), reinterpret_cast<int*>(CMSG_DATA(header)));
         ssize_t sent;
-        while ((sent = ::sendmsg(control_.Get(), &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
-        }
+        while ((sent = ::sendmsg(control_.Get(), &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {}
         if (sent >= 0) return true;
         failure = "the process guard could not be reached: " + SystemMessage(static_cast<unsigned long>(errno));
         if (errno != EPIPE && errno != ECONNRESET && errno != ECONNREFUSED) return false;

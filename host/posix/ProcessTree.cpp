@@ -57,12 +57,13 @@ std::string ProgramMessage(const std::vector<std::string>& args, const std::vect
                            std::chrono::milliseconds gracePeriod) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
-    const guard::RunHeader header{static_cast<std::uint32_t>(std::clamp<std::int64_t>(gracePeriod.count(), 0, INT32_MAX)),
-                                  static_cast<std::uint32_t>(args.size()),
-                                  static_cast<std::uint32_t>(candidates.size()),
-                                  static_cast<std::uint32_t>(environment.size())};
+    const guard::RunHeader header{
+        static_cast<std::uint32_t>(std::clamp<std::int64_t>(gracePeriod.count(), 0, INT32_MAX)),
+        static_cast<std::uint32_t>(args.size()), static_cast<std::uint32_t>(candidates.size()),
+        static_cast<std::uint32_t>(environment.size())};
     std::string message(reinterpret_cast<const char*>(&header), sizeof header);
-    for (const std::vector<std::string>* texts : std::initializer_list<const std::vector<std::string>*>{&args, &candidates, &environment})
+    for (const std::vector<std::string>* texts :
+         std::initializer_list<const std::vector<std::string>*>{&args, &candidates, &environment})
         for (const std::string& text : *texts) AppendText(message, text);
     return message;
 }
@@ -89,8 +90,7 @@ bool ReadReport(int channel, guard::Report& report) {
 
 void SendCommand(int channel, guard::Command command) {
     const char byte = static_cast<char>(command);
-    while (::send(channel, &byte, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {
-    }
+    while (::send(channel, &byte, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {}
 }
 
 }  // namespace
@@ -106,7 +106,8 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& co
         streams[2] = Inherited(2);
     } else {
         // Created here, never through an existing file or link, readable by its owner only.
-        streams[1] = OwnedDescriptor(::open(consoleFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0600));
+        streams[1] = OwnedDescriptor(
+            ::open(consoleFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (streams[1].Get() < 0) return SystemMessage(static_cast<unsigned long>(errno));
         streams[2] = OwnedDescriptor(::fcntl(streams[1].Get(), F_DUPFD_CLOEXEC, 0));
     }
@@ -149,8 +150,10 @@ ProcessTree::Wake ProcessTree::Wait(const StopSignal* stop, std::optional<std::c
         if (ended_ || gone_) return Wake::Ended;
         pollfd waitables[2] = {{channel_, POLLIN, 0}, {stop != nullptr ? stop->NativeWaitable() : -1, POLLIN, 0}};
         int wait = -1;
-        if (timeout) wait = static_cast<int>(std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()),
-                                                      std::chrono::milliseconds(0)).count());
+        if (timeout)
+            wait = static_cast<int>(std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()),
+                                             std::chrono::milliseconds(0))
+                                        .count());
         const int ready = ::poll(waitables, 2, wait);
         if (ready < 0) return Wake::Other;  // a signal: the caller looks at everything again
         if (waitables[0].revents != 0) {
@@ -180,8 +183,7 @@ void ProcessTree::Terminate() noexcept {
 ProcessTree::Exit ProcessTree::Reap() noexcept {
     Exit exit;
     SendCommand(channel_, guard::Command::Reap);
-    while (!reaped_ && TakeReport()) {
-    }
+    while (!reaped_ && TakeReport()) {}
     if (reaped_) {
         exit.code = exitCode_;
     } else {

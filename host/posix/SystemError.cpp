@@ -33,8 +33,6 @@ bool MeansFileNotFound(unsigned long code, const std::string& path) {
            errors::FileNotFound;
 }
 
-std::string SystemMessage(unsigned long code) {
-    return std::strerror(static_cast<int>(code));
-}
+std::string SystemMessage(unsigned long code) { return std::strerror(static_cast<int>(code)); }
 
 }  // namespace tamberlo

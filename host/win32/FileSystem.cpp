@@ -80,8 +80,9 @@ win32::FileHandle CreateHandle(const FileName& name, DWORD access, DWORD disposi
             return win32::FileHandle(INVALID_HANDLE_VALUE);
         }
     }
-    return win32::FileHandle(::CreateFileW(name.wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return win32::FileHandle(::CreateFileW(name.wide.c_str(), access,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 // The open file, or an empty handle with GetLastError() telling why.
@@ -135,7 +136,8 @@ std::size_t ReadUpTo(HANDLE file, char* buffer, std::size_t size, const std::str
 std::string ReadToEnd(const win32::FileHandle& file, const std::string& path) {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) ThrowLastError(path);
-    if (static_cast<unsigned long long>(size.QuadPart) > std::string().max_size()) throw RuntimeError(errors::OutOfMemory);
+    if (static_cast<unsigned long long>(size.QuadPart) > std::string().max_size())
+        throw RuntimeError(errors::OutOfMemory);
 
     std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
     content.resize(ReadUpTo(file.get(), content.data(), content.size(), path));
@@ -149,9 +151,7 @@ std::string ReadToEnd(const win32::FileHandle& file, const std::string& path) {
 
 namespace {
 
-std::string ReadWhole(const FileName& name) {
-    return ReadToEnd(Open(name, GENERIC_READ, OPEN_EXISTING), name.text);
-}
+std::string ReadWhole(const FileName& name) { return ReadToEnd(Open(name, GENERIC_READ, OPEN_EXISTING), name.text); }
 
 void WriteWhole(const FileName& name, std::string_view text, WriteMode mode) {
     win32::FileHandle file = mode == WriteMode::Append ? Open(name, FILE_APPEND_DATA, OPEN_ALWAYS)
@@ -249,14 +249,12 @@ void DiscardFile(const std::string& path) noexcept {
     if (NamesNoFile(path)) return;
     try {
         Discard(NameOf(path));
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 void DiscardFile(const std::filesystem::path& path) noexcept {
     try {
         Discard(NameOf(path));
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 void CheckReadable(const std::string& path) { Open(NameOf(path), GENERIC_READ, OPEN_EXISTING); }

@@ -20,7 +20,9 @@ std::string SystemTempDirectory() {
     if (length == 0 || length > MAX_PATH + 1) return {};
     const std::wstring folder(buffer, length);
     std::optional<std::string> ansi = win32::AnsiPathOf(folder);
-    if (!ansi) throw TempFolderWithoutAnsiName(ansi::FromWide(folder.data(), folder.size()), win32::FirstCharacterOutsideAnsi(folder));
+    if (!ansi)
+        throw TempFolderWithoutAnsiName(ansi::FromWide(folder.data(), folder.size()),
+                                        win32::FirstCharacterOutsideAnsi(folder));
     // The 255-character buffer of old holds 254 characters and the null.
     if (ansi->size() > 254) return {};
     if (ansi->back() != '\\') ansi->push_back('\\');

@@ -29,8 +29,8 @@ int CheckedLength(std::size_t length) {
 // not valid in the code page.
 int StrictToWide(unsigned codePage, std::string_view bytes, wchar_t* out, int capacity) {
     if (bytes.empty()) return 0;
-    const int length = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(),
-                                             CheckedLength(bytes.size()), out, capacity);
+    const int length =
+        ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data(), CheckedLength(bytes.size()), out, capacity);
     if (length > 0) return length;
     if (::GetLastError() == ERROR_NO_UNICODE_TRANSLATION) return -1;
     throw ErrorFromSystemCode(::GetLastError());
@@ -65,8 +65,8 @@ std::size_t DecodeRepairing(unsigned codePage, std::string_view bytes, Put&& put
         bool valid = length > 0;
         if (valid && codePage != CP_UTF8) {
             wchar_t unit[2];
-            valid = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data() + pos,
-                                          static_cast<int>(length), unit, 2) > 0;
+            valid = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data() + pos, static_cast<int>(length),
+                                          unit, 2) > 0;
         }
         if (valid) {
             pos += length;
@@ -158,8 +158,8 @@ std::optional<std::string> StrictFromWide(unsigned codePage, const wchar_t* text
     if (size == 0) return std::string();
     const int wideLength = CheckedLength(size);
     BOOL usedDefault = FALSE;
-    const int length = ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, wideLength, nullptr, 0,
-                                             nullptr, &usedDefault);
+    const int length =
+        ::WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text, wideLength, nullptr, 0, nullptr, &usedDefault);
     if (length <= 0) {
         if (::GetLastError() == ERROR_NO_UNICODE_TRANSLATION) return std::nullopt;
         throw ErrorFromSystemCode(::GetLastError());

@@ -111,7 +111,9 @@ TEST_F(CodeRunnerTest, ExecuteWithoutProgramReturnsAndKeepsTheNoCommandStatus) {
 TEST_F(CodeRunnerTest, FailedExecuteKeepsStatusLogAndListing) {
     CodeRunner runner;
     runner.SetSASCode("x;");
-    const test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST", "\x0c" "given listing\r\n");
+    const test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST",
+                                          "\x0c"
+                                          "given listing\r\n");
     runner.Execute(StandinRoot);
     const std::string log = runner.Log();
     const Error error = ErrorOf([&] { runner.Execute(work / "nowhere"); });

@@ -83,19 +83,21 @@ TEST_F(DebugInfoTest, WorkedExampleByteForByte) {
               "----------\r\n"
               "1\r\n"
               "\r\n"
-              "_PUT1 (" + path + ")\r\n"
-              "-----\r\n"
-              "written to _PUT1\r\n"
-              "\r\n"
-              "\r\n"
-              "CleanOutput\r\n"
-              "-----------\r\n"
-              "True\r\n"
-              "\r\n"
-              "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n"
-              "-------------------------------------------------------\r\n"
-              "True\r\n"
-              "\r\n");
+              "_PUT1 (" +
+                  path +
+                  ")\r\n"
+                  "-----\r\n"
+                  "written to _PUT1\r\n"
+                  "\r\n"
+                  "\r\n"
+                  "CleanOutput\r\n"
+                  "-----------\r\n"
+                  "True\r\n"
+                  "\r\n"
+                  "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n"
+                  "-------------------------------------------------------\r\n"
+                  "True\r\n"
+                  "\r\n");
 }
 
 TEST_F(DebugInfoTest, PutFileSectionsInCollectionOrderUnderlinedByTheKeyAlone) {

@@ -11,7 +11,8 @@ using testing::IsEmpty;
 
 namespace {
 
-const std::string StandinRoot = std::string(STANDIN_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
+const std::string StandinRoot =
+    std::string(STANDIN_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
 
 // An exit code is 8 bits on POSIX (300 arrives as 300 & 255); Windows keeps
 // all 32.

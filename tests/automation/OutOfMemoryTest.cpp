@@ -52,12 +52,18 @@ TEST(OutOfMemory, AFailedResetLeavesARunnerThatRaises7UntilAResetSucceeds) {
     ASSERT_TRUE(threw);
 
     const std::function<void()> members[] = {
-        [&] { runner.CleanOutput(); },        [&] { runner.SetCleanOutput(false); },
-        [&] { runner.DebugInfo(); },          [&] { runner.Execute(); },
-        [&] { runner.Log(); },                [&] { runner.Lst(); },
-        [&] { runner.PutFile(1); },           [&] { runner.PutFileKeys(); },
-        [&] { runner.SafeFormChar(); },       [&] { runner.SetSafeFormChar(false); },
-        [&] { runner.SetSASCode("x;"); },     [&] { runner.SASCode(); },
+        [&] { runner.CleanOutput(); },
+        [&] { runner.SetCleanOutput(false); },
+        [&] { runner.DebugInfo(); },
+        [&] { runner.Execute(); },
+        [&] { runner.Log(); },
+        [&] { runner.Lst(); },
+        [&] { runner.PutFile(1); },
+        [&] { runner.PutFileKeys(); },
+        [&] { runner.SafeFormChar(); },
+        [&] { runner.SetSafeFormChar(false); },
+        [&] { runner.SetSASCode("x;"); },
+        [&] { runner.SASCode(); },
     };
     for (const auto& member : members) {
         const Error error = test::ErrorOf(member);

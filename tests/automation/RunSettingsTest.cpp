@@ -53,7 +53,8 @@ TEST_F(RunSettingsTest, EnvironmentValuesArePassedWithSet) {
 TEST_F(RunSettingsTest, MacroVariablesHoldTheirValuesAheadOfTheProgram) {
     RunSettings settings;
     settings.macroVariables = {{"cut", "it's 50%; &x (y"}, {"none", ""}};
-    EXPECT_THAT(Run(settings, "%put [&cut][&none];"), HasSubstr("\r\n3          %put [&cut][&none];\r\n[it's 50%; &x (y][]\r\n"));
+    EXPECT_THAT(Run(settings, "%put [&cut][&none];"),
+                HasSubstr("\r\n3          %put [&cut][&none];\r\n[it's 50%; &x (y][]\r\n"));
     EXPECT_EQ(runner.PreambleLines(), 2);
     EXPECT_EQ(Received(), (std::vector<std::string>{"-SET", "TAMBERLO_LET_cut", "it's 50%; &x (y"}));
 }

@@ -14,5 +14,4 @@ namespace tamberlo::test {
 // make it record what it received, sleep, or write given texts.
 inline const std::string StandinRoot = RootFolder(STANDIN_SAS_ROOT);
 
-
 }  // namespace tamberlo::test

@@ -40,8 +40,11 @@ TEST_F(SessionEncodingRun, TextIsWrittenAndReadBackInTheSessionEncoding) {
     };
     const Case cases[] = {
         {"UTF-8", "Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E",
-         "Gr\xC3\xBC\xC3\x9F" "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
-        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC", "Gr\xFC\xDF" "e, \x80"},
+         "Gr\xC3\xBC\xC3\x9F"
+         "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC",
+         "Gr\xFC\xDF"
+         "e, \x80"},
         {"SHIFT-JIS", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"},
     };
     for (const Case& c : cases) {
@@ -138,8 +141,11 @@ TEST_F(SessionEncodingRun, TheConfigurationNamesTheEncodingThroughTheFilesItIncl
     EXPECT_EQ(runner.Encoding().Name(), "UTF-8");
     // Found, not set: SAS's command line stays as it was.
     EXPECT_THAT(test::ReadFile(record), Not(HasSubstr("ENCODING")));
-    EXPECT_THAT(runner.Log(),
-                HasSubstr("WARNING: A character that could not be transcoded has been replaced in record 5.\r\n"));  // after the preamble
+    EXPECT_THAT(
+        runner.Log(),
+        HasSubstr(
+            "WARNING: A character that could not be transcoded has been replaced in record 5.\r\n"));  // after the
+                                                                                                       // preamble
     std::size_t undecodable = 0;
     EXPECT_EQ(Decoded(runner, runner.PutFile(1), &undecodable), "caf\uFFFD \uFFFDt\uFFFD\r\n");
     EXPECT_EQ(undecodable, 3u);
@@ -154,7 +160,8 @@ TEST_F(SessionEncodingRun, TheConfigurationNamesTheEncodingThroughTheFilesItIncl
 TEST_F(SessionEncodingRun, AFileNamedTwiceIsReadTwiceAndOneThatNamesItselfIsCut) {
     test::WriteFile(work / "u8.cfg", "-encoding utf-8\n");
     test::WriteFile(work / "old.sas", "data _null_; put 'caf\xE9'; run;\r\n");
-    for (const char* site : {"-CONFIG u8.cfg -ENCODING wlatin1 -CONFIG u8.cfg\n", "-ENCODING utf-8 -CONFIG site.cfg\n"}) {
+    for (const char* site :
+         {"-CONFIG u8.cfg -ENCODING wlatin1 -CONFIG u8.cfg\n", "-ENCODING utf-8 -CONFIG site.cfg\n"}) {
         SCOPED_TRACE(site);
         test::WriteFile(work / "site.cfg", site);
         CodeRunner runner;
@@ -178,7 +185,8 @@ TEST_F(SessionEncodingRun, AConfigurationFileThatIsNoFileOrTooLargeFailsTheRunNa
          "The SAS configuration file '" + (work / "folder.cfg") + "' named in the configuration file '" +
              (work / "site.cfg") + "' is not a regular file."},
 #ifndef _WIN32
-        {"", "-config /dev/zero", "The SAS configuration file '/dev/zero' named in SASV9_OPTIONS is not a regular file."},
+        {"", "-config /dev/zero",
+         "The SAS configuration file '/dev/zero' named in SASV9_OPTIONS is not a regular file."},
 #endif
     };
     for (const Case& c : cases) {

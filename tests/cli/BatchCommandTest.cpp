@@ -161,9 +161,12 @@ TEST_F(TwentyPrograms, TheTerminalShowsEachProblemAndTheCounts) {
     EXPECT_EQ(result.exitCode, 4) << result.out << result.err;
     EXPECT_THAT(result.err, IsEmpty());
     EXPECT_THAT(result.out, HasSubstr("\nmissing: missing.sas: no such program file\n"));
-    EXPECT_THAT(result.out, HasSubstr("\n" + error1 + ":1: ERROR 180-322: Statement is not valid or it is used out of proper order.\n"));
+    EXPECT_THAT(
+        result.out,
+        HasSubstr("\n" + error1 + ":1: ERROR 180-322: Statement is not valid or it is used out of proper order.\n"));
     EXPECT_THAT(result.out, HasSubstr("\nempty: ERROR: No command supplied.\n"));
-    EXPECT_THAT(result.out, HasSubstr("\n20 of 20 programs: 10 clean, 3 warnings, 4 failed, 2 errors, 1 time limits; "));
+    EXPECT_THAT(result.out,
+                HasSubstr("\n20 of 20 programs: 10 clean, 3 warnings, 4 failed, 2 errors, 1 time limits; "));
 }
 
 TEST_F(TwentyPrograms, TheJsonReportHoldsEachVerdictAndFinding) {
@@ -172,8 +175,9 @@ TEST_F(TwentyPrograms, TheJsonReportHoldsEachVerdictAndFinding) {
     const auto facts = Facts(report);
     ASSERT_EQ(facts.size(), 20u);
     const std::map<std::string, std::pair<std::string, int>> verdicts{
-        {"warn1", {"warnings", 1}}, {"sub/error2", {"failed", 2}}, {"abort", {"failed", 2}},
-        {"sleeper", {"time limit", 4}}, {"missing", {"error", 3}}, {"empty", {"error", 3}}, {"clean07", {"clean", 0}}};
+        {"warn1", {"warnings", 1}},     {"sub/error2", {"failed", 2}}, {"abort", {"failed", 2}},
+        {"sleeper", {"time limit", 4}}, {"missing", {"error", 3}},     {"empty", {"error", 3}},
+        {"clean07", {"clean", 0}}};
     for (const auto& [name, verdict] : verdicts) {
         EXPECT_EQ(facts.at(name).at("verdict"), verdict.first) << name;
         EXPECT_EQ(facts.at(name).at("exitStatus"), verdict.second) << name;
@@ -198,19 +202,25 @@ TEST_F(TwentyPrograms, TheJsonReportHoldsEachVerdictAndFinding) {
 // The JUnit report: the elements and attributes its schema requires.
 TEST_F(TwentyPrograms, TheJUnitReportValidatesAndNamesEachProblem) {
     const std::string junit = test::ReadFile(Work("reports/four.xml"));
-    EXPECT_TRUE(std::regex_search(junit, std::regex(
-        "^<\\?xml version=\"1.0\" encoding=\"UTF-8\"\\?>\n<testsuite name=\"tamberlo batch\" tests=\"20\" "
-        "failures=\"4\" errors=\"3\" time=\"[0-9]+\\.[0-9]{3}\" timestamp=\"[0-9]{4}-[0-9]{2}-[0-9]{2}T"
-        "[0-9]{2}:[0-9]{2}:[0-9]{2}\" hostname=\"[^\"]+\">\n  <properties/>\n")))
+    EXPECT_TRUE(std::regex_search(
+        junit,
+        std::regex("^<\\?xml version=\"1.0\" encoding=\"UTF-8\"\\?>\n<testsuite name=\"tamberlo batch\" tests=\"20\" "
+                   "failures=\"4\" errors=\"3\" time=\"[0-9]+\\.[0-9]{3}\" timestamp=\"[0-9]{4}-[0-9]{2}-[0-9]{2}T"
+                   "[0-9]{2}:[0-9]{2}:[0-9]{2}\" hostname=\"[^\"]+\">\n  <properties/>\n")))
         << junit.substr(0, 400);
     EXPECT_TRUE(std::regex_search(junit, std::regex("  <system-out/>\n  <system-err/>\n</testsuite>\n$")));
     const std::regex testcase("<testcase name=\"([^\"]+)\" classname=\"tamberlo\" time=\"[0-9]+\\.[0-9]{3}\">");
     EXPECT_EQ(std::distance(std::sregex_iterator(junit.begin(), junit.end(), testcase), std::sregex_iterator()), 20);
     EXPECT_EQ(std::count(junit.begin(), junit.end(), '\f'), 0);
     EXPECT_THAT(junit, HasSubstr("<testcase name=\"sub/error1\" classname=\"tamberlo\" time=\""));
-    EXPECT_THAT(junit, HasSubstr("<failure message=\"" + error1 + ":1: ERROR 180-322: Statement is not valid "
-                                 "or it is used out of proper order.&#10;" + error1 + ":1: ERROR: Errors printed "
-                                 "on page 1.\" type=\"SAS errors\">" + error1 + ":1: ERROR 180-322: Statement "
+    EXPECT_THAT(junit, HasSubstr("<failure message=\"" + error1 +
+                                 ":1: ERROR 180-322: Statement is not valid "
+                                 "or it is used out of proper order.&#10;" +
+                                 error1 +
+                                 ":1: ERROR: Errors printed "
+                                 "on page 1.\" type=\"SAS errors\">" +
+                                 error1 +
+                                 ":1: ERROR 180-322: Statement "
                                  "is not valid or it is used out of proper order. (log line 5)\n"));
     EXPECT_EQ(ValidateJUnit(Work("reports/four.xml")), "") << "the report does not validate";
     EXPECT_EQ(test::ListFolder(Work("reports")), (std::vector<std::string>{"four.xml", "one.xml"}))
@@ -257,13 +267,14 @@ TEST_F(BatchCommand, ShardsHoldEveryProgramExactlyOnce) {
     Program("set/notes.txt", "not a program");
     std::multiset<std::string> seen;
     for (const char* shard : {"1", "2", "3"}) {
-        const test::ToolResult result =
-            Batch({"--recursive", "--shard", std::string(shard) + "/3", "--junit", "junit.xml", "--json", "r.json", "set"});
+        const test::ToolResult result = Batch(
+            {"--recursive", "--shard", std::string(shard) + "/3", "--junit", "junit.xml", "--json", "r.json", "set"});
         EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
         const std::string suffix = std::string("-") + shard + "of3";
         const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r" + suffix + ".json")));
         EXPECT_EQ(report.at("name"), std::string("tamberlo batch ") + shard + "/3");
-        EXPECT_THAT(test::ReadFile(Work("junit" + suffix + ".xml")), HasSubstr("<testsuite name=\"tamberlo batch " + std::string(shard) + "/3\""));
+        EXPECT_THAT(test::ReadFile(Work("junit" + suffix + ".xml")),
+                    HasSubstr("<testsuite name=\"tamberlo batch " + std::string(shard) + "/3\""));
         for (const auto& program : report.at("programs")) seen.insert(program.at("name"));
     }
     EXPECT_EQ(seen, (std::multiset<std::string>{"a", "b", "c", "d/e", "d/f", "g", "h"}));
@@ -275,7 +286,8 @@ TEST_F(BatchCommand, SASExitCodeTwoOrMoreFailsEvenACleanLog) {
     const test::ToolResult result = Batch({"--junit", "junit.xml", "clean.sas"});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_THAT(result.out, HasSubstr("\nclean: SAS exit code 3\n"));
-    EXPECT_THAT(test::ReadFile(Work("junit.xml")), HasSubstr("<failure message=\"SAS exit code 3\" type=\"SAS errors\">"));
+    EXPECT_THAT(test::ReadFile(Work("junit.xml")),
+                HasSubstr("<failure message=\"SAS exit code 3\" type=\"SAS errors\">"));
 }
 
 TEST_F(BatchCommand, BadUsageExitsWith64BeforeAnythingRuns) {
@@ -328,8 +340,10 @@ TEST_F(BatchCommand, ReportsThatWouldOverwriteAFileAreRefusedBeforeAnythingIsMad
         {{"--junit", "x.xml", "--html", "new/../x.xml"}, "--html new/../x.xml: the same file as --junit x.xml"},
         {{"--junit", "progs/b.sas"}, "--junit progs/b.sas: the same file as the program " + programB},
         {{"--out", "res", "--junit", "res/a.log"}, "--junit res/a.log: the same file as --out res (the log of a)"},
-        {{"--out", "res", "--json", "./res/b.lst"}, "--json ./res/b.lst: the same file as --out res (the listing of b)"},
-        {{"--out", "res", "--html", "res/a/_PUT1.txt"}, "--html res/a/_PUT1.txt: a put file of --out res (the put files of a)"},
+        {{"--out", "res", "--json", "./res/b.lst"},
+         "--json ./res/b.lst: the same file as --out res (the listing of b)"},
+        {{"--out", "res", "--html", "res/a/_PUT1.txt"},
+         "--html res/a/_PUT1.txt: a put file of --out res (the put files of a)"},
         {{"--out", "res", "--junit", "res/a"}, "--junit res/a: the same file as --out res (the put files of a)"},
         {{"--junit", "reports"}, "--junit reports: is a folder"},
         {{"--shard", "1/2", "--junit", "reports/"}, "--junit reports/: is a folder"},
@@ -380,9 +394,21 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     Program("a-quick.sas", "data _null_; run;\r\n");
     Program("b-slow.sas", "data _null_; file _put1; put 'x'; call sleep(120); run;\r\n");
     Program("c-slow.sas", "data _null_; call sleep(120); run;\r\n");
-    std::vector<std::string> args = {tamberloProgram, "batch", "--sas-root", standInRoot, "-j", "3",
-                                     "--junit", Work("junit.xml"), "--json", Work("r.json"), "--html", Work("r.html"),
-                                     Work("a-quick.sas"), Work("b-slow.sas"), Work("c-slow.sas")};
+    std::vector<std::string> args = {tamberloProgram,
+                                     "batch",
+                                     "--sas-root",
+                                     standInRoot,
+                                     "-j",
+                                     "3",
+                                     "--junit",
+                                     Work("junit.xml"),
+                                     "--json",
+                                     Work("r.json"),
+                                     "--html",
+                                     Work("r.html"),
+                                     Work("a-quick.sas"),
+                                     Work("b-slow.sas"),
+                                     Work("c-slow.sas")};
     const std::string outPath = Work("stdout.txt");
     test::ChildLaunch launch;
     launch.arguments = args;
@@ -412,16 +438,21 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
     EXPECT_THAT(junit, HasSubstr("<property name=\"interrupted\" value=\"2 of 3 programs did not finish\"/>"));
     EXPECT_THAT(junit, HasSubstr("<testcase name=\"a-quick\""));
     for (const char* name : {"b-slow", "c-slow"}) {
-        EXPECT_THAT(junit, testing::ContainsRegex(std::string("<testcase name=\"") + name +
-                                                  "\"[^>]*>\\s*<skipped message=\"not run: the batch was interrupted\"/>"));
+        EXPECT_THAT(junit,
+                    testing::ContainsRegex(std::string("<testcase name=\"") + name +
+                                           "\"[^>]*>\\s*<skipped message=\"not run: the batch was interrupted\"/>"));
     }
     std::map<std::string, std::string> verdicts;
-    for (const auto& [name, facts] : Facts(nlohmann::json::parse(test::ReadFile(Work("r.json"))))) verdicts[name] = facts.at("verdict");
-    EXPECT_EQ(verdicts, (std::map<std::string, std::string>{{"a-quick", "clean"}, {"b-slow", "not run"}, {"c-slow", "not run"}}));
+    for (const auto& [name, facts] : Facts(nlohmann::json::parse(test::ReadFile(Work("r.json")))))
+        verdicts[name] = facts.at("verdict");
+    EXPECT_EQ(verdicts,
+              (std::map<std::string, std::string>{{"a-quick", "clean"}, {"b-slow", "not run"}, {"c-slow", "not run"}}));
     const std::string html = test::ReadFile(Work("r.html"));
-    for (const char* name : {"b-slow", "c-slow"}) EXPECT_THAT(html, HasSubstr(std::string("<tr data-verdict=\"not-run\" data-name=\"") + name));
+    for (const char* name : {"b-slow", "c-slow"})
+        EXPECT_THAT(html, HasSubstr(std::string("<tr data-verdict=\"not-run\" data-name=\"") + name));
     EXPECT_THAT(html, HasSubstr("<span>1 of 3 programs (interrupted)</span>"));
-    EXPECT_THAT(test::ReadFile(outPath), HasSubstr("\n1 of 3 programs: 1 clean, 0 warnings, 0 failed, 0 errors, 0 time limits; "));
+    EXPECT_THAT(test::ReadFile(outPath),
+                HasSubstr("\n1 of 3 programs: 1 clean, 0 warnings, 0 failed, 0 errors, 0 time limits; "));
 }
 #endif
 
@@ -432,14 +463,16 @@ TEST_F(BatchCommand, AnInterruptStopsEveryRunAndReportsWhatFinished) {
 TEST_F(BatchCommand, InTheBackgroundAndInAPipelineNothingIsLeftBehind) {
     for (const char* name : {"a1", "a2", "a3", "a4", "a5", "a6"})
         Program(std::string("progs/") + name + ".sas", "data _null_; call sleep(0.2); run;\r\n");
-    for (const char* name : {"s1", "s2", "s3"}) Program(std::string("progs/") + name + ".sas", "data _null_; call sleep(60); run;\r\n");
+    for (const char* name : {"s1", "s2", "s3"})
+        Program(std::string("progs/") + name + ".sas", "data _null_; call sleep(60); run;\r\n");
     struct Case {
         const char* name;
         const char* script;
         const char* out;
     } const cases[] = {
-        {"nohup", "trap '' HUP; \"$T\" --sas-root \"$R\" -e \"data _null_; call sleep(1); run;\" >/dev/null 2>&1 & "
-                  "pid=$!; sleep 0.3; kill -HUP $pid; wait $pid; echo \"exit $?\"",
+        {"nohup",
+         "trap '' HUP; \"$T\" --sas-root \"$R\" -e \"data _null_; call sleep(1); run;\" >/dev/null 2>&1 & "
+         "pid=$!; sleep 0.3; kill -HUP $pid; wait $pid; echo \"exit $?\"",
          "exit 0\n"},
         {"| head -1", "\"$T\" batch --sas-root \"$R\" -j 2 progs | head -1", "clean      a"},
     };
@@ -463,16 +496,20 @@ TEST_F(BatchCommand, InTheBackgroundAndInAPipelineNothingIsLeftBehind) {
 // 1.0 cannot carry are replaced (U+FFFE, U+FFFF, surrogates, bytes that are
 // no UTF-8) or shown as %<code> (controls), and the JSON parses.
 TEST_F(BatchCommand, ReportsStayWellFormedWhateverTheLogHolds) {
-    Program("odd.sas", "data _null_; put 'a\x01" "b \xEF\xBF\xBE \xEF\xBF\xBF <&> \"q\"'; foo; run;\r\n");
+    Program("odd.sas",
+            "data _null_; put 'a\x01"
+            "b \xEF\xBF\xBE \xEF\xBF\xBF <&> \"q\"'; foo; run;\r\n");
     test::WriteFile(Work("junit.xml"), "the report of an earlier batch");
-    const test::ToolResult result = Batch({"--raw", "--encoding", "UTF-8", "--junit", "junit.xml", "--json", "r.json", "odd.sas"});
+    const test::ToolResult result =
+        Batch({"--raw", "--encoding", "UTF-8", "--junit", "junit.xml", "--json", "r.json", "odd.sas"});
     EXPECT_EQ(result.exitCode, 2) << result.out << result.err;
     EXPECT_EQ(ValidateJUnit(Work("junit.xml")), "");
     const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r.json")));
     EXPECT_THAT(test::ReadFile(Work("junit.xml")),
                 HasSubstr("put 'a%1b \xEF\xBF\xBD \xEF\xBF\xBD &lt;&amp;&gt; &quot;q&quot;'; foo; run;"));
     EXPECT_THAT(std::string(report.at("programs").at(0).at("log")),
-                HasSubstr("put 'a\x01" "b \xEF\xBF\xBE \xEF\xBF\xBF <&> \"q\"'"));
+                HasSubstr("put 'a\x01"
+                          "b \xEF\xBF\xBE \xEF\xBF\xBF <&> \"q\"'"));
     EXPECT_EQ(test::ListFolder(Work("")), (std::vector<std::string>{"junit.xml", "odd.sas", "r.json"}));
 }
 
@@ -484,16 +521,22 @@ TEST_F(BatchCommand, ReportsDecodeTheLogFromTheSessionEncoding) {
         std::string written;  // in the program file and the log, as SAS has them
         std::string utf8;     // in the reports
     } cases[] = {
-        {"UTF-8", "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC", "Gr\u00FC\u00DFe \u20AC"},
-        {"WLATIN1", "Gr\xFC\xDF" "e \x80", "Gr\u00FC\u00DFe \u20AC"},
+        {"UTF-8",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e \xE2\x82\xAC",
+         "Gr\u00FC\u00DFe \u20AC"},
+        {"WLATIN1",
+         "Gr\xFC\xDF"
+         "e \x80",
+         "Gr\u00FC\u00DFe \u20AC"},
         {"SHIFT-JIS", "\x93\xFA\x96\x7B\x8C\xEA", "\u65E5\u672C\u8A9E"},
         {"UTF-8", "caf\xE9!", "caf\uFFFD!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.encoding) + " " + c.utf8);
         Program("w.sas", "%put WARNING: " + c.written + ";\r\nfoo;\r\n");
-        const test::ToolResult result = Batch({"--encoding", c.encoding, "--junit", "j.xml", "--json", "r.json",
-                                               "--html", "r.html", "w.sas"});
+        const test::ToolResult result =
+            Batch({"--encoding", c.encoding, "--junit", "j.xml", "--json", "r.json", "--html", "r.html", "w.sas"});
         ASSERT_EQ(result.exitCode, 2) << result.out << result.err;
         const std::string warning = "WARNING: " + c.utf8;
         const nlohmann::json program = nlohmann::json::parse(test::ReadFile(Work("r.json"))).at("programs").at(0);
@@ -509,12 +552,18 @@ TEST_F(BatchCommand, ReportsDecodeTheLogFromTheSessionEncoding) {
 // --out keeps the bytes SAS wrote whatever --raw says; the reports follow
 // --raw as the terminal does.
 TEST_F(BatchCommand, OutKeepsSASsBytesAndTheReportsFollowRaw) {
-    Program("esc.sas", "%put A\x1B" "B;\r\n");
-    for (const auto& [raw, shown] : {std::pair{false, "A%27B"}, std::pair{true, "A\x1B" "B"}}) {
+    Program("esc.sas",
+            "%put A\x1B"
+            "B;\r\n");
+    for (const auto& [raw, shown] : {std::pair{false, "A%27B"}, std::pair{true,
+                                                                          "A\x1B"
+                                                                          "B"}}) {
         std::vector<std::string> arguments{"--out", "res", "--json", "r.json", "esc.sas"};
         if (raw) arguments.insert(arguments.begin(), "--raw");
         ASSERT_EQ(Batch(arguments).exitCode, 0);
-        EXPECT_THAT(test::ReadFile(Work("res/esc.log")), HasSubstr("\r\nA\x1B" "B\r\n")) << raw;
+        EXPECT_THAT(test::ReadFile(Work("res/esc.log")), HasSubstr("\r\nA\x1B"
+                                                                   "B\r\n"))
+            << raw;
         const nlohmann::json program = nlohmann::json::parse(test::ReadFile(Work("r.json"))).at("programs").at(0);
         EXPECT_THAT(program.at("log").get<std::string>(), HasSubstr(std::string("\r\n") + shown + "\r\n")) << raw;
     }
@@ -528,7 +577,8 @@ TEST_F(BatchCommand, TheNextBatchRemovesWhatAKilledOneLeft) {
     Program("a.sas", "data _null_; run;\r\n");
     const std::string host = cli::console::HostName();
     const std::string gone = "999999999@" + host, running = std::to_string(cli::console::ProcessId()) + "@" + host;
-    for (const std::string& name : {"j.xml." + gone + ".12.tmp", "j.xml." + running + ".13.tmp", "other.xml." + gone + ".14.tmp"}) {
+    for (const std::string& name :
+         {"j.xml." + gone + ".12.tmp", "j.xml." + running + ".13.tmp", "other.xml." + gone + ".14.tmp"}) {
         test::WriteFile(Work(name), "half a report");
     }
     for (const std::string& name : {"tmpBatch." + gone + ".15", "tmpBatch." + running + ".16"}) {
@@ -549,7 +599,12 @@ TEST_F(BatchCommand, LongLinesReachTheReportsWhole) {
     const struct {
         const char* encoding;
         std::string unit;  // as SAS writes it
-    } cases[] = {{"UTF-8", "\xE6\x97\xA5" "x"}, {"SHIFT-JIS", "\x93\xFA" "x"}};
+    } cases[] = {{"UTF-8",
+                  "\xE6\x97\xA5"
+                  "x"},
+                 {"SHIFT-JIS",
+                  "\x93\xFA"
+                  "x"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.encoding);
         std::string line, shown;
@@ -558,23 +613,35 @@ TEST_F(BatchCommand, LongLinesReachTheReportsWhole) {
             shown += "\u65E5x";
         }
         Program("long.sas", "* " + line + ";\r\nfoo;\r\n");
-        ASSERT_EQ(Batch({"--encoding", c.encoding, "--junit", "j.xml", "--json", "r.json", "--html", "r.html", "long.sas"}).exitCode, 2);
+        ASSERT_EQ(
+            Batch({"--encoding", c.encoding, "--junit", "j.xml", "--json", "r.json", "--html", "r.html", "long.sas"})
+                .exitCode,
+            2);
         const nlohmann::json program = nlohmann::json::parse(test::ReadFile(Work("r.json"))).at("programs").at(0);
         const std::string log = program.at("log");
         EXPECT_THAT(log, HasSubstr("* " + shown + ";\r\n"));
         EXPECT_EQ(log.find("\uFFFD"), std::string::npos);
         EXPECT_THAT(test::ReadFile(Work("j.xml")), HasSubstr("* " + shown + ";\r\n"));
         const std::string logLine = program.at("findings").at(0).at("logLine").dump();
-        EXPECT_THAT(test::ReadFile(Work("r.html")), HasSubstr("<span class=\"E\" id=\"p0-l" + logLine + "\">ERROR 180-322: "));
+        EXPECT_THAT(test::ReadFile(Work("r.html")),
+                    HasSubstr("<span class=\"E\" id=\"p0-l" + logLine + "\">ERROR 180-322: "));
     }
 }
 
 // Read in pieces, a text of any encoding is cut between characters only.
 TEST(ReportText, PiecesEndBetweenCharacters) {
     const test::TempFolder folder;
-    const std::pair<const char*, std::string> cases[] = {
-        {"UTF-8", "\xE6\x97\xA5\xF0\x9F\x98\x80\xC3\xA9x"}, {"SHIFT-JIS", "\x93\xFA\x96\x7B" "x"},
-        {"EUC-JP", "\xC6\xFC\x8E\xB1" "x"}, {"BIG5", "\xA4\xA4" "x"}, {"WLATIN1", "\xE9x"}};
+    const std::pair<const char*, std::string> cases[] = {{"UTF-8", "\xE6\x97\xA5\xF0\x9F\x98\x80\xC3\xA9x"},
+                                                         {"SHIFT-JIS",
+                                                          "\x93\xFA\x96\x7B"
+                                                          "x"},
+                                                         {"EUC-JP",
+                                                          "\xC6\xFC\x8E\xB1"
+                                                          "x"},
+                                                         {"BIG5",
+                                                          "\xA4\xA4"
+                                                          "x"},
+                                                         {"WLATIN1", "\xE9x"}};
     for (const auto& [name, unit] : cases) {
         const SessionEncoding encoding = *SessionEncoding::FromName(name);
         for (std::size_t offset = 0; offset < unit.size(); ++offset) {
@@ -640,18 +707,23 @@ TEST(ReportText, XmlAndJsonCarryEveryTextWellFormed) {
 // --ignore, --fail-on and --strict decide what counts; findings carry the
 // program's own line numbers past the lines Tamberlo writes ahead of it.
 TEST_F(BatchCommand, SiteRulesDecideWhatCounts) {
-    Program("rules.sas",
-            "data _null_; file _put1; put 'x';\r\nput 'n=' _N_ total;\r\nrun;\r\nfilename licence;\r\n");
-    const std::string uninitialized = R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "strict-uninitialized"})";
-    const std::string licence = R"({"kind": "warning", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "WARNING"})";
-    const std::string licenceError = R"({"kind": "error", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "licence"})";
-    const std::string uninitializedRule = R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "fail-on-2"})";
+    Program("rules.sas", "data _null_; file _put1; put 'x';\r\nput 'n=' _N_ total;\r\nrun;\r\nfilename licence;\r\n");
+    const std::string uninitialized =
+        R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "strict-uninitialized"})";
+    const std::string licence =
+        R"({"kind": "warning", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "WARNING"})";
+    const std::string licenceError =
+        R"({"kind": "error", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "licence"})";
+    const std::string uninitializedRule =
+        R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "fail-on-2"})";
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
         {{}, 1, "[" + licence + "]"},
         {{"--ignore", "No logical assign"}, 0, "[]"},
         {{"--strict"}, 2, "[" + uninitialized + "," + licence + "]"},
         {{"--strict", "--ignore", "is uninitialized", "--ignore", "^WARNING: No"}, 0, "[]"},
-        {{"--fail-on", "licence=^WARNING: No logical", "--fail-on", "^NOTE: Variable"}, 2, "[" + uninitializedRule + "," + licenceError + "]"},
+        {{"--fail-on", "licence=^WARNING: No logical", "--fail-on", "^NOTE: Variable"},
+         2,
+         "[" + uninitializedRule + "," + licenceError + "]"},
     };
     for (const auto& [rules, exitCode, findings] : cases) {
         std::vector<std::string> arguments = rules;
@@ -663,8 +735,9 @@ TEST_F(BatchCommand, SiteRulesDecideWhatCounts) {
     }
     const test::ToolResult bad = Batch({"--fail-on", "(unclosed", "rules.sas"});
     EXPECT_EQ(bad.exitCode, 64);
-    EXPECT_EQ(bad.err, "tamberlo: --fail-on (unclosed: not a valid regular expression (RE2's syntax: no look-around, no "
-                       "back-references): missing ): (unclosed\n");
+    EXPECT_EQ(bad.err,
+              "tamberlo: --fail-on (unclosed: not a valid regular expression (RE2's syntax: no look-around, no "
+              "back-references): missing ): (unclosed\n");
 }
 
 // With SOURCE2 a finding in an included file names that file and its line;
@@ -678,10 +751,11 @@ TEST_F(BatchCommand, FindingsInIncludedFilesNameTheirFile) {
     std::string places;
     const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r.json")));
     for (const nlohmann::json& finding : report.at("programs").at(0).at("findings")) {
-        places += finding.value("includedFile", std::string("main.sas")) + ":" + finding.at("programLine").dump() + " " +
-                  std::string(finding.at("rule")) + "\n";
+        places += finding.value("includedFile", std::string("main.sas")) + ":" + finding.at("programLine").dump() +
+                  " " + std::string(finding.at("rule")) + "\n";
     }
-    EXPECT_EQ(places, Work("inner.sas") + ":1 SAS180-322\n" + Work("part.sas") + ":3 SAS180-322\nmain.sas:3 SAS180-322\nmain.sas:3 ERROR\n");
+    EXPECT_EQ(places, Work("inner.sas") + ":1 SAS180-322\n" + Work("part.sas") +
+                          ":3 SAS180-322\nmain.sas:3 SAS180-322\nmain.sas:3 ERROR\n");
 }
 
 #ifndef _WIN32
@@ -691,14 +765,16 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
     Program("a-clean.sas", "data _null_; file print; put 'listed <here>'; run;\r\n");
     Program("b-warn.sas", "filename nothing;\r\n");
     Program("c-error.sas", "data _null_;\r\nfoo;\r\nrun;\r\n");
-    const test::ToolResult result = Batch({"--html", "report.html", "--out", "out", "a-clean.sas", "b-warn.sas", "c-error.sas"});
+    const test::ToolResult result =
+        Batch({"--html", "report.html", "--out", "out", "a-clean.sas", "b-warn.sas", "c-error.sas"});
     ASSERT_EQ(result.exitCode, 2) << result.out << result.err;
     const std::string page = test::ReadFile(Work("report.html"));
     for (const char* external : {"http:", "https:", " src=", "<link", "@import", "url("}) {
         EXPECT_THAT(page, testing::Not(HasSubstr(external))) << "the page must need nothing from outside";
     }
     EXPECT_THAT(page, HasSubstr("<span class=\"N\">NOTE: DATA statement used (Total process time):</span>"));
-    EXPECT_THAT(page, HasSubstr("<span class=\"W\" id=\"p1-l3\">WARNING: No logical assign for filename NOTHING.</span>"));
+    EXPECT_THAT(page,
+                HasSubstr("<span class=\"W\" id=\"p1-l3\">WARNING: No logical assign for filename NOTHING.</span>"));
     EXPECT_THAT(page, HasSubstr("<pre class=\"lst\">"));
     EXPECT_THAT(page, HasSubstr("listed &lt;here&gt;"));
 
@@ -707,8 +783,9 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
         const std::string profile = Work("profile");
         const std::string command =
             "chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking "
-            "--disable-component-update --disable-sync --user-data-dir='" + profile + "' --dump-dom 'file://" +
-            Work("report.html") + address + "' > '" + Work("dom.html") + "' 2> '" + Work("chromium.txt") + "'";
+            "--disable-component-update --disable-sync --user-data-dir='" +
+            profile + "' --dump-dom 'file://" + Work("report.html") + address + "' > '" + Work("dom.html") + "' 2> '" +
+            Work("chromium.txt") + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << test::ReadFile(Work("chromium.txt"));
         fs::remove_all(profile);
         return test::ReadFile(Work("dom.html"));
@@ -718,7 +795,8 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
     EXPECT_THAT(filtered, testing::Not(HasSubstr("data-errors="))) << filtered.substr(0, 300);
     EXPECT_TRUE(std::regex_search(filtered, std::regex("<tr data-verdict=\"clean\"[^>]* hidden=\"\"")));
     EXPECT_TRUE(std::regex_search(filtered, std::regex("<tr data-verdict=\"failed\" data-name=\"c-error\"[^>]*><td>")));
-    EXPECT_TRUE(std::regex_search(filtered, std::regex("<details class=\"program\" id=\"p2\" data-verdict=\"failed\" open=\"\">")));
+    EXPECT_TRUE(std::regex_search(
+        filtered, std::regex("<details class=\"program\" id=\"p2\" data-verdict=\"failed\" open=\"\">")));
     EXPECT_THAT(filtered, HasSubstr("<span class=\"E target\" id=\"p2-l6\">ERROR 180-322: Statement is not valid"));
     EXPECT_THAT(filtered, HasSubstr("<a href=\"#p2-l6\">log line 6</a>, program line 2: ERROR 180-322"));
 
@@ -752,40 +830,67 @@ TEST(SchedulerShard, TakesThePartFromTheJobArraysScheduler) {
         std::string found;  // "K/N from ...", or the usage error
     };
     const std::vector<Case> cases{
-        {{{"SLURM_ARRAY_TASK_ID", "5"}, {"SLURM_ARRAY_TASK_MIN", "4"}, {"SLURM_ARRAY_TASK_COUNT", "8"}}, {},
+        {{{"SLURM_ARRAY_TASK_ID", "5"}, {"SLURM_ARRAY_TASK_MIN", "4"}, {"SLURM_ARRAY_TASK_COUNT", "8"}},
+         {},
          "2/8 from Slurm (SLURM_ARRAY_TASK_ID=5, SLURM_ARRAY_TASK_MIN=4, SLURM_ARRAY_TASK_COUNT=8)"},
-        {{{"SLURM_ARRAY_TASK_ID", "7"}, {"SLURM_ARRAY_TASK_MIN", "1"}, {"SLURM_ARRAY_TASK_COUNT", "4"},
-          {"SLURM_ARRAY_TASK_STEP", "2"}, {"CI_NODE_INDEX", "1"}}, {},
+        {{{"SLURM_ARRAY_TASK_ID", "7"},
+          {"SLURM_ARRAY_TASK_MIN", "1"},
+          {"SLURM_ARRAY_TASK_COUNT", "4"},
+          {"SLURM_ARRAY_TASK_STEP", "2"},
+          {"CI_NODE_INDEX", "1"}},
+         {},
          "4/4 from Slurm (SLURM_ARRAY_TASK_ID=7, SLURM_ARRAY_TASK_MIN=1, SLURM_ARRAY_TASK_COUNT=4, SLURM_ARRAY_TASK_STEP=2)"},
-        {{{"SLURM_ARRAY_TASK_ID", "0"}, {"SLURM_ARRAY_TASK_MIN", "0"}, {"SLURM_ARRAY_TASK_COUNT", "3"}}, 4,
+        {{{"SLURM_ARRAY_TASK_ID", "0"}, {"SLURM_ARRAY_TASK_MIN", "0"}, {"SLURM_ARRAY_TASK_COUNT", "3"}},
+         4,
          "--shard auto/4: Slurm (SLURM_ARRAY_TASK_ID=0, SLURM_ARRAY_TASK_MIN=0, SLURM_ARRAY_TASK_COUNT=3) makes 3 parts"},
         {{{"SLURM_ARRAY_TASK_ID", "2"}}, {}, "--shard auto: Slurm's SLURM_ARRAY_TASK_MIN is not set"},
-        {{{"LSB_JOBINDEX", "6"}, {"LSB_JOBNAME", "nightly[2-10:2]"}}, {},
+        {{{"LSB_JOBINDEX", "6"}, {"LSB_JOBNAME", "nightly[2-10:2]"}},
+         {},
          "3/5 from LSF (LSB_JOBINDEX=6, LSB_JOBNAME=nightly[2-10:2])"},
         {{{"LSB_JOBINDEX", "3"}, {"LSB_JOBNAME", "nightly"}}, 4, "3/4 from LSF (LSB_JOBINDEX=3, LSB_JOBNAME=nightly)"},
-        {{{"LSB_JOBINDEX", "0"}}, {}, "--shard auto: no job array found (none of SLURM_ARRAY_TASK_ID, LSB_JOBINDEX, "
-                                      "JOB_COMPLETION_INDEX, CI_NODE_INDEX is set)"},
+        {{{"LSB_JOBINDEX", "0"}},
+         {},
+         "--shard auto: no job array found (none of SLURM_ARRAY_TASK_ID, LSB_JOBINDEX, "
+         "JOB_COMPLETION_INDEX, CI_NODE_INDEX is set)"},
         {{{"JOB_COMPLETION_INDEX", "0"}}, 3, "1/3 from Kubernetes (JOB_COMPLETION_INDEX=0)"},
         {{{"JOB_COMPLETION_INDEX", "3"}}, 3, "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=3) gives part 4 of 3"},
-        {{{"JOB_COMPLETION_INDEX", "0"}}, {},
+        {{{"JOB_COMPLETION_INDEX", "0"}},
+         {},
          "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=0) does not say the number of parts: give --shard auto/N"},
         {{{"CI_NODE_INDEX", "2"}, {"CI_NODE_TOTAL", "4"}}, {}, "2/4 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=4)"},
-        {{{"CI_NODE_INDEX", "x"}, {"CI_NODE_TOTAL", "4"}}, {}, "--shard auto: GitLab CI's CI_NODE_INDEX is not a number: x"},
+        {{{"CI_NODE_INDEX", "x"}, {"CI_NODE_TOTAL", "4"}},
+         {},
+         "--shard auto: GitLab CI's CI_NODE_INDEX is not a number: x"},
         // Values beyond any job array: refused, never an overflow.
-        {{{"LSB_JOBINDEX", "1"}, {"LSB_JOBNAME", "x[1-99999999999999999999]"}}, {},
+        {{{"LSB_JOBINDEX", "1"}, {"LSB_JOBNAME", "x[1-99999999999999999999]"}},
+         {},
          "--shard auto: LSF (LSB_JOBINDEX=1, LSB_JOBNAME=x[1-99999999999999999999]): the range is out of range (0 to "
          "2147483647): 99999999999999999999"},
-        {{{"LSB_JOBINDEX", "99999999999999999999"}}, 2, "--shard auto: LSF's LSB_JOBINDEX is out of range (0 to 2147483647): 99999999999999999999"},
-        {{{"LSB_JOBINDEX", "3"}, {"LSB_JOBNAME", "x[5-9]"}}, {}, "--shard auto: LSF (LSB_JOBINDEX=3, LSB_JOBNAME=x[5-9]) is no evenly stepped array"},
-        {{{"SLURM_ARRAY_TASK_ID", "9223372036854775807"}, {"SLURM_ARRAY_TASK_MIN", "-9223372036854775807"}}, {},
+        {{{"LSB_JOBINDEX", "99999999999999999999"}},
+         2,
+         "--shard auto: LSF's LSB_JOBINDEX is out of range (0 to 2147483647): 99999999999999999999"},
+        {{{"LSB_JOBINDEX", "3"}, {"LSB_JOBNAME", "x[5-9]"}},
+         {},
+         "--shard auto: LSF (LSB_JOBINDEX=3, LSB_JOBNAME=x[5-9]) is no evenly stepped array"},
+        {{{"SLURM_ARRAY_TASK_ID", "9223372036854775807"}, {"SLURM_ARRAY_TASK_MIN", "-9223372036854775807"}},
+         {},
          "--shard auto: Slurm's SLURM_ARRAY_TASK_ID is out of range (0 to 2147483647): 9223372036854775807"},
-        {{{"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_MIN", "-1"}, {"SLURM_ARRAY_TASK_COUNT", "2"}}, {},
+        {{{"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_MIN", "-1"}, {"SLURM_ARRAY_TASK_COUNT", "2"}},
+         {},
          "--shard auto: Slurm's SLURM_ARRAY_TASK_MIN is out of range (0 to 2147483647): -1"},
-        {{{"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_MIN", "1"}, {"SLURM_ARRAY_TASK_COUNT", "2"},
-          {"SLURM_ARRAY_TASK_STEP", "0"}}, {}, "--shard auto: Slurm (SLURM_ARRAY_TASK_ID=1, SLURM_ARRAY_TASK_MIN=1, "
-                                               "SLURM_ARRAY_TASK_COUNT=2, SLURM_ARRAY_TASK_STEP=0) is no evenly stepped array"},
-        {{{"JOB_COMPLETION_INDEX", "2147483647"}}, 3, "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=2147483647) gives part 2147483648 of 3"},
-        {{{"CI_NODE_INDEX", "1"}, {"CI_NODE_TOTAL", " 4"}}, {}, "--shard auto: GitLab CI's CI_NODE_TOTAL is not a number:  4"},
+        {{{"SLURM_ARRAY_TASK_ID", "1"},
+          {"SLURM_ARRAY_TASK_MIN", "1"},
+          {"SLURM_ARRAY_TASK_COUNT", "2"},
+          {"SLURM_ARRAY_TASK_STEP", "0"}},
+         {},
+         "--shard auto: Slurm (SLURM_ARRAY_TASK_ID=1, SLURM_ARRAY_TASK_MIN=1, "
+         "SLURM_ARRAY_TASK_COUNT=2, SLURM_ARRAY_TASK_STEP=0) is no evenly stepped array"},
+        {{{"JOB_COMPLETION_INDEX", "2147483647"}},
+         3,
+         "--shard auto: Kubernetes (JOB_COMPLETION_INDEX=2147483647) gives part 2147483648 of 3"},
+        {{{"CI_NODE_INDEX", "1"}, {"CI_NODE_TOTAL", " 4"}},
+         {},
+         "--shard auto: GitLab CI's CI_NODE_TOTAL is not a number:  4"},
     };
     for (const Case& c : cases) {
         const auto environment = [&c](const char* name) -> std::optional<std::string> {
@@ -812,14 +917,16 @@ TEST_F(BatchCommand, ShardAutoSaysWhereItCameFrom) {
     const test::ScopedEnvironment total("CI_NODE_TOTAL", "2");
     const test::ToolResult result = Batch({"--shard", "auto", "--junit", ".xml", "set"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_THAT(result.out, testing::StartsWith("tamberlo: shard 2/2 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=2)\n"));
+    EXPECT_THAT(result.out,
+                testing::StartsWith("tamberlo: shard 2/2 from GitLab CI (CI_NODE_INDEX=2, CI_NODE_TOTAL=2)\n"));
     EXPECT_THAT(test::ReadFile(Work("2of2.xml")), HasSubstr("<testcase name=\"b\""));
 
     const test::ScopedEnvironment lsfIndex("LSB_JOBINDEX", "1");
     const test::ScopedEnvironment lsfName("LSB_JOBNAME", "x[1-99999999999999999999]");
     const test::ToolResult refused = Batch({"--shard", "auto", "set"});
     EXPECT_EQ(refused.exitCode, 64);
-    EXPECT_THAT(refused.err, StartsWith("tamberlo: --shard auto: LSF (LSB_JOBINDEX=1, LSB_JOBNAME=x[1-99999999999999999999]): "));
+    EXPECT_THAT(refused.err,
+                StartsWith("tamberlo: --shard auto: LSF (LSB_JOBINDEX=1, LSB_JOBNAME=x[1-99999999999999999999]): "));
 }
 
 #ifndef _WIN32
@@ -831,7 +938,8 @@ TEST_F(BatchCommand, AnUnreadableFolderIsOneProblemOfTheBatch) {
     const std::string part(200, 'd');
     int folder = open(Work("tree").c_str(), O_RDONLY | O_DIRECTORY);
     for (int depth = 0; depth < 24 && folder >= 0; ++depth) {
-        const int deeper = mkdirat(folder, part.c_str(), 0700) == 0 ? openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY) : -1;
+        const int deeper =
+            mkdirat(folder, part.c_str(), 0700) == 0 ? openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY) : -1;
         close(folder);
         folder = deeper;
     }
@@ -876,7 +984,8 @@ TEST_F(BatchCommand, NamesInAnyScriptAreFoundWrittenAndReportedWhole) {
     const fs::path folder = fs::path(Work()) / u8"Pr\u00FCfung";
     const std::u8string names[] = {u8"Gr\u00FC\u00DFe", u8"\u65E5\u672C"};
     fs::create_directory(folder);
-    for (const std::u8string& name : names) std::ofstream(folder / (name + u8".sas")) << "data _null_; file _put1; put 'x'; run;\r\n";
+    for (const std::u8string& name : names)
+        std::ofstream(folder / (name + u8".sas")) << "data _null_; file _put1; put 'x'; run;\r\n";
     const test::ToolResult result =
         Batch({"--out", "Ergebnisse", "--json", "r.json", "--junit", "j.xml", folder.filename().string()});
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;

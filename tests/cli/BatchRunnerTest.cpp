@@ -26,12 +26,12 @@ TEST(BatchRunner, RunsEveryProgramOnceAtMostJobsAtOnceAndReturnsWhatFinishedInLi
         int unfinished;  // this program's run reports that it was stopped
         std::vector<std::string> finished;
     };
-    for (const Case& c : {Case{"one at a time", 1, 3, none, none, {"p0", "p1", "p2"}},
-                          Case{"two at once", 2, 5, none, none, {"p0", "p1", "p2", "p3", "p4"}},
-                          Case{"more jobs than programs", 8, 2, none, none, {"p0", "p1"}},
-                          Case{"no program", 4, 0, none, none, {}},
-                          Case{"a run that did not finish", 2, 4, none, 1, {"p0", "p2", "p3"}},
-                          Case{"a stop starts nothing more", 1, 5, 1, none, {"p0", "p1"}}}) {
+    for (const Case& c :
+         {Case{"one at a time", 1, 3, none, none, {"p0", "p1", "p2"}},
+          Case{"two at once", 2, 5, none, none, {"p0", "p1", "p2", "p3", "p4"}},
+          Case{"more jobs than programs", 8, 2, none, none, {"p0", "p1"}}, Case{"no program", 4, 0, none, none, {}},
+          Case{"a run that did not finish", 2, 4, none, 1, {"p0", "p2", "p3"}},
+          Case{"a stop starts nothing more", 1, 5, 1, none, {"p0", "p1"}}}) {
         std::vector<BatchProgram> programs;
         for (int i = 0; i < c.programs; ++i) programs.push_back({"p" + std::to_string(i), "p.sas", {}});
         std::mutex mutex;

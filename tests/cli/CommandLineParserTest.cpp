@@ -42,11 +42,10 @@ std::string UsageMessage(std::initializer_list<const char*> arguments) {
 
 TEST(CommandLineParser, KeepsFilesTextsAndStandardInputInTheirOrder) {
     const CliOptions options =
-        Parse({"first.sas", "-e", "data a; run;", "-", "--code=proc print; run;", "second.txt", "--code", ""})
-            .options;
+        Parse({"first.sas", "-e", "data a; run;", "-", "--code=proc print; run;", "second.txt", "--code", ""}).options;
     const std::vector<ProgramPiece> expected{
-        {Kind::File, "first.sas"},     {Kind::Text, "data a; run;"}, {Kind::StandardInput, ""},
-        {Kind::Text, "proc print; run;"}, {Kind::File, "second.txt"}, {Kind::Text, ""},
+        {Kind::File, "first.sas"},        {Kind::Text, "data a; run;"}, {Kind::StandardInput, ""},
+        {Kind::Text, "proc print; run;"}, {Kind::File, "second.txt"},   {Kind::Text, ""},
     };
     EXPECT_EQ(options.program, expected);
 }
@@ -70,10 +69,10 @@ TEST(CommandLineParser, DefaultsLeaveEverythingToTheComponent) {
 }
 
 TEST(CommandLineParser, TakesEveryOption) {
-    const CliOptions options = Parse({"--sas-root", "C:\\SAS\\V8\\", "--config", "my.cfg", "--raw", "--no-formchar",
-                                      "--log", "run.log", "--lst", "run.lst", "--put-dir", "out", "--json", "--check",
-                                      "--follow", "--timeout", "1.5", "p.sas"})
-                                   .options;
+    const CliOptions options =
+        Parse({"--sas-root", "C:\\SAS\\V8\\", "--config", "my.cfg", "--raw", "--no-formchar", "--log", "run.log",
+               "--lst", "run.lst", "--put-dir", "out", "--json", "--check", "--follow", "--timeout", "1.5", "p.sas"})
+            .options;
     EXPECT_EQ(options.sasRoot, "C:\\SAS\\V8\\");
     EXPECT_EQ(options.configFile, "my.cfg");
     EXPECT_TRUE(options.raw && options.noFormChar && options.json && options.check && options.follow);
@@ -110,7 +109,8 @@ TEST(CommandLineParser, HelpAndVersionAreActionsOfTheirOwn) {
 TEST(CommandLineParser, TheHelpListsExactlyTheParsersOptionsAndEveryExitStatus) {
     using Form = CommandLineParser::Form;
     const std::vector<std::pair<Form, std::vector<const char*>>> forms{
-        {Form::Single, {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\n  64  ", "\n  74  ", "\n  130 "}},
+        {Form::Single,
+         {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\n  64  ", "\n  74  ", "\n  130 "}},
         {Form::Batch, {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\nand 64 ", " 74 ", " 130 "}},
     };
     // An option line: two spaces, the names and the value name (NAME=VALUE
@@ -130,7 +130,8 @@ TEST(CommandLineParser, TheHelpListsExactlyTheParsersOptionsAndEveryExitStatus) 
         for (const char* status : statuses) EXPECT_THAT(help, HasSubstr(status));
     }
     EXPECT_THAT(CommandLineParser::HelpText(), StartsWith("Usage: tamberlo [OPTIONS] [PROGRAM ...]\n\n"));
-    EXPECT_THAT(CommandLineParser::HelpText(Form::Batch), StartsWith("Usage: tamberlo batch [OPTIONS] PROGRAM ...\n\n"));
+    EXPECT_THAT(CommandLineParser::HelpText(Form::Batch),
+                StartsWith("Usage: tamberlo batch [OPTIONS] PROGRAM ...\n\n"));
 }
 
 TEST(CommandLineParser, UsageErrorsAreOneLineNamingTheCulprit) {
@@ -176,9 +177,10 @@ TEST(CommandLineParser, UsageErrorsAreOneLineNamingTheCulprit) {
 }
 
 TEST(CommandLineParser, BatchTakesItsOwnOptionsAndThoseOfEverySession) {
-    std::vector<const char*> argv{"tamberlo", "batch", "--recursive", "-j", "3", "--shard", "2/3", "--sas-root", "root",
-                                  "--config", "my.cfg", "--raw", "--no-formchar", "--timeout", "2.5", "--out", "out",
-                                  "--junit", "j.xml", "--json", "r.json", "a.sas", "folder"};
+    std::vector<const char*> argv{"tamberlo",      "batch",      "--recursive", "-j",       "3",      "--shard",
+                                  "2/3",           "--sas-root", "root",        "--config", "my.cfg", "--raw",
+                                  "--no-formchar", "--timeout",  "2.5",         "--out",    "out",    "--junit",
+                                  "j.xml",         "--json",     "r.json",      "a.sas",    "folder"};
     const CommandLineParser::Outcome outcome = CommandLineParser::Parse(static_cast<int>(argv.size()), argv.data(), 7);
     ASSERT_EQ(outcome.action, CommandLineParser::Action::RunBatch);
     const BatchOptions& options = outcome.batch;

@@ -39,7 +39,8 @@ TEST_F(HtmlReport, LongFilesAreCutWithALinkToTheWholeFile) {
     outcome.lstFile = Work("logs/a.lst");
     test::WriteFile(outcome.logFile, text);
     test::WriteFile(outcome.lstFile, text);
-    for (const long line : {16384, 16385}) outcome.findings.push_back({cli::LogLineClassifier::Kind::Error, "ERROR", line, 1, {}, "ERROR"});
+    for (const long line : {16384, 16385})
+        outcome.findings.push_back({cli::LogLineClassifier::Kind::Error, "ERROR", line, 1, {}, "ERROR"});
 
     for (const bool filesStay : {true, false}) {
         SCOPED_TRACE(filesStay ? "files stay" : "files go");
@@ -48,10 +49,12 @@ TEST_F(HtmlReport, LongFilesAreCutWithALinkToTheWholeFile) {
         const std::string page = out.str();
         const auto note = [&](const std::string& file, const std::string& url) {
             return "</pre>\n<p>The first 256 KiB of 312 KiB are shown" +
-                   (filesStay ? "; the whole file: <a href=\"" + url + "\">" + cli::report_text::Xml(file) + "</a>" : "") +
+                   (filesStay ? "; the whole file: <a href=\"" + url + "\">" + cli::report_text::Xml(file) + "</a>"
+                              : "") +
                    ".</p>\n";
         };
-        EXPECT_THAT(page, HasSubstr("ERROR: 0016384</span>\n" + note(outcome.logFile, "logs/a%26b%20c.log") + "<h3>Listing"));
+        EXPECT_THAT(page,
+                    HasSubstr("ERROR: 0016384</span>\n" + note(outcome.logFile, "logs/a%26b%20c.log") + "<h3>Listing"));
         EXPECT_THAT(page, HasSubstr("\nERROR: 0016384\n" + note(outcome.lstFile, "logs/a.lst") + "</details>"));
         EXPECT_EQ(page.find("0016385"), std::string::npos);
         EXPECT_THAT(page, HasSubstr("<a href=\"#p0-l16384\">log line 16384</a>, program line 1: ERROR</li>"

@@ -34,7 +34,8 @@ std::string Places(const LogFindings& scan) {
 TEST(LogFindings, PlacesMessagesInTheProgramAndItsIncludedFiles) {
     const std::vector<std::pair<std::string, std::string>> cases{
         // One line of preamble: program line 2 is echoed as 3.
-        {"3          foo;\nERROR 180-322: Statement is not valid.\n", "SAS180-322@2:2 ERROR 180-322: Statement is not valid.\n"},
+        {"3          foo;\nERROR 180-322: Statement is not valid.\n",
+         "SAS180-322@2:2 ERROR 180-322: Statement is not valid.\n"},
         // A put line that starts with digits is no echo.
         {"3          put;\n99 bottles of beer\nWARNING: x\n", "WARNING@3:2 WARNING: x\n"},
         // Continuation lines, and CRLF and lone CR line ends.
@@ -97,10 +98,12 @@ TEST(LogFindings, KeepsABoundedShareOfEachKind) {
 
 TEST(LogRules, TakesRE2PatternsInLinearTime) {
     const std::vector<std::pair<std::string, std::string>> refused{
-        {"", "--ignore: an empty pattern would match every line; give a regular expression (RE2's syntax: no "
-             "look-around, no back-references)"},
-        {"(?=x)", "--ignore (?=x): not a valid regular expression (RE2's syntax: no look-around, no "
-                  "back-references): invalid perl operator: (?="},
+        {"",
+         "--ignore: an empty pattern would match every line; give a regular expression (RE2's syntax: no "
+         "look-around, no back-references)"},
+        {"(?=x)",
+         "--ignore (?=x): not a valid regular expression (RE2's syntax: no look-around, no "
+         "back-references): invalid perl operator: (?="},
     };
     for (const auto& [pattern, message] : refused) {
         try {

@@ -39,13 +39,13 @@ protected:
 // reaches the program as it was given.
 TEST_F(Parameters, ValuesReachTheProgramExactly) {
     const std::vector<std::string> hazards = {
-        "plain", "two  blanks ", " lead", "say \"hi\"", "it's", R"(C:\dir\)", R"(\\"\\)", R"(a\"b)", "", "a;b",
-        "&x.%y", "%put no;", "(open", "close)", "50% off", "\t", "caf\xc3\xa9"};
+        "plain", "two  blanks ", " lead",    "say \"hi\"", "it's",   R"(C:\dir\)", R"(\\"\\)", R"(a\"b)",    "",
+        "a;b",   "&x.%y",        "%put no;", "(open",      "close)", "50% off",    "\t",       "caf\xc3\xa9"};
     for (const std::string& value : hazards) {
         SCOPED_TRACE("[" + value + "]");
-        const test::ToolResult result = Run({"--raw", "--log", "run.log", "--sysparm", value, "--set", "V=" + value, "--let", "v=" + value,
-                                             "-e", "%put [&sysparm]; %put [%sysget(V)]; %put [&v];",
-                                             "-e", "data _null_; put \"[&v]\"; run;"});
+        const test::ToolResult result =
+            Run({"--raw", "--log", "run.log", "--sysparm", value, "--set", "V=" + value, "--let", "v=" + value, "-e",
+                 "%put [&sysparm]; %put [%sysget(V)]; %put [&v];", "-e", "data _null_; put \"[&v]\"; run;"});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         // The log file holds the session encoding's bytes: LATIN1, or WLATIN1 on Windows.
         const std::string shown = value == "caf\xc3\xa9" ? "caf\xe9" : value;
@@ -100,7 +100,8 @@ TEST_F(Parameters, WhatCannotBePassedIsAUsageErrorBeforeSASStarts) {
          "--let A: the character U+20AC has no place in the SAS session encoding LATIN1"},
         // The session encoding the configuration names is found at the run.
         {{"--config", "l1.cfg", "--sysparm", "\xe2\x82\xac"},
-         "--sysparm: the character U+20AC has no place in the SAS session encoding LATIN1", false},
+         "--sysparm: the character U+20AC has no place in the SAS session encoding LATIN1",
+         false},
 #ifndef _WIN32
         // Windows hands the command its arguments as text already.
         {{"--set", "A=\xff"}, "--set A: it holds bytes that are not text in the encoding UTF-8"},
@@ -138,8 +139,8 @@ TEST_F(Parameters, AutoexecRunsAheadAndLineNumbersStayThePrograms) {
 
 TEST_F(Parameters, ReportsSayWhichRunItWas) {
     WriteWork("report.sas", "%put &study;\n");
-    const std::vector<std::string> given = {"--sysparm", "S<1>", "--set", "R=a\"b", "--let", "study=S012",
-                                            "--sas-option=-MEMSIZE", "--sas-option=4G"};
+    const std::vector<std::string> given = {
+        "--sysparm", "S<1>", "--set", "R=a\"b", "--let", "study=S012", "--sas-option=-MEMSIZE", "--sas-option=4G"};
     const nlohmann::json expected = nlohmann::json::parse(
         R"({"sysparm": "S<1>", "set:R": "a\"b", "let:study": "S012", "sas-option": ["-MEMSIZE", "4G"]})");
 

@@ -43,13 +43,15 @@ TEST(ProgramAssembly, SasFilesStayPathsOtherFilesAndTextsBecomeText) {
         ++reads;
         return std::string("from stdin\r\n");
     };
-    const std::vector<Assignment> assignments = ProgramRun::Prepare(
-        {{Kind::File, dir / "lower.sas"}, {Kind::Text, "x = 1;"}, {Kind::StandardInput, ""},
-         {Kind::File, dir / "UPPER.SAS"}, {Kind::File, dir / "notes.txt"}},
-        standardInput);
+    const std::vector<Assignment> assignments = ProgramRun::Prepare({{Kind::File, dir / "lower.sas"},
+                                                                     {Kind::Text, "x = 1;"},
+                                                                     {Kind::StandardInput, ""},
+                                                                     {Kind::File, dir / "UPPER.SAS"},
+                                                                     {Kind::File, dir / "notes.txt"}},
+                                                                    standardInput);
     const std::vector<Assignment> expected{
-        {dir / "lower.sas", true},     {"x = 1;", false}, {"from stdin\r\n", false},
-        {dir / "UPPER.SAS", true},     {"proc print;\nrun;", false},
+        {dir / "lower.sas", true},    {"x = 1;", false}, {"from stdin\r\n", false}, {dir / "UPPER.SAS", true},
+        {"proc print;\nrun;", false},
     };
     EXPECT_EQ(assignments, expected);
     EXPECT_EQ(reads, 1);
@@ -68,7 +70,8 @@ TEST(ProgramAssembly, MissingFoldersAndUnreadableFilesAreUsageErrorsNamingThem) 
     test::TempFolder dir;
     EXPECT_EQ(PrepareFailure({{Kind::File, dir / "missing.sas"}}), dir / "missing.sas" + ": no such program file");
     EXPECT_EQ(PrepareFailure({{Kind::File, dir / "missing.txt"}}), dir / "missing.txt" + ": no such program file");
-    EXPECT_EQ(PrepareFailure({{Kind::File, dir / "no-folder/x.sas"}}), dir / "no-folder/x.sas" + ": no such program file");
+    EXPECT_EQ(PrepareFailure({{Kind::File, dir / "no-folder/x.sas"}}),
+              dir / "no-folder/x.sas" + ": no such program file");
     // As the host's file layer numbers it on every platform: a folder is 75.
     std::filesystem::create_directory(dir / "folder.sas");
     EXPECT_EQ(PrepareFailure({{Kind::File, dir / "folder.sas"}}),

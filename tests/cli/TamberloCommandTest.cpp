@@ -79,9 +79,9 @@ TEST_F(TamberloCommand, JoinsFilesTextsAndStandardInputInCommandLineOrder) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     // The stored program is appended as stored, the rest as text with a line
     // break after each; standard input keeps its CR LF.
-    EXPECT_EQ(ReportSection(result.out, "SASCode", "Log"),
-              standardInput + "\r\n" + PrintStep("from-sas-file") + "\r\n" + PrintStep("from-e") + "\r\n" +
-                  PrintStep("from-txt-file") + "\r\n");
+    EXPECT_EQ(ReportSection(result.out, "SASCode", "Log"), standardInput + "\r\n" + PrintStep("from-sas-file") +
+                                                               "\r\n" + PrintStep("from-e") + "\r\n" +
+                                                               PrintStep("from-txt-file") + "\r\n");
     EXPECT_EQ(ReportSection(result.out, "Lst", "# PutFiles"),
               ListingPage(1, {"from-stdin"}) + ListingPage(2, {"from-sas-file"}) + ListingPage(3, {"from-e"}) +
                   ListingPage(4, {"from-txt-file"}));
@@ -89,8 +89,7 @@ TEST_F(TamberloCommand, JoinsFilesTextsAndStandardInputInCommandLineOrder) {
 
 TEST_F(TamberloCommand, StandardInputAndOutputPassBytesUnchanged) {
     // Line feeds alone in, CR LF out: a text-mode stream would change both.
-    const test::ToolResult result =
-        Run({"--report", "-"}, "data _null_;\nfile print;\nput 'a';\nrun;\n");
+    const test::ToolResult result = Run({"--report", "-"}, "data _null_;\nfile print;\nput 'a';\nrun;\n");
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(ReportSection(result.out, "SASCode", "Log"), "data _null_;\nfile print;\nput 'a';\nrun;\n\r\n");
     EXPECT_EQ(ReportSection(result.out, "Lst", "# PutFiles"), ListingPage(1, {"a"}));
@@ -249,8 +248,9 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "--fail-on", "uninit", "--fail-on", "x", "-e", uninitialized}).exitCode, 2);
     const test::ToolResult bad = Run({"--check", "--ignore", "[z-a]", "-e", uninitialized});
     EXPECT_EQ(bad.exitCode, 64);
-    EXPECT_EQ(bad.err, "tamberlo: --ignore [z-a]: not a valid regular expression (RE2's syntax: no look-around, no "
-                       "back-references): invalid character class range: z-a\n");
+    EXPECT_EQ(bad.err,
+              "tamberlo: --ignore [z-a]: not a valid regular expression (RE2's syntax: no look-around, no "
+              "back-references): invalid character class range: z-a\n");
     // Ignored lines explain exit codes 1 and 2 only, never an ABORT's 5.
     EXPECT_EQ(Run({"--check", "--ignore", "^ERROR", "-e", "data _null_; abort abend; run;"}).exitCode, 2);
     EXPECT_EQ(Run({"--check", "--ignore", "^ERROR", "-e", "foo;"}).exitCode, 0);
@@ -275,13 +275,12 @@ TEST_F(TamberloCommand, ReportAloneShowsAFreshObject) {
     const std::string empty = "\r\n\r\n";
     const std::string expected =
         "-----------------\r\nDebug Information\r\n-----------------\r\n\r\n"
-        "Last Execute Return Value\r\n-------------------------\r\n" + empty +
-        "SASCode\r\n-------\r\n" + empty +
-        "Log\r\n---\r\n" + empty +
-        "Lst\r\n---\r\n" + empty +
+        "Last Execute Return Value\r\n-------------------------\r\n" +
+        empty + "SASCode\r\n-------\r\n" + empty + "Log\r\n---\r\n" + empty + "Lst\r\n---\r\n" + empty +
         "# PutFiles\r\n----------\r\n0\r\n\r\n"
         "CleanOutput\r\n-----------\r\nTrue\r\n\r\n"
-        "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n" + std::string(55, '-') + "\r\nTrue\r\n\r\n";
+        "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n" +
+        std::string(55, '-') + "\r\nTrue\r\n\r\n";
     const test::ToolResult fresh = RunBare({"--report"});
     EXPECT_EQ(fresh.exitCode, 0);
     EXPECT_EQ(fresh.out, expected);
@@ -418,7 +417,8 @@ TEST_F(TamberloCommand, SASForUnixIsFoundThroughItsOwnLinks) {
     const test::ToolResult result = RunBare({"-e", PrintStep("found")});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, ListingPage(1, {"found"}));
-    EXPECT_THAT(test::ReadFile(Work("record.txt")), StartsWith(home + "sas\n-nologo\n-noterminal\n-config\n" + home + "sasv9.cfg\n"));
+    EXPECT_THAT(test::ReadFile(Work("record.txt")),
+                StartsWith(home + "sas\n-nologo\n-noterminal\n-config\n" + home + "sasv9.cfg\n"));
 }
 #endif
 
@@ -447,8 +447,8 @@ TEST_F(TamberloCommand, TheConsoleOfASASThatDidNotStartIsShownApart) {
     std::string refused;
     for (int i = 1; i <= 25; ++i) {
         options += "-opt" + std::to_string(i) + "\n";
-        refused += "ERROR: Unrecognized SAS option name, OPT" + std::to_string(i) +
-                   ", in the configuration file " + Work("long.cfg") + ".\n";
+        refused += "ERROR: Unrecognized SAS option name, OPT" + std::to_string(i) + ", in the configuration file " +
+                   Work("long.cfg") + ".\n";
     }
     test::WriteFile(Work("long.cfg"), options);
     const test::ToolResult longer = Run({"--json", "--config", Work("long.cfg"), "-e", PrintStep("x")});
@@ -474,9 +474,11 @@ TEST_F(TamberloCommand, BadUsageExitsWith64AndOneLine) {
         {{"-e", "x;", "missing.txt"}, "tamberlo: missing.txt: no such program file\n"},
         {{"--log", "no-folder/run.log", "-e", "x;"}, ""},
         {{"--json", "--report", "-e", "x;"}, ""},
-        {{"--log", "same.txt", "--lst", "./same.txt", "-e", "x;"}, "tamberlo: --lst ./same.txt: the same file as --log same.txt\n"},
+        {{"--log", "same.txt", "--lst", "./same.txt", "-e", "x;"},
+         "tamberlo: --lst ./same.txt: the same file as --log same.txt\n"},
         {{"--log", "p.sas", "p.sas"}, "tamberlo: --log p.sas: the same file as the program p.sas\n"},
-        {{"--put-dir", "out", "out/_PUT1.txt"}, "tamberlo: --put-dir out: a put file would be written over the program out/_PUT1.txt\n"},
+        {{"--put-dir", "out", "out/_PUT1.txt"},
+         "tamberlo: --put-dir out: a put file would be written over the program out/_PUT1.txt\n"},
     };
     WriteWork("p.sas", "data _null_; run;\n");
     WriteWork("out/_PUT1.txt", "data _null_; run;\n");
@@ -552,14 +554,19 @@ TEST_F(TamberloCommand, StoppingAWrappedSASEndsTheWholeTreeAfterItsGracePeriodAn
         int exitCode;
         const char* message;
     } const cases[] = {
-        {"time limit", Stop::TimeLimit, 4, "tamberlo: Execute method: SAS did not end within 2 seconds and was stopped.\n"},
+        {"time limit", Stop::TimeLimit, 4,
+         "tamberlo: Execute method: SAS did not end within 2 seconds and was stopped.\n"},
         {"Ctrl-C", Stop::Interrupt, 130, "tamberlo: Execute method: SAS was stopped on request before it ended.\n"},
         {"kill", Stop::Kill, 130, "tamberlo: Execute method: SAS was stopped on request before it ended.\n"},
     };
     for (const Case& c : cases) {
         test::ChildLaunch launch;
-        launch.arguments = {tamberloProgram, "--sas-root", Work("wrapped/"), "--timeout",
-                            c.stop == Stop::TimeLimit ? "2" : "60", "-e",
+        launch.arguments = {tamberloProgram,
+                            "--sas-root",
+                            Work("wrapped/"),
+                            "--timeout",
+                            c.stop == Stop::TimeLimit ? "2" : "60",
+                            "-e",
                             "data _null_; put 'before the pause'; call sleep(30); run;"};
         launch.error = Work("stderr.txt");
         test::ChildProcess tamberlo(launch);
@@ -692,8 +699,11 @@ TEST_F(TamberloCommand, JsonCarriesTheSessionsTextsAsUtf8WithTheEncodingAndWhatC
     };
     const Case cases[] = {
         {"UTF-8", "Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E",
-         "Gr\xC3\xBC\xC3\x9F" "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\n"},
-        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC", "Gr\xFC\xDF" "e, \x80\r\n"},
+         "Gr\xC3\xBC\xC3\x9F"
+         "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\n"},
+        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC",
+         "Gr\xFC\xDF"
+         "e, \x80\r\n"},
         {"SHIFT-JIS", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA\r\n"},
     };
     // A folder named in a script that no ANSI code page holds with the others.

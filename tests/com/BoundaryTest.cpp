@@ -26,9 +26,7 @@ HRESULT MapThrown(const E& thrown) {
 }
 
 // Leaves error information behind, so that clearing it can be seen.
-void LeaveErrorInfo() {
-    EXPECT_EQ(RaisedError(1), MapThrown(tamberlo::Error(1, "earlier", "earlier failure")));
-}
+void LeaveErrorInfo() { EXPECT_EQ(RaisedError(1), MapThrown(tamberlo::Error(1, "earlier", "earlier failure"))); }
 
 }  // namespace
 

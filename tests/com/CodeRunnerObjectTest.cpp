@@ -76,28 +76,29 @@ TEST_F(CodeRunnerObject, NewObjectReadsEmptyWithBothSwitchesOn) {
 
 TEST_F(CodeRunnerObject, SlotsFollowTheFixedOrder) {
     UniqueBstr code = Bstr(L"data x; run;");
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 17, code.get()));       // SASCode put
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 17, code.get()));  // SASCode put
     UniqueBstr text;
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 18, text.put()));       // SASCode get
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 18, text.put()));  // SASCode get
     EXPECT_EQ(L"data x; run;\r\n", Text(text.get()));
 
     VARIANT_BOOL value = VARIANT_TRUE;
     ASSERT_EQ(S_OK, CallSlot(runner.get(), 7, VARIANT_BOOL(VARIANT_FALSE)));  // CleanOutput put
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 8, &value));                      // CleanOutput get
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 8, &value));                       // CleanOutput get
     EXPECT_EQ(VARIANT_FALSE, value);
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 15, VARIANT_BOOL(VARIANT_FALSE))); // SafeFormChar put
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 16, &value));                     // SafeFormChar get
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 15, VARIANT_BOOL(VARIANT_FALSE)));  // SafeFormChar put
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 16, &value));                       // SafeFormChar get
     EXPECT_EQ(VARIANT_FALSE, value);
     EXPECT_FALSE(GetSwitch(runner.get(), &_CodeRunner::get_CleanOutput));
 
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 9, text.put()));        // DebugInfo
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 9, text.put()));  // DebugInfo
     EXPECT_THAT(Text(text.get()), StartsWith(L"-----------------\r\nDebug Information"));
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 11, text.put()));       // Log
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 11, text.put()));  // Log
     EXPECT_EQ(L"", Text(text.get()));
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 12, text.put()));       // Lst
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 12, text.put()));  // Lst
     EXPECT_EQ(L"", Text(text.get()));
-    EXPECT_EQ(RaisedError(5), CallSlot(runner.get(), 13, short(1), VARIANT_BOOL(VARIANT_FALSE), text.put()));  // PutFile
-    ASSERT_EQ(S_OK, CallSlot(runner.get(), 14));                   // Reset
+    EXPECT_EQ(RaisedError(5),
+              CallSlot(runner.get(), 13, short(1), VARIANT_BOOL(VARIANT_FALSE), text.put()));  // PutFile
+    ASSERT_EQ(S_OK, CallSlot(runner.get(), 14));                                               // Reset
     EXPECT_EQ(L"", SASCode());
     BSTR none = nullptr;
     ASSERT_EQ(S_OK, CallSlot(runner.get(), 10, none, none, text.put()));  // Execute

@@ -39,7 +39,9 @@ inline constexpr SYSKIND ModulePlatform = sizeof(void*) == 8 ? SYS_WIN64 : SYS_W
 inline constexpr const wchar_t* ModulePlatformKey = sizeof(void*) == 8 ? L"win64" : L"win32";
 
 // 0x800A0000 + number: how an error raised with a number reaches the client.
-constexpr HRESULT RaisedError(long number) { return static_cast<HRESULT>(0x800A0000UL + static_cast<unsigned long>(number)); }
+constexpr HRESULT RaisedError(long number) {
+    return static_cast<HRESULT>(0x800A0000UL + static_cast<unsigned long>(number));
+}
 
 // A path handed over by the build (a host path under Wine) as the Windows
 // path of the same file.

@@ -41,11 +41,18 @@ constexpr WORD ScriptGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 }  // namespace
 
 TEST_F(Dispatch, NamesMapToTheFixedIdsRegardlessOfCase) {
-    const std::pair<const wchar_t*, DISPID> names[] = {
-        {L"cleanoutput", CleanOutputId}, {L"DEBUGINFO", DebugInfoId},       {L"eXeCuTe", ExecuteId},
-        {L"log", LogId},                 {L"LST", LstId},                   {L"putFILE", PutFileId},
-        {L"ReSeT", ResetId},             {L"safeformCHAR", SafeFormCharId}, {L"sascode", SASCodeId},
-        {L"SASCode", SASCodeId},         {L"CleanOutput", CleanOutputId},   {L"Execute", ExecuteId}};
+    const std::pair<const wchar_t*, DISPID> names[] = {{L"cleanoutput", CleanOutputId},
+                                                       {L"DEBUGINFO", DebugInfoId},
+                                                       {L"eXeCuTe", ExecuteId},
+                                                       {L"log", LogId},
+                                                       {L"LST", LstId},
+                                                       {L"putFILE", PutFileId},
+                                                       {L"ReSeT", ResetId},
+                                                       {L"safeformCHAR", SafeFormCharId},
+                                                       {L"sascode", SASCodeId},
+                                                       {L"SASCode", SASCodeId},
+                                                       {L"CleanOutput", CleanOutputId},
+                                                       {L"Execute", ExecuteId}};
     for (const auto& [name, id] : names) {
         LPOLESTR text = const_cast<LPOLESTR>(name);
         DISPID found = 0;
@@ -80,9 +87,8 @@ TEST_F(Dispatch, UnknownNamesAndForeignInterfacesAreRefused) {
     name = const_cast<LPOLESTR>(L"Log");
     EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, dispatch->GetIDsOfNames(IID_IDispatch, &name, 1, LOCALE_USER_DEFAULT, &id));
     DispatchCall none;
-    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, dispatch->Invoke(LogId, IID_IDispatch, LOCALE_USER_DEFAULT,
-                                                        DISPATCH_PROPERTYGET, none.Params(), nullptr, nullptr,
-                                                        nullptr));
+    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, dispatch->Invoke(LogId, IID_IDispatch, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                                        none.Params(), nullptr, nullptr, nullptr));
 }
 
 TEST_F(Dispatch, TypeInformationIsThatOfTheInterface) {
@@ -126,8 +132,9 @@ TEST_F(Dispatch, ExecuteTakesOneArgumentOrMarkedMissingOnes) {
     // Named: only the configuration, which is wrong, so the root was found.
     DispatchCall named({String(L"Z:\\no\\such.cfg")}, {1});
     ASSERT_EQ(DISP_E_EXCEPTION, named.On(dispatch.get(), ExecuteId, DISPATCH_METHOD));
-    EXPECT_EQ(std::wstring(L"The SAS config file 'Z:\\no\\such.cfg' does not exist.  Did you specify the correct SASConfig?"),
-              Text(named.exception.bstrDescription));
+    EXPECT_EQ(
+        std::wstring(L"The SAS config file 'Z:\\no\\such.cfg' does not exist.  Did you specify the correct SASConfig?"),
+        Text(named.exception.bstrDescription));
 }
 
 TEST_F(Dispatch, PutFileWithOneArgumentReturnsTheText) {
@@ -233,7 +240,7 @@ TEST_F(Dispatch, RaisedErrorsArriveInTheExceptionInformation) {
 TEST_F(Dispatch, WithoutExceptionInformationTheStatusAndErrorInfoTellTheError) {
     DispatchCall index({Short(2)});
     EXPECT_EQ(RaisedError(5), dispatch->Invoke(PutFileId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                                              index.Params(), index.result.put(), nullptr, nullptr));
+                                               index.Params(), index.result.put(), nullptr, nullptr));
     EXPECT_EQ(L"Invalid procedure call or argument", TakeErrorInfo().description);
 }
 

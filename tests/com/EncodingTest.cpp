@@ -93,16 +93,19 @@ TEST_F(SessionEncoding, TextsReachSASInTheSessionsBytesAndComeBackAsTheSameChara
     };
     const Case cases[] = {
         {L"UTF-8", L"Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E",
-         "Gr\xC3\xBC\xC3\x9F" "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
-        {L"WLATIN1", L"Gr\u00FC\u00DFe, \u20AC", "Gr\xFC\xDF" "e, \x80"},
+         "Gr\xC3\xBC\xC3\x9F"
+         "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+        {L"WLATIN1", L"Gr\u00FC\u00DFe, \u20AC",
+         "Gr\xFC\xDF"
+         "e, \x80"},
         {L"SHIFT-JIS", L"\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(NarrowPath(c.encoding));
         const EncodingSetting setting(c.encoding);
         auto runner = CreateByProgId();
-        const std::wstring code = L"data _null_; file print; put '" + c.text + L"';\r\nfile _put1; put '" + c.text +
-                                  L"'; run;\r\n";
+        const std::wstring code =
+            L"data _null_; file print; put '" + c.text + L"';\r\nfile _put1; put '" + c.text + L"'; run;\r\n";
         ASSERT_EQ(S_OK, SetCode(runner.get(), code.substr(0, code.size() - 2)));
         std::wstring status;
         ASSERT_EQ(S_OK, Execute(runner.get(), StandInRoot().c_str(), nullptr, status));

@@ -63,7 +63,7 @@ TEST(ServerModule, ExportsExactlyTheFourServerFunctionsByName) {
 
 TEST(ServerModule, ImportsOnlyTheSystemsOwnLibraries) {
     // The C++ runtime is linked in: no libstdc++, libgcc or winpthread DLL.
-    const std::set<std::string> system = {"KERNEL32.DLL", "MSVCRT.DLL", "OLE32.DLL", "OLEAUT32.DLL",
+    const std::set<std::string> system = {"KERNEL32.DLL", "MSVCRT.DLL", "OLE32.DLL",   "OLEAUT32.DLL",
                                           "ADVAPI32.DLL", "USER32.DLL", "SHELL32.DLL", "VERSION.DLL"};
     const auto imported = ImportedModules(ServerModule::Get().Handle());
     EXPECT_FALSE(imported.empty());

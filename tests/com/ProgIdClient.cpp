@@ -75,7 +75,9 @@ std::wstring VersionOf(const std::wstring& file) {
            L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS)) + L")";
 }
 
-const wchar_t* PlatformName(SYSKIND kind) { return kind == SYS_WIN64 ? L"win64" : kind == SYS_WIN32 ? L"win32" : L"other"; }
+const wchar_t* PlatformName(SYSKIND kind) {
+    return kind == SYS_WIN64 ? L"win64" : kind == SYS_WIN32 ? L"win32" : L"other";
+}
 
 void Run() {
     Print(L"client: " + std::to_wstring(sizeof(void*) * 8) + L"-bit");
@@ -107,8 +109,8 @@ void Run() {
     Check(QueryPathOfRegTypeLib(LIBID_Tamberlo, 1, 0, 0, registered.put()), "QueryPathOfRegTypeLib");
     Print(L"registered library: " + Text(registered.get()));
 
-    const std::wstring program = L"data _null_; file _PUT1; put 'from the " + std::to_wstring(sizeof(void*) * 8) +
-                                 L"-bit client'; run;";
+    const std::wstring program =
+        L"data _null_; file _PUT1; put 'from the " + std::to_wstring(sizeof(void*) * 8) + L"-bit client'; run;";
     UniqueBstr code(SysAllocString(program.c_str()));
     Check(runner->put_SASCode(code.get()), "SASCode");
     UniqueBstr status, put;

@@ -71,8 +71,8 @@ TEST_F(Registration, RegisteredClassIsCreatedByProgIdAndByClsid) {
 
     ComPtr<_CodeRunner> byProgId, byClsid;
     ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__CodeRunner, byProgId.put_void()));
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_CodeRunner, nullptr, CLSCTX_INPROC_SERVER, IID__CodeRunner,
-                                     byClsid.put_void()));
+    ASSERT_EQ(S_OK,
+              CoCreateInstance(CLSID_CodeRunner, nullptr, CLSCTX_INPROC_SERVER, IID__CodeRunner, byClsid.put_void()));
     ASSERT_EQ(S_OK, SetCode(byProgId.get(), L"data one; run;"));
     EXPECT_EQ(L"data one; run;\r\n", Get(byProgId.get(), &_CodeRunner::get_SASCode));
     EXPECT_EQ(L"", Get(byClsid.get(), &_CodeRunner::get_SASCode));
@@ -100,8 +100,8 @@ TEST_F(Registration, UnregisteredClassCannotBeCreated) {
 // this build takes only its own subkey; the library and the interface stay
 // for the other build, and go with the last one.
 TEST_F(Registration, UnregisteringLeavesTheLibraryToTheOtherBuild) {
-    const std::wstring otherPlatform = std::wstring(LibraryKey + L"\\1.0\\0\\") +
-                                       (ModulePlatform == SYS_WIN64 ? L"win32" : L"win64");
+    const std::wstring otherPlatform =
+        std::wstring(LibraryKey + L"\\1.0\\0\\") + (ModulePlatform == SYS_WIN64 ? L"win32" : L"win64");
     ASSERT_EQ(S_OK, ServerModule::Get().RegisterServer());
     HKEY created = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, otherPlatform.c_str(), 0, nullptr, 0, KEY_WRITE,

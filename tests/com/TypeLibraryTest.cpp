@@ -79,7 +79,8 @@ std::vector<BYTE> VersionData() {
 
 TEST_F(TypeLibrary, IsResourceOneOfTypeTypelibInUSEnglish) {
     HMODULE module = ServerModule::Get().Handle();
-    HRSRC resource = FindResourceExW(module, L"TYPELIB", MAKEINTRESOURCEW(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    HRSRC resource =
+        FindResourceExW(module, L"TYPELIB", MAKEINTRESOURCEW(1), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     ASSERT_NE(nullptr, resource);
     const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
     ASSERT_GE(SizeofResource(module, resource), 32u);
@@ -292,7 +293,8 @@ TEST(VersionResource, NumbersAndFileType) {
     EXPECT_EQ(0u, fixed->dwFileFlags);
 
     DWORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    ASSERT_TRUE(
+        VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     ASSERT_EQ(4u, length);
     EXPECT_EQ(0x0409u, LOWORD(*translation));  // English (United States)
     EXPECT_EQ(1200u, HIWORD(*translation));    // Unicode
@@ -302,7 +304,7 @@ TEST(VersionResource, Strings) {
     const auto data = VersionData();
     ASSERT_FALSE(data.empty());
     const std::pair<const wchar_t*, const wchar_t*> strings[] = {
-        {L"FileVersion", L"1.00"},   {L"ProductVersion", L"1.00"},         {L"ProductName", L"Tamberlo"},
+        {L"FileVersion", L"1.00"},      {L"ProductVersion", L"1.00"},           {L"ProductName", L"Tamberlo"},
         {L"InternalName", L"Tamberlo"}, {L"OriginalFilename", L"Tamberlo.dll"}, {L"OLESelfRegister", L""}};
     for (const auto& [name, expected] : strings) {
         std::wstring value = L"<missing>";

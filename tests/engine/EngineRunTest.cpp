@@ -32,11 +32,9 @@ const std::string Cfg = sas::DefaultConfigFileName;
 // records what it received in `record` (the command line) and beside it.
 class EngineRun : public testing::Test, protected test::RecordedRunFolders {
 protected:
-
     std::string Program() const { return test::ReadFile(record + ".program"); }
     std::vector<std::string> ReceivedArguments() const { return test::RecordedArguments(record); }
 };
-
 
 }  // namespace
 
@@ -78,8 +76,8 @@ TEST_F(EngineRun, PutFileStatementsFollowTheOptionEachWithAnEmptyLine) {
     const auto files = engine.Output()->PutFiles();
     ASSERT_EQ(files->Count(), 2);
     EXPECT_EQ(Program(), FormChar + "filename _PUT1 '" + files->Item(1)->Path() + "' mod;\r\n\r\n" +
-                             "filename _PUT2 '" + files->Item(2)->Path() + "' mod;\r\n\r\n" +
-                             test::WritesToPutFile(2) + " file _put1;\r\n");
+                             "filename _PUT2 '" + files->Item(2)->Path() + "' mod;\r\n\r\n" + test::WritesToPutFile(2) +
+                             " file _put1;\r\n");
     EXPECT_EQ(engine.Command()->Preamble() + engine.Command()->Value(), Program());
     // SAS wrote through the fileref.
     EXPECT_EQ(files->Item("_PUT2")->Value(), "written to _PUT2\r\n");
@@ -107,8 +105,8 @@ TEST_F(EngineRun, CommandLineIsExactAndItsPathsAreTheRunsFiles) {
     EXPECT_THAT(std::vector<std::string>(args.begin() + 1, args.begin() + 7),
                 ElementsAre("-nologo", "-$nostatuswin", "-noconfig", "-icon", "-config", StandinRoot + "sasv8.cfg"));
     // Byte for byte as the process received it.
-    EXPECT_EQ(test::ReadFile(record),
-              Engine::BuildCommandLine(StandinRoot + "SAS.EXE", StandinRoot + "sasv8.cfg", files[1], files[3], files[5]));
+    EXPECT_EQ(test::ReadFile(record), Engine::BuildCommandLine(StandinRoot + "SAS.EXE", StandinRoot + "sasv8.cfg",
+                                                               files[1], files[3], files[5]));
 #else
     ASSERT_EQ(args.size(), 11u);
     EXPECT_EQ(args[0], StandinRoot + "sas");
@@ -131,7 +129,9 @@ TEST(EngineCommandLine, PiecesInOrderWithTwoBlanksBeforeConfig) {
 
 TEST_F(EngineRun, LogAndListingAreStoredRawAndNoRunFileIsLeft) {
     test::ScopedEnvironment log("TAMBERLO_STANDIN_LOG", "NOTE: tab\there\r\n");
-    test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST", "\x0c" "given listing\r\n");
+    test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST",
+                                    "\x0c"
+                                    "given listing\r\n");
     Engine engine;
     engine.Command()->Append("x;");
     EXPECT_EQ(engine.Execute(StandinRoot, ""), "OK");
@@ -146,7 +146,9 @@ TEST_F(EngineRun, MissingListingLeavesTheListingEmptyNotTheEarlierOne) {
     Engine engine;
     engine.Command()->Append("x;");
     {
-        test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST", "\x0c" "earlier listing\r\n");
+        test::ScopedEnvironment listing("TAMBERLO_STANDIN_LIST",
+                                        "\x0c"
+                                        "earlier listing\r\n");
         engine.Execute(StandinRoot, "");
         ASSERT_EQ(engine.Output()->Lst(), "%12earlier listing\r\n");
     }
@@ -219,7 +221,8 @@ TEST_F(EngineRun, ExecutableThatCannotBeStartedIsAnErrorAndLeavesNoRunFile) {
     const Error error = ErrorOf([&] { engine.Execute(badRoot.Path(), ""); });
     EXPECT_THAT(error, IsError(1, "Execute method",
                                StartsWith("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: ")));
-    EXPECT_GT(error.Description().size(), ("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: ").size());
+    EXPECT_GT(error.Description().size(),
+              ("The SAS executable '" + badRoot.Path() + Exe + "' could not be started: ").size());
     EXPECT_THAT(test::RunFilesLeft(temp.Path()), IsEmpty());
     EXPECT_EQ(engine.Output()->Log(), "earlier log");
     EXPECT_EQ(engine.LastExitCode(), std::nullopt);

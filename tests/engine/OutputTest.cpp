@@ -19,12 +19,16 @@ TEST(Output, FreshOutputHasBothSwitchesOnAndEmptyTexts) {
 
 TEST(Output, TextsAreCleanedOnEveryReadAndStoredRaw) {
     Output output;
-    output.SetLog("a\tb\x0c" "c\r\n100%\r\n");
+    output.SetLog(
+        "a\tb\x0c"
+        "c\r\n100%\r\n");
     output.SetLst("\x0cpage\r\n");
     EXPECT_EQ(output.Log(), "a%9b%12c\r\n100%\r\n");
     EXPECT_EQ(output.Lst(), "%12page\r\n");
     output.SetCleanOutput(false);
-    EXPECT_EQ(output.Log(), "a\tb\x0c" "c\r\n100%\r\n");
+    EXPECT_EQ(output.Log(),
+              "a\tb\x0c"
+              "c\r\n100%\r\n");
     EXPECT_EQ(output.Lst(), "\x0cpage\r\n");
 }
 

@@ -51,8 +51,8 @@ TAMBERLO_AT_EVERY_VECTOR_LEVEL(PutFileScanAtLevel);
 // after the last whole block all meet mentions.
 TEST_P(PutFileScanAtLevel, EqualsTheNineThousandSearchesOnRandomPrograms) {
     std::mt19937 random(20261207);
-    const std::string pieces[] = {"_PUT", "_put", "_Put", "_", "P", "U", "T", "0", "1", "2", "5", "9", "7",
-                                  " ", ";", "\r\n", "x", "_PU", "PUT", "00", "999"};
+    const std::string pieces[] = {"_PUT", "_put", "_Put", "_", "P",    "U", "T",   "0",   "1",  "2",  "5",
+                                  "9",    "7",    " ",    ";", "\r\n", "x", "_PU", "PUT", "00", "999"};
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> length(0, 400);
     for (int round = 0; round < 200; ++round) {

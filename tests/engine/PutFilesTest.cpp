@@ -23,7 +23,6 @@ protected:
     Output output;  // switches on for this thread
 };
 
-
 }  // namespace
 
 TEST_F(PutFilesTest, AddPutFileMakesAnEmptyFileAndItsStatement) {

@@ -28,7 +28,6 @@ SASInstallation Over(std::set<std::string> present) {
     return SASInstallation([present](const std::string& path) { return present.count(path) != 0; }, roots, '\\');
 }
 
-
 }  // namespace
 
 TEST(SASInstallation, RootWithAndWithoutFinalBackslashGivesTheSameRoot) {
@@ -55,7 +54,10 @@ TEST(SASInstallation, SearchPrefersCOverE) {
 // The search as the host lays it out: only the existence test is replaced.
 TEST(SASInstallation, SearchNeverTriesAOrB) {
     std::vector<std::string> probed;
-    SASInstallation installation([&](const std::string& path) { probed.push_back(path); return false; });
+    SASInstallation installation([&](const std::string& path) {
+        probed.push_back(path);
+        return false;
+    });
     EXPECT_THROW(installation.ResolveSASRoot(""), Error);
     for (const std::string& path : probed) {
         EXPECT_NE(path.rfind("A:", 0), 0u) << path;
@@ -90,10 +92,11 @@ TEST(SASInstallation, HostWithoutDrivesStillGivesTheSearchMessage) {
 
 TEST(SASInstallation, DefaultConfigFileBesideSASExe) {
     EXPECT_EQ(Over({"C:\\S\\" + Cfg}).ResolveConfigFile("C:\\S\\", ""), "C:\\S\\" + Cfg);
-    EXPECT_THAT(ErrorOf([] { Over({}).ResolveConfigFile("C:\\S\\", ""); }),
-                IsError(1, "Execute method",
-                        "The default SAS config file 'C:\\S\\" + Cfg +
-                            "' does not exist.  You will need to specify the config file when calling the Execute method."));
+    EXPECT_THAT(
+        ErrorOf([] { Over({}).ResolveConfigFile("C:\\S\\", ""); }),
+        IsError(1, "Execute method",
+                "The default SAS config file 'C:\\S\\" + Cfg +
+                    "' does not exist.  You will need to specify the config file when calling the Execute method."));
 }
 
 TEST(SASInstallation, GivenConfigFileIsUsedUnchangedEvenWhenTheDefaultExists) {

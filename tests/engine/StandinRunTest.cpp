@@ -17,7 +17,8 @@ using testing::StartsWith;
 
 namespace {
 
-const std::string StandinRoot = std::string(STANDIN_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
+const std::string StandinRoot =
+    std::string(STANDIN_SAS_ROOT) + static_cast<char>(std::filesystem::path::preferred_separator);
 
 class StandinRun : public testing::Test {
 protected:
@@ -165,13 +166,16 @@ TEST_F(StandinRun, TheRunsFilesAreItsOwnersAloneWhileSASRuns) {
     RunControl control;
     control.whileRunning = [&](const std::string& log) {
         const std::filesystem::path folder = std::filesystem::path(log).parent_path();
-        modes[folder.filename().string().substr(0, 7)] = static_cast<unsigned>(std::filesystem::status(folder).permissions());
+        modes[folder.filename().string().substr(0, 7)] =
+            static_cast<unsigned>(std::filesystem::status(folder).permissions());
         for (const auto& file : std::filesystem::directory_iterator(folder))
             modes[file.path().filename().string().substr(0, 9)] = static_cast<unsigned>(file.status().permissions());
     };
     EXPECT_EQ(engine.Execute(StandinRoot, "", control), "OK");
-    EXPECT_EQ(modes, (std::map<std::string, unsigned>{
-                         {"tmpSAS_", 0700}, {"tmpSASPro", 0600}, {"tmpSASLog", 0600}, {"tmpSASLst", 0600}, {"tmpSASCon", 0600}}));
+    EXPECT_EQ(
+        modes,
+        (std::map<std::string, unsigned>{
+            {"tmpSAS_", 0700}, {"tmpSASPro", 0600}, {"tmpSASLog", 0600}, {"tmpSASLst", 0600}, {"tmpSASCon", 0600}}));
     EXPECT_THAT(test::ListFolder(temp.Path()), IsEmpty());
 }
 

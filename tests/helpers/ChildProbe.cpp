@@ -29,7 +29,8 @@ void StartDetachedCopy(const char* self, std::string report) {
     std::string late = "1500";
 #ifdef _WIN32
     std::string line = "\"";
-    line.append(self).append("\" \"").append(report).append("\" ").append(late).append(" \"").append(report).append(".started\"");
+    line.append(self).append("\" \"").append(report).append("\" ").append(late).append(" \"").append(report).append(
+        ".started\"");
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

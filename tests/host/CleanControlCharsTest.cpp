@@ -14,14 +14,15 @@ using test::naive::ThirtyReplacements;
 TEST(CleanControlChars, EveryControlCodeButLineFeedAndCarriageReturnBecomesPercentCode) {
     for (int code = 1; code <= 31; ++code) {
         const std::string text = "a" + std::string(1, static_cast<char>(code)) + "b";
-        const std::string expected =
-            code == 10 || code == 13 ? text : "a%" + std::to_string(code) + "b";
+        const std::string expected = code == 10 || code == 13 ? text : "a%" + std::to_string(code) + "b";
         EXPECT_EQ(CleanControlChars(text), expected) << "code " << code;
     }
 }
 
 TEST(CleanControlChars, TabFormFeedAndLineBreaks) {
-    EXPECT_EQ(CleanControlChars("a\tb\x0c" "c\r\nd"), "a%9b%12c\r\nd");
+    EXPECT_EQ(CleanControlChars("a\tb\x0c"
+                                "c\r\nd"),
+              "a%9b%12c\r\nd");
 }
 
 TEST(CleanControlChars, NulPercentAndHighCharactersStay) {

@@ -19,9 +19,9 @@ TEST(SplitCommandLine, ProgramNameTakesBackslashesLiterally) {
 }
 
 TEST(SplitCommandLine, BackslashesBeforeAQuoteFollowTheRuntimeRules) {
-    EXPECT_THAT(SplitCommandLine("p a\\\\\\\"b"), ElementsAre("p", "a\\\"b"));        // 3 backslashes + quote
-    EXPECT_THAT(SplitCommandLine("p \"a\\\\\" b"), ElementsAre("p", "a\\", "b"));     // 2 backslashes + quote
-    EXPECT_THAT(SplitCommandLine("p a\\\\b"), ElementsAre("p", "a\\\\b"));            // no quote: literal
+    EXPECT_THAT(SplitCommandLine("p a\\\\\\\"b"), ElementsAre("p", "a\\\"b"));     // 3 backslashes + quote
+    EXPECT_THAT(SplitCommandLine("p \"a\\\\\" b"), ElementsAre("p", "a\\", "b"));  // 2 backslashes + quote
+    EXPECT_THAT(SplitCommandLine("p a\\\\b"), ElementsAre("p", "a\\\\b"));         // no quote: literal
 }
 
 TEST(SplitCommandLine, QuotesGroupAndDoubledQuotesInsideStandForOne) {

@@ -96,9 +96,9 @@ TEST(ExecCmd, ChildIsAskedForAHiddenWindowAtNormalPriority) {
     test::TempFolder dir;
     ExecCmd().Run(ProbeCommand(dir / "report.txt"));
     const std::string report = test::ReadFile(dir / "report.txt");
-    EXPECT_THAT(report, HasSubstr("flags=1\n"));        // STARTF_USESHOWWINDOW
-    EXPECT_THAT(report, HasSubstr("show=0\n"));         // SW_HIDE
-    EXPECT_THAT(report, HasSubstr("priority=32\n"));    // NORMAL_PRIORITY_CLASS
+    EXPECT_THAT(report, HasSubstr("flags=1\n"));      // STARTF_USESHOWWINDOW
+    EXPECT_THAT(report, HasSubstr("show=0\n"));       // SW_HIDE
+    EXPECT_THAT(report, HasSubstr("priority=32\n"));  // NORMAL_PRIORITY_CLASS
 }
 #endif
 
@@ -114,9 +114,7 @@ TEST(ExecCmd, AMissingProgramIsReportedAtOnceWithTheSystemsReason) {
     EXPECT_EQ(result.failure, SystemMessage(fileNotFound));
 }
 
-TEST(ExecCmd, AnEmptyCommandLineIsNotStarted) {
-    EXPECT_EQ(ExecCmd().Run("").outcome, ExecCmd::Outcome::NotStarted);
-}
+TEST(ExecCmd, AnEmptyCommandLineIsNotStarted) { EXPECT_EQ(ExecCmd().Run("").outcome, ExecCmd::Outcome::NotStarted); }
 
 TEST(ExecCmd, TimeLimitStopsTheChildAndReportsIt) {
     test::TempFolder dir;
@@ -234,7 +232,8 @@ TEST(ExecCmd, AStopRequestedBeforehandStartsNothing) {
     ExecCmd::Options options;
     options.stop = &stop;
     // A program that does not exist would be NotStarted, had it been tried.
-    EXPECT_EQ(ExecCmd().Run(Quoted(dir / "no-such-program.exe"), options).outcome, ExecCmd::Outcome::StoppedBeforeStart);
+    EXPECT_EQ(ExecCmd().Run(Quoted(dir / "no-such-program.exe"), options).outcome,
+              ExecCmd::Outcome::StoppedBeforeStart);
 }
 
 TEST(ExecCmd, ACallbackThatThrowsLeavesTheChildStoppedAndReapedAndPassesOn) {

@@ -77,8 +77,9 @@ TEST(FileEnv, FaultsBecomeTheSystemsErrors) {
             EXPECT_THAT(ErrorOf([&] { filesystem::CheckReadable(dir / "there.txt"); }),
                         IsError(c.number, "Tamberlo", c.description));
         }
-        EXPECT_THAT(ErrorOf([&] { filesystem::WriteWholeFile(dir / "there.txt", "new", filesystem::WriteMode::Overwrite); }),
-                    IsError(c.number, "Tamberlo", c.description));
+        EXPECT_THAT(
+            ErrorOf([&] { filesystem::WriteWholeFile(dir / "there.txt", "new", filesystem::WriteMode::Overwrite); }),
+            IsError(c.number, "Tamberlo", c.description));
         EXPECT_THAT(ErrorOf([&] { filesystem::CreateNewFile(dir / "new.txt", "new"); }),
                     IsError(c.number, "Tamberlo", c.description));
         EXPECT_FALSE(test::Exists(dir / "new.txt")) << c.description;

@@ -19,10 +19,22 @@ SessionEncoding Named(const char* name) {
 
 TEST(SessionEncoding, SASNamesInAnyCaseWithOrWithoutHyphensAndUnderscores) {
     const std::pair<const char*, const char*> names[] = {
-        {"utf-8", "UTF-8"},         {"UTF8", "UTF-8"},       {"wlatin1", "WLATIN1"}, {"Latin1", "LATIN1"},
-        {"wlatin2", "WLATIN2"},     {"latin2", "LATIN2"},    {"LATIN9", "LATIN9"},   {"wcyrillic", "WCYRILLIC"},
-        {"shift-jis", "SHIFT-JIS"}, {"SHIFT_JIS", "SHIFT-JIS"}, {"euc-jp", "EUC-JP"}, {"euc-cn", "EUC-CN"},
-        {"gb2312", "EUC-CN"},       {"big5", "BIG5"},        {"euc_kr", "EUC-KR"},   {"us-ascii", "US-ASCII"},
+        {"utf-8", "UTF-8"},
+        {"UTF8", "UTF-8"},
+        {"wlatin1", "WLATIN1"},
+        {"Latin1", "LATIN1"},
+        {"wlatin2", "WLATIN2"},
+        {"latin2", "LATIN2"},
+        {"LATIN9", "LATIN9"},
+        {"wcyrillic", "WCYRILLIC"},
+        {"shift-jis", "SHIFT-JIS"},
+        {"SHIFT_JIS", "SHIFT-JIS"},
+        {"euc-jp", "EUC-JP"},
+        {"euc-cn", "EUC-CN"},
+        {"gb2312", "EUC-CN"},
+        {"big5", "BIG5"},
+        {"euc_kr", "EUC-KR"},
+        {"us-ascii", "US-ASCII"},
         {"any", "ANY"},
     };
     for (const auto& [given, canonical] : names) EXPECT_EQ(Named(given).Name(), canonical) << given;
@@ -37,9 +49,15 @@ TEST(SessionEncoding, TextGoesInAndComesBackByteForByte) {
         std::string bytes;  // in the encoding
     };
     const Case cases[] = {
-        {"UTF-8", "Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E", "Gr\xC3\xBC\xC3\x9F" "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
-        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC", "Gr\xFC\xDF" "e, \x80"},
-        {"LATIN1", "Gr\u00FC\u00DFe \u00B1", "Gr\xFC\xDF" "e \xB1"},
+        {"UTF-8", "Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC",
+         "Gr\xFC\xDF"
+         "e, \x80"},
+        {"LATIN1", "Gr\u00FC\u00DFe \u00B1",
+         "Gr\xFC\xDF"
+         "e \xB1"},
         {"SHIFT-JIS", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"},
         {"WCYRILLIC", "\u0416", "\xC6"},
     };
@@ -64,7 +82,10 @@ TEST(SessionEncoding, EveryUndecodableByteBecomesOneReplacementCharacterAndIsCou
         {"UTF-8", "caf\xE9 \xE9t\xE9\r\n", "caf\uFFFD \uFFFDt\uFFFD\r\n", 3},
         {"UTF-8", "ok \xE2\x82", "ok \uFFFD\uFFFD", 2},
         // A byte-order mark is not part of the text.
-        {"UTF-8", "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e", "Gr\u00FC\u00DFe", 0},
+        {"UTF-8",
+         "\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+         "e",
+         "Gr\u00FC\u00DFe", 0},
         // A lead byte of Shift-JIS with nothing after it.
         {"SHIFT-JIS", "\x93\xFA\x93", "\u65E5\uFFFD", 1},
     };
@@ -125,7 +146,12 @@ TEST_P(SessionEncodingUtf16, CountsAndConvertsEveryUnitAndEveryUndecodableByte) 
         {"UTF-8", "\xED\xA0\x80\xF4\x90\x80\x80", std::u16string(7, u'\uFFFD'), 7},
         {"UTF-8", "\xC3(" + a31 + "\x80", u"\uFFFD(" + u31 + u"\uFFFD", 2},
 #if defined(_WIN32)
-        {"WLATIN1", a31 + "Gr\xFC\xDF" "e " + a31 + "\x80", u31 + u"Gr\u00FC\u00DFe " + u31 + u"\u20AC", 0},
+        {"WLATIN1",
+         a31 +
+             "Gr\xFC\xDF"
+             "e " +
+             a31 + "\x80",
+         u31 + u"Gr\u00FC\u00DFe " + u31 + u"\u20AC", 0},
 #endif
     };
     for (const Case& c : cases) {

@@ -110,7 +110,8 @@ TEST(TempFiles, ANameThatIsTakenIsNeverWrittenThroughAndANewOneIsMade) {
 TEST(TempFiles, AFolderThatIsNotThereFailsWith76AndMakesNothing) {
     test::TempFolder dir;
     test::ScopedTempDirectory scoped(dir / "gone" + static_cast<char>(std::filesystem::path::preferred_separator));
-    const Error error = test::ErrorOf([] { CreateTempFile(MakeTempFileName("tmpPutFile_PUT1", ".put"), "tmpPutFile_PUT1", ".put", {}); });
+    const Error error = test::ErrorOf(
+        [] { CreateTempFile(MakeTempFileName("tmpPutFile_PUT1", ".put"), "tmpPutFile_PUT1", ".put", {}); });
     EXPECT_EQ(error.Number(), 76);
     EXPECT_THAT(test::ListFolder(dir.Path()), testing::IsEmpty());
 }

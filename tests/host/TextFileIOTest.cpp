@@ -115,7 +115,7 @@ TEST(TextFileIO, ReadIfExistsReadsOnlyAFileThatIsThereAndTellsAMissingOneFromAFa
     const struct {
         std::string path;
         bool read;
-        std::string text;   // Text afterwards; it starts as "untouched"
+        std::string text;  // Text afterwards; it starts as "untouched"
         std::string state;
     } cases[] = {
         {dir / "a.txt", true, "line\r\n\x0c", ""},

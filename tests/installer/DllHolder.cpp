@@ -24,8 +24,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     char buffer[64];
     DWORD count = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &count, nullptr) && count > 0) {
-    }
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &count, nullptr) && count > 0) {}
     CloseHandle(file);
     FreeLibrary(module);
     return 0;

@@ -225,10 +225,11 @@ TEST_F(BadInput, PathsWithAQuotationMarkFailBeforeSASStarts) {
         CodeRunner runner;
         runner.SetSASCode("data _null_; file _PUT1; put 'never'; run;");
         const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
-        EXPECT_THAT(error, IsError(1, _,
-                                   AllOf(StartsWith("The SAS executable '" + StandInRoot + Exe + reason + quotedTemp +
-                                                    "tmpSAS"),
-                                         HasSubstr("tmpSASProgram_"))));
+        EXPECT_THAT(
+            error,
+            IsError(1, _,
+                    AllOf(StartsWith("The SAS executable '" + StandInRoot + Exe + reason + quotedTemp + "tmpSAS"),
+                          HasSubstr("tmpSASProgram_"))));
         // The put file it had declared is withdrawn with the failed run.
         EXPECT_THAT(ListFolder(quotedTemp), testing::IsEmpty());
         EXPECT_EQ(ErrorOf([&] { runner.PutFile(1, true); }).Number(), 5);
@@ -255,8 +256,9 @@ TEST_F(BadInput, PathsWithAQuotationMarkNameNothing) {
     CodeRunner runner;
     runner.SetSASCode("%put never;");
     const std::string root = work / "SAS \"V8\"" + Separator;
-    ExpectExecuteError(ErrorOf([&] { runner.Execute(root); }),
-                       "The SAS executable '" + root + "SAS.EXE' does not exist.  Did you specify the correct SASRoot?");
+    ExpectExecuteError(
+        ErrorOf([&] { runner.Execute(root); }),
+        "The SAS executable '" + root + "SAS.EXE' does not exist.  Did you specify the correct SASRoot?");
     const std::string config = work / "my \"own\".cfg";
     ExpectExecuteError(ErrorOf([&] { runner.Execute(StandInRoot, config); }),
                        "The SAS config file '" + config + "' does not exist.  Did you specify the correct SASConfig?");

@@ -68,8 +68,8 @@ TEST_F(DispatchFaults, ValuesOfTheWrongTypeAreTypeMismatchesAtTheirPosition) {
     V_ARRAY(&list) = array;
     VARIANT error = Of(VT_ERROR);
     V_ERROR(&error) = E_FAIL;
-    for (const VARIANT& value : {Of(VT_NULL), Object(dispatch.get(), VT_DISPATCH), Object(runner.get(), VT_UNKNOWN),
-                                 list, error}) {
+    for (const VARIANT& value :
+         {Of(VT_NULL), Object(dispatch.get(), VT_DISPATCH), Object(runner.get(), VT_UNKNOWN), list, error}) {
         DispatchCall call({value}, {DISPID_PROPERTYPUT});
         EXPECT_EQ(DISP_E_TYPEMISMATCH, call.On(dispatch.get(), SASCodeId, DISPATCH_PROPERTYPUT)) << V_VT(&value);
         EXPECT_EQ(0u, call.argumentError);

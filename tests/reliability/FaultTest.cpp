@@ -247,7 +247,8 @@ TEST_F(Faults, PutFileDeletedBeforeItsFirstReadFailsWith53ButItsPathStillComesBa
     const std::string path = runner.PutFile(1, true);
     std::filesystem::remove(path);
 
-    for (const auto& read : std::vector<std::function<void()>>{[&] { runner.PutFile(1); }, [&] { runner.DebugInfo(); }}) {
+    for (const auto& read :
+         std::vector<std::function<void()>>{[&] { runner.PutFile(1); }, [&] { runner.DebugInfo(); }}) {
         const Error error = ErrorOf(read);
         EXPECT_THAT(error, IsError(53, "Tamberlo", "File not found"));
     }

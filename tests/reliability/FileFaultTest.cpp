@@ -31,9 +31,10 @@ TEST_F(FileFaults, ProgramFileOnAFullDiskFailsTheRunAndIsDeleted) {
     FileFault full("tmpSASProgram_", FileFault::Action::FailWrites, Fault::DiskFull);
     const Error error = ErrorOf([&] { runner.Execute(StandInRoot); });
     EXPECT_EQ(full.MatchingOpens(), 1);
-    EXPECT_THAT(error, IsError(1, "Execute method",
-                               AllOf(StartsWith("The SAS program file '" + temp.Path() + "tmpSAS"), HasSubstr("tmpSASProgram_"),
-                                     EndsWith(".sas' could not be written: OverwriteFile Error #61 (Disk full)"))));
+    EXPECT_THAT(
+        error, IsError(1, "Execute method",
+                       AllOf(StartsWith("The SAS program file '" + temp.Path() + "tmpSAS"), HasSubstr("tmpSASProgram_"),
+                             EndsWith(".sas' could not be written: OverwriteFile Error #61 (Disk full)"))));
     EXPECT_FALSE(Exists(record)) << "SAS was started";
     EXPECT_EQ(runner.LastExecuteReturnValue(), "");
     // SAS never started: the put file this run declared is withdrawn.
@@ -168,8 +169,7 @@ TEST_F(FileFaults, FifoNamedAsAProgramFileDoesNotHangSASCode) {
                 CodeRunner runner;
                 try {
                     runner.SetSASCode(path);
-                } catch (const Error&) {
-                }
+                } catch (const Error&) {}
                 ok = runner.SASCode().empty();
             }
             std::filesystem::remove_all(temp.Path());

@@ -21,8 +21,7 @@ public:
 
     // Applies to every open whose path contains `pathPart`, from its
     // `fromOpen`-th such open on (1: the first). One fault at a time.
-    FileFault(std::string pathPart, Action action, filesystem::Fault fault = filesystem::Fault::None,
-              int fromOpen = 1);
+    FileFault(std::string pathPart, Action action, filesystem::Fault fault = filesystem::Fault::None, int fromOpen = 1);
 
     // How many opens matched `pathPart` so far, the spared ones included.
     int MatchingOpens() const;

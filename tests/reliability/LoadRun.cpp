@@ -36,13 +36,13 @@ public:
         std::random_device device;
         CodeRunner runner;
         for (int run = 0; run < options_.runsPerThread; ++run) {
-            const std::string token = TokenMarker + options_.tag + "-t" + std::to_string(thread_) + "-r" + std::to_string(run) +
-                                      "-" + std::to_string(device()) + "-";
+            const std::string token = TokenMarker + options_.tag + "-t" + std::to_string(thread_) + "-r" +
+                                      std::to_string(run) + "-" + std::to_string(device()) + "-";
             try {
                 OneRun(runner, token);
             } catch (const Error& error) {
-                Fail(token, "raised " + std::to_string(error.Number()) + " " + error.Source() + ": " +
-                                error.Description());
+                Fail(token,
+                     "raised " + std::to_string(error.Number()) + " " + error.Source() + ": " + error.Description());
             } catch (const std::exception& error) {
                 Fail(token, std::string("threw ") + error.what());
             }
@@ -96,7 +96,8 @@ private:
     // One line each, line breaks shown as \r and \n.
     void Fail(const std::string& token, const std::string& what) {
         std::string line = token + " ";
-        for (const char c : what) line += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+        for (const char c : what)
+            line += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
         failures_.push_back(line);
     }
 

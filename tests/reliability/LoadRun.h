@@ -14,7 +14,7 @@ struct LoadOptions {
     std::string sasRoot;  // the folder of the SAS executable, with or without its final separator
     int threads = 8;
     int runsPerThread = 100;
-    std::string tag;      // in every token, so that runs of other processes can be told apart
+    std::string tag;  // in every token, so that runs of other processes can be told apart
 };
 
 struct LoadReport {

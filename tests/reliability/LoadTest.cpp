@@ -69,9 +69,10 @@ TEST_F(Load, FourProcessesOfEightThreadsAtOnceKeepTheirRunsApart) {
         // Each process inherits this test's temporary folder. The root goes
         // without its final separator: a backslash before the closing
         // quotation mark would escape it.
-        const std::string cmdline = Quoted(LOAD_DRIVER) + " " + Quoted(STANDIN_SAS_ROOT) + " " + std::to_string(Threads) +
-                                    " " + std::to_string(DRIVER_RUNS_PER_THREAD) + " process" + std::to_string(p) +
-                                    " " + Quoted(work / ("report" + std::to_string(p)));
+        const std::string cmdline = Quoted(LOAD_DRIVER) + " " + Quoted(STANDIN_SAS_ROOT) + " " +
+                                    std::to_string(Threads) + " " + std::to_string(DRIVER_RUNS_PER_THREAD) +
+                                    " process" + std::to_string(p) + " " +
+                                    Quoted(work / ("report" + std::to_string(p)));
         starters.emplace_back([cmdline] { ExecCmd().Run(cmdline); });
     }
     for (std::thread& starter : starters) starter.join();

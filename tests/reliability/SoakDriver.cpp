@@ -24,10 +24,16 @@ using namespace tamberlo::reliability;
 namespace tamberlo::reliability {
 
 std::string SoakProgram(const std::string& token) {
-    return "data _null_; file _PUT1; put '" + token + "\tone'; run;\r\n"
-           "data _null_; file _PUT2; put '" + token + " two'; run;\r\n"
-           "%put log " + token + ";\r\n"
-           "data _null_; file print; put 'listing " + token + "'; run;";
+    return "data _null_; file _PUT1; put '" + token +
+           "\tone'; run;\r\n"
+           "data _null_; file _PUT2; put '" +
+           token +
+           " two'; run;\r\n"
+           "%put log " +
+           token +
+           ";\r\n"
+           "data _null_; file print; put 'listing " +
+           token + "'; run;";
 }
 
 std::string SoakPutFileOne(const std::string& token) { return token + "%9one\r\n"; }

@@ -14,8 +14,11 @@ TEST_F(StandinExamples, ReportRunsCleanlyWithTamberlosPreamble) {
     Write(put1, "");
     Write(put3, "");
     EXPECT_EQ(0, Run("options formchar='|-++++++++++=|-/|<>*';\r\n"
-                     "filename _PUT1 '" + put1 + "' mod;\r\n\r\n"
-                     "filename _PUT3 '" + put3 + "' mod;\r\n\r\n" + *report));
+                     "filename _PUT1 '" +
+                     put1 +
+                     "' mod;\r\n\r\n"
+                     "filename _PUT3 '" +
+                     put3 + "' mod;\r\n\r\n" + *report));
     EXPECT_EQ("region,quarter,sales\r\nNorth,Q1,1200\r\nSouth,Q1,950\r\nWest,Q1,1150\r\n", Read(put1).value_or(""));
     EXPECT_EQ("regions=3 total=3300\r\n", Read(put3).value_or(""));
     const std::string listing = Read(listing_).value_or("");

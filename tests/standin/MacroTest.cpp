@@ -15,7 +15,7 @@ TEST_F(StandinMacros, ParametersResolveAsSASResolvesThem) {
     struct Case {
         const char* options;  // after the standard command line
         const char* program;
-        const char* shown;    // a whole line of the log
+        const char* shown;  // a whole line of the log
         int exitCode;
     };
     const Case cases[] = {

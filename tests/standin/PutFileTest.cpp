@@ -32,7 +32,8 @@ TEST_F(StandinPutFiles, WithoutModEachStepReplacesTheFile) {
     EXPECT_EQ(0, Run("filename out '" + put + "';\ndata _null_; file out; put 'a'; put 'b'; run;\n"));
     EXPECT_EQ("a\r\nb\r\n", Read(put).value_or("<none>"));
 
-    EXPECT_EQ(0, Run("filename out '" + put + "';\n"
+    EXPECT_EQ(0, Run("filename out '" + put +
+                     "';\n"
                      "data _null_; file out; put 'c'; run;\n"
                      "data _null_; file out; put 'd'; file log; put 'e'; file out; put 'f'; run;\n"));
     EXPECT_EQ("d\r\nf\r\n", Read(put).value_or("<none>"));
@@ -58,7 +59,8 @@ TEST_F(StandinPutFiles, FileStatementTakesAQuotedPathAndMod) {
 
 TEST_F(StandinPutFiles, UnknownFilerefStopsTheWholeStep) {
     const std::string good = folder_ / "good.put";
-    EXPECT_EQ(2, Run("filename good '" + good + "';\n"
+    EXPECT_EQ(2, Run("filename good '" + good +
+                     "';\n"
                      "data _null_; file good; put 'a'; file nope; put 'b'; file print; put 'c'; run;\n"));
     EXPECT_FALSE(Exists(good));
     EXPECT_FALSE(Exists(listing_));
@@ -79,11 +81,12 @@ TEST_F(StandinPutFiles, BadFilenameStatementsAreReported) {
     const std::string log = Read(log_).value_or("<no log>");
     EXPECT_NE(std::string::npos, log.find("1          filename toolongname 'a.txt';\r\n"
                                           "ERROR: Invalid fileref name toolongname.\r\n"));
-    EXPECT_NE(std::string::npos, log.find("2          filename ok 'a.txt' append;\r\n"
-                                          + std::string(31, ' ') + "------\r\n" +
-                                          std::string(31, ' ') + "23\r\n"
+    EXPECT_NE(std::string::npos, log.find("2          filename ok 'a.txt' append;\r\n" + std::string(31, ' ') +
+                                          "------\r\n" + std::string(31, ' ') +
+                                          "23\r\n"
                                           "ERROR 23-2: Invalid option name APPEND.\r\n"));
-    EXPECT_NE(std::string::npos, log.find("3          filename ok;\r\nWARNING: No logical assign for filename OK.\r\n"));
+    EXPECT_NE(std::string::npos,
+              log.find("3          filename ok;\r\nWARNING: No logical assign for filename OK.\r\n"));
 }
 
 }  // namespace

@@ -19,8 +19,6 @@ ScratchFolder::~ScratchFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string ScratchFolder::operator/(const std::string& name) const {
-    return path_ + Separator + name;
-}
+std::string ScratchFolder::operator/(const std::string& name) const { return path_ + Separator + name; }
 
 }  // namespace tamberlo::standin::test

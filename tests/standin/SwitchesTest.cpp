@@ -15,8 +15,8 @@ TEST_F(StandinSwitches, RecordKeepsTheCommandLineAndCurrentDirectory) {
 #ifdef _WIN32
     const std::string expected = CommandLine();
 #else
-    const std::string expected = Executable() + "\n-nologo\n-noterminal\n-config\n" + Config() +
-                                 "\n-SYSIN\n" + program_ + "\n-PRINT\n" + listing_ + "\n-LOG\n" + log_ + "\n";
+    const std::string expected = Executable() + "\n-nologo\n-noterminal\n-config\n" + Config() + "\n-SYSIN\n" +
+                                 program_ + "\n-PRINT\n" + listing_ + "\n-LOG\n" + log_ + "\n";
 #endif
     EXPECT_EQ(expected, Read(record).value_or("<no record>"));
     EXPECT_EQ(folder_.Path(), Read(record + ".cwd").value_or("<no record>"));

@@ -26,9 +26,8 @@ inline std::string ThirtyReplacements(std::string text) {
 
 // The text with its ASCII letters upper-cased, other bytes as they are.
 inline std::string UpperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return c < 128 ? static_cast<char>(std::toupper(c)) : static_cast<char>(c);
-    });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return c < 128 ? static_cast<char>(std::toupper(c)) : static_cast<char>(c); });
     return text;
 }
 

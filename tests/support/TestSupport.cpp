@@ -42,8 +42,8 @@ void SetEnvironment(const std::string& name, const std::optional<std::string>& v
 TempFolder::TempFolder() {
     static std::atomic<unsigned> counter{0};
     std::random_device device;
-    const fs::path folder = fs::temp_directory_path() /
-                            ("tamberlo-test-" + std::to_string(device()) + "-" + std::to_string(counter++));
+    const fs::path folder =
+        fs::temp_directory_path() / ("tamberlo-test-" + std::to_string(device()) + "-" + std::to_string(counter++));
     fs::create_directories(folder);
     path_ = WithSeparator(folder.string());
 }

@@ -36,10 +36,10 @@ private:
 
 }  // namespace tamberlo::test
 
-#define TAMBERLO_AT_EVERY_VECTOR_LEVEL(suite)                                                                  \
-    INSTANTIATE_TEST_SUITE_P(                                                                                  \
-        Level, suite,                                                                                          \
+#define TAMBERLO_AT_EVERY_VECTOR_LEVEL(suite)                                                                     \
+    INSTANTIATE_TEST_SUITE_P(                                                                                     \
+        Level, suite,                                                                                             \
         testing::Values(tamberlo::VectorLevel::Scalar, tamberlo::VectorLevel::Sse2, tamberlo::VectorLevel::Avx2), \
-        [](const testing::TestParamInfo<tamberlo::VectorLevel>& info) {                                        \
-            return tamberlo::test::AtEveryVectorLevel::Name(info.param);                                       \
+        [](const testing::TestParamInfo<tamberlo::VectorLevel>& info) {                                           \
+            return tamberlo::test::AtEveryVectorLevel::Name(info.param);                                          \
         })

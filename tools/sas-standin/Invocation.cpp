@@ -17,9 +17,7 @@ bool IsFlagOption(const std::string& name) {
 }
 
 // System options that SAS knows and the stand-in takes without effect.
-bool IsIgnoredValueOption(const std::string& name) {
-    return name == "MEMSIZE" || name == "SORTSIZE" || name == "WORK";
-}
+bool IsIgnoredValueOption(const std::string& name) { return name == "MEMSIZE" || name == "SORTSIZE" || name == "WORK"; }
 
 }  // namespace
 
@@ -37,15 +35,15 @@ Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
         }
         const std::string name = Filerefs::Upper(argument.substr(1));
         std::optional<std::string> ignored;
-        std::optional<std::string>* value = name == "CONFIG" ? &invocation.config
-                                            : name == "SYSIN" ? &invocation.sysin
-                                            : name == "PRINT" ? &invocation.print
-                                            : name == "LOG"   ? &invocation.log
-                                            : name == "ENCODING" ? &invocation.encoding
-                                            : name == "SYSPARM" ? &invocation.sysparm
-                                            : name == "AUTOEXEC" ? &invocation.autoexec
+        std::optional<std::string>* value = name == "CONFIG"             ? &invocation.config
+                                            : name == "SYSIN"            ? &invocation.sysin
+                                            : name == "PRINT"            ? &invocation.print
+                                            : name == "LOG"              ? &invocation.log
+                                            : name == "ENCODING"         ? &invocation.encoding
+                                            : name == "SYSPARM"          ? &invocation.sysparm
+                                            : name == "AUTOEXEC"         ? &invocation.autoexec
                                             : IsIgnoredValueOption(name) ? &ignored
-                                                              : nullptr;
+                                                                         : nullptr;
         if (name == "SET") {
             if (i + 2 < arguments.size()) {
                 invocation.environment.emplace_back(arguments[i + 1], arguments[i + 2]);
@@ -87,7 +85,8 @@ std::vector<std::string> Invocation::ConfigurationArguments(std::string_view tex
             i = end == std::string_view::npos ? text.size() : end + 2;
         } else if (c == '"' || c == '\'') {
             const std::size_t end = text.find(c, i + 1);
-            arguments.emplace_back(text.substr(i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
+            arguments.emplace_back(
+                text.substr(i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
             i = end == std::string_view::npos ? text.size() : end + 1;
         } else {
             std::size_t end = i;

@@ -164,8 +164,8 @@ void Session::BeginData(const Statement& statement) {
     // DATA _NULL_, optionally followed by "/ options"; steps that would
     // create data sets are not part of the subset.
     const auto& tokens = statement.tokens;
-    const bool null = tokens.size() >= 2 && IsWord(tokens[1], "_NULL_") &&
-                      (tokens.size() == 2 || IsSymbol(tokens[2], '/'));
+    const bool null =
+        tokens.size() >= 2 && IsWord(tokens[1], "_NULL_") && (tokens.size() == 2 || IsSymbol(tokens[2], '/'));
     if (!null) {
         log_.Error("ERROR: Only DATA _NULL_ steps are supported; this step creates a data set and was not run.");
         data_->Fail();
@@ -292,7 +292,8 @@ void Session::Filename(const Statement& statement) {
         if (IsWord(tokens[i], "MOD")) {
             fileref.append = true;
         } else if (tokens[i].kind == TokenKind::Word) {
-            Reject(statement, tokens[i], 23, "ERROR 23-2: Invalid option name " + Filerefs::Upper(tokens[i].text) + ".");
+            Reject(statement, tokens[i], 23,
+                   "ERROR 23-2: Invalid option name " + Filerefs::Upper(tokens[i].text) + ".");
             return;
         } else {
             Reject(statement, tokens[i], 22, "ERROR 22-322: Syntax error, expecting one of the following: ;, MOD.");
@@ -327,7 +328,8 @@ void Session::File(const Statement& statement) {
     const auto& tokens = statement.tokens;
     if (tokens.size() < 2 || (tokens[1].kind != TokenKind::Word && tokens[1].kind != TokenKind::String)) {
         const Token& at = tokens.size() < 2 ? tokens[0] : tokens[1];
-        Reject(statement, at, 22, "ERROR 22-322: Syntax error, expecting one of the following: a name, a quoted string.");
+        Reject(statement, at, 22,
+               "ERROR 22-322: Syntax error, expecting one of the following: a name, a quoted string.");
         data_->Fail();
         return;
     }
@@ -388,11 +390,10 @@ void Session::Call(const Statement& statement) {
     // CALL SLEEP(n) or CALL SLEEP(n, unit): n * unit seconds, unit 1 if
     // omitted.
     const auto& t = statement.tokens;
-    const bool shape = t.size() >= 5 && IsWord(t[1], "SLEEP") && IsSymbol(t[2], '(') &&
-                       t[3].kind == TokenKind::Number &&
-                       ((t.size() == 5 && IsSymbol(t[4], ')')) ||
-                        (t.size() == 7 && IsSymbol(t[4], ',') && t[5].kind == TokenKind::Number &&
-                         IsSymbol(t[6], ')')));
+    const bool shape =
+        t.size() >= 5 && IsWord(t[1], "SLEEP") && IsSymbol(t[2], '(') && t[3].kind == TokenKind::Number &&
+        ((t.size() == 5 && IsSymbol(t[4], ')')) ||
+         (t.size() == 7 && IsSymbol(t[4], ',') && t[5].kind == TokenKind::Number && IsSymbol(t[6], ')')));
     if (!shape) {
         RejectStatement(statement);
         data_->Fail();

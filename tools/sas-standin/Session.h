@@ -90,7 +90,7 @@ private:
     int logNumber_ = 0;               // the last number the log gave an echoed line
     bool source2_;
     int includeLevel_ = 0;
-    bool ended_ = false;              // ENDSAS or ABORT in an included file
+    bool ended_ = false;  // ENDSAS or ABORT in an included file
 
     Step step_ = Step::None;
     std::optional<DataStep> data_;

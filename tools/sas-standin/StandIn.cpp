@@ -79,10 +79,20 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     std::size_t length = 0;
     unsigned minimum = 0;
     unsigned codePoint = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) { length = 2; minimum = 0x80; codePoint = lead & 0x1Fu; }
-    else if (lead >= 0xE0 && lead <= 0xEF) { length = 3; minimum = 0x800; codePoint = lead & 0x0Fu; }
-    else if (lead >= 0xF0 && lead <= 0xF4) { length = 4; minimum = 0x10000; codePoint = lead & 0x07u; }
-    else return 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        minimum = 0x80;
+        codePoint = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        minimum = 0x800;
+        codePoint = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        minimum = 0x10000;
+        codePoint = lead & 0x07u;
+    } else
+        return 0;
     if (pos + length > text.size()) return 0;
     for (std::size_t i = 1; i < length; ++i) {
         if ((byte(pos + i) & 0xC0u) != 0x80u) return 0;

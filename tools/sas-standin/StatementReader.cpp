@@ -39,9 +39,7 @@ public:
     }
 
 private:
-    char Peek(std::size_t ahead) const {
-        return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
-    }
+    char Peek(std::size_t ahead) const { return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0'; }
 
     // Adds the byte at `at` to the statement's text: a line break ("\n" or
     // "\r\n") as one blank, anything else, a lone "\r" included, as it is.
@@ -146,9 +144,7 @@ private:
 
 }  // namespace
 
-std::vector<Statement> StatementReader::Read(std::string_view program) {
-    return Scanner(program).Run();
-}
+std::vector<Statement> StatementReader::Read(std::string_view program) { return Scanner(program).Run(); }
 
 std::vector<std::string> StatementReader::Lines(std::string_view program) {
     std::vector<std::string> lines;

@@ -16,9 +16,9 @@ struct Token {
     // A string's contents with its quotes removed and doubled quotes made
     // single; for every other kind the same as `text`.
     std::string value;
-    int line = 0;             // 1-based line of the token's first character
-    int column = 0;           // 0-based byte column within that line
-    std::size_t offset = 0;   // where the token starts in Statement::text
+    int line = 0;            // 1-based line of the token's first character
+    int column = 0;          // 0-based byte column within that line
+    std::size_t offset = 0;  // where the token starts in Statement::text
 };
 
 struct Statement {
@@ -27,9 +27,9 @@ struct Statement {
     // comments dropped, each line break turned into one blank, everything
     // else as written.
     std::string text;
-    int firstLine = 0;          // line of the first token
-    int lastLine = 0;           // line of the ';', or of the last character read
-    bool terminated = true;     // false: the program ended before the ';'
+    int firstLine = 0;            // line of the first token
+    int lastLine = 0;             // line of the ';', or of the last character read
+    bool terminated = true;       // false: the program ended before the ';'
     bool unclosedString = false;  // the program ended inside a quoted string
 };
 

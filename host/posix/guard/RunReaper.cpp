@@ -133,8 +133,7 @@ private:
         ::close(report[0]);
         if (error != 0) {
             int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
             return error;
         }
         leader_ = pid;
@@ -228,8 +227,7 @@ private:
                 pollfd waitable{signals_, POLLIN, 0};
                 ::poll(&waitable, 1, 10);
                 signalfd_siginfo info{};
-                while (::read(signals_, &info, sizeof info) > 0) {
-                }
+                while (::read(signals_, &info, sizeof info) > 0) {}
             }
         }
         KillEverything();

@@ -35,15 +35,15 @@ using namespace tamberlo::guard;
 namespace {
 
 int RemoveEntry(const char* path, const struct stat*, int kind, FTW*) {
-    if (kind == FTW_DP) ::rmdir(path);
-    else ::unlink(path);
+    if (kind == FTW_DP)
+        ::rmdir(path);
+    else
+        ::unlink(path);
     return 0;
 }
 
 // The folder and everything in it; links are removed, never followed.
-void RemoveFolder(const std::string& path) {
-    ::nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
-}
+void RemoveFolder(const std::string& path) { ::nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
 
 struct GuardedFolder {
     int channel;

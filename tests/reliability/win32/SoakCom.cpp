@@ -51,8 +51,8 @@ public:
         module_ = LoadLibraryA(dllPath.c_str());
         if (module_ == nullptr) throw std::runtime_error("Tamberlo.dll does not load");
         using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-        const auto get = reinterpret_cast<GetClassObject>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+        const auto get =
+            reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
         if (get == nullptr || FAILED(get(CLSID_CodeRunner, IID_IClassFactory, factory_.put_void())))
             throw std::runtime_error("no class factory");
     }
@@ -94,7 +94,8 @@ public:
                 return "the program for the wrong root was refused";
             if (runner_->Execute(wrongRoot.get(), nullptr, text.put()) != Error1) return "a wrong root did not raise 1";
             DropErrorInfo();
-            if (runner_->put_SASCode(Bstr("no-such-program.sas").get()) != Error1) return "a missing file did not raise 1";
+            if (runner_->put_SASCode(Bstr("no-such-program.sas").get()) != Error1)
+                return "a missing file did not raise 1";
             DropErrorInfo();
             if (runner_->get_PutFile(7, VARIANT_FALSE, text.put()) != Error5) return "_PUT7 did not raise 5";
             DropErrorInfo();

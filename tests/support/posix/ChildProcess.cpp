@@ -84,9 +84,12 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) : native_(std::make_unique
     SpawnAttributes attributes;
     for (const int failed :
          {::posix_spawn_file_actions_addopen(actions.get(), 0, orNull(launch.input), O_RDONLY, 0),
-          ::posix_spawn_file_actions_addopen(actions.get(), 1, orNull(launch.output), O_WRONLY | O_CREAT | O_TRUNC, 0644),
-          ::posix_spawn_file_actions_addopen(actions.get(), 2, orNull(launch.error), O_WRONLY | O_CREAT | O_TRUNC, 0644),
-          launch.directory.empty() ? 0 : ::posix_spawn_file_actions_addchdir_np(actions.get(), launch.directory.c_str()),
+          ::posix_spawn_file_actions_addopen(actions.get(), 1, orNull(launch.output), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0644),
+          ::posix_spawn_file_actions_addopen(actions.get(), 2, orNull(launch.error), O_WRONLY | O_CREAT | O_TRUNC,
+                                             0644),
+          launch.directory.empty() ? 0
+                                   : ::posix_spawn_file_actions_addchdir_np(actions.get(), launch.directory.c_str()),
           // A session of its own, named after the child's id: once the child
           // has ended, only what it started can still be in it, whatever
           // process group each of those made for itself.
@@ -104,8 +107,7 @@ ChildProcess::~ChildProcess() {
         ::kill(static_cast<pid_t>(pid), SIGKILL);
     ::kill(-native_->pid, SIGKILL);
     int status = 0;
-    while (::waitpid(native_->pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(native_->pid, &status, 0) < 0 && errno == EINTR) {}
 }
 
 // To the child's process group, as a terminal sends Ctrl-C to its foreground group.

@@ -39,9 +39,9 @@ std::wstring Widened(const std::string& text, UINT codePage) {
 HANDLE OpenStream(const std::string& path, bool write) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     const std::string name = path.empty() ? "NUL" : path;
-    const HANDLE handle = ::CreateFileA(name.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                        write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        ::CreateFileA(name.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                      write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + name);
     return handle;
 }
@@ -104,7 +104,8 @@ ChildProcess::ChildProcess(const ChildLaunch& launch) : native_(std::make_unique
         throw std::runtime_error("no job object (" + std::to_string(::GetLastError()) + ")");
 
     std::string environment = EnvironmentBlock(launch);
-    const std::string commandLine = launch.commandLine.empty() ? WindowsCommandLine(launch.arguments) : launch.commandLine;
+    const std::string commandLine =
+        launch.commandLine.empty() ? WindowsCommandLine(launch.arguments) : launch.commandLine;
     if (commandLine.empty()) throw std::runtime_error("nothing to start");
     // Arguments are UTF-8 text, as the command takes them; a whole command
     // line is ANSI, as Tamberlo passes it to SAS.

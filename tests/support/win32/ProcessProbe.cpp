@@ -84,8 +84,7 @@ std::uint64_t CreationTimeOf(HANDLE process) {
 bool StillRunningChild(DWORD pid, std::uint64_t parentCreated) {
     const HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (process == nullptr) return false;
-    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT &&
-                         CreationTimeOf(process) >= parentCreated;
+    const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT && CreationTimeOf(process) >= parentCreated;
     ::CloseHandle(process);
     return running;
 }
