@@ -10,32 +10,35 @@ using testing::HasSubstr;
 
 namespace {
 
-const std::string FreshReport =
+// The report's title and the first heading, as every report opens.
+const std::string ReportOpening =
     "-----------------\r\n"
     "Debug Information\r\n"
     "-----------------\r\n"
     "\r\n"
     "Last Execute Return Value\r\n"
-    "-------------------------\r\n"
-    "\r\n\r\n"
-    "SASCode\r\n"
-    "-------\r\n"
-    "\r\n\r\n"
-    "Log\r\n"
-    "---\r\n"
-    "\r\n\r\n"
-    "Lst\r\n"
-    "---\r\n"
-    "\r\n\r\n"
-    "# PutFiles\r\n"
-    "----------\r\n"
-    "0\r\n\r\n"
-    "CleanOutput\r\n"
-    "-----------\r\n"
-    "True\r\n\r\n"
-    "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n"
-    "-------------------------------------------------------\r\n"
-    "True\r\n\r\n";
+    "-------------------------\r\n";
+
+const std::string FreshReport = ReportOpening +
+                                "\r\n\r\n"
+                                "SASCode\r\n"
+                                "-------\r\n"
+                                "\r\n\r\n"
+                                "Log\r\n"
+                                "---\r\n"
+                                "\r\n\r\n"
+                                "Lst\r\n"
+                                "---\r\n"
+                                "\r\n\r\n"
+                                "# PutFiles\r\n"
+                                "----------\r\n"
+                                "0\r\n\r\n"
+                                "CleanOutput\r\n"
+                                "-----------\r\n"
+                                "True\r\n\r\n"
+                                "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n"
+                                "-------------------------------------------------------\r\n"
+                                "True\r\n\r\n";
 
 class DebugInfoTest : public testing::Test {
 protected:
@@ -55,49 +58,43 @@ TEST_F(DebugInfoTest, WorkedExampleByteForByte) {
     runner.SetSASCode("put 'written to _PUT1'; run;");
     ASSERT_EQ(runner.Execute(StandinRoot), "OK");
     const std::string path = runner.PutFile(1, true);
-    EXPECT_EQ(runner.DebugInfo(),
-              "-----------------\r\n"
-              "Debug Information\r\n"
-              "-----------------\r\n"
-              "\r\n"
-              "Last Execute Return Value\r\n"
-              "-------------------------\r\n"
-              "OK\r\n"
-              "\r\n"
-              "SASCode\r\n"
-              "-------\r\n"
-              "data _null_; file _PUT1;\r\n"
-              "put 'written to _PUT1'; run;\r\n"
-              "\r\n"
-              "\r\n"
-              "Log\r\n"
-              "---\r\n"
-              "NOTE: one\r\n"
-              "NOTE: two\r\n"
-              "\r\n"
-              "Lst\r\n"
-              "---\r\n"
-              "%12page 1\r\n"
-              "\r\n"
-              "# PutFiles\r\n"
-              "----------\r\n"
-              "1\r\n"
-              "\r\n"
-              "_PUT1 (" +
-                  path +
-                  ")\r\n"
-                  "-----\r\n"
-                  "written to _PUT1\r\n"
-                  "\r\n"
-                  "\r\n"
-                  "CleanOutput\r\n"
-                  "-----------\r\n"
-                  "True\r\n"
-                  "\r\n"
-                  "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n"
-                  "-------------------------------------------------------\r\n"
-                  "True\r\n"
-                  "\r\n");
+    EXPECT_EQ(runner.DebugInfo(), ReportOpening +
+                                      "OK\r\n"
+                                      "\r\n"
+                                      "SASCode\r\n"
+                                      "-------\r\n"
+                                      "data _null_; file _PUT1;\r\n"
+                                      "put 'written to _PUT1'; run;\r\n"
+                                      "\r\n"
+                                      "\r\n"
+                                      "Log\r\n"
+                                      "---\r\n"
+                                      "NOTE: one\r\n"
+                                      "NOTE: two\r\n"
+                                      "\r\n"
+                                      "Lst\r\n"
+                                      "---\r\n"
+                                      "%12page 1\r\n"
+                                      "\r\n"
+                                      "# PutFiles\r\n"
+                                      "----------\r\n"
+                                      "1\r\n"
+                                      "\r\n"
+                                      "_PUT1 (" +
+                                      path +
+                                      ")\r\n"
+                                      "-----\r\n"
+                                      "written to _PUT1\r\n"
+                                      "\r\n"
+                                      "\r\n"
+                                      "CleanOutput\r\n"
+                                      "-----------\r\n"
+                                      "True\r\n"
+                                      "\r\n"
+                                      "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n"
+                                      "-------------------------------------------------------\r\n"
+                                      "True\r\n"
+                                      "\r\n");
 }
 
 TEST_F(DebugInfoTest, PutFileSectionsInCollectionOrderUnderlinedByTheKeyAlone) {

@@ -534,6 +534,15 @@ bool RunLogHolds(const std::string& temp, const std::string& text) {
     return false;
 }
 
+// A site's `sas` in `folder`: a script that runs the stand-in as its child
+// (no exec), with the stand-in's configuration beside it.
+void WriteWrappedSAS(const std::string& folder) {
+    fs::create_directory(folder);
+    test::WriteFile(folder + "/sas", "#!/bin/sh\n\"" + standInRoot + "/sas\" \"$@\"\nexit $?\n");
+    fs::permissions(folder + "/sas", fs::perms::owner_all);
+    fs::copy_file(standInRoot + "/sasv9.cfg", folder + "/sasv9.cfg");
+}
+
 }  // namespace
 #endif
 
@@ -543,10 +552,7 @@ bool RunLogHolds(const std::string& temp, const std::string& text) {
 // SAS first gets its grace period to tidy up, nothing is left, and the log
 // SAS had written so far is shown.
 TEST_F(TamberloCommand, StoppingAWrappedSASEndsTheWholeTreeAfterItsGracePeriodAndShowsItsLog) {
-    fs::create_directory(Work("wrapped"));
-    test::WriteFile(Work("wrapped/sas"), "#!/bin/sh\n\"" + standInRoot + "/sas\" \"$@\"\nstatus=$?\nexit $status\n");
-    fs::permissions(Work("wrapped/sas"), fs::perms::owner_all);
-    fs::copy_file(standInRoot + "/sasv9.cfg", Work("wrapped/sasv9.cfg"));
+    WriteWrappedSAS(Work("wrapped"));
     enum class Stop { TimeLimit, Interrupt, Kill };
     struct Case {
         const char* name;
@@ -597,10 +603,7 @@ TEST_F(TamberloCommand, StoppingAWrappedSASEndsTheWholeTreeAfterItsGracePeriodAn
 // tamberlo killed with SIGKILL while a site's `sas` runs SAS as its child:
 // the guard stops both and removes the run's folder.
 TEST_F(TamberloCommand, AKilledCommandLeavesNoSASAndNoRunFilesBehind) {
-    fs::create_directory(Work("wrapped"));
-    test::WriteFile(Work("wrapped/sas"), "#!/bin/sh\n\"" + standInRoot + "/sas\" \"$@\"\nexit $?\n");
-    fs::permissions(Work("wrapped/sas"), fs::perms::owner_all);
-    fs::copy_file(standInRoot + "/sasv9.cfg", Work("wrapped/sasv9.cfg"));
+    WriteWrappedSAS(Work("wrapped"));
     test::ChildLaunch launch;
     launch.arguments = {tamberloProgram, "--sas-root", Work("wrapped/"), "-e",
                         "data _null_; put 'before the pause'; call sleep(30); run;"};

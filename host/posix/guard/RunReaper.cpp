@@ -1,6 +1,7 @@
 #include "RunReaper.h"
 
 #include "Descendants.h"
+#include "SignalWatch.h"
 #include "host/posix/GuardProtocol.h"
 
 #include <cerrno>
@@ -253,12 +254,7 @@ private:
 
 int RunReaper(const int (&descriptors)[5], int guard) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    sigset_t watched;
-    sigemptyset(&watched);
-    sigaddset(&watched, SIGCHLD);
-    sigaddset(&watched, SIGTERM);
-    ::sigprocmask(SIG_BLOCK, &watched, nullptr);
-    const int signals = ::signalfd(-1, &watched, SFD_NONBLOCK | SFD_CLOEXEC);
+    const int signals = WatchChildrenAndTermination();
     // The guard going (whatever ends it) ends the run.
     if (signals < 0 || ::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != guard) return 1;
     return Reaper(descriptors, signals).Run(descriptors);

@@ -12,6 +12,7 @@
 #include "RunReaper.h"
 
 #include "Descendants.h"
+#include "SignalWatch.h"
 #include "host/posix/GuardProtocol.h"
 
 #include <algorithm>
@@ -176,12 +177,7 @@ int main(int argc, char** argv) {
     // an ignored SIGTERM would hide that the served process has died.
     ::signal(SIGCHLD, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
-    sigset_t watched;
-    sigemptyset(&watched);
-    sigaddset(&watched, SIGCHLD);
-    sigaddset(&watched, SIGTERM);
-    ::sigprocmask(SIG_BLOCK, &watched, nullptr);
-    const int signals = ::signalfd(-1, &watched, SFD_NONBLOCK | SFD_CLOEXEC);
+    const int signals = WatchChildrenAndTermination();
     if (signals < 0 || ::prctl(PR_SET_CHILD_SUBREAPER, 1) != 0 || ::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) return 71;
     Guard guard(served, signals);
     // Gone before the line above took effect: nothing to serve.
