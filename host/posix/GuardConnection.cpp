@@ -37,8 +37,13 @@ std::string FindGuard() {
             if (IsExecutable(candidate)) return candidate;
         }
     }
-    const std::string installed = std::string(TAMBERLO_INSTALL_LIBEXECDIR) + "/tamberlo/" + GuardName;
-    return IsExecutable(installed) ? installed : std::string();
+    // Without /proc (a bare chroot) the program cannot find itself: the
+    // build's own install folder, then the one the Linux packages use.
+    for (const std::string& installed : {std::string(TAMBERLO_INSTALL_LIBEXECDIR) + "/tamberlo/" + GuardName,
+                                         std::string("/usr/libexec/tamberlo/") + GuardName}) {
+        if (IsExecutable(installed)) return installed;
+    }
+    return std::string();
 }
 
 class SpawnSetup {
@@ -84,7 +89,7 @@ bool GuardConnection::Connect(std::string& failure) {
     if (program.empty()) {
         failure = std::string("the process guard ") + GuardName +
                   " was found neither beside the program nor in ../libexec/tamberlo/ nor in " +
-                  TAMBERLO_INSTALL_LIBEXECDIR + "/tamberlo/ (TAMBERLO_GUARD may name it)";
+                  TAMBERLO_INSTALL_LIBEXECDIR + "/tamberlo/ nor in /usr/libexec/tamberlo/ (TAMBERLO_GUARD may name it)";
         return false;
     }
     int ends[2];

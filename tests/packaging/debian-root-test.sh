@@ -96,8 +96,10 @@ output=$(inside man -w tamberlo 2>&1) || true
 output=$(inside tamberlo --sas-root /opt/sasroot -e "data _null_; file print; put 'from the package'; run;" 2>&1) ||
   fail "the single run exited with $?"
 [[ $output == *"from the package"* ]] || fail "the single run printed [$output]"
+batch_status=0
 inside tamberlo batch --sas-root /opt/sasroot --out /srv/results /srv/programs >"$root/srv/batch.log" 2>&1 ||
-  { cat "$root/srv/batch.log" >&2; fail "tamberlo batch exited with $?"; }
+  batch_status=$?
+[ $batch_status -eq 0 ] || { cat "$root/srv/batch.log" >&2; fail "tamberlo batch exited with $batch_status"; }
 for name in first second; do
   grep -q "$name of two" "$root/srv/results/$name.lst" 2>/dev/null || fail "tamberlo batch wrote no listing of $name.sas"
 done
