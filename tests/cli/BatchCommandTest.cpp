@@ -236,7 +236,8 @@ TEST_F(TwentyPrograms, OutputsHoldWhatEachProgramWrote) {
     EXPECT_EQ(test::ReadFile(Work("four/clean03.lst")), test::ListingPage(1, {"listed 03"}, true));
     EXPECT_EQ(test::ListFolder(Work("four/clean03")), std::vector<std::string>{"_PUT1.txt"});
     EXPECT_EQ(test::ReadFile(Work("four/clean03/_PUT1.txt")), "tab\there 03\r\n");
-    for (const nlohmann::json& program : Report("four.json").at("programs")) {
+    const nlohmann::json report = Report("four.json");
+    for (const nlohmann::json& program : report.at("programs")) {
         if (program.at("name") == "sub/error1") {
             EXPECT_EQ(test::ReadFile(Work("four/sub/error1.log")), program.at("log"));
         }
