@@ -21,37 +21,34 @@ bool IsNumber(const char* name) {
 }
 
 struct Stat {
+    std::string name;
     char state = 0;
     long parent = -1;
     long session = -1;
 };
 
-// A process's state, parent and session from /proc/<pid>/stat: the fields
-// after the command name in parentheses (which may itself hold blanks and
-// parentheses). All -1 once the process has gone.
+// A process's name, state, parent and session from one read of
+// /proc/<pid>/stat: the fields after the command name in parentheses (which
+// may itself hold blanks and parentheses). All -1 once the process has gone.
+// One read, so that a process that ends meanwhile is seen whole or not at all.
 Stat StatOf(const std::string& pid) {
     std::ifstream in("/proc/" + pid + "/stat");
     std::string line;
     std::getline(in, line);
     Stat stat;
     const auto close = line.rfind(')');
+    const auto open = line.find('(');
     long group = -1;
-    if (close == std::string::npos ||
+    if (open == std::string::npos || close == std::string::npos || close < open ||
         std::sscanf(line.c_str() + close + 1, " %c %ld %ld %ld", &stat.state, &stat.parent, &group, &stat.session) != 4)
         return {};
+    stat.name = line.substr(open + 1, close - open - 1);
     return stat;
 }
 
-long ParentOf(const std::string& pid) { return StatOf(pid).parent; }
-
 // The guard and its run reapers stand between a process and the programs
 // it starts: they are looked through, not counted.
-bool IsGuard(const std::string& pid) {
-    std::ifstream in("/proc/" + pid + "/comm");
-    std::string name;
-    std::getline(in, name);
-    return name == "tamberlo-guard";
-}
+bool IsGuard(const Stat& stat) { return stat.name == "tamberlo-guard"; }
 
 }  // namespace
 
@@ -78,8 +75,10 @@ std::vector<unsigned long> ChildProcessesOf(unsigned long pid) {
     if (proc == nullptr) return children;
     std::vector<std::string> guards;
     while (const dirent* entry = ::readdir(proc)) {
-        if (!IsNumber(entry->d_name) || ParentOf(entry->d_name) != static_cast<long>(pid)) continue;
-        if (IsGuard(entry->d_name)) {
+        if (!IsNumber(entry->d_name)) continue;
+        const Stat stat = StatOf(entry->d_name);
+        if (stat.parent != static_cast<long>(pid)) continue;
+        if (IsGuard(stat)) {
             guards.emplace_back(entry->d_name);
         } else {
             children.push_back(std::stoul(entry->d_name));
