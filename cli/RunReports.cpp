@@ -6,7 +6,6 @@
 #include "host/Error.h"
 #include "host/FileSystem.h"
 
-#include <filesystem>
 
 namespace tamberlo::cli {
 namespace {
@@ -44,8 +43,8 @@ ProgramOutcome RunReports::Outcome(const RunResult& result, const Error* error) 
     outcome.encoding = result.encoding;
     if (error != nullptr) {
         outcome.verdict = dynamic_cast<const TimeLimitReached*>(error) != nullptr ? Verdict::TimeLimit
-                          : dynamic_cast<const RunStopped*>(error) != nullptr      ? Verdict::NotRun
-                                                                                   : Verdict::TamberloError;
+                          : dynamic_cast<const RunStopped*>(error) != nullptr     ? Verdict::NotRun
+                                                                                  : Verdict::TamberloError;
         outcome.problem = error->Source() + ": " + commandtext::FromHost(error->Description());
     } else if (result.executed && result.status != "OK") {
         outcome.verdict = Verdict::TamberloError;

@@ -222,7 +222,8 @@ editors): a result per finding, at its program line,
 and one per program that failed without a finding)");
     add("--codequality", options.codeQualityFile, R"(write a GitLab Code Quality report: an issue per
 finding, and one per program that failed without one)");
-    CLI::Option* root = app.add_option("--source-root", options.sourceRoot, R"(the folder that the locations of --sarif and
+    CLI::Option* root = app.add_option("--source-root", options.sourceRoot,
+                                       R"(the folder that the locations of --sarif and
 --codequality are relative to (default: the current
 folder); a program outside it is named by its full path)");
     root->type_name("DIR")->group(group);

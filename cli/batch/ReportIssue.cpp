@@ -68,16 +68,18 @@ RuleText DescribeRule(const std::string& ruleId, const LogRules& rules) {
     if (ruleId == "ERROR" || ruleId == "WARNING") {
         const std::string kind = ruleId == "ERROR" ? "an error" : "a warning";
         return {"SAS " + ruleId + " line", "A message SAS wrote to the log as " + kind + " (\"" + ruleId + ":\").",
-                "SAS wrote " + kind + " for the step at this line; the message, continuation lines included, "
-                "says what it met."};
+                "SAS wrote " + kind +
+                    " for the step at this line; the message, continuation lines included, "
+                    "says what it met."};
     }
     if (ruleId.rfind("SAS", 0) == 0) {
         const std::string number = ruleId.substr(3);
         return {"SAS message " + number,
                 "A message SAS wrote to the log with message number " + number + " (\"ERROR " + number +
                     ":\" or \"WARNING " + number + ":\").",
-                "SAS wrote message " + number + " for the step at this line; SAS's documentation of its "
-                "messages explains the number."};
+                "SAS wrote message " + number +
+                    " for the step at this line; SAS's documentation of its "
+                    "messages explains the number."};
     }
     for (const LogRule& rule : rules.FailOnRules()) {
         if (rule.id != ruleId) continue;
@@ -108,8 +110,7 @@ RuleText DescribeRule(const std::string& ruleId, const LogRules& rules) {
     return {ruleId, "Log lines of rule " + ruleId + ".", "See the message."};
 }
 
-std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, const SourceRoot& root,
-                               std::size_t limit,
+std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, const SourceRoot& root, std::size_t limit,
                                const std::function<void(const ProgramOutcome&, const ReportIssue&)>& take) {
     std::size_t count = 0;
     const auto hand = [&](const ProgramOutcome& outcome, const ReportIssue& issue) {
@@ -124,8 +125,8 @@ std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, cons
             issue.ruleId = finding.ruleId;
             issue.severity = SeverityOf(finding);
             issue.message = outcome.encoding.ToUtf8(finding.text);
-            issue.place = finding.includedFile.empty() ? program
-                                                       : root.Locate(commandtext::FromHost(finding.includedFile));
+            issue.place =
+                finding.includedFile.empty() ? program : root.Locate(commandtext::FromHost(finding.includedFile));
             issue.line = finding.programLine;
             issue.logLine = finding.logLine;
             issue.fingerprint = fingerprints.Next(issue);

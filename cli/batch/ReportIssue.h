@@ -19,9 +19,9 @@ namespace tamberlo::cli {
 // clean.
 struct ReportIssue {
     enum class Severity {
-        Warning,     // a WARNING line, or SAS's exit code 1
-        RuleError,   // a line that --fail-on or --strict made an error
-        Error,       // an ERROR line, or a failure without one
+        Warning,    // a WARNING line, or SAS's exit code 1
+        RuleError,  // a line that --fail-on or --strict made an error
+        Error,      // an ERROR line, or a failure without one
     };
 
     std::string ruleId;  // the finding's, else "exit-code", "tamberlo-error", "time-limit" or "not-run"
@@ -50,8 +50,7 @@ RuleText DescribeRule(const std::string& ruleId, const LogRules& rules);
 
 // The issues of `outcomes`, in order, handed to `take`; past `limit`
 // they are only counted. Returns how many there are in all.
-std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, const SourceRoot& root,
-                               std::size_t limit,
+std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, const SourceRoot& root, std::size_t limit,
                                const std::function<void(const ProgramOutcome&, const ReportIssue&)>& take);
 
 }  // namespace tamberlo::cli

@@ -5,7 +5,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <limits>
 #include <map>
 
 #ifndef TAMBERLO_VERSION
@@ -74,7 +73,8 @@ Json Result(const ProgramOutcome& outcome, const ReportIssue& issue, std::size_t
                 {"ruleIndex", ruleIndex},
                 {"level", Level(issue.severity)},
                 {"message", {{"text", issue.message}}}};
-    if (!issue.place.path.empty()) result["locations"] = Json::array({{{"physicalLocation", PhysicalLocation(issue.place, issue.line)}}});
+    if (!issue.place.path.empty())
+        result["locations"] = Json::array({{{"physicalLocation", PhysicalLocation(issue.place, issue.line)}}});
     if (logsStay && issue.logLine && !outcome.logFile.empty()) {
         const SourceRoot::Place log = root.Locate(outcome.logFile);
         result["relatedLocations"] =

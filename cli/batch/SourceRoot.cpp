@@ -62,8 +62,8 @@ std::string SourceRoot::Escape(std::string_view utf8) {
     std::string escaped;
     for (const char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
-            c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+        if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') || c == '-' ||
+            c == '.' || c == '_' || c == '~' || c == '/') {
             escaped += c;
         } else {
             escaped.append({'%', hex[byte >> 4], hex[byte & 15]});

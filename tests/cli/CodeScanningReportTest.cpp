@@ -104,8 +104,9 @@ TEST_F(CodeScanningReport, TheBatchLocatesEachProblem) {
     WriteWork("progs/sub dir/err#1 \xC3\xA9.sas", "data _null_; run;\r\nfoo;\r\n");
     WriteWork("progs/warn.sas", "filename nothing;\r\n");
     WriteWork("progs/fail.sas", "data _null_; put 'CHECKME'; run;\r\n");
-    const std::vector<std::string> arguments{"--out", "out", "--fail-on", "mine=^CHECKME", "--sarif", "r.sarif",
-                                             "--codequality", "cq.json", "--recursive", "progs", "missing.sas"};
+    const std::vector<std::string> arguments{"--out",       "out",     "--fail-on",     "mine=^CHECKME",
+                                             "--sarif",     "r.sarif", "--codequality", "cq.json",
+                                             "--recursive", "progs",   "missing.sas"};
     ASSERT_EQ(Batch(arguments).exitCode, 3);
     EXPECT_EQ(ValidateSarif(Work("r.sarif")), "");
     const json sarif = Report("r.sarif");
@@ -167,15 +168,23 @@ TEST_F(CodeScanningReport, HostileNamesAndLogsStillGiveValidReports) {
 // batch does, before SAS starts.
 TEST_F(CodeScanningReport, CheckWritesEveryReport) {
     WriteWork("prog.sas", "filename nothing;\r\n");
-    const std::vector<std::string> reports{"--junit", "r/j.xml", "--html", "r/h.html", "--sarif", "r/s.sarif",
-                                           "--codequality", "r/c.json", "--log", "w.log", "--check"};
+    const std::vector<std::string> reports{"--junit",       "r/j.xml",  "--html", "r/h.html", "--sarif", "r/s.sarif",
+                                           "--codequality", "r/c.json", "--log",  "w.log",    "--check"};
     std::vector<std::string> arguments = reports;
     arguments.push_back("prog.sas");
     ASSERT_EQ(Run(arguments).exitCode, 1);
     EXPECT_EQ(ValidateSarif(Work("r/s.sarif")), "");
     EXPECT_THAT(Results(Report("r/s.sarif")), ElementsAre("WARNING warning prog.sas:1"));
-    EXPECT_EQ(Report("r/s.sarif").at("runs").at(0).at("results").at(0).at("relatedLocations").at(0).at(
-                  "physicalLocation").at("artifactLocation").at("uri"),
+    EXPECT_EQ(Report("r/s.sarif")
+                  .at("runs")
+                  .at(0)
+                  .at("results")
+                  .at(0)
+                  .at("relatedLocations")
+                  .at(0)
+                  .at("physicalLocation")
+                  .at("artifactLocation")
+                  .at("uri"),
               "w.log");
     EXPECT_THAT(Issues(Report("r/c.json")), ElementsAre("WARNING minor prog.sas:1"));
     EXPECT_THAT(test::ReadFile(Work("r/j.xml")), HasSubstr("<testcase name=\"prog\" classname=\"tamberlo\""));
@@ -262,7 +271,9 @@ TEST(SourceRoot, EscapesEveryByteAUriCannotCarry) {
     const std::pair<std::string, std::string> cases[] = {
         {"a b/c.sas", "a%20b/c.sas"},
         {"100%#1?.sas", "100%25%231%3F.sas"},
-        {"Gr\xC3\xBC\xC3\x9F" "e.sas", "Gr%C3%BC%C3%9Fe.sas"},
+        {"Gr\xC3\xBC\xC3\x9F"
+         "e.sas",
+         "Gr%C3%BC%C3%9Fe.sas"},
         {"C:x\\y[1]", "C%3Ax%5Cy%5B1%5D"},
         {"~_-.", "~_-."},
     };
