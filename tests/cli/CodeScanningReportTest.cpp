@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -101,7 +102,10 @@ protected:
 // rules described, locations relative to the source root and escaped, the
 // same fingerprints from run to run, in both reports.
 TEST_F(CodeScanningReport, TheBatchLocatesEachProblem) {
-    WriteWork("progs/sub dir/err#1 \xC3\xA9.sas", "data _null_; run;\r\nfoo;\r\n");
+    // By a UTF-8 name: a narrow one is in the ANSI code page on Windows.
+    const fs::path failingFile = fs::path(Work()) / fs::path(u8"progs/sub dir/err#1 \u00E9.sas");
+    fs::create_directories(failingFile.parent_path());
+    std::ofstream(failingFile, std::ios::binary) << "data _null_; run;\r\nfoo;\r\n";
     WriteWork("progs/warn.sas", "filename nothing;\r\n");
     WriteWork("progs/fail.sas", "data _null_; put 'CHECKME'; run;\r\n");
     const std::vector<std::string> arguments{"--out",       "out",     "--fail-on",     "mine=^CHECKME",
