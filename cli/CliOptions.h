@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/ReportOptions.h"
 #include "cli/SessionOptions.h"
 
 #include <optional>
@@ -23,7 +24,7 @@ struct ProgramPiece {
 
 // Everything the command line asks for, checked for usage but not yet for
 // the existence of files.
-struct CliOptions : SessionOptions {
+struct CliOptions : SessionOptions, ReportOptions {
     static constexpr const char* StandardStream = "-";
 
     std::vector<ProgramPiece> program;

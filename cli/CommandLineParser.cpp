@@ -128,6 +128,7 @@ start with ERROR: or ERROR 180-322:, WARNING: or
 WARNING 1-322: and alike) or SAS ended with code 2 or
 more)")
             ->group("Output");
+        DeclareReportOptions(app, options, "Reports (of the run as a batch of one program)");
         DeclareHelp(app);
         app.set_version_flag("--version", CommandLineParser::VersionText(), "show the version and exit")
             ->group(HelpFormatter::Untitled)

@@ -111,6 +111,7 @@ void ResultPrinter::OpenDestinations() {
         if (name && *name != CliOptions::StandardStream) names.AddOutput(std::string(option) + " " + *name, *name);
     }
     if (options_.putDir) names.AddPutFolder("--put-dir " + *options_.putDir, *options_.putDir);
+    reports_.emplace(options_, names);
 
     const auto open = [](const std::optional<std::string>& name, const char* option) -> File {
         if (!name || *name == CliOptions::StandardStream) return nullptr;
@@ -164,7 +165,18 @@ void ResultPrinter::WritePutFiles(const RunResult& result) {
     }
 }
 
-ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
+ExitStatus ResultPrinter::PrintRun(const RunResult& result) { return WithReports(ShowRun(result), result, nullptr); }
+
+ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partial) {
+    return WithReports(ShowError(error, partial), partial, &error);
+}
+
+ExitStatus ResultPrinter::WithReports(ExitStatus status, const RunResult& result, const Error* error) {
+    if (reports_ && !reports_->Write(result, error, status)) return ExitStatus::OutputFailed;
+    return status;
+}
+
+ExitStatus ResultPrinter::ShowRun(const RunResult& result) {
     try {
         const auto name = [](const std::optional<std::string>& file, const char* fallback) {
             return file && *file != CliOptions::StandardStream ? *file : std::string(fallback);
@@ -209,7 +221,7 @@ ExitStatus ResultPrinter::PrintRun(const RunResult& result) {
     return StatusOf(result.verdict);
 }
 
-ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partial) {
+ExitStatus ResultPrinter::ShowError(const Error& error, const RunResult& partial) {
     try {
         Write(LogDestination(), partial.log, "the log");
         Write(LstDestination(), partial.lst, "the listing");

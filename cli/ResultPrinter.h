@@ -3,9 +3,11 @@
 #include "cli/CliOptions.h"
 #include "cli/ExitStatus.h"
 #include "cli/ProgramRun.h"
+#include "cli/RunReports.h"
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tamberlo {
@@ -22,14 +24,16 @@ namespace tamberlo::cli {
 // was already shown while SAS ran and is not printed again. With --json or
 // --report standard output carries that one document, and the log and the
 // listing go only to files named by --log and --lst. --put-dir gets one file
-// per put file in every mode.
+// per put file in every mode. The reports (--junit, --html, --sarif,
+// --codequality) are written after the run, whatever the mode.
 class ResultPrinter {
 public:
     ResultPrinter(const CliOptions& options, std::FILE* out, std::FILE* err) noexcept;
 
     // Creates (or empties) the files named by --log and --lst and creates the
-    // --put-dir folder, before anything runs. Throws UsageError naming the
-    // file or folder that cannot be made.
+    // --put-dir folder and the reports, before anything runs. Throws
+    // UsageError naming the file or folder that cannot be made, or two
+    // outputs, or an output and a program file, that are the same file.
     void OpenDestinations();
 
     // Prints the result; the exit status follows from the status string and,
@@ -51,6 +55,11 @@ private:
     };
     using File = std::unique_ptr<std::FILE, FileCloser>;
 
+    ExitStatus ShowRun(const RunResult& result);
+    ExitStatus ShowError(const Error& error, const RunResult& partial);
+    // `status`, or OutputFailed when a report could not be written.
+    ExitStatus WithReports(ExitStatus status, const RunResult& result, const Error* error);
+
     // Throws the path of a failed write as a std::runtime_error message.
     void Write(std::FILE* to, const std::string& text, const std::string& name);
     void WritePutFiles(const RunResult& result);
@@ -62,6 +71,7 @@ private:
     std::FILE* err_;
     File logFile_;
     File lstFile_;
+    std::optional<RunReports> reports_;
 };
 
 }  // namespace tamberlo::cli

@@ -203,6 +203,33 @@ may be given more than once)")
     app.final_callback([&options] { CheckParameters(options); });
 }
 
+void DeclareReportOptions(CLI::App& app, ReportOptions& options, const char* group,
+                          std::optional<std::string>* jsonFile) {
+    const auto add = [&app, group](const char* name, std::optional<std::string>& into, const char* help) {
+        CLI::Option* option = app.add_option_function<std::string>(
+            name, [&into](const std::string& value) { into = value; }, help);
+        option->type_name("FILE")->group(group);
+        Check(*option, NonEmptyName(), "a file name");
+    };
+    add("--junit", options.junitFile, "write a JUnit report: a testcase per program");
+    if (jsonFile != nullptr) add("--json", *jsonFile, "write the same facts as one JSON object");
+    add("--html", options.htmlFile, R"(write one self-contained HTML page: the summary, the
+programs filtered by verdict and sorted by name, time
+or findings, each program's findings linked to its
+log, coloured as SAS's log window does, and listing)");
+    add("--sarif", options.sarifFile, R"(write a SARIF 2.1.0 report for code scanning (GitHub,
+editors): a result per finding, at its program line,
+and one per program that failed without a finding)");
+    add("--codequality", options.codeQualityFile, R"(write a GitLab Code Quality report: an issue per
+finding, and one per program that failed without one)");
+    CLI::Option* root = app.add_option("--source-root", options.sourceRoot,
+                                       R"(the folder that the locations of --sarif and
+--codequality are relative to (default: the current
+folder); a program outside it is named by its full path)");
+    root->type_name("DIR")->group(group);
+    Check(*root, CLI::ExistingDirectory, "an existing folder");
+}
+
 void Check(CLI::Option& option, const CLI::Validator& validator, const std::string& expected) {
     option.check(CLI::Validator(
         [validator, expected, name = option.get_name()](std::string& value) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/ReportOptions.h"
 #include "cli/UsageError.h"
 #include "engine/RunSettings.h"
 
@@ -62,6 +63,12 @@ struct SessionWording {
 // Declares the session options, which both forms take, on `app`, bound to
 // `options`, each checked as it is given.
 void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const SessionWording& wording);
+
+// Declares the report options, which both forms take, on `app` in `group`,
+// bound to `options`; `jsonFile`, when given, is the batch's --json FILE,
+// declared among them.
+void DeclareReportOptions(CLI::App& app, ReportOptions& options, const char* group,
+                          std::optional<std::string>* jsonFile = nullptr);
 
 // Adds to `option` a check made by a CLI11 validator; a value it refuses is a
 // UsageError "<option> <value>: expected <expected>" (without the value when

@@ -16,8 +16,9 @@
 #                            and checks the Linux packages (rpm, dpkg-dev,
 #                            lintian, man-db, file), the minimal Debian root
 #                            the .deb is installed into (mmdebstrap), and
-#                            xmllint and headless Chromium, which check the
-#                            batch reports as their readers read them.
+#                            xmllint, Python's jsonschema (with URI formats)
+#                            and headless Chromium, which check the batch
+#                            reports as their readers read them.
 # Quick when all of it is there already: it only looks.
 set -euo pipefail
 
@@ -31,7 +32,7 @@ tests=(
   util-linux procps
   slurm-wlm munge
   rpm dpkg-dev lintian man-db file mmdebstrap gpg debian-archive-keyring
-  libxml2-utils chromium clang-format
+  libxml2-utils python3-jsonschema python3-rfc3987 chromium clang-format
 )
 case "${1:-all}" in
   native) packages=("${native[@]}") ;;

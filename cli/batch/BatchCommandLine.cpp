@@ -17,7 +17,7 @@ namespace {
 constexpr const char* description =
     R"(Runs many SAS programs, each as its own run, several at once, and reports on
 all of them: a table on a terminal (otherwise a line per program as it ends),
-and on request a JUnit, a JSON and an HTML report.)";
+and on request a JUnit, a JSON, an HTML, a SARIF and a Code Quality report.)";
 
 constexpr const char* footer = R"(Exit status: the highest over all programs of
   0   the log is clean
@@ -107,14 +107,7 @@ LSF, a Kubernetes indexed Job (auto/N) or GitLab CI)")
 <name>/_PUT<n>.txt (exactly as SAS wrote them, whatever
 --raw says) into DIR; a program's name is its file name
 without .sas, with the subfolder it was found in)");
-    AddReport(batch, "--junit", options.junitFile, "FILE", "a file name",
-              "write a JUnit report: a testcase per program");
-    AddReport(batch, "--json", options.jsonFile, "FILE", "a file name", "write the same facts as one JSON object");
-    AddReport(batch, "--html", options.htmlFile, "FILE", "a file name",
-              R"(write one self-contained HTML page: the summary, the
-programs filtered by verdict and sorted by name, time
-or findings, each program's findings linked to its
-log, coloured as SAS's log window does, and listing)");
+    DeclareReportOptions(batch, options, outputGroup, &options.jsonFile);
     batch.footer(footer);
 }
 

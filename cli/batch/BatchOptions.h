@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/ReportOptions.h"
 #include "cli/SessionOptions.h"
 
 #include <optional>
@@ -19,7 +20,7 @@ struct Shard {
 
 // Everything `tamberlo batch` is asked for, checked for usage but not yet for
 // the existence of files.
-struct BatchOptions : SessionOptions {
+struct BatchOptions : SessionOptions, ReportOptions {
     std::vector<std::string> programs;  // .sas files and folders, as given
     bool recursive = false;
     unsigned jobs = 1;
@@ -27,9 +28,7 @@ struct BatchOptions : SessionOptions {
     std::string shardFrom;  // --shard auto: the scheduler and variables it came from
 
     std::optional<std::string> outDir;
-    std::optional<std::string> junitFile;  // with a shard, named after it
-    std::optional<std::string> jsonFile;
-    std::optional<std::string> htmlFile;
+    std::optional<std::string> jsonFile;  // with a shard, named after it
 };
 
 }  // namespace tamberlo::cli

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 
 namespace tamberlo::cli {
@@ -77,8 +78,15 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
 
 }  // namespace
 
+std::string UtcTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    char text[32] = {};
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&now));
+    return text;
+}
+
 std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, bool logLine) {
-    std::string line = finding.includedFile.empty() ? commandtext::ToUtf8(outcome.program.path)
+    std::string line = finding.includedFile.empty() ? commandtext::ToUtf8(outcome.program.Place())
                                                     : outcome.encoding.ToUtf8(finding.includedFile);
     if (finding.programLine) line.append(":").append(std::to_string(*finding.programLine));
     line.append(": ").append(outcome.encoding.ToUtf8(finding.text));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/LogRules.h"
 #include "cli/batch/BatchOptions.h"
 #include "cli/batch/ProgramOutcome.h"
 #include "engine/RunSettings.h"
@@ -22,7 +23,13 @@ struct BatchSummary {
     double seconds = 0;
     int exitStatus = 0;
     RunSettings parameters;  // every program's
+    LogRules rules;          // what counted in the logs: the reports describe its rules
+    std::string sourceRoot;  // --source-root as given; empty: the current folder
+    bool logsStay = false;   // the programs' log files stay (--out): reports may point into them
 };
+
+// Now in UTC as the reports give it: "2026-12-07T23:46:17".
+std::string UtcTimestamp();
 
 // A finding as one line, in the form editors and CI pages turn into links:
 // "progs/report.sas:12: ERROR 180-322: ..." ("progs/report.sas: ..." when the

@@ -18,6 +18,10 @@ struct BatchProgram {
     // folder that cannot be read): it fails with a Tamberlo error instead of
     // stopping the whole batch. Empty for a program that can run.
     std::string problem;
+
+    // Where its findings are: the path, or the name of a program that is
+    // no file (a single run's -e text).
+    const std::string& Place() const noexcept { return path.empty() ? name : path; }
 };
 
 // The programs that the arguments name, sorted by name: each .sas file (in

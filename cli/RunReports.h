@@ -1,0 +1,49 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "cli/ExitStatus.h"
+#include "cli/OutputNames.h"
+#include "cli/ProgramRun.h"
+#include "cli/batch/ReportSet.h"
+#include "cli/batch/ScratchFolder.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace tamberlo {
+class Error;
+}
+
+namespace tamberlo::cli {
+
+// The reports of a single run (--junit, --html, --sarif, --codequality):
+// the run as a batch of one program, written by the batch's writers with
+// the batch's name checks and atomic writes. The program is named after its
+// first file ("-" when it has none) and located in its file when it is one
+// file; the log the reports point into is --log's file when there is one.
+class RunReports {
+public:
+    // Checks the report names against `names` (the program files, --log,
+    // --lst, --put-dir) and creates the files, before anything runs: a
+    // UsageError naming the option as in the batch.
+    RunReports(const CliOptions& options, OutputNames& names);
+
+    bool Empty() const noexcept { return reports_.Empty(); }
+
+    // Writes every report of the run `result` holds, or that `error` ended
+    // (with the texts SAS had written by then), the command exiting with
+    // `status`. False, with the reason on standard error, when one could
+    // not be written.
+    bool Write(const RunResult& result, const Error* error, ExitStatus status);
+
+private:
+    ProgramOutcome Outcome(const RunResult& result, const Error* error);
+
+    const CliOptions& options_;
+    ReportSet reports_;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::optional<ScratchFolder> scratch_;
+};
+
+}  // namespace tamberlo::cli

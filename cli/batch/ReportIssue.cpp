@@ -1,0 +1,144 @@
+#include "cli/batch/ReportIssue.h"
+
+#include "cli/CommandText.h"
+#include "cli/batch/Md5.h"
+
+#include <algorithm>
+#include <map>
+
+namespace tamberlo::cli {
+namespace {
+
+constexpr const char* exitCodeRule = "exit-code";
+
+// The issue that tells why a program did not pass when no kept finding
+// does: none for a program whose findings explain its verdict.
+std::optional<ReportIssue> FailureIssue(const ProgramOutcome& outcome) {
+    ReportIssue issue;
+    issue.message = commandtext::ToUtf8(outcome.problem);
+    switch (outcome.verdict) {
+    case Verdict::Clean: return std::nullopt;
+    case Verdict::Warnings:
+    case Verdict::Failed: {
+        const bool failed = outcome.verdict == Verdict::Failed;
+        const bool explained = std::any_of(outcome.findings.begin(), outcome.findings.end(), [&](const Finding& f) {
+            return !failed || f.kind == LogLineClassifier::Kind::Error;
+        });
+        if (explained) return std::nullopt;
+        issue.ruleId = exitCodeRule;
+        issue.severity = failed ? ReportIssue::Severity::Error : ReportIssue::Severity::Warning;
+        issue.message = outcome.sasExitCode ? "SAS ended with exit code " + std::to_string(*outcome.sasExitCode)
+                                            : std::string("SAS did not end by itself");
+        return issue;
+    }
+    case Verdict::TamberloError: issue.ruleId = "tamberlo-error"; return issue;
+    case Verdict::TimeLimit: issue.ruleId = "time-limit"; return issue;
+    case Verdict::NotRun: issue.ruleId = "not-run"; return issue;
+    }
+    return std::nullopt;
+}
+
+ReportIssue::Severity SeverityOf(const Finding& finding) {
+    if (finding.kind == LogLineClassifier::Kind::Warning) return ReportIssue::Severity::Warning;
+    const bool written = finding.ruleId == "ERROR" || finding.ruleId.rfind("SAS", 0) == 0;
+    return written ? ReportIssue::Severity::Error : ReportIssue::Severity::RuleError;
+}
+
+std::string WithoutDigits(std::string text) {
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }), text.end());
+    return text;
+}
+
+// Counts the issues of one program that would share a fingerprint, so that
+// each gets one of its own.
+class Fingerprints {
+public:
+    std::string Next(const ReportIssue& issue) {
+        const std::string key = issue.ruleId + '\n' + issue.place.path + '\n' + WithoutDigits(issue.message);
+        return Md5Hex(key + '\n' + std::to_string(seen_[key]++));
+    }
+
+private:
+    std::map<std::string, std::size_t> seen_;
+};
+
+}  // namespace
+
+RuleText DescribeRule(const std::string& ruleId, const LogRules& rules) {
+    if (ruleId == "ERROR" || ruleId == "WARNING") {
+        const std::string kind = ruleId == "ERROR" ? "an error" : "a warning";
+        return {"SAS " + ruleId + " line", "A message SAS wrote to the log as " + kind + " (\"" + ruleId + ":\").",
+                "SAS wrote " + kind +
+                    " for the step at this line; the message, continuation lines included, "
+                    "says what it met."};
+    }
+    if (ruleId.rfind("SAS", 0) == 0) {
+        const std::string number = ruleId.substr(3);
+        return {"SAS message " + number,
+                "A message SAS wrote to the log with message number " + number + " (\"ERROR " + number +
+                    ":\" or \"WARNING " + number + ":\").",
+                "SAS wrote message " + number +
+                    " for the step at this line; SAS's documentation of its "
+                    "messages explains the number."};
+    }
+    for (const LogRule& rule : rules.FailOnRules()) {
+        if (rule.id != ruleId) continue;
+        const std::string description = commandtext::ToUtf8(rule.description);
+        const char* option = ruleId.rfind("strict-", 0) == 0 ? "--strict" : "--fail-on";
+        return {description,
+                "A log line matching " + commandtext::ToUtf8(rule.pattern) + ": " + description + " (" + option + ").",
+                std::string("The site's rule ") + option + " makes such a line fail the program."};
+    }
+    if (ruleId == exitCodeRule) {
+        return {"SAS ended with a failure code",
+                "SAS ended with an exit code that the log's lines do not explain (a crash, a signal, %ABORT, a "
+                "failure before the log), or did not end by itself.",
+                "The log and SAS's console show how far the program came."};
+    }
+    if (ruleId == "tamberlo-error") {
+        return {"The program could not be run", "Tamberlo could not run the program: the message says why.",
+                "Check the program file, the SAS installation and the options."};
+    }
+    if (ruleId == "time-limit") {
+        return {"The time limit was reached", "SAS was stopped at the time limit of --timeout.",
+                "The log shows where the program was when it was stopped."};
+    }
+    if (ruleId == "not-run") {
+        return {"The program did not finish", "The batch was interrupted before the program finished.",
+                "Run the batch again."};
+    }
+    return {ruleId, "Log lines of rule " + ruleId + ".", "See the message."};
+}
+
+std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, const SourceRoot& root, std::size_t limit,
+                               const std::function<void(const ProgramOutcome&, const ReportIssue&)>& take) {
+    std::size_t count = 0;
+    const auto hand = [&](const ProgramOutcome& outcome, const ReportIssue& issue) {
+        if (count++ < limit) take(outcome, issue);
+    };
+    for (const ProgramOutcome& outcome : outcomes) {
+        const SourceRoot::Place program =
+            outcome.program.path.empty() ? SourceRoot::Place{} : root.Locate(outcome.program.path);
+        Fingerprints fingerprints;
+        for (const Finding& finding : outcome.findings) {
+            ReportIssue issue;
+            issue.ruleId = finding.ruleId;
+            issue.severity = SeverityOf(finding);
+            issue.message = outcome.encoding.ToUtf8(finding.text);
+            issue.place =
+                finding.includedFile.empty() ? program : root.Locate(commandtext::FromHost(finding.includedFile));
+            issue.line = finding.programLine;
+            issue.logLine = finding.logLine;
+            issue.fingerprint = fingerprints.Next(issue);
+            hand(outcome, issue);
+        }
+        if (std::optional<ReportIssue> issue = FailureIssue(outcome)) {
+            issue->place = program;
+            issue->fingerprint = fingerprints.Next(*issue);
+            hand(outcome, *issue);
+        }
+    }
+    return count;
+}
+
+}  // namespace tamberlo::cli

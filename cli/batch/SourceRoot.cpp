@@ -1,0 +1,75 @@
+#include "cli/batch/SourceRoot.h"
+
+#include "cli/CommandText.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace tamberlo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The full name of `path`, links on its way followed as far as it exists.
+fs::path Resolved(const fs::path& path) {
+    std::error_code ec;
+    fs::path full = fs::absolute(path, ec);
+    if (ec) full = path;
+    fs::path canonical = fs::weakly_canonical(full, ec);
+    return (ec ? full : canonical).lexically_normal();
+}
+
+// UTF-8 with "/" between folders, whatever the platform's separator.
+std::string Utf8(const fs::path& path) {
+    std::string text = commandtext::ToUtf8(commandtext::FromPath(path));
+    if (fs::path::preferred_separator != '/') std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+// A full name as a file: URI: "/srv/x" is file:///srv/x, "C:/x" file:///C:/x
+// (the drive's colon kept), "//server/share/x" file://server/share/x.
+std::string FileUri(const std::string& full) {
+    if (full.rfind("//", 0) == 0) return "file:" + SourceRoot::Escape(full);
+    if (full.rfind('/', 0) == 0) return "file://" + SourceRoot::Escape(full);
+    if (full.size() >= 2 && full[1] == ':') return "file:///" + full.substr(0, 2) + SourceRoot::Escape(full.substr(2));
+    return "file:///" + SourceRoot::Escape(full);
+}
+
+}  // namespace
+
+SourceRoot::SourceRoot(const std::string& root) : root_(Resolved(commandtext::ToPath(root.empty() ? "." : root))) {}
+
+SourceRoot::Place SourceRoot::Locate(const std::string& file) const {
+    const fs::path given = commandtext::ToPath(file);
+    const fs::path folder = given.parent_path();
+    const fs::path full = Resolved(folder.empty() ? fs::path(".") : folder) / given.filename();
+    const fs::path relative = full.lexically_relative(root_);
+    Place place;
+    place.inside = !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
+    place.path = Utf8(place.inside ? relative : full);
+    place.uri = place.inside ? Escape(place.path) : FileUri(place.path);
+    return place;
+}
+
+std::string SourceRoot::Uri() const {
+    std::string uri = FileUri(Utf8(root_));
+    if (uri.back() != '/') uri += '/';
+    return uri;
+}
+
+std::string SourceRoot::Escape(std::string_view utf8) {
+    constexpr char hex[] = "0123456789ABCDEF";
+    std::string escaped;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') || c == '-' ||
+            c == '.' || c == '_' || c == '~' || c == '/') {
+            escaped += c;
+        } else {
+            escaped.append({'%', hex[byte >> 4], hex[byte & 15]});
+        }
+    }
+    return escaped;
+}
+
+}  // namespace tamberlo::cli
