@@ -44,8 +44,12 @@ void RunFolder::MakePrivateFile(const std::string& path) const {
 }
 
 RunFolder::~RunFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    // The run has deleted its files: the empty folder goes in one call, and
+    // only a folder something was left in is walked.
+    if (::rmdir(path_.c_str()) != 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
     OwnedDescriptor(guardChannel_).Reset();
 }
 
