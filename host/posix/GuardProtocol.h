@@ -30,8 +30,10 @@ inline constexpr int StartRunDescriptors = 5;
 
 // Ahead of the texts on a run channel; each text is its length (uint32) and
 // its bytes: the arguments, then the files execve is tried on, then the
-// environment.
+// environment. `bytes` counts all that follows the header, so that the
+// reaper takes the program in one read.
 struct RunHeader {
+    std::uint32_t bytes;
     std::uint32_t gracePeriodMs;
     std::uint32_t arguments;
     std::uint32_t candidates;
@@ -44,12 +46,14 @@ enum class Command : char {
     Reap = 'K',       // SIGKILL to what is left, then Reaped
 };
 
-// From the guard on a run channel.
+// From the guard on a run channel. At the usual end, when the program
+// leaves nothing behind, Ended and AllEnded come in one write: the library
+// then closes the channel without a Reap.
 enum class ReportKind : std::int32_t {
     Started = 1,     // value: the program's process id
     NotStarted = 2,  // value: errno
     Ended = 3,       // value: the exit code (128 + signal)
-    AllEnded = 4,    // nothing of the run runs any more
+    AllEnded = 4,    // nothing of the run runs any more, nor can again
     Reaped = 5,      // value: the exit code; the last report
 };
 

@@ -2,7 +2,7 @@
 //
 //   tamberlo-guard <id of the process it serves>
 //
-// Started once per process that runs SAS (host/posix/Guard.cpp), with its
+// Started once per process that runs SAS (host/posix/GuardConnection.cpp), with its
 // control socket as descriptor 3. It is a child subreaper and gets SIGTERM
 // when the process it serves ends (PR_SET_PDEATHSIG), so that nothing of a
 // run survives that process, even when it was killed with SIGKILL: every run
@@ -172,6 +172,11 @@ private:
 int main(int argc, char** argv) {
     if (argc != 2) return 64;
     const pid_t served = static_cast<pid_t>(std::atol(argv[1]));
+    // Started with every signal blocked (so that no handler of the served
+    // process could run before the exec); the guard blocks its own below.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     // Dispositions the served process ignored come along through exec: an
     // ignored SIGCHLD would have the kernel reap the runs' processes unseen,
     // an ignored SIGTERM would hide that the served process has died.
