@@ -10,8 +10,11 @@
 //     texts it counts) and, later, the Command bytes; the guard answers on
 //     it with Reports.
 //   GuardFolder: [folder channel]; the folder's path follows the Request in
-//     the same message. When the channel's other end closes (the run is
-//     over, or the process that started it has died) the folder goes.
+//     the same message. The library sends FolderReleased on the channel
+//     once the run is over and closes it: the folder goes at once. A channel
+//     that closes without it (the process that started the run has died,
+//     and its run may still be writing there) leaves the folder to the end,
+//     when every run has been stopped.
 
 #include <cstdint>
 
@@ -27,6 +30,9 @@ struct Request {
 };
 
 inline constexpr int StartRunDescriptors = 5;
+
+// From the library on a folder channel, the one byte it carries.
+inline constexpr char FolderReleased = 'R';
 
 // Ahead of the texts on a run channel; each text is its length (uint32) and
 // its bytes: the arguments, then the files execve is tried on, then the

@@ -4,10 +4,12 @@
 #include "host/SystemError.h"
 #include "host/TempFileNames.h"
 #include "host/posix/GuardConnection.h"
+#include "host/posix/GuardProtocol.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +51,10 @@ RunFolder::~RunFolder() {
     if (::rmdir(path_.c_str()) != 0) {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
+    }
+    if (guardChannel_ >= 0) {
+        const char released = guard::FolderReleased;
+        ::send(guardChannel_, &released, 1, MSG_NOSIGNAL);
     }
     OwnedDescriptor(guardChannel_).Reset();
 }

@@ -154,10 +154,21 @@ private:
         if (pid > 0) reapers_.insert(pid);
     }
 
+    // A folder whose channel has closed: released by the library, it goes
+    // now; else the served process has died while its run may still write
+    // there, and it goes at the end, once every run is stopped.
     void ReleaseFolder(std::size_t index) {
-        RemoveFolder(folders_[index].path);
-        ::close(folders_[index].channel);
-        folders_.erase(folders_.begin() + static_cast<std::ptrdiff_t>(index));
+        GuardedFolder& folder = folders_[index];
+        char said = 0;
+        const ssize_t got = ::read(folder.channel, &said, 1);
+        if (got < 0 && errno == EINTR) return;
+        ::close(folder.channel);
+        if (got == 1 && said == FolderReleased) {
+            RemoveFolder(folder.path);
+            folders_.erase(folders_.begin() + static_cast<std::ptrdiff_t>(index));
+        } else {
+            folder.channel = -1;  // poll passes it over
+        }
     }
 
     const pid_t served_;
