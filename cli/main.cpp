@@ -9,6 +9,7 @@
 #include "cli/ResultPrinter.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
+#include "host/ProcessTree.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
             return ToInt(ExitStatus::Ok);
         }
         const CliOptions& options = outcome.options;
+        // The process guard starts while the program is read and checked.
+        tamberlo::ProcessTree::Prepare();
 
         const auto program = ProgramRun::Prepare(options.program, ReadStandardInput);
         ResultPrinter printer(options, stdout, stderr);

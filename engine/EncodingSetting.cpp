@@ -1,5 +1,6 @@
 #include "engine/EncodingSetting.h"
 
+#include "engine/ConfigurationFileCache.h"
 #include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
@@ -120,7 +121,7 @@ public:
         if (depth > MaxIncludeDepth || std::find(open_.begin(), open_.end(), path) != open_.end()) return;
         filesystem::RegularFileRead read;
         try {
-            read = filesystem::ReadRegularFileIfPresent(path, MaxConfigurationBytes);
+            read = ConfigurationFileCache::Shared().Read(path, MaxConfigurationBytes);
         } catch (const Error&) {
             return;  // SAS itself reports a file it cannot read
         }

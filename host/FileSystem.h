@@ -85,6 +85,19 @@ bool NamesIgnoreCase() noexcept;
 // unexpanded (Windows), so that the program expands them itself.
 bool ProgramExpandsWildcards() noexcept;
 
+// What tells one version of a file from another without reading it: its
+// size and its last change, in nanoseconds since 1970 (on Windows to the
+// 100 ns the system keeps).
+struct FileStamp {
+    std::uintmax_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the regular file at `path`; none where there is no regular
+// file or it cannot be looked at (a read then tells why). One system call.
+std::optional<FileStamp> StampOfRegularFile(const std::string& path) noexcept;
+
 // The system reads a file name only up to its first NUL character, so a name
 // that holds one would reach another file than the one it names: every
 // operation above refuses it as a bad file name (52).

@@ -28,6 +28,11 @@ public:
         std::string lost;
     };
 
+    // Makes ready what a start needs, so that its cost overlaps with the
+    // caller's own work before its first run: POSIX starts this process's
+    // guard (a failure is reported by the first Start). Windows: nothing.
+    static void Prepare() noexcept;
+
     ProcessTree() noexcept = default;
     // A tree still running is killed and its leader collected.
     ~ProcessTree();

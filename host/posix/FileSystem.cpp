@@ -208,6 +208,13 @@ RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t
     return read;
 }
 
+std::optional<FileStamp> StampOfRegularFile(const std::string& path) noexcept {
+    struct stat info {};
+    if (NamesNoFile(path) || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return FileStamp{static_cast<std::uintmax_t>(info.st_size),
+                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
     const int flags = O_WRONLY | O_CREAT | (mode == WriteMode::Append ? O_APPEND : O_TRUNC);
     Descriptor fd = OpenOrThrow(path, flags);

@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <spawn.h>
+#include <csignal>
+#include <pthread.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -46,22 +48,55 @@ std::string FindGuard() {
     return std::string();
 }
 
-class SpawnSetup {
-public:
-    SpawnSetup() {
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawnattr_init(&attributes);
-    }
-    ~SpawnSetup() {
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
+// What the child of the vfork below needs, made before it: until it execs
+// it may only make system calls, in memory it shares with this thread.
+struct GuardStart {
+    const char* program;
+    char* const* argv;
+    int control;  // becomes the guard's ControlDescriptor
+    int null;     // the null device, for its standard streams
 };
+
+// In the child: a process group of its own (a Ctrl-C in the terminal is
+// this process's to handle, which stops SAS with the grace period, not the
+// guard's), the null device as its streams, its control socket. Every
+// signal stays blocked through the exec, so that no handler of this
+// process can run in the child; the guard sets its own mask at once (the
+// exec has reset every handler to the default). Returns only on failure.
+int ExecGuard(const GuardStart& start) {
+    ::setpgid(0, 0);
+    for (int stream = 0; stream < 3; ++stream)
+        if (::dup2(start.null, stream) < 0) return errno;
+    if (::dup2(start.control, guard::ControlDescriptor) < 0) return errno;
+    // Nothing else of this process's stays open in the guard for its life.
+    ::syscall(SYS_close_range, guard::ControlDescriptor + 1U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
+    ::execve(start.program, start.argv, environ);
+    return errno;
+}
+
+// Starts the guard the cheapest way: a vfork borrows this process's memory
+// until the exec, so nothing of a large host program is copied, and the
+// blocked signals need no disposition reset one by one. The process id, or
+// -1 with the reason in `error`.
+pid_t SpawnGuard(const GuardStart& start, int& error) {
+    sigset_t all, old;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &old);
+    // Written by the child only when it does not exec.
+    volatile int childError = 0;
+    const pid_t pid = ::vfork();
+    if (pid == 0) {
+        childError = ExecGuard(start);
+        ::_exit(127);
+    }
+    error = pid < 0 ? errno : childError;
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    if (pid > 0 && error != 0) {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+        return -1;
+    }
+    return pid;
+}
 
 }  // namespace
 
@@ -102,25 +137,18 @@ bool GuardConnection::Connect(std::string& failure) {
     // copy without close-on-exec.
     OwnedDescriptor theirs(::fcntl(ends[1], F_DUPFD_CLOEXEC, guard::ControlDescriptor + 1));
     ::close(ends[1]);
-    SpawnSetup setup;
-    // A process group of its own: a Ctrl-C in the terminal is this
-    // process's to handle (it stops SAS with the grace period), not the guard's.
-    ::posix_spawnattr_setpgroup(&setup.attributes, 0);
-    sigset_t none;
-    sigemptyset(&none);
-    ::posix_spawnattr_setsigmask(&setup.attributes, &none);
-    ::posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
-    for (int stream = 0; stream < 3; ++stream)
-        ::posix_spawn_file_actions_addopen(&setup.actions, stream, "/dev/null", stream == 0 ? O_RDONLY : O_WRONLY, 0);
-    ::posix_spawn_file_actions_adddup2(&setup.actions, theirs.Get(), guard::ControlDescriptor);
-    std::string served = std::to_string(::getpid());
-    char* argv[] = {const_cast<char*>(GuardName), served.data(), nullptr};
-    pid_t pid = 0;
-    if (theirs.Get() < 0) {
+    // Likewise above them, so that each dup2 to a stream makes a copy.
+    const OwnedDescriptor opened(::open("/dev/null", O_RDWR | O_CLOEXEC));
+    const OwnedDescriptor null(::fcntl(opened.Get(), F_DUPFD_CLOEXEC, guard::ControlDescriptor + 1));
+    if (theirs.Get() < 0 || null.Get() < 0) {
         failure = SystemMessage(static_cast<unsigned long>(errno));
         return false;
     }
-    if (const int error = ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv, environ)) {
+    std::string served = std::to_string(::getpid());
+    char* argv[] = {const_cast<char*>(GuardName), served.data(), nullptr};
+    int error = 0;
+    const pid_t pid = SpawnGuard({program.c_str(), argv, theirs.Get(), null.Get()}, error);
+    if (pid < 0) {
         failure = "the process guard '" + program +
                   "' could not be started: " + SystemMessage(static_cast<unsigned long>(error));
         return false;
@@ -130,6 +158,16 @@ bool GuardConnection::Connect(std::string& failure) {
     if (owner_ != ::getpid()) std::atexit([] { OfThisProcess().EndAtExit(); });
     owner_ = ::getpid();
     return true;
+}
+
+void GuardConnection::Prepare() noexcept {
+    try {
+        const std::lock_guard<std::mutex> locked(lock_);
+        std::string failure;
+        Connect(failure);
+    } catch (...) {
+        // Out of memory: the first request tries again.
+    }
 }
 
 bool GuardConnection::Send(const void* request, std::size_t size, const std::vector<int>& descriptors,

@@ -12,7 +12,7 @@ namespace tamberlo {
 // started at the first run and kept for every run after it, under which SAS
 // runs, so that nothing of a run outlives this process however it ends.
 //
-// Why a helper program of its own, started with posix_spawn: the guard must
+// Why a helper program of its own, started with vfork and exec: the guard must
 // outlive this process (to clean up after a SIGKILL), so it is a process of
 // its own; a fork of this process would copy a host program's memory and
 // descriptors and, with threads about, may only make async-signal-safe calls
@@ -30,6 +30,10 @@ namespace tamberlo {
 class GuardConnection {
 public:
     static GuardConnection& OfThisProcess();
+
+    // Starts the guard now if none runs; a failure is left for the first
+    // request to report.
+    void Prepare() noexcept;
 
     // Hands a run to the guard: the descriptors (standard input, output and
     // error, the current folder) and the program. Returns the run channel,

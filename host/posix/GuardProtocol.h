@@ -10,8 +10,11 @@
 //     texts it counts) and, later, the Command bytes; the guard answers on
 //     it with Reports.
 //   GuardFolder: [folder channel]; the folder's path follows the Request in
-//     the same message. When the channel's other end closes (the run is
-//     over, or the process that started it has died) the folder goes.
+//     the same message. The library sends FolderReleased on the channel
+//     once the run is over and closes it: the folder goes at once. A channel
+//     that closes without it (the process that started the run has died,
+//     and its run may still be writing there) leaves the folder to the end,
+//     when every run has been stopped.
 
 #include <cstdint>
 
@@ -28,10 +31,15 @@ struct Request {
 
 inline constexpr int StartRunDescriptors = 5;
 
+// From the library on a folder channel, the one byte it carries.
+inline constexpr char FolderReleased = 'R';
+
 // Ahead of the texts on a run channel; each text is its length (uint32) and
 // its bytes: the arguments, then the files execve is tried on, then the
-// environment.
+// environment. `bytes` counts all that follows the header, so that the
+// reaper takes the program in one read.
 struct RunHeader {
+    std::uint32_t bytes;
     std::uint32_t gracePeriodMs;
     std::uint32_t arguments;
     std::uint32_t candidates;
@@ -44,12 +52,14 @@ enum class Command : char {
     Reap = 'K',       // SIGKILL to what is left, then Reaped
 };
 
-// From the guard on a run channel.
+// From the guard on a run channel. At the usual end, when the program
+// leaves nothing behind, Ended and AllEnded come in one write: the library
+// then closes the channel without a Reap.
 enum class ReportKind : std::int32_t {
     Started = 1,     // value: the program's process id
     NotStarted = 2,  // value: errno
     Ended = 3,       // value: the exit code (128 + signal)
-    AllEnded = 4,    // nothing of the run runs any more
+    AllEnded = 4,    // nothing of the run runs any more, nor can again
     Reaped = 5,      // value: the exit code; the last report
 };
 

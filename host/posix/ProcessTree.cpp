@@ -57,14 +57,17 @@ std::string ProgramMessage(const std::vector<std::string>& args, const std::vect
                            std::chrono::milliseconds gracePeriod) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+    std::string texts;
+    for (const std::vector<std::string>* list :
+         std::initializer_list<const std::vector<std::string>*>{&args, &candidates, &environment})
+        for (const std::string& text : *list) AppendText(texts, text);
     const guard::RunHeader header{
+        static_cast<std::uint32_t>(texts.size()),
         static_cast<std::uint32_t>(std::clamp<std::int64_t>(gracePeriod.count(), 0, INT32_MAX)),
         static_cast<std::uint32_t>(args.size()), static_cast<std::uint32_t>(candidates.size()),
         static_cast<std::uint32_t>(environment.size())};
     std::string message(reinterpret_cast<const char*>(&header), sizeof header);
-    for (const std::vector<std::string>* texts :
-         std::initializer_list<const std::vector<std::string>*>{&args, &candidates, &environment})
-        for (const std::string& text : *texts) AppendText(message, text);
+    message += texts;
     return message;
 }
 
@@ -88,12 +91,20 @@ bool ReadReport(int channel, guard::Report& report) {
     return true;
 }
 
+// A report (or the guard's end) can be read without waiting.
+bool HasReport(int channel) {
+    pollfd waitable{channel, POLLIN, 0};
+    return ::poll(&waitable, 1, 0) > 0;
+}
+
 void SendCommand(int channel, guard::Command command) {
     const char byte = static_cast<char>(command);
     while (::send(channel, &byte, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {}
 }
 
 }  // namespace
+
+void ProcessTree::Prepare() noexcept { GuardConnection::OfThisProcess().Prepare(); }
 
 std::string ProcessTree::Start(const std::string& cmdline, const std::string& consoleFile,
                                std::chrono::milliseconds gracePeriod) {
@@ -134,7 +145,10 @@ bool ProcessTree::TakeReport() noexcept {
         gone_ = true;
         return false;
     }
-    if (report.kind == guard::ReportKind::Ended) ended_ = true;
+    if (report.kind == guard::ReportKind::Ended) {
+        ended_ = true;
+        exitCode_ = report.value;
+    }
     if (report.kind == guard::ReportKind::AllEnded) allEnded_ = true;
     if (report.kind == guard::ReportKind::Reaped) {
         reaped_ = true;
@@ -182,9 +196,15 @@ void ProcessTree::Terminate() noexcept {
 
 ProcessTree::Exit ProcessTree::Reap() noexcept {
     Exit exit;
-    SendCommand(channel_, guard::Command::Reap);
-    while (!reaped_ && TakeReport()) {}
-    if (reaped_) {
+    // At the usual end the guard has already said, in the write that told
+    // of the leader's end, that nothing is left: no command, no answer.
+    while (!allEnded_ && !gone_ && HasReport(channel_)) TakeReport();
+    const bool nothingLeft = ended_ && allEnded_;
+    if (!nothingLeft) {
+        SendCommand(channel_, guard::Command::Reap);
+        while (!reaped_ && TakeReport()) {}
+    }
+    if (reaped_ || nothingLeft) {
         exit.code = exitCode_;
     } else {
         exit.lost = "the process guard ended before the program did";

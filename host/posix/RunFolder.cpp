@@ -4,10 +4,12 @@
 #include "host/SystemError.h"
 #include "host/TempFileNames.h"
 #include "host/posix/GuardConnection.h"
+#include "host/posix/GuardProtocol.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,8 +46,16 @@ void RunFolder::MakePrivateFile(const std::string& path) const {
 }
 
 RunFolder::~RunFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    // The run has deleted its files: the empty folder goes in one call, and
+    // only a folder something was left in is walked.
+    if (::rmdir(path_.c_str()) != 0) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    if (guardChannel_ >= 0) {
+        const char released = guard::FolderReleased;
+        ::send(guardChannel_, &released, 1, MSG_NOSIGNAL);
+    }
     OwnedDescriptor(guardChannel_).Reset();
 }
 

@@ -57,6 +57,44 @@ private:
     iconv_t handle_;
 };
 
+// LATIN1, the default session of SAS for UNIX, is every byte's own code
+// point: converted here without loading the system's conversion module
+// (about 0.1 ms at the first use in a process, what a short run costs).
+constexpr const char* Latin1 = "ISO-8859-1";
+
+std::string Latin1ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out.push_back(c);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+            out.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+    return out;
+}
+
+// `text` is valid UTF-8.
+std::string Latin1FromUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte < 0x80) {
+            out.push_back(text[at++]);
+        } else if (byte < 0xC4) {  // U+0080 to U+00FF
+            out.push_back(static_cast<char>(((byte & 0x03) << 6) | (static_cast<unsigned char>(text[at + 1]) & 0x3F)));
+            at += 2;
+        } else {
+            throw UnrepresentableCharacter(utf8::Decode(text, at, utf8::SequenceLength(text, at)), at);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 SessionEncoding SessionEncoding::PlatformDefault() { return *FromName("LATIN1"); }
@@ -77,6 +115,7 @@ std::string SessionEncoding::ToUtf8(std::string_view bytes, std::size_t* undecod
     if (undecodable != nullptr) *undecodable = 0;
     bytes = WithoutBom(bytes);
     if (IsUtf8()) return utf8::Repaired(bytes, undecodable);
+    if (converterName_ == Latin1) return Latin1ToUtf8(bytes);
     Converter converter("UTF-8", converterName_.c_str());
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
@@ -95,6 +134,7 @@ std::string SessionEncoding::FromUtf8(std::string_view text) const {
         throw UnrepresentableCharacter(static_cast<unsigned char>(text[invalid]), invalid, true);
     }
     if (IsUtf8()) return std::string(text);
+    if (converterName_ == Latin1) return Latin1FromUtf8(text);
     Converter converter(converterName_.c_str(), "UTF-8");
     std::string out;
     out.reserve(text.size());

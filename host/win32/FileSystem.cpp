@@ -221,6 +221,27 @@ RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t
     return read;
 }
 
+std::optional<FileStamp> StampOfRegularFile(const std::string& path) noexcept {
+    if (NamesNoFile(path)) return std::nullopt;
+    try {
+        const FileName name = NameOf(path);
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        {
+            const NoErrorDialogs quiet;
+            if (!::GetFileAttributesExW(name.wide.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+        }
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+        // FILETIME counts 100 ns from 1601.
+        constexpr std::uint64_t From1601To1970 = 116444736000000000ULL;
+        const std::uint64_t written =
+            (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+        return FileStamp{(static_cast<std::uintmax_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                         (static_cast<std::int64_t>(written) - static_cast<std::int64_t>(From1601To1970)) * 100};
+    } catch (...) {
+        return std::nullopt;  // a path the code page cannot widen: the read says why
+    }
+}
+
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {
     WriteWhole(NameOf(path), text, mode);
 }

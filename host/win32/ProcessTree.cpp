@@ -25,6 +25,9 @@ win32::Handle MakeKillingJob() {
 
 }  // namespace
 
+// A job object costs nothing ahead of the run.
+void ProcessTree::Prepare() noexcept {}
+
 std::string ProcessTree::Start(const std::string& cmdline, const std::string& /*consoleFile*/,
                                std::chrono::milliseconds /*gracePeriod*/) {
     win32::Handle job = MakeKillingJob();

@@ -172,6 +172,33 @@ TEST_F(SessionEncodingRun, AFileNamedTwiceIsReadTwiceAndOneThatNamesItselfIsCut)
     }
 }
 
+// Each run finds the encoding of the configuration as it is now: a file is
+// read again when its size or its last change differs from the reading kept.
+TEST_F(SessionEncodingRun, AChangedConfigurationFileIsReadAgain) {
+    const std::string site = work / "site.cfg";
+    // Long settled, so that the reading is kept.
+    const auto then = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    struct Case {
+        const char* text;
+        std::chrono::seconds later;
+        const char* encoding;
+    };
+    const Case cases[] = {
+        {"-ENCODING latin1\n", std::chrono::seconds(0), "LATIN1"},
+        {"-ENCODING wlatin1\n", std::chrono::seconds(0), "WLATIN1"},  // another size, the same time
+        {"-ENCODING utf-8  \n", std::chrono::seconds(1), "UTF-8"},    // the same size, another time
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        test::WriteFile(site, c.text);
+        std::filesystem::last_write_time(site, then + c.later);
+        CodeRunner runner;
+        runner.SetSASCode("data _null_; run;");
+        ASSERT_EQ(runner.Execute(StandinRoot, site), "OK");
+        EXPECT_EQ(runner.Encoding().Name(), c.encoding);
+    }
+}
+
 TEST_F(SessionEncodingRun, AConfigurationFileThatIsNoFileOrTooLargeFailsTheRunNamingIt) {
     std::filesystem::create_directories(work / "folder.cfg");
     test::WriteFile(work / "big.cfg", std::string(1024 * 1024 + 1, ' '));

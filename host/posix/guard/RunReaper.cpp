@@ -8,9 +8,11 @@
 #include <csignal>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <string_view>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -41,13 +43,16 @@ bool ReadExactly(int fd, void* into, std::size_t size) {
     return true;
 }
 
-bool ReadTexts(int fd, std::uint32_t count, std::vector<std::string>& texts) {
+// Takes `count` texts off the front of `rest`; false when it holds fewer.
+bool TakeTexts(std::string_view& rest, std::uint32_t count, std::vector<std::string>& texts) {
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t size = 0;
-        if (!ReadExactly(fd, &size, sizeof size)) return false;
-        std::string text(size, '\0');
-        if (!ReadExactly(fd, text.data(), size)) return false;
-        texts.push_back(std::move(text));
+        if (rest.size() < sizeof size) return false;
+        std::memcpy(&size, rest.data(), sizeof size);
+        rest.remove_prefix(sizeof size);
+        if (rest.size() < size) return false;
+        texts.emplace_back(rest.substr(0, size));
+        rest.remove_prefix(size);
     }
     return true;
 }
@@ -64,17 +69,63 @@ struct Program {
     std::vector<std::string> arguments, candidates, environment;
 };
 
+// The header and, in one read, all the texts it counts.
+bool ReadProgram(int fd, Program& program) {
+    if (!ReadExactly(fd, &program.header, sizeof program.header)) return false;
+    std::string bytes(program.header.bytes, '\0');
+    if (!ReadExactly(fd, bytes.data(), bytes.size())) return false;
+    std::string_view rest(bytes);
+    return TakeTexts(rest, program.header.arguments, program.arguments) &&
+           TakeTexts(rest, program.header.candidates, program.candidates) &&
+           TakeTexts(rest, program.header.environment, program.environment) && rest.empty();
+}
+
+// What the child of a vfork needs, made before it: the child may only make
+// system calls until it execs, in memory it shares with the reaper.
+struct ChildSetup {
+    const int (&descriptors)[5];
+    pid_t reaper;
+    char* const* argv;
+    char* const* envp;
+    const std::vector<std::string>& candidates;
+};
+
+// In the child: its own process group, the streams and folder, nothing else
+// of the reaper's, no signal blocked, then each candidate file in turn.
+// Returns only when no exec succeeded, with the reason.
+int ExecInChild(const ChildSetup& setup) {
+    ::setpgid(0, 0);
+    // Should the reaper be killed, the program does not run on alone.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != setup.reaper) return ECHILD;
+    for (int target = 0; target < 3; ++target)
+        if (::dup2(setup.descriptors[1 + target], target) < 0) return errno;
+    if (::fchdir(setup.descriptors[4]) != 0) return errno;
+    ::syscall(SYS_close_range, 3U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
+    // The reaper has no signal handler that could run here: SIGCHLD and
+    // SIGTERM are blocked for its signalfd, every other disposition is the
+    // default or ignored, as the program inherits them.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    bool denied = false;
+    int error = ENOENT;
+    for (const std::string& candidate : setup.candidates) {
+        ::execve(candidate.c_str(), setup.argv, setup.envp);
+        if (errno == EACCES) denied = true;
+        error = errno;
+        if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
+    }
+    if (denied && (error == ENOENT || error == ENOTDIR)) error = EACCES;
+    return error;
+}
+
 class Reaper {
 public:
     Reaper(const int (&descriptors)[5], int signals) : channel_(descriptors[0]), signals_(signals) {}
 
     int Run(const int (&descriptors)[5]) {
         Program program;
-        if (!ReadExactly(channel_, &program.header, sizeof program.header) ||
-            !ReadTexts(channel_, program.header.arguments, program.arguments) ||
-            !ReadTexts(channel_, program.header.candidates, program.candidates) ||
-            !ReadTexts(channel_, program.header.environment, program.environment))
-            return 1;
+        if (!ReadProgram(channel_, program)) return 1;
         gracePeriodMs_ = static_cast<int>(program.header.gracePeriodMs);
         const int failure = Start(program, descriptors);
         for (int i = 1; i < StartRunDescriptors; ++i) ::close(descriptors[i]);
@@ -87,55 +138,25 @@ public:
     }
 
 private:
-    // Fork and exec, as the library did in its own process before; here the
-    // process is small and has one thread, so fork is cheap and safe.
+    // vfork and exec: the reaper waits, its memory shared, until the child
+    // has exec'd or given up, so no pipe tells the one from the other and no
+    // page table is copied.
     int Start(Program& program, const int (&descriptors)[5]) {
-        int report[2];
-        if (::pipe2(report, O_CLOEXEC) != 0) return errno;
         std::vector<char*> argv = Pointers(program.arguments);
         std::vector<char*> envp = Pointers(program.environment);
-        const pid_t reaper = ::getpid();
-        const pid_t pid = ::fork();
+        const ChildSetup setup{descriptors, ::getpid(), argv.data(), envp.data(), program.candidates};
+        // Written by the child only when it does not exec.
+        volatile int childError = 0;
+        const pid_t pid = ::vfork();
         if (pid == 0) {
-            ::close(report[0]);
-            ::setpgid(0, 0);
-            // Should this reaper be killed, the program does not run on alone.
-            if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != reaper) ::_exit(127);
-            int error = 0;
-            for (int target = 0; target < 3 && error == 0; ++target)
-                if (::dup2(descriptors[1 + target], target) < 0) error = errno;
-            if (error == 0 && ::fchdir(descriptors[4]) != 0) error = errno;
-            // Nothing of the guard's reaches the program but its three streams.
-            ::syscall(SYS_close_range, 3U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
-            sigset_t none;
-            sigemptyset(&none);
-            ::sigprocmask(SIG_SETMASK, &none, nullptr);
-            if (error == 0) {
-                bool denied = false;
-                for (const std::string& candidate : program.candidates) {
-                    ::execve(candidate.c_str(), argv.data(), envp.data());
-                    if (errno == EACCES) denied = true;
-                    error = errno;
-                    if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) break;
-                }
-                if (denied && (error == ENOENT || error == ENOTDIR)) error = EACCES;
-            }
-            [[maybe_unused]] const ssize_t written = ::write(report[1], &error, sizeof error);
+            childError = ExecInChild(setup);
             ::_exit(127);
         }
-        const int forkFailure = errno;
-        ::close(report[1]);
-        if (pid < 0) {
-            ::close(report[0]);
-            return forkFailure;
-        }
-        int error = 0;
-        if (!ReadExactly(report[0], &error, sizeof error)) error = 0;
-        ::close(report[0]);
-        if (error != 0) {
+        if (pid < 0) return errno;
+        if (childError != 0) {
             int status = 0;
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
-            return error;
+            return childError;
         }
         leader_ = pid;
         return 0;
@@ -169,62 +190,75 @@ private:
     }
 
     // Collects every child that has ended; reports the leader's end, and
-    // the moment nothing of the run is left.
+    // the moment nothing of the run is left, in one write when both come
+    // at once (the usual end).
     void CollectEnded() {
+        Report reports[2];
+        std::size_t count = 0;
+        if (ReapEnded(&reports[count])) ++count;
+        if (nothingLeft_ && !allEndedSent_ && !reaped_) {
+            allEndedSent_ = true;
+            reports[count++] = {ReportKind::AllEnded, 0};
+        }
+        if (count > 0) ::send(channel_, reports, count * sizeof(Report), MSG_NOSIGNAL);
+    }
+
+    // Collects every child that has ended and notes whether any is left;
+    // true, with `ended` filled in, when the leader's end is to be reported.
+    bool ReapEnded(Report* ended) {
+        bool leaderEnded = false;
         for (;;) {
             int status = 0;
             const pid_t pid = ::waitpid(-1, &status, WNOHANG);
             if (pid > 0) {
-                Collected(pid, status);
+                leaderEnded = Collected(pid, status) || leaderEnded;
                 continue;
             }
-            if (pid < 0 && errno == ECHILD && !allEndedSent_ && !reaped_) {
-                allEndedSent_ = true;
-                Send(ReportKind::AllEnded, 0);
-            }
-            return;
+            // Once the subreaper has no child, nothing of the run runs
+            // any more: whatever it started would be below it.
+            if (pid < 0 && errno == ECHILD) nothingLeft_ = true;
+            break;
         }
+        if (!leaderEnded || reaped_) return false;
+        *ended = {ReportKind::Ended, leaderCode_};
+        return true;
     }
 
-    void Collected(pid_t pid, int status) {
-        if (pid != leader_ || leaderEnded_) return;
+    // True when `pid` was the leader, ending now.
+    bool Collected(pid_t pid, int status) {
+        if (pid != leader_ || leaderEnded_) return false;
         leaderEnded_ = true;
         leaderCode_ = ExitCodeOf(status);
-        if (!reaped_) Send(ReportKind::Ended, leaderCode_);
+        return true;
     }
 
     // SIGKILL to every process below, again until none is left: one that
     // forked before its end leaves a child that the next look finds (as
     // this process's own, once its parent is gone).
     void KillEverything() {
+        Report ended{};
         for (;;) {
             // Nothing of the run left (the usual end): no look at the process table.
-            int status = 0;
-            const pid_t ended = ::waitpid(-1, &status, WNOHANG);
-            if (ended > 0) {
-                Collected(ended, status);
-                continue;
-            }
-            if (ended < 0 && errno == ECHILD) return;
+            if (ReapEnded(&ended)) Send(ended.kind, ended.value);
+            if (nothingLeft_) return;
             SignalDescendants(SIGKILL);
+            int status = 0;
             const pid_t pid = ::waitpid(-1, &status, 0);
-            if (pid > 0) Collected(pid, status);
+            if (pid > 0 && Collected(pid, status) && !reaped_) Send(ReportKind::Ended, leaderCode_);
         }
     }
 
     // The run is no one's any more: asked to end, given the grace period
     // (ended early once nothing of it is left), then killed.
     int StopAndLeave() {
+        Report ended{};
+        if (ReapEnded(&ended)) Send(ended.kind, ended.value);
+        if (nothingLeft_) return 0;
         if (SignalDescendants(SIGTERM)) {
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(gracePeriodMs_);
             while (std::chrono::steady_clock::now() < deadline) {
-                int status = 0;
-                const pid_t pid = ::waitpid(-1, &status, WNOHANG);
-                if (pid > 0) {
-                    Collected(pid, status);
-                    continue;
-                }
-                if (pid < 0 && errno == ECHILD) break;
+                if (ReapEnded(&ended)) Send(ended.kind, ended.value);
+                if (nothingLeft_) break;
                 pollfd waitable{signals_, POLLIN, 0};
                 ::poll(&waitable, 1, 10);
                 signalfd_siginfo info{};
@@ -246,6 +280,7 @@ private:
     pid_t leader_ = 0;
     bool leaderEnded_ = false;
     int leaderCode_ = 0;
+    bool nothingLeft_ = false;
     bool allEndedSent_ = false;
     bool reaped_ = false;
 };

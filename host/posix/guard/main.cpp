@@ -2,7 +2,7 @@
 //
 //   tamberlo-guard <id of the process it serves>
 //
-// Started once per process that runs SAS (host/posix/Guard.cpp), with its
+// Started once per process that runs SAS (host/posix/GuardConnection.cpp), with its
 // control socket as descriptor 3. It is a child subreaper and gets SIGTERM
 // when the process it serves ends (PR_SET_PDEATHSIG), so that nothing of a
 // run survives that process, even when it was killed with SIGKILL: every run
@@ -154,10 +154,21 @@ private:
         if (pid > 0) reapers_.insert(pid);
     }
 
+    // A folder whose channel has closed: released by the library, it goes
+    // now; else the served process has died while its run may still write
+    // there, and it goes at the end, once every run is stopped.
     void ReleaseFolder(std::size_t index) {
-        RemoveFolder(folders_[index].path);
-        ::close(folders_[index].channel);
-        folders_.erase(folders_.begin() + static_cast<std::ptrdiff_t>(index));
+        GuardedFolder& folder = folders_[index];
+        char said = 0;
+        const ssize_t got = ::read(folder.channel, &said, 1);
+        if (got < 0 && errno == EINTR) return;
+        ::close(folder.channel);
+        if (got == 1 && said == FolderReleased) {
+            RemoveFolder(folder.path);
+            folders_.erase(folders_.begin() + static_cast<std::ptrdiff_t>(index));
+        } else {
+            folder.channel = -1;  // poll passes it over
+        }
     }
 
     const pid_t served_;
@@ -172,6 +183,11 @@ private:
 int main(int argc, char** argv) {
     if (argc != 2) return 64;
     const pid_t served = static_cast<pid_t>(std::atol(argv[1]));
+    // Started with every signal blocked (so that no handler of the served
+    // process could run before the exec); the guard blocks its own below.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     // Dispositions the served process ignored come along through exec: an
     // ignored SIGCHLD would have the kernel reap the runs' processes unseen,
     // an ignored SIGTERM would hide that the served process has died.
