@@ -121,6 +121,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
             LogFindings::Scan(runner.StoredLog(), rules, runner.PreambleLines(), &console::Interrupts());
         result.logLines = scan.Counts();
         result.verdict = scan.VerdictFor(result.sasExitCode);
+        result.findings = scan.Findings();
 
         if (options_.json || options_.putDir) result.putFiles = ListPutFiles(runner);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "cli/LogFindings.h"
 #include "cli/LogLineClassifier.h"
 #include "cli/PutFileList.h"
 #include "cli/Verdict.h"
@@ -25,6 +26,7 @@ struct RunResult {
     std::string lst;
     LogLineClassifier::Counts logLines;  // counted on the raw log, by the options' log rules
     Verdict verdict = Verdict::Clean;    // of the log's lines and SAS's exit code (LogFindings)
+    std::vector<Finding> findings;       // those LogFindings kept, in log order
     std::optional<int> sasExitCode;      // none when SAS did not run
     std::vector<PutFileEntry> putFiles;  // filled when asked for
     std::string report;                  // DebugInfo, when asked for

@@ -32,6 +32,10 @@ struct SessionOptions {
     std::vector<std::string> failOn;
     bool strict = false;
 
+    // --annotations: "github" or "none"; unset: GitHub Actions' own
+    // environment decides (GitHubAnnotations::Wanted).
+    std::optional<std::string> annotations;
+
     // The run's parameters: --sysparm, --set, --let, --autoexec (the path
     // as given) and --sas-option, texts in UTF-8; a name given twice keeps
     // its last value.
@@ -62,6 +66,12 @@ struct SessionWording {
 // Declares the session options, which both forms take, on `app`, bound to
 // `options`, each checked as it is given.
 void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const SessionWording& wording);
+
+// The options of what counts in a log (--ignore, --fail-on, --strict) and
+// --annotations, which DeclareSessionOptions declares too: for a form that
+// starts no SAS session.
+void DeclareLogRules(CLI::App& app, SessionOptions& options);
+void DeclareAnnotations(CLI::App& app, SessionOptions& options);
 
 // Adds to `option` a check made by a CLI11 validator; a value it refuses is a
 // UsageError "<option> <value>: expected <expected>" (without the value when

@@ -107,15 +107,19 @@ LSF, a Kubernetes indexed Job (auto/N) or GitLab CI)")
 <name>/_PUT<n>.txt (exactly as SAS wrote them, whatever
 --raw says) into DIR; a program's name is its file name
 without .sas, with the subfolder it was found in)");
-    AddReport(batch, "--junit", options.junitFile, "FILE", "a file name",
+    DeclareReports(batch, options);
+    batch.footer(footer);
+}
+
+void BatchCommandLine::DeclareReports(CLI::App& app, BatchOptions& options) {
+    AddReport(app, "--junit", options.junitFile, "FILE", "a file name",
               "write a JUnit report: a testcase per program");
-    AddReport(batch, "--json", options.jsonFile, "FILE", "a file name", "write the same facts as one JSON object");
-    AddReport(batch, "--html", options.htmlFile, "FILE", "a file name",
+    AddReport(app, "--json", options.jsonFile, "FILE", "a file name", "write the same facts as one JSON object");
+    AddReport(app, "--html", options.htmlFile, "FILE", "a file name",
               R"(write one self-contained HTML page: the summary, the
 programs filtered by verdict and sorted by name, time
 or findings, each program's findings linked to its
 log, coloured as SAS's log window does, and listing)");
-    batch.footer(footer);
 }
 
 Shard BatchCommandLine::ParseShard(std::string_view text) {

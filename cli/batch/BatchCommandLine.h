@@ -18,6 +18,10 @@ public:
     // `options`, with their help; `defaultJobs` is -j when none is given.
     static void Declare(CLI::App& batch, BatchOptions& options, unsigned defaultJobs);
 
+    // Declares the report options (--junit, --json, --html), which `scan`
+    // takes too.
+    static void DeclareReports(CLI::App& app, BatchOptions& options);
+
     // The paragraph that opens the help of the batch form.
     static const char* Description();
 
