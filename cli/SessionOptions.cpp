@@ -214,7 +214,7 @@ void DeclareAnnotations(CLI::App& app, SessionOptions& options) {
         R"(github: write GitHub Actions annotations of the
 findings (::error file=F,line=L::...) on standard
 output and append a summary to $GITHUB_STEP_SUMMARY
-(the single run: with --check); none: do not;
+(a single run: when checked); none: do not;
 default: github when GITHUB_ACTIONS is true)");
     annotations->type_name("KIND")->group("Output");
     Check(*annotations, CLI::IsMember({"github", "none"}), "github or none");
