@@ -143,7 +143,8 @@ bool GitHubAnnotations::AppendSummary(const std::string& title) const {
     std::fflush(out_);
     const std::string name = Environment("GITHUB_STEP_SUMMARY");
     if (name.empty()) return true;
-    std::string text = "## " + MarkdownCell(title) + "\n\n";
+    std::string text = "## ";
+    text.append(MarkdownCell(title)).append("\n\n");
     std::size_t runs = 0;
     for (const std::size_t count : verdicts_) runs += count;
     text += std::to_string(runs) + " programs: ";
@@ -160,9 +161,9 @@ bool GitHubAnnotations::AppendSummary(const std::string& title) const {
         }
     }
     if (unwritten_[0] + unwritten_[1] > 0) {
-        text += "\n" + std::to_string(unwritten_[0]) + " more errors and " + std::to_string(unwritten_[1]) +
-                " more warnings are not annotated: GitHub shows " + std::to_string(MaxPerKind) +
-                " of each kind per step.\n";
+        text.append("\n").append(std::to_string(unwritten_[0])).append(" more errors and ");
+        text.append(std::to_string(unwritten_[1])).append(" more warnings are not annotated: GitHub shows ");
+        text.append(std::to_string(MaxPerKind)).append(" of each kind per step.\n");
     }
     text += "\n";
     const std::unique_ptr<std::FILE, FileCloser> file(console::OpenFile(name, "ab"));
