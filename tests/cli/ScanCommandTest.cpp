@@ -27,6 +27,12 @@ class ScanCommand : public test::CommandTest {
 protected:
     nlohmann::json Json(const std::string& name) const { return nlohmann::json::parse(test::ReadFile(Work(name))); }
 
+    // A path in a Markdown table cell: its backslashes escaped.
+    static std::string InCell(std::string path) {
+        for (std::size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) path.insert(at, 1, '\\');
+        return path;
+    }
+
     // The lines of standard output that are workflow commands.
     static std::vector<std::string> Annotations(const std::string& out) {
         std::vector<std::string> lines;
@@ -58,6 +64,10 @@ std::string Utf16(const std::string& latin1, bool littleEndian) {
     return bytes;
 }
 
+// A path as the command names a file it found in a folder: with the
+// system's separator.
+std::string Found(const std::string& path) { return fs::path(path).make_preferred().string(); }
+
 const std::string notValid = "ERROR 180-322: Statement is not valid or it is used out of proper order.";
 
 }  // namespace
@@ -74,7 +84,8 @@ TEST_F(ScanCommand, ReadsAFolderOfLogsWithTheirProgramsAndListings) {
     const test::ToolResult result =
         Scan({"--recursive", "logs", "missing.log", "--json", "r.json", "--junit", "r.xml", "--html", "r.html"});
     EXPECT_EQ(result.exitCode, 3) << result.err;
-    EXPECT_THAT(result.out, HasSubstr("\nlogs/job.sas:2: " + notValid + "\nmissing: missing.log: no such log file\n"));
+    EXPECT_THAT(result.out,
+                HasSubstr("\n" + Found("logs/job.sas") + ":2: " + notValid + "\nmissing: missing.log: no such log file\n"));
     EXPECT_THAT(result.out, HasSubstr("\n4 of 4 programs: 1 clean, 1 warnings, 1 failed, 1 errors, 0 time limits;"));
 
     const nlohmann::json report = Json("r.json");
@@ -85,9 +96,10 @@ TEST_F(ScanCommand, ReadsAFolderOfLogsWithTheirProgramsAndListings) {
         facts.push_back(program["name"].get<std::string>() + " " + program["file"].get<std::string>() + " " +
                         program["verdict"].get<std::string>() + " " + program["sasExitCode"].dump());
     }
-    EXPECT_EQ(facts, (std::vector<std::string>{"job logs/job.sas failed null", "missing missing.log error null",
-                                               "sub/clean logs/sub/clean.log clean null",
-                                               "sub/warn logs/sub/warn.log warnings null"}));
+    EXPECT_EQ(facts, (std::vector<std::string>{"job " + Found("logs/job.sas") + " failed null",
+                                               "missing missing.log error null",
+                                               "sub/clean " + Found("logs/sub/clean.log") + " clean null",
+                                               "sub/warn " + Found("logs/sub/warn.log") + " warnings null"}));
     // With the program beside it, its lines; without, the log's.
     EXPECT_EQ(Findings("r.json"), (std::vector<std::string>{"5:2:" + notValid,
                                                             "6:2:WARNING: Data set X was not replaced because of errors."}));
@@ -96,7 +108,8 @@ TEST_F(ScanCommand, ReadsAFolderOfLogsWithTheirProgramsAndListings) {
     EXPECT_THAT(report["programs"][0]["log"].get<std::string>(), HasSubstr("2          foo;\r\n"));
 
     const std::string junit = test::ReadFile(Work("r.xml"));
-    EXPECT_THAT(junit, HasSubstr("<failure message=\"logs/job.sas:2: " + notValid + "\" type=\"SAS errors\">"));
+    EXPECT_THAT(junit,
+                HasSubstr("<failure message=\"" + Found("logs/job.sas") + ":2: " + notValid + "\" type=\"SAS errors\">"));
     EXPECT_THAT(junit, HasSubstr("<error message=\"missing.log: no such log file\" type=\"Tamberlo error\">"));
     EXPECT_THAT(test::ReadFile(Work("r.html")), HasSubstr("the listing of job"));
 
@@ -148,8 +161,14 @@ TEST_F(ScanCommand, AHostileLogIsReadWhole) {
                                  "\r\n\r\nERROR: after the long line\n");
     const test::ToolResult result = Scan({"hostile.log", "--json", "r.json", "--junit", "r.xml"});
     EXPECT_EQ(result.exitCode, 2);
-    // The terminal gets control characters as the cleaned log shows them.
-    EXPECT_THAT(result.out, HasSubstr("\nhostile.log:2: ERROR: %27[2J erased %7 \xC3\xBF\xC3\xBE bytes\n"));
+    // The terminal gets control characters as the cleaned log shows them
+    // (here in UTF-8; Windows without a console: the ANSI code page).
+#ifdef _WIN32
+    const std::string bytes = "\xFF\xFE";
+#else
+    const std::string bytes = "\xC3\xBF\xC3\xBE";
+#endif
+    EXPECT_THAT(result.out, HasSubstr("\nhostile.log:2: ERROR: %27[2J erased %7 " + bytes + " bytes\n"));
     EXPECT_THAT(result.out, Not(HasSubstr("\x1B")));
     const std::vector<std::string> findings = Findings("r.json");
     ASSERT_EQ(findings.size(), 3u);
@@ -185,8 +204,9 @@ TEST_F(ScanCommand, GitHubAnnotationsAreEscapedCappedAndSummed) {
     EXPECT_EQ(test::ReadFile(Work("summary.md")),
               "earlier step\n## tamberlo scan\n\n2 programs: 0 clean, 0 warnings, 2 failed, 0 error, 0 time limit, 0 not run\n\n"
               "| program | verdict | first problem |\n| --- | --- | --- |\n"
-              "| many | failed | logs/many.log:1: ERROR: number 1 |\n"
-              "| odd, 100% | failed | logs/odd, 100%.sas:2: ERROR 22-7: a:b, 50% done and \\| \\`more\\` &lt;b&gt; |\n"
+              "| many | failed | " + InCell(Found("logs/many.log")) + ":1: ERROR: number 1 |\n"
+              "| odd, 100% | failed | " + InCell(Found("logs/odd, 100%.sas")) +
+                  ":2: ERROR 22-7: a:b, 50% done and \\| \\`more\\` &lt;b&gt; |\n"
               "\n3 more errors and 2 more warnings are not annotated: GitHub shows 10 of each kind per step.\n\n");
 
     // Escaped by GitHub's rules; none turns them off.
