@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <memory>
 
 namespace tamberlo::cli {
@@ -21,53 +22,49 @@ std::string Environment(const char* name) {
     return value == nullptr ? std::string() : commandtext::FromHost(value);
 }
 
+struct Replacement {
+    char character;
+    const char* with;
+};
+
+// The text with each character of the table replaced.
+std::string Replaced(std::string_view text, std::initializer_list<Replacement> table) {
+    std::string replaced;
+    for (const char c : text) {
+        const auto* found = std::find_if(table.begin(), table.end(),
+                                         [c](const Replacement& entry) { return entry.character == c; });
+        if (found == table.end()) {
+            replaced += c;
+        } else {
+            replaced += found->with;
+        }
+    }
+    return replaced;
+}
+
 // A workflow command's message: "%", CR and LF escaped, as the runner reads
 // them back; other control characters shown as the cleaned logs show them,
 // so that the job's log shows what the terminal would.
 std::string EscapedMessage(std::string_view text) {
-    std::string escaped;
-    for (const char c : CleanControlChars(text)) {
-        switch (c) {
-        case '%': escaped += "%25"; break;
-        case '\r': escaped += "%0D"; break;
-        case '\n': escaped += "%0A"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
+    return Replaced(CleanControlChars(text), {{'%', "%25"}, {'\r', "%0D"}, {'\n', "%0A"}});
 }
 
 // A property's value: also ":" and ",", which end a property.
 std::string EscapedProperty(std::string_view text) {
-    std::string escaped;
-    for (const char c : EscapedMessage(text)) {
-        switch (c) {
-        case ':': escaped += "%3A"; break;
-        case ',': escaped += "%2C"; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
+    return Replaced(EscapedMessage(text), {{':', "%3A"}, {',', "%2C"}});
 }
 
 // Text in a Markdown table cell: nothing in it may end the cell or the row,
 // open markup, code or an entity.
 std::string MarkdownCell(std::string_view text) {
-    std::string escaped;
-    for (const char c : CleanControlChars(text)) {
-        switch (c) {
-        case '|': escaped += "\\|"; break;
-        case '`': escaped += "\\`"; break;
-        case '\\': escaped += "\\\\"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '&': escaped += "&amp;"; break;
-        case '\r':
-        case '\n': escaped += ' '; break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
+    return Replaced(CleanControlChars(text), {{'|', "\\|"},
+                                              {'`', "\\`"},
+                                              {'\\', "\\\\"},
+                                              {'<', "&lt;"},
+                                              {'>', "&gt;"},
+                                              {'&', "&amp;"},
+                                              {'\r', " "},
+                                              {'\n', " "}});
 }
 
 bool Passed(Verdict verdict) { return verdict == Verdict::Clean || verdict == Verdict::Warnings; }
