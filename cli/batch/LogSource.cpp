@@ -1,5 +1,6 @@
 #include "cli/batch/LogSource.h"
 
+#include "cli/CommandText.h"
 #include "cli/Console.h"
 #include "engine/Engine.h"
 #include "engine/MethodErrors.h"
@@ -7,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace tamberlo::cli {
@@ -19,13 +21,22 @@ constexpr char32_t replacement = 0xFFFD;
 
 SessionEncoding Utf8() { return *SessionEncoding::FromName("UTF-8"); }
 
+// A pipe or a device could block a read, or its opening, for ever, where no
+// interrupt reaches it: only files are logs.
+std::FILE* OpenRegularFile(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(commandtext::ToPath(path), ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw std::runtime_error(path + ": cannot read: not a file");
+    std::FILE* file = console::OpenFile(path, "rb");
+    if (file == nullptr) throw std::runtime_error(path + ": cannot read: " + std::strerror(errno));
+    return file;
+}
+
 }  // namespace
 
 LogSource::LogSource(const std::string& path, const std::optional<SessionEncoding>& given)
-    : path_(path),
-      file_(console::OpenFile(path, "rb")),
-      encoding_(given.value_or(SessionEncoding::PlatformDefault())) {
-    if (!file_) throw std::runtime_error(path + ": cannot read: " + std::strerror(errno));
+    : path_(path), file_(OpenRegularFile(path)), encoding_(given.value_or(SessionEncoding::PlatformDefault())) {
     start_.resize(utf8Mark.size());
     start_.resize(std::fread(start_.data(), 1, start_.size(), file_.get()));
     const std::string_view start = start_;

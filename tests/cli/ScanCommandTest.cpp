@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace tamberlo;
 using testing::HasSubstr;
 using testing::Not;
@@ -128,6 +132,13 @@ TEST_F(ScanCommand, ReadsAFolderOfLogsWithTheirProgramsAndListings) {
         EXPECT_EQ(refused.exitCode, 64);
         EXPECT_EQ(refused.err, "tamberlo: " + message + "\n");
     }
+#ifndef _WIN32
+    // A pipe named as a log would block its reading for ever.
+    ASSERT_EQ(mkfifo(Work("pipe.log").c_str(), 0600), 0);
+    const test::ToolResult pipe = Scan({"pipe.log"});
+    EXPECT_EQ(pipe.exitCode, 3);
+    EXPECT_THAT(pipe.out, HasSubstr("\npipe: pipe.log: cannot read: not a file\n"));
+#endif
     fs::create_directory(Work("empty"));
     EXPECT_EQ(Scan({"empty"}).err, "tamberlo: no log: no .log file in the folders named\n");
 }
