@@ -4,6 +4,7 @@
 #include "cli/UsageError.h"
 #include "cli/SessionOptions.h"
 #include "cli/batch/BatchCommandLine.h"
+#include "cli/batch/ScanCommandLine.h"
 
 #include <CLI/CLI.hpp>
 
@@ -141,10 +142,20 @@ more)")
         batch->group("");
         BatchCommandLine::Declare(*batch, outcome.batch, defaultJobs);
         DeclareHelp(*batch);
+        scan = app.add_subcommand("scan", ScanCommandLine::Description());
+        scan->group("");
+        ScanCommandLine::Declare(*scan, outcome.batch);
+        DeclareHelp(*scan);
+    }
+
+    // The app of a form.
+    const CLI::App& Of(CommandLineParser::Form form) const {
+        return form == CommandLineParser::Form::Single ? app : form == CommandLineParser::Form::Batch ? *batch : *scan;
     }
 
     CLI::App app{description, "tamberlo"};
     CLI::App* batch = nullptr;
+    CLI::App* scan = nullptr;
     CLI::Option* files = nullptr;
     CLI::Option* texts = nullptr;
     std::vector<std::string> fileValues;
@@ -190,13 +201,13 @@ void TakeProgram(const Declarations& declared, CliOptions& options) {
 std::string CommandLineParser::HelpText(Form form) {
     Outcome outcome;
     const Declarations declared(outcome, 1);
-    return form == Form::Single ? declared.app.help() : declared.batch->help("tamberlo");
+    return form == Form::Single ? declared.app.help() : declared.Of(form).help("tamberlo");
 }
 
 std::vector<std::string> CommandLineParser::OptionNames(Form form) {
     Outcome outcome;
     const Declarations declared(outcome, 1);
-    const CLI::App& app = form == Form::Single ? declared.app : *declared.batch;
+    const CLI::App& app = declared.Of(form);
     std::vector<std::string> names;
     for (const CLI::Option* option : app.get_options()) {
         names.push_back(HelpFormatter::Names(*option) + HelpFormatter::ValueName(*option));
@@ -222,6 +233,7 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
         return outcome;
     } catch (const CLI::ParseError& error) {
         if (declared.batch->parsed()) throw UsageError(OneLine(error.what()) + " (see tamberlo batch --help)");
+        if (declared.scan->parsed()) throw UsageError(OneLine(error.what()) + " (see tamberlo scan --help)");
         throw UsageError(OneLine(error.what()) + " (see tamberlo --help)");
     }
 
@@ -232,6 +244,14 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
         }
         if (outcome.batch.programs.empty()) throw UsageError(BatchCommandLine::NoProgram());
         outcome.action = Action::RunBatch;
+        return outcome;
+    }
+    if (declared.scan->parsed()) {
+        if (!declared.app.parse_order().empty()) {
+            throw UsageError("scan: must be the first argument (see tamberlo scan --help)");
+        }
+        if (outcome.batch.programs.empty()) throw UsageError(ScanCommandLine::NoLog());
+        outcome.action = Action::RunScan;
         return outcome;
     }
 

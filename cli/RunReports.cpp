@@ -6,7 +6,6 @@
 #include "host/Error.h"
 #include "host/FileSystem.h"
 
-
 namespace tamberlo::cli {
 namespace {
 
@@ -55,7 +54,7 @@ ProgramOutcome RunReports::Outcome(const RunResult& result, const Error* error) 
     const auto file = [this](const std::optional<std::string>& named, const std::string& text, const char* name) {
         if (named) return *named;
         if (text.empty()) return std::string();
-        if (!scratch_) scratch_.emplace();
+        if (!scratch_) scratch_.emplace("tmpBatch.");
         const std::string path = scratch_->Path() + "/" + name;
         filesystem::WriteWholeFile(commandtext::ToPath(path), text, filesystem::WriteMode::Overwrite);
         return path;

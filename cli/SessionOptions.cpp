@@ -125,36 +125,7 @@ void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const Session
         ->type_name("SECONDS")
         ->group(wording.sasGroup);
 
-    // Checked as they are given, so that a bad pattern is a usage error
-    // before anything runs.
-    // LogRules::CheckPattern's UsageError says what is wrong with the pattern.
-    const auto regex = [](const char* option) {
-        return CLI::Validator(
-            [option](std::string& value) {
-                const std::string pattern = std::string(option) == "--fail-on" ? LogRules::FailOnPattern(value) : value;
-                LogRules::CheckPattern(pattern, option);
-                return std::string();
-            },
-            "");
-    };
-    constexpr const char* rulesGroup = "Log rules";
-    CLI::Option* ignore =
-        app.add_option("--ignore", options.ignore, R"(a log line matching REGEX (RE2's syntax: no look-around
-or back-references; searched in the line) is not
-counted as an ERROR or WARNING line; may be given more
-than once)");
-    ignore->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--ignore"));
-    CLI::Option* failOn =
-        app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
-NOTE the site treats as a fault); NAME=REGEX names the
-rule in the reports; may be given more than once;
---ignore wins)");
-    failOn->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--fail-on"));
-    app.add_flag("--strict", options.strict, R"(fail on the NOTEs careful programmers check for:
-uninitialized variables, invalid data, repeats of BY
-values, values converted, missing values generated,
-W.D formats too small, MERGE without BY)")
-        ->group(rulesGroup);
+    DeclareLogRules(app, options);
 
     RunSettings& parameters = options.parameters;
     app.add_option_function<std::string>(
@@ -200,6 +171,7 @@ may be given more than once)")
         ->type_name("WORD")
         ->allow_extra_args(false)
         ->group(parametersGroup);
+    DeclareAnnotations(app, options);
     app.final_callback([&options] { CheckParameters(options); });
 }
 
@@ -228,6 +200,51 @@ finding, and one per program that failed without one)");
 folder); a program outside it is named by its full path)");
     root->type_name("DIR")->group(group);
     Check(*root, CLI::ExistingDirectory, "an existing folder");
+}
+
+void DeclareLogRules(CLI::App& app, SessionOptions& options) {
+    // Checked as they are given, so that a bad pattern is a usage error
+    // before anything runs.
+    // LogRules::CheckPattern's UsageError says what is wrong with the pattern.
+    const auto regex = [](const char* option) {
+        return CLI::Validator(
+            [option](std::string& value) {
+                const std::string pattern = std::string(option) == "--fail-on" ? LogRules::FailOnPattern(value) : value;
+                LogRules::CheckPattern(pattern, option);
+                return std::string();
+            },
+            "");
+    };
+    constexpr const char* rulesGroup = "Log rules";
+    CLI::Option* ignore =
+        app.add_option("--ignore", options.ignore, R"(a log line matching REGEX (RE2's syntax: no look-around
+or back-references; searched in the line) is not
+counted as an ERROR or WARNING line; may be given more
+than once)");
+    ignore->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--ignore"));
+    CLI::Option* failOn =
+        app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
+NOTE the site treats as a fault); NAME=REGEX names the
+rule in the reports; may be given more than once;
+--ignore wins)");
+    failOn->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--fail-on"));
+    app.add_flag("--strict", options.strict, R"(fail on the NOTEs careful programmers check for:
+uninitialized variables, invalid data, repeats of BY
+values, values converted, missing values generated,
+W.D formats too small, MERGE without BY)")
+        ->group(rulesGroup);
+}
+
+void DeclareAnnotations(CLI::App& app, SessionOptions& options) {
+    CLI::Option* annotations = app.add_option_function<std::string>(
+        "--annotations", [&options](const std::string& value) { options.annotations = value; },
+        R"(github: write GitHub Actions annotations of the
+findings (::error file=F,line=L::...) on standard
+output and append a summary to $GITHUB_STEP_SUMMARY
+(a single run: when checked); none: do not;
+default: github when GITHUB_ACTIONS is true)");
+    annotations->type_name("KIND")->group("Output");
+    Check(*annotations, CLI::IsMember({"github", "none"}), "github or none");
 }
 
 void Check(CLI::Option& option, const CLI::Validator& validator, const std::string& expected) {

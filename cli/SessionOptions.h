@@ -33,6 +33,10 @@ struct SessionOptions {
     std::vector<std::string> failOn;
     bool strict = false;
 
+    // --annotations: "github" or "none"; unset: GitHub Actions' own
+    // environment decides (GitHubAnnotations::Wanted).
+    std::optional<std::string> annotations;
+
     // The run's parameters: --sysparm, --set, --let, --autoexec (the path
     // as given) and --sas-option, texts in UTF-8; a name given twice keeps
     // its last value.
@@ -69,6 +73,11 @@ void DeclareSessionOptions(CLI::App& app, SessionOptions& options, const Session
 // declared among them.
 void DeclareReportOptions(CLI::App& app, ReportOptions& options, const char* group,
                           std::optional<std::string>* jsonFile = nullptr);
+// The options of what counts in a log (--ignore, --fail-on, --strict) and
+// --annotations, which DeclareSessionOptions declares too: for a form that
+// starts no SAS session.
+void DeclareLogRules(CLI::App& app, SessionOptions& options);
+void DeclareAnnotations(CLI::App& app, SessionOptions& options);
 
 // Adds to `option` a check made by a CLI11 validator; a value it refuses is a
 // UsageError "<option> <value>: expected <expected>" (without the value when

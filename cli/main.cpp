@@ -1,9 +1,11 @@
 // tamberlo: runs SAS programs in batch through Tamberlo from a shell.
 
 #include "cli/batch/BatchCommand.h"
+#include "cli/batch/ScanCommand.h"
 #include "cli/CommandLineParser.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
+#include "cli/GitHubAnnotations.h"
 #include "cli/LogFollower.h"
 #include "cli/ProgramRun.h"
 #include "cli/ResultPrinter.h"
@@ -29,6 +31,27 @@ std::string ReadStandardInput() {
     return text;
 }
 
+// --check's annotations of the run, and the step summary. The findings'
+// lines are those of the program file when it is one file.
+ExitStatus Annotate(const CliOptions& options, const RunResult& result, ExitStatus status) {
+    const bool oneFile = options.program.size() == 1 && options.program[0].kind == ProgramPiece::Kind::File;
+    AnnotatedRun run;
+    run.file = oneFile ? options.program[0].value : std::string();
+    run.name = oneFile ? run.file : "the program";
+    run.verdict = result.verdict;
+    run.findings = &result.findings;
+    run.encoding = result.encoding;
+    run.firstProblem = "SAS exit code " + (result.sasExitCode ? std::to_string(*result.sasExitCode) : "none");
+    for (const Finding& finding : result.findings) {
+        if (finding.kind != LogLineClassifier::Kind::Error) continue;
+        run.firstProblem = result.encoding.ToUtf8(finding.text);
+        break;
+    }
+    GitHubAnnotations annotations(stdout);
+    annotations.Add(run);
+    return annotations.AppendSummary("tamberlo --check") ? status : ExitStatus::OutputFailed;
+}
+
 int Fail(ExitStatus status, const std::string& message) {
     std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(message).c_str());
     return ToInt(status);
@@ -47,6 +70,7 @@ int main(int argc, char** argv) {
         const CommandLineParser::Outcome outcome =
             CommandLineParser::Parse(static_cast<int>(pointers.size()), pointers.data(), processors);
         if (outcome.action == CommandLineParser::Action::RunBatch) return RunBatchCommand(outcome.batch);
+        if (outcome.action == CommandLineParser::Action::RunScan) return RunScanCommand(outcome.batch);
         if (outcome.action != CommandLineParser::Action::Run) {
             std::fwrite(outcome.text.data(), 1, outcome.text.size(), stdout);
             return ToInt(ExitStatus::Ok);
@@ -67,7 +91,9 @@ int main(int argc, char** argv) {
         } catch (const tamberlo::Error& error) {
             return ToInt(printer.PrintError(error, result));
         }
-        const ExitStatus status = printer.PrintRun(result);
+        ExitStatus status = printer.PrintRun(result);
+        if (options.check && result.executed && GitHubAnnotations::Wanted(options.annotations))
+            status = Annotate(options, result, status);
         // Interrupted after SAS had ended: the run's files are gone, stop here.
         return ToInt(console::InterruptRequested() ? ExitStatus::Interrupted : status);
     } catch (const UsageError& error) {

@@ -15,8 +15,8 @@ constexpr std::chrono::seconds Settled(2);
 constexpr std::size_t MostReadings = 64;
 
 bool IsSettled(const filesystem::FileStamp& stamp) {
-    const auto now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::system_clock::now().time_since_epoch());
+    const auto now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch());
     return now - std::chrono::nanoseconds(stamp.modifiedNs) > Settled;
 }
 

@@ -1,6 +1,8 @@
 // tamberlo batch at scale: its peak memory as the number of programs and the
 // size of their logs grow, and the time of its HTML report for 10,000
-// programs.
+// programs; tamberlo scan over a 1 GiB log: the whole process's peak memory,
+// which must not grow with the log (blocks read, a line kept to its first
+// MiB), and its time against a plain read of the same file.
 #include "cli/batch/HtmlReport.h"
 #include "support/Rows.h"
 #include "support/Scratch.h"
@@ -159,6 +161,74 @@ void HtmlReportOfTenThousandPrograms(benchmark::State& state) {
                Verdict(seconds < 1.0), ""});
 }
 BENCHMARK(HtmlReportOfTenThousandPrograms)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+constexpr std::size_t GiB = std::size_t{1} << 30;
+
+// About `size` bytes as SAS writes a log, source lines, NOTEs and now and
+// then a WARNING, ending in one line of 256 MiB (a runaway PUT): written a
+// piece at a time.
+void WriteLog(const std::string& path, std::size_t size) {
+    std::ofstream out(path, std::ios::binary);
+    std::string piece;
+    std::size_t written = 0;
+    const std::size_t longLine = size / 4;
+    for (int line = 1; written + longLine < size; ++line) {
+        piece += std::to_string(line) + "          data _null_; set work.sales; total = price * units; run;\r\n";
+        piece += line % 50 == 0 ? "WARNING: Apparent symbolic reference NOT_THERE not resolved.\r\n"
+                                : "NOTE: DATA statement used (Total process time):\r\n";
+        if (piece.size() >= (1 << 20)) {
+            out << piece;
+            written += piece.size();
+            piece.clear();
+        }
+    }
+    out << piece << "ERROR: ";
+    const std::string block(1 << 20, 'x');
+    for (std::size_t at = 0; at < longLine; at += block.size()) out << block;
+    out << "\r\n";
+}
+
+// Reading the file once in 64 KiB blocks, as the scan reads it.
+double PlainRead(const std::string& path) {
+    const auto started = std::chrono::steady_clock::now();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::vector<char> block(1 << 16);
+    std::size_t total = 0;
+    while (const std::size_t got = std::fread(block.data(), 1, block.size(), file)) total += got;
+    std::fclose(file);
+    benchmark::DoNotOptimize(total);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+void ScanOfAGibibyteLog(benchmark::State& state) {
+    const std::string log = ScratchPath("big.log");
+    WriteLog(log, GiB);
+    const std::string small = ScratchPath("small.log");
+    WriteLog(small, GiB / 64);
+    double read = 0;
+    double seconds = 0;
+    double peak = 0;
+    double peakSmall = 0;
+    for (auto _ : state) {
+        read = PlainRead(log);
+        const auto started = std::chrono::steady_clock::now();
+        peak = PeakOfCommand({TAMBERLO_BENCH_COMMAND, "scan", "--strict", log}, {});
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        peakSmall = PeakOfCommand({TAMBERLO_BENCH_COMMAND, "scan", "--strict", small}, {});
+    }
+    std::remove(log.c_str());
+    std::remove(small.c_str());
+    state.counters["peak_1GiB_MiB"] = peak / (1 << 20);
+    state.counters["peak_16MiB_MiB"] = peakSmall / (1 << 20);
+    const double growth = peak / peakSmall;
+    RecordRow({22, "tamberlo scan --strict of a 1 GiB log (a 256 MiB line in it), whole process",
+               "the same scan of a 16 MiB log; reading the 1 GiB file once in 64 KiB blocks",
+               "peak " + FormatMiB(peak) + " against " + FormatMiB(peakSmall) + " (" + FormatRatio(growth) + "); " +
+                   FormatSeconds(seconds) + " against " + FormatSeconds(read) + " (" + FormatRatio(seconds / read) +
+                   ")",
+               "peak <= 1.2x the 16 MiB log's; time info", Verdict(growth <= 1.2), FormatMiB(peak)});
+}
+BENCHMARK(ScanOfAGibibyteLog)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 }  // namespace tamberlo::bench

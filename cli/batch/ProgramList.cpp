@@ -1,6 +1,5 @@
 #include "cli/batch/ProgramList.h"
 
-#include "automation/CodeRunner.h"
 #include "cli/UsageError.h"
 #include "cli/CommandText.h"
 #include "host/FileSystem.h"
@@ -31,9 +30,20 @@ std::string Folded(std::string name) {
     return name;
 }
 
-bool IsProgramFile(const fs::directory_entry& entry) {
+// The name ends in the kind's extension, in any letter case.
+bool NamesKind(const std::string& name, const ListedKind& kind) {
+    const std::string_view extension = kind.extension;
+    if (name.size() < extension.size()) return false;
+    return std::equal(extension.begin(), extension.end(), name.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+bool IsListedFile(const fs::directory_entry& entry, const ListedKind& kind) {
     std::error_code ec;
-    return entry.is_regular_file(ec) && NamesProgramFile(entry.path().filename().string());
+    return entry.is_regular_file(ec) && NamesKind(entry.path().filename().string(), kind);
 }
 
 // A folder that cannot be read is one failed entry of the batch, named
@@ -46,14 +56,15 @@ void AddUnreadable(const fs::path& folder, const fs::path& base, const std::erro
         {relative + "/", folder.string(), folder.string() + ": cannot read the folder: " + ec.message()});
 }
 
-void AddFolder(const fs::path& folder, const fs::path& base, bool recursive, std::vector<BatchProgram>& programs) {
+void AddFolder(const fs::path& folder, const fs::path& base, bool recursive, const ListedKind& kind,
+               std::vector<BatchProgram>& programs) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code kind;
-        if (recursive && it->is_directory(kind) && !it->is_symlink(kind)) {
-            AddFolder(it->path(), base, recursive, programs);
-        } else if (IsProgramFile(*it)) {
+        std::error_code typeError;
+        if (recursive && it->is_directory(typeError) && !it->is_symlink(typeError)) {
+            AddFolder(it->path(), base, recursive, kind, programs);
+        } else if (IsListedFile(*it, kind)) {
             programs.push_back({NameOf(it->path(), base), it->path().string(), {}});
         }
     }
@@ -86,18 +97,19 @@ bool MatchesWildcard(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
-void AddArgument(const std::string& argument, bool recursive, std::vector<BatchProgram>& programs) {
+void AddArgument(const std::string& argument, bool recursive, const ListedKind& kind,
+                 std::vector<BatchProgram>& programs) {
     const fs::path path = commandtext::ToPath(argument);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (fs::is_directory(status)) {
-        AddFolder(path, path, recursive, programs);
+        AddFolder(path, path, recursive, kind, programs);
     } else if (!fs::exists(status)) {
-        programs.push_back({NameOf(path.filename(), {}), argument, argument + ": no such program file"});
-    } else if (NamesProgramFile(path.filename().string())) {
+        programs.push_back({NameOf(path.filename(), {}), argument, argument + ": " + kind.noSuchFile});
+    } else if (NamesKind(path.filename().string(), kind)) {
         programs.push_back({NameOf(path.filename(), {}), argument, {}});
     } else {
-        throw UsageError(argument + ": not a .sas program file");
+        throw UsageError(argument + ": " + kind.notOfKind);
     }
 }
 
@@ -123,12 +135,22 @@ std::vector<std::string> Expanded(const std::string& argument) {
 
 }  // namespace
 
+const ListedKind ProgramFileKind{".sas", "no such program file", "not a .sas program file",
+                                 "no program: no .sas file in the folders named"};
+const ListedKind LogFileKind{".log", "no such log file", "not a .log file",
+                             "no log: no .log file in the folders named"};
+
 std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& arguments, bool recursive) {
+    return CollectFiles(arguments, recursive, ProgramFileKind);
+}
+
+std::vector<BatchProgram> CollectFiles(const std::vector<std::string>& arguments, bool recursive,
+                                       const ListedKind& kind) {
     std::vector<BatchProgram> programs;
     for (const std::string& argument : arguments) {
-        for (const std::string& expanded : Expanded(argument)) AddArgument(expanded, recursive, programs);
+        for (const std::string& expanded : Expanded(argument)) AddArgument(expanded, recursive, kind, programs);
     }
-    if (programs.empty()) throw UsageError("no program: no .sas file in the folders named");
+    if (programs.empty()) throw UsageError(kind.noneInFolder);
 
     std::sort(programs.begin(), programs.end(), [](const BatchProgram& a, const BatchProgram& b) {
         const std::string foldedA = Folded(a.name), foldedB = Folded(b.name);

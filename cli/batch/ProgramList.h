@@ -34,6 +34,22 @@ struct BatchProgram {
 // file system takes for one, or no program at all.
 std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& arguments, bool recursive);
 
+// What a command lists: the files of one extension, and how its messages
+// name them.
+struct ListedKind {
+    const char* extension;     // ".sas", in any letter case
+    const char* noSuchFile;    // "no such program file"
+    const char* notOfKind;     // "not a .sas program file"
+    const char* noneInFolder;  // "no program: no .sas file in the folders named"
+};
+extern const ListedKind ProgramFileKind;
+extern const ListedKind LogFileKind;  // .log: the logs `tamberlo scan` reads
+
+// CollectPrograms for files of any kind: each named "<name>" after the
+// file's name without the extension.
+std::vector<BatchProgram> CollectFiles(const std::vector<std::string>& arguments, bool recursive,
+                                       const ListedKind& kind);
+
 // The programs of one shard: of the list, those at positions K-1, K-1+N,
 // K-1+2N, ..., so that the N shards together hold every program once.
 std::vector<BatchProgram> SelectShard(const std::vector<BatchProgram>& programs, const Shard& shard);

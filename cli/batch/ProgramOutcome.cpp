@@ -22,7 +22,8 @@ std::string ProblemLine(const ProgramOutcome& outcome, Host host, Session sessio
     if (!outcome.problem.empty()) return host(outcome.program.name + ": " + outcome.problem);
     for (const Finding& finding : outcome.findings) {
         if (finding.kind != LogLineClassifier::Kind::Error) continue;
-        std::string place = finding.includedFile.empty() ? host(outcome.program.Place()) : session(finding.includedFile);
+        std::string place =
+            finding.includedFile.empty() ? host(outcome.program.Place()) : session(finding.includedFile);
         if (finding.programLine) place.append(":").append(std::to_string(*finding.programLine));
         return place + host(": ") + session(finding.text);
     }

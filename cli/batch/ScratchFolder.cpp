@@ -10,9 +10,9 @@
 
 namespace tamberlo::cli {
 
-ScratchFolder::ScratchFolder() {
+ScratchFolder::ScratchFolder(const std::string& prefix) {
     const std::string temporary = commandtext::FromHost(GetTempDirectory());
-    const OwnedTempName names("tmpBatch.", "");
+    const OwnedTempName names(prefix, "");
     names.RemoveLeftovers(commandtext::ToPath(temporary));
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
         const std::string name = temporary + names.New();

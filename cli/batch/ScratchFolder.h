@@ -4,14 +4,15 @@
 
 namespace tamberlo::cli {
 
-// A folder of the command's own in the temporary folder, for the logs and
-// listings that only the reports need, removed with everything in it at the
-// end; readable by its owner only. Its name carries the process id: the
-// folders of commands that were killed are removed when the next one starts.
+// A folder of the command's own in the temporary folder, for files that only
+// the reports need, removed with everything in it when the object goes;
+// readable by its owner only. Its name carries the process id: the folders
+// of commands that were killed are removed when the next one starts.
 class ScratchFolder {
 public:
-    // Throws std::runtime_error when no folder can be made.
-    ScratchFolder();
+    // `prefix` starts the folder's name ("tmpBatch."). Throws
+    // std::runtime_error when no folder can be made.
+    explicit ScratchFolder(const std::string& prefix);
     ~ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;

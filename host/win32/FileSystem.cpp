@@ -233,8 +233,8 @@ std::optional<FileStamp> StampOfRegularFile(const std::string& path) noexcept {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
         // FILETIME counts 100 ns from 1601.
         constexpr std::uint64_t From1601To1970 = 116444736000000000ULL;
-        const std::uint64_t written =
-            (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+        const std::uint64_t written = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                      data.ftLastWriteTime.dwLowDateTime;
         return FileStamp{(static_cast<std::uintmax_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
                          (static_cast<std::int64_t>(written) - static_cast<std::int64_t>(From1601To1970)) * 100};
     } catch (...) {

@@ -112,6 +112,7 @@ TEST(CommandLineParser, TheHelpListsExactlyTheParsersOptionsAndEveryExitStatus) 
         {Form::Single,
          {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\n  64  ", "\n  74  ", "\n  130 "}},
         {Form::Batch, {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\n  4   ", "\nand 64 ", " 74 ", " 130 "}},
+        {Form::Scan, {"\n  0   ", "\n  1   ", "\n  2   ", "\n  3   ", "\nand 64 ", " 74 ", " 130 "}},
     };
     // An option line: two spaces, the names and the value name (NAME=VALUE
     // for a pair), then the
@@ -132,6 +133,7 @@ TEST(CommandLineParser, TheHelpListsExactlyTheParsersOptionsAndEveryExitStatus) 
     EXPECT_THAT(CommandLineParser::HelpText(), StartsWith("Usage: tamberlo [OPTIONS] [PROGRAM ...]\n\n"));
     EXPECT_THAT(CommandLineParser::HelpText(Form::Batch),
                 StartsWith("Usage: tamberlo batch [OPTIONS] PROGRAM ...\n\n"));
+    EXPECT_THAT(CommandLineParser::HelpText(Form::Scan), StartsWith("Usage: tamberlo scan [OPTIONS] LOG ...\n\n"));
 }
 
 TEST(CommandLineParser, UsageErrorsAreOneLineNamingTheCulprit) {

@@ -28,6 +28,11 @@ ToolResult CommandTest::Batch(std::vector<std::string> arguments) {
     return RunBare(arguments);
 }
 
+ToolResult CommandTest::Scan(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "scan");
+    return RunBare(arguments);
+}
+
 ToolResult CommandTest::RunBare(const std::vector<std::string>& arguments, const std::string& standardInput) {
     ToolResult result = RunTool(CommandPath(), arguments, Work(), streams_, standardInput);
     EXPECT_FALSE(result.leftProcesses) << "a process outlived tamberlo";

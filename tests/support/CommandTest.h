@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RunFolderTest.h"
+#include "TestSupport.h"
 #include "ToolRunner.h"
 
 #include <string>
@@ -27,6 +28,8 @@ protected:
     ToolResult Run(std::vector<std::string> arguments, const std::string& standardInput = {});
     // `tamberlo batch --sas-root <stand-in> arguments...`
     ToolResult Batch(std::vector<std::string> arguments);
+    // `tamberlo scan arguments...`
+    ToolResult Scan(std::vector<std::string> arguments);
     // `tamberlo arguments...`, nothing added.
     ToolResult RunBare(const std::vector<std::string>& arguments, const std::string& standardInput = {});
     // Writes `text` to Work(name), making the folders on the way.
@@ -34,6 +37,10 @@ protected:
 
 private:
     std::string streams_;
+    // The command writes GitHub Actions annotations when it runs in a
+    // GitHub Actions job, as the tests themselves may: only a test that
+    // asks for them gets them.
+    ScopedEnvironment notInGitHubActions_{"GITHUB_ACTIONS", ""};
 };
 
 // One listing page of the stand-in: a form feed (shown cleaned as %12 unless

@@ -1,0 +1,174 @@
+#include "cli/GitHubAnnotations.h"
+
+#include "cli/CommandText.h"
+#include "cli/Console.h"
+#include "host/ControlChars.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+
+namespace tamberlo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : commandtext::FromHost(value);
+}
+
+struct Replacement {
+    char character;
+    const char* with;
+};
+
+// The text with each character of the table replaced.
+std::string Replaced(std::string_view text, std::initializer_list<Replacement> table) {
+    std::string replaced;
+    for (const char c : text) {
+        const auto* found =
+            std::find_if(table.begin(), table.end(), [c](const Replacement& entry) { return entry.character == c; });
+        if (found == table.end()) {
+            replaced += c;
+        } else {
+            replaced += found->with;
+        }
+    }
+    return replaced;
+}
+
+// A workflow command's message: "%", CR and LF escaped, as the runner reads
+// them back; other control characters shown as the cleaned logs show them,
+// so that the job's log shows what the terminal would.
+std::string EscapedMessage(std::string_view text) {
+    return Replaced(CleanControlChars(text), {{'%', "%25"}, {'\r', "%0D"}, {'\n', "%0A"}});
+}
+
+// A property's value: also ":" and ",", which end a property.
+std::string EscapedProperty(std::string_view text) {
+    return Replaced(EscapedMessage(text), {{':', "%3A"}, {',', "%2C"}});
+}
+
+// Text in a Markdown table cell: nothing in it may end the cell or the row,
+// open markup, code or an entity.
+std::string MarkdownCell(std::string_view text) {
+    return Replaced(CleanControlChars(text), {{'|', "\\|"},
+                                              {'`', "\\`"},
+                                              {'\\', "\\\\"},
+                                              {'<', "&lt;"},
+                                              {'>', "&gt;"},
+                                              {'&', "&amp;"},
+                                              {'\r', " "},
+                                              {'\n', " "}});
+}
+
+bool Passed(Verdict verdict) { return verdict == Verdict::Clean || verdict == Verdict::Warnings; }
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+}  // namespace
+
+bool GitHubAnnotations::Wanted(const std::optional<std::string>& option) {
+    if (option) return *option == "github";
+    return Environment("GITHUB_ACTIONS") == "true";
+}
+
+GitHubAnnotations::GitHubAnnotations(std::FILE* out) : out_(out) {
+    base_ = Environment("GITHUB_WORKSPACE");
+    std::error_code ec;
+    if (base_.empty()) base_ = commandtext::FromPath(fs::current_path(ec));
+}
+
+// A file relative to the base when it lies below it, else as an absolute
+// name; "/" between folders on every system.
+std::string GitHubAnnotations::FileName(const std::string& commandText) const {
+    std::error_code ec;
+    const fs::path file = fs::absolute(commandtext::ToPath(commandText), ec).lexically_normal();
+    const fs::path base = fs::absolute(commandtext::ToPath(base_), ec).lexically_normal();
+    const fs::path relative = file.lexically_relative(base);
+    const bool below = !relative.empty() && *relative.begin() != "..";
+    std::string name = commandtext::ToUtf8(commandtext::FromPath(below ? relative : file));
+    if (fs::path::preferred_separator != '/') std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+void GitHubAnnotations::Annotate(bool error, const std::string& file, std::optional<long> line,
+                                 const std::string& title, const std::string& message) {
+    const std::size_t kind = error ? 0 : 1;
+    if (written_[kind] == MaxPerKind) {
+        ++unwritten_[kind];
+        return;
+    }
+    ++written_[kind];
+    std::string command = error ? "::error " : "::warning ";
+    std::string properties;
+    if (!file.empty()) properties += "file=" + EscapedProperty(file);
+    if (!file.empty() && line) properties += ",line=" + std::to_string(*line);
+    if (!title.empty()) properties += (properties.empty() ? "title=" : ",title=") + EscapedProperty(title);
+    command += properties + "::" + EscapedMessage(message) + "\n";
+    std::fwrite(command.data(), 1, command.size(), out_);
+}
+
+void GitHubAnnotations::Add(const AnnotatedRun& run) {
+    ++verdicts_[static_cast<std::size_t>(run.verdict)];
+    const std::string programFile = run.file.empty() ? std::string() : FileName(run.file);
+    bool errorShown = false;
+    if (run.findings != nullptr) {
+        for (const Finding& finding : *run.findings) {
+            const bool error = finding.kind == LogLineClassifier::Kind::Error;
+            errorShown |= error;
+            const std::string file =
+                finding.includedFile.empty() ? programFile : FileName(run.encoding.ToUtf8(finding.includedFile));
+            Annotate(error, file, finding.programLine, finding.ruleId, run.encoding.ToUtf8(finding.text));
+        }
+    }
+    if (Passed(run.verdict)) return;
+    if (!errorShown) Annotate(true, programFile, std::nullopt, VerdictText(run.verdict), run.firstProblem);
+    notPassed_.push_back({run.name, run.verdict, run.firstProblem});
+    std::fflush(out_);
+}
+
+bool GitHubAnnotations::AppendSummary(const std::string& title) const {
+    std::fflush(out_);
+    const std::string name = Environment("GITHUB_STEP_SUMMARY");
+    if (name.empty()) return true;
+    std::string text = "## ";
+    text.append(MarkdownCell(title)).append("\n\n");
+    std::size_t runs = 0;
+    for (const std::size_t count : verdicts_) runs += count;
+    text += std::to_string(runs) + " programs: ";
+    for (std::size_t verdict = 0; verdict < verdicts_.size(); ++verdict) {
+        text += (verdict == 0 ? "" : ", ") + std::to_string(verdicts_[verdict]) + " " +
+                VerdictText(static_cast<Verdict>(verdict));
+    }
+    text += "\n";
+    if (!notPassed_.empty()) {
+        text += "\n| program | verdict | first problem |\n| --- | --- | --- |\n";
+        for (const Row& row : notPassed_) {
+            text += "| " + MarkdownCell(commandtext::ToUtf8(row.name)) + " | " + VerdictText(row.verdict) + " | " +
+                    MarkdownCell(row.problem) + " |\n";
+        }
+    }
+    if (unwritten_[0] + unwritten_[1] > 0) {
+        text.append("\n").append(std::to_string(unwritten_[0])).append(" more errors and ");
+        text.append(std::to_string(unwritten_[1])).append(" more warnings are not annotated: GitHub shows ");
+        text.append(std::to_string(MaxPerKind)).append(" of each kind per step.\n");
+    }
+    text += "\n";
+    const std::unique_ptr<std::FILE, FileCloser> file(console::OpenFile(name, "ab"));
+    if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() || std::fflush(file.get()) != 0) {
+        std::fprintf(stderr, "tamberlo: GITHUB_STEP_SUMMARY %s: cannot write: %s\n", console::ForTerminal(name).c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tamberlo::cli

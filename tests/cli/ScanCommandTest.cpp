@@ -1,0 +1,251 @@
+// `tamberlo scan` on logs written beforehand, and the GitHub Actions
+// annotations of scan, batch and --check: verdicts, statuses, report
+// contents and the exact workflow commands.
+
+#include "CommandTest.h"
+#include "TestSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <sstream>
+#include <tuple>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+using namespace tamberlo;
+using testing::HasSubstr;
+using testing::Not;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScanCommand : public test::CommandTest {
+protected:
+    nlohmann::json Json(const std::string& name) const { return nlohmann::json::parse(test::ReadFile(Work(name))); }
+
+    // A path in a Markdown table cell: its backslashes escaped.
+    static std::string InCell(std::string path) {
+        for (std::size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) path.insert(at, 1, '\\');
+        return path;
+    }
+
+    // The lines of standard output that are workflow commands.
+    static std::vector<std::string> Annotations(const std::string& out) {
+        std::vector<std::string> lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("::", 0) == 0) lines.push_back(line);
+        return lines;
+    }
+
+    // The first program's findings of a scan's JSON report as "logLine:programLine:text".
+    std::vector<std::string> Findings(const std::string& report, std::size_t program = 0) const {
+        std::vector<std::string> texts;
+        const nlohmann::json json = Json(report);
+        for (const auto& finding : json["programs"][program]["findings"]) {
+            texts.push_back(std::to_string(finding["logLine"].get<long>()) + ":" +
+                            std::to_string(finding["programLine"].get<long>()) + ":" +
+                            finding["text"].get<std::string>());
+        }
+        return texts;
+    }
+};
+
+// A text of Latin-1 characters as UTF-16 with its byte-order mark.
+std::string Utf16(const std::string& latin1, bool littleEndian) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char c : latin1) {
+        bytes += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    }
+    return bytes;
+}
+
+// A path as the command names a file it found in a folder: with the
+// system's separator.
+std::string Found(const std::string& path) { return fs::path(path).make_preferred().string(); }
+
+const std::string notValid = "ERROR 180-322: Statement is not valid or it is used out of proper order.";
+
+}  // namespace
+
+TEST_F(ScanCommand, ReadsAFolderOfLogsWithTheirProgramsAndListings) {
+    WriteWork("logs/job.log", "NOTE: SAS started.\r\n1          data x;\r\n2          foo;\r\n          ---\r\n" +
+                                  notValid + "\r\nWARNING: Data set X was not replaced\r\n  because of errors.\r\n");
+    WriteWork("logs/job.sas", "data x;\r\nfoo;\r\n");
+    WriteWork("logs/job.lst", "the listing of job\r\n");
+    WriteWork("logs/sub/warn.log", "NOTE: a\nWARNING: Apparent symbolic reference X not resolved.\n");
+    WriteWork("logs/sub/clean.log", "NOTE: all fine\n");
+    WriteWork("logs/notes.txt", "ERROR: not a log\n");
+
+    const test::ToolResult result =
+        Scan({"--recursive", "logs", "missing.log", "--json", "r.json", "--junit", "r.xml", "--html", "r.html"});
+    EXPECT_EQ(result.exitCode, 3) << result.err;
+    EXPECT_THAT(result.out, HasSubstr("\n" + Found("logs/job.sas") + ":2: " + notValid +
+                                      "\nmissing: missing.log: no such log file\n"));
+    EXPECT_THAT(result.out, HasSubstr("\n4 of 4 programs: 1 clean, 1 warnings, 1 failed, 1 errors, 0 time limits;"));
+
+    const nlohmann::json report = Json("r.json");
+    EXPECT_EQ(report["name"], "tamberlo scan");
+    EXPECT_EQ(report["exitStatus"], 3);
+    std::vector<std::string> facts;
+    for (const auto& program : report["programs"]) {
+        facts.push_back(program["name"].get<std::string>() + " " + program["file"].get<std::string>() + " " +
+                        program["verdict"].get<std::string>() + " " + program["sasExitCode"].dump());
+    }
+    EXPECT_EQ(facts, (std::vector<std::string>{"job " + Found("logs/job.sas") + " failed null",
+                                               "missing missing.log error null",
+                                               "sub/clean " + Found("logs/sub/clean.log") + " clean null",
+                                               "sub/warn " + Found("logs/sub/warn.log") + " warnings null"}));
+    // With the program beside it, its lines; without, the log's.
+    EXPECT_EQ(
+        Findings("r.json"),
+        (std::vector<std::string>{"5:2:" + notValid, "6:2:WARNING: Data set X was not replaced because of errors."}));
+    EXPECT_EQ(Findings("r.json", 3),
+              (std::vector<std::string>{"2:2:WARNING: Apparent symbolic reference X not resolved."}));
+    EXPECT_THAT(report["programs"][0]["log"].get<std::string>(), HasSubstr("2          foo;\r\n"));
+
+    const std::string junit = test::ReadFile(Work("r.xml"));
+    EXPECT_THAT(junit, HasSubstr("<failure message=\"" + Found("logs/job.sas") + ":2: " + notValid +
+                                 "\" type=\"SAS errors\">"));
+    EXPECT_THAT(junit, HasSubstr("<error message=\"missing.log: no such log file\" type=\"Tamberlo error\">"));
+    EXPECT_THAT(test::ReadFile(Work("r.html")), HasSubstr("the listing of job"));
+
+    // Without the missing log: the worst verdict's status. Usage errors as the batch's.
+    EXPECT_EQ(Scan({"logs/job.log", "logs/sub"}).exitCode, 2);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> usage{
+        {{}, "no log: name .log files or folders (see tamberlo scan --help)"},
+        {{"logs/notes.txt"}, "logs/notes.txt: not a .log file"},
+        {{"logs/job.log", "--json", "logs/job.sas"}, "--json logs/job.sas: the same file as the program logs/job.sas"},
+        {{"logs/job.log", "--encoding", "KLINGON"},
+         "--encoding KLINGON: not an encoding Tamberlo knows (UTF-8, WLATIN1, LATIN1, SHIFT-JIS, ...)"},
+        {{"logs/job.log", "--annotations", "gitlab"}, "--annotations gitlab: expected github or none"},
+    };
+    for (const auto& [arguments, message] : usage) {
+        const test::ToolResult refused = Scan(arguments);
+        EXPECT_EQ(refused.exitCode, 64);
+        EXPECT_EQ(refused.err, "tamberlo: " + message + "\n");
+    }
+#ifndef _WIN32
+    // A pipe named as a log would block its reading for ever.
+    ASSERT_EQ(mkfifo(Work("pipe.log").c_str(), 0600), 0);
+    const test::ToolResult pipe = Scan({"pipe.log"});
+    EXPECT_EQ(pipe.exitCode, 3);
+    EXPECT_THAT(pipe.out, HasSubstr("\npipe: pipe.log: cannot read: not a file\n"));
+#endif
+    fs::create_directory(Work("empty"));
+    EXPECT_EQ(Scan({"empty"}).err, "tamberlo: no log: no .log file in the folders named\n");
+}
+
+TEST_F(ScanCommand, TheEncodingComesFromTheOptionTheMarkOrThePlatform) {
+    const std::vector<std::tuple<std::string, std::vector<std::string>, std::string>> cases{
+        {"\xEF\xBB\xBF"
+         "ERROR: caf\xC3\xA9\n",
+         {},
+         "ERROR: caf\xC3\xA9"},
+        {Utf16("ERROR: caf\xE9\n", true), {}, "ERROR: caf\xC3\xA9"},
+        {Utf16("ERROR: caf\xE9\n", false), {}, "ERROR: caf\xC3\xA9"},
+        // A lone surrogate is no character.
+        {Utf16("ERROR: \xD8\n", false).replace(16, 2, std::string("\xD8\0", 2)), {}, "ERROR: \xEF\xBF\xBD"},
+        {"ERROR: caf\xC3\xA9\n", {"--encoding", "utf-8"}, "ERROR: caf\xC3\xA9"},
+        {"ERROR: caf\xE9\n", {"--encoding", "LATIN1"}, "ERROR: caf\xC3\xA9"},
+        // Both platforms' defaults (LATIN1, WLATIN1) hold é as one byte.
+        {"ERROR: caf\xE9\n", {}, "ERROR: caf\xC3\xA9"},
+    };
+    for (const auto& [bytes, arguments, finding] : cases) {
+        WriteWork("one.log", bytes);
+        std::vector<std::string> scan = arguments;
+        scan.insert(scan.end(), {"one.log", "--json", "r.json"});
+        const test::ToolResult result = Scan(scan);
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_EQ(Findings("r.json"), (std::vector<std::string>{"1:1:" + finding}));
+        EXPECT_EQ(Json("r.json")["programs"][0]["log"], finding + "\n");
+    }
+}
+
+TEST_F(ScanCommand, AHostileLogIsReadWhole) {
+    const std::string longLine(10 << 20, 'x');
+    WriteWork("hostile.log", "NOTE: CR only\rERROR: \x1B[2J erased \x07 \xFF\xFE bytes\rWARNING: " + longLine +
+                                 "\r\n\r\nERROR: after the long line\n");
+    const test::ToolResult result = Scan({"hostile.log", "--json", "r.json", "--junit", "r.xml"});
+    EXPECT_EQ(result.exitCode, 2);
+    // The terminal gets control characters as the cleaned log shows them
+    // (here in UTF-8; Windows without a console: the ANSI code page).
+#ifdef _WIN32
+    const std::string bytes = "\xFF\xFE";
+#else
+    const std::string bytes = "\xC3\xBF\xC3\xBE";
+#endif
+    EXPECT_THAT(result.out, HasSubstr("\nhostile.log:2: ERROR: %27[2J erased %7 " + bytes + " bytes\n"));
+    EXPECT_THAT(result.out, Not(HasSubstr("\x1B")));
+    const std::vector<std::string> findings = Findings("r.json");
+    ASSERT_EQ(findings.size(), 3u);
+    EXPECT_EQ(findings[0], "2:2:ERROR: \x1B[2J erased \x07 \xC3\xBF\xC3\xBE bytes");
+    EXPECT_EQ(findings[1].size(), std::string("3:3:").size() + 1024);
+    EXPECT_EQ(findings[2], "5:5:ERROR: after the long line");
+    EXPECT_GT(Json("r.json")["programs"][0]["log"].get<std::string>().size(), longLine.size());
+}
+
+TEST_F(ScanCommand, GitHubAnnotationsAreEscapedCappedAndSummed) {
+    std::string many;
+    for (int i = 1; i <= 12; ++i)
+        many += "ERROR: number " + std::to_string(i) + "\nWARNING: number " + std::to_string(i) + "\n";
+    WriteWork("logs/many.log", many);
+    WriteWork("logs/odd, 100%.log", "1          x;\n2          y;\nERROR 22-7: a:b, 50% done\n  and | `more` <b>\n");
+    WriteWork("logs/odd, 100%.sas", "x;\ny;\n");
+    WriteWork("summary.md", "earlier step\n");
+    test::ScopedEnvironment actions("GITHUB_ACTIONS", "true");
+    test::ScopedEnvironment workspace("GITHUB_WORKSPACE", Work());
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", Work("summary.md"));
+
+    const test::ToolResult result = Scan({"logs"});
+    EXPECT_EQ(result.exitCode, 2);
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 10; ++i) {
+        const std::string n = std::to_string(i);
+        expected.push_back("::error file=logs/many.log,line=" + std::to_string(2 * i - 1) +
+                           ",title=ERROR::ERROR: number " + n);
+        expected.push_back("::warning file=logs/many.log,line=" + std::to_string(2 * i) +
+                           ",title=WARNING::WARNING: number " + n);
+    }
+    const std::vector<std::string> annotations = Annotations(result.out);
+    EXPECT_EQ(std::vector<std::string>(annotations.begin(), annotations.begin() + 20), expected);
+    // The cap is reached: the odd log's error is only counted.
+    EXPECT_EQ(annotations.size(), 20u);
+    EXPECT_EQ(
+        test::ReadFile(Work("summary.md")),
+        "earlier step\n## tamberlo scan\n\n2 programs: 0 clean, 0 warnings, 2 failed, 0 error, 0 time limit, 0 not run\n\n"
+        "| program | verdict | first problem |\n| --- | --- | --- |\n"
+        "| many | failed | " +
+            InCell(Found("logs/many.log")) +
+            ":1: ERROR: number 1 |\n"
+            "| odd, 100% | failed | " +
+            InCell(Found("logs/odd, 100%.sas")) +
+            ":2: ERROR 22-7: a:b, 50% done and \\| \\`more\\` &lt;b&gt; |\n"
+            "\n3 more errors and 2 more warnings are not annotated: GitHub shows 10 of each kind per step.\n\n");
+
+    // Escaped by GitHub's rules; none turns them off.
+    fs::remove(Work("logs/many.log"));
+    EXPECT_EQ(Annotations(Scan({"logs"}).out),
+              (std::vector<std::string>{"::error file=logs/odd%2C 100%25.sas,line=2,title=SAS22-7::ERROR 22-7: a:b, "
+                                        "50%25 done and | `more` <b>"}));
+    EXPECT_EQ(Annotations(Scan({"--annotations", "none", "logs"}).out), std::vector<std::string>{});
+}
+
+TEST_F(ScanCommand, BatchAndCheckAnnotateToo) {
+    WriteWork("bad.sas", "foo;\r\n");
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", "");
+    const std::vector<std::string> annotations{
+        "::error file=bad.sas,line=1,title=SAS180-322::" + notValid,
+        "::error file=bad.sas,line=1,title=ERROR::ERROR: Errors printed on page 1."};
+    EXPECT_EQ(Annotations(Batch({"--annotations", "github", "bad.sas"}).out), annotations);
+    EXPECT_EQ(Annotations(Run({"--annotations", "github", "--check", "bad.sas"}).out), annotations);
+    EXPECT_EQ(Run({"--annotations", "yes", "bad.sas"}).err, "tamberlo: --annotations yes: expected github or none\n");
+}
