@@ -54,14 +54,14 @@ bool IsPutFileName(std::string_view name) {
 
 }  // namespace
 
-void OutputNames::AddOutput(const std::string& label, const std::string& name) { Add(Key(name), {label, true}); }
+void OutputNames::AddOutput(const std::string& label, const std::string& name) { Add(name, Key(name), {label, true}); }
 
-void OutputNames::AddInput(const std::string& label, const std::string& name) { Add(Key(name), {label, false}); }
+void OutputNames::AddInput(const std::string& label, const std::string& name) { Add(name, Key(name), {label, false}); }
 
 void OutputNames::AddPutFolder(const std::string& label, const std::string& name) {
     const std::string key = Key(name);
     if (key.empty()) return;
-    Add(key, {label, true});
+    Add(name, key, {label, true});
     putFolders_.emplace(key, Entry{label, true});
     // Files gathered before that would be its put files: those below it.
     const std::string below = key.back() == '/' ? key : key + "/";
@@ -71,11 +71,18 @@ void OutputNames::AddPutFolder(const std::string& label, const std::string& name
     }
 }
 
-void OutputNames::Add(const std::string& key, const Entry& entry) {
+void OutputNames::Add(const std::string& name, const std::string& key, const Entry& entry) {
     if (key.empty()) return;
     const auto [found, added] = files_.emplace(key, entry);
     if (!added && (entry.written || found->second.written)) {
         throw UsageError(entry.label + ": the same file as " + found->second.label);
+    }
+    // Another name of an existing file (a hard link) is found by what the
+    // system tells the file by.
+    if (const std::optional<std::string> identity = filesystem::FileIdentity(commandtext::ToPath(name))) {
+        const auto [same, first] = identities_.emplace(*identity, entry);
+        if (!first && added && (entry.written || same->second.written))
+            throw UsageError(entry.label + ": the same file as " + same->second.label);
     }
     if (const Entry* folder = PutFolderHolding(key)) {
         throw UsageError(entry.label + ": a put file of " + folder->label);

@@ -8,7 +8,8 @@ namespace tamberlo::cli {
 // The files one command writes and those it reads, gathered before anything
 // is written, so that no output replaces another output or an input. Names
 // are compared as the file system compares them: through symbolic links and
-// "..", and in any letter case where the system ignores case; devices and
+// "..", in any letter case where the system ignores case, and for files that
+// exist by what the system tells a file by (a hard link is the same file); devices and
 // pipes (/dev/null) are not files to protect. Each Add throws UsageError
 // "<label>: the same file as <label>" when the name meets one gathered
 // before and one of the two is written, and one that names the clash when
@@ -30,12 +31,13 @@ private:
         bool written = false;
     };
 
-    void Add(const std::string& key, const Entry& entry);
+    void Add(const std::string& name, const std::string& key, const Entry& entry);
     // The put folder whose put file `key` would be, or none.
     const Entry* PutFolderHolding(const std::string& key) const;
 
     std::map<std::string, Entry> files_;       // by the file's key
     std::map<std::string, Entry> putFolders_;  // by the folder's key
+    std::map<std::string, Entry> identities_;  // of the files that exist, by filesystem::FileIdentity
 };
 
 }  // namespace tamberlo::cli
