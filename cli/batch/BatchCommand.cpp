@@ -7,6 +7,7 @@
 #include "cli/batch/BatchRunner.h"
 #include "cli/batch/HtmlReport.h"
 #include "cli/batch/OwnedTempName.h"
+#include "cli/batch/ParameterMatrix.h"
 #include "cli/batch/ReportFile.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
@@ -88,11 +89,12 @@ void CheckReportNames(const BatchOptions& options, const std::vector<BatchProgra
         names.AddInput("the program " + program.path, program.path);
         if (!options.outDir) continue;
         const std::string out = "--out " + *options.outDir + " (";
-        const std::string base = *options.outDir + "/" + program.name;
+        const std::string base = *options.outDir + "/" + program.OutputName();
         names.AddOutput(out + "the log of " + program.name + ")", base + ".log");
         names.AddOutput(out + "the listing of " + program.name + ")", base + ".lst");
         names.AddPutFolder(out + "the put files of " + program.name + ")", base);
     }
+    if (options.matrixFile) names.AddInput("--matrix " + *options.matrixFile, *options.matrixFile);
     if (options.outDir) names.AddOutput("--out " + *options.outDir, *options.outDir);
     for (const auto& [option, name] : reports) names.AddOutput(std::string(option) + " " + name, name);
 }
@@ -116,6 +118,14 @@ std::vector<ProgramOutcome> WithUnfinished(const std::vector<BatchProgram>& prog
     return all;
 }
 
+// The parameter table of --matrix, its values checked in the session
+// encoding where --encoding names it (otherwise each run checks its own).
+ParameterMatrix LoadMatrix(const BatchOptions& options) {
+    std::optional<SessionEncoding> encoding;
+    if (options.encoding) encoding = SessionEncoding::FromName(*options.encoding);
+    return ParameterMatrix::Load(*options.matrixFile, encoding ? &*encoding : nullptr);
+}
+
 std::string UtcTimestamp() {
     const std::time_t now = std::time(nullptr);
     char text[32] = {};
@@ -135,7 +145,8 @@ void CreateOutputFolder(const std::string& folder) {
 int Run(const BatchOptions& options) {
     ProgramFiles files;
     files.rules = LogRules(options.ignore, options.failOn, options.strict);
-    const std::vector<BatchProgram> listed = CollectPrograms(options.programs, options.recursive);
+    std::vector<BatchProgram> listed = CollectPrograms(options.programs, options.recursive);
+    if (options.matrixFile) listed = LoadMatrix(options).Runs(listed, options.parameters);
     const std::vector<BatchProgram> programs = options.shard ? SelectShard(listed, *options.shard) : listed;
     const std::optional<std::string> junitName = ReportName({"--junit", options.junitFile}, options.shard);
     const std::optional<std::string> jsonName = ReportName({"--json", options.jsonFile}, options.shard);
