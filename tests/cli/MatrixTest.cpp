@@ -159,14 +159,15 @@ TEST_F(Matrix, EveryProgramRunsOncePerRowWithTheRowsValues) {
 // Ten thousand rows, one of them a megabyte long: a shard runs its two of
 // the program x row runs.
 TEST_F(Matrix, ShardsSplitTheRunsOfALargeTable) {
-    WriteWork("p.sas", "%put [&sysparm];\r\n");
+    WriteWork("p.sas", "%put [&sysparm];\r\n%put ERROR: bad &sysparm;\r\n");
     std::string csv = "row,sysparm\n";
     for (int i = 0; i < 10000; ++i)
         csv += "r" + std::to_string(i) + "," + (i == 1 ? std::string(1 << 20, 'x') : "v" + std::to_string(i)) + "\n";
     WriteWork("m.csv", csv);
     const test::ToolResult result =
         Batch({"--matrix", "m.csv", "--shard", "1/5000", "--out", "out", "--json", "r.json", "p.sas"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(result.exitCode, 2) << result.err;
+    EXPECT_THAT(result.out, HasSubstr("\np.sas:2: ERROR: bad v5000 (row r5000)\n"));
     const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r-1of5000.json")));
     EXPECT_EQ(Names(report), (std::vector<std::string>{"p[r0]", "p[r5000]"}));
     EXPECT_THAT(test::ReadFile(Work("out/r5000/p.log")), HasSubstr("\r\n[v5000]\r\n"));
