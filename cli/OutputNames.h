@@ -31,13 +31,20 @@ private:
         bool written = false;
     };
 
-    void Add(const std::string& name, const std::string& key, const Entry& entry);
+    // The absolute name with links and ".." resolved as far as the file
+    // exists, with "/" between folders, in lower case where the system
+    // ignores case. Empty for a device or pipe (/dev/null), which holds no
+    // data to lose. `exists` tells whether the file is there.
+    std::string Key(const std::string& name, bool& exists);
+    // Gathers `name`, checked; returns its key (empty: a device, not kept).
+    std::string Add(const std::string& name, const Entry& entry);
     // The put folder whose put file `key` would be, or none.
     const Entry* PutFolderHolding(const std::string& key) const;
 
-    std::map<std::string, Entry> files_;       // by the file's key
-    std::map<std::string, Entry> putFolders_;  // by the folder's key
-    std::map<std::string, Entry> identities_;  // of the files that exist, by filesystem::FileIdentity
+    std::map<std::string, Entry> files_;             // by the file's key
+    std::map<std::string, Entry> putFolders_;        // by the folder's key
+    std::map<std::string, std::string> folderKeys_;  // Key of the folders of names not there, by the folder as named
+    std::map<std::string, Entry> identities_;        // of the files that exist, by filesystem::FileIdentity
 };
 
 }  // namespace tamberlo::cli

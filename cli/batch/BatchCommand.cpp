@@ -85,8 +85,12 @@ void CheckReportNames(const BatchOptions& options, const std::vector<BatchProgra
                       const std::vector<std::pair<const char*, std::string>>& reports) {
     if (reports.empty()) return;
     OutputNames names;
+    const std::string* previous = nullptr;
     for (const BatchProgram& program : programs) {
-        names.AddInput("the program " + program.path, program.path);
+        // A table's runs of one program follow each other: it is one input.
+        if (previous == nullptr || *previous != program.path)
+            names.AddInput("the program " + program.path, program.path);
+        previous = &program.path;
         if (!options.outDir) continue;
         const std::string out = "--out " + *options.outDir + " (";
         const std::string base = *options.outDir + "/" + program.OutputName();
