@@ -108,8 +108,9 @@ header names the row names' column, then sysparm,
 set:NAME and let:NAME; a run is <program>[<row>],
 with the row's values (a row's value wins over
 --sysparm, --set and --let of the same name) and
-its --out files in DIR/<row>/)");
-    matrix->type_name("FILE.csv")->group(programsGroup);
+its --out files in DIR/<row>/; --shard splits the
+runs)");
+    matrix->type_name("FILE")->group(programsGroup);
     Check(*matrix, NonEmptyName(), "a file name");
 
     DeclareSessionOptions(batch, options, batchWording);
