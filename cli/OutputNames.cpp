@@ -22,13 +22,31 @@ std::string Folded(std::string text) {
     return text;
 }
 
-// The absolute name with links and ".." resolved as far as the file exists,
-// with "/" between folders, Folded. Empty for a device or pipe (/dev/null),
-// which holds no data to lose.
-std::string Key(const std::string& name) {
+}  // namespace
+
+std::string OutputNames::Key(const std::string& name, bool& exists) {
     std::error_code ec;
-    const fs::file_status status = fs::status(commandtext::ToPath(name), ec);
+    const fs::path given = commandtext::ToPath(name);
+    const fs::file_status status = fs::status(given, ec);
+    exists = fs::exists(status);
     if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) return {};
+    // A name that is not there is no link: its folder's key and its own
+    // name, the folder's worked out once for all the names in it (a batch of
+    // many runs gathers thousands in a few folders).
+    const fs::path file = given.filename();
+    if (!exists && given.has_parent_path() && !file.empty() && file != "." && file != "..") {
+        const std::string folder = commandtext::FromPath(given.parent_path());
+        auto cached = folderKeys_.find(folder);
+        if (cached == folderKeys_.end()) {
+            bool folderExists = false;
+            cached = folderKeys_.emplace(folder, Key(folder, folderExists)).first;
+        }
+        if (!cached->second.empty()) {
+            const std::u8string text = file.generic_u8string();
+            return cached->second + (cached->second.back() == '/' ? "" : "/") +
+                   Folded(std::string(text.begin(), text.end()));
+        }
+    }
     fs::path path = fs::absolute(commandtext::ToPath(name), ec);
     fs::path canonical = fs::weakly_canonical(path, ec);
     if (!ec) path = std::move(canonical);
@@ -38,6 +56,8 @@ std::string Key(const std::string& name) {
     const std::u8string text = path.generic_u8string();
     return Folded(std::string(text.begin(), text.end()));
 }
+
+namespace {
 
 // "_PUT<n>.txt" as Key gives it: a put file's name.
 bool IsPutFileName(std::string_view name) {
@@ -54,14 +74,13 @@ bool IsPutFileName(std::string_view name) {
 
 }  // namespace
 
-void OutputNames::AddOutput(const std::string& label, const std::string& name) { Add(Key(name), {label, true}); }
+void OutputNames::AddOutput(const std::string& label, const std::string& name) { Add(name, {label, true}); }
 
-void OutputNames::AddInput(const std::string& label, const std::string& name) { Add(Key(name), {label, false}); }
+void OutputNames::AddInput(const std::string& label, const std::string& name) { Add(name, {label, false}); }
 
 void OutputNames::AddPutFolder(const std::string& label, const std::string& name) {
-    const std::string key = Key(name);
+    const std::string key = Add(name, {label, true});
     if (key.empty()) return;
-    Add(key, {label, true});
     putFolders_.emplace(key, Entry{label, true});
     // Files gathered before that would be its put files: those below it.
     const std::string below = key.back() == '/' ? key : key + "/";
@@ -71,15 +90,27 @@ void OutputNames::AddPutFolder(const std::string& label, const std::string& name
     }
 }
 
-void OutputNames::Add(const std::string& key, const Entry& entry) {
-    if (key.empty()) return;
+std::string OutputNames::Add(const std::string& name, const Entry& entry) {
+    bool exists = false;
+    std::string key = Key(name, exists);
+    if (key.empty()) return key;
     const auto [found, added] = files_.emplace(key, entry);
     if (!added && (entry.written || found->second.written)) {
         throw UsageError(entry.label + ": the same file as " + found->second.label);
     }
+    // Another name of an existing file (a hard link) is found by what the
+    // system tells the file by.
+    const std::optional<std::string> identity =
+        exists ? filesystem::FileIdentity(commandtext::ToPath(name)) : std::nullopt;
+    if (identity) {
+        const auto [same, first] = identities_.emplace(*identity, entry);
+        if (!first && added && (entry.written || same->second.written))
+            throw UsageError(entry.label + ": the same file as " + same->second.label);
+    }
     if (const Entry* folder = PutFolderHolding(key)) {
         throw UsageError(entry.label + ": a put file of " + folder->label);
     }
+    return key;
 }
 
 const OutputNames::Entry* OutputNames::PutFolderHolding(const std::string& key) const {

@@ -8,7 +8,8 @@ namespace tamberlo::cli {
 // The files one command writes and those it reads, gathered before anything
 // is written, so that no output replaces another output or an input. Names
 // are compared as the file system compares them: through symbolic links and
-// "..", and in any letter case where the system ignores case; devices and
+// "..", in any letter case where the system ignores case, and for files that
+// exist by what the system tells a file by (a hard link is the same file); devices and
 // pipes (/dev/null) are not files to protect. Each Add throws UsageError
 // "<label>: the same file as <label>" when the name meets one gathered
 // before and one of the two is written, and one that names the clash when
@@ -30,12 +31,20 @@ private:
         bool written = false;
     };
 
-    void Add(const std::string& key, const Entry& entry);
+    // The absolute name with links and ".." resolved as far as the file
+    // exists, with "/" between folders, in lower case where the system
+    // ignores case. Empty for a device or pipe (/dev/null), which holds no
+    // data to lose. `exists` tells whether the file is there.
+    std::string Key(const std::string& name, bool& exists);
+    // Gathers `name`, checked; returns its key (empty: a device, not kept).
+    std::string Add(const std::string& name, const Entry& entry);
     // The put folder whose put file `key` would be, or none.
     const Entry* PutFolderHolding(const std::string& key) const;
 
-    std::map<std::string, Entry> files_;       // by the file's key
-    std::map<std::string, Entry> putFolders_;  // by the folder's key
+    std::map<std::string, Entry> files_;             // by the file's key
+    std::map<std::string, Entry> putFolders_;        // by the folder's key
+    std::map<std::string, std::string> folderKeys_;  // Key of the folders of names not there, by the folder as named
+    std::map<std::string, Entry> identities_;        // of the files that exist, by filesystem::FileIdentity
 };
 
 }  // namespace tamberlo::cli

@@ -73,6 +73,12 @@ void DiscardFile(const std::filesystem::path& path) noexcept;
 // system dialog for a drive without media. Used to probe drive letters.
 bool ProbeReadable(const std::string& path) noexcept;
 
+// What tells one file from every other on this machine, the same for every
+// name of it (hard links and symbolic links included): the device and inode
+// on POSIX, the volume's serial number and the file index on Windows. None
+// when the file or folder cannot be reached.
+std::optional<std::string> FileIdentity(const std::filesystem::path& path);
+
 // The path separator of the host: '\\' on Windows, '/' elsewhere.
 char PathSeparator() noexcept;
 

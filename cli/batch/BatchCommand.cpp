@@ -1,6 +1,7 @@
 #include "cli/batch/BatchCommand.h"
 
 #include "cli/batch/BatchProgramRun.h"
+#include "cli/batch/ParameterMatrix.h"
 #include "cli/batch/ReportSet.h"
 #include "cli/batch/RunAndReport.h"
 #include "cli/batch/ScratchFolder.h"
@@ -21,16 +22,29 @@ namespace {
 // programs (of every shard) and the outputs under --out. The programs' own
 // outputs cannot meet: their names are unique.
 void AddBatchFiles(const BatchOptions& options, const std::vector<BatchProgram>& programs, OutputNames& names) {
+    const std::string* previous = nullptr;
     for (const BatchProgram& program : programs) {
-        names.AddInput("the program " + program.path, program.path);
+        // A table's runs of one program follow each other: it is one input.
+        if (previous == nullptr || *previous != program.path)
+            names.AddInput("the program " + program.path, program.path);
+        previous = &program.path;
         if (!options.outDir) continue;
         const std::string out = "--out " + *options.outDir + " (";
-        const std::string base = *options.outDir + "/" + program.name;
+        const std::string base = *options.outDir + "/" + program.OutputName();
         names.AddOutput(out + "the log of " + program.name + ")", base + ".log");
         names.AddOutput(out + "the listing of " + program.name + ")", base + ".lst");
         names.AddPutFolder(out + "the put files of " + program.name + ")", base);
     }
+    if (options.matrixFile) names.AddInput("--matrix " + *options.matrixFile, *options.matrixFile);
     if (options.outDir) names.AddOutput("--out " + *options.outDir, *options.outDir);
+}
+
+// The parameter table of --matrix, its values checked in the session
+// encoding where --encoding names it (otherwise each run checks its own).
+ParameterMatrix LoadMatrix(const BatchOptions& options) {
+    std::optional<SessionEncoding> encoding;
+    if (options.encoding) encoding = SessionEncoding::FromName(*options.encoding);
+    return ParameterMatrix::Load(*options.matrixFile, encoding ? &*encoding : nullptr);
 }
 
 void CreateOutputFolder(const std::string& folder) {
@@ -45,7 +59,8 @@ void CreateOutputFolder(const std::string& folder) {
 int Run(const BatchOptions& options) {
     ProgramFiles files;
     files.rules = LogRules(options.ignore, options.failOn, options.strict);
-    const std::vector<BatchProgram> listed = CollectPrograms(options.programs, options.recursive);
+    std::vector<BatchProgram> listed = CollectPrograms(options.programs, options.recursive);
+    if (options.matrixFile) listed = LoadMatrix(options).Runs(listed, options.parameters);
     const std::vector<BatchProgram> programs = options.shard ? SelectShard(listed, *options.shard) : listed;
     OutputNames names;
     // Every report is refused before anything is created, folders included.

@@ -101,6 +101,18 @@ LSF, a Kubernetes indexed Job (auto/N) or GitLab CI)")
         ->type_name("K/N")
         ->group(programsGroup);
 
+    CLI::Option* matrix = batch.add_option_function<std::string>(
+        "--matrix", [&options](const std::string& file) { options.matrixFile = file; },
+        R"(run every program once per row of a CSV table: its
+header names the row names' column, then sysparm,
+set:NAME and let:NAME; a run is <program>[<row>],
+with the row's values (a row's value wins over
+--sysparm, --set and --let of the same name) and
+its --out files in DIR/<row>/; --shard splits the
+runs)");
+    matrix->type_name("FILE")->group(programsGroup);
+    Check(*matrix, NonEmptyName(), "a file name");
+
     DeclareSessionOptions(batch, options, batchWording);
 
     AddReport(batch, "--out", options.outDir, "DIR", "a folder name", R"(write <name>.log, <name>.lst and the put files

@@ -26,6 +26,8 @@ struct BatchOptions : SessionOptions, ReportOptions {
     unsigned jobs = 1;
     std::optional<Shard> shard;
     std::string shardFrom;  // --shard auto: the scheduler and variables it came from
+    // --matrix: a parameter table, a run per program and row
+    std::optional<std::string> matrixFile;
 
     std::optional<std::string> outDir;
     std::optional<std::string> jsonFile;  // with a shard, named after it

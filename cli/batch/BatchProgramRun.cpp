@@ -114,6 +114,16 @@ private:
     fs::path base_;
 };
 
+// The run's parameters as CodeRunner takes them: a table's row brings no
+// autoexec file, so its host name is the command line's.
+RunSettings HostParameters(const BatchProgram& program, const BatchOptions& options) {
+    RunSettings settings = options.HostParameters();
+    if (!program.parameters) return settings;
+    RunSettings own = *program.parameters;
+    own.autoexec = std::move(settings.autoexec);
+    return own;
+}
+
 }  // namespace
 
 std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
@@ -130,14 +140,14 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         if (!program.problem.empty()) throw std::runtime_error(program.problem);
         std::optional<OutputFiles> outputs;
         if (files.folder) {
-            outputs.emplace(*files.folder, program.name);
+            outputs.emplace(*files.folder, program.OutputName());
             if (files.putFiles) outputs->RemoveEarlier();
         }
         CodeRunner runner;
         runner.SetCleanOutput(!options.raw);
         runner.SetSafeFormChar(!options.noFormChar);
         if (options.encoding) runner.SetEncoding(EncodingSetting{*options.encoding, "--encoding"});
-        runner.SetRunSettings(options.HostParameters());
+        runner.SetRunSettings(HostParameters(program, options));
         runner.AppendStoredProgram(ReadProgram(program.path));
 
         RunControl control;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <unordered_set>
 
 namespace tamberlo::cli {
 namespace {
@@ -110,6 +111,14 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
     xml.Attribute("failures", failures).Attribute("errors", errors).Attribute("time", Seconds(summary.seconds));
     xml.Attribute("timestamp", summary.timestamp).Attribute("hostname", commandtext::ToUtf8(summary.hostName));
     auto properties = ParameterList(summary.parameters);
+    // A testcase has no properties of its own: each row's runs are named
+    // after it, and its parameters are the suite's "[<row>] <name>".
+    std::unordered_set<std::string> rows;
+    for (const ProgramOutcome& outcome : outcomes) {
+        if (!outcome.program.parameters || !rows.insert(outcome.program.row).second) continue;
+        for (auto& [name, value] : ParameterList(*outcome.program.parameters))
+            properties.emplace_back("[" + outcome.program.row + "] " + name, std::move(value));
+    }
     if (summary.interrupted) properties.emplace_back("interrupted", InterruptionText(summary));
     if (properties.empty()) {
         xml.Text("\n  ").Empty("properties").Text("\n");
@@ -147,9 +156,11 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
             if (!finding.includedFile.empty())
                 findings.back()["includedFile"] = outcome.encoding.ToUtf8(finding.includedFile);
         }
+        const Json runParameters =
+            outcome.program.parameters ? ParametersToJson(*outcome.program.parameters) : parameters;
         const Json program{{"name", commandtext::ToUtf8(outcome.program.name)},
                            {"file", commandtext::ToUtf8(outcome.program.path)},
-                           {"parameters", parameters},
+                           {"parameters", runParameters},
                            {"verdict", VerdictText(outcome.verdict)},
                            {"exitStatus", ToInt(StatusOf(outcome.verdict))},
                            {"sasExitCode", outcome.sasExitCode ? Json(*outcome.sasExitCode) : Json()},

@@ -91,6 +91,10 @@ private:
 
     void Span(std::string_view text) { html_.Open("span").Text(text).Close(); }
 
+    void ParameterSpans(const RunSettings& parameters) {
+        for (const auto& [name, value] : ParameterList(parameters)) Span(name + " " + value);
+    }
+
     void Summary(const BatchSummary& summary, std::size_t finished) {
         html_.Open("p").Attribute("class", "summary");
         Span(std::to_string(finished) + " of " + std::to_string(summary.programs) + " programs" +
@@ -99,7 +103,7 @@ private:
         Span("started " + summary.timestamp + " UTC");
         Span("on " + commandtext::ToUtf8(summary.hostName));
         if (!summary.shard.empty()) Span("shard " + summary.shard);
-        for (const auto& [name, value] : ParameterList(summary.parameters)) Span(name + " " + value);
+        ParameterSpans(summary.parameters);
         Span("exit status " + std::to_string(summary.exitStatus));
         html_.Close().Text("\n");
     }
@@ -171,6 +175,11 @@ private:
                  std::to_string(outcome.logLines.warningLines) + " warning lines, " + Number(outcome.seconds, "%.2f") +
                  " s";
         html_.Open("p").Text(facts).Close().Text("\n");
+        if (outcome.program.parameters) {
+            html_.Open("p").Attribute("class", "summary");
+            ParameterSpans(*outcome.program.parameters);
+            html_.Close().Text("\n");
+        }
         if (!outcome.problem.empty()) {
             html_.Open("p").Attribute("class", "E").Text(commandtext::ToUtf8(outcome.problem)).Close().Text("\n");
         }

@@ -2,6 +2,7 @@
 
 #include "cli/batch/BatchOptions.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,16 @@ struct BatchProgram {
     // Where its findings are: the path, or the name of a program that is
     // no file (a single run's -e text).
     const std::string& Place() const noexcept { return path.empty() ? name : path; }
+
+    // A run of a parameter table's row: the row's name (`name` is then
+    // "<program>[<row>]"), the outputs' name below --out ("<row>/<program>")
+    // and the run's parameters (the row's values over the command line's).
+    // Empty and none for a program run once with the command line's.
+    std::string row = {};
+    std::string outputName = {};
+    std::optional<RunSettings> parameters = {};
+
+    const std::string& OutputName() const noexcept { return outputName.empty() ? name : outputName; }
 };
 
 // The programs that the arguments name, sorted by name: each .sas file (in

@@ -25,7 +25,9 @@ std::string ProblemLine(const ProgramOutcome& outcome, Host host, Session sessio
         std::string place =
             finding.includedFile.empty() ? host(outcome.program.Place()) : session(finding.includedFile);
         if (finding.programLine) place.append(":").append(std::to_string(*finding.programLine));
-        return place + host(": ") + session(finding.text);
+        // The program's runs of a table's rows share its lines: say which.
+        const std::string row = outcome.program.row.empty() ? "" : " (row " + outcome.program.row + ")";
+        return place + host(": ") + session(finding.text) + host(row);
     }
     return host(outcome.program.name) + ": SAS exit code " +
            (outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : std::string("none"));

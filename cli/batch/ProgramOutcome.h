@@ -36,7 +36,8 @@ struct ProgramOutcome {
     std::vector<std::string> FirstErrorLines() const;
     // Where a person looks first, as editors and CI pages link it:
     // "progs/report.sas:12: ERROR 180-322: ..." (without ":12" when the log
-    // names no program line), "name: <problem>", or "name: SAS exit code N".
+    // names no program line; a run of a table's row adds " (row <row>)"),
+    // "name: <problem>", or "name: SAS exit code N".
     std::string FirstProblemLine() const;
     // The same in UTF-8 for the reports: names, paths and the problem from
     // the host's code page, a finding's text from the session encoding.

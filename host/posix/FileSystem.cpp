@@ -306,6 +306,12 @@ bool CreateNewFile(const std::filesystem::path& path, std::string_view text) {
 void CheckReadable(const std::filesystem::path& path) { CheckReadable(path.native()); }
 void DiscardFile(const std::filesystem::path& path) noexcept { DiscardFile(path.native()); }
 
+std::optional<std::string> FileIdentity(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+}
+
 char PathSeparator() noexcept { return '/'; }
 
 bool NamesIgnoreCase() noexcept { return false; }

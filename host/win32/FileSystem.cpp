@@ -297,6 +297,18 @@ bool ProbeReadable(const std::string& path) noexcept {
     }
 }
 
+std::optional<std::string> FileIdentity(const std::filesystem::path& path) {
+    const NoErrorDialogs quiet;
+    // Attributes only, and folders too (backup semantics): nothing is read.
+    const win32::FileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+           std::to_string(info.nFileIndexLow);
+}
+
 char PathSeparator() noexcept { return '\\'; }
 
 bool NamesIgnoreCase() noexcept { return true; }

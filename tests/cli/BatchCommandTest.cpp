@@ -351,6 +351,10 @@ TEST_F(BatchCommand, ReportsThatWouldOverwriteAFileAreRefusedBeforeAnythingIsMad
         {{"--shard", "1/2", "--json", "."}, "--json .: is a folder"},
         {{"--junit", "new/deeper/"}, "--junit new/deeper/: is a folder"},
         {{"--junit", "new/deeper/j.xml", "--json", "progs/a.sas/r.json"}, ""},
+        // Another name of the same file: a hard link.
+        {{"--junit", "hard.sas"}, "--junit hard.sas: the same file as the program " + programB},
+        {{"--junit", "j.xml", "--json", "hard.json"}, "--json hard.json: the same file as --junit j.xml"},
+        {{"--matrix", "m.csv", "--html", "m.csv"}, "--html m.csv: the same file as --matrix m.csv"},
 #ifdef _WIN32
         {{"--junit", "PROGS/B.SAS"}, "--junit PROGS/B.SAS: the same file as the program " + programB},
 #else
@@ -360,6 +364,10 @@ TEST_F(BatchCommand, ReportsThatWouldOverwriteAFileAreRefusedBeforeAnythingIsMad
 #ifndef _WIN32
     fs::create_directory_symlink("progs", Work("linked"));
 #endif
+    fs::create_hard_link(Work("progs/b.sas"), Work("hard.sas"));
+    WriteWork("j.xml", "an earlier report");
+    fs::create_hard_link(Work("j.xml"), Work("hard.json"));
+    WriteWork("m.csv", "run,sysparm\na,1\n");
     const std::vector<std::string> before = test::ListFolder(Work());
     for (const auto& [arguments, message] : cases) {
         std::vector<std::string> withPrograms = arguments;

@@ -67,9 +67,20 @@ TEST_F(StandinCommandLine, MissingConfigFileStopsBeforeTheProgram) {
     EXPECT_FALSE(Exists(put));
 }
 #else
-// SAS for UNIX does not start with an option it does not know, on its command
-// line or in its configuration file, nor with a configuration file it cannot
-// open: the reasons go to standard error and nothing is written.
+// SAS for UNIX notes an option it does not know on its command line and runs.
+TEST_F(StandinCommandLine, UnknownOptionOnTheCommandLineIsANote) {
+    Write(program_, HelloProgram);
+    EXPECT_EQ(0, RunCommandLine(CommandLine() + " -fancy -$nostatuswin"));
+    EXPECT_EQ(
+        "NOTE: Unrecognized SAS option name, FANCY, was ignored.\r\n"
+        "NOTE: Unrecognized SAS option name, $NOSTATUSWIN, was ignored.\r\n" +
+            std::string(HelloLog) + ClosingNote,
+        MaskTimes(Read(log_).value_or("<no log>")));
+}
+
+// SAS for UNIX does not start with an option it does not know in its
+// configuration file, nor with a configuration file it cannot open: the
+// reasons go to standard error and nothing is written.
 TEST_F(StandinCommandLine, SASForUnixRefusesToStartAndWritesNothing) {
     const std::string put = folder_ / "out.put";
     Write(program_, "filename _PUT1 '" + put + "' mod; data _null_; file _PUT1; put 'x'; file print; put 'y'; run;");
@@ -80,8 +91,6 @@ TEST_F(StandinCommandLine, SASForUnixRefusesToStartAndWritesNothing) {
         std::string commandLine;
         std::string console;
     } cases[] = {
-        {CommandLine() + " -icon -$nostatuswin",
-         "ERROR: Unrecognized SAS option name, ICON.\nERROR: Unrecognized SAS option name, $NOSTATUSWIN.\n"},
         {CommandLine(windowsConfig),
          "ERROR: Unrecognized SAS option name, ICON, in the configuration file " + windowsConfig + ".\n"},
         {CommandLine(missingConfig), "ERROR: Unable to open the configuration file " + missingConfig + ".\n"},

@@ -64,7 +64,7 @@ Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
             }
         } else if (!IsFlagOption(name)) {
             if (Platform::RefusesUnknownOptions()) {
-                invocation.refusedOptions.push_back(name);
+                invocation.unknownOptions.push_back(name);
             } else {
                 invocation.warnings.push_back("WARNING: Unrecognized SAS option name, " + name + ".");
             }

@@ -16,7 +16,7 @@ namespace tamberlo::standin {
 // with their values, which change nothing here; -SOURCE2 and -NOSOURCE2
 // switch the echo of included files. An argument without a leading '-' names the program
 // file when -SYSIN has not. Any other option is unknown: a WARNING line
-// where SAS warns about it, a reason not to start where SAS refuses it.
+// where SAS warns about it, else one of `unknownOptions`.
 struct Invocation {
     std::optional<std::string> config;
     std::optional<std::string> sysin;
@@ -31,8 +31,10 @@ struct Invocation {
     bool source2 = false;  // -SOURCE2: the log echoes included files
     // The WARNING lines for the log, in argument order.
     std::vector<std::string> warnings;
-    // The unknown options where SAS refuses them, upper-cased, in argument order.
-    std::vector<std::string> refusedOptions;
+    // The unknown options where SAS does not warn about them (SAS for UNIX),
+    // upper-cased, in argument order: on the command line a NOTE each, in
+    // the configuration file a reason not to start.
+    std::vector<std::string> unknownOptions;
 
     // `arguments` without the program name (argv[1] onwards).
     static Invocation Parse(const std::vector<std::string>& arguments);

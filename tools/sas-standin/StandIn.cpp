@@ -40,21 +40,19 @@ bool Deliver(const std::optional<std::string>& path, std::FILE* stream, std::str
     return std::fflush(stream) == 0 && ok;
 }
 
-// Where SAS refuses options (Platform.h), it settles them, its configuration
-// file's included, before it opens its log: the reasons it will not start.
+// Where SAS refuses options (Platform.h), it settles its configuration file
+// before it opens its log: the reasons it will not start. An unknown option
+// of the command line is only noted in the log.
 std::vector<std::string> ReasonsNotToStart(const Invocation& invocation) {
     std::vector<std::string> reasons;
     if (!Platform::RefusesUnknownOptions()) return reasons;
-    for (const std::string& name : invocation.refusedOptions) {
-        reasons.push_back("ERROR: Unrecognized SAS option name, " + name + ".");
-    }
     if (invocation.config) {
         const std::optional<std::string> text = TextFile::Read(*invocation.config);
         if (!text) {
             reasons.push_back("ERROR: Unable to open the configuration file " + *invocation.config + ".");
         } else {
             for (const std::string& name :
-                 Invocation::Parse(Invocation::ConfigurationArguments(*text)).refusedOptions) {
+                 Invocation::Parse(Invocation::ConfigurationArguments(*text)).unknownOptions) {
                 reasons.push_back("ERROR: Unrecognized SAS option name, " + name + ", in the configuration file " +
                                   *invocation.config + ".");
             }
@@ -146,6 +144,8 @@ int StandIn::Run(int argc, char** argv) {
     Log log;
     if (invocation.log && !switches.noLog && !switches.crash) log.SpoolTo(*invocation.log);
     Listing listing;
+    for (const std::string& name : invocation.unknownOptions)
+        log.Line("NOTE: Unrecognized SAS option name, " + name + ", was ignored.");
     for (const std::string& warning : invocation.warnings) log.Warning(warning);
 
     std::optional<std::string> program;
