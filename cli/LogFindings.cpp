@@ -1,5 +1,6 @@
 #include "cli/LogFindings.h"
 
+#include "cli/LineBreak.h"
 #include "engine/Engine.h"
 #include "engine/MethodErrors.h"
 #include "host/StopSignal.h"
@@ -108,7 +109,7 @@ void LogFindings::Feed(std::string_view piece) {
                                  "The log was not read to its end: stopped on request.");
             }
         }
-        const std::size_t end = piece.find_first_of("\r\n", pos);
+        const std::size_t end = NextLineBreak(piece, pos);
         const std::size_t stop = end == std::string_view::npos ? piece.size() : end;
         sinceStopLooked_ += stop - pos + 1;
         if (end != std::string_view::npos && line_.empty()) {
