@@ -131,7 +131,7 @@ TEST(LogRules, FindsWhatEachPatternFindsAlone) {
         {"x tail", "fail-on-1"},     {"NOTE: a", "fail-on-1"},  {"\fNOTE: b lit", "fail-on-2"},
         {"lit NOTE: b", "fail-on-4"}, {"in WORKaX", ""},         {"say in WORK.X", "fail-on-3"},
         {"pr", "fail-on-5"},         {"xpr", ""},               {"x zz", "fail-on-6"},
-        {"(", "fail-on-6"},          {"x yy", "fail-on-7"},     {"|", "fail-on-7"},
+        {"(", "fail-on-6"},          {"x yy z", "fail-on-7"},    {"|", "fail-on-7"},
         {"NOTE: C", "fail-on-8"},    {"WARNING: gone", ""},     {"WARNING: it is y", ""},
         {"WARNING: y?", "WARNING"},
     };
