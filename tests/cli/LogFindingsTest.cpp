@@ -94,6 +94,11 @@ TEST(LogFindings, KeepsABoundedShareOfEachKind) {
     EXPECT_EQ(scan.Findings().size(), 201u);
     EXPECT_EQ(scan.Findings().back().text.size(), LogFindings::MaxTextBytes);
     EXPECT_EQ(scan.Findings().back().text.substr(LogFindings::MaxTextBytes - 4), "e...");
+    // An included file's name, which every finding in it names, likewise.
+    std::string included = "NOTE: %INCLUDE (level 1) file X is file /p/\n";
+    for (int i = 0; i < 2000; ++i) included += "      " + std::string(1000, 'd') + "\n";
+    const LogFindings inFile = LogFindings::Scan(included + "      x.sas.\nERROR: e\n", rules, 0);
+    EXPECT_EQ(inFile.Findings().at(0).includedFile, "/p/" + std::string(LogFindings::MaxTextBytes - 3, 'd'));
 }
 
 TEST(LogRules, TakesRE2PatternsInLinearTime) {
