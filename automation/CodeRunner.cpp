@@ -40,19 +40,17 @@ std::string CodeRunner::DebugInfo() const {
     const Engine& engine = CurrentEngine();
     const SessionEncoding encoding = engine.Encoding();
     DebugReport report;
-    // A stored text that is UTF-8 already and that the cleaning leaves as it
-    // is goes into the report from where it is kept, not through a copy of
-    // its own: a report over a large log or many put files would otherwise
-    // hold every text twice.
+    // A stored text that is its own UTF-8 (any ASCII text, valid UTF-8 in a
+    // UTF-8 session) goes into the report from where it is kept, cleaned on
+    // the way in, not through copies of its own: a report over a large log
+    // or many put files would otherwise hold every text twice or three times.
     const bool clean = engine.Output()->CleanOutput();
     const auto addUnderlined = [&](std::string heading, std::size_t underlineLength, const std::string& stored) {
         const std::string_view text = encoding.WithoutBom(stored);
-        const bool keep = encoding.IsUtf8() && utf8::FirstInvalid(text) == std::string_view::npos;
-        if (clean && NeedsCleaning(text)) {
-            const std::string cleaned = CleanControlChars(text);
-            report.AddSection(std::move(heading), underlineLength, keep ? cleaned : encoding.ToUtf8(cleaned));
-        } else if (keep) {
-            report.AddBorrowedSection(std::move(heading), underlineLength, text);
+        if (encoding.IsOwnUtf8(text)) {
+            report.AddBorrowedSection(std::move(heading), underlineLength, text, clean);
+        } else if (clean && NeedsCleaning(text)) {
+            report.AddSection(std::move(heading), underlineLength, encoding.ToUtf8(CleanControlChars(text)));
         } else {
             report.AddSection(std::move(heading), underlineLength, encoding.ToUtf8(text));
         }

@@ -1,5 +1,7 @@
 #include "automation/DebugReport.h"
 
+#include "host/ControlChars.h"
+
 #include <string_view>
 
 namespace tamberlo {
@@ -11,23 +13,28 @@ constexpr std::string_view Title = "Debug Information";
 
 }  // namespace
 
+std::size_t DebugReport::BodySize(const Section& section) noexcept {
+    return section.cleanControlChars ? CleanedSize(section.Body()) : section.Body().size();
+}
+
 void DebugReport::AddSection(std::string heading, std::string body) {
     const std::size_t underlineLength = heading.size();
     AddSection(std::move(heading), underlineLength, std::move(body));
 }
 
 void DebugReport::AddSection(std::string heading, std::size_t underlineLength, std::string body) {
-    sections_.push_back({std::move(heading), underlineLength, std::move(body), {}, false});
+    sections_.push_back({std::move(heading), underlineLength, std::move(body), {}, false, false});
 }
 
-void DebugReport::AddBorrowedSection(std::string heading, std::size_t underlineLength, std::string_view body) {
-    sections_.push_back({std::move(heading), underlineLength, {}, body, true});
+void DebugReport::AddBorrowedSection(std::string heading, std::size_t underlineLength, std::string_view body,
+                                     bool cleanControlChars) {
+    sections_.push_back({std::move(heading), underlineLength, {}, body, true, cleanControlChars});
 }
 
 std::string DebugReport::Render() const {
     std::size_t size = 3 * (Title.size() + CrLf.size()) + CrLf.size();
     for (const Section& section : sections_)
-        size += section.heading.size() + section.underlineLength + section.Body().size() + 4 * CrLf.size();
+        size += section.heading.size() + section.underlineLength + BodySize(section) + 4 * CrLf.size();
 
     std::string text;
     text.reserve(size);
@@ -36,7 +43,12 @@ std::string DebugReport::Render() const {
     for (const Section& section : sections_) {
         text.append(section.heading).append(CrLf);
         text.append(section.underlineLength, '-').append(CrLf);
-        text.append(section.Body()).append(CrLf).append(CrLf);
+        if (section.cleanControlChars) {
+            AppendCleanControlChars(text, section.Body());
+        } else {
+            text.append(section.Body());
+        }
+        text.append(CrLf).append(CrLf);
     }
     return text;
 }

@@ -16,8 +16,10 @@ public:
     void AddSection(std::string heading, std::size_t underlineLength, std::string body);
     // The same with a body that is copied only into the rendered report, so
     // that large texts are not held twice on the way: it must stay as it is
-    // until Render has returned.
-    void AddBorrowedSection(std::string heading, std::size_t underlineLength, std::string_view body);
+    // until Render has returned. With `cleanControlChars` the body goes in
+    // as CleanControlChars makes it, cleaned straight into its place.
+    void AddBorrowedSection(std::string heading, std::size_t underlineLength, std::string_view body,
+                            bool cleanControlChars = false);
 
     // The whole report, laid out once at its exact size: it holds every log,
     // listing and put file, and regrowing it step by step would copy them
@@ -31,9 +33,12 @@ private:
         std::string ownBody;
         std::string_view borrowedBody;
         bool borrowed;
+        bool cleanControlChars;
 
         std::string_view Body() const noexcept { return borrowed ? borrowedBody : ownBody; }
     };
+    static std::size_t BodySize(const Section& section) noexcept;
+
     std::vector<Section> sections_;
 };
 

@@ -56,6 +56,7 @@ runs=(
   "coderunner_bench CommandAgainst|StopRequest|BatchTwoJobs command"
   "scan_bench . scan"
   "clean_bench . clean"
+  "findings_bench . findings"
   "coderunner_bench -ExecuteAgainst|CommandAgainst|StopRequest|BatchTwoJobs coderunner"
   "batch_bench . batch"
 )

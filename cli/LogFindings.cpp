@@ -1,5 +1,6 @@
 #include "cli/LogFindings.h"
 
+#include "cli/LineBreak.h"
 #include "engine/Engine.h"
 #include "engine/MethodErrors.h"
 #include "host/StopSignal.h"
@@ -73,6 +74,14 @@ void AppendBounded(std::string& to, std::string_view text) {
     to.resize(std::min(to.size(), limit));
 }
 
+// Appends to an included file's name, which each finding in the file
+// copies: a log that goes on and on is not allowed to make it grow without
+// bound (kept at MaxTextBytes, as a finding's text).
+void AppendName(std::string& name, std::string_view more) {
+    constexpr std::size_t limit = LogFindings::MaxTextBytes;
+    name.append(more.substr(0, limit - std::min(name.size(), limit)));
+}
+
 bool IsContinuation(std::string_view line) noexcept {
     return !line.empty() && line.front() == ' ' && line.find_first_not_of(' ') != std::string_view::npos;
 }
@@ -108,7 +117,7 @@ void LogFindings::Feed(std::string_view piece) {
                                  "The log was not read to its end: stopped on request.");
             }
         }
-        const std::size_t end = piece.find_first_of("\r\n", pos);
+        const std::size_t end = NextLineBreak(piece, pos);
         const std::size_t stop = end == std::string_view::npos ? piece.size() : end;
         sinceStopLooked_ += stop - pos + 1;
         if (end != std::string_view::npos && line_.empty()) {
@@ -141,12 +150,12 @@ void LogFindings::TakeLine(std::string_view line) {
     ++lineNumber_;
     if (continued_ != Continued::Nothing && IsContinuation(line)) {
         if (continued_ == Continued::IncludeNote) {
-            std::string& file = includes_.back().file;
-            file.append(TrimmedLeft(line));
-            if (file.back() == '.') {
-                file.pop_back();
+            std::string_view more = TrimmedLeft(line);
+            if (more.back() == '.') {
+                more.remove_suffix(1);
                 continued_ = Continued::Nothing;
             }
+            AppendName(includes_.back().file, more);
         } else if (open_) {
             std::string& text = findings_[*open_].text;
             AppendBounded(text, " ");
@@ -211,13 +220,15 @@ bool LogFindings::IncludeNote(std::string_view line) {
     const std::size_t named = rest.find(isFile);
     if (rest.substr(0, 5) != "file " || named == std::string_view::npos) return false;
     if (includes_.size() >= level) includes_.resize(level - 1);
-    std::string file(rest.substr(named + isFile.size()));
+    std::string_view name = rest.substr(named + isFile.size());
     // A long path goes on in indented lines; the sentence ends in a period.
-    if (!file.empty() && file.back() == '.') {
-        file.pop_back();
+    if (!name.empty() && name.back() == '.') {
+        name.remove_suffix(1);
     } else {
         continued_ = Continued::IncludeNote;
     }
+    std::string file;
+    AppendName(file, name);
     includes_.push_back({std::move(file), 0});
     return true;
 }

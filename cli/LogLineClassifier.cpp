@@ -1,5 +1,7 @@
 #include "cli/LogLineClassifier.h"
 
+#include "cli/LineBreak.h"
+
 namespace tamberlo::cli {
 namespace {
 
@@ -49,7 +51,7 @@ LogLineClassifier::Counts LogLineClassifier::Count(std::string_view log) noexcep
     Counts counts;
     std::size_t start = 0;
     while (start < log.size()) {
-        std::size_t end = log.find_first_of("\r\n", start);
+        std::size_t end = NextLineBreak(log, start);
         if (end == std::string_view::npos) end = log.size();
         switch (Classify(log.substr(start, end - start))) {
         case Kind::Error: ++counts.errorLines; break;

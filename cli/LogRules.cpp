@@ -27,10 +27,6 @@ std::shared_ptr<const re2::RE2> Compile(const std::string& pattern, std::string_
     return regex;
 }
 
-bool Matches(const re2::RE2& regex, std::string_view line) {
-    return re2::RE2::PartialMatch(re2::StringPiece(line.data(), line.size()), regex);
-}
-
 bool IsNameCharacter(char c, bool first) {
     const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     if (first) return letter;
@@ -82,7 +78,7 @@ std::string LogRules::FailOnPattern(const std::string& value) {
 void LogRules::CheckPattern(const std::string& pattern, std::string_view option) { Compile(pattern, option); }
 
 void LogRules::Ignore(const std::string& pattern, std::string_view option) {
-    ignore_.push_back(Compile(pattern, option));
+    ignore_.Add(Compile(pattern, option));
 }
 
 void LogRules::FailOn(const std::string& value, std::string_view option) {
@@ -93,12 +89,14 @@ void LogRules::FailOn(const std::string& value, std::string_view option) {
     ++failOnGiven_;
     rule.id = nameLength > 0 ? value.substr(0, nameLength) : "fail-on-" + std::to_string(failOnGiven_);
     rule.description = "a line matching " + rule.pattern + " (" + std::string(option) + ")";
+    failOnPatterns_.Add(rule.regex);
     failOn_.push_back(std::move(rule));
 }
 
 void LogRules::Strict() {
     for (const StrictRule& strict : StrictRules()) {
         failOn_.push_back(LogRule{strict.id, strict.pattern, strict.description, Compile(strict.pattern, "--strict")});
+        failOnPatterns_.Add(failOn_.back().regex);
     }
 }
 
@@ -108,21 +106,15 @@ LogRules::Decision LogRules::Classify(std::string_view line) const {
     decision.kind = decision.asWritten;
     if (Empty()) return decision;
     if (!line.empty() && line.front() == '\f') line.remove_prefix(1);
-    for (const LogRule& rule : failOn_) {
-        if (Matches(*rule.regex, line)) {
-            decision.kind = LogLineClassifier::Kind::Error;
-            decision.failOn = &rule;
-            break;
-        }
+    if (const std::optional<std::size_t> first = failOnPatterns_.FirstMatch(line)) {
+        decision.kind = LogLineClassifier::Kind::Error;
+        decision.failOn = &failOn_[*first];
     }
     if (decision.kind == LogLineClassifier::Kind::Other) return decision;
-    for (const auto& regex : ignore_) {
-        if (Matches(*regex, line)) {
-            decision.kind = LogLineClassifier::Kind::Other;
-            decision.failOn = nullptr;
-            decision.ignored = true;
-            break;
-        }
+    if (ignore_.FirstMatch(line)) {
+        decision.kind = LogLineClassifier::Kind::Other;
+        decision.failOn = nullptr;
+        decision.ignored = true;
     }
     return decision;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/LogLineClassifier.h"
+#include "cli/PatternSet.h"
 
 #include <cstddef>
 #include <memory>
@@ -62,7 +63,7 @@ public:
     // The REGEX of a fail-on value "NAME=REGEX", else the value.
     static std::string FailOnPattern(const std::string& value);
 
-    bool Empty() const noexcept { return ignore_.empty() && failOn_.empty(); }
+    bool Empty() const noexcept { return ignore_.Empty() && failOn_.empty(); }
     const std::vector<LogRule>& FailOnRules() const noexcept { return failOn_; }
 
     // What one line (without its line break) counts as.
@@ -75,8 +76,9 @@ public:
     Decision Classify(std::string_view line) const;
 
 private:
-    std::vector<std::shared_ptr<const re2::RE2>> ignore_;
+    PatternSet ignore_;
     std::vector<LogRule> failOn_;
+    PatternSet failOnPatterns_;  // those of failOn_, in its order
     std::size_t failOnGiven_ = 0;  // FailOn calls so far: the next one's position
 };
 

@@ -92,38 +92,46 @@ std::size_t AddedFrom(const char* data, std::size_t from, std::size_t size) {
 }  // namespace
 
 std::string CleanControlChars(std::string_view text) {
+    std::string cleaned;
+    AppendCleanControlChars(cleaned, text);
+    return cleaned;
+}
+
+void AppendCleanControlChars(std::string& to, std::string_view text) {
     const char* const data = text.data();
     const std::size_t size = text.size();
     std::size_t next = NextReplaced(data, 0, size);
-    if (next == size) return std::string(text);
+    if (next == size) {
+        to.append(text);
+        return;
+    }
 
     // One pass: the runs between replacements are copied whole into room for
     // the text and a few replacements. Should the replacements need more
     // room than that, the rest of the text is counted once and the exact room
-    // taken, so the result is never regrown step by step.
-    std::string cleaned;
-    cleaned.reserve(size + size / 64 + 16);
+    // taken, so the result is never regrown step by step. Room that `to`
+    // has already (a buffer used again) is used as it is.
+    if (to.capacity() - to.size() < size) to.reserve(to.size() + size + size / 64 + 16);
     bool roomIsExact = false;
     std::size_t runStart = 0;
     while (next < size) {
-        if (!roomIsExact && cleaned.size() + (size - runStart) + 2 > cleaned.capacity()) {
-            cleaned.reserve(cleaned.size() + (size - runStart) + AddedFrom(data, next, size));
+        if (!roomIsExact && to.size() + (size - runStart) + 2 > to.capacity()) {
+            to.reserve(to.size() + (size - runStart) + AddedFrom(data, next, size));
             roomIsExact = true;
         }
-        cleaned.append(data + runStart, next - runStart);
+        to.append(data + runStart, next - runStart);
         const unsigned code = static_cast<unsigned char>(data[next]);
         char replacement[3] = {'%', static_cast<char>('0' + code / 10), static_cast<char>('0' + code % 10)};
         if (code < 10) {
             replacement[1] = replacement[2];
-            cleaned.append(replacement, 2);
+            to.append(replacement, 2);
         } else {
-            cleaned.append(replacement, 3);
+            to.append(replacement, 3);
         }
         runStart = next + 1;
         next = NextReplaced(data, runStart, size);
     }
-    cleaned.append(data + runStart, size - runStart);
-    return cleaned;
+    to.append(data + runStart, size - runStart);
 }
 
 bool NeedsCleaning(std::string_view text) { return NextReplaced(text.data(), 0, text.size()) != text.size(); }

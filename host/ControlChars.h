@@ -10,6 +10,11 @@ namespace tamberlo {
 // return, becomes "%" followed by its code in decimal (a tab: "%9").
 std::string CleanControlChars(std::string_view text);
 
+// CleanControlChars(text) appended to `to`, written straight into its
+// place: a buffer used again, or a report laid out at its final size, is
+// filled without a cleaned copy on the way.
+void AppendCleanControlChars(std::string& to, std::string_view text);
+
 // True when CleanControlChars would change the text, found without making
 // the copy: a caller can then use the text where it is.
 bool NeedsCleaning(std::string_view text);

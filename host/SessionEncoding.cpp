@@ -89,6 +89,11 @@ std::string_view SessionEncoding::WithoutBom(std::string_view bytes) const noexc
     return bytes;
 }
 
+bool SessionEncoding::IsOwnUtf8(std::string_view bytes) const noexcept {
+    if (!IsUtf8()) return utf8::IsAscii(bytes);
+    return WithoutBom(bytes).size() == bytes.size() && utf8::FirstInvalid(bytes) == std::string_view::npos;
+}
+
 std::string SessionEncoding::FromUtf8Or(std::string_view utf8, std::string_view fallback) const {
     try {
         return FromUtf8(utf8);
@@ -194,24 +199,6 @@ void Append(std::string& out, char32_t c) {
         out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
-}
-
-std::size_t FirstInvalid(std::string_view text) noexcept {
-    for (std::size_t pos = 0; pos < text.size();) {
-        // ASCII runs go eight bytes at a time.
-        while (pos + 8 <= text.size()) {
-            unsigned long long word = 0;
-            for (int i = 0; i < 8; ++i)
-                word |= static_cast<unsigned long long>(static_cast<unsigned char>(text[pos + i])) << (8 * i);
-            if (word & 0x8080808080808080ull) break;
-            pos += 8;
-        }
-        if (pos >= text.size()) break;
-        const std::size_t length = SequenceLength(text, pos);
-        if (length == 0) return pos;
-        pos += length;
-    }
-    return std::string_view::npos;
 }
 
 namespace {
@@ -323,6 +310,22 @@ std::size_t ToUtf16Units(std::string_view text, Unit* out, std::size_t capacity)
 }
 
 }  // namespace
+
+std::size_t FirstInvalid(std::string_view text) noexcept {
+    const bool vectors = UseVectors();
+    for (std::size_t pos = 0; pos < text.size();) {
+        pos = NextNonAscii(text.data(), pos, text.size(), vectors);
+        if (pos >= text.size()) break;
+        const std::size_t length = SequenceLength(text, pos);
+        if (length == 0) return pos;
+        pos += length;
+    }
+    return std::string_view::npos;
+}
+
+bool IsAscii(std::string_view text) noexcept {
+    return NextNonAscii(text.data(), 0, text.size(), UseVectors()) == text.size();
+}
 
 std::size_t Utf16Length(std::string_view text, std::size_t* undecodable) noexcept {
     const bool vectors = UseVectors();

@@ -69,6 +69,10 @@ public:
     // As UTF-8, byte-order mark dropped. Every byte that is not valid in the
     // encoding becomes U+FFFD and is counted in `undecodable` (when given).
     std::string ToUtf8(std::string_view bytes, std::size_t* undecodable = nullptr) const;
+    // True when ToUtf8(bytes) would be `bytes` themselves, found without the
+    // copy: valid UTF-8 without a mark in a UTF-8 session, plain ASCII in any
+    // other (every encoding of the table writes ASCII as ASCII).
+    bool IsOwnUtf8(std::string_view bytes) const noexcept;
     // From UTF-8 into this encoding; throws UnrepresentableCharacter for the
     // first character it cannot hold (nothing is ever replaced).
     std::string FromUtf8(std::string_view utf8) const;
@@ -113,6 +117,8 @@ void Append(std::string& out, char32_t codePoint);
 std::string Repaired(std::string_view text, std::size_t* undecodable);
 // The offset of the first byte that does not start valid UTF-8, or npos.
 std::size_t FirstInvalid(std::string_view text) noexcept;
+// True when every byte is below 0x80.
+bool IsAscii(std::string_view text) noexcept;
 // The UTF-16 units of the text decoded as Repaired decodes it: one a
 // character, two above U+FFFF, one (U+FFFD) for each byte that is not
 // valid. `undecodable` (when given) is set to the count of such bytes.

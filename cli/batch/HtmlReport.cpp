@@ -1,5 +1,6 @@
 #include "cli/batch/HtmlReport.h"
 
+#include "cli/LineBreak.h"
 #include "cli/batch/MarkupWriter.h"
 #include "cli/batch/ReportPage.h"  // generated from report.css and report.js by EmbedReportPage.cmake
 #include "cli/batch/ReportText.h"
@@ -238,7 +239,7 @@ private:
         std::string begun;  // the start of a line that the next piece goes on with
         report_text::ForEachPiece(file, outcome.encoding, outcome.cleaned, [&](std::string_view piece) {
             for (std::size_t start = 0; start < piece.size() && !cut;) {
-                std::size_t end = piece.find_first_of("\r\n", start);
+                std::size_t end = NextLineBreak(piece, start);
                 if (end == std::string_view::npos) end = piece.size();
                 std::size_t next = end;
                 if (next < piece.size()) next += piece.compare(next, 2, "\r\n") == 0 ? 2 : 1;

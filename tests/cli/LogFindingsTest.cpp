@@ -94,6 +94,11 @@ TEST(LogFindings, KeepsABoundedShareOfEachKind) {
     EXPECT_EQ(scan.Findings().size(), 201u);
     EXPECT_EQ(scan.Findings().back().text.size(), LogFindings::MaxTextBytes);
     EXPECT_EQ(scan.Findings().back().text.substr(LogFindings::MaxTextBytes - 4), "e...");
+    // An included file's name, which every finding in it names, likewise.
+    std::string included = "NOTE: %INCLUDE (level 1) file X is file /p/\n";
+    for (int i = 0; i < 2000; ++i) included += "      " + std::string(1000, 'd') + "\n";
+    const LogFindings inFile = LogFindings::Scan(included + "      x.sas.\nERROR: e\n", rules, 0);
+    EXPECT_EQ(inFile.Findings().at(0).includedFile, "/p/" + std::string(LogFindings::MaxTextBytes - 3, 'd'));
 }
 
 TEST(LogRules, TakesRE2PatternsInLinearTime) {
@@ -118,6 +123,38 @@ TEST(LogRules, TakesRE2PatternsInLinearTime) {
     const LogRules rules({R"(^WARNING: (\w+\s?)+expire)", "(a+)+$"}, {}, false);
     const std::string line = "WARNING: " + std::string(100000, 'a') + "!";
     EXPECT_EQ(LogFindings::Scan(line, rules, 0).Counts().warningLines, 1);
+}
+
+// Patterns searched together find what each would find alone, the first
+// given winning: anchored or not, plain text or not.
+TEST(LogRules, FindsWhatEachPatternFindsAlone) {
+    const LogRules rules({"^WARNING: gone", "y$"},
+                         {"^NOTE: a|tail", "^NOTE: b", R"(in WORK\.X)", "lit", "^(p|q)r", R"(^\Q(\E|zz)", "^[|(]|yy",
+                          "(?i)^note: c"},
+                         false);
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"x tail", "fail-on-1"},     {"NOTE: a", "fail-on-1"},  {"\fNOTE: b lit", "fail-on-2"},
+        {"lit NOTE: b", "fail-on-4"}, {"in WORKaX", ""},         {"say in WORK.X", "fail-on-3"},
+        {"pr", "fail-on-5"},         {"xpr", ""},               {"x zz", "fail-on-6"},
+        {"(", "fail-on-6"},          {"x yy z", "fail-on-7"},    {"|", "fail-on-7"},
+        {"NOTE: C", "fail-on-8"},    {"WARNING: gone", ""},     {"WARNING: it is y", ""},
+        {"WARNING: y?", "WARNING"},
+    };
+    for (const auto& [line, id] : cases) {
+        const LogFindings scan = LogFindings::Scan(line, rules, 0);
+        EXPECT_EQ(scan.Findings().empty() ? "" : scan.Findings().front().ruleId, id) << line;
+    }
+}
+
+// Line ends found wherever they fall in the log's words.
+TEST(LogFindings, LineEndsAtEveryOffset) {
+    for (std::size_t offset = 0; offset <= 40; ++offset) {
+        for (const std::string end : {"\n", "\r", "\r\n"}) {
+            const std::string log = std::string(offset, 'x') + end + "ERROR: e" + end + "WARNING: w";
+            EXPECT_EQ(Places(LogFindings::Scan(log, LogRules(), 0)), "ERROR@2:- ERROR: e\nWARNING@3:- WARNING: w\n")
+                << offset;
+        }
+    }
 }
 
 TEST(LogFindings, StopsWhenAskedWhileReading) {

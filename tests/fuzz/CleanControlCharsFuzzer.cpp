@@ -1,5 +1,5 @@
 // CleanControlChars, at every vector level the processor runs, must equal
-// thirty plain replacements, one per code.
+// thirty plain replacements, one per code, also appended into a buffer.
 #include "NaiveForms.h"
 #include "host/ProcessorFeatures.h"
 #include "host/ControlChars.h"
@@ -14,6 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int level = 0; level <= static_cast<int>(tamberlo::SupportedVectorLevel()); ++level) {
         const tamberlo::VectorLevelCap cap(static_cast<tamberlo::VectorLevel>(level));
         if (tamberlo::CleanControlChars(text) != expected) std::abort();
+        // Appended after what a buffer holds, in the room it has.
+        std::string buffer = "kept";
+        buffer.reserve(size);
+        tamberlo::AppendCleanControlChars(buffer, text);
+        if (buffer != "kept" + expected) std::abort();
     }
     return 0;
 }

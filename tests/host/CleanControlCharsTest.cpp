@@ -66,3 +66,16 @@ TEST_P(CleanControlCharsAtLevel, ControlCharacterAtEveryOffsetOfALongText) {
         ASSERT_EQ(cleaned, text.substr(0, offset) + "%12" + text.substr(offset + 1)) << "offset " << offset;
     }
 }
+
+// Appended after what a buffer holds, whatever room it has already: none,
+// exactly the cleaned text's, or plenty.
+TEST(CleanControlChars, AppendsAfterWhatABufferHolds) {
+    const std::string text = std::string(100, 'a') + "\t" + std::string(40, '\f') + "b";
+    const std::string expected = "kept" + ThirtyReplacements(text);
+    for (const std::size_t room : {std::size_t{0}, expected.size(), 4 * expected.size()}) {
+        std::string buffer = "kept";
+        buffer.reserve(room);
+        AppendCleanControlChars(buffer, text);
+        EXPECT_EQ(buffer, expected) << "room " << room;
+    }
+}

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 using tamberlo::SessionEncoding;
 using tamberlo::UnrepresentableCharacter;
 
@@ -67,6 +71,20 @@ TEST(SessionEncoding, TextGoesInAndComesBackByteForByte) {
         std::size_t undecodable = 99;
         EXPECT_EQ(encoding.ToUtf8(c.bytes, &undecodable), c.text) << c.encoding;
         EXPECT_EQ(undecodable, 0u) << c.encoding;
+    }
+}
+
+// A text is its own UTF-8 exactly when ToUtf8 would give its bytes back.
+TEST(SessionEncoding, TellsATextThatIsItsOwnUtf8WithoutConverting) {
+    const std::string ascii = std::string(40, 'a') + "\t\r\n";
+    const std::vector<std::pair<const char*, std::string>> texts{
+        {"LATIN1", ascii},         {"LATIN1", ascii + "\xE9"},    {"SHIFT-JIS", ascii},
+        {"UTF-8", ascii + "\xC3\xA9"}, {"UTF-8", ascii + "\xC3"},    {"UTF-8", "\xEF\xBB\xBF" + ascii},
+        {"EUC-KR", ""},
+    };
+    for (const auto& [name, text] : texts) {
+        const SessionEncoding encoding = Named(name);
+        EXPECT_EQ(encoding.IsOwnUtf8(text), encoding.ToUtf8(text) == text) << name << " " << text;
     }
 }
 
