@@ -77,9 +77,7 @@ std::string LogRules::FailOnPattern(const std::string& value) {
 
 void LogRules::CheckPattern(const std::string& pattern, std::string_view option) { Compile(pattern, option); }
 
-void LogRules::Ignore(const std::string& pattern, std::string_view option) {
-    ignore_.Add(Compile(pattern, option));
-}
+void LogRules::Ignore(const std::string& pattern, std::string_view option) { ignore_.Add(Compile(pattern, option)); }
 
 void LogRules::FailOn(const std::string& value, std::string_view option) {
     const std::size_t nameLength = NameLength(value);

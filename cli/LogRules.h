@@ -78,7 +78,7 @@ public:
 private:
     PatternSet ignore_;
     std::vector<LogRule> failOn_;
-    PatternSet failOnPatterns_;  // those of failOn_, in its order
+    PatternSet failOnPatterns_;    // those of failOn_, in its order
     std::size_t failOnGiven_ = 0;  // FailOn calls so far: the next one's position
 };
 

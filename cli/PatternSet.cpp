@@ -117,7 +117,8 @@ private:
         void Add(const std::shared_ptr<const re2::RE2>& regex) { regexes_.push_back(regex); }
 
         void Compile() {
-            if (anchor_ == re2::RE2::ANCHOR_START && !regexes_.empty() && regexes_.front()->options().case_sensitive()) {
+            if (anchor_ == re2::RE2::ANCHOR_START && !regexes_.empty() &&
+                regexes_.front()->options().case_sensitive()) {
                 // Every pattern here starts at the line's start: a line that
                 // does not begin with what they all begin with is no match.
                 std::string_view start = LeadingText(regexes_.front()->pattern());

@@ -84,11 +84,18 @@ double PeakOfCommand(const std::vector<std::string>& arguments, const std::strin
 // `tamberlo batch -j 2` over a folder with every report, into the scratch
 // folder under `name`.
 std::vector<std::string> BatchWithReports(const std::string& folder, const std::string& name) {
-    return {TAMBERLO_BENCH_COMMAND, "batch",      "-j",    "2",
-            "--sas-root",          TAMBERLO_BENCH_LINKING_SAS_ROOT,
-            "--junit",             ScratchPath(name + ".xml"),
-            "--json",              ScratchPath(name + ".json"),
-            "--html",              ScratchPath(name + ".html"),
+    return {TAMBERLO_BENCH_COMMAND,
+            "batch",
+            "-j",
+            "2",
+            "--sas-root",
+            TAMBERLO_BENCH_LINKING_SAS_ROOT,
+            "--junit",
+            ScratchPath(name + ".xml"),
+            "--json",
+            ScratchPath(name + ".json"),
+            "--html",
+            ScratchPath(name + ".html"),
             folder};
 }
 

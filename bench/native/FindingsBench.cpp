@@ -54,10 +54,10 @@ bool ScanAgainstRead(benchmark::State& state, const LogRules& rules, SideBySide&
 }
 
 void StrictScanAgainstRead(benchmark::State& state) {
-    const LogRules rules({"^WARNING: Unable to copy SASUSER", "^WARNING: Your system is scheduled to expire",
-                          "^WARNING: The Base SAS Software product .* will expire", "^ERROR: Test only [0-9]+",
-                          "in WORK\\.NEVER_THERE"},
-                         {}, true);
+    const LogRules rules(
+        {"^WARNING: Unable to copy SASUSER", "^WARNING: Your system is scheduled to expire",
+         "^WARNING: The Base SAS Software product .* will expire", "^ERROR: Test only [0-9]+", "in WORK\\.NEVER_THERE"},
+        {}, true);
     SideBySide rounds;
     if (!ScanAgainstRead(state, rules, rounds)) {
         state.SkipWithError("the log holds no WARNING line");
@@ -80,8 +80,8 @@ void AdversarialPatternsAgainstPlain(benchmark::State& state) {
     const LogRules plain({"^WARNING: Variable"}, {}, false);
     const std::vector<std::string> patterns{R"(^WARNING: (\w+\s?)+expire)", "(a+)+$"};
     std::vector<LogRules> adversarial;
-    for (const std::string& pattern : patterns) adversarial.emplace_back(std::vector<std::string>{pattern},
-                                                                         std::vector<std::string>{}, false);
+    for (const std::string& pattern : patterns)
+        adversarial.emplace_back(std::vector<std::string>{pattern}, std::vector<std::string>{}, false);
     std::vector<SideBySide> rounds(patterns.size());
     const auto scan = [&](const LogRules& rules) {
         return [&] { benchmark::DoNotOptimize(ReadAndScan(path, rules).Counts()); };

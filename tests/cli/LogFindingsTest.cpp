@@ -128,16 +128,26 @@ TEST(LogRules, TakesRE2PatternsInLinearTime) {
 // Patterns searched together find what each would find alone, the first
 // given winning: anchored or not, plain text or not.
 TEST(LogRules, FindsWhatEachPatternFindsAlone) {
-    const LogRules rules({"^WARNING: gone", "y$"},
-                         {"^NOTE: a|tail", "^NOTE: b", R"(in WORK\.X)", "lit", "^(p|q)r", R"(^\Q(\E|zz)", "^[|(]|yy",
-                          "(?i)^note: c"},
-                         false);
+    const LogRules rules(
+        {"^WARNING: gone", "y$"},
+        {"^NOTE: a|tail", "^NOTE: b", R"(in WORK\.X)", "lit", "^(p|q)r", R"(^\Q(\E|zz)", "^[|(]|yy", "(?i)^note: c"},
+        false);
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"x tail", "fail-on-1"},     {"NOTE: a", "fail-on-1"},  {"\fNOTE: b lit", "fail-on-2"},
-        {"lit NOTE: b", "fail-on-4"}, {"in WORKaX", ""},         {"say in WORK.X", "fail-on-3"},
-        {"pr", "fail-on-5"},         {"xpr", ""},               {"x zz", "fail-on-6"},
-        {"(", "fail-on-6"},          {"x yy z", "fail-on-7"},    {"|", "fail-on-7"},
-        {"NOTE: C", "fail-on-8"},    {"WARNING: gone", ""},     {"WARNING: it is y", ""},
+        {"x tail", "fail-on-1"},
+        {"NOTE: a", "fail-on-1"},
+        {"\fNOTE: b lit", "fail-on-2"},
+        {"lit NOTE: b", "fail-on-4"},
+        {"in WORKaX", ""},
+        {"say in WORK.X", "fail-on-3"},
+        {"pr", "fail-on-5"},
+        {"xpr", ""},
+        {"x zz", "fail-on-6"},
+        {"(", "fail-on-6"},
+        {"x yy z", "fail-on-7"},
+        {"|", "fail-on-7"},
+        {"NOTE: C", "fail-on-8"},
+        {"WARNING: gone", ""},
+        {"WARNING: it is y", ""},
         {"WARNING: y?", "WARNING"},
     };
     for (const auto& [line, id] : cases) {

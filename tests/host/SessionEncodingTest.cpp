@@ -78,8 +78,12 @@ TEST(SessionEncoding, TextGoesInAndComesBackByteForByte) {
 TEST(SessionEncoding, TellsATextThatIsItsOwnUtf8WithoutConverting) {
     const std::string ascii = std::string(40, 'a') + "\t\r\n";
     const std::vector<std::pair<const char*, std::string>> texts{
-        {"LATIN1", ascii},         {"LATIN1", ascii + "\xE9"},    {"SHIFT-JIS", ascii},
-        {"UTF-8", ascii + "\xC3\xA9"}, {"UTF-8", ascii + "\xC3"},    {"UTF-8", "\xEF\xBB\xBF" + ascii},
+        {"LATIN1", ascii},
+        {"LATIN1", ascii + "\xE9"},
+        {"SHIFT-JIS", ascii},
+        {"UTF-8", ascii + "\xC3\xA9"},
+        {"UTF-8", ascii + "\xC3"},
+        {"UTF-8", "\xEF\xBB\xBF" + ascii},
         {"EUC-KR", ""},
     };
     for (const auto& [name, text] : texts) {
