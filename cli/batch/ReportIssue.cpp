@@ -49,16 +49,21 @@ std::string WithoutDigits(std::string text) {
     return text;
 }
 
-// Counts the issues of one program that would share a fingerprint, so that
-// each gets one of its own.
+// Counts the issues of one run that would share a fingerprint, so that each
+// gets one of its own. The runs of a parameter table's rows share their
+// program, lines and messages: the row keeps their issues apart.
 class Fingerprints {
 public:
+    explicit Fingerprints(std::string row) : row_(std::move(row)) {}
+
     std::string Next(const ReportIssue& issue) {
-        const std::string key = issue.ruleId + '\n' + issue.place.path + '\n' + WithoutDigits(issue.message);
+        const std::string key =
+            issue.ruleId + '\n' + issue.place.path + '\n' + WithoutDigits(issue.message) + '\n' + row_;
         return Md5Hex(key + '\n' + std::to_string(seen_[key]++));
     }
 
 private:
+    const std::string row_;
     std::map<std::string, std::size_t> seen_;
 };
 
@@ -119,12 +124,14 @@ std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, cons
     for (const ProgramOutcome& outcome : outcomes) {
         const SourceRoot::Place program =
             outcome.program.path.empty() ? SourceRoot::Place{} : root.Locate(outcome.program.path);
-        Fingerprints fingerprints;
+        Fingerprints fingerprints(outcome.program.row);
+        // A row's run says its row, as the terminal does.
+        const std::string ofRow = outcome.program.row.empty() ? "" : " (row " + outcome.program.row + ")";
         for (const Finding& finding : outcome.findings) {
             ReportIssue issue;
             issue.ruleId = finding.ruleId;
             issue.severity = SeverityOf(finding);
-            issue.message = outcome.encoding.ToUtf8(finding.text);
+            issue.message = outcome.encoding.ToUtf8(finding.text) + ofRow;
             issue.place =
                 finding.includedFile.empty() ? program : root.Locate(commandtext::FromHost(finding.includedFile));
             issue.line = finding.programLine;
@@ -134,6 +141,7 @@ std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, cons
         }
         if (std::optional<ReportIssue> issue = FailureIssue(outcome)) {
             issue->place = program;
+            issue->message += ofRow;
             issue->fingerprint = fingerprints.Next(*issue);
             hand(outcome, *issue);
         }

@@ -165,10 +165,17 @@ TEST_F(Matrix, ShardsSplitTheRunsOfALargeTable) {
         csv += "r" + std::to_string(i) + "," + (i == 1 ? std::string(1 << 20, 'x') : "v" + std::to_string(i)) + "\n";
     WriteWork("m.csv", csv);
     const test::ToolResult result =
-        Batch({"--matrix", "m.csv", "--shard", "1/5000", "--out", "out", "--json", "r.json", "p.sas"});
+        Batch({"--matrix", "m.csv", "--shard", "1/5000", "--out", "out", "--json", "r.json", "--codequality",
+               "cq.json", "p.sas"});
     ASSERT_EQ(result.exitCode, 2) << result.err;
     EXPECT_THAT(result.out, HasSubstr("\np.sas:2: ERROR: bad v5000 (row r5000)\n"));
     const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r-1of5000.json")));
     EXPECT_EQ(Names(report), (std::vector<std::string>{"p[r0]", "p[r5000]"}));
     EXPECT_THAT(test::ReadFile(Work("out/r5000/p.log")), HasSubstr("\r\n[v5000]\r\n"));
+    // The rows' issues differ only in digits, which fingerprints leave out:
+    // the row keeps them apart.
+    const nlohmann::json issues = nlohmann::json::parse(test::ReadFile(Work("cq-1of5000.json")));
+    ASSERT_EQ(issues.size(), 2u);
+    EXPECT_EQ(issues.at(1).at("description"), "ERROR: bad v5000 (row r5000)");
+    EXPECT_NE(issues.at(0).at("fingerprint"), issues.at(1).at("fingerprint"));
 }
