@@ -164,9 +164,8 @@ TEST_F(Matrix, ShardsSplitTheRunsOfALargeTable) {
     for (int i = 0; i < 10000; ++i)
         csv += "r" + std::to_string(i) + "," + (i == 1 ? std::string(1 << 20, 'x') : "v" + std::to_string(i)) + "\n";
     WriteWork("m.csv", csv);
-    const test::ToolResult result =
-        Batch({"--matrix", "m.csv", "--shard", "1/5000", "--out", "out", "--json", "r.json", "--codequality",
-               "cq.json", "p.sas"});
+    const test::ToolResult result = Batch({"--matrix", "m.csv", "--shard", "1/5000", "--out", "out", "--json", "r.json",
+                                           "--codequality", "cq.json", "p.sas"});
     ASSERT_EQ(result.exitCode, 2) << result.err;
     EXPECT_THAT(result.out, HasSubstr("\np.sas:2: ERROR: bad v5000 (row r5000)\n"));
     const nlohmann::json report = nlohmann::json::parse(test::ReadFile(Work("r-1of5000.json")));
