@@ -173,10 +173,10 @@ private:
 
 // `values` over `into`: a name given in both keeps the value of `values`.
 void Override(std::vector<RunSettings::NamedValue>& into, const std::vector<RunSettings::NamedValue>& values) {
-    for (const auto& [name, value] : values) {
-        into.erase(std::remove_if(into.begin(), into.end(), [&](const auto& entry) { return entry.first == name; }),
-                   into.end());
-        into.emplace_back(name, value);
+    for (const RunSettings::NamedValue& value : values) {
+        const auto same = [&value](const RunSettings::NamedValue& entry) { return entry.first == value.first; };
+        into.erase(std::remove_if(into.begin(), into.end(), same), into.end());
+        into.push_back(value);
     }
 }
 
