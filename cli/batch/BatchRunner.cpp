@@ -75,7 +75,11 @@ std::vector<ProgramOutcome> BatchRunner::Run(const std::vector<BatchProgram>& pr
         }
     }
 
+    // Laid out once: a vector grown by doubling would hold the outcomes of a
+    // large batch up to three times over while it moves them.
     std::vector<ProgramOutcome> finished;
+    finished.reserve(static_cast<std::size_t>(
+        std::count_if(outcomes.begin(), outcomes.end(), [](const auto& outcome) { return outcome.has_value(); })));
     for (std::optional<ProgramOutcome>& outcome : outcomes) {
         if (outcome) finished.push_back(std::move(*outcome));
     }

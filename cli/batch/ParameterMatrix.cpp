@@ -7,6 +7,7 @@
 #include "host/FileSystem.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstdint>
 #include <filesystem>
 #include <cctype>
@@ -210,19 +211,25 @@ ParameterMatrix ParameterMatrix::Parse(const std::string& file, std::string_view
 
 std::vector<BatchProgram> ParameterMatrix::Runs(const std::vector<BatchProgram>& programs,
                                                 const RunSettings& commandLine) const {
+    // A row's parameters, made once and shared by its runs.
+    std::vector<std::shared_ptr<const RunSettings>> parameters;
+    parameters.reserve(rows_.size());
+    for (const Row& row : rows_) {
+        RunSettings settings = commandLine;
+        if (row.values.sysparm) settings.sysparm = row.values.sysparm;
+        Override(settings.environment, row.values.environment);
+        Override(settings.macroVariables, row.values.macroVariables);
+        parameters.push_back(std::make_shared<const RunSettings>(std::move(settings)));
+    }
     std::vector<BatchProgram> runs;
     runs.reserve(programs.size() * rows_.size());
     for (const BatchProgram& program : programs) {
-        for (const Row& row : rows_) {
+        for (std::size_t row = 0; row < rows_.size(); ++row) {
             BatchProgram& run = runs.emplace_back(program);
-            run.name = program.name + "[" + row.name + "]";
-            run.row = row.name;
-            run.outputName = row.name + "/" + program.name;
-            RunSettings parameters = commandLine;
-            if (row.values.sysparm) parameters.sysparm = row.values.sysparm;
-            Override(parameters.environment, row.values.environment);
-            Override(parameters.macroVariables, row.values.macroVariables);
-            run.parameters = std::move(parameters);
+            run.name = program.name + "[" + rows_[row].name + "]";
+            run.row = rows_[row].name;
+            run.outputName = rows_[row].name + "/" + program.name;
+            run.parameters = parameters[row];
         }
     }
     return runs;

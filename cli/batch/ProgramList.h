@@ -2,6 +2,7 @@
 
 #include "cli/batch/BatchOptions.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,7 +31,7 @@ struct BatchProgram {
     // Empty and none for a program run once with the command line's.
     std::string row = {};
     std::string outputName = {};
-    std::optional<RunSettings> parameters = {};
+    std::shared_ptr<const RunSettings> parameters = {};  // shared by the runs of a row
 
     const std::string& OutputName() const noexcept { return outputName.empty() ? name : outputName; }
 };
