@@ -97,6 +97,14 @@ bool ProgramExpandsWildcards() noexcept;
 struct FileStamp {
     std::uintmax_t size = 0;
     std::int64_t modifiedNs = 0;
+    // Where the system has them (POSIX): the file's identity and the time of
+    // its last change of any kind, which no one can set back. A file put in
+    // place by a rename, or written with its modification time restored
+    // (`cp -p`, `rsync -t`, `touch -d`), differs here though its size and
+    // modification time do not. Zero elsewhere.
+    std::uint64_t device = 0;
+    std::uint64_t fileNumber = 0;
+    std::int64_t changedNs = 0;
     bool operator==(const FileStamp&) const = default;
 };
 

@@ -211,8 +211,12 @@ RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t
 std::optional<FileStamp> StampOfRegularFile(const std::string& path) noexcept {
     struct stat info {};
     if (NamesNoFile(path) || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    return FileStamp{static_cast<std::uintmax_t>(info.st_size),
-                     static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return FileStamp{static_cast<std::uintmax_t>(info.st_size), nanoseconds(info.st_mtim),
+                     static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                     nanoseconds(info.st_ctim)};
 }
 
 void WriteWholeFile(const std::string& path, std::string_view text, WriteMode mode) {

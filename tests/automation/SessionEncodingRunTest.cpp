@@ -187,6 +187,10 @@ TEST_F(SessionEncodingRun, AChangedConfigurationFileIsReadAgain) {
         {"-ENCODING latin1\n", std::chrono::seconds(0), "LATIN1"},
         {"-ENCODING wlatin1\n", std::chrono::seconds(0), "WLATIN1"},  // another size, the same time
         {"-ENCODING utf-8  \n", std::chrono::seconds(1), "UTF-8"},    // the same size, another time
+#ifndef _WIN32
+        // The same size and time, as `cp -p` leaves them: the change time differs.
+        {"-ENCODING wlatin1\n", std::chrono::seconds(1), "WLATIN1"},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
