@@ -131,7 +131,11 @@ void GitHubAnnotations::Add(const AnnotatedRun& run) {
     }
     if (Passed(run.verdict)) return;
     if (!errorShown) Annotate(true, programFile, std::nullopt, VerdictText(run.verdict), run.firstProblem);
-    notPassed_.push_back({run.name, run.verdict, run.firstProblem});
+    if (notPassed_.size() < MaxSummaryRows) {
+        notPassed_.push_back({run.name, run.verdict, run.firstProblem});
+    } else {
+        ++notListed_;
+    }
     std::fflush(out_);
 }
 
@@ -155,6 +159,9 @@ bool GitHubAnnotations::AppendSummary(const std::string& title) const {
             text += "| " + MarkdownCell(commandtext::ToUtf8(row.name)) + " | " + VerdictText(row.verdict) + " | " +
                     MarkdownCell(row.problem) + " |\n";
         }
+    }
+    if (notListed_ > 0) {
+        text += "\n" + std::to_string(notListed_) + " more programs did not pass: the reports list them all.\n";
     }
     if (unwritten_[0] + unwritten_[1] > 0) {
         text.append("\n").append(std::to_string(unwritten_[0])).append(" more errors and ");

@@ -37,6 +37,10 @@ struct AnnotatedRun {
 class GitHubAnnotations {
 public:
     static constexpr std::size_t MaxPerKind = 10;
+    // Rows of the summary's table of programs that did not pass: GitHub
+    // refuses a step summary past 1 MiB whole, and a batch may have
+    // thousands. The rest are counted under the table.
+    static constexpr std::size_t MaxSummaryRows = 200;
 
     // On with --annotations github, off with none; without the option on
     // when GITHUB_ACTIONS is "true", as every GitHub Actions step has it.
@@ -67,7 +71,8 @@ private:
         Verdict verdict;
         std::string problem;
     };
-    std::vector<Row> notPassed_;
+    std::vector<Row> notPassed_;  // at most MaxSummaryRows
+    std::size_t notListed_ = 0;   // did not pass, past MaxSummaryRows
 };
 
 }  // namespace tamberlo::cli

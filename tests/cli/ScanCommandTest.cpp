@@ -4,6 +4,7 @@
 
 #include "CommandTest.h"
 #include "TestSupport.h"
+#include "cli/GitHubAnnotations.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -237,6 +238,16 @@ TEST_F(ScanCommand, GitHubAnnotationsAreEscapedCappedAndSummed) {
               (std::vector<std::string>{"::error file=logs/odd%2C 100%25.sas,line=2,title=SAS22-7::ERROR 22-7: a:b, "
                                         "50%25 done and | `more` <b>"}));
     EXPECT_EQ(Annotations(Scan({"--annotations", "none", "logs"}).out), std::vector<std::string>{});
+
+    // The summary's table stops at its cap and counts the rest: GitHub
+    // refuses a summary past 1 MiB whole.
+    const std::size_t cap = cli::GitHubAnnotations::MaxSummaryRows;
+    for (std::size_t i = 0; i < cap + 3; ++i) WriteWork("many/l" + std::to_string(1000 + i) + ".log", "ERROR: x\n");
+    WriteWork("summary.md", "");
+    EXPECT_EQ(Scan({"many"}).exitCode, 2);
+    const std::string table = test::ReadFile(Work("summary.md"));
+    EXPECT_EQ(test::Occurrences(table, "| failed | "), cap);
+    EXPECT_THAT(table, HasSubstr("\n3 more programs did not pass: the reports list them all.\n"));
 }
 
 TEST_F(ScanCommand, BatchAndCheckAnnotateToo) {
