@@ -237,21 +237,23 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
         throw UsageError(OneLine(error.what()) + " (see tamberlo --help)");
     }
 
-    if (declared.batch->parsed()) {
-        // Arguments of the single run before "batch" would be lost on the batch.
+    // The forms that take a list of files, each its own subcommand.
+    const struct {
+        CLI::App* app;
+        const char* name;
+        const char* noFile;
+        Action action;
+    } listForms[] = {{declared.batch, "batch", BatchCommandLine::NoProgram(), Action::RunBatch},
+                     {declared.scan, "scan", ScanCommandLine::NoLog(), Action::RunScan}};
+    for (const auto& form : listForms) {
+        if (!form.app->parsed()) continue;
+        // Arguments of the single run before the form's name would be lost on it.
         if (!declared.app.parse_order().empty()) {
-            throw UsageError("batch: must be the first argument (see tamberlo batch --help)");
+            throw UsageError(std::string(form.name) + ": must be the first argument (see tamberlo " + form.name +
+                             " --help)");
         }
-        if (outcome.batch.programs.empty()) throw UsageError(BatchCommandLine::NoProgram());
-        outcome.action = Action::RunBatch;
-        return outcome;
-    }
-    if (declared.scan->parsed()) {
-        if (!declared.app.parse_order().empty()) {
-            throw UsageError("scan: must be the first argument (see tamberlo scan --help)");
-        }
-        if (outcome.batch.programs.empty()) throw UsageError(ScanCommandLine::NoLog());
-        outcome.action = Action::RunScan;
+        if (outcome.batch.programs.empty()) throw UsageError(form.noFile);
+        outcome.action = form.action;
         return outcome;
     }
 
