@@ -77,7 +77,8 @@ private:
 #else
     bool TakeReport() noexcept;
 
-    int channel_ = -1;  // the run channel to the guard
+    int channel_ = -1;  // the run channel to the guard's reaper
+    int link_ = -1;     // to the reaper, for the next run
     bool ended_ = false;
     bool allEnded_ = false;
     bool reaped_ = false;

@@ -5,12 +5,13 @@
 namespace tamberlo {
 
 // Where the files of one run live. POSIX: a folder of the run's own in the
-// temporary directory, <dir>tmpSAS_<stamp>_<digits>/, made mode 0700 (never
-// through an existing name), so that no other user can read what SAS writes
-// there while it writes it; it goes, with all that is in it, when the object
-// does, and on Linux the process guard removes it should this process die
-// first. Windows: the temporary directory itself, where the run's files
-// keep their names; nothing is made or removed.
+// temporary directory, <dir>tmpSAS_<token>_<stamp>_<digits>/, made mode 0700
+// (never through an existing name), so that no other user can read what SAS
+// writes there while it writes it; it goes, with all that is in it, when the
+// object does, and on Linux the process guard removes it should this process
+// die first (the token names this process's folders apart from any other's).
+// Windows: the temporary directory itself, where the run's files keep their
+// names; nothing is made or removed.
 class RunFolder {
 public:
     // Throws the file system's error (75 when name after name is taken).
@@ -30,7 +31,6 @@ public:
 
 private:
     std::string path_;
-    int guardChannel_ = -1;  // POSIX: closing it tells the guard the folder may go
 };
 
 }  // namespace tamberlo

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +15,7 @@
 #include <csignal>
 #include <pthread.h>
 #include <string>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -54,22 +58,24 @@ struct GuardStart {
     const char* program;
     char* const* argv;
     int control;  // becomes the guard's ControlDescriptor
+    int link;     // becomes its FirstLinkDescriptor
     int null;     // the null device, for its standard streams
 };
 
 // In the child: a process group of its own (a Ctrl-C in the terminal is
 // this process's to handle, which stops SAS with the grace period, not the
-// guard's), the null device as its streams, its control socket. Every
-// signal stays blocked through the exec, so that no handler of this
-// process can run in the child; the guard sets its own mask at once (the
-// exec has reset every handler to the default). Returns only on failure.
+// guard's), the null device as its streams, its control socket and first
+// link. Every signal stays blocked through the exec, so that no handler of
+// this process can run in the child; the guard sets its own mask at once
+// (the exec has reset every handler to the default). Returns only on failure.
 int ExecGuard(const GuardStart& start) {
     ::setpgid(0, 0);
     for (int stream = 0; stream < 3; ++stream)
         if (::dup2(start.null, stream) < 0) return errno;
     if (::dup2(start.control, guard::ControlDescriptor) < 0) return errno;
+    if (::dup2(start.link, guard::FirstLinkDescriptor) < 0) return errno;
     // Nothing else of this process's stays open in the guard for its life.
-    ::syscall(SYS_close_range, guard::ControlDescriptor + 1U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
+    ::syscall(SYS_close_range, guard::FirstLinkDescriptor + 1U, ~0U, 4U /* CLOSE_RANGE_CLOEXEC */);
     ::execve(start.program, start.argv, environ);
     return errno;
 }
@@ -98,6 +104,60 @@ pid_t SpawnGuard(const GuardStart& start, int& error) {
     return pid;
 }
 
+// One message on a SOCK_SEQPACKET socket, with `count` descriptors; 0 or the errno.
+int SendMessage(int socket, const void* data, std::size_t size, const int* descriptors, std::size_t count) {
+    iovec part{const_cast<void*>(data), size};
+    alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int) * guard::StartRunDescriptors)] = {};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    if (count > 0) {
+        message.msg_control = space;
+        message.msg_controllen = CMSG_SPACE(sizeof(int) * count);
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = SOL_SOCKET;
+        header->cmsg_type = SCM_RIGHTS;
+        header->cmsg_len = CMSG_LEN(sizeof(int) * count);
+        std::memcpy(CMSG_DATA(header), descriptors, sizeof(int) * count);
+    }
+    ssize_t sent;
+    while ((sent = ::sendmsg(socket, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {}
+    return sent < 0 ? errno : 0;
+}
+
+bool PeerHasGone(int error) { return error == EPIPE || error == ECONNRESET || error == ECONNREFUSED; }
+
+std::string Unreachable(int error) {
+    return "the process guard could not be reached: " + SystemMessage(static_cast<unsigned long>(error));
+}
+
+// A SOCK_SEQPACKET pair: this process's end, and the other's numbered above
+// the guard's own descriptors, so that the dup2 in ExecGuard always makes a
+// copy without close-on-exec.
+bool SocketPair(OwnedDescriptor& mine, OwnedDescriptor& theirs) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) return false;
+    mine = OwnedDescriptor(ends[0]);
+    theirs = OwnedDescriptor(::fcntl(ends[1], F_DUPFD_CLOEXEC, guard::FirstLinkDescriptor + 1));
+    ::close(ends[1]);
+    return theirs.Get() >= 0;
+}
+
+// Names this process's run folders apart from any other's.
+std::string NewToken() {
+    std::uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, 0) != static_cast<ssize_t>(sizeof bits))
+        bits = static_cast<std::uint64_t>(::getpid()) << 32 ^ static_cast<std::uint64_t>(::time(nullptr));
+    char text[17];
+    std::snprintf(text, sizeof text, "%012llx", static_cast<unsigned long long>(bits & 0xffffffffffffULL));
+    return text;
+}
+
+std::string SweepRequest(const std::string& folder) {
+    const guard::Request request{guard::RequestKind::SweepFolders};
+    return std::string(reinterpret_cast<const char*>(&request), sizeof request) + folder;
+}
+
 }  // namespace
 
 GuardConnection& GuardConnection::OfThisProcess() {
@@ -110,15 +170,39 @@ GuardConnection& GuardConnection::OfThisProcess() {
 void GuardConnection::EndAtExit() noexcept {
     GuardConnection& connection = OfThisProcess();
     if (connection.owner_ != ::getpid() || connection.control_.Get() < 0) return;
+    // With no run folder left, the guard need not look for any. (A thread
+    // that holds the lock as the process exits may be making one.)
+    if (connection.lock_.try_lock()) {
+        if (connection.liveFolders_ == 0) {
+            const guard::Request clean{guard::RequestKind::Clean};
+            SendMessage(connection.control_.Get(), &clean, sizeof clean, nullptr, 0);
+        }
+        connection.lock_.unlock();
+    }
     // The guard ends once its control socket closes; waiting for it means
     // that a process using the library leaves no process behind when it exits.
     connection.control_.Reset();
     while (::waitpid(connection.guard_, nullptr, 0) < 0 && errno == EINTR) {}
 }
 
+void GuardConnection::AdoptThisProcess() {
+    if (owner_ == ::getpid()) return;
+    // What a process this one was forked from had is that process's.
+    control_.Reset();
+    guard_ = 0;
+    freeReaper_.Reset();
+    sweptFolders_.clear();
+    liveFolders_ = 0;
+    token_ = NewToken();
+    std::atexit([] { OfThisProcess().EndAtExit(); });
+    owner_ = ::getpid();
+}
+
 bool GuardConnection::Connect(std::string& failure) {
-    if (owner_ == ::getpid() && control_.Get() >= 0) return true;
-    if (owner_ != ::getpid()) control_.Reset();  // the guard of the process this one was forked from
+    AdoptThisProcess();
+    if (control_.Get() >= 0) return true;
+    // A guard that has gone took its reapers with it.
+    freeReaper_.Reset();
     guard_ = 0;
     const std::string program = FindGuard();
     if (program.empty()) {
@@ -127,36 +211,31 @@ bool GuardConnection::Connect(std::string& failure) {
                   TAMBERLO_INSTALL_LIBEXECDIR + "/tamberlo/ nor in /usr/libexec/tamberlo/ (TAMBERLO_GUARD may name it)";
         return false;
     }
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
-        failure = SystemMessage(static_cast<unsigned long>(errno));
-        return false;
-    }
-    OwnedDescriptor mine(ends[0]);
-    // Above the guard's own numbers, so that the dup2 below always makes a
-    // copy without close-on-exec.
-    OwnedDescriptor theirs(::fcntl(ends[1], F_DUPFD_CLOEXEC, guard::ControlDescriptor + 1));
-    ::close(ends[1]);
-    // Likewise above them, so that each dup2 to a stream makes a copy.
+    OwnedDescriptor control, theirControl, link, theirLink;
     const OwnedDescriptor opened(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    const OwnedDescriptor null(::fcntl(opened.Get(), F_DUPFD_CLOEXEC, guard::ControlDescriptor + 1));
-    if (theirs.Get() < 0 || null.Get() < 0) {
+    // Likewise above the guard's numbers, so that each dup2 to a stream makes a copy.
+    const OwnedDescriptor null(::fcntl(opened.Get(), F_DUPFD_CLOEXEC, guard::FirstLinkDescriptor + 1));
+    if (!SocketPair(control, theirControl) || !SocketPair(link, theirLink) || null.Get() < 0) {
         failure = SystemMessage(static_cast<unsigned long>(errno));
         return false;
     }
     std::string served = std::to_string(::getpid());
-    char* argv[] = {const_cast<char*>(GuardName), served.data(), nullptr};
+    char* argv[] = {const_cast<char*>(GuardName), served.data(), token_.data(), nullptr};
     int error = 0;
-    const pid_t pid = SpawnGuard({program.c_str(), argv, theirs.Get(), null.Get()}, error);
+    const pid_t pid = SpawnGuard({program.c_str(), argv, theirControl.Get(), theirLink.Get(), null.Get()}, error);
     if (pid < 0) {
         failure = "the process guard '" + program +
                   "' could not be started: " + SystemMessage(static_cast<unsigned long>(error));
         return false;
     }
-    control_ = std::move(mine);
+    control_ = std::move(control);
     guard_ = pid;
-    if (owner_ != ::getpid()) std::atexit([] { OfThisProcess().EndAtExit(); });
-    owner_ = ::getpid();
+    freeReaper_ = std::move(link);
+    // A guard that replaces one that has gone is told what it was told.
+    for (const std::string& folder : sweptFolders_) {
+        const std::string request = SweepRequest(folder);
+        SendMessage(control_.Get(), request.data(), request.size(), nullptr, 0);
+    }
     return true;
 }
 
@@ -170,28 +249,13 @@ void GuardConnection::Prepare() noexcept {
     }
 }
 
-bool GuardConnection::Send(const void* request, std::size_t size, const std::vector<int>& descriptors,
-                           std::string& failure) {
-    const std::lock_guard<std::mutex> locked(lock_);
+bool GuardConnection::SendRequest(const std::string& request, int descriptor, std::string& failure) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!Connect(failure)) return false;
-        iovec part{const_cast<void*>(request), size};
-        alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int) * guard::StartRunDescriptors)] = {};
-        msghdr message{};
-        message.msg_iov = &part;
-        message.msg_iovlen = 1;
-        message.msg_control = space;
-        message.msg_controllen = CMSG_SPACE(sizeof(int) * descriptors.size());
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = SOL_SOCKET;
-        header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int) * descriptors.size());
-        std::copy(descriptors.begin(), descriptors.end(), reinterpret_cast<int*>(CMSG_DATA(header)));
-        ssize_t sent;
-        while ((sent = ::sendmsg(control_.Get(), &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {}
-        if (sent >= 0) return true;
-        failure = "the process guard could not be reached: " + SystemMessage(static_cast<unsigned long>(errno));
-        if (errno != EPIPE && errno != ECONNRESET && errno != ECONNREFUSED) return false;
+        const int error = SendMessage(control_.Get(), request.data(), request.size(), &descriptor, descriptor >= 0);
+        if (error == 0) return true;
+        failure = Unreachable(error);
+        if (!PeerHasGone(error)) return false;
         // The guard has gone: collected, and replaced once.
         control_.Reset();
         ::waitpid(guard_, nullptr, 0);
@@ -199,42 +263,102 @@ bool GuardConnection::Send(const void* request, std::size_t size, const std::vec
     return false;
 }
 
-OwnedDescriptor GuardConnection::StartRun(const int (&streams)[4], const std::string& program, std::string& failure) {
+OwnedDescriptor GuardConnection::NewReaper(std::string& failure) {
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+        failure = SystemMessage(static_cast<unsigned long>(errno));
+        return {};
+    }
+    OwnedDescriptor link(ends[0]);
+    const OwnedDescriptor theirs(ends[1]);
+    const guard::Request request{guard::RequestKind::NewReaper};
+    if (!SendRequest(std::string(reinterpret_cast<const char*>(&request), sizeof request), theirs.Get(), failure))
+        return {};
+    return link;
+}
+
+GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const std::string& program,
+                                               std::string& failure) {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
         failure = SystemMessage(static_cast<unsigned long>(errno));
         return {};
     }
-    OwnedDescriptor channel(ends[0]);
-    const OwnedDescriptor theirs(ends[1]);
+    Run run{OwnedDescriptor(ends[0]), {}};
+    OwnedDescriptor theirs(ends[1]);
+    const int descriptors[guard::StartRunDescriptors] = {theirs.Get(), streams[0], streams[1], streams[2], streams[3]};
     const guard::Request request{guard::RequestKind::StartRun};
-    if (!Send(&request, sizeof request, {theirs.Get(), streams[0], streams[1], streams[2], streams[3]}, failure))
-        return {};
+    for (;;) {
+        OwnedDescriptor link;
+        bool fresh = false;
+        {
+            const std::lock_guard<std::mutex> locked(lock_);
+            if (!Connect(failure)) return {};
+            link = std::move(freeReaper_);
+            if (link.Get() < 0) {
+                link = NewReaper(failure);
+                fresh = true;
+                if (link.Get() < 0) return {};
+            }
+        }
+        const int error = SendMessage(link.Get(), &request, sizeof request, descriptors, guard::StartRunDescriptors);
+        if (error == 0) {
+            run.link = std::move(link);
+            break;
+        }
+        failure = Unreachable(error);
+        // A reaper someone has ended: the next one.
+        if (fresh || !PeerHasGone(error)) return {};
+    }
+    theirs.Reset();
     // The reaper reads it all before it starts anything.
     for (std::size_t done = 0; done < program.size();) {
-        const ssize_t sent = ::send(channel.Get(), program.data() + done, program.size() - done, MSG_NOSIGNAL);
+        const ssize_t sent = ::send(run.channel.Get(), program.data() + done, program.size() - done, MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0) {
-            failure = "the process guard could not be reached: " + SystemMessage(static_cast<unsigned long>(errno));
+            failure = Unreachable(errno);
             return {};
         }
         done += static_cast<std::size_t>(sent);
     }
-    return channel;
+    return run;
 }
 
-OwnedDescriptor GuardConnection::GuardFolder(const std::string& folder) {
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return {};
-    OwnedDescriptor channel(ends[0]);
-    const OwnedDescriptor theirs(ends[1]);
-    std::string request(sizeof(guard::Request), '\0');
-    const guard::Request kind{guard::RequestKind::GuardFolder};
-    std::memcpy(request.data(), &kind, sizeof kind);
-    request += folder;
+void GuardConnection::GiveBack(OwnedDescriptor link) noexcept {
+    const std::lock_guard<std::mutex> locked(lock_);
+    if (owner_ != ::getpid() || control_.Get() < 0) return;
+    // One is kept here for the next run; more (after runs made at once) are
+    // kept by the guard, so that this process holds no more descriptors
+    // than after one run at a time. A link closed ends its reaper.
+    if (freeReaper_.Get() < 0) {
+        freeReaper_ = std::move(link);
+        return;
+    }
+    const guard::Request park{guard::RequestKind::ParkReaper};
+    const int descriptor = link.Get();
+    SendMessage(control_.Get(), &park, sizeof park, &descriptor, 1);
+}
+
+std::string GuardConnection::RunFolderPrefix(const std::string& temporary) {
+    const std::lock_guard<std::mutex> locked(lock_);
     std::string failure;
-    if (!Send(request.data(), request.size(), {theirs.Get()}, failure)) return {};
-    return channel;
+    if (Connect(failure)) {
+        // The guard's current folder is not this process's.
+        std::string folder = temporary;
+        if (folder.empty() || folder.front() != '/') {
+            char current[PATH_MAX];
+            if (::getcwd(current, sizeof current) != nullptr) folder = std::string(current) + "/" + folder;
+        }
+        if (sweptFolders_.insert(folder).second) SendRequest(SweepRequest(folder), -1, failure);
+    }
+    // Without a guard no run starts; the folder still goes with its run.
+    ++liveFolders_;
+    return std::string(guard::FolderPrefix) + "_" + token_;
+}
+
+void GuardConnection::FolderRemoved() noexcept {
+    const std::lock_guard<std::mutex> locked(lock_);
+    if (liveFolders_ > 0) --liveFolders_;
 }
 
 }  // namespace tamberlo

@@ -2,15 +2,20 @@
 
 #include "host/posix/OwnedDescriptor.h"
 
+#include <cstddef>
 #include <mutex>
+#include <set>
 #include <string>
-#include <vector>
 
 namespace tamberlo {
 
 // This process's link to its guard (host/posix/guard): the small process,
 // started at the first run and kept for every run after it, under which SAS
 // runs, so that nothing of a run outlives this process however it ends.
+// The guard forks reapers, each a subreaper that serves one run at a time;
+// this process sends each run straight to a free reaper and keeps the
+// reaper for the next, so that a run wakes no third process and starts
+// none but SAS.
 //
 // Why a helper program of its own, started with vfork and exec: the guard must
 // outlive this process (to clean up after a SIGKILL), so it is a process of
@@ -35,29 +40,51 @@ public:
     // request to report.
     void Prepare() noexcept;
 
-    // Hands a run to the guard: the descriptors (standard input, output and
-    // error, the current folder) and the program. Returns the run channel,
-    // or an empty one and the reason in `failure`.
-    OwnedDescriptor StartRun(const int (&streams)[4], const std::string& program, std::string& failure);
+    // A run handed to a reaper: the channel it is served on, and the link to
+    // the reaper, for GiveBack once the run has been reaped.
+    struct Run {
+        OwnedDescriptor channel;
+        OwnedDescriptor link;
+    };
 
-    // The guard removes `folder` and all in it once the returned channel is
-    // closed, or the runs are stopped after this process has died. Empty
-    // (and nothing guarded) when the guard cannot be reached.
-    OwnedDescriptor GuardFolder(const std::string& folder);
+    // Hands a run to a free reaper (a new one when none is free): the
+    // descriptors (standard input, output and error, the current folder)
+    // and the program. An empty channel, and the reason in `failure`, when
+    // the guard cannot be reached.
+    Run StartRun(const int (&streams)[4], const std::string& program, std::string& failure);
+
+    // The reaper of a run that has been reaped serves the next one.
+    void GiveBack(OwnedDescriptor link) noexcept;
+
+    // The start of the name of a new run folder in `temporary` (the
+    // temporary folder, ending in '/'): "tmpSAS_<this process's token>".
+    // Should this process die, the guard removes the folders so named there
+    // once their runs are stopped. Each call is matched by FolderRemoved.
+    std::string RunFolderPrefix(const std::string& temporary);
+    void FolderRemoved() noexcept;
 
 private:
     GuardConnection() = default;
     void EndAtExit() noexcept;
+    // Under the lock: forgets what a process this one was forked from had.
+    void AdoptThisProcess();
     // Under the lock: a running guard of this process, started if need be.
     // False with the reason in `failure` when none can be started.
     bool Connect(std::string& failure);
-    // Sends one request, with a new guard once if the old one has gone.
-    bool Send(const void* request, std::size_t size, const std::vector<int>& descriptors, std::string& failure);
+    // Under the lock: sends one request, with a new guard once if the old
+    // one has gone.
+    bool SendRequest(const std::string& request, int descriptor, std::string& failure);
+    // A link to a new reaper.
+    OwnedDescriptor NewReaper(std::string& failure);
 
     std::mutex lock_;
     OwnedDescriptor control_;
     int guard_ = 0;  // the guard's process id
     int owner_ = 0;  // the process that started it
+    std::string token_;
+    OwnedDescriptor freeReaper_;          // the one free reaper this process keeps
+    std::set<std::string> sweptFolders_;  // the temporary folders the guard was told
+    std::size_t liveFolders_ = 0;
 };
 
 }  // namespace tamberlo

@@ -1,29 +1,51 @@
 #pragma once
 
-// What the library and its guard process (host/posix/guard) say to each
-// other. Both are built from one source tree and always of one version.
+// What the library, its guard process (host/posix/guard) and the guard's
+// reapers say to each other. All are built from one source tree and always
+// of one version.
 //
-// The control socket (SOCK_SEQPACKET, the guard's descriptor 3): one message
-// per request, a Request and the descriptors it names (SCM_RIGHTS).
-//   StartRun: [run channel, stdin, stdout, stderr, current folder]; the
-//     channel (SOCK_STREAM) then carries the program (RunHeader and the
-//     texts it counts) and, later, the Command bytes; the guard answers on
-//     it with Reports.
-//   GuardFolder: [folder channel]; the folder's path follows the Request in
-//     the same message. The library sends FolderReleased on the channel
-//     once the run is over and closes it: the folder goes at once. A channel
-//     that closes without it (the process that started the run has died,
-//     and its run may still be writing there) leaves the folder to the end,
-//     when every run has been stopped.
+// The guard is started as `tamberlo-guard <served process id> <token>`, its
+// control socket as descriptor 3 and the link to its first reaper as 4.
+//
+// The control socket (SOCK_SEQPACKET): one message per request, a Request,
+// then what the kind says.
+//   NewReaper: [link], one end of a SOCK_SEQPACKET pair: the guard forks a
+//     reaper that serves the runs the library sends on the other end.
+//   SweepFolders: the path of a temporary folder (absolute, ending in '/')
+//     follows the Request in the same message: should the served process
+//     die, the guard removes its run folders there, the folders named
+//     <FolderPrefix>_<token>_..., once every run has been stopped.
+//   Clean: no run folder of the served process is left; sent as it exits,
+//     so that the guard sweeps nothing.
+//   ParkReaper: [link], the library's end of a free reaper's link, which
+//     the library keeps only one of: the guard keeps it for a NewReaper
+//     request, whose link it then hands to that reaper instead of forking.
+//
+// A reaper's link: one message per run, a Request of kind StartRun and its
+// descriptors [run channel, stdin, stdout, stderr, current folder]. The
+// library sends the next run on a link only once the last one was reaped;
+// the reaper ends when the link closes. From a guard that parked the link,
+// Relink [new link]: the reaper serves the runs sent on that one from then
+// on. The run channel (SOCK_STREAM) then
+// carries the program (RunHeader and the texts it counts) and, later, the
+// Command bytes; the reaper answers on it with Reports.
 
 #include <cstdint>
 
 namespace tamberlo::guard {
 
-// Where the guard is told its control socket is.
+// Where the guard is told its control socket and its first reaper's link are.
 inline constexpr int ControlDescriptor = 3;
+inline constexpr int FirstLinkDescriptor = 4;
 
-enum class RequestKind : std::uint32_t { StartRun = 1, GuardFolder = 2 };
+enum class RequestKind : std::uint32_t {
+    StartRun = 1,
+    NewReaper = 2,
+    SweepFolders = 3,
+    Clean = 4,
+    ParkReaper = 5,
+    Relink = 6,
+};
 
 struct Request {
     RequestKind kind;
@@ -31,8 +53,8 @@ struct Request {
 
 inline constexpr int StartRunDescriptors = 5;
 
-// From the library on a folder channel, the one byte it carries.
-inline constexpr char FolderReleased = 'R';
+// The start of the name of every run folder.
+inline constexpr const char* FolderPrefix = "tmpSAS";
 
 // Ahead of the texts on a run channel; each text is its length (uint32) and
 // its bytes: the arguments, then the files execve is tried on, then the
@@ -52,7 +74,7 @@ enum class Command : char {
     Reap = 'K',       // SIGKILL to what is left, then Reaped
 };
 
-// From the guard on a run channel. At the usual end, when the program
+// From the reaper on a run channel. At the usual end, when the program
 // leaves nothing behind, Ended and AllEnded come in one write: the library
 // then closes the channel without a Reap.
 enum class ReportKind : std::int32_t {

@@ -127,13 +127,17 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& co
 
     std::string failure;
     const int descriptors[4] = {streams[0].Get(), streams[1].Get(), streams[2].Get(), streams[3].Get()};
-    OwnedDescriptor channel = GuardConnection::OfThisProcess().StartRun(
+    GuardConnection::Run run = GuardConnection::OfThisProcess().StartRun(
         descriptors, ProgramMessage(args, Candidates(args.front()), gracePeriod), failure);
-    if (channel.Get() < 0) return failure;
+    if (run.channel.Get() < 0) return failure;
     guard::Report report{};
-    if (!ReadReport(channel.Get(), report)) return "the process guard ended before the program was started";
-    if (report.kind == guard::ReportKind::NotStarted) return SystemMessage(static_cast<unsigned long>(report.value));
-    channel_ = channel.Release();
+    if (!ReadReport(run.channel.Get(), report)) return "the process guard ended before the program was started";
+    if (report.kind == guard::ReportKind::NotStarted) {
+        GuardConnection::OfThisProcess().GiveBack(std::move(run.link));
+        return SystemMessage(static_cast<unsigned long>(report.value));
+    }
+    channel_ = run.channel.Release();
+    link_ = run.link.Release();
     running_ = true;
     return {};
 }
@@ -211,6 +215,10 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
     }
     ::close(channel_);
     channel_ = -1;
+    // Nothing of the run is left: its reaper is free for the next.
+    OwnedDescriptor link(link_);
+    link_ = -1;
+    if (!gone_) GuardConnection::OfThisProcess().GiveBack(std::move(link));
     running_ = false;
     return exit;
 }

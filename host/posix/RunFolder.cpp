@@ -4,39 +4,37 @@
 #include "host/SystemError.h"
 #include "host/TempFileNames.h"
 #include "host/posix/GuardConnection.h"
-#include "host/posix/GuardProtocol.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tamberlo {
 
-namespace {
-
-constexpr const char* FolderPrefix = "tmpSAS";
-
-}  // namespace
-
 RunFolder::RunFolder() {
+    GuardConnection& guard = GuardConnection::OfThisProcess();
+    const std::string temporary = GetTempDirectory();
+    const std::string prefix = guard.RunFolderPrefix(temporary);
+    const TempFileNamer names(temporary);
     // As CreateTempFile: a taken name gets new digits, many in a row mean
     // something else is wrong.
     constexpr int Attempts = 100;
     for (int attempt = 1;; ++attempt) {
-        std::string folder = MakeTempFileName(FolderPrefix, "");
+        std::string folder = names.Name(prefix, "");
         if (::mkdir(folder.c_str(), 0700) == 0) {
             path_ = folder + '/';
             break;
         }
-        if (errno != EEXIST) throw ErrorFromSystemCode(static_cast<unsigned long>(errno), folder);
-        if (attempt == Attempts) throw RuntimeError(errors::PathFileAccessError);
+        const int error = errno;
+        if (error == EEXIST && attempt < Attempts) continue;
+        guard.FolderRemoved();  // none was made
+        if (error != EEXIST) throw ErrorFromSystemCode(static_cast<unsigned long>(error), folder);
+        throw RuntimeError(errors::PathFileAccessError);
     }
     // The umask may have taken bits away, never added any; 0700 exactly.
     ::chmod(path_.c_str(), 0700);
-    guardChannel_ = GuardConnection::OfThisProcess().GuardFolder(path_).Release();
 }
 
 void RunFolder::MakePrivateFile(const std::string& path) const {
@@ -52,11 +50,7 @@ RunFolder::~RunFolder() {
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
-    if (guardChannel_ >= 0) {
-        const char released = guard::FolderReleased;
-        ::send(guardChannel_, &released, 1, MSG_NOSIGNAL);
-    }
-    OwnedDescriptor(guardChannel_).Reset();
+    GuardConnection::OfThisProcess().FolderRemoved();
 }
 
 }  // namespace tamberlo

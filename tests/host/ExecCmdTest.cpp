@@ -354,6 +354,28 @@ TEST(ExecCmd, AHostThatLetsTheKernelReapItsChildrenStillGetsTheExitCode) {
     EXPECT_TRUE(NoChildLeft());
 }
 
+// Someone killed the guard, or the reaper kept for the next run, between
+// two runs: the next run is served by a new one and gets its own exit code.
+TEST(ExecCmd, AGuardOrFreeReaperKilledBetweenRunsIsReplaced) {
+    test::TempFolder dir;
+    for (const bool guard : {false, true}) {
+        test::ScopedEnvironment exitCode("TAMBERLO_PROBE_EXIT", "3");
+        const ExecCmd::Result first = ExecCmd().Run(ProbeCommand(dir / "report.txt"));
+        ASSERT_EQ(first.exitCode, 3) << first.failure;
+        const std::vector<unsigned long> before = reliability::GuardProcesses();
+        ASSERT_GE(before.size(), 2U) << "no guard with a reaper";
+        ::kill(static_cast<pid_t>(guard ? before.front() : before.back()), SIGKILL);
+        for (int wait = 0; wait < 200 && reliability::GuardProcesses() == before; ++wait)
+            std::this_thread::sleep_for(milliseconds(10));
+
+        test::ScopedEnvironment otherCode("TAMBERLO_PROBE_EXIT", "5");
+        const ExecCmd::Result result = ExecCmd().Run(ProbeCommand(dir / "report.txt"));
+        EXPECT_EQ(result.outcome, ExecCmd::Outcome::Ended) << result.failure;
+        EXPECT_EQ(result.exitCode, 5) << (guard ? "the guard" : "the reaper") << " was killed";
+        EXPECT_TRUE(NoChildLeft());
+    }
+}
+
 TEST(ExecCmd, ConsoleFileTakesStandardOutputAndErrorAndIsNeverReused) {
     test::TempFolder dir;
     ExecCmd::Options options;

@@ -29,6 +29,10 @@ std::vector<unsigned long> ChildProcesses();
 std::vector<unsigned long> ChildProcessesOf(unsigned long pid);
 
 #ifndef _WIN32
+// This process's guard, then the reapers below it: the running processes
+// (zombies left out) named tamberlo-guard.
+std::vector<unsigned long> GuardProcesses();
+
 // The running processes (zombies left out) of the session `sid`: whatever a
 // session leader started, its grandchildren and their own groups included.
 std::vector<unsigned long> ProcessesInSession(unsigned long sid);

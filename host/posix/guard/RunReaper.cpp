@@ -123,18 +123,23 @@ class Reaper {
 public:
     Reaper(const int (&descriptors)[5], int signals) : channel_(descriptors[0]), signals_(signals) {}
 
-    int Run(const int (&descriptors)[5]) {
+    // Serves the run to its end, when nothing of it is left. False when the
+    // reaper was told to end (SIGTERM: the guard has gone, or ends).
+    bool Run(const int (&descriptors)[5]) {
         Program program;
-        if (!ReadProgram(channel_, program)) return 1;
+        const bool read = ReadProgram(channel_, program);
         gracePeriodMs_ = static_cast<int>(program.header.gracePeriodMs);
-        const int failure = Start(program, descriptors);
+        const int failure = read ? Start(program, descriptors) : 0;
+        // The program has its own copies; none stays open here between runs.
         for (int i = 1; i < StartRunDescriptors; ++i) ::close(descriptors[i]);
+        if (!read) return true;
         if (failure != 0) {
             Send(ReportKind::NotStarted, failure);
-            return 0;
+            return true;
         }
         Send(ReportKind::Started, leader_);
-        return Serve();
+        Serve();
+        return !toldToEnd_;
     }
 
 private:
@@ -162,7 +167,7 @@ private:
         return 0;
     }
 
-    int Serve() {
+    void Serve() {
         for (;;) {
             pollfd waitables[2] = {{channel_, POLLIN, 0}, {signals_, POLLIN, 0}};
             if (::poll(waitables, 2, -1) < 0) continue;
@@ -170,7 +175,10 @@ private:
                 signalfd_siginfo info{};
                 while (::read(signals_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
                     // SIGTERM: the guard is gone (or someone asks): stop the run.
-                    if (info.ssi_signo == SIGTERM) return StopAndLeave();
+                    if (info.ssi_signo == SIGTERM) {
+                        toldToEnd_ = true;
+                        return StopAndLeave();
+                    }
                 }
                 CollectEnded();
             }
@@ -178,7 +186,7 @@ private:
                 char command = 0;
                 const ssize_t got = ::read(channel_, &command, 1);
                 if (got < 0 && errno == EINTR) continue;
-                if (got <= 0) return reaped_ ? 0 : StopAndLeave();
+                if (got <= 0) return reaped_ ? void() : StopAndLeave();
                 if (command == static_cast<char>(Command::Terminate)) SignalDescendants(SIGTERM);
                 if (command == static_cast<char>(Command::Reap)) {
                     KillEverything();
@@ -250,10 +258,10 @@ private:
 
     // The run is no one's any more: asked to end, given the grace period
     // (ended early once nothing of it is left), then killed.
-    int StopAndLeave() {
+    void StopAndLeave() {
         Report ended{};
         if (ReapEnded(&ended)) Send(ended.kind, ended.value);
-        if (nothingLeft_) return 0;
+        if (nothingLeft_) return;
         if (SignalDescendants(SIGTERM)) {
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(gracePeriodMs_);
             while (std::chrono::steady_clock::now() < deadline) {
@@ -266,7 +274,6 @@ private:
             }
         }
         KillEverything();
-        return 0;
     }
 
     void Send(ReportKind kind, std::int32_t value) {
@@ -283,16 +290,61 @@ private:
     bool nothingLeft_ = false;
     bool allEndedSent_ = false;
     bool reaped_ = false;
+    bool toldToEnd_ = false;
 };
+
+// The next run's descriptors, or false when the reaper is to end: the
+// library closed the link (or has died), or the guard ends. A Relink
+// request on the way replaces `link`.
+bool NextRun(int& link, int signals, int (&descriptors)[StartRunDescriptors]) {
+    for (;;) {
+        pollfd waitables[2] = {{link, POLLIN, 0}, {signals, POLLIN, 0}};
+        if (::poll(waitables, 2, -1) < 0) continue;
+        if (waitables[1].revents & POLLIN) {
+            signalfd_siginfo info{};
+            while (::read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+                if (info.ssi_signo == SIGTERM) return false;
+        }
+        if ((waitables[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+        Request request{};
+        iovec part{&request, sizeof request};
+        alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int) * StartRunDescriptors)];
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = space;
+        message.msg_controllen = sizeof space;
+        const ssize_t got = ::recvmsg(link, &message, MSG_CMSG_CLOEXEC);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        const cmsghdr* header = CMSG_FIRSTHDR(&message);
+        if (header == nullptr || header->cmsg_type != SCM_RIGHTS) return false;
+        const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        if (request.kind == RequestKind::Relink && count == 1) {
+            ::close(link);
+            std::memcpy(&link, CMSG_DATA(header), sizeof link);
+            continue;
+        }
+        if (request.kind != RequestKind::StartRun || count != StartRunDescriptors) return false;
+        std::memcpy(descriptors, CMSG_DATA(header), sizeof descriptors);
+        return true;
+    }
+}
 
 }  // namespace
 
-int RunReaper(const int (&descriptors)[5], int guard) {
+int ServeRuns(int link, int guard) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const int signals = WatchChildrenAndTermination();
     // The guard going (whatever ends it) ends the run.
     if (signals < 0 || ::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || ::getppid() != guard) return 1;
-    return Reaper(descriptors, signals).Run(descriptors);
+    int descriptors[StartRunDescriptors];
+    while (NextRun(link, signals, descriptors)) {
+        const bool goOn = Reaper(descriptors, signals).Run(descriptors);
+        ::close(descriptors[0]);
+        if (!goOn) break;
+    }
+    return 0;
 }
 
 }  // namespace tamberlo::guard

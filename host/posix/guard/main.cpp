@@ -1,25 +1,27 @@
 // tamberlo-guard: the process under which the library starts SAS on Linux.
 //
-//   tamberlo-guard <id of the process it serves>
+//   tamberlo-guard <id of the process it serves> <token>
 //
-// Started once per process that runs SAS (host/posix/GuardConnection.cpp), with its
-// control socket as descriptor 3. It is a child subreaper and gets SIGTERM
-// when the process it serves ends (PR_SET_PDEATHSIG), so that nothing of a
-// run survives that process, even when it was killed with SIGKILL: every run
-// is served by a RunReaper of its own, and every folder it was asked to
-// guard is removed once its channel closes, or once the runs are stopped
-// after the served process has gone.
+// Started once per process that runs SAS (host/posix/GuardConnection.cpp),
+// with its control socket as descriptor 3 and its first reaper's link as 4
+// (GuardProtocol.h). It is a child subreaper and gets SIGTERM when the
+// process it serves ends (PR_SET_PDEATHSIG), so that nothing of a run
+// survives that process, even when it was killed with SIGKILL: the runs are
+// served by reapers (RunReaper.h) it forks on request, each kept for run
+// after run, and when the served process has gone, every run is stopped and
+// then the run folders it left are removed.
 #include "RunReaper.h"
 
 #include "Descendants.h"
 #include "SignalWatch.h"
 #include "host/posix/GuardProtocol.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <ftw.h>
 #include <poll.h>
 #include <set>
@@ -27,6 +29,7 @@
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -46,25 +49,40 @@ int RemoveEntry(const char* path, const struct stat*, int kind, FTW*) {
 // The folder and everything in it; links are removed, never followed.
 void RemoveFolder(const std::string& path) { ::nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
 
-struct GuardedFolder {
-    int channel;
-    std::string path;
-};
+// Removes the run folders of the served process in `temporary`: folders
+// named `prefix` (which holds the token), of this user, never through a link.
+void SweepFolders(const std::string& temporary, const std::string& prefix) {
+    DIR* listing = ::opendir(temporary.c_str());
+    if (listing == nullptr) return;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()) RemoveFolder(temporary + entry->d_name);
+    }
+    ::closedir(listing);
+}
+
+// Free reapers kept beyond this many end: a host that once ran many runs
+// at a time does not keep a process for each for the rest of its life.
+constexpr std::size_t MaxParkedReapers = 8;
 
 class Guard {
 public:
-    Guard(pid_t served, int signals) : served_(served), signals_(signals) {}
+    Guard(pid_t served, std::string folderPrefix, int signals)
+        : served_(served), folderPrefix_(std::move(folderPrefix)), signals_(signals) {}
 
     int Serve() {
+        // Ready before the first run is asked for: the library starts this
+        // guard while it still prepares its first run.
+        ForkReaper(FirstLinkDescriptor);
+        // Only the library and the reaper hold a link: when either goes, the other sees it.
+        ::close(FirstLinkDescriptor);
         while (!servedGone_) {
-            std::vector<pollfd> waitables{{ControlDescriptor, POLLIN, 0}, {signals_, POLLIN, 0}};
-            for (const GuardedFolder& folder : folders_) waitables.push_back({folder.channel, POLLIN, 0});
-            if (::poll(waitables.data(), waitables.size(), -1) < 0) continue;
+            pollfd waitables[2] = {{ControlDescriptor, POLLIN, 0}, {signals_, POLLIN, 0}};
+            if (::poll(waitables, 2, -1) < 0) continue;
             if (waitables[1].revents & POLLIN) TakeSignals();
             if (waitables[0].revents & (POLLIN | POLLHUP | POLLERR)) TakeRequest();
-            for (std::size_t i = waitables.size(); i-- > 2;) {
-                if (waitables[i].revents & (POLLIN | POLLHUP | POLLERR)) ReleaseFolder(i - 2);
-            }
         }
         // The served process is gone: every run is stopped by its reaper,
         // then the folders go, once nothing can write into them any more.
@@ -73,10 +91,11 @@ public:
             int status = 0;
             const pid_t pid = ::waitpid(-1, &status, 0);
             if (pid < 0 && errno == ECHILD) break;
-            if (pid > 0 && reapers_.erase(pid) == 0) continue;
-            if (pid > 0) SweepStrays(status);
+            if (pid > 0 && reapers_.erase(pid) != 0) SweepStrays(status);
         }
-        for (const GuardedFolder& folder : folders_) RemoveFolder(folder.path);
+        if (!clean_) {
+            for (const std::string& temporary : temporaryFolders_) SweepFolders(temporary, folderPrefix_);
+        }
         return 0;
     }
 
@@ -109,7 +128,7 @@ private:
         Request request{};
         char path[4096 + 1] = {};
         iovec parts[2] = {{&request, sizeof request}, {path, sizeof path - 1}};
-        alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int) * StartRunDescriptors)];
+        alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int))];
         msghdr message{};
         message.msg_iov = parts;
         message.msg_iovlen = 2;
@@ -121,67 +140,83 @@ private:
             servedGone_ = true;
             return;
         }
-        std::vector<int> descriptors;
-        for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
-            if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
-            const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-            const auto* first = reinterpret_cast<const int*>(CMSG_DATA(header));
-            descriptors.insert(descriptors.end(), first, first + count);
-        }
-        if (request.kind == RequestKind::StartRun && descriptors.size() == StartRunDescriptors) {
-            StartReaper(descriptors);
-        } else if (request.kind == RequestKind::GuardFolder && descriptors.size() == 1 &&
-                   static_cast<std::size_t>(got) > sizeof request) {
-            folders_.push_back({descriptors[0], std::string(path, static_cast<std::size_t>(got) - sizeof request)});
+        int link = -1;
+        if (const cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr && header->cmsg_level == SOL_SOCKET &&
+                                                             header->cmsg_type == SCM_RIGHTS &&
+                                                             header->cmsg_len == CMSG_LEN(sizeof(int)))
+            std::memcpy(&link, CMSG_DATA(header), sizeof link);
+        const auto pathSize = static_cast<std::size_t>(got) - std::min(sizeof request, static_cast<std::size_t>(got));
+        if (request.kind == RequestKind::NewReaper && link >= 0) {
+            HandReaper(link);
+        } else if (request.kind == RequestKind::ParkReaper && link >= 0 && parked_.size() < MaxParkedReapers) {
+            parked_.push_back(link);
             return;
+        } else if (request.kind == RequestKind::SweepFolders && pathSize > 0) {
+            temporaryFolders_.insert(std::string(path, pathSize));
+        } else if (request.kind == RequestKind::Clean) {
+            clean_ = true;
         }
-        for (const int fd : descriptors) ::close(fd);
+        // A parked link closed (one too many) ends its reaper.
+        if (link >= 0) ::close(link);
     }
 
-    void StartReaper(const std::vector<int>& descriptors) {
+    // A reaper for the runs sent on `link`: a parked one, told to take it,
+    // else a new one.
+    void HandReaper(int link) {
+        while (!parked_.empty()) {
+            const int parked = parked_.back();
+            parked_.pop_back();
+            const Request relink{RequestKind::Relink};
+            iovec part{const_cast<Request*>(&relink), sizeof relink};
+            alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int))] = {};
+            msghdr message{};
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = space;
+            message.msg_controllen = sizeof space;
+            cmsghdr* header = CMSG_FIRSTHDR(&message);
+            header->cmsg_level = SOL_SOCKET;
+            header->cmsg_type = SCM_RIGHTS;
+            header->cmsg_len = CMSG_LEN(sizeof(int));
+            std::memcpy(CMSG_DATA(header), &link, sizeof link);
+            ssize_t sent;
+            while ((sent = ::sendmsg(parked, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {}
+            ::close(parked);
+            if (sent == static_cast<ssize_t>(sizeof relink)) return;
+            // That reaper has gone: the next.
+        }
+        ForkReaper(link);
+    }
+
+    // A reaper serving the runs sent on `link`. Without one (the system
+    // refuses a process) the link closes unanswered: the library reports
+    // the run sent on it as not started.
+    void ForkReaper(int link) {
         const pid_t guard = ::getpid();
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::close(ControlDescriptor);
             ::close(signals_);
-            for (const GuardedFolder& folder : folders_) ::close(folder.channel);
-            int own[StartRunDescriptors];
-            std::copy(descriptors.begin(), descriptors.end(), own);
-            ::_exit(RunReaper(own, guard));
+            for (const int parked : parked_) ::close(parked);
+            ::_exit(ServeRuns(link, guard));
         }
-        // Without a reaper the run channel closes unanswered: the library
-        // reports the run as not started.
         if (pid > 0) reapers_.insert(pid);
     }
 
-    // A folder whose channel has closed: released by the library, it goes
-    // now; else the served process has died while its run may still write
-    // there, and it goes at the end, once every run is stopped.
-    void ReleaseFolder(std::size_t index) {
-        GuardedFolder& folder = folders_[index];
-        char said = 0;
-        const ssize_t got = ::read(folder.channel, &said, 1);
-        if (got < 0 && errno == EINTR) return;
-        ::close(folder.channel);
-        if (got == 1 && said == FolderReleased) {
-            RemoveFolder(folder.path);
-            folders_.erase(folders_.begin() + static_cast<std::ptrdiff_t>(index));
-        } else {
-            folder.channel = -1;  // poll passes it over
-        }
-    }
-
     const pid_t served_;
+    const std::string folderPrefix_;
     const int signals_;
     bool servedGone_ = false;
+    bool clean_ = false;
     std::set<pid_t> reapers_;
-    std::vector<GuardedFolder> folders_;
+    std::vector<int> parked_;  // the library's ends of free reapers' links
+    std::set<std::string> temporaryFolders_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) return 64;
+    if (argc != 3) return 64;
     const pid_t served = static_cast<pid_t>(std::atol(argv[1]));
     // Started with every signal blocked (so that no handler of the served
     // process could run before the exec); the guard blocks its own below.
@@ -195,7 +230,7 @@ int main(int argc, char** argv) {
     ::signal(SIGTERM, SIG_DFL);
     const int signals = WatchChildrenAndTermination();
     if (signals < 0 || ::prctl(PR_SET_CHILD_SUBREAPER, 1) != 0 || ::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) return 71;
-    Guard guard(served, signals);
+    Guard guard(served, std::string(FolderPrefix) + "_" + argv[2] + "_", signals);
     // Gone before the line above took effect: nothing to serve.
     if (::getppid() != served) return 0;
     return guard.Serve();

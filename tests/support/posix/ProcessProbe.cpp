@@ -92,6 +92,24 @@ std::vector<unsigned long> ChildProcessesOf(unsigned long pid) {
     return children;
 }
 
+std::vector<unsigned long> GuardProcesses() {
+    std::vector<unsigned long> guards;
+    const auto addBelow = [&guards](unsigned long parent) {
+        DIR* proc = ::opendir("/proc");
+        if (proc == nullptr) throw std::runtime_error("/proc cannot be listed");
+        while (const dirent* entry = ::readdir(proc)) {
+            if (!IsNumber(entry->d_name)) continue;
+            const Stat stat = StatOf(entry->d_name);
+            if (stat.parent == static_cast<long>(parent) && IsGuard(stat) && stat.state != 'Z')
+                guards.push_back(std::stoul(entry->d_name));
+        }
+        ::closedir(proc);
+    };
+    addBelow(static_cast<unsigned long>(::getpid()));
+    for (std::size_t guard = 0, count = guards.size(); guard < count; ++guard) addBelow(guards[guard]);
+    return guards;
+}
+
 std::vector<unsigned long> ProcessesInSession(unsigned long sid) {
     std::vector<unsigned long> members;
     DIR* proc = ::opendir("/proc");
