@@ -1,3 +1,4 @@
+#include "EncodedSamples.h"
 #include "RunnerTestSupport.h"
 #include "automation/CodeRunner.h"
 
@@ -33,21 +34,7 @@ std::string Decoded(const CodeRunner& runner, const std::string& bytes, std::siz
 }  // namespace
 
 TEST_F(SessionEncodingRun, TextIsWrittenAndReadBackInTheSessionEncoding) {
-    struct Case {
-        const char* encoding;
-        std::string text;   // UTF-8
-        std::string bytes;  // as the session writes it
-    };
-    const Case cases[] = {
-        {"UTF-8", "Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E",
-         "Gr\xC3\xBC\xC3\x9F"
-         "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
-        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC",
-         "Gr\xFC\xDF"
-         "e, \x80"},
-        {"SHIFT-JIS", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"},
-    };
-    for (const Case& c : cases) {
+    for (const test::EncodedSample& c : test::CommonSessionSamples()) {
         SCOPED_TRACE(c.encoding);
         const std::string record = work / "commandline.txt";
         const test::ScopedEnvironment recording("TAMBERLO_STANDIN_RECORD", record);

@@ -39,6 +39,14 @@ std::string ProbeCommand(const std::string& report, int waitMs = 0) {
     return Quoted(CHILD_PROBE) + " " + Quoted(report) + (waitMs ? " " + std::to_string(waitMs) : "");
 }
 
+// Options whose callback counts its calls in `ticks`, every `interval`.
+ExecCmd::Options Counting(int& ticks, std::chrono::milliseconds interval) {
+    ExecCmd::Options options;
+    options.whileWaiting = [&ticks] { ++ticks; };
+    options.pollInterval = interval;
+    return options;
+}
+
 // A wait that took this long waited for something it should not have (a
 // tick, a sleeping child); far above any delay a loaded machine makes.
 constexpr milliseconds Slow{10000};
@@ -118,11 +126,9 @@ TEST(ExecCmd, AnEmptyCommandLineIsNotStarted) { EXPECT_EQ(ExecCmd().Run("").outc
 
 TEST(ExecCmd, TimeLimitStopsTheChildAndReportsIt) {
     test::TempFolder dir;
-    ExecCmd::Options options;
-    options.timeLimit = std::chrono::milliseconds(300);
     int ticks = 0;
-    options.whileWaiting = [&] { ++ticks; };
-    options.pollInterval = std::chrono::milliseconds(50);
+    ExecCmd::Options options = Counting(ticks, milliseconds(50));
+    options.timeLimit = milliseconds(300);
     const ExecCmd::Result result = ExecCmd().Run(ProbeCommand(dir / "report.txt", 20000), options);
     EXPECT_EQ(result.outcome, ExecCmd::Outcome::TimedOut);
     EXPECT_GT(ticks, 0);
@@ -132,10 +138,8 @@ TEST(ExecCmd, TimeLimitStopsTheChildAndReportsIt) {
 
 TEST(ExecCmd, WhileWaitingRunsUntilTheChildEndsOnItsOwn) {
     test::TempFolder dir;
-    ExecCmd::Options options;
     int ticks = 0;
-    options.whileWaiting = [&] { ++ticks; };
-    options.pollInterval = std::chrono::milliseconds(20);
+    const ExecCmd::Options options = Counting(ticks, milliseconds(20));
     const ExecCmd::Result result = ExecCmd().Run(ProbeCommand(dir / "report.txt", 300), options);
     EXPECT_EQ(result.outcome, ExecCmd::Outcome::Ended);
     EXPECT_GT(ticks, 0);
@@ -200,12 +204,10 @@ TEST(ExecCmd, TheChildsEndATimeLimitAndAStopRequestEachEndTheWaitAtOnce) {
     for (const Case& c : {Case{"ends", 300, std::nullopt, false, ExecCmd::Outcome::Ended},
                           Case{"time limit", Asleep, milliseconds(300), false, ExecCmd::Outcome::TimedOut},
                           Case{"stop request", Asleep, std::nullopt, true, ExecCmd::Outcome::Stopped}}) {
-        ExecCmd::Options options;
+        int ticks = 0;
+        ExecCmd::Options options = Counting(ticks, std::chrono::hours(1));
         options.timeLimit = c.timeLimit;
         options.stop = &stop;
-        int ticks = 0;
-        options.whileWaiting = [&] { ++ticks; };
-        options.pollInterval = std::chrono::hours(1);
         std::thread requester;
         if (c.requestStop) {
             requester = std::thread([&] {

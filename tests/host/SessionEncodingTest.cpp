@@ -1,5 +1,6 @@
 #include "host/SessionEncoding.h"
 
+#include "EncodedSamples.h"
 #include "VectorLevels.h"
 
 #include <gtest/gtest.h>
@@ -47,25 +48,12 @@ TEST(SessionEncoding, SASNamesInAnyCaseWithOrWithoutHyphensAndUnderscores) {
 }
 
 TEST(SessionEncoding, TextGoesInAndComesBackByteForByte) {
-    struct Case {
-        const char* encoding;
-        std::string text;   // UTF-8
-        std::string bytes;  // in the encoding
-    };
-    const Case cases[] = {
-        {"UTF-8", "Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E",
-         "Gr\xC3\xBC\xC3\x9F"
-         "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
-        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC",
-         "Gr\xFC\xDF"
-         "e, \x80"},
-        {"LATIN1", "Gr\u00FC\u00DFe \u00B1",
-         "Gr\xFC\xDF"
-         "e \xB1"},
-        {"SHIFT-JIS", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA"},
-        {"WCYRILLIC", "\u0416", "\xC6"},
-    };
-    for (const Case& c : cases) {
+    std::vector<tamberlo::test::EncodedSample> cases = tamberlo::test::CommonSessionSamples();
+    cases.push_back({"LATIN1", "Gr\u00FC\u00DFe \u00B1",
+                     "Gr\xFC\xDF"
+                     "e \xB1"});
+    cases.push_back({"WCYRILLIC", "\u0416", "\xC6"});
+    for (const tamberlo::test::EncodedSample& c : cases) {
         const SessionEncoding encoding = Named(c.encoding);
         EXPECT_EQ(encoding.FromUtf8(c.text), c.bytes) << c.encoding;
         std::size_t undecodable = 99;

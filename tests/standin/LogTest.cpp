@@ -11,6 +11,14 @@ constexpr const char* StepNote =
     "      cpu time            x.xx seconds\r\n"
     "\r\n";
 
+// The last lines of every log.
+constexpr const char* SessionNote =
+    "\r\n"
+    "NOTE: The SAS System used:\r\n"
+    "      real time           x.xx seconds\r\n"
+    "      cpu time            x.xx seconds\r\n"
+    "\r\n";
+
 TEST_F(StandinLog, UnknownStatementIsUnderlinedAndTheRunGoesOn) {
     const int code =
         Run("data _null_; put 'before'; run;\r\n"
@@ -26,12 +34,8 @@ TEST_F(StandinLog, UnknownStatementIsUnderlinedAndTheRunGoesOn) {
                   "ERROR 180-322: Statement is not valid or it is used out of proper order.\r\n"
                   "3          %put after;\r\n"
                   "after\r\n"
-                  "ERROR: Errors printed on page 1.\r\n"
-                  "\r\n"
-                  "NOTE: The SAS System used:\r\n"
-                  "      real time           x.xx seconds\r\n"
-                  "      cpu time            x.xx seconds\r\n"
-                  "\r\n",
+                  "ERROR: Errors printed on page 1.\r\n" +
+                  SessionNote,
               MaskTimes(Read(log_).value_or("<no log>")));
 }
 
@@ -80,12 +84,8 @@ TEST_F(StandinLog, EndsasStopsAtOnce) {
     EXPECT_EQ("1          filename _PUT1 '" + put +
                   "' mod;\r\n"
                   "2          data _null_; file _PUT1; put 'never';\r\n"
-                  "3          endsas;\r\n"
-                  "\r\n"
-                  "NOTE: The SAS System used:\r\n"
-                  "      real time           x.xx seconds\r\n"
-                  "      cpu time            x.xx seconds\r\n"
-                  "\r\n",
+                  "3          endsas;\r\n" +
+                  SessionNote,
               MaskTimes(Read(log_).value_or("<no log>")));
     EXPECT_FALSE(Exists(put));
 }
