@@ -26,6 +26,7 @@ public:
     // Asks the tree to end, gives it the grace period, then kills what is left.
     ExecCmd::Result Stopped(ExecCmd::Outcome outcome) noexcept {
         Stop();
+        if (!exit_.notStarted.empty()) return {ExecCmd::Outcome::NotStarted, exit_.notStarted};
         return {outcome, {}, exit_.code};
     }
 
@@ -40,6 +41,7 @@ private:
     ExecCmd::Result Settle(ExecCmd::Outcome outcome) noexcept {
         exit_ = tree_.Reap();
         settled_ = true;
+        if (!exit_.notStarted.empty()) return {ExecCmd::Outcome::NotStarted, exit_.notStarted};
         if (!exit_.lost.empty()) return {ExecCmd::Outcome::Lost, exit_.lost};
         return {outcome, {}, exit_.code};
     }

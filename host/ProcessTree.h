@@ -26,6 +26,10 @@ public:
         // ...unless this is not empty: the system's reason why the code is
         // lost (POSIX: someone else reaped the child, ECHILD).
         std::string lost;
+        // POSIX: the system's reason why the program could not be started
+        // after all, known once the guard's reaper has tried (Start returns
+        // before that). Empty on Windows, where Start says it.
+        std::string notStarted;
     };
 
     // Makes ready what a start needs, so that its cost overlaps with the
@@ -45,9 +49,11 @@ public:
     // PATH when its name holds no slash). POSIX: a `consoleFile` that is not
     // empty takes the program's standard output and error; it is created
     // and must not exist yet. Returns the empty text once started, else the
-    // system's reason; nothing is left running then. POSIX: should this
-    // process die during the run, the guard gives the tree `gracePeriod`
-    // after its SIGTERM before it kills what is left.
+    // system's reason; nothing is left running then. POSIX: the start
+    // happens in the guard's reaper, which says only when it fails (see
+    // Exit::notStarted); should this process die during the run, the guard
+    // gives the tree `gracePeriod` after its SIGTERM before it kills what
+    // is left.
     std::string Start(const std::string& cmdline, const std::string& consoleFile,
                       std::chrono::milliseconds gracePeriod);
 
@@ -82,7 +88,8 @@ private:
     bool ended_ = false;
     bool allEnded_ = false;
     bool reaped_ = false;
-    bool gone_ = false;  // the guard ended before it reaped the tree
+    bool gone_ = false;   // the guard ended before it reaped the tree
+    int notStarted_ = 0;  // the errno of a start that failed
     int exitCode_ = 0;
 #endif
     bool running_ = false;

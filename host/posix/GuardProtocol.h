@@ -74,12 +74,12 @@ enum class Command : char {
     Reap = 'K',       // SIGKILL to what is left, then Reaped
 };
 
-// From the reaper on a run channel. At the usual end, when the program
-// leaves nothing behind, Ended and AllEnded come in one write: the library
-// then closes the channel without a Reap.
+// From the reaper on a run channel. A start that succeeds is not reported,
+// so that the library waits once, for the end. At the usual end, when the
+// program leaves nothing behind, Ended and AllEnded come in one write: the
+// library then closes the channel without a Reap.
 enum class ReportKind : std::int32_t {
-    Started = 1,     // value: the program's process id
-    NotStarted = 2,  // value: errno
+    NotStarted = 2,  // value: errno; the channel closes after it
     Ended = 3,       // value: the exit code (128 + signal)
     AllEnded = 4,    // nothing of the run runs any more, nor can again
     Reaped = 5,      // value: the exit code; the last report

@@ -130,12 +130,6 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& co
     GuardConnection::Run run = GuardConnection::OfThisProcess().StartRun(
         descriptors, ProgramMessage(args, Candidates(args.front()), gracePeriod), failure);
     if (run.channel.Get() < 0) return failure;
-    guard::Report report{};
-    if (!ReadReport(run.channel.Get(), report)) return "the process guard ended before the program was started";
-    if (report.kind == guard::ReportKind::NotStarted) {
-        GuardConnection::OfThisProcess().GiveBack(std::move(run.link));
-        return SystemMessage(static_cast<unsigned long>(report.value));
-    }
     channel_ = run.channel.Release();
     link_ = run.link.Release();
     running_ = true;
@@ -149,6 +143,7 @@ bool ProcessTree::TakeReport() noexcept {
         gone_ = true;
         return false;
     }
+    if (report.kind == guard::ReportKind::NotStarted) notStarted_ = report.value != 0 ? report.value : ENOENT;
     if (report.kind == guard::ReportKind::Ended) {
         ended_ = true;
         exitCode_ = report.value;
@@ -165,7 +160,7 @@ ProcessTree::Wake ProcessTree::Wait(const StopSignal* stop, std::optional<std::c
     using Clock = std::chrono::steady_clock;
     const auto deadline = timeout ? Clock::now() + *timeout : Clock::time_point::max();
     for (;;) {
-        if (ended_ || gone_) return Wake::Ended;
+        if (ended_ || gone_ || notStarted_ != 0) return Wake::Ended;
         pollfd waitables[2] = {{channel_, POLLIN, 0}, {stop != nullptr ? stop->NativeWaitable() : -1, POLLIN, 0}};
         int wait = -1;
         if (timeout)
@@ -186,7 +181,7 @@ ProcessTree::Wake ProcessTree::Wait(const StopSignal* stop, std::optional<std::c
 void ProcessTree::WaitUntilAllEnded(std::chrono::milliseconds timeout, const StopSignal* hurry) noexcept {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeout;
-    while (!allEnded_ && !gone_) {
+    while (!allEnded_ && !gone_ && notStarted_ == 0) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left <= std::chrono::milliseconds(0) || (hurry != nullptr && hurry->IsRequested())) return;
         pollfd waitables[2] = {{channel_, POLLIN, 0}, {hurry != nullptr ? hurry->NativeWaitable() : -1, POLLIN, 0}};
@@ -202,13 +197,15 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
     Exit exit;
     // At the usual end the guard has already said, in the write that told
     // of the leader's end, that nothing is left: no command, no answer.
-    while (!allEnded_ && !gone_ && HasReport(channel_)) TakeReport();
+    while (!allEnded_ && !gone_ && notStarted_ == 0 && HasReport(channel_)) TakeReport();
     const bool nothingLeft = ended_ && allEnded_;
-    if (!nothingLeft) {
+    if (!nothingLeft && notStarted_ == 0) {
         SendCommand(channel_, guard::Command::Reap);
-        while (!reaped_ && TakeReport()) {}
+        while (!reaped_ && notStarted_ == 0 && TakeReport()) {}
     }
-    if (reaped_ || nothingLeft) {
+    if (notStarted_ != 0) {
+        exit.notStarted = SystemMessage(static_cast<unsigned long>(notStarted_));
+    } else if (reaped_ || nothingLeft) {
         exit.code = exitCode_;
     } else {
         exit.lost = "the process guard ended before the program did";
@@ -218,7 +215,7 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
     // Nothing of the run is left: its reaper is free for the next.
     OwnedDescriptor link(link_);
     link_ = -1;
-    if (!gone_) GuardConnection::OfThisProcess().GiveBack(std::move(link));
+    if (!gone_ || notStarted_ != 0) GuardConnection::OfThisProcess().GiveBack(std::move(link));
     running_ = false;
     return exit;
 }

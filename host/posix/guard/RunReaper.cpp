@@ -137,7 +137,6 @@ public:
             Send(ReportKind::NotStarted, failure);
             return true;
         }
-        Send(ReportKind::Started, leader_);
         Serve();
         return !toldToEnd_;
     }
