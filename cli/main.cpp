@@ -87,6 +87,8 @@ int main(int argc, char** argv) {
         RunResult result;
         try {
             result = ProgramRun(options).Run(program, options.follow ? &follower : nullptr);
+            // No more SAS: the guard ends while the results are printed.
+            tamberlo::ProcessTree::LetGo();
             if (result.failure) std::rethrow_exception(result.failure);
         } catch (const tamberlo::Error& error) {
             return ToInt(printer.PrintError(error, result));

@@ -37,6 +37,12 @@ public:
     // guard (a failure is reported by the first Start). Windows: nothing.
     static void Prepare() noexcept;
 
+    // This process starts no program for a while (a command after its one
+    // run): POSIX lets the guard end now, so that its end overlaps with the
+    // caller's own work instead of delaying the process's exit; a later
+    // Start starts a new one. Windows: nothing.
+    static void LetGo() noexcept;
+
     ProcessTree() noexcept = default;
     // A tree still running is killed and its leader collected.
     ~ProcessTree();

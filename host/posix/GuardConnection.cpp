@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <csignal>
+#include <poll.h>
 #include <pthread.h>
 #include <string>
 #include <sys/random.h>
@@ -169,20 +170,45 @@ GuardConnection& GuardConnection::OfThisProcess() {
 
 void GuardConnection::EndAtExit() noexcept {
     GuardConnection& connection = OfThisProcess();
-    if (connection.owner_ != ::getpid() || connection.control_.Get() < 0) return;
-    // With no run folder left, the guard need not look for any. (A thread
-    // that holds the lock as the process exits may be making one.)
-    if (connection.lock_.try_lock()) {
-        if (connection.liveFolders_ == 0) {
-            const guard::Request clean{guard::RequestKind::Clean};
-            SendMessage(connection.control_.Get(), &clean, sizeof clean, nullptr, 0);
-        }
-        connection.lock_.unlock();
+    if (connection.owner_ != ::getpid()) return;
+    // A thread that holds the lock as the process exits may be making a
+    // run folder: the guard then looks for what is left.
+    const bool locked = connection.lock_.try_lock();
+    if (locked) {
+        connection.LetGoLocked();
+    } else {
+        connection.control_.Reset();
+        connection.endingGuard_ = connection.guard_;
     }
-    // The guard ends once its control socket closes; waiting for it means
-    // that a process using the library leaves no process behind when it exits.
-    connection.control_.Reset();
-    while (::waitpid(connection.guard_, nullptr, 0) < 0 && errno == EINTR) {}
+    // Waiting for the guard means that a process using the library leaves
+    // no process behind when it exits.
+    connection.CollectEndingGuard();
+    if (locked) connection.lock_.unlock();
+}
+
+void GuardConnection::LetGo() noexcept {
+    const std::lock_guard<std::mutex> locked(lock_);
+    LetGoLocked();
+}
+
+void GuardConnection::LetGoLocked() noexcept {
+    if (owner_ != ::getpid() || control_.Get() < 0) return;
+    // With no run folder left, the guard need not look for any.
+    if (liveFolders_ == 0) {
+        const guard::Request clean{guard::RequestKind::Clean};
+        SendMessage(control_.Get(), &clean, sizeof clean, nullptr, 0);
+    }
+    // The guard ends once its control socket closes, and ends its reapers.
+    freeReaper_.Reset();
+    control_.Reset();
+    endingGuard_ = guard_;
+    guard_ = 0;
+}
+
+void GuardConnection::CollectEndingGuard() noexcept {
+    if (endingGuard_ <= 0) return;
+    while (::waitpid(endingGuard_, nullptr, 0) < 0 && errno == EINTR) {}
+    endingGuard_ = 0;
 }
 
 void GuardConnection::AdoptThisProcess() {
@@ -190,6 +216,7 @@ void GuardConnection::AdoptThisProcess() {
     // What a process this one was forked from had is that process's.
     control_.Reset();
     guard_ = 0;
+    endingGuard_ = 0;
     freeReaper_.Reset();
     sweptFolders_.clear();
     liveFolders_ = 0;
@@ -200,7 +227,15 @@ void GuardConnection::AdoptThisProcess() {
 
 bool GuardConnection::Connect(std::string& failure) {
     AdoptThisProcess();
-    if (control_.Get() >= 0) return true;
+    if (control_.Get() >= 0) {
+        // The guard never writes on its control socket: readable means it
+        // has gone, and its reapers (the free one too) go with it.
+        pollfd control{control_.Get(), POLLIN, 0};
+        if (::poll(&control, 1, 0) == 0) return true;
+        control_.Reset();
+        endingGuard_ = guard_;
+    }
+    CollectEndingGuard();
     // A guard that has gone took its reapers with it.
     freeReaper_.Reset();
     guard_ = 0;
@@ -258,7 +293,7 @@ bool GuardConnection::SendRequest(const std::string& request, int descriptor, st
         if (!PeerHasGone(error)) return false;
         // The guard has gone: collected, and replaced once.
         control_.Reset();
-        ::waitpid(guard_, nullptr, 0);
+        endingGuard_ = guard_;
     }
     return false;
 }

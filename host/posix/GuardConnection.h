@@ -53,6 +53,11 @@ public:
     // the guard cannot be reached.
     Run StartRun(const int (&streams)[4], const std::string& program, std::string& failure);
 
+    // This process starts no run for a while: the guard ends now, while
+    // this process goes on with its own work, instead of when it exits. A
+    // later run starts a new one.
+    void LetGo() noexcept;
+
     // The reaper of a run that has been reaped serves the next one.
     void GiveBack(OwnedDescriptor link) noexcept;
 
@@ -66,6 +71,10 @@ public:
 private:
     GuardConnection() = default;
     void EndAtExit() noexcept;
+    // Under the lock: LetGo.
+    void LetGoLocked() noexcept;
+    // Waits for a guard that was let go to end.
+    void CollectEndingGuard() noexcept;
     // Under the lock: forgets what a process this one was forked from had.
     void AdoptThisProcess();
     // Under the lock: a running guard of this process, started if need be.
@@ -79,8 +88,9 @@ private:
 
     std::mutex lock_;
     OwnedDescriptor control_;
-    int guard_ = 0;  // the guard's process id
-    int owner_ = 0;  // the process that started it
+    int guard_ = 0;        // the guard's process id
+    int endingGuard_ = 0;  // one let go, not collected yet
+    int owner_ = 0;        // the process that started it
     std::string token_;
     OwnedDescriptor freeReaper_;          // the one free reaper this process keeps
     std::set<std::string> sweptFolders_;  // the temporary folders the guard was told

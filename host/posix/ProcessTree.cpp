@@ -106,6 +106,8 @@ void SendCommand(int channel, guard::Command command) {
 
 void ProcessTree::Prepare() noexcept { GuardConnection::OfThisProcess().Prepare(); }
 
+void ProcessTree::LetGo() noexcept { GuardConnection::OfThisProcess().LetGo(); }
+
 std::string ProcessTree::Start(const std::string& cmdline, const std::string& consoleFile,
                                std::chrono::milliseconds gracePeriod) {
     const std::vector<std::string> args = SplitCommandLine(cmdline);

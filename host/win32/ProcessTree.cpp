@@ -28,6 +28,8 @@ win32::Handle MakeKillingJob() {
 // A job object costs nothing ahead of the run.
 void ProcessTree::Prepare() noexcept {}
 
+void ProcessTree::LetGo() noexcept {}
+
 std::string ProcessTree::Start(const std::string& cmdline, const std::string& /*consoleFile*/,
                                std::chrono::milliseconds /*gracePeriod*/) {
     win32::Handle job = MakeKillingJob();
