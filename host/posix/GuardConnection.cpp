@@ -248,7 +248,7 @@ bool GuardConnection::Connect(std::string& failure) {
     }
     OwnedDescriptor control, theirControl, link, theirLink;
     const OwnedDescriptor opened(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    // Likewise above the guard's numbers, so that each dup2 to a stream makes a copy.
+    // Above the guard's own numbers, so that each dup2 to a stream makes a copy.
     const OwnedDescriptor null(::fcntl(opened.Get(), F_DUPFD_CLOEXEC, guard::FirstLinkDescriptor + 1));
     if (!SocketPair(control, theirControl) || !SocketPair(link, theirLink) || null.Get() < 0) {
         failure = SystemMessage(static_cast<unsigned long>(errno));
