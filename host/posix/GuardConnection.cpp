@@ -1,6 +1,7 @@
 #include "host/posix/GuardConnection.h"
 
 #include "host/SystemError.h"
+#include "host/posix/DescriptorMessages.h"
 #include "host/posix/GuardProtocol.h"
 
 #include <algorithm>
@@ -105,27 +106,6 @@ pid_t SpawnGuard(const GuardStart& start, int& error) {
     return pid;
 }
 
-// One message on a SOCK_SEQPACKET socket, with `count` descriptors; 0 or the errno.
-int SendMessage(int socket, const void* data, std::size_t size, const int* descriptors, std::size_t count) {
-    iovec part{const_cast<void*>(data), size};
-    alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int) * guard::StartRunDescriptors)] = {};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    if (count > 0) {
-        message.msg_control = space;
-        message.msg_controllen = CMSG_SPACE(sizeof(int) * count);
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = SOL_SOCKET;
-        header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int) * count);
-        std::memcpy(CMSG_DATA(header), descriptors, sizeof(int) * count);
-    }
-    ssize_t sent;
-    while ((sent = ::sendmsg(socket, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {}
-    return sent < 0 ? errno : 0;
-}
-
 bool PeerHasGone(int error) { return error == EPIPE || error == ECONNRESET || error == ECONNREFUSED; }
 
 std::string Unreachable(int error) {
@@ -196,7 +176,7 @@ void GuardConnection::LetGoLocked() noexcept {
     // With no run folder left, the guard need not look for any.
     if (liveFolders_ == 0) {
         const guard::Request clean{guard::RequestKind::Clean};
-        SendMessage(control_.Get(), &clean, sizeof clean, nullptr, 0);
+        guard::SendWithDescriptors(control_.Get(), &clean, sizeof clean, nullptr, 0);
     }
     // The guard ends once its control socket closes, and ends its reapers.
     freeReaper_.Reset();
@@ -269,7 +249,7 @@ bool GuardConnection::Connect(std::string& failure) {
     // A guard that replaces one that has gone is told what it was told.
     for (const std::string& folder : sweptFolders_) {
         const std::string request = SweepRequest(folder);
-        SendMessage(control_.Get(), request.data(), request.size(), nullptr, 0);
+        guard::SendWithDescriptors(control_.Get(), request.data(), request.size(), nullptr, 0);
     }
     return true;
 }
@@ -287,7 +267,8 @@ void GuardConnection::Prepare() noexcept {
 bool GuardConnection::SendRequest(const std::string& request, int descriptor, std::string& failure) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!Connect(failure)) return false;
-        const int error = SendMessage(control_.Get(), request.data(), request.size(), &descriptor, descriptor >= 0);
+        const int error =
+            guard::SendWithDescriptors(control_.Get(), request.data(), request.size(), &descriptor, descriptor >= 0);
         if (error == 0) return true;
         failure = Unreachable(error);
         if (!PeerHasGone(error)) return false;
@@ -336,7 +317,8 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
                 if (link.Get() < 0) return {};
             }
         }
-        const int error = SendMessage(link.Get(), &request, sizeof request, descriptors, guard::StartRunDescriptors);
+        const int error =
+            guard::SendWithDescriptors(link.Get(), &request, sizeof request, descriptors, guard::StartRunDescriptors);
         if (error == 0) {
             run.link = std::move(link);
             break;
@@ -371,7 +353,7 @@ void GuardConnection::GiveBack(OwnedDescriptor link) noexcept {
     }
     const guard::Request park{guard::RequestKind::ParkReaper};
     const int descriptor = link.Get();
-    SendMessage(control_.Get(), &park, sizeof park, &descriptor, 1);
+    guard::SendWithDescriptors(control_.Get(), &park, sizeof park, &descriptor, 1);
 }
 
 std::string GuardConnection::RunFolderPrefix(const std::string& temporary) {

@@ -2,6 +2,7 @@
 
 #include "Descendants.h"
 #include "SignalWatch.h"
+#include "host/posix/DescriptorMessages.h"
 #include "host/posix/GuardProtocol.h"
 
 #include <cerrno>
@@ -306,26 +307,18 @@ bool NextRun(int& link, int signals, int (&descriptors)[StartRunDescriptors]) {
         }
         if ((waitables[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
         Request request{};
-        iovec part{&request, sizeof request};
-        alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int) * StartRunDescriptors)];
-        msghdr message{};
-        message.msg_iov = &part;
-        message.msg_iovlen = 1;
-        message.msg_control = space;
-        message.msg_controllen = sizeof space;
-        const ssize_t got = ::recvmsg(link, &message, MSG_CMSG_CLOEXEC);
+        int passed[MaxPassedDescriptors];
+        std::size_t count = 0;
+        const ssize_t got = ReceiveWithDescriptors(link, &request, sizeof request, passed, count);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        const cmsghdr* header = CMSG_FIRSTHDR(&message);
-        if (header == nullptr || header->cmsg_type != SCM_RIGHTS) return false;
-        const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        if (got != static_cast<ssize_t>(sizeof request)) return false;
         if (request.kind == RequestKind::Relink && count == 1) {
             ::close(link);
-            std::memcpy(&link, CMSG_DATA(header), sizeof link);
+            link = passed[0];
             continue;
         }
         if (request.kind != RequestKind::StartRun || count != StartRunDescriptors) return false;
-        std::memcpy(descriptors, CMSG_DATA(header), sizeof descriptors);
+        std::memcpy(descriptors, passed, sizeof descriptors);
         return true;
     }
 }

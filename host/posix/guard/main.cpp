@@ -14,8 +14,10 @@
 
 #include "Descendants.h"
 #include "SignalWatch.h"
+#include "host/posix/DescriptorMessages.h"
 #include "host/posix/GuardProtocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -125,27 +127,23 @@ private:
     }
 
     void TakeRequest() {
-        Request request{};
-        char path[4096 + 1] = {};
-        iovec parts[2] = {{&request, sizeof request}, {path, sizeof path - 1}};
-        alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int))];
-        msghdr message{};
-        message.msg_iov = parts;
-        message.msg_iovlen = 2;
-        message.msg_control = space;
-        message.msg_controllen = sizeof space;
-        const ssize_t got = ::recvmsg(ControlDescriptor, &message, MSG_CMSG_CLOEXEC);
+        char buffer[sizeof(Request) + 4096];
+        int passed[MaxPassedDescriptors];
+        std::size_t count = 0;
+        const ssize_t got = ReceiveWithDescriptors(ControlDescriptor, buffer, sizeof buffer, passed, count);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) return;
         if (got <= 0) {
             servedGone_ = true;
             return;
         }
-        int link = -1;
-        if (const cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr && header->cmsg_level == SOL_SOCKET &&
-                                                             header->cmsg_type == SCM_RIGHTS &&
-                                                             header->cmsg_len == CMSG_LEN(sizeof(int)))
-            std::memcpy(&link, CMSG_DATA(header), sizeof link);
-        const auto pathSize = static_cast<std::size_t>(got) - std::min(sizeof request, static_cast<std::size_t>(got));
+        // A request carries one descriptor at the most.
+        const int link = count == 1 ? passed[0] : -1;
+        for (std::size_t i = 0; count > 1 && i < count; ++i) ::close(passed[i]);
+        Request request{};
+        if (static_cast<std::size_t>(got) >= sizeof request) std::memcpy(&request, buffer, sizeof request);
+        const std::size_t pathSize =
+            static_cast<std::size_t>(got) - std::min(sizeof request, static_cast<std::size_t>(got));
+        const char* path = buffer + sizeof request;
         if (request.kind == RequestKind::NewReaper && link >= 0) {
             HandReaper(link);
         } else if (request.kind == RequestKind::ParkReaper && link >= 0 && parked_.size() < MaxParkedReapers) {
@@ -167,22 +165,9 @@ private:
             const int parked = parked_.back();
             parked_.pop_back();
             const Request relink{RequestKind::Relink};
-            iovec part{const_cast<Request*>(&relink), sizeof relink};
-            alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int))] = {};
-            msghdr message{};
-            message.msg_iov = &part;
-            message.msg_iovlen = 1;
-            message.msg_control = space;
-            message.msg_controllen = sizeof space;
-            cmsghdr* header = CMSG_FIRSTHDR(&message);
-            header->cmsg_level = SOL_SOCKET;
-            header->cmsg_type = SCM_RIGHTS;
-            header->cmsg_len = CMSG_LEN(sizeof(int));
-            std::memcpy(CMSG_DATA(header), &link, sizeof link);
-            ssize_t sent;
-            while ((sent = ::sendmsg(parked, &message, MSG_NOSIGNAL)) < 0 && errno == EINTR) {}
+            const int error = SendWithDescriptors(parked, &relink, sizeof relink, &link, 1);
             ::close(parked);
-            if (sent == static_cast<ssize_t>(sizeof relink)) return;
+            if (error == 0) return;
             // That reaper has gone: the next.
         }
         ForkReaper(link);
