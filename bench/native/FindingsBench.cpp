@@ -68,9 +68,7 @@ void StrictScanAgainstRead(benchmark::State& state) {
     state.counters["read_ms"] = rounds.ReferenceMedian() * 1e3;
     state.counters["ratio"] = ratio;
     RecordRow({60, "Findings scan, 100 MiB log, --strict and five --ignore", "reading the file once into new memory",
-               FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
-                   FormatSeconds(rounds.ReferenceMedian()) + ", CPU)",
-               "<= 3x", Verdict(ratio <= 3.0), ""});
+               CpuFigure(rounds), "<= 3x", Verdict(ratio <= 3.0), ""});
 }
 BENCHMARK(StrictScanAgainstRead)->Iterations(7)->Unit(benchmark::kMillisecond);
 

@@ -81,9 +81,7 @@ void LogReadAgainstOneFileRead(benchmark::State& state) {
         peakText = "+" + FormatMiB(static_cast<double>(*peak)) + " = " + FormatRatio(peakTimes) + " the file";
         if (readPeak) peakText += " (one read: " + FormatRatio(static_cast<double>(*readPeak) / LogSize) + ")";
     }
-    RecordRow({40, "Log read through CodeRunner, 100 MiB log", "reading the file once into memory",
-               FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
-                   FormatSeconds(rounds.ReferenceMedian()) + ", CPU)",
+    RecordRow({40, "Log read through CodeRunner, 100 MiB log", "reading the file once into memory", CpuFigure(rounds),
                "<= 2x time, peak <= 3x file", Verdict(ratio <= 2.0 && peak && peakTimes <= 3.0), peakText});
 }
 BENCHMARK(LogReadAgainstOneFileRead)->Iterations(21)->Unit(benchmark::kMillisecond);
@@ -159,10 +157,8 @@ void Utf8LogIntoJsonAgainstOneFileRead(benchmark::State& state) {
     state.counters["read_ms"] = rounds.ReferenceMedian() * 1e3;
     state.counters["ratio"] = ratio;
     RecordRow({42, "UTF-8 log decoded for --json, 100 MiB log", "reading the file once into memory",
-               FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
-                   FormatSeconds(rounds.ReferenceMedian()) +
-                   ", CPU; its JSON string once: " + FormatSeconds(dumpSeconds) + ", wall)",
-               "<= 2x time", Verdict(ratio <= 2.0 && undecodable == 0), ""});
+               CpuFigure(rounds, "; its JSON string once: " + FormatSeconds(dumpSeconds) + ", wall"), "<= 2x time",
+               Verdict(ratio <= 2.0 && undecodable == 0), ""});
 }
 BENCHMARK(Utf8LogIntoJsonAgainstOneFileRead)->Iterations(11)->Unit(benchmark::kMillisecond);
 

@@ -60,9 +60,7 @@ void DebugInfoAgainstReadingThePutFiles(benchmark::State& state) {
     state.counters["ratio"] = ratio;
     state.counters["ratio_wall"] = rounds.RatioMedian(Clock::Wall);
     const std::optional<std::size_t> peak = MeasurePeak("debuginfo");
-    RecordRow({80, "DebugInfo with 1,000 put files of 10 KiB", "the sum of reading those files",
-               FormatRatio(ratio) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
-                   FormatSeconds(rounds.ReferenceMedian()) + ", CPU)",
+    RecordRow({80, "DebugInfo with 1,000 put files of 10 KiB", "the sum of reading those files", CpuFigure(rounds),
                "<= 2x", Verdict(ratio <= 2.0), peak ? "+" + FormatMiB(static_cast<double>(*peak)) : "n/a"});
 }
 BENCHMARK(DebugInfoAgainstReadingThePutFiles)->Iterations(21)->Unit(benchmark::kMillisecond);

@@ -1,5 +1,7 @@
 #include "support/SideBySide.h"
 
+#include "support/Rows.h"
+
 #include <algorithm>
 #include <ctime>
 
@@ -63,6 +65,11 @@ void SideBySide::Add(Timing subject, Timing reference) {
 double SideBySide::SubjectMedian(Clock clock) const { return MedianOver(subject_, clock); }
 double SideBySide::ReferenceMedian(Clock clock) const { return MedianOver(reference_, clock); }
 double SideBySide::RatioMedian(Clock clock) const { return RatioMedianOver(subject_, reference_, clock); }
+
+std::string CpuFigure(const SideBySide& rounds, std::string_view more) {
+    return FormatRatio(rounds.RatioMedian()) + " (" + FormatSeconds(rounds.SubjectMedian()) + " vs " +
+           FormatSeconds(rounds.ReferenceMedian()) + ", CPU" + std::string(more) + ")";
+}
 
 void Rotation::Round(const std::vector<std::function<Timing()>>& operations) {
     const std::size_t ways = timings_.size();

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -80,6 +82,10 @@ private:
     std::vector<Timing> subject_;
     std::vector<Timing> reference_;
 };
+
+// A row's figure of processor time: "<ratio> (<subject> vs <reference>, CPU<more>)",
+// the medians of `rounds`.
+std::string CpuFigure(const SideBySide& rounds, std::string_view more = {});
 
 // The same for several operations: each round runs every one once, starting
 // with a different one each round. Each operation returns its own timing, so
