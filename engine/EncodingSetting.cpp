@@ -3,6 +3,7 @@
 #include "engine/ConfigurationFileCache.h"
 #include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
+#include "host/AsciiCase.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"
 
@@ -22,12 +23,6 @@ namespace {
 constexpr int MaxIncludeDepth = 16;
 // A configuration file is a page of options: anything larger is not one.
 constexpr std::uintmax_t MaxConfigurationBytes = 1024 * 1024;
-
-std::string Upper(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return upper;
-}
 
 // The words of an options text outside /* */ comments; a word in double or
 // single quotes is taken whole, without them.
@@ -68,7 +63,7 @@ std::string Expanded(const std::string& path, const std::string& root) {
         while (end < path.size() && (std::isalnum(static_cast<unsigned char>(path[end])) || path[end] == '_')) ++end;
         const std::string name = path.substr(i + 1, end - i - 1);
         std::string value;
-        if (Upper(name) == "SASROOT") {
+        if (AsciiUpper(name) == "SASROOT") {
             value = root;
             if (!value.empty() && value.back() == filesystem::PathSeparator()) value.pop_back();
         } else if (const char* variable = name.empty() ? nullptr : std::getenv(name.c_str())) {
@@ -97,7 +92,7 @@ public:
         const std::vector<std::string> words = Words(text);
         for (std::size_t i = 0; i < words.size(); ++i) {
             if (words[i].size() < 2 || words[i][0] != '-') continue;
-            std::string name = Upper(words[i].substr(1));
+            std::string name = AsciiUpper(words[i].substr(1));
             std::optional<std::string> value;
             if (const std::size_t equals = name.find('='); equals != std::string::npos) {
                 value = words[i].substr(1 + equals + 1);

@@ -2,6 +2,7 @@
 
 #include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
+#include "host/AsciiCase.h"
 #include "host/CommandLine.h"
 
 #include <algorithm>
@@ -13,13 +14,6 @@ namespace {
 
 // The environment name that carries a macro variable's value to SAS.
 std::string CarrierName(const std::string& macroVariable) { return sas::MacroCarrierPrefix + macroVariable; }
-
-std::string Upper(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
-}
 
 const char* Describe(RunSettingKind kind) {
     switch (kind) {
@@ -85,7 +79,7 @@ std::string WhyNotExtraOption(std::string_view word) {
     static const char* const taken[] = {"SYSIN",      "LOG",     "PRINT",    "CONFIG",  "NOCONFIG", "TERMINAL",
                                         "NOTERMINAL", "LOGO",    "NOLOGO",   "ICON",    "NOICON",   "$NOSTATUSWIN",
                                         "STDIO",      "NOSTDIO", "ENCODING", "SYSPARM", "SET",      "AUTOEXEC"};
-    const std::string name = Upper(word.substr(1));
+    const std::string name = AsciiUpper(word.substr(1));
     for (const char* option : taken) {
         if (name == option) return "Tamberlo passes -" + name + " itself";
     }
@@ -100,7 +94,7 @@ void Check(const RunSettings& settings, const SessionEncoding* encoding) {
     }
     for (const auto& [name, value] : settings.macroVariables) {
         if (std::string why = WhyNotName(name); !why.empty()) Refuse(RunSettingKind::MacroVariable, name, why);
-        if (Upper(name).rfind("SYS", 0) == 0) {
+        if (AsciiUpper(name).rfind("SYS", 0) == 0) {
             Refuse(RunSettingKind::MacroVariable, name, "names that start with SYS are SAS's own");
         }
         CheckValue(RunSettingKind::MacroVariable, name, value, encoding);

@@ -3,6 +3,7 @@
 #include "cli/CommandText.h"
 #include "cli/UsageError.h"
 #include "cli/batch/CsvReader.h"
+#include "host/AsciiCase.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"
 
@@ -10,18 +11,11 @@
 #include <memory>
 #include <cstdint>
 #include <filesystem>
-#include <cctype>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace tamberlo::cli {
 namespace {
-
-std::string Upper(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return upper;
-}
 
 // A text of the table as a message shows it on one line: each control
 // character as "%" and its code.
@@ -49,7 +43,7 @@ std::string WhyNotSafeFileName(std::string_view name) {
     }
     if (name.back() == '.' || name.back() == ' ') return "it ends in a dot or blank, which Windows drops";
     // Windows reserves these names for devices, with any extension.
-    std::string stem = Upper(name.substr(0, name.find('.')));
+    std::string stem = AsciiUpper(name.substr(0, name.find('.')));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     static const std::unordered_set<std::string> devices = {
         "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
@@ -94,7 +88,7 @@ public:
         std::unordered_map<std::string, std::size_t> lineOf;  // by the row name in upper case
         for (auto record = records.begin() + 1; record != records.end(); ++record) {
             rows.push_back(Row(*record));
-            const auto [seen, added] = lineOf.emplace(Upper(rows.back().name), record->line);
+            const auto [seen, added] = lineOf.emplace(AsciiUpper(rows.back().name), record->line);
             if (!added) {
                 throw Fault(record->line, "row " + Shown(rows.back().name) + ": the same name as the row of line " +
                                               std::to_string(seen->second));
@@ -124,12 +118,12 @@ private:
     void Header(const CsvRecord& header) {
         for (std::size_t i = 1; i < header.fields.size(); ++i) {
             const std::string& title = header.fields[i];
-            const std::string prefix = Upper(std::string_view(title).substr(0, 4));
+            const std::string prefix = AsciiUpper(std::string_view(title).substr(0, 4));
             Column column{RunSettingKind::Sysparm, {}, title};
             if (prefix == "SET:" || prefix == "LET:") {
                 column.kind = prefix == "SET:" ? RunSettingKind::Environment : RunSettingKind::MacroVariable;
                 column.name = title.substr(4);
-            } else if (Upper(title) != "SYSPARM") {
+            } else if (AsciiUpper(title) != "SYSPARM") {
                 throw Fault(header.line, "column " + std::to_string(i + 1) + " (" + Shown(title) +
                                              "): expected sysparm, set:NAME or let:NAME");
             }
@@ -138,7 +132,7 @@ private:
             column.Set(named, {});
             Check(named, header.line, i);
             for (std::size_t j = 0; j + 1 < columns_.size(); ++j) {
-                if (columns_[j].kind == column.kind && Upper(columns_[j].name) == Upper(column.name))
+                if (columns_[j].kind == column.kind && AsciiUpper(columns_[j].name) == AsciiUpper(column.name))
                     throw Fault(header.line, i, "the same parameter as column " + std::to_string(j + 2));
             }
         }

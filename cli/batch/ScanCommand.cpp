@@ -11,6 +11,7 @@
 #include "cli/batch/RunAndReport.h"
 #include "cli/batch/ScratchFolder.h"
 #include "engine/Engine.h"
+#include "host/AsciiCase.h"
 
 #include <atomic>
 #include <chrono>
@@ -28,10 +29,7 @@ namespace fs = std::filesystem;
 // lower or upper case), when there is one.
 std::optional<std::string> Beside(const std::string& log, const char* extension) {
     for (const bool upper : {false, true}) {
-        std::string name(extension);
-        if (upper) {
-            for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
+        const std::string name = upper ? AsciiUpper(extension) : std::string(extension);
         fs::path path = commandtext::ToPath(log);
         path.replace_extension(commandtext::ToPath(name));
         std::error_code ec;

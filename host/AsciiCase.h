@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tamberlo {
+
+// `text` with its ASCII letters in upper case and every other byte as it
+// is, whatever the locale: SAS names (options, encodings, macro variables)
+// and Windows device names compare so.
+inline std::string AsciiUpper(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+}  // namespace tamberlo
