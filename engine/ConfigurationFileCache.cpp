@@ -1,5 +1,6 @@
 #include "engine/ConfigurationFileCache.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace tamberlo {
@@ -8,7 +9,9 @@ namespace {
 
 // A file changed this shortly before it was read is not kept: the system
 // stamps changes with a clock coarser than the nanoseconds it stores, so a
-// second change of the same size within one tick would look like none.
+// second change of the same size within one tick would look like none. The
+// later of its two times counts: a file written with its modification time
+// restored (`cp -p`) has changed just now all the same.
 constexpr std::chrono::seconds Settled(2);
 // Readings kept at most (a long-lived host may meet many files): past this
 // all are dropped and read anew.
@@ -17,7 +20,7 @@ constexpr std::size_t MostReadings = 64;
 bool IsSettled(const filesystem::FileStamp& stamp) {
     const auto now =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch());
-    return now - std::chrono::nanoseconds(stamp.modifiedNs) > Settled;
+    return now - std::chrono::nanoseconds(std::max(stamp.modifiedNs, stamp.changedNs)) > Settled;
 }
 
 }  // namespace
