@@ -228,9 +228,9 @@ void ThrowUnlessEnded(const ExecCmd::Result& result, const std::string& executab
     case ExecCmd::Outcome::Stopped:
         throw RunStopped(ComponentErrorNumber, ExecuteSource, "SAS was stopped on request before it ended.");
     case ExecCmd::Outcome::Lost:
-        throw Error(ComponentErrorNumber, ExecuteSource,
-                    "The SAS executable '" + executable +
-                        "' ended, but its exit code could not be collected: " + result.failure);
+        throw Error(
+            ComponentErrorNumber, ExecuteSource,
+            "The exit code of the SAS executable '" + executable + "' could not be collected: " + result.failure);
     }
 }
 

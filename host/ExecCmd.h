@@ -47,8 +47,9 @@ public:
     };
 
     // StoppedBeforeStart: a stop was requested before the start, which was
-    // not tried. Lost: the program ended but its exit code could not be
-    // collected (POSIX: another part of the host program reaped it).
+    // not tried. Lost: the program's end and exit code could not be
+    // collected (POSIX: the guard's reaper ended before it reported them;
+    // whether the program had started is then not known).
     enum class Outcome { Ended, NotStarted, TimedOut, Stopped, StoppedBeforeStart, Lost };
 
     struct Result {

@@ -23,8 +23,8 @@ public:
         // The leader's exit code (on POSIX 128 + the signal's number for a
         // program that a signal ended, as shells report it)...
         int code = 0;
-        // ...unless this is not empty: the system's reason why the code is
-        // lost (POSIX: someone else reaped the child, ECHILD).
+        // ...unless this is not empty: why the code is lost (POSIX: the
+        // guard's reaper ended before it reported the end).
         std::string lost;
         // POSIX: the system's reason why the program could not be started
         // after all, known once the guard's reaper has tried (Start returns

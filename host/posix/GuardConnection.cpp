@@ -304,7 +304,9 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
     OwnedDescriptor theirs(ends[1]);
     const int descriptors[guard::StartRunDescriptors] = {theirs.Get(), streams[0], streams[1], streams[2], streams[3]};
     const guard::Request request{guard::RequestKind::StartRun};
-    for (;;) {
+    // The free reaper may have gone (someone ended it, or its guard); then
+    // one more try, with a new reaper or a new guard, and no more.
+    for (int attempt = 0;; ++attempt) {
         OwnedDescriptor link;
         bool fresh = false;
         {
@@ -324,8 +326,7 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
             break;
         }
         failure = Unreachable(error);
-        // A reaper someone has ended: the next one.
-        if (fresh || !PeerHasGone(error)) return {};
+        if (fresh || attempt > 0 || !PeerHasGone(error)) return {};
     }
     theirs.Reset();
     // The reaper reads it all before it starts anything.

@@ -210,7 +210,7 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
     } else if (reaped_ || nothingLeft) {
         exit.code = exitCode_;
     } else {
-        exit.lost = "the process guard ended before the program did";
+        exit.lost = "the process guard ended before it reported the program's end";
     }
     ::close(channel_);
     channel_ = -1;
