@@ -32,8 +32,12 @@ if [ "${1:-}" = "--wine" ]; then
   exit 0
 fi
 
-cmake --preset native -DTAMBERLO_BUILD_TESTS=$tests >/dev/null
-cmake --build --preset native --target tamberlo sas_standin >/dev/null
+# Each step that fails stops the demo with what failed, never with the
+# confusing errors of the steps after it.
+fail() { printf 'demo: %s\n' "$*" >&2; exit 1; }
+cmake --preset native -DTAMBERLO_BUILD_TESTS=$tests >/dev/null || fail "configuring the native build failed (cmake --preset native)"
+cmake --build --preset native --target tamberlo sas_standin >/dev/null ||
+  fail "building the command and the SAS stand-in failed (cmake --build --preset native --target tamberlo sas_standin)"
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -42,13 +46,16 @@ heading "tamberlo --sas-root build/native/sasroot --put-dir OUT --log OUT/report
 status=0
 build/native/cli/tamberlo --sas-root build/native/sasroot --put-dir "$out" --log "$out/report.log" --check \
   examples/report.sas >"$out/report.lst" || status=$?
-echo "exit status $status (0: the run went through and its log has no ERROR or WARNING lines)"
+[ $status -eq 0 ] || fail "tamberlo exited with status $status (its message is above): the run did not go through"
+echo "exit status 0: the run went through and its log has no ERROR or WARNING lines"
 
 heading "Listing (form feeds shown as %12: CleanOutput is on)"
 cat "$out/report.lst"
 heading "Log"
 cat "$out/report.log"
-for put in "$out"/_PUT*.txt; do
+puts=("$out"/_PUT*.txt)
+[ -e "${puts[0]}" ] || fail "the run wrote no put file to $out"
+for put in "${puts[@]}"; do
   heading "Put file $(basename "$put" .txt)"
   cat "$put"
 done

@@ -63,8 +63,20 @@ if $need_sources; then
   printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm bookworm-updates' \
     'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | $sudo tee "$sources_entry" >/dev/null
 fi
+# A mirror in the middle of a sync serves an index of the wrong size for a
+# while: try again, then go on with the lists that did come (apt-get install
+# says so if a package we need is not in them).
+apt_update() {
+  local try
+  for try in 1 2 3; do
+    $sudo apt-get update -q && return 0
+    echo "install-deps: apt-get update failed (try $try of 3)" >&2
+    [ $try -eq 3 ] || sleep $((try * 20))
+  done
+  echo "install-deps: going on with the package lists that were fetched" >&2
+}
 if [ ${#missing[@]} -eq 0 ]; then
-  $sudo apt-get update -q
+  apt_update
   exit 0
 fi
 echo "install-deps: installing ${missing[*]}" >&2
@@ -73,5 +85,5 @@ export DEBIAN_FRONTEND=noninteractive
 if [[ " ${missing[*]} " == *" wine32 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo apt-get update -q
+apt_update
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
