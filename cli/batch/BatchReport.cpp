@@ -42,8 +42,9 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
     xml.Attribute("classname", "tamberlo").Attribute("time", Seconds(outcome.seconds)).Text("\n");
     switch (outcome.verdict) {
     case ProgramOutcome::Verdict::Failed: {
+        const std::vector<Finding> findings = outcome.KeptFindings();
         std::string message;
-        for (const Finding& finding : outcome.findings) {
+        for (const Finding& finding : findings) {
             if (finding.kind != LogLineClassifier::Kind::Error) continue;
             if (std::count(message.begin(), message.end(), '\n') == 2) break;
             if (!message.empty()) message += '\n';
@@ -51,7 +52,7 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
         }
         if (message.empty()) message = "SAS exit code " + ExitCodeText(outcome);
         std::string body;
-        for (const Finding& finding : outcome.findings) body += FindingLine(outcome, finding, true) + "\n";
+        for (const Finding& finding : findings) body += FindingLine(outcome, finding, true) + "\n";
         body += "SAS exit code " + ExitCodeText(outcome) + ", " + std::to_string(outcome.logLines.errorLines) +
                 " error lines, " + std::to_string(outcome.logLines.warningLines) + " warning lines";
         xml.Text("    ").Open("failure").Attribute("message", message).Attribute("type", "SAS errors");
@@ -147,7 +148,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         Json errorLines = Json::array();
         for (const std::string& line : outcome.FirstErrorLines()) errorLines.push_back(outcome.encoding.ToUtf8(line));
         Json findings = Json::array();
-        for (const Finding& finding : outcome.findings) {
+        for (const Finding& finding : outcome.KeptFindings()) {
             findings.push_back(Json{{"kind", finding.kind == LogLineClassifier::Kind::Warning ? "warning" : "error"},
                                     {"logLine", finding.logLine},
                                     {"programLine", finding.programLine ? Json(*finding.programLine) : Json()},

@@ -186,9 +186,10 @@ private:
         }
 
         std::set<long> anchored;
-        if (!outcome.findings.empty()) {
+        const std::vector<Finding> findings = outcome.KeptFindings();
+        if (!findings.empty()) {
             html_.Open("ol").Attribute("class", "findings");
-            for (const Finding& finding : outcome.findings) {
+            for (const Finding& finding : findings) {
                 const bool shown = finding.logLine <= LinesShown(outcome);
                 if (shown) anchored.insert(finding.logLine);
                 html_.Open("li").Attribute("class", finding.kind == LogLineClassifier::Kind::Warning ? "W" : "E");

@@ -12,8 +12,9 @@ namespace {
 constexpr const char* exitCodeRule = "exit-code";
 
 // The issue that tells why a program did not pass when no kept finding
-// does: none for a program whose findings explain its verdict.
-std::optional<ReportIssue> FailureIssue(const ProgramOutcome& outcome) {
+// (`findings`, the outcome's) does: none for a program whose findings
+// explain its verdict.
+std::optional<ReportIssue> FailureIssue(const ProgramOutcome& outcome, const std::vector<Finding>& findings) {
     ReportIssue issue;
     issue.message = commandtext::ToUtf8(outcome.problem);
     switch (outcome.verdict) {
@@ -21,7 +22,7 @@ std::optional<ReportIssue> FailureIssue(const ProgramOutcome& outcome) {
     case Verdict::Warnings:
     case Verdict::Failed: {
         const bool failed = outcome.verdict == Verdict::Failed;
-        const bool explained = std::any_of(outcome.findings.begin(), outcome.findings.end(), [&](const Finding& f) {
+        const bool explained = std::any_of(findings.begin(), findings.end(), [&](const Finding& f) {
             return !failed || f.kind == LogLineClassifier::Kind::Error;
         });
         if (explained) return std::nullopt;
@@ -127,7 +128,8 @@ std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, cons
         Fingerprints fingerprints(outcome.program.row);
         // A row's run says its row, as the terminal does.
         const std::string ofRow = outcome.program.row.empty() ? "" : " (row " + outcome.program.row + ")";
-        for (const Finding& finding : outcome.findings) {
+        const std::vector<Finding> findings = outcome.KeptFindings();
+        for (const Finding& finding : findings) {
             ReportIssue issue;
             issue.ruleId = finding.ruleId;
             issue.severity = SeverityOf(finding);
@@ -139,7 +141,7 @@ std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, cons
             issue.fingerprint = fingerprints.Next(issue);
             hand(outcome, issue);
         }
-        if (std::optional<ReportIssue> issue = FailureIssue(outcome)) {
+        if (std::optional<ReportIssue> issue = FailureIssue(outcome, findings)) {
             issue->place = program;
             issue->message += ofRow;
             issue->fingerprint = fingerprints.Next(*issue);
