@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t shownBytes = 256 * 1024;
+constexpr std::size_t shownBytes = report_text::ShownBytes;
 constexpr ProgramOutcome::Verdict verdicts[] = {
     ProgramOutcome::Verdict::Clean,         ProgramOutcome::Verdict::Warnings,  ProgramOutcome::Verdict::Failed,
     ProgramOutcome::Verdict::TamberloError, ProgramOutcome::Verdict::TimeLimit, ProgramOutcome::Verdict::NotRun};
