@@ -250,6 +250,38 @@ TEST_F(ScanCommand, GitHubAnnotationsAreEscapedCappedAndSummed) {
     EXPECT_THAT(table, HasSubstr("\n3 more programs did not pass: the reports list them all.\n"));
 }
 
+// The summary's heading starts a line of its own, whatever the file held.
+TEST_F(ScanCommand, TheStepSummaryStartsALineOfItsOwn) {
+    WriteWork("logs/a.log", "ERROR: x\n");
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", Work("summary.md"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""}, {"prev", "prev\n"}, {"prev\n", "prev\n"}, {"prev\r\n", "prev\r\n"}, {"prev\n\n", "prev\n\n"}};
+    for (const auto& [before, kept] : cases) {
+        WriteWork("summary.md", before);
+        EXPECT_EQ(Scan({"--annotations", "github", "logs"}).exitCode, 2);
+        EXPECT_THAT(test::ReadFile(Work("summary.md")), testing::StartsWith(kept + "## tamberlo scan\n\n1 programs"))
+            << before;
+    }
+}
+
+#ifndef _WIN32
+// A workspace or a file reached through a link is resolved on both sides:
+// the file is still named relative to the workspace.
+TEST_F(ScanCommand, AnnotationsNameFilesInAWorkspaceReachedThroughALink) {
+    WriteWork("logs/a.log", "ERROR: x\n");
+    fs::create_directory_symlink(Work(), Work("link"));
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", "");
+    const std::pair<std::string, std::string> cases[] = {
+        {Work("link"), "logs/a.log"}, {Work(), "link/logs/a.log"}, {Work("link"), "link/logs/a.log"}};
+    for (const auto& [workspace, log] : cases) {
+        test::ScopedEnvironment github("GITHUB_WORKSPACE", workspace);
+        EXPECT_EQ(Annotations(Scan({"--annotations", "github", log}).out),
+                  std::vector<std::string>{"::error file=logs/a.log,line=1,title=ERROR::ERROR: x"})
+            << workspace << " " << log;
+    }
+}
+#endif
+
 TEST_F(ScanCommand, BatchAndCheckAnnotateToo) {
     WriteWork("bad.sas", "foo;\r\n");
     test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", "");
