@@ -5,10 +5,13 @@
 #include "cli/LogFindings.h"
 #include "cli/LogFollower.h"
 #include "cli/LogRules.h"
+#include "cli/ProgramFileVariables.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "cli/CommandText.h"
 #include "host/FileSystem.h"
+
+#include <algorithm>
 
 namespace tamberlo::cli {
 namespace {
@@ -37,6 +40,16 @@ void CheckProgramFile(const std::string& path) {
 }
 
 }  // namespace
+
+RunSettings ProgramRun::ProgramSettings(const std::vector<Assignment>& program) const {
+    // A run of several pieces knows the first .sas file as its own: the
+    // one it is named after, as --out names its outputs.
+    const auto stored = std::find_if(program.begin(), program.end(),
+                                     [](const Assignment& assignment) { return assignment.isStoredProgram; });
+    RunSettings settings = options_.HostParameters();
+    if (stored == program.end()) return settings;
+    return programfile::WithProgramFile(std::move(settings), stored->value);
+}
 
 std::string ProgramRun::AsProgramText(std::string text) {
     if (NamesProgramFile(text)) text += "\r\n";
@@ -76,7 +89,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
     runner.SetCleanOutput(!options_.raw);
     runner.SetSafeFormChar(!options_.noFormChar);
     if (options_.encoding) runner.SetEncoding(EncodingSetting{*options_.encoding, "--encoding"});
-    runner.SetRunSettings(options_.HostParameters());
+    runner.SetRunSettings(ProgramSettings(program));
     // .sas files go in as stored, read by the command itself: their names
     // may hold characters that the ANSI code page lacks.
     for (const Assignment& assignment : program) {

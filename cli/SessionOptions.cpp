@@ -96,6 +96,10 @@ UsageError ParameterUsageError(const UnpassableSetting& refused) {
     case RunSettingKind::Sysparm: return UsageError("--sysparm: " + refused.Reason());
     case RunSettingKind::Environment: return UsageError("--set " + subject + ": " + refused.Reason());
     case RunSettingKind::MacroVariable: return UsageError("--let " + subject + ": " + refused.Reason());
+    case RunSettingKind::PathMacroVariable:
+        // Set by the command from the program's own path, not by the user.
+        return UsageError("the macro variable " + subject + " (the program's own path) cannot be passed to SAS: " +
+                          refused.Reason() + "; --let " + subject + "=VALUE sets it instead");
     case RunSettingKind::Autoexec: return UsageError("--autoexec: " + refused.Reason());
     case RunSettingKind::ExtraOption: break;
     }

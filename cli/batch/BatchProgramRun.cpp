@@ -2,6 +2,7 @@
 
 #include "automation/CodeRunner.h"
 #include "cli/Console.h"
+#include "cli/ProgramFileVariables.h"
 #include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
@@ -115,13 +116,16 @@ private:
 };
 
 // The run's parameters as CodeRunner takes them: a table's row brings no
-// autoexec file, so its host name is the command line's.
+// autoexec file, so its host name is the command line's; the program knows
+// its own file.
 RunSettings HostParameters(const BatchProgram& program, const BatchOptions& options) {
     RunSettings settings = options.HostParameters();
-    if (!program.parameters) return settings;
-    RunSettings own = *program.parameters;
-    own.autoexec = std::move(settings.autoexec);
-    return own;
+    if (program.parameters) {
+        RunSettings own = *program.parameters;
+        own.autoexec = std::move(settings.autoexec);
+        settings = std::move(own);
+    }
+    return programfile::WithProgramFile(std::move(settings), program.path);
 }
 
 }  // namespace
@@ -147,8 +151,8 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         runner.SetCleanOutput(!options.raw);
         runner.SetSafeFormChar(!options.noFormChar);
         if (options.encoding) runner.SetEncoding(EncodingSetting{*options.encoding, "--encoding"});
-        runner.SetRunSettings(HostParameters(program, options));
         runner.AppendStoredProgram(ReadProgram(program.path));
+        runner.SetRunSettings(HostParameters(program, options));
 
         RunControl control;
         control.timeLimit = options.timeout;

@@ -23,6 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t shownBytes = 256 * 1024;
+// A time keeps its unit on its line: a no-break space (U+00A0) between them,
+// so that a narrow column never shows "0.02" above "s".
+constexpr const char* secondsUnit = "\xc2\xa0s";
 constexpr ProgramOutcome::Verdict verdicts[] = {
     ProgramOutcome::Verdict::Clean,         ProgramOutcome::Verdict::Warnings,  ProgramOutcome::Verdict::Failed,
     ProgramOutcome::Verdict::TamberloError, ProgramOutcome::Verdict::TimeLimit, ProgramOutcome::Verdict::NotRun};
@@ -100,7 +103,7 @@ private:
         html_.Open("p").Attribute("class", "summary");
         Span(std::to_string(finished) + " of " + std::to_string(summary.programs) + " programs" +
              (summary.interrupted ? " (interrupted)" : ""));
-        Span(Number(summary.seconds, "%.1f") + " s");
+        Span(Number(summary.seconds, "%.1f") + secondsUnit);
         Span("started " + summary.timestamp + " UTC");
         Span("on " + commandtext::ToUtf8(summary.hostName));
         if (!summary.shard.empty()) Span("shard " + summary.shard);
@@ -148,7 +151,7 @@ private:
         html_.Attribute("data-time", Number(outcome.seconds, "%.3f")).Attribute("data-findings", FindingCount(outcome));
         html_.Open("td").Open("a").Attribute("href", Link(SectionId(index))).Text(name).Close().Close();
         Cell(VerdictText(outcome.verdict), "v-" + verdict);
-        Cell(Number(outcome.seconds, "%.2f") + " s", "num");
+        Cell(Number(outcome.seconds, "%.2f") + secondsUnit, "num");
         Cell(std::to_string(FindingCount(outcome)), "num");
         Cell(outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "-", "num");
         Cell(wentThrough ? "" : outcome.FirstProblemLineUtf8());
@@ -174,7 +177,7 @@ private:
         if (outcome.sasExitCode) facts += ", SAS exit code " + std::to_string(*outcome.sasExitCode);
         facts += ", " + std::to_string(outcome.logLines.errorLines) + " error lines, " +
                  std::to_string(outcome.logLines.warningLines) + " warning lines, " + Number(outcome.seconds, "%.2f") +
-                 " s";
+                 secondsUnit;
         html_.Open("p").Text(facts).Close().Text("\n");
         if (outcome.program.parameters) {
             html_.Open("p").Attribute("class", "summary");
