@@ -112,7 +112,7 @@ void AppendJson(std::string& out, std::string_view utf8) {
 void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
                   const std::function<void(std::string_view utf8)>& take) {
     const auto decoded = [&](const std::string& bytes) {
-        return encoding.ToUtf8(clean ? CleanControlChars(bytes) : bytes);
+        return encoding.ToUtf8(clean ? CleanEveryControlChar(bytes) : bytes);
     };
     constexpr std::size_t pieceSize = 1 << 16;
     std::ifstream in(commandtext::ToPath(path), std::ios::binary);

@@ -260,3 +260,47 @@ TEST_F(ScanCommand, BatchAndCheckAnnotateToo) {
     EXPECT_EQ(Annotations(Run({"--annotations", "github", "--check", "bad.sas"}).out), annotations);
     EXPECT_EQ(Run({"--annotations", "yes", "bad.sas"}).err, "tamberlo: --annotations yes: expected github or none\n");
 }
+
+// Names and log texts reach the terminal, the cleaned logs, the annotations
+// and the step summary with every control character as its code: nothing
+// in them moves the cursor, cuts a line short or forges a line of its own.
+TEST_F(ScanCommand, ControlCharactersOfNamesAndTextsShowAsCodes) {
+    struct Case {
+        std::string file;
+        std::string log;
+        std::string shown;       // the first problem on the terminal
+        std::string annotation;  // its workflow command
+        std::string cleanedLog;  // in the reports
+    };
+    std::vector<Case> cases{{"nul.log", std::string("ERROR: a\0b\x7F c\n", 14), "nul.log:1: ERROR: a%0b%127 c",
+                             "::error file=logs/nul.log,line=1,title=ERROR::ERROR: a%250b%25127 c",
+                             "ERROR: a%0b%127 c\n"}};
+#ifndef _WIN32
+    cases.push_back({"nl\nline.log", "ERROR: x\n", "nl%10line.log:1: ERROR: x",
+                     "::error file=logs/nl%0Aline.log,line=1,title=ERROR::ERROR: x", "ERROR: x\n"});
+    cases.push_back({"esc\x1B[2J\x01.log", "ERROR: y\n", "esc%27[2J%1.log:1: ERROR: y",
+                     "::error file=logs/esc%2527[2J%251.log,line=1,title=ERROR::ERROR: y", "ERROR: y\n"});
+#endif
+    test::ScopedEnvironment actions("GITHUB_ACTIONS", "true");
+    test::ScopedEnvironment workspace("GITHUB_WORKSPACE", Work());
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", Work("summary.md"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        fs::remove_all(Work("logs"));
+        WriteWork("logs/" + c.file, c.log);
+        WriteWork("summary.md", "");
+        const test::ToolResult result = Scan({"logs", "--json", "r.json"});
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_THAT(result.out, HasSubstr("\n" + Found("logs/" + c.shown) + "\n"));
+        EXPECT_EQ(result.out.find_first_of(std::string("\0\x01\x1B\x7F", 4)), std::string::npos);
+        if (c.file.find_first_of("\n\x1B") != std::string::npos) {
+            EXPECT_EQ(result.out.find(c.file), std::string::npos);
+        }
+        EXPECT_EQ(Annotations(result.out), (std::vector<std::string>{c.annotation}));
+        EXPECT_EQ(test::ReadFile(Work("summary.md")).find_first_of(std::string("\0\x01\x1B\x7F", 4)),
+                  std::string::npos);
+        // The cleaned log of the reports.
+        EXPECT_EQ(Json("r.json")["programs"][0]["log"], c.cleanedLog);
+    }
+}
+
