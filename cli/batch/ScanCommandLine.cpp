@@ -41,10 +41,11 @@ void ScanCommandLine::Declare(CLI::App& scan, BatchOptions& options) {
         ->group(logsGroup);
     CLI::Option* encoding = scan.add_option_function<std::string>(
         "--encoding", [&options](const std::string& name) { options.encoding = name; },
-        R"(the encoding the logs are in (UTF-8, WLATIN1, LATIN1,
-SHIFT-JIS, ...); default: what a byte-order mark says
-(UTF-8, UTF-16LE, UTF-16BE), else the platform's
-default)");
+        R"(the encoding of logs without a byte-order mark
+(UTF-8, UTF-16LE, UTF-16BE, WLATIN1, LATIN1,
+SHIFT-JIS, ...); a mark says what its log is in, and
+a log with a NUL in every other byte is UTF-16;
+default: the platform's)");
     encoding->type_name("NAME")->group(logsGroup);
     Check(*encoding, NonEmptyName(), "the name of an encoding");
     scan.add_flag("--raw", options.raw, "the reports' logs and listings as SAS wrote them")->group("Output");
