@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/LogFindings.h"
+#include "cli/PreambleForms.h"
 #include "cli/UsageError.h"
 #include "cli/batch/LogSource.h"
 #include "cli/batch/ProgramList.h"
@@ -96,8 +97,11 @@ std::optional<ProgramOutcome> ScanLog(const BatchProgram& log, const ScanSetup& 
     try {
         if (!log.problem.empty()) throw std::runtime_error(log.problem);
         LogSource source(log.path, setup.encoding);
-        // SAS wrote the log of the program as it was: no line ahead of it.
+        const std::optional<std::string> program = Beside(log.path, ".sas");
         LogFindings findings(setup.rules, 0, &stop);
+        // A log that Tamberlo's own run wrote (--out) has the lines it wrote
+        // ahead of the program first: the program's lines come after them.
+        if (program) findings.FindPreamble(PreambleForms::LeadingIn(*program));
         outcome.logFile = ReadFor(source, log.path, setup, stop, [&](std::string_view piece) { findings.Feed(piece); });
         findings.Finish();
         // A log still being written has grown since: the reports show what
@@ -108,7 +112,7 @@ std::optional<ProgramOutcome> ScanLog(const BatchProgram& log, const ScanSetup& 
         outcome.findings = findings.Findings();
         // Without SAS's exit code the lines alone decide.
         outcome.verdict = findings.VerdictFor(std::nullopt);
-        if (const std::optional<std::string> program = Beside(log.path, ".sas")) {
+        if (program) {
             outcome.program.path = *program;
         } else {
             // The log itself is where its findings are.

@@ -333,6 +333,31 @@ TEST_F(ScanCommand, Utf16IsReadWhateverTheOptionAndAFileOfNulsIsRefused) {
     EXPECT_THAT(nul.out, HasSubstr("\nnul: nul.log: cannot read: mostly NUL bytes, no text in any encoding\n"));
 }
 
+// A log that a batch wrote with --out, scanned beside its program: the
+// findings are on the lines the batch named, whatever Tamberlo wrote ahead
+// of the program.
+TEST_F(ScanCommand, TamberlosOwnLogsAreNumberedAsTheBatchNumberedThem) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
+        {"foo;\n", {"--let", "a=1", "--let", "b=2"}},
+        {"data _null_; file _put1; put 'x'; run;\nfoo;\n", {"--let", "a="}},
+        // The program itself starts with lines of the forms Tamberlo writes.
+        {"%LET X=;\n\nfoo;\n", {"--let", "c=3"}},
+        {"\nfoo;\n", {}},
+    };
+    for (const auto& [program, lets] : cases) {
+        SCOPED_TRACE(program);
+        fs::remove_all(Work("sc"));
+        WriteWork("sc/p.sas", program);
+        std::vector<std::string> batch = lets;
+        batch.insert(batch.end(), {"--json", "b.json", "--out", "sc", "sc"});
+        EXPECT_EQ(Batch(batch).exitCode, 2);
+        EXPECT_EQ(Scan({"sc", "--json", "s.json"}).exitCode, 2);
+        const std::vector<std::string> batchFindings = Findings("b.json");
+        ASSERT_FALSE(batchFindings.empty());
+        EXPECT_EQ(Findings("s.json"), batchFindings);
+    }
+}
+
 // Names and log texts reach the terminal, the cleaned logs, the annotations
 // and the step summary with every control character as its code: nothing
 // in them moves the cursor, cuts a line short or forges a line of its own.
