@@ -34,7 +34,9 @@ const char* ScanCommandLine::Description() { return description; }
 const char* ScanCommandLine::NoLog() { return "no log: name .log files or folders (see tamberlo scan --help)"; }
 
 void ScanCommandLine::Declare(CLI::App& scan, BatchOptions& options) {
-    scan.add_option("LOG", options.programs, "a .log file, or a folder whose .log files are read")
+    scan.add_option("LOG", options.programs,
+                    R"(a .log file, or a folder whose .log files are read;
+* and ? in its last part are expanded, quoted or not)")
         ->option_text("LOG ...")
         ->group(logsGroup);
     scan.add_flag("--recursive", options.recursive, "also read the .log files in the folders' subfolders")

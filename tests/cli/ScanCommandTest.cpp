@@ -422,3 +422,20 @@ TEST_F(ScanCommand, TheHtmlPageShowsTheStartOfALongFirstLine) {
     }
 }
 
+// Quoted patterns are expanded by scan itself, on every system.
+TEST_F(ScanCommand, QuotedWildcardsAreExpanded) {
+    WriteWork("logs/a.log", "ERROR: in a\n");
+    WriteWork("logs/b.log", "WARNING: in b\n");
+    WriteWork("logs/c1.log", "NOTE: c1\n");
+    const std::vector<std::tuple<std::string, int, std::string>> cases{
+        {"logs/*.log", 2, "3 of 3 programs: 1 clean, 1 warnings, 1 failed"},
+        {"logs/?.log", 2, "2 of 2 programs: 0 clean, 1 warnings, 1 failed"},
+        {"logs/c*", 0, "1 of 1 programs: 1 clean"},
+        {"logs/z*.log", 3, "z*: logs/z*.log: no such log file"},
+    };
+    for (const auto& [pattern, status, said] : cases) {
+        const test::ToolResult result = Scan({pattern});
+        EXPECT_EQ(result.exitCode, status) << pattern;
+        EXPECT_THAT(result.out, HasSubstr(said)) << pattern;
+    }
+}
