@@ -44,7 +44,7 @@ std::string Replaced(std::string_view text, std::initializer_list<Replacement> t
 // them back; other control characters shown as the cleaned logs show them,
 // so that the job's log shows what the terminal would.
 std::string EscapedMessage(std::string_view text) {
-    return Replaced(CleanControlChars(text), {{'%', "%25"}, {'\r', "%0D"}, {'\n', "%0A"}});
+    return Replaced(CleanEveryControlChar(text), {{'%', "%25"}, {'\r', "%0D"}, {'\n', "%0A"}});
 }
 
 // A property's value: also ":" and ",", which end a property.
@@ -55,14 +55,14 @@ std::string EscapedProperty(std::string_view text) {
 // Text in a Markdown table cell: nothing in it may end the cell or the row,
 // open markup, code or an entity.
 std::string MarkdownCell(std::string_view text) {
-    return Replaced(CleanControlChars(text), {{'|', "\\|"},
-                                              {'`', "\\`"},
-                                              {'\\', "\\\\"},
-                                              {'<', "&lt;"},
-                                              {'>', "&gt;"},
-                                              {'&', "&amp;"},
-                                              {'\r', " "},
-                                              {'\n', " "}});
+    return Replaced(CleanEveryControlChar(text), {{'|', "\\|"},
+                                                  {'`', "\\`"},
+                                                  {'\\', "\\\\"},
+                                                  {'<', "&lt;"},
+                                                  {'>', "&gt;"},
+                                                  {'&', "&amp;"},
+                                                  {'\r', " "},
+                                                  {'\n', " "}});
 }
 
 bool Passed(Verdict verdict) { return verdict == Verdict::Clean || verdict == Verdict::Warnings; }
@@ -182,8 +182,8 @@ bool GitHubAnnotations::AppendSummary(const std::string& title) const {
         file.reset(console::OpenFile(name, "ab"));
     }
     if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() || std::fflush(file.get()) != 0) {
-        std::fprintf(stderr, "tamberlo: GITHUB_STEP_SUMMARY %s: cannot write: %s\n", console::ForTerminal(name).c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "tamberlo: GITHUB_STEP_SUMMARY %s: cannot write: %s\n",
+                     console::ForTerminal(AllControlCharsAsCodes(name)).c_str(), std::strerror(errno));
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "cli/LogFindings.h"
 
 #include "cli/LineBreak.h"
+#include "cli/PreambleForms.h"
 #include "engine/Engine.h"
 #include "engine/MethodErrors.h"
 #include "host/StopSignal.h"
@@ -23,7 +24,8 @@ bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 struct EchoLine {
     long number = 0;
-    bool submitted = false;  // "+": not a line of the program file
+    bool submitted = false;   // "+": not a line of the program file
+    std::string_view source;  // the line echoed
 };
 
 // "12         data _null_;", "5          " (an empty line), "1      + proc sql;".
@@ -36,6 +38,7 @@ std::optional<EchoLine> ParseEcho(std::string_view line) noexcept {
     while (pos < line.size() && line[pos] == ' ' && pos < sourceColumn) ++pos;
     if (pos == sourceColumn || pos == line.size()) {
         if (pos == line.size() && pos != sourceColumn) return std::nullopt;
+        echo.source = line.substr(pos);
         return echo;
     }
     if (line[pos] == '+' && pos >= firstPlusColumn) {
@@ -141,9 +144,12 @@ void LogFindings::Feed(std::string_view piece) {
     }
 }
 
+void LogFindings::FindPreamble(long programLeading) { programLeading_ = programLeading; }
+
 void LogFindings::Finish() {
     if (!line_.empty()) TakeLine(line_);
     line_.clear();
+    if (programLeading_) EndPreamble();
 }
 
 void LogFindings::TakeLine(std::string_view line) {
@@ -166,7 +172,7 @@ void LogFindings::TakeLine(std::string_view line) {
     continued_ = Continued::Nothing;
     open_.reset();
     if (const std::optional<EchoLine> echo = ParseEcho(line)) {
-        Echo(echo->number, echo->submitted);
+        Echo(echo->number, echo->submitted, echo->source);
         return;
     }
     if (IncludeNote(line)) return;
@@ -186,7 +192,14 @@ void LogFindings::TakeLine(std::string_view line) {
     AddFinding(line, decision);
 }
 
-void LogFindings::Echo(long number, bool submitted) {
+void LogFindings::Echo(long number, bool submitted, std::string_view source) {
+    if (programLeading_) {
+        if (!submitted && number == formsEchoed_ + 1 && PreambleForms::Matches(source)) {
+            formsEchoed_ = number;
+            return;
+        }
+        EndPreamble();
+    }
     if (!submitted) {
         // Back in the program: SAS has left every included file.
         includes_.clear();
@@ -199,6 +212,17 @@ void LogFindings::Echo(long number, bool submitted) {
         ++includes_.back().line;
         ++includedLines_;
     }
+}
+
+void LogFindings::EndPreamble() {
+    preambleLines_ = std::max(0L, formsEchoed_ - *programLeading_);
+    programLeading_.reset();
+    for (std::size_t i = 0; i < echoBeforeFinding_.size(); ++i) {
+        const long line = echoBeforeFinding_[i] - preambleLines_;
+        if (line > 0) findings_[i].programLine = line;
+    }
+    echoBeforeFinding_.clear();
+    echoBeforeFinding_.shrink_to_fit();
 }
 
 // "NOTE: %INCLUDE (level 1) file X is file /path/inc.sas." and
@@ -253,6 +277,7 @@ void LogFindings::AddFinding(std::string_view line, const LogRules::Decision& de
     }
     AppendBounded(finding.text, line.substr(!line.empty() && line.front() == '\f' ? 1 : 0));
     findings_.push_back(std::move(finding));
+    if (programLeading_) echoBeforeFinding_.push_back(formsEchoed_);
     open_ = findings_.size() - 1;
 }
 

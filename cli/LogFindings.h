@@ -69,6 +69,13 @@ public:
     LogFindings(const LogRules& rules, long preambleLines, const StopSignal* stop = nullptr,
                 std::size_t keptPerKind = KeptPerKind);
 
+    // For a log whose preamble is not known (one Tamberlo wrote before,
+    // read again by `tamberlo scan`): the first echoed lines, numbered from
+    // 1 on, that have the preamble's forms (PreambleForms), less the
+    // `programLeading` lines of those forms that the program itself starts
+    // with, are taken for the preamble. Call before the first Feed.
+    void FindPreamble(long programLeading);
+
     // The next piece of the log; a line may go on in the next piece. Lines
     // end in LF, CR LF or a lone CR.
     void Feed(std::string_view piece);
@@ -107,12 +114,21 @@ private:
     enum class Continued { Nothing, Finding, IncludeNote };
 
     void TakeLine(std::string_view line);
-    void Echo(long number, bool submitted);
+    void Echo(long number, bool submitted, std::string_view source);
+    // The preamble's forms have ended: the program lines of the findings
+    // so far are set.
+    void EndPreamble();
     bool IncludeNote(std::string_view line);
     void AddFinding(std::string_view line, const LogRules::Decision& decision);
 
     const LogRules* rules_;
     long preambleLines_;
+    // While the preamble is looked for: the program's own leading lines of
+    // its forms, the echoed lines of them so far, and for each finding so
+    // far, the number of the last echoed line before it.
+    std::optional<long> programLeading_;
+    long formsEchoed_ = 0;
+    std::vector<long> echoBeforeFinding_;
     const StopSignal* stop_;
     std::size_t keptPerKind_;
 

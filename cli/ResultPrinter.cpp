@@ -1,5 +1,7 @@
 #include "cli/ResultPrinter.h"
 
+#include "host/ControlChars.h"
+
 #include "cli/Console.h"
 #include "cli/OutputNames.h"
 #include "cli/RunParameters.h"
@@ -7,6 +9,7 @@
 #include "engine/Engine.h"
 #include "host/AnsiText.h"
 #include "cli/CommandText.h"
+#include "host/ControlChars.h"
 #include "host/Error.h"
 
 #include <nlohmann/json.hpp>
@@ -185,7 +188,11 @@ ExitStatus ResultPrinter::ShowRun(const RunResult& result) {
         // encoding, cleaned unless --raw as on the terminal;
         // the standard streams get them in the terminal's encoding.
         const SessionEncoding terminal = SessionEncoding::Terminal();
-        const auto shown = [&](const std::string& text, const File& file) {
+        const auto shown = [&](const std::string& stored, const File& file) {
+            // The runner cleans as its automation clients expect; the
+            // command shows NUL and DEL as codes too.
+            const bool more = !options_.raw && stored.find_first_of(std::string_view("\0\x7F", 2)) != std::string::npos;
+            const std::string text = more ? CleanEveryControlChar(stored) : stored;
             return file ? text : ForTerminal(result.encoding.ToUtf8(text), terminal, text, result.encoding);
         };
         Write(LogDestination(), shown(result.log, logFile_), name(options_.logFile, "the log"));

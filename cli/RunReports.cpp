@@ -6,6 +6,7 @@
 #include "engine/Engine.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"
+#include "host/ControlChars.h"
 
 namespace tamberlo::cli {
 namespace {
@@ -88,7 +89,8 @@ bool RunReports::Write(const RunResult& result, const Error* error, ExitStatus s
     try {
         outcomes.push_back(Outcome(result, error));
     } catch (const std::exception& failure) {
-        std::fprintf(stderr, "tamberlo: the reports: %s\n", console::ForTerminal(failure.what()).c_str());
+        std::fprintf(stderr, "tamberlo: the reports: %s\n",
+                     console::ForTerminal(AllControlCharsAsCodes(failure.what())).c_str());
         return false;
     }
     BatchSummary summary;

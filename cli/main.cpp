@@ -12,6 +12,7 @@
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
+#include "host/ControlChars.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -53,7 +54,7 @@ ExitStatus Annotate(const CliOptions& options, const RunResult& result, ExitStat
 }
 
 int Fail(ExitStatus status, const std::string& message) {
-    std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(message).c_str());
+    std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(tamberlo::AllControlCharsAsCodes(message)).c_str());
     return ToInt(status);
 }
 

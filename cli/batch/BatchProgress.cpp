@@ -53,7 +53,8 @@ void BatchProgress::Ended(const ProgramOutcome& outcome) {
     if (terminal_) return;
     const std::string exitCode = outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
     std::fprintf(out_, "%-10s %s (SAS exit code %s, %ld error lines, %ld warning lines, %.2f s)\n",
-                 VerdictText(outcome.verdict), console::ForTerminal(outcome.program.name).c_str(), exitCode.c_str(),
+                 VerdictText(outcome.verdict),
+                 console::ForTerminal(AllControlCharsAsCodes(outcome.program.name)).c_str(), exitCode.c_str(),
                  outcome.logLines.errorLines, outcome.logLines.warningLines, outcome.seconds);
     std::fflush(out_);
 }
@@ -74,14 +75,21 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
     if (terminal_) {
         std::fprintf(out_, "\r%*s\r", statusLength_, "");
         std::size_t nameWidth = 7;  // "program"
-        for (const ProgramOutcome& outcome : outcomes) nameWidth = std::max(nameWidth, Columns(outcome.program.name));
+        // A name is shown on one line: a line break or an escape sequence
+        // in a file's name must not forge or move what the table says.
+        std::vector<std::string> names;
+        names.reserve(outcomes.size());
+        for (const ProgramOutcome& outcome : outcomes) {
+            names.push_back(AllControlCharsAsCodes(outcome.program.name));
+            nameWidth = std::max(nameWidth, Columns(names.back()));
+        }
         std::fprintf(out_, "%-*s  %-10s  %4s  %6s  %8s  %8s\n", static_cast<int>(nameWidth), "program", "verdict",
                      "exit", "errors", "warnings", "time");
-        for (const ProgramOutcome& outcome : outcomes) {
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            const ProgramOutcome& outcome = outcomes[i];
             // Padded by characters: printf would pad by bytes.
-            std::fprintf(out_, "%s%*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n",
-                         console::ForTerminal(outcome.program.name).c_str(),
-                         static_cast<int>(nameWidth - Columns(outcome.program.name)), "", VerdictText(outcome.verdict),
+            std::fprintf(out_, "%s%*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n", console::ForTerminal(names[i]).c_str(),
+                         static_cast<int>(nameWidth - Columns(names[i])), "", VerdictText(outcome.verdict),
                          ExitCodeText(outcome).c_str(), outcome.logLines.errorLines, outcome.logLines.warningLines,
                          outcome.seconds);
         }
@@ -95,10 +103,11 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
         headed = true;
         // The log's line decoded from its session and written in the
         // terminal's encoding; as stored where the terminal lacks a
-        // character. Its control characters are shown as the cleaned log
-        // shows them: an ESC in a log line must not move the cursor.
-        const std::string first = CleanControlChars(
-            terminal.FromUtf8Or(outcome.FirstProblemLineUtf8(), CleanControlChars(outcome.FirstProblemLine())));
+        // character. Its control characters, and those of the names in it,
+        // are shown as codes: an ESC must not move the cursor, a NUL cut
+        // the line short nor a line break forge a line of its own.
+        const std::string first = AllControlCharsAsCodes(
+            terminal.FromUtf8Or(outcome.FirstProblemLineUtf8(), AllControlCharsAsCodes(outcome.FirstProblemLine())));
         std::fprintf(out_, "%s\n", first.c_str());
     }
 

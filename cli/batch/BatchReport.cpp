@@ -25,7 +25,9 @@ std::string Seconds(double seconds) {
 // Hands `take` the program's log decoded a piece at a time, so that no
 // report holds a whole log in memory.
 void StreamLog(const ProgramOutcome& outcome, const std::function<void(std::string_view utf8)>& take) {
-    if (!outcome.logFile.empty()) report_text::ForEachPiece(outcome.logFile, outcome.encoding, outcome.cleaned, take);
+    if (!outcome.logFile.empty()) {
+        report_text::ForEachPiece(outcome.logFile, outcome.encoding, outcome.cleaned, take, outcome.logBytes);
+    }
 }
 
 // "2 of 3 programs did not finish"

@@ -6,6 +6,7 @@
 #include "cli/batch/ProgramList.h"
 #include "host/SessionEncoding.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +25,11 @@ struct ProgramOutcome {
     std::vector<Finding> findings;  // those kept (LogFindings::KeptPerKind of each kind), in log order
     std::string problem;            // the Tamberlo error or the time limit, as one line
     std::string logFile;            // the log as SAS wrote it; empty: none
-    std::string lstFile;            // the listing as SAS wrote it; empty: none
+    // The log's first bytes that were judged: a log still being written
+    // has grown since, and the reports show what the verdict came from.
+    // None: the whole file.
+    std::optional<std::uint64_t> logBytes;
+    std::string lstFile;  // the listing as SAS wrote it; empty: none
     // The reports show the log and listing cleaned (a control character as
     // "%<code>"), as the command shows them without --raw.
     bool cleaned = false;

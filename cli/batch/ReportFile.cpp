@@ -5,6 +5,7 @@
 #include "host/Error.h"
 #include "cli/CommandText.h"
 #include "host/FileSystem.h"
+#include "host/ControlChars.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -103,7 +104,8 @@ bool ReportFile::Write(const std::function<void(std::ostream&)>& write) {
         }
     }
     if (reason.empty()) return true;
-    std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(name_ + ": cannot write: " + reason).c_str());
+    std::fprintf(stderr, "tamberlo: %s\n",
+                 console::ForTerminal(AllControlCharsAsCodes(name_ + ": cannot write: " + reason)).c_str());
     return false;
 }
 

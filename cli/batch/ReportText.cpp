@@ -3,6 +3,7 @@
 #include "cli/CommandText.h"
 #include "host/ControlChars.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <filesystem>
@@ -110,9 +111,9 @@ void AppendJson(std::string& out, std::string_view utf8) {
 }
 
 void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
-                  const std::function<void(std::string_view utf8)>& take) {
+                  const std::function<void(std::string_view utf8)>& take, std::optional<std::uint64_t> bytes) {
     const auto decoded = [&](const std::string& bytes) {
-        return encoding.ToUtf8(clean ? CleanControlChars(bytes) : bytes);
+        return encoding.ToUtf8(clean ? CleanEveryControlChar(bytes) : bytes);
     };
     constexpr std::size_t pieceSize = 1 << 16;
     std::ifstream in(commandtext::ToPath(path), std::ios::binary);
@@ -122,10 +123,12 @@ void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool
     }
     std::string buffer;
     std::string carry;
+    std::uint64_t left = bytes.value_or(UINT64_MAX);
     for (;;) {
-        buffer.resize(pieceSize);
+        buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, left)));
         in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         buffer.resize(static_cast<std::size_t>(in.gcount()));
+        left -= buffer.size();
         if (buffer.empty()) break;
         buffer.insert(0, carry);
         carry.clear();
@@ -138,7 +141,7 @@ void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool
             cut = encoding.WholeCharacters(buffer);
             if (cut > 1 && buffer[cut - 1] == '\r') --cut;
         }
-        if (in && cut > 0) {
+        if (in && left > 0 && cut > 0) {
             carry.assign(buffer, cut, std::string::npos);
             buffer.resize(cut);
         }

@@ -2,7 +2,9 @@
 
 #include "host/SessionEncoding.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,8 +29,10 @@ void AppendJson(std::string& out, std::string_view utf8);
 // decoded from `encoding` into UTF-8 (U+FFFD for a byte it does not hold),
 // and hands them to `take`. A file that cannot be read gives one piece
 // saying so. Memory stays at one piece.
-// With `clean`, control characters show as CleanOutput shows them.
+// With `clean`, control characters show as CleanOutput shows them. With
+// `bytes`, only the file's first `bytes` are read.
 void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
-                  const std::function<void(std::string_view utf8)>& take);
+                  const std::function<void(std::string_view utf8)>& take,
+                  std::optional<std::uint64_t> bytes = std::nullopt);
 
 }  // namespace tamberlo::cli::report_text

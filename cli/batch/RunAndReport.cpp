@@ -6,6 +6,7 @@
 #include "cli/UsageError.h"
 #include "cli/batch/BatchProgress.h"
 #include "host/StopSignal.h"
+#include "host/ControlChars.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -79,10 +80,10 @@ int WithCommandErrors(const std::function<int()>& run) {
     try {
         return run();
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
+        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(AllControlCharsAsCodes(error.what())).c_str());
         return ToInt(ExitStatus::Usage);
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
+        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(AllControlCharsAsCodes(error.what())).c_str());
         return ToInt(ExitStatus::TamberloError);
     }
 }
