@@ -32,8 +32,7 @@ struct Invocation {
     // The WARNING lines for the log, in argument order.
     std::vector<std::string> warnings;
     // The unknown options where SAS does not warn about them (SAS for UNIX),
-    // upper-cased, in argument order: on the command line a NOTE each, in
-    // the configuration file a reason not to start.
+    // upper-cased, in argument order: each a reason not to start.
     std::vector<std::string> unknownOptions;
 
     // `arguments` without the program name (argv[1] onwards).

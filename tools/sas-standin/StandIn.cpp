@@ -41,8 +41,8 @@ bool Deliver(const std::optional<std::string>& path, std::FILE* stream, std::str
 }
 
 // Where SAS refuses options (Platform.h), it settles its configuration file
-// before it opens its log: the reasons it will not start. An unknown option
-// of the command line is only noted in the log.
+// and then its command line before it opens its log: the reasons it will not
+// start, in that order.
 std::vector<std::string> ReasonsNotToStart(const Invocation& invocation) {
     std::vector<std::string> reasons;
     if (!Platform::RefusesUnknownOptions()) return reasons;
@@ -58,7 +58,19 @@ std::vector<std::string> ReasonsNotToStart(const Invocation& invocation) {
             }
         }
     }
+    for (const std::string& name : invocation.unknownOptions)
+        reasons.push_back("ERROR: Unrecognized SAS option name, " + name + ".");
     return reasons;
+}
+
+// Before its log exists SAS has only its console: the reasons go to
+// standard error, and the closing line to standard output, flushed in the
+// order written so that a caller that joins the two streams reads them so.
+void RefuseToStart(const std::vector<std::string>& reasons) {
+    for (const std::string& reason : reasons) std::fprintf(stderr, "%s\n", reason.c_str());
+    std::fflush(stderr);
+    std::fputs("ERROR: SAS did not start.\n", stdout);
+    std::fflush(stdout);
 }
 
 bool IsUtf8(std::string name) {
@@ -136,16 +148,13 @@ int StandIn::Run(int argc, char** argv) {
     const Invocation invocation =
         Invocation::Parse(argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>());
     if (const std::vector<std::string> reasons = ReasonsNotToStart(invocation); !reasons.empty()) {
-        for (const std::string& reason : reasons) std::fprintf(stderr, "%s\n", reason.c_str());
-        std::fprintf(stderr, "ERROR: SAS did not start.\n");
+        RefuseToStart(reasons);
         return 2;
     }
     Platform::CatchTermination();
     Log log;
     if (invocation.log && !switches.noLog && !switches.crash) log.SpoolTo(*invocation.log);
     Listing listing;
-    for (const std::string& name : invocation.unknownOptions)
-        log.Line("NOTE: Unrecognized SAS option name, " + name + ", was ignored.");
     for (const std::string& warning : invocation.warnings) log.Warning(warning);
 
     std::optional<std::string> program;
