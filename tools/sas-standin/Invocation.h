@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -37,10 +36,6 @@ struct Invocation {
 
     // `arguments` without the program name (argv[1] onwards).
     static Invocation Parse(const std::vector<std::string>& arguments);
-
-    // The arguments a configuration file holds: its words outside /* */
-    // comments, a word in double or single quotes taken whole without them.
-    static std::vector<std::string> ConfigurationArguments(std::string_view text);
 
     // The session encoding: -ENCODING of the command line, else the last of
     // the configuration file, following its -CONFIG files where they stand
