@@ -54,6 +54,7 @@ ProgramOutcome RunReports::Outcome(const RunResult& result, const Error* error) 
     ProgramOutcome outcome;
     outcome.program = ProgramOf(options_.program);
     outcome.sasExitCode = result.sasExitCode;
+    outcome.consoleLine = ProgramOutcome::ConsoleLine(result.console);
     outcome.logLines = result.logLines;
     outcome.findings = result.findings;
     outcome.verdict = result.verdict;

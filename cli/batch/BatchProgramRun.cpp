@@ -170,6 +170,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         }
         outcome.encoding = runner.Encoding();
         outcome.sasExitCode = runner.LastExitCode();
+        outcome.consoleLine = ProgramOutcome::ConsoleLine(runner.Console());
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".
         const LogFindings scan = LogFindings::Scan(runner.StoredLog(), files.rules, runner.PreambleLines(), &stop);

@@ -39,6 +39,15 @@ std::string ExitCodeText(const ProgramOutcome& outcome) {
     return outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
 }
 
+// The JSON's "problem": the Tamberlo error or the time limit, or, for a
+// program that failed without a finding that says why, the console's line
+// when SAS wrote one (why it did not start).
+std::string ProblemText(const ProgramOutcome& outcome) {
+    if (outcome.problem.empty() && !outcome.consoleLine.empty() && outcome.UnexplainedByFindings())
+        return outcome.ExitCodeProblem();
+    return outcome.problem;
+}
+
 void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
     xml.Text("  ").Open("testcase").Attribute("name", commandtext::ToUtf8(outcome.program.name));
     xml.Attribute("classname", "tamberlo").Attribute("time", Seconds(outcome.seconds)).Text("\n");
@@ -51,7 +60,7 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
             if (!message.empty()) message += '\n';
             message += FindingLine(outcome, finding, false);
         }
-        if (message.empty()) message = "SAS exit code " + ExitCodeText(outcome);
+        if (message.empty()) message = commandtext::ToUtf8(outcome.ExitCodeProblem());
         std::string body;
         for (const Finding& finding : outcome.findings) body += FindingLine(outcome, finding, true) + "\n";
         body += "SAS exit code " + ExitCodeText(outcome) + ", " + std::to_string(outcome.logLines.errorLines) +
@@ -170,7 +179,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
                            {"warningLines", outcome.logLines.warningLines},
                            {"firstErrorLines", std::move(errorLines)},
                            {"findings", std::move(findings)},
-                           {"problem", commandtext::ToUtf8(outcome.problem)},
+                           {"problem", commandtext::ToUtf8(ProblemText(outcome))},
                            {"seconds", outcome.seconds}};
         std::string text = dump(program);
         text.pop_back();  // the closing brace: the log follows, streamed

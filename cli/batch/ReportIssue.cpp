@@ -20,15 +20,18 @@ std::optional<ReportIssue> FailureIssue(const ProgramOutcome& outcome) {
     case Verdict::Clean: return std::nullopt;
     case Verdict::Warnings:
     case Verdict::Failed: {
-        const bool failed = outcome.verdict == Verdict::Failed;
-        const bool explained = std::any_of(outcome.findings.begin(), outcome.findings.end(), [&](const Finding& f) {
-            return !failed || f.kind == LogLineClassifier::Kind::Error;
-        });
-        if (explained) return std::nullopt;
+        if (!outcome.UnexplainedByFindings()) return std::nullopt;
         issue.ruleId = exitCodeRule;
-        issue.severity = failed ? ReportIssue::Severity::Error : ReportIssue::Severity::Warning;
-        issue.message = outcome.sasExitCode ? "SAS ended with exit code " + std::to_string(*outcome.sasExitCode)
-                                            : std::string("SAS did not end by itself");
+        issue.severity =
+            outcome.verdict == Verdict::Failed ? ReportIssue::Severity::Error : ReportIssue::Severity::Warning;
+        // What SAS wrote on its console is the only reason a SAS that did
+        // not start gives.
+        if (!outcome.consoleLine.empty()) {
+            issue.message = commandtext::ToUtf8(outcome.ExitCodeProblem());
+        } else {
+            issue.message = outcome.sasExitCode ? "SAS ended with exit code " + std::to_string(*outcome.sasExitCode)
+                                                : std::string("SAS did not end by itself");
+        }
         return issue;
     }
     case Verdict::TamberloError: issue.ruleId = "tamberlo-error"; return issue;

@@ -464,6 +464,54 @@ TEST_F(TamberloCommand, TheConsoleOfASASThatDidNotStartIsShownApart) {
 }
 #endif
 
+#ifndef _WIN32
+// An option SAS for UNIX does not know, given with --sas-option or in the
+// configuration file, stops it before its log exists: the run fails, and what
+// SAS said on its console is its first problem on standard error, in the
+// batch's table and in every report, since it is the only reason a user gets.
+TEST_F(TamberloCommand, AnOptionSASDoesNotKnowFailsTheRunWithTheConsoleAsItsFirstProblem) {
+    WriteWork("p.sas", "data _null_; run;\n");
+    WriteWork("site.cfg", "/* from another server */ -stimerr\n");
+    const std::string inConfig =
+        "ERROR: Unrecognized SAS option name, STIMERR, in the configuration file " + Work("site.cfg") + ".";
+    const struct {
+        std::vector<std::string> options;
+        std::string console;  // its first line leads
+    } cases[] = {
+        {{"--sas-option=-stimerr"}, "ERROR: Unrecognized SAS option name, STIMERR.\n"},
+        {{"--config", Work("site.cfg")}, inConfig + "\n"},
+        {{"--config", Work("site.cfg"), "--sas-option=-Fancy"},
+         inConfig + "\nERROR: Unrecognized SAS option name, FANCY.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.options));
+        const std::string console = c.console + "ERROR: SAS did not start.\n";
+        const std::string first = console.substr(0, console.find('\n')) + " (SAS exit code 2)";
+
+        std::vector<std::string> single = c.options;
+        single.insert(single.end(), {"--junit", "single.xml", "-e", "data _null_; run;"});
+        const test::ToolResult run = Run(single);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err,
+                  "tamberlo: SAS wrote on its console:\n" + console + "tamberlo: SAS ended with exit code 2\n");
+        EXPECT_THAT(test::ReadFile(Work("single.xml")), HasSubstr("<failure message=\"" + first + "\""));
+
+        std::vector<std::string> batch = c.options;
+        batch.insert(batch.end(), {"--json", "b.json", "--junit", "b.xml", "--sarif", "b.sarif", "p.sas"});
+        const test::ToolResult ran = Batch(batch);
+        EXPECT_EQ(ran.exitCode, 2);
+        EXPECT_THAT(ran.out, HasSubstr("\np: " + first + "\n"));
+        const nlohmann::json json = nlohmann::json::parse(test::ReadFile(Work("b.json")));
+        EXPECT_EQ(json.at("programs").at(0).at("problem"), first);
+        EXPECT_EQ(json.at("programs").at(0).at("sasExitCode"), 2);
+        EXPECT_THAT(test::ReadFile(Work("b.xml")), HasSubstr("<failure message=\"" + first + "\""));
+        const nlohmann::json sarif = nlohmann::json::parse(test::ReadFile(Work("b.sarif")));
+        EXPECT_EQ(sarif.at("runs").at(0).at("results").at(0).at("message").at("text"), first);
+    }
+}
+#endif
+
 TEST_F(TamberloCommand, BadUsageExitsWith64AndOneLine) {
     test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
