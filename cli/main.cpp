@@ -9,6 +9,7 @@
 #include "cli/LogFollower.h"
 #include "cli/ProgramRun.h"
 #include "cli/ResultPrinter.h"
+#include "cli/SystemFailure.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
@@ -100,6 +101,8 @@ int main(int argc, char** argv) {
         return ToInt(console::InterruptRequested() ? ExitStatus::Interrupted : status);
     } catch (const UsageError& error) {
         return Fail(ExitStatus::Usage, error.what());
+    } catch (const SystemFailure& error) {
+        return Fail(ExitStatus::OutputFailed, error.what());
     } catch (const std::exception& error) {
         return Fail(ExitStatus::TamberloError, error.what());
     }

@@ -19,8 +19,9 @@ namespace tamberlo::cli {
 namespace {
 
 // The files of the batch that its reports may not be written over: the
-// programs (of every shard) and the outputs under --out. The programs' own
-// outputs cannot meet: their names are unique.
+// programs (of every shard), the files every run reads and the outputs
+// under --out. The programs' own outputs cannot meet: their names are
+// unique.
 void AddBatchFiles(const BatchOptions& options, const std::vector<BatchProgram>& programs, OutputNames& names) {
     const std::string* previous = nullptr;
     for (const BatchProgram& program : programs) {
@@ -36,6 +37,7 @@ void AddBatchFiles(const BatchOptions& options, const std::vector<BatchProgram>&
         names.AddPutFolder(out + "the put files of " + program.name + ")", base);
     }
     if (options.matrixFile) names.AddInput("--matrix " + *options.matrixFile, *options.matrixFile);
+    AddSessionInputs(options, names);
     if (options.outDir) names.AddOutput("--out " + *options.outDir, *options.outDir);
 }
 
