@@ -8,7 +8,9 @@
 #include "host/StopSignal.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace tamberlo::cli {
 namespace {
@@ -42,6 +44,16 @@ bool Annotate(const std::vector<ProgramOutcome>& outcomes, const std::string& ti
     return annotations.AppendSummary(title);
 }
 
+// The table, the annotations and the summary went to standard output
+// whole; otherwise says why on standard error.
+bool StandardOutputWritten(const BatchProgress& progress) {
+    int error = progress.WriteError();
+    if (error == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) error = errno != 0 ? errno : EIO;
+    if (error == 0) return true;
+    std::fprintf(stderr, "tamberlo: standard output: cannot write: %s\n", std::strerror(error));
+    return false;
+}
+
 }  // namespace
 
 int RunAndReport(const BatchOptions& options, const std::vector<BatchProgram>& programs,
@@ -71,6 +83,8 @@ int RunAndReport(const BatchOptions& options, const std::vector<BatchProgram>& p
     bool written = true;
     if (GitHubAnnotations::Wanted(options.annotations)) written &= Annotate(outcomes, summary.suiteName);
     written &= reports.Write(summary, outcomes);
+    // A reader that went away (`| head`) interrupts the batch: that says it.
+    if (!interrupted && !StandardOutputWritten(progress)) written = false;
     if (!written) return ToInt(ExitStatus::OutputFailed);
     return ToInt(status);
 }
