@@ -1,6 +1,7 @@
 #include "cli/batch/ReportFile.h"
 
 #include "cli/Console.h"
+#include "cli/LinkTarget.h"
 #include "cli/OutputDevice.h"
 #include "cli/UsageError.h"
 #include "cli/batch/StdioStreamBuffer.h"
@@ -37,24 +38,6 @@ public:
 private:
     std::string name_;
 };
-
-// As many links as the system itself follows in one name.
-constexpr int linksFollowed = 40;
-
-// Where a report named `name` goes: the name itself, or the name its
-// symbolic link leads to, link after link, so that a rename replaces the
-// file and never the link. The target of a dangling link is the file to
-// make. A loop ends at a link.
-fs::path FileBehindLinks(fs::path path) {
-    for (int links = 0; links < linksFollowed; ++links) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
-        const fs::path next = fs::read_symlink(path, ec);
-        if (ec) return path;
-        path = next.is_absolute() ? next : path.parent_path() / next;
-    }
-    return path;
-}
 
 }  // namespace
 
