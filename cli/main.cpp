@@ -10,6 +10,7 @@
 #include "cli/ProgramRun.h"
 #include "cli/ResultPrinter.h"
 #include "cli/SystemFailure.h"
+#include "cli/TemporaryFolder.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
         tamberlo::ProcessTree::Prepare();
 
         const auto program = ProgramRun::Prepare(options.program, ReadStandardInput);
+        if (!program.empty()) CheckTemporaryFolder();
         ResultPrinter printer(options, stdout, stderr);
         printer.OpenDestinations();
 

@@ -8,6 +8,7 @@
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/OutputNames.h"
+#include "cli/TemporaryFolder.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "cli/CommandText.h"
@@ -68,6 +69,7 @@ int Run(const BatchOptions& options) {
     // Every report is refused before anything is created, folders included.
     if (ReportSet::Requested(options, options.jsonFile)) AddBatchFiles(options, listed, names);
     ReportSet reports(options, options.jsonFile, options.shard, names);
+    CheckTemporaryFolder();
     if (options.outDir) CreateOutputFolder(*options.outDir);
 
     // A finished program's log and listing wait on disk for the reports:

@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/GitHubAnnotations.h"
+#include "cli/SystemFailure.h"
 #include "cli/UsageError.h"
 #include "cli/batch/BatchProgress.h"
 #include "host/StopSignal.h"
@@ -95,6 +96,9 @@ int WithCommandErrors(const std::function<int()>& run) {
     } catch (const UsageError& error) {
         std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
         return ToInt(ExitStatus::Usage);
+    } catch (const SystemFailure& error) {
+        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
+        return ToInt(ExitStatus::OutputFailed);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
         return ToInt(ExitStatus::TamberloError);

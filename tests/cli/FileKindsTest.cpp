@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -138,7 +139,8 @@ TEST_F(FileKinds, InputsAreKeptAndWhatCannotBeReadOrWrittenIsNamed) {
         std::string command;  // "run", "batch", or "batch >/dev/full"
         std::vector<std::string> arguments;
         int exitCode;
-        std::string shown;  // on standard error or output
+        std::string shown;                    // on standard error or output
+        bool withoutTemporaryFolder = false;  // TMPDIR names a folder that is not there
     };
     const std::vector<Case> cases{
         {"batch",
@@ -170,8 +172,12 @@ TEST_F(FileKinds, InputsAreKeptAndWhatCannotBeReadOrWrittenIsNamed) {
          64,
          "tamberlo: --log devs/unread: cannot write: nothing reads the pipe\n"},
         {"batch >/dev/full", {"ok.sas"}, 74, "tamberlo: standard output: cannot write: No space left on device\n"},
+        {"run", {"-e", "data _null_; file _PUT1; put 'x'; run;"}, 74, "tamberlo: the temporary folder ", true},
+        {"batch", {"--junit", "j.xml", "ok.sas"}, 74, "tamberlo: the temporary folder ", true},
     };
     for (const Case& test : cases) {
+        std::optional<test::ScopedEnvironment> temporary;
+        if (test.withoutTemporaryFolder) temporary.emplace("TMPDIR", Work("gone/"));
         test::ToolResult result;
         if (test.command == "run") {
             result = Run(test.arguments);
@@ -185,6 +191,9 @@ TEST_F(FileKinds, InputsAreKeptAndWhatCannotBeReadOrWrittenIsNamed) {
         }
         EXPECT_EQ(result.exitCode, test.exitCode) << test.command << " " << test.arguments[0];
         EXPECT_NE((result.err + result.out).find(test.shown), std::string::npos) << result.err << result.out;
+        if (test.withoutTemporaryFolder) {
+            EXPECT_EQ(result.err, "tamberlo: the temporary folder " + Work("gone/") + ": No such file or directory\n");
+        }
     }
     EXPECT_EQ(test::ReadFile(Work("ae.sas")), "data _null_; run;\r\n");
     EXPECT_EQ(test::ReadFile(Work("my.cfg")), "-encoding utf-8\r\n");
