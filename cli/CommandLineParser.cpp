@@ -52,7 +52,8 @@ Exit status:
   4   the time limit of --timeout was reached
   64  bad usage: an unknown option, a bad value, a missing program file, an
       output file that cannot be created
-  74  an output could not be written after the run
+  74  an output could not be written after the run, or a file not read for
+      a reason of the system's (no descriptor left, a failing device)
   130 interrupted (Ctrl-C): SAS was stopped and nothing was left behind
 
 Examples:

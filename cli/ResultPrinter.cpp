@@ -3,6 +3,7 @@
 #include "host/ControlChars.h"
 
 #include "cli/Console.h"
+#include "cli/OutputDevice.h"
 #include "cli/OutputNames.h"
 #include "cli/RunParameters.h"
 #include "cli/UsageError.h"
@@ -110,6 +111,7 @@ void ResultPrinter::OpenDestinations() {
     for (const ProgramPiece& piece : options_.program) {
         if (piece.kind == ProgramPiece::Kind::File) names.AddInput("the program " + piece.value, piece.value);
     }
+    AddSessionInputs(options_, names);
     for (const auto& [name, option] : {std::pair{options_.logFile, "--log"}, std::pair{options_.lstFile, "--lst"}}) {
         if (name && *name != CliOptions::StandardStream) names.AddOutput(std::string(option) + " " + *name, *name);
     }
@@ -118,6 +120,7 @@ void ResultPrinter::OpenDestinations() {
 
     const auto open = [](const std::optional<std::string>& name, const char* option) -> File {
         if (!name || *name == CliOptions::StandardStream) return nullptr;
+        if (std::FILE* device = OpenIfDeviceOrPipe(*name, option)) return File(device);
         File file(console::OpenFile(*name, "wb"));
         if (!file)
             throw UsageError(std::string(option) + " " + *name + ": cannot create the file: " + std::strerror(errno));

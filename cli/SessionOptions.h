@@ -18,6 +18,8 @@ class Validator;
 
 namespace tamberlo::cli {
 
+class OutputNames;
+
 // What both forms of the command ask of every SAS session they start.
 struct SessionOptions {
     std::string sasRoot;     // empty: the standard search
@@ -56,6 +58,10 @@ struct SessionOptions {
 // The usage error for a parameter that a run could not pass to SAS, naming
 // the option it came from.
 UsageError ParameterUsageError(const UnpassableSetting& refused);
+
+// Gathers the files every run reads besides its program (--autoexec,
+// --config) as inputs, so that no output of the command is written over them.
+void AddSessionInputs(const SessionOptions& options, OutputNames& names);
 
 // How a form of the command words and groups the session options in its help.
 struct SessionWording {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -45,13 +46,24 @@ std::string ReadPutFile(const std::string& path, const fs::path& to) {
 }
 
 // Read by the command, whose names may hold characters that the ANSI code
-// page lacks; a file that cannot be read fails as CodeRunner fails it.
+// page lacks; a file that is not there fails as CodeRunner fails it, one
+// that cannot be read (no descriptor left, no permission) with the system's
+// reason. A device would be read until memory runs out, a pipe waited on:
+// only a regular file is a program.
 std::string ReadProgram(const std::string& path) {
+    filesystem::RegularFileRead read;
     try {
-        return filesystem::ReadWholeFile(commandtext::ToPath(path));
-    } catch (const Error&) {
-        throw std::runtime_error(std::string(SASCodeSource) + ": The file '" + path + "' does not exist.");
+        read =
+            filesystem::ReadRegularFileIfPresent(commandtext::ToPath(path), std::numeric_limits<std::uintmax_t>::max());
+    } catch (const Error& error) {
+        throw std::runtime_error(path +
+                                 ": cannot read the program file: " + commandtext::FromHost(error.Description()));
     }
+    if (read.outcome == filesystem::RegularFileRead::Outcome::Missing)
+        throw std::runtime_error(std::string(SASCodeSource) + ": The file '" + path + "' does not exist.");
+    if (read.outcome != filesystem::RegularFileRead::Outcome::Read)
+        throw std::runtime_error(path + ": not a regular file");
+    return std::move(read.text);
 }
 
 void CreateFolder(const fs::path& folder) {

@@ -4,6 +4,7 @@
 #include "host/ControlChars.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,11 @@ std::string ExitCodeText(const ProgramOutcome& outcome) {
 BatchProgress::BatchProgress(std::FILE* out, bool terminal, std::size_t programs)
     : out_(out), terminal_(terminal), programs_(programs), started_(std::chrono::steady_clock::now()) {}
 
+void BatchProgress::Flush() noexcept {
+    // A stream that failed before keeps its error flag, though its flush may succeed.
+    if ((std::fflush(out_) != 0 || std::ferror(out_) != 0) && writeError_ == 0) writeError_ = errno != 0 ? errno : EIO;
+}
+
 double BatchProgress::ElapsedSeconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
 }
@@ -56,7 +62,7 @@ void BatchProgress::Ended(const ProgramOutcome& outcome) {
                  VerdictText(outcome.verdict),
                  console::ForTerminal(AllControlCharsAsCodes(outcome.program.name)).c_str(), exitCode.c_str(),
                  outcome.logLines.errorLines, outcome.logLines.warningLines, outcome.seconds);
-    std::fflush(out_);
+    Flush();
 }
 
 void BatchProgress::Show(std::size_t running) {
@@ -68,7 +74,7 @@ void BatchProgress::Show(std::size_t running) {
     // not every console knows them).
     std::fprintf(out_, "\r%s%*s", line, std::max(0, statusLength_ - length), "");
     statusLength_ = length;
-    std::fflush(out_);
+    Flush();
 }
 
 void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool interrupted) {
@@ -117,7 +123,7 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
                  "\n%zu of %zu programs: %zu clean, %zu warnings, %zu failed, %zu errors, %zu time limits; %.1f s%s\n",
                  outcomes.size(), programs_, counts[0], counts[1], counts[2], counts[3], counts[4], ElapsedSeconds(),
                  interrupted ? " (interrupted)" : "");
-    std::fflush(out_);
+    Flush();
 }
 
 }  // namespace tamberlo::cli
