@@ -94,7 +94,7 @@ private:
     bool ended_ = false;
     bool allEnded_ = false;
     bool reaped_ = false;
-    bool gone_ = false;   // the guard ended before it reaped the tree
+    bool gone_ = false;   // the reaper (or the guard) ended before it reaped the tree
     int notStarted_ = 0;  // the errno of a start that failed
     int exitCode_ = 0;
 #endif

@@ -342,6 +342,13 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
     return run;
 }
 
+bool GuardConnection::GuardRuns() noexcept {
+    const std::lock_guard<std::mutex> locked(lock_);
+    if (owner_ != ::getpid() || control_.Get() < 0) return false;
+    pollfd control{control_.Get(), POLLIN, 0};
+    return ::poll(&control, 1, 0) == 0;
+}
+
 void GuardConnection::GiveBack(OwnedDescriptor link) noexcept {
     const std::lock_guard<std::mutex> locked(lock_);
     if (owner_ != ::getpid() || control_.Get() < 0) return;

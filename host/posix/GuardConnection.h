@@ -58,6 +58,10 @@ public:
     // later run starts a new one.
     void LetGo() noexcept;
 
+    // True while this process's guard runs: a run whose reaper went
+    // without a word tells by it whether the guard went too.
+    bool GuardRuns() noexcept;
+
     // The reaper of a run that has been reaped serves the next one.
     void GiveBack(OwnedDescriptor link) noexcept;
 

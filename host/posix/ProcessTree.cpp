@@ -210,7 +210,11 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
     } else if (reaped_ || nothingLeft) {
         exit.code = exitCode_;
     } else {
-        exit.lost = "the process guard ended before it reported the program's end";
+        // A reaper killed on its own (the OOM killer picks the largest
+        // process) leaves the guard and every other run as they were.
+        exit.lost = GuardConnection::OfThisProcess().GuardRuns()
+                        ? "the process guard's reaper of the run ended before it reported the program's end"
+                        : "the process guard ended before it reported the program's end";
     }
     ::close(channel_);
     channel_ = -1;

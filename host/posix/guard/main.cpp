@@ -117,12 +117,19 @@ private:
         }
     }
 
-    // A reaper that was killed left what it served to this subreaper.
+    // A reaper that was killed left the processes of its run to this
+    // subreaper: they are now its children that are not reapers, with all
+    // below them. Every other reaper's run is below that reaper, itself a
+    // subreaper, and is left alone. Again until none is left, as one may
+    // fork while the others are killed; those ended are collected later.
     void SweepStrays(int status) {
-        if (WIFSIGNALED(status)) {
-            const std::vector<pid_t> below = Descendants(::getpid());
-            for (const pid_t pid : below)
-                if (reapers_.count(pid) == 0) ::kill(pid, SIGKILL);
+        if (!WIFSIGNALED(status)) return;
+        for (;;) {
+            const std::vector<pid_t> strays = DescendantsApart(::getpid(), reapers_);
+            if (strays.empty()) return;
+            for (const pid_t pid : strays) ::kill(pid, SIGKILL);
+            // A killed process is not at once seen to have ended.
+            ::poll(nullptr, 0, 1);
         }
     }
 
