@@ -10,7 +10,7 @@ class StopSignal;
 
 // A started program together with every process it starts: the few things
 // that differ per platform under the process runner's wait policy. POSIX:
-// the program runs under this process's guard (host/posix/GuardConnection.h),
+// the program runs under this process's guard (guard/library/GuardConnection.h),
 // a child subreaper that holds every process the program starts, whatever
 // process group or session it moves to, and stops them all when the tree is
 // reaped or this process dies, however. Windows: the program runs in a job

@@ -41,8 +41,8 @@ TEST_F(GuardOfABatch, AKilledReaperFailsItsOwnProgramAloneAndSaysSo) {
     for (const std::string& name : names) WriteWork("kb/" + name + ".sas", "%put hi;\n");
     test::ScopedEnvironment slow("TAMBERLO_STANDIN_SLEEP", "6");
     test::ChildLaunch launch;
-    launch.arguments = {CommandPath(), "batch",         "--sas-root", StandInRoot(), "-j", "2", "--json",
-                        Work("r.json"), Work("kb")};
+    launch.arguments = {CommandPath(), "batch",  "--sas-root",   StandInRoot(), "-j",
+                        "2",           "--json", Work("r.json"), Work("kb")};
     launch.directory = Work();
     test::ChildProcess batch(launch);
 
@@ -63,10 +63,11 @@ TEST_F(GuardOfABatch, AKilledReaperFailsItsOwnProgramAloneAndSaysSo) {
     for (const nlohmann::json& program : report.at("programs")) {
         const std::string verdict = program.at("verdict");
         ++verdicts[verdict];
-        if (verdict != "clean")
+        if (verdict != "clean") {
             EXPECT_THAT(std::string(program.at("problem")),
                         HasSubstr("the process guard's reaper of the run ended before it reported the program's end"))
                 << program.dump();
+        }
     }
     EXPECT_EQ(verdicts, (std::map<std::string, int>{{"clean", 3}, {"error", 1}}));
     EXPECT_NE(ended.exitCode, 0);

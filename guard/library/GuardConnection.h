@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/posix/OwnedDescriptor.h"
+#include "guard/library/OwnedDescriptor.h"
 
 #include <cstddef>
 #include <mutex>
@@ -9,7 +9,7 @@
 
 namespace tamberlo {
 
-// This process's link to its guard (host/posix/guard): the small process,
+// This process's link to its guard (guard/executable/Guard.h): the small process,
 // started at the first run and kept for every run after it, under which SAS
 // runs, so that nothing of a run outlives this process however it ends.
 // The guard forks reapers, each a subreaper that serves one run at a time;
