@@ -91,6 +91,7 @@ private:
 
     int channel_ = -1;  // the run channel to the guard's reaper
     int link_ = -1;     // to the reaper, for the next run
+    int guard_ = 0;     // the guard's process id
     bool ended_ = false;
     bool allEnded_ = false;
     bool reaped_ = false;

@@ -104,10 +104,13 @@ void Guard::TakeSignals() {
 // subreaper: they are now its children that are not reapers, with all
 // below them. Every other reaper's run is below that reaper, itself a
 // subreaper, and is left alone. Again until none is left, as one may
-// fork while the others are killed; those ended are collected later.
+// fork while the others are killed; those ended are collected later. A
+// process that a kill cannot end yet (one stuck in the kernel) does not
+// keep the guard from serving: it ends once its SIGKILL is taken.
 void Guard::SweepStrays(int status) {
     if (!WIFSIGNALED(status)) return;
-    for (;;) {
+    constexpr int MostLooks = 200;
+    for (int look = 0; look < MostLooks; ++look) {
         const std::vector<pid_t> strays = DescendantsApart(::getpid(), reapers_);
         if (strays.empty()) return;
         for (const pid_t pid : strays) ::kill(pid, SIGKILL);

@@ -308,6 +308,7 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
         {
             const std::lock_guard<std::mutex> locked(lock_);
             if (!Connect(failure)) return {};
+            run.guard = guard_;
             link = std::move(freeReaper_);
             if (link.Get() < 0) {
                 link = NewReaper(failure);
@@ -333,9 +334,9 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
     return run;
 }
 
-bool GuardConnection::GuardRuns() noexcept {
+bool GuardConnection::GuardRuns(int guard) noexcept {
     const std::lock_guard<std::mutex> locked(lock_);
-    if (owner_ != ::getpid() || control_.Get() < 0) return false;
+    if (owner_ != ::getpid() || control_.Get() < 0 || guard != guard_) return false;
     pollfd control{control_.Get(), POLLIN, 0};
     return ::poll(&control, 1, 0) == 0;
 }

@@ -45,6 +45,7 @@ public:
     struct Run {
         OwnedDescriptor channel;
         OwnedDescriptor link;
+        int guard = 0;  // the process id of the guard whose reaper took it
     };
 
     // Hands a run to a free reaper (a new one when none is free): the
@@ -58,9 +59,10 @@ public:
     // later run starts a new one.
     void LetGo() noexcept;
 
-    // True while this process's guard runs: a run whose reaper went
-    // without a word tells by it whether the guard went too.
-    bool GuardRuns() noexcept;
+    // True while `guard` (a Run's) is this process's guard and runs: a run
+    // whose reaper went without a word tells by it whether the guard went
+    // too (a guard that replaced it since does not count).
+    bool GuardRuns(int guard) noexcept;
 
     // The reaper of a run that has been reaped serves the next one.
     void GiveBack(OwnedDescriptor link) noexcept;

@@ -109,6 +109,7 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& co
     if (run.channel.Get() < 0) return failure;
     channel_ = run.channel.Release();
     link_ = run.link.Release();
+    guard_ = run.guard;
     running_ = true;
     return {};
 }
@@ -182,12 +183,14 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
     }
     if (notStarted_ != 0) {
         exit.notStarted = SystemMessage(static_cast<unsigned long>(notStarted_));
-    } else if (reaped_ || nothingLeft) {
+    } else if (reaped_ || nothingLeft || ended_) {
+        // Ended, then the channel closed: a reaper told to end (its guard
+        // went) leaves only once it has killed what was left of the run.
         exit.code = exitCode_;
     } else {
         // A reaper killed on its own (the OOM killer picks the largest
         // process) leaves the guard and every other run as they were.
-        exit.lost = GuardConnection::OfThisProcess().GuardRuns()
+        exit.lost = GuardConnection::OfThisProcess().GuardRuns(guard_)
                         ? "the process guard's reaper of the run ended before it reported the program's end"
                         : "the process guard ended before it reported the program's end";
     }

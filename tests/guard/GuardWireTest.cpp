@@ -22,6 +22,8 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <string>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -114,28 +116,37 @@ private:
     pid_t pid_ = -1;
 };
 
-// A run sent on `link` whose channel then carries `bytes`: the reports that
-// came back until the run was over (or, with `cut`, the channel was shut
-// at once as by a library that died: until the reaper closed it).
-std::vector<guard::Report> RunWith(int link, const std::string& bytes, bool cut = false) {
+// A run sent on `link`: this end of its run channel, -1 when it could not be sent.
+int SendRun(int link) {
     SocketPair channel(SOCK_STREAM);
     const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     const int here = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     const int passed[guard::StartRunDescriptors] = {channel.theirs, null, null, null, here};
     const std::string start = Message(guard::LinkKind::StartRun);
-    std::vector<guard::Report> reports;
-    if (guard::SendWithDescriptors(link, start.data(), start.size(), passed, guard::StartRunDescriptors) == 0) {
-        channel.CloseTheirs();
-        guard::WriteAll(channel.mine, bytes.data(), bytes.size());
-        if (cut) ::shutdown(channel.mine, SHUT_WR);
-        guard::Report report{};
-        while (guard::ReadExactly(channel.mine, &report, sizeof report)) {
-            reports.push_back(report);
-            if (report.kind == guard::ReportKind::NotStarted || report.kind == guard::ReportKind::AllEnded) break;
-        }
-    }
+    const int error = guard::SendWithDescriptors(link, start.data(), start.size(), passed, guard::StartRunDescriptors);
     ::close(null);
     ::close(here);
+    if (error != 0) return -1;
+    const int mine = channel.mine;
+    channel.mine = -1;
+    return mine;
+}
+
+// A run sent on `link` whose channel then carries `bytes`: the reports that
+// came back until the run was over (or, with `cut`, the channel was shut
+// at once as by a library that died: until the reaper closed it).
+std::vector<guard::Report> RunWith(int link, const std::string& bytes, bool cut = false) {
+    std::vector<guard::Report> reports;
+    const int channel = SendRun(link);
+    if (channel < 0) return reports;
+    guard::WriteAll(channel, bytes.data(), bytes.size());
+    if (cut) ::shutdown(channel, SHUT_WR);
+    guard::Report report{};
+    while (guard::ReadExactly(channel, &report, sizeof report)) {
+        reports.push_back(report);
+        if (report.kind == guard::ReportKind::NotStarted || report.kind == guard::ReportKind::AllEnded) break;
+    }
+    ::close(channel);
     return reports;
 }
 
@@ -240,9 +251,20 @@ TEST_F(GuardWire, MalformedMessagesAreRefusedAndTheGuardAndItsReapersServeOn) {
     // the guard removes the run folder; nothing of it runs on.
     const std::string sweep = guard::SweepRequest(Temp());
     ASSERT_EQ(guard::SendWithDescriptors(guardProcess.Control(), sweep.data(), sweep.size(), nullptr, 0), 0);
+    // A run whose program never comes whole, its channel kept open, does
+    // not keep the reaper (and so the guard) from ending.
+    const int stalled = SendRun(newLink.mine);
+    ASSERT_GE(stalled, 0);
+    guard::WriteAll(stalled, "ab", 2);
+    // Until the reaper has read them: it then waits in the program's read.
+    int unread = 2;
+    for (int wait = 0; wait < 3000 && ::ioctl(stalled, SIOCOUTQ, &unread) == 0 && unread > 0; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(unread, 0);
     ::close(newLink.mine);
     newLink.mine = -1;
     EXPECT_EQ(guardProcess.End(), 0) << "the guard did not end well";
+    ::close(stalled);
     EXPECT_THAT(reliability::ChildProcesses(), IsEmpty());
     EXPECT_FALSE(test::Exists(runFolder));
 
