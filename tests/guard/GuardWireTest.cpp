@@ -166,6 +166,41 @@ bool Ended(const std::vector<guard::Report>& reports, int code) {
     return !reports.empty() && reports.front().kind == guard::ReportKind::Ended && reports.front().value == code;
 }
 
+// On a run channel: a program too long or whose texts do not add up is
+// answered as not started; one cut short, or a byte that is no command,
+// is passed over. Each is said on the guard's standard error.
+const char* const ProgramRefusals[] = {
+    "run channel: refused a message: the program is longer than 8388608 bytes",
+    "run channel: refused a message: the program's texts do not make up what its header counts",
+    "run channel: refused a message: it closed before the program was whole",
+    "run channel: refused a message: the byte 88 is no command"};
+
+void SendMalformedPrograms(int link) {
+    const std::vector<guard::Report> tooLong = RunWith(link, Header(0xFFFFFFFFU, 1));
+    ASSERT_EQ(tooLong.size(), 1U);
+    EXPECT_EQ(tooLong[0].kind, guard::ReportKind::NotStarted);
+    EXPECT_EQ(tooLong[0].value, E2BIG);
+    const std::vector<guard::Report> malformed = RunWith(link, Header(4, 3) + "abcd");
+    ASSERT_EQ(malformed.size(), 1U);
+    EXPECT_EQ(malformed[0].value, EPROTO);
+    EXPECT_THAT(RunWith(link, Header(100, 1) + "cut", true), IsEmpty());
+    EXPECT_TRUE(Ended(RunWith(link, Program({"/bin/true"}) + "X"), 0));
+}
+
+// A run on `link` whose program is cut short while its channel stays open,
+// once the reaper has read what came (it then waits in the program's
+// read): this end of its channel, -1 when it could not be sent.
+int StalledRun(int link) {
+    const int stalled = SendRun(link);
+    if (stalled < 0) return stalled;
+    guard::WriteAll(stalled, "ab", 2);
+    int unread = 2;
+    for (int wait = 0; wait < 3000 && ::ioctl(stalled, SIOCOUTQ, &unread) == 0 && unread > 0; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(unread, 0);
+    return stalled;
+}
+
 class GuardWire : public test::RunFolderTest {};
 
 }  // namespace
@@ -224,18 +259,7 @@ TEST_F(GuardWire, MalformedMessagesAreRefusedAndTheGuardAndItsReapersServeOn) {
     }
     ::close(null);
 
-    // The run channel: a program too long or whose texts do not add up is
-    // answered as not started; one cut short, or a byte that is no command,
-    // is passed over.
-    const std::vector<guard::Report> tooLong = RunWith(guardProcess.FirstLink(), Header(0xFFFFFFFFU, 1));
-    ASSERT_EQ(tooLong.size(), 1U);
-    EXPECT_EQ(tooLong[0].kind, guard::ReportKind::NotStarted);
-    EXPECT_EQ(tooLong[0].value, E2BIG);
-    const std::vector<guard::Report> malformed = RunWith(guardProcess.FirstLink(), Header(4, 3) + "abcd");
-    ASSERT_EQ(malformed.size(), 1U);
-    EXPECT_EQ(malformed[0].value, EPROTO);
-    EXPECT_THAT(RunWith(guardProcess.FirstLink(), Header(100, 1) + "cut", true), IsEmpty());
-    EXPECT_TRUE(Ended(RunWith(guardProcess.FirstLink(), Program({"/bin/true"}) + "X"), 0));
+    SendMalformedPrograms(guardProcess.FirstLink());
 
     // Both serve on: a run on the first reaper, a new reaper asked of the
     // guard and a run on it.
@@ -253,14 +277,8 @@ TEST_F(GuardWire, MalformedMessagesAreRefusedAndTheGuardAndItsReapersServeOn) {
     ASSERT_EQ(guard::SendWithDescriptors(guardProcess.Control(), sweep.data(), sweep.size(), nullptr, 0), 0);
     // A run whose program never comes whole, its channel kept open, does
     // not keep the reaper (and so the guard) from ending.
-    const int stalled = SendRun(newLink.mine);
+    const int stalled = StalledRun(newLink.mine);
     ASSERT_GE(stalled, 0);
-    guard::WriteAll(stalled, "ab", 2);
-    // Until the reaper has read them: it then waits in the program's read.
-    int unread = 2;
-    for (int wait = 0; wait < 3000 && ::ioctl(stalled, SIOCOUTQ, &unread) == 0 && unread > 0; ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(unread, 0);
     ::close(newLink.mine);
     newLink.mine = -1;
     EXPECT_EQ(guardProcess.End(), 0) << "the guard did not end well";
@@ -270,11 +288,9 @@ TEST_F(GuardWire, MalformedMessagesAreRefusedAndTheGuardAndItsReapersServeOn) {
 
     const std::string said = test::ReadFile(errors);
     for (const Case& c : cases) EXPECT_THAT(said, HasSubstr("tamberlo-guard: " + c.refusal + "\n")) << c.what;
-    for (const char* line :
-         {"run channel: refused a message: the program is longer than 8388608 bytes",
-          "run channel: refused a message: the program's texts do not make up what its header counts",
-          "run channel: refused a message: it closed before the program was whole",
-          "run channel: refused a message: the byte 88 is no command"})
+    for (const char* line : ProgramRefusals)
         EXPECT_THAT(said, HasSubstr(std::string("tamberlo-guard: ") + line + "\n"));
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), static_cast<long>(std::size(cases)) + 4) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'),
+              static_cast<long>(std::size(cases) + std::size(ProgramRefusals)))
+        << said;
 }
