@@ -258,6 +258,37 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "--ignore", "", "-e", uninitialized}).exitCode, 64);
 }
 
+// SAS's exit code is set aside only where the ignored lines explain it and
+// the log is known whole: SAS's closing NOTE comes last. A log cut short (a
+// full disk) may have lost the very line the code stands for.
+TEST_F(TamberloCommand, AnExitCodeStandsWhenTheLogIsNotWhole) {
+    WriteWork("p.sas", "%put hi;\r\n");
+    const std::string closing = "\r\nNOTE: The SAS System used:\r\n      real time           0.01 seconds\r\n\r\n";
+    const std::string ignored = "ERROR: harmless\r\nWARNING: harmless\r\n";
+    const struct {
+        std::string log;
+        const char* code;
+        int status;
+    } cases[] = {
+        {ignored + closing, "2", 0},
+        {ignored + closing, "1", 0},
+        {"\f" + ignored + "NOTE: more\r\n" + closing, "2", 0},
+        // Cut before the closing NOTE, or with a message after it.
+        {ignored + std::string(3000, 'x') + "\r\n", "2", 2},
+        {ignored + "\r\nNOTE: The SAS System used:", "2", 0},
+        {ignored + "\r\nNOTE: The SAS System use", "2", 2},
+        {ignored, "1", 1},
+        {closing + ignored, "2", 2},
+        {closing + "NOTE: a later message\r\n", "1", 1},
+    };
+    for (const auto& c : cases) {
+        const test::ScopedEnvironment log("TAMBERLO_STANDIN_LOG", c.log);
+        const test::ScopedEnvironment code("TAMBERLO_STANDIN_EXIT", c.code);
+        EXPECT_EQ(Run({"--check", "--ignore", "harmless", "p.sas"}).exitCode, c.status) << c.log << c.code;
+        EXPECT_EQ(Batch({"--ignore", "harmless", "p.sas"}).exitCode, c.status) << c.log << c.code;
+    }
+}
+
 TEST_F(TamberloCommand, CheckReadsErrorLinesNotErrorWords) {
     // The log echoes the statement, so "ERROR:" stands inside a source line;
     // the text itself goes to the listing.
