@@ -253,12 +253,14 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
                              " --help)");
         }
         if (outcome.batch.programs.empty()) throw UsageError(form.noFile);
+        CheckLogRules(outcome.batch);
         outcome.action = form.action;
         return outcome;
     }
 
     CliOptions& options = outcome.options;
     TakeProgram(declared, options);
+    CheckLogRules(options);
     if (options.json) {
         RejectStandardOutput(options.logFile, "--log", "--json");
         RejectStandardOutput(options.lstFile, "--lst", "--json");

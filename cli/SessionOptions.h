@@ -77,6 +77,10 @@ void DeclareReportOptions(CLI::App& app, ReportOptions& options, const char* gro
 // --annotations, which DeclareSessionOptions declares too: for a form that
 // starts no SAS session.
 void DeclareLogRules(CLI::App& app, SessionOptions& options);
+// Throws the UsageError that LogRules throws for the options' rules taken
+// together (two rules of one name, patterns too many for one automaton):
+// for the command line, once it is read, before anything runs.
+void CheckLogRules(const SessionOptions& options);
 void DeclareAnnotations(CLI::App& app, SessionOptions& options);
 
 // Adds to `option` a check made by a CLI11 validator; a value it refuses is a

@@ -258,6 +258,49 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "--ignore", "", "-e", uninitialized}).exitCode, 64);
 }
 
+// Rules that could not do what they say are refused before anything runs,
+// in every form: a pattern that the empty string matches finds every line,
+// and a --fail-on name that is taken would merge two rules in the reports.
+TEST_F(TamberloCommand, RulesThatCannotDoAreRefusedInEveryForm) {
+    WriteWork("p.sas", "foo;\r\n");
+    WriteWork("p.log", "ERROR: x\r\n");
+    const std::string needsACharacter =
+        ": the pattern matches the empty string, and so every line; give a regular expression that needs at least "
+        "one character (RE2's syntax: no look-around, no back-references)";
+    const std::string builtIn = " is a built-in rule's id; give the rule a name of its own";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--ignore", "^"}, "--ignore ^" + needsACharacter},
+        {{"--ignore", "$"}, "--ignore $" + needsACharacter},
+        {{"--ignore", "ERROR", "--ignore", ".*"}, "--ignore .*" + needsACharacter},
+        {{"--fail-on", "x?"}, "--fail-on x?" + needsACharacter},
+        {{"--fail-on", "empty=()"}, "--fail-on ()" + needsACharacter},
+        {{"--fail-on", "ERROR=boom"}, "--fail-on ERROR=boom: the name ERROR" + builtIn},
+        {{"--fail-on", "strict-uninitialized=other"},
+         "--fail-on strict-uninitialized=other: the name strict-uninitialized" + builtIn},
+        {{"--fail-on", "sas180-322=x"}, "--fail-on sas180-322=x: the name sas180-322" + builtIn},
+        {{"--fail-on", "fail-on-2=x"}, "--fail-on fail-on-2=x: the name fail-on-2" + builtIn},
+        {{"--fail-on", "exit-code=x"}, "--fail-on exit-code=x: the name exit-code" + builtIn},
+        {{"--fail-on", "mine=a", "--fail-on", "b", "--fail-on", "Mine=c"},
+         "--fail-on Mine=c: the name Mine is given to another rule; give each its own"},
+    };
+    for (const auto& [rules, message] : cases) {
+        std::vector<std::string> single = rules;
+        single.insert(single.end(), {"--check", "p.sas"});
+        std::vector<std::string> batch = rules;
+        batch.push_back("p.sas");
+        std::vector<std::string> scan = rules;
+        scan.push_back("p.log");
+        for (const test::ToolResult& result : {Run(single), Batch(batch), Scan(scan)}) {
+            EXPECT_EQ(result.exitCode, 64) << testing::PrintToString(rules);
+            EXPECT_EQ(result.err, "tamberlo: " + message + "\n");
+            EXPECT_EQ(result.out, "");
+        }
+    }
+    // A pattern with a "=" of its own: after a name, or escaped.
+    EXPECT_EQ(Run({"--check", "--fail-on", "mine=rc=4", "-e", "%put rc=4;"}).exitCode, 2);
+    EXPECT_EQ(Run({"--check", "--fail-on", "rc\\=4", "-e", "%put rc=4;"}).exitCode, 2);
+}
+
 // SAS's exit code is set aside only where the ignored lines explain it and
 // the log is known whole: SAS's closing NOTE comes last. A log cut short (a
 // full disk) may have lost the very line the code stands for.
