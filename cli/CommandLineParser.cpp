@@ -64,8 +64,9 @@ Examples:
 constexpr SessionWording singleRunWording{"SAS", "Output",
                                           R"(texts as SAS wrote them; otherwise control characters
 other than line breaks show as % and their code (%12))",
-                                          R"(stop SAS after SECONDS (0.5 is fine), exit with 4 and
-leave no temporary file behind)"};
+                                          R"(stop SAS after SECONDS (fractions allowed), exit with
+4 and leave no temporary file behind; SAS is asked to
+end and, should it not, killed 5 seconds later)"};
 
 void RejectStandardOutput(const std::optional<std::string>& destination, const char* option, const char* mode) {
     if (destination && *destination == CliOptions::StandardStream) {
