@@ -84,6 +84,10 @@ std::optional<std::string> PlainText(std::string_view pattern, bool anchored) {
     return text;
 }
 
+// The most instructions of a pattern searched alone by RE2 itself: its
+// automaton's states are then a few KiB at most, and thousands of them fit.
+constexpr int smallProgram = 1000;
+
 std::string_view CommonStart(std::string_view a, std::string_view b) {
     std::size_t same = 0;
     while (same < a.size() && same < b.size() && a[same] == b[same]) ++same;
@@ -95,9 +99,12 @@ std::string_view CommonStart(std::string_view a, std::string_view b) {
 // Patterns anchored at the line's start are searched apart from the others,
 // anchored: their automaton gives up at the first byte that starts none of
 // them, where one that holds a pattern found anywhere reads the whole line.
-// A group of patterns that are plain text is searched as text, the others
-// by an RE2::Set, which runs the DFA alone: a line that matches none is
-// read once, and only a line that matches is read again to tell which.
+// A group of patterns that are plain text is searched as text; a small
+// pattern alone by RE2 itself, which skips ahead to its leading text and
+// reads a pattern anchored at the end from the end (its program is too
+// small for the DFA to lack room); the others by an RE2::Set, which runs
+// the DFA alone: a line that matches none is read once, and only a line
+// that matches is read again to tell which.
 class PatternSet::Combined {
 public:
     explicit Combined(const std::vector<std::shared_ptr<const re2::RE2>>& regexes) {
@@ -142,6 +149,10 @@ private:
                 texts_.push_back(std::move(*text));
             }
             if (!texts_.empty()) return;
+            if (regexes_.size() == 1 && regexes_.front()->ProgramSize() <= smallProgram) {
+                alone_ = regexes_.front();
+                return;
+            }
             re2::RE2::Options options = regexes_.front()->options();
             options.set_max_mem(AutomatonMemory);
             set_ = std::make_unique<re2::RE2::Set>(options, anchor_);
@@ -167,6 +178,7 @@ private:
                 return std::nullopt;
             }
             const re2::StringPiece text(line.data(), line.size());
+            if (alone_) return re2::RE2::PartialMatch(text, *alone_) ? std::optional(positions_.front()) : std::nullopt;
             re2::RE2::Set::ErrorInfo error{};
             if (!set_->Match(text, nullptr, &error)) return Checked(error);
             // Which pattern comes first takes a second pass, made only for
@@ -193,8 +205,9 @@ private:
         std::vector<std::size_t> positions_;  // of regexes_ in the whole set
         std::vector<std::shared_ptr<const re2::RE2>> regexes_;
         std::unique_ptr<re2::RE2::Set> set_;
-        std::string start_;               // what every match begins with
-        std::vector<std::string> texts_;  // when every pattern is PlainText: those texts
+        std::shared_ptr<const re2::RE2> alone_;  // a small pattern alone
+        std::string start_;                      // what every match begins with
+        std::vector<std::string> texts_;         // when every pattern is PlainText: those texts
     };
 
     Group anchored_{re2::RE2::ANCHOR_START};

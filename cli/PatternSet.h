@@ -15,10 +15,11 @@ namespace tamberlo::cli {
 
 // Patterns searched in a line together: one pass of one automaton over the
 // line, however many patterns there are, where each pattern on its own
-// would search the line again. Every search runs RE2's DFA, in time linear
-// in the line at the automaton's speed: a set whose automaton does not fit
-// in AutomatonMemory is refused when compiled, never searched by the far
-// slower NFA. Immutable once compiled, shared by threads.
+// would search the line again. Searches run RE2's DFA, in time linear in
+// the line at the automaton's speed: a set whose automaton does not fit in
+// AutomatonMemory is refused when compiled, never searched by the far
+// slower NFA that RE2 falls back to. Immutable once compiled, shared by
+// threads.
 class PatternSet {
 public:
     // What each automaton of a set may take, its compiled program and its
