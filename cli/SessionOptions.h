@@ -28,7 +28,8 @@ struct SessionOptions {
     bool noFormChar = false;                           // SafeFormChar off
     std::optional<std::chrono::milliseconds> timeout;  // per run
 
-    // What counts in a log (LogRules): valid ECMAScript patterns.
+    // What counts in a log (LogRules): patterns in RE2's syntax, checked as
+    // they are given and together once the command line is read.
     std::vector<std::string> ignore;
     std::vector<std::string> failOn;
     bool strict = false;
