@@ -65,8 +65,9 @@ Examples:
 constexpr SessionWording singleRunWording{"SAS", "Output",
                                           R"(texts as SAS wrote them; otherwise control characters
 other than line breaks show as % and their code (%12))",
-                                          R"(stop SAS after SECONDS (0.5 is fine), exit with 4 and
-leave no temporary file behind)"};
+                                          R"(stop SAS after SECONDS (fractions allowed), exit with
+4 and leave no temporary file behind; SAS is asked to
+end and, should it not, killed 5 seconds later)"};
 
 void RejectStandardOutput(const std::optional<std::string>& destination, const char* option, const char* mode) {
     if (destination && *destination == CliOptions::StandardStream) {
@@ -254,12 +255,14 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
                              " --help)");
         }
         if (outcome.batch.programs.empty()) throw UsageError(form.noFile);
+        CheckLogRules(outcome.batch);
         outcome.action = form.action;
         return outcome;
     }
 
     CliOptions& options = outcome.options;
     TakeProgram(declared, options);
+    CheckLogRules(options);
     if (options.json) {
         RejectStandardOutput(options.logFile, "--log", "--json");
         RejectStandardOutput(options.lstFile, "--lst", "--json");

@@ -17,8 +17,8 @@ constexpr std::size_t sourceColumn = 11;
 // A line submitted by CALL EXECUTE or included has a "+" after the number,
 // somewhere from this column on to the source column.
 constexpr std::size_t firstPlusColumn = 7;
-// Stop requests are looked at after this many bytes of log.
-constexpr std::size_t stopLookEvery = 1 << 16;
+// The last message SAS writes to a log: its times follow, indented.
+constexpr std::string_view closingNote = "NOTE: The SAS System used:";
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
@@ -113,16 +113,14 @@ void LogFindings::Feed(std::string_view piece) {
     if (afterCarriageReturn_ && !piece.empty() && piece.front() == '\n') pos = 1;
     afterCarriageReturn_ = false;
     while (pos < piece.size()) {
-        if (stop_ != nullptr && sinceStopLooked_ >= stopLookEvery) {
-            sinceStopLooked_ = 0;
-            if (stop_->IsRequested()) {
-                throw RunStopped(ComponentErrorNumber, ExecuteSource,
-                                 "The log was not read to its end: stopped on request.");
-            }
+        // Looked at before every line, which the patterns search in
+        // well under the time a stop may take.
+        if (stop_ != nullptr && stop_->IsRequested()) {
+            throw RunStopped(ComponentErrorNumber, ExecuteSource,
+                             "The log was not read to its end: stopped on request.");
         }
         const std::size_t end = NextLineBreak(piece, pos);
         const std::size_t stop = end == std::string_view::npos ? piece.size() : end;
-        sinceStopLooked_ += stop - pos + 1;
         if (end != std::string_view::npos && line_.empty()) {
             // A whole line within the piece: read where it stands.
             TakeLine(piece.substr(pos, std::min(stop - pos, MaxLineBytes)));
@@ -154,6 +152,10 @@ void LogFindings::Finish() {
 
 void LogFindings::TakeLine(std::string_view line) {
     ++lineNumber_;
+    // A message starts in the line's first column; the closing NOTE's times
+    // follow it indented, and blank lines or a page's form feed end the log.
+    const std::string_view message = !line.empty() && line.front() == '\f' ? line.substr(1) : line;
+    if (!message.empty() && message.front() != ' ') closed_ = message == closingNote;
     if (continued_ != Continued::Nothing && IsContinuation(line)) {
         if (continued_ == Continued::IncludeNote) {
             std::string_view more = TrimmedLeft(line);
@@ -281,14 +283,16 @@ void LogFindings::AddFinding(std::string_view line, const LogRules::Decision& de
     open_ = findings_.size() - 1;
 }
 
-int LogFindings::CountedExitCode(int exitCode) const noexcept {
+int LogFindings::CountedExitCode(int exitCode, std::string_view console) const noexcept {
+    const bool quiet = console.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    if (!closed_ || !quiet) return exitCode;
     if (exitCode == 1 && ignored_.warningLines > 0 && written_.warningLines == 0) return 0;
     if (exitCode == 2 && ignored_.errorLines > 0 && written_.errorLines == 0) return 0;
     return exitCode;
 }
 
-Verdict LogFindings::VerdictFor(std::optional<int> sasExitCode) const noexcept {
-    const int code = CountedExitCode(sasExitCode.value_or(0));
+Verdict LogFindings::VerdictFor(std::optional<int> sasExitCode, std::string_view console) const noexcept {
+    const int code = CountedExitCode(sasExitCode.value_or(0), console);
     // A negative code is a Windows status such as 0xC0000005: a crash.
     if (counts_.errorLines > 0 || code >= 2 || code < 0) return Verdict::Failed;
     if (counts_.warningLines > 0 || code == 1) return Verdict::Warnings;

@@ -161,7 +161,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
         const LogFindings scan =
             LogFindings::Scan(runner.StoredLog(), rules, runner.PreambleLines(), &console::Interrupts());
         result.logLines = scan.Counts();
-        result.verdict = scan.VerdictFor(result.sasExitCode);
+        result.verdict = scan.VerdictFor(result.sasExitCode, runner.Console());
         result.findings = scan.Findings();
 
         if (options_.json || options_.putDir) result.putFiles = ListPutFiles(runner);

@@ -251,14 +251,23 @@ than once)");
     CLI::Option* failOn =
         app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
 NOTE the site treats as a fault); NAME=REGEX names the
-rule in the reports; may be given more than once;
---ignore wins)");
+rule in the reports: what comes before the first = is
+the NAME when it is a letter followed by letters,
+digits, ., _ or - (rc=4 is the rule rc of the pattern
+4; write rc\=4 or mine=rc=4 to find "rc=4"); a NAME
+is given once and is none of the built-in ids; may be
+given more than once; --ignore wins)");
     failOn->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--fail-on"));
     app.add_flag("--strict", options.strict, R"(fail on the NOTEs careful programmers check for:
 uninitialized variables, invalid data, repeats of BY
 values, values converted, missing values generated,
 W.D formats too small, MERGE without BY)")
         ->group(rulesGroup);
+}
+
+void CheckLogRules(const SessionOptions& options) {
+    const LogRules rules(options.ignore, options.failOn, options.strict);
+    static_cast<void>(rules);
 }
 
 void DeclareAnnotations(CLI::App& app, SessionOptions& options) {

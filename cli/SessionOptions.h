@@ -30,8 +30,9 @@ struct SessionOptions {
     bool noFormChar = false;                           // SafeFormChar off
     std::optional<std::chrono::milliseconds> timeout;  // per run
 
-    // What counts in a log (LogRules): patterns in RE2's syntax, as given
-    // (LogRules checks them); a --fail-on value may be "NAME=PATTERN".
+    // What counts in a log (LogRules): patterns in RE2's syntax, checked as
+    // they are given and together once the command line is read; a --fail-on value may
+    // be "NAME=PATTERN".
     std::vector<std::string> ignore;
     std::vector<std::string> failOn;
     bool strict = false;
@@ -84,6 +85,10 @@ void DeclareReportOptions(CLI::App& app, ReportOptions& options, const char* gro
 // --annotations, which DeclareSessionOptions declares too: for a form that
 // starts no SAS session.
 void DeclareLogRules(CLI::App& app, SessionOptions& options);
+// Throws the UsageError that LogRules throws for the options' rules taken
+// together (two rules of one name, patterns too many for one automaton):
+// for the command line, once it is read, before anything runs.
+void CheckLogRules(const SessionOptions& options);
 void DeclareAnnotations(CLI::App& app, SessionOptions& options);
 
 // Adds to `option` a check made by a CLI11 validator; a value it refuses is a

@@ -35,7 +35,9 @@ constexpr const char* outputGroup = "Output";
 
 constexpr SessionWording batchWording{"SAS (for every program)", "SAS (for every program)",
                                       "the reports' logs and listings as SAS wrote them",
-                                      "stop a program's SAS after SECONDS"};
+                                      R"(stop a program's SAS after SECONDS (fractions
+allowed); SAS is asked to end and, should it not,
+killed 5 seconds later)"};
 
 // Far more than any machine runs SAS sessions at once; beyond it a typo.
 constexpr int maximumJobs = 1024;

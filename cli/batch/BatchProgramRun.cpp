@@ -188,7 +188,7 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         const LogFindings scan = LogFindings::Scan(runner.StoredLog(), files.rules, runner.PreambleLines(), &stop);
         outcome.logLines = scan.Counts();
         outcome.findings = scan.Findings();
-        outcome.verdict = scan.VerdictFor(outcome.sasExitCode);
+        outcome.verdict = scan.VerdictFor(outcome.sasExitCode, runner.Console());
         if (status != statusOK) {
             // SAS did not run (an empty program): there is nothing to write.
             fail(ProgramOutcome::Verdict::TamberloError, status);

@@ -258,6 +258,80 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "--ignore", "", "-e", uninitialized}).exitCode, 64);
 }
 
+// Rules that could not do what they say are refused before anything runs,
+// in every form: a pattern that the empty string matches finds every line,
+// and a --fail-on name that is taken would merge two rules in the reports.
+TEST_F(TamberloCommand, RulesThatCannotDoAreRefusedInEveryForm) {
+    WriteWork("p.sas", "foo;\r\n");
+    WriteWork("p.log", "ERROR: x\r\n");
+    const std::string needsACharacter =
+        ": the pattern matches the empty string, and so every line; give a regular expression that needs at least "
+        "one character (RE2's syntax: no look-around, no back-references)";
+    const std::string builtIn = " is a built-in rule's id; give the rule a name of its own";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--ignore", "^"}, "--ignore ^" + needsACharacter},
+        {{"--ignore", "$"}, "--ignore $" + needsACharacter},
+        {{"--ignore", "ERROR", "--ignore", ".*"}, "--ignore .*" + needsACharacter},
+        {{"--fail-on", "x?"}, "--fail-on x?" + needsACharacter},
+        {{"--fail-on", "empty=()"}, "--fail-on ()" + needsACharacter},
+        {{"--fail-on", "ERROR=boom"}, "--fail-on ERROR=boom: the name ERROR" + builtIn},
+        {{"--fail-on", "strict-uninitialized=other"},
+         "--fail-on strict-uninitialized=other: the name strict-uninitialized" + builtIn},
+        {{"--fail-on", "sas180-322=x"}, "--fail-on sas180-322=x: the name sas180-322" + builtIn},
+        {{"--fail-on", "fail-on-2=x"}, "--fail-on fail-on-2=x: the name fail-on-2" + builtIn},
+        {{"--fail-on", "exit-code=x"}, "--fail-on exit-code=x: the name exit-code" + builtIn},
+        {{"--fail-on", "mine=a", "--fail-on", "b", "--fail-on", "Mine=c"},
+         "--fail-on Mine=c: the name Mine is given to another rule; give each its own"},
+    };
+    for (const auto& [rules, message] : cases) {
+        std::vector<std::string> single = rules;
+        single.insert(single.end(), {"--check", "p.sas"});
+        std::vector<std::string> batch = rules;
+        batch.push_back("p.sas");
+        std::vector<std::string> scan = rules;
+        scan.push_back("p.log");
+        for (const test::ToolResult& result : {Run(single), Batch(batch), Scan(scan)}) {
+            EXPECT_EQ(result.exitCode, 64) << testing::PrintToString(rules);
+            EXPECT_EQ(result.err, "tamberlo: " + message + "\n");
+            EXPECT_EQ(result.out, "");
+        }
+    }
+    // A pattern with a "=" of its own: after a name, or escaped.
+    EXPECT_EQ(Run({"--check", "--fail-on", "mine=rc=4", "-e", "%put rc=4;"}).exitCode, 2);
+    EXPECT_EQ(Run({"--check", "--fail-on", "rc\\=4", "-e", "%put rc=4;"}).exitCode, 2);
+}
+
+// SAS's exit code is set aside only where the ignored lines explain it and
+// the log is known whole: SAS's closing NOTE comes last. A log cut short (a
+// full disk) may have lost the very line the code stands for.
+TEST_F(TamberloCommand, AnExitCodeStandsWhenTheLogIsNotWhole) {
+    WriteWork("p.sas", "%put hi;\r\n");
+    const std::string closing = "\r\nNOTE: The SAS System used:\r\n      real time           0.01 seconds\r\n\r\n";
+    const std::string ignored = "ERROR: harmless\r\nWARNING: harmless\r\n";
+    const struct {
+        std::string log;
+        const char* code;
+        int status;
+    } cases[] = {
+        {ignored + closing, "2", 0},
+        {ignored + closing, "1", 0},
+        {"\f" + ignored + "NOTE: more\r\n" + closing, "2", 0},
+        // Cut before the closing NOTE, or with a message after it.
+        {ignored + std::string(3000, 'x') + "\r\n", "2", 2},
+        {ignored + "\r\nNOTE: The SAS System used:", "2", 0},
+        {ignored + "\r\nNOTE: The SAS System use", "2", 2},
+        {ignored, "1", 1},
+        {closing + ignored, "2", 2},
+        {closing + "NOTE: a later message\r\n", "1", 1},
+    };
+    for (const auto& c : cases) {
+        const test::ScopedEnvironment log("TAMBERLO_STANDIN_LOG", c.log);
+        const test::ScopedEnvironment code("TAMBERLO_STANDIN_EXIT", c.code);
+        EXPECT_EQ(Run({"--check", "--ignore", "harmless", "p.sas"}).exitCode, c.status) << c.log << c.code;
+        EXPECT_EQ(Batch({"--ignore", "harmless", "p.sas"}).exitCode, c.status) << c.log << c.code;
+    }
+}
+
 TEST_F(TamberloCommand, CheckReadsErrorLinesNotErrorWords) {
     // The log echoes the statement, so "ERROR:" stands inside a source line;
     // the text itself goes to the listing.
