@@ -52,7 +52,8 @@ Exit status:
   4   the time limit of --timeout was reached
   64  bad usage: an unknown option, a bad value, a missing program file, an
       output file that cannot be created
-  74  an output could not be written after the run
+  74  an output could not be written after the run, or a file not read for
+      a reason of the system's (no descriptor left, a failing device)
   130 interrupted (Ctrl-C): SAS was stopped and nothing was left behind
 
 Examples:
@@ -64,8 +65,9 @@ Examples:
 constexpr SessionWording singleRunWording{"SAS", "Output",
                                           R"(texts as SAS wrote them; otherwise control characters
 other than line breaks show as % and their code (%12))",
-                                          R"(stop SAS after SECONDS (0.5 is fine), exit with 4 and
-leave no temporary file behind)"};
+                                          R"(stop SAS after SECONDS (fractions allowed), exit with
+4 and leave no temporary file behind; SAS is asked to
+end and, should it not, killed 5 seconds later)"};
 
 void RejectStandardOutput(const std::optional<std::string>& destination, const char* option, const char* mode) {
     if (destination && *destination == CliOptions::StandardStream) {
@@ -253,12 +255,14 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
                              " --help)");
         }
         if (outcome.batch.programs.empty()) throw UsageError(form.noFile);
+        CheckLogRules(outcome.batch);
         outcome.action = form.action;
         return outcome;
     }
 
     CliOptions& options = outcome.options;
     TakeProgram(declared, options);
+    CheckLogRules(options);
     if (options.json) {
         RejectStandardOutput(options.logFile, "--log", "--json");
         RejectStandardOutput(options.lstFile, "--lst", "--json");

@@ -9,8 +9,10 @@ enum class ExitStatus : int {
     LogHasErrors = 2,    // SAS's code 2 or more, or with --check an error line
     TamberloError = 3,   // an Error raised by Tamberlo, or an empty program
     TimeLimitReached = 4,
-    Usage = 64,         // as sysexits' EX_USAGE
-    OutputFailed = 74,  // as sysexits' EX_IOERR: an output could not be written
+    Usage = 64,  // as sysexits' EX_USAGE
+    // As sysexits' EX_IOERR: an output could not be written, or a file could
+    // not be read for a reason of the system's (no descriptor left).
+    OutputFailed = 74,
     Interrupted = 130,  // as shells report a program ended by Ctrl-C
 };
 

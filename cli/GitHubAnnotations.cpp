@@ -15,8 +15,6 @@
 namespace tamberlo::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::string() : commandtext::FromHost(value);
@@ -46,7 +44,7 @@ std::string Replaced(std::string_view text, std::initializer_list<Replacement> t
 // them back; other control characters shown as the cleaned logs show them,
 // so that the job's log shows what the terminal would.
 std::string EscapedMessage(std::string_view text) {
-    return Replaced(CleanControlChars(text), {{'%', "%25"}, {'\r', "%0D"}, {'\n', "%0A"}});
+    return Replaced(CleanEveryControlChar(text), {{'%', "%25"}, {'\r', "%0D"}, {'\n', "%0A"}});
 }
 
 // A property's value: also ":" and ",", which end a property.
@@ -57,14 +55,14 @@ std::string EscapedProperty(std::string_view text) {
 // Text in a Markdown table cell: nothing in it may end the cell or the row,
 // open markup, code or an entity.
 std::string MarkdownCell(std::string_view text) {
-    return Replaced(CleanControlChars(text), {{'|', "\\|"},
-                                              {'`', "\\`"},
-                                              {'\\', "\\\\"},
-                                              {'<', "&lt;"},
-                                              {'>', "&gt;"},
-                                              {'&', "&amp;"},
-                                              {'\r', " "},
-                                              {'\n', " "}});
+    return Replaced(CleanEveryControlChar(text), {{'|', "\\|"},
+                                                  {'`', "\\`"},
+                                                  {'\\', "\\\\"},
+                                                  {'<', "&lt;"},
+                                                  {'>', "&gt;"},
+                                                  {'&', "&amp;"},
+                                                  {'\r', " "},
+                                                  {'\n', " "}});
 }
 
 bool Passed(Verdict verdict) { return verdict == Verdict::Clean || verdict == Verdict::Warnings; }
@@ -73,6 +71,19 @@ struct FileCloser {
     void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
 
+// True when `file` (a regular file open to read and append) holds text
+// whose last line has no line break: what is appended would go on that
+// line. False for an empty file.
+bool EndsInOpenLine(std::FILE* file) {
+    bool open = false;
+    if (std::fseek(file, -1, SEEK_END) == 0) open = std::fgetc(file) != '\n';
+    // Reading and writing take turns only over a seek; appending writes
+    // at the end wherever it is.
+    std::clearerr(file);
+    std::fseek(file, 0, SEEK_END);
+    return open;
+}
+
 }  // namespace
 
 bool GitHubAnnotations::Wanted(const std::optional<std::string>& option) {
@@ -80,24 +91,14 @@ bool GitHubAnnotations::Wanted(const std::optional<std::string>& option) {
     return Environment("GITHUB_ACTIONS") == "true";
 }
 
-GitHubAnnotations::GitHubAnnotations(std::FILE* out) : out_(out) {
-    base_ = Environment("GITHUB_WORKSPACE");
-    std::error_code ec;
-    if (base_.empty()) base_ = commandtext::FromPath(fs::current_path(ec));
-}
+// Empty GITHUB_WORKSPACE: the current folder.
+GitHubAnnotations::GitHubAnnotations(std::FILE* out) : out_(out), base_(Environment("GITHUB_WORKSPACE")) {}
 
 // A file relative to the base when it lies below it, else as an absolute
-// name; "/" between folders on every system.
-std::string GitHubAnnotations::FileName(const std::string& commandText) const {
-    std::error_code ec;
-    const fs::path file = fs::absolute(commandtext::ToPath(commandText), ec).lexically_normal();
-    const fs::path base = fs::absolute(commandtext::ToPath(base_), ec).lexically_normal();
-    const fs::path relative = file.lexically_relative(base);
-    const bool below = !relative.empty() && *relative.begin() != "..";
-    std::string name = commandtext::ToUtf8(commandtext::FromPath(below ? relative : file));
-    if (fs::path::preferred_separator != '/') std::replace(name.begin(), name.end(), '\\', '/');
-    return name;
-}
+// name; "/" between folders on every system. Links are resolved on both
+// sides alike, as for the code-scanning reports' source root: a workspace
+// reached through a link still holds its files.
+std::string GitHubAnnotations::FileName(const std::string& commandText) const { return base_.Locate(commandText).path; }
 
 void GitHubAnnotations::Annotate(bool error, const std::string& file, std::optional<long> line,
                                  const std::string& title, const std::string& message) {
@@ -169,10 +170,20 @@ bool GitHubAnnotations::AppendSummary(const std::string& title) const {
         text.append(std::to_string(MaxPerKind)).append(" of each kind per step.\n");
     }
     text += "\n";
-    const std::unique_ptr<std::FILE, FileCloser> file(console::OpenFile(name, "ab"));
+    // A regular file is read too, to see how it ends; a file that can only
+    // be written is appended to as it ends. Anything else (a pipe, a device)
+    // is only written: opened to read, a pipe would not wait for its reader.
+    std::error_code ec;
+    const bool regular = std::filesystem::is_regular_file(commandtext::ToPath(name), ec);
+    std::unique_ptr<std::FILE, FileCloser> file(regular ? console::OpenFile(name, "a+b") : nullptr);
+    if (file) {
+        if (EndsInOpenLine(file.get())) text.insert(0, "\n");
+    } else {
+        file.reset(console::OpenFile(name, "ab"));
+    }
     if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() || std::fflush(file.get()) != 0) {
-        std::fprintf(stderr, "tamberlo: GITHUB_STEP_SUMMARY %s: cannot write: %s\n", console::ForTerminal(name).c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "tamberlo: GITHUB_STEP_SUMMARY %s: cannot write: %s\n",
+                     console::ForTerminal(AllControlCharsAsCodes(name)).c_str(), std::strerror(errno));
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include "cli/LogFindings.h"
 #include "cli/Verdict.h"
+#include "cli/batch/SourceRoot.h"
 #include "host/SessionEncoding.h"
 
 #include <array>
@@ -33,7 +34,8 @@ struct AnnotatedRun {
 // finding (an exit code, a Tamberlo error, a time limit, not run) gets an
 // error annotation of its first problem, so that no failure goes unseen.
 // Files are named relative to GITHUB_WORKSPACE when set, else to the
-// current folder, with "/" between folders.
+// current folder, with "/" between folders; links on the way to either are
+// followed.
 class GitHubAnnotations {
 public:
     static constexpr std::size_t MaxPerKind = 10;
@@ -53,7 +55,8 @@ public:
 
     // Appends the summary, headed `title`, to $GITHUB_STEP_SUMMARY (nothing
     // when it is unset or empty): false, said on standard error, when the
-    // file cannot be written. What the file held before stays.
+    // file cannot be written. What the file held before stays; the heading
+    // starts a line of its own.
     bool AppendSummary(const std::string& title) const;
 
 private:
@@ -62,7 +65,7 @@ private:
     std::string FileName(const std::string& commandText) const;
 
     std::FILE* out_;
-    std::string base_;                        // what file names are made relative to
+    SourceRoot base_;                         // what file names are made relative to
     std::array<std::size_t, 2> written_{};    // errors, warnings
     std::array<std::size_t, 2> unwritten_{};  // past MaxPerKind
     std::array<std::size_t, 6> verdicts_{};   // runs by Verdict

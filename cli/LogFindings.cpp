@@ -1,6 +1,7 @@
 #include "cli/LogFindings.h"
 
 #include "cli/LineBreak.h"
+#include "cli/PreambleForms.h"
 #include "engine/Engine.h"
 #include "engine/MethodErrors.h"
 #include "host/StopSignal.h"
@@ -16,14 +17,15 @@ constexpr std::size_t sourceColumn = 11;
 // A line submitted by CALL EXECUTE or included has a "+" after the number,
 // somewhere from this column on to the source column.
 constexpr std::size_t firstPlusColumn = 7;
-// Stop requests are looked at after this many bytes of log.
-constexpr std::size_t stopLookEvery = 1 << 16;
+// The last message SAS writes to a log: its times follow, indented.
+constexpr std::string_view closingNote = "NOTE: The SAS System used:";
 
 bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 struct EchoLine {
     long number = 0;
-    bool submitted = false;  // "+": not a line of the program file
+    bool submitted = false;   // "+": not a line of the program file
+    std::string_view source;  // the line echoed
 };
 
 // "12         data _null_;", "5          " (an empty line), "1      + proc sql;".
@@ -36,6 +38,7 @@ std::optional<EchoLine> ParseEcho(std::string_view line) noexcept {
     while (pos < line.size() && line[pos] == ' ' && pos < sourceColumn) ++pos;
     if (pos == sourceColumn || pos == line.size()) {
         if (pos == line.size() && pos != sourceColumn) return std::nullopt;
+        echo.source = line.substr(pos);
         return echo;
     }
     if (line[pos] == '+' && pos >= firstPlusColumn) {
@@ -110,16 +113,14 @@ void LogFindings::Feed(std::string_view piece) {
     if (afterCarriageReturn_ && !piece.empty() && piece.front() == '\n') pos = 1;
     afterCarriageReturn_ = false;
     while (pos < piece.size()) {
-        if (stop_ != nullptr && sinceStopLooked_ >= stopLookEvery) {
-            sinceStopLooked_ = 0;
-            if (stop_->IsRequested()) {
-                throw RunStopped(ComponentErrorNumber, ExecuteSource,
-                                 "The log was not read to its end: stopped on request.");
-            }
+        // Looked at before every line, which the patterns search in
+        // well under the time a stop may take.
+        if (stop_ != nullptr && stop_->IsRequested()) {
+            throw RunStopped(ComponentErrorNumber, ExecuteSource,
+                             "The log was not read to its end: stopped on request.");
         }
         const std::size_t end = NextLineBreak(piece, pos);
         const std::size_t stop = end == std::string_view::npos ? piece.size() : end;
-        sinceStopLooked_ += stop - pos + 1;
         if (end != std::string_view::npos && line_.empty()) {
             // A whole line within the piece: read where it stands.
             TakeLine(piece.substr(pos, std::min(stop - pos, MaxLineBytes)));
@@ -141,13 +142,20 @@ void LogFindings::Feed(std::string_view piece) {
     }
 }
 
+void LogFindings::FindPreamble(long programLeading) { programLeading_ = programLeading; }
+
 void LogFindings::Finish() {
     if (!line_.empty()) TakeLine(line_);
     line_.clear();
+    if (programLeading_) EndPreamble();
 }
 
 void LogFindings::TakeLine(std::string_view line) {
     ++lineNumber_;
+    // A message starts in the line's first column; the closing NOTE's times
+    // follow it indented, and blank lines or a page's form feed end the log.
+    const std::string_view message = !line.empty() && line.front() == '\f' ? line.substr(1) : line;
+    if (!message.empty() && message.front() != ' ') closed_ = message == closingNote;
     if (continued_ != Continued::Nothing && IsContinuation(line)) {
         if (continued_ == Continued::IncludeNote) {
             std::string_view more = TrimmedLeft(line);
@@ -166,7 +174,7 @@ void LogFindings::TakeLine(std::string_view line) {
     continued_ = Continued::Nothing;
     open_.reset();
     if (const std::optional<EchoLine> echo = ParseEcho(line)) {
-        Echo(echo->number, echo->submitted);
+        Echo(echo->number, echo->submitted, echo->source);
         return;
     }
     if (IncludeNote(line)) return;
@@ -186,7 +194,14 @@ void LogFindings::TakeLine(std::string_view line) {
     AddFinding(line, decision);
 }
 
-void LogFindings::Echo(long number, bool submitted) {
+void LogFindings::Echo(long number, bool submitted, std::string_view source) {
+    if (programLeading_) {
+        if (!submitted && number == formsEchoed_ + 1 && PreambleForms::Matches(source)) {
+            formsEchoed_ = number;
+            return;
+        }
+        EndPreamble();
+    }
     if (!submitted) {
         // Back in the program: SAS has left every included file.
         includes_.clear();
@@ -199,6 +214,17 @@ void LogFindings::Echo(long number, bool submitted) {
         ++includes_.back().line;
         ++includedLines_;
     }
+}
+
+void LogFindings::EndPreamble() {
+    preambleLines_ = std::max(0L, formsEchoed_ - *programLeading_);
+    programLeading_.reset();
+    for (std::size_t i = 0; i < echoBeforeFinding_.size(); ++i) {
+        const long line = echoBeforeFinding_[i] - preambleLines_;
+        if (line > 0) findings_[i].programLine = line;
+    }
+    echoBeforeFinding_.clear();
+    echoBeforeFinding_.shrink_to_fit();
 }
 
 // "NOTE: %INCLUDE (level 1) file X is file /path/inc.sas." and
@@ -253,17 +279,20 @@ void LogFindings::AddFinding(std::string_view line, const LogRules::Decision& de
     }
     AppendBounded(finding.text, line.substr(!line.empty() && line.front() == '\f' ? 1 : 0));
     findings_.push_back(std::move(finding));
+    if (programLeading_) echoBeforeFinding_.push_back(formsEchoed_);
     open_ = findings_.size() - 1;
 }
 
-int LogFindings::CountedExitCode(int exitCode) const noexcept {
+int LogFindings::CountedExitCode(int exitCode, std::string_view console) const noexcept {
+    const bool quiet = console.find_first_not_of(" \t\r\n") == std::string_view::npos;
+    if (!closed_ || !quiet) return exitCode;
     if (exitCode == 1 && ignored_.warningLines > 0 && written_.warningLines == 0) return 0;
     if (exitCode == 2 && ignored_.errorLines > 0 && written_.errorLines == 0) return 0;
     return exitCode;
 }
 
-Verdict LogFindings::VerdictFor(std::optional<int> sasExitCode) const noexcept {
-    const int code = CountedExitCode(sasExitCode.value_or(0));
+Verdict LogFindings::VerdictFor(std::optional<int> sasExitCode, std::string_view console) const noexcept {
+    const int code = CountedExitCode(sasExitCode.value_or(0), console);
     // A negative code is a Windows status such as 0xC0000005: a crash.
     if (counts_.errorLines > 0 || code >= 2 || code < 0) return Verdict::Failed;
     if (counts_.warningLines > 0 || code == 1) return Verdict::Warnings;

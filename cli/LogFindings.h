@@ -69,6 +69,13 @@ public:
     LogFindings(const LogRules& rules, long preambleLines, const StopSignal* stop = nullptr,
                 std::size_t keptPerKind = KeptPerKind);
 
+    // For a log whose preamble is not known (one Tamberlo wrote before,
+    // read again by `tamberlo scan`): the first echoed lines, numbered from
+    // 1 on, that have the preamble's forms (PreambleForms), less the
+    // `programLeading` lines of those forms that the program itself starts
+    // with, are taken for the preamble. Call before the first Feed.
+    void FindPreamble(long programLeading);
+
     // The next piece of the log; a line may go on in the next piece. Lines
     // end in LF, CR LF or a lone CR.
     void Feed(std::string_view piece);
@@ -85,16 +92,24 @@ public:
     // Those kept, in log order.
     const std::vector<Finding>& Findings() const noexcept { return findings_; }
 
+    // SAS's closing NOTE ("NOTE: The SAS System used:") is the log's last
+    // message: SAS wrote the log to its end. A log cut short (by a full
+    // disk, say) may lack any line after the cut.
+    bool Whole() const noexcept { return closed_; }
+
     // SAS's exit code as far as the counted lines bear it out: SAS ends with
     // 1 after WARNING lines and 2 after ERROR lines, so 1 is set aside when
     // every WARNING line SAS wrote was ignored, and 2 when every ERROR line
-    // was. Any other code (3 and more: %ABORT, a crash, a signal) counts.
-    int CountedExitCode(int exitCode) const noexcept;
+    // was, provided the log is Whole and SAS wrote nothing on its console
+    // (`console`, where SAS says that it could not write a file): only then
+    // are the lines known to be all there are. Any other code (3 and more:
+    // %ABORT, a crash, a signal) counts.
+    int CountedExitCode(int exitCode, std::string_view console = {}) const noexcept;
 
     // Failed with an ERROR line counted or a counted exit code of 2 or more,
     // Warnings with a WARNING line or 1, else Clean. No exit code: SAS did
     // not end by itself (the lines decide).
-    Verdict VerdictFor(std::optional<int> sasExitCode) const noexcept;
+    Verdict VerdictFor(std::optional<int> sasExitCode, std::string_view console = {}) const noexcept;
 
     // "ERROR" or "WARNING"
     static const char* KindText(LogLineClassifier::Kind kind) noexcept;
@@ -107,12 +122,21 @@ private:
     enum class Continued { Nothing, Finding, IncludeNote };
 
     void TakeLine(std::string_view line);
-    void Echo(long number, bool submitted);
+    void Echo(long number, bool submitted, std::string_view source);
+    // The preamble's forms have ended: the program lines of the findings
+    // so far are set.
+    void EndPreamble();
     bool IncludeNote(std::string_view line);
     void AddFinding(std::string_view line, const LogRules::Decision& decision);
 
     const LogRules* rules_;
     long preambleLines_;
+    // While the preamble is looked for: the program's own leading lines of
+    // its forms, the echoed lines of them so far, and for each finding so
+    // far, the number of the last echoed line before it.
+    std::optional<long> programLeading_;
+    long formsEchoed_ = 0;
+    std::vector<long> echoBeforeFinding_;
     const StopSignal* stop_;
     std::size_t keptPerKind_;
 
@@ -124,13 +148,13 @@ private:
 
     std::string line_;                  // the line being read, up to MaxLineBytes
     bool afterCarriageReturn_ = false;  // a piece ended in CR: a LF starting the next ends no line
-    std::size_t sinceStopLooked_ = 0;
     long lineNumber_ = 0;
     std::optional<long> programLine_;
     std::vector<Included> includes_;
     long includedLines_ = 0;  // echoed lines of included files so far
     Continued continued_ = Continued::Nothing;
     std::optional<std::size_t> open_;  // the kept finding continuation lines go to
+    bool closed_ = false;              // the last message so far is SAS's closing NOTE
 };
 
 }  // namespace tamberlo::cli

@@ -49,11 +49,15 @@ public:
     LogRules(const std::vector<std::string>& ignore, const std::vector<std::string>& failOn, bool strict);
 
     // Each throws UsageError naming `option` and the pattern when the
-    // pattern is empty (it would match every line) or not valid in RE2's
-    // syntax. A fail-on value "NAME=REGEX", NAME a letter followed by
-    // letters, digits, '.', '_' or '-', gives its findings the id NAME;
+    // pattern is empty or matches the empty string (either would match
+    // every line) or is not valid in RE2's syntax, and naming `option` when
+    // the patterns of its kind together are too large for PatternSet. A
+    // fail-on value "NAME=REGEX", NAME a letter followed by letters, digits,
+    // '.', '_' or '-' up to the first '=', gives its findings the id NAME;
     // otherwise they are "fail-on-N", N its position among the fail-on
-    // patterns.
+    // patterns. A NAME that is a built-in id (ERROR, WARNING, SASn-n, a
+    // strict rule's, fail-on-N, exit-code, tamberlo-error, time-limit,
+    // not-run) or an earlier rule's, in any case, is a UsageError too.
     void Ignore(const std::string& pattern, std::string_view option = "--ignore");
     void FailOn(const std::string& value, std::string_view option = "--fail-on");
     void Strict();
@@ -76,6 +80,9 @@ public:
     Decision Classify(std::string_view line) const;
 
 private:
+    void AddFailOn(const std::string& value, std::string_view option);
+    void AddStrict();
+
     PatternSet ignore_;
     std::vector<LogRule> failOn_;
     PatternSet failOnPatterns_;    // those of failOn_, in its order

@@ -1,6 +1,7 @@
 #include "cli/OutputNames.h"
 
 #include "cli/CommandText.h"
+#include "cli/LinkTarget.h"
 #include "cli/UsageError.h"
 #include "engine/SASContract.h"
 #include "host/FileSystem.h"
@@ -26,10 +27,12 @@ std::string Folded(std::string text) {
 
 std::string OutputNames::Key(const std::string& name, bool& exists) {
     std::error_code ec;
-    const fs::path given = commandtext::ToPath(name);
+    fs::path given = commandtext::ToPath(name);
     const fs::file_status status = fs::status(given, ec);
     exists = fs::exists(status);
     if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) return {};
+    // A dangling link is the file it leads to, which an output would make.
+    if (!exists) given = FileBehindLinks(std::move(given));
     // A name that is not there is no link: its folder's key and its own
     // name, the folder's worked out once for all the names in it (a batch of
     // many runs gathers thousands in a few folders).
@@ -47,7 +50,7 @@ std::string OutputNames::Key(const std::string& name, bool& exists) {
                    Folded(std::string(text.begin(), text.end()));
         }
     }
-    fs::path path = fs::absolute(commandtext::ToPath(name), ec);
+    fs::path path = fs::absolute(given, ec);
     fs::path canonical = fs::weakly_canonical(path, ec);
     if (!ec) path = std::move(canonical);
     path = path.lexically_normal();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,10 @@ std::optional<std::string> PlainText(std::string_view pattern, bool anchored) {
     return text;
 }
 
+// The most instructions of a pattern searched alone by RE2 itself: its
+// automaton's states are then a few KiB at most, and thousands of them fit.
+constexpr int smallProgram = 1000;
+
 std::string_view CommonStart(std::string_view a, std::string_view b) {
     std::size_t same = 0;
     while (same < a.size() && same < b.size() && a[same] == b[same]) ++same;
@@ -94,31 +99,41 @@ std::string_view CommonStart(std::string_view a, std::string_view b) {
 // Patterns anchored at the line's start are searched apart from the others,
 // anchored: their automaton gives up at the first byte that starts none of
 // them, where one that holds a pattern found anywhere reads the whole line.
-// A group of patterns that are plain text is searched as text; a group of
-// one pattern by that pattern itself, which skips to the places its leading
-// text can start.
+// A group of patterns that are plain text is searched as text; a small
+// pattern alone by RE2 itself, which skips ahead to its leading text and
+// reads a pattern anchored at the end from the end (its program is too
+// small for the DFA to lack room); the others by an RE2::Set, which runs
+// the DFA alone: a line that matches none is read once, and only a line
+// that matches is read again to tell which.
 class PatternSet::Combined {
 public:
     explicit Combined(const std::vector<std::shared_ptr<const re2::RE2>>& regexes) {
-        for (const auto& regex : regexes) (AnchoredAtStart(regex->pattern()) ? anchored_ : anywhere_).Add(regex);
+        for (std::size_t i = 0; i < regexes.size(); ++i)
+            (AnchoredAtStart(regexes[i]->pattern()) ? anchored_ : anywhere_).Add(i, regexes[i]);
         anchored_.Compile();
         anywhere_.Compile();
     }
 
-    // False when no pattern is found; true when one is or when that could
-    // not be told (an automaton out of memory on a long line).
-    bool MayMatch(std::string_view line) const { return anchored_.MayMatch(line) || anywhere_.MayMatch(line); }
+    std::optional<std::size_t> FirstMatch(std::string_view line) const {
+        const std::optional<std::size_t> anchored = anchored_.FirstMatch(line);
+        const std::optional<std::size_t> anywhere = anywhere_.FirstMatch(line);
+        if (!anchored || !anywhere) return anchored ? anchored : anywhere;
+        return std::min(*anchored, *anywhere);
+    }
 
 private:
     class Group {
     public:
         explicit Group(re2::RE2::Anchor anchor) : anchor_(anchor) {}
 
-        void Add(const std::shared_ptr<const re2::RE2>& regex) { regexes_.push_back(regex); }
+        void Add(std::size_t position, const std::shared_ptr<const re2::RE2>& regex) {
+            positions_.push_back(position);
+            regexes_.push_back(regex);
+        }
 
         void Compile() {
-            if (anchor_ == re2::RE2::ANCHOR_START && !regexes_.empty() &&
-                regexes_.front()->options().case_sensitive()) {
+            if (regexes_.empty()) return;
+            if (anchor_ == re2::RE2::ANCHOR_START && regexes_.front()->options().case_sensitive()) {
                 // Every pattern here starts at the line's start: a line that
                 // does not begin with what they all begin with is no match.
                 std::string_view start = LeadingText(regexes_.front()->pattern());
@@ -133,32 +148,66 @@ private:
                 }
                 texts_.push_back(std::move(*text));
             }
-            if (regexes_.size() < 2 || !texts_.empty()) return;
-            set_ = std::make_unique<re2::RE2::Set>(regexes_.front()->options(), anchor_);
+            if (!texts_.empty()) return;
+            if (regexes_.size() == 1 && regexes_.front()->ProgramSize() <= smallProgram) {
+                alone_ = regexes_.front();
+                return;
+            }
+            re2::RE2::Options options = regexes_.front()->options();
+            options.set_max_mem(AutomatonMemory);
+            set_ = std::make_unique<re2::RE2::Set>(options, anchor_);
             for (const auto& regex : regexes_) set_->Add(regex->pattern(), nullptr);
-            set_->Compile();
+            if (!set_->Compile()) throw std::length_error(TooLarge("their program"));
+            // The DFA is made at the first search, and refuses to start
+            // without room for a few of its largest states.
+            re2::RE2::Set::ErrorInfo error{};
+            set_->Match("ERROR: a line to try the automaton on", nullptr, &error);
+            if (error.kind != re2::RE2::Set::kNoError)
+                throw std::length_error(TooLarge("the states of their automaton"));
         }
 
-        bool MayMatch(std::string_view line) const {
-            if (line.substr(0, start_.size()) != start_) return false;
+        std::optional<std::size_t> FirstMatch(std::string_view line) const {
+            if (regexes_.empty() || line.substr(0, start_.size()) != start_) return std::nullopt;
             if (!texts_.empty()) {
                 const bool anchored = anchor_ == re2::RE2::ANCHOR_START;
-                return std::any_of(texts_.begin(), texts_.end(), [&](const std::string& text) {
-                    return anchored ? line.substr(0, text.size()) == text : line.find(text) != std::string_view::npos;
-                });
+                for (std::size_t i = 0; i < texts_.size(); ++i) {
+                    const std::string& text = texts_[i];
+                    if (anchored ? line.substr(0, text.size()) == text : line.find(text) != std::string_view::npos)
+                        return positions_[i];
+                }
+                return std::nullopt;
             }
             const re2::StringPiece text(line.data(), line.size());
-            if (!set_) return !regexes_.empty() && re2::RE2::PartialMatch(text, *regexes_.front());
+            if (alone_) return re2::RE2::PartialMatch(text, *alone_) ? std::optional(positions_.front()) : std::nullopt;
             re2::RE2::Set::ErrorInfo error{};
-            return set_->Match(text, nullptr, &error) || error.kind != re2::RE2::Set::kNoError;
+            if (!set_->Match(text, nullptr, &error)) return Checked(error);
+            // Which pattern comes first takes a second pass, made only for
+            // the lines that some pattern matches.
+            std::vector<int> matched;
+            if (!set_->Match(text, &matched, &error)) return Checked(error);
+            return positions_[static_cast<std::size_t>(*std::min_element(matched.begin(), matched.end()))];
         }
 
     private:
+        std::string TooLarge(const char* what) const {
+            return "the " + std::to_string(regexes_.size()) + " pattern" + (regexes_.size() == 1 ? "" : "s") +
+                   " together are too large to be matched at the speed of an automaton: " + what +
+                   " would need more than " + std::to_string(AutomatonMemory >> 20) +
+                   " MiB; give fewer or simpler patterns";
+        }
+
+        static std::optional<std::size_t> Checked(const re2::RE2::Set::ErrorInfo& error) {
+            if (error.kind != re2::RE2::Set::kNoError) throw std::length_error("a pattern automaton ran out of memory");
+            return std::nullopt;
+        }
+
         re2::RE2::Anchor anchor_;
+        std::vector<std::size_t> positions_;  // of regexes_ in the whole set
         std::vector<std::shared_ptr<const re2::RE2>> regexes_;
         std::unique_ptr<re2::RE2::Set> set_;
-        std::string start_;               // what every match begins with
-        std::vector<std::string> texts_;  // when every pattern is PlainText: those texts
+        std::shared_ptr<const re2::RE2> alone_;  // a small pattern alone
+        std::string start_;                      // what every match begins with
+        std::vector<std::string> texts_;         // when every pattern is PlainText: those texts
     };
 
     Group anchored_{re2::RE2::ANCHOR_START};
@@ -167,18 +216,18 @@ private:
 
 void PatternSet::Add(std::shared_ptr<const re2::RE2> regex) {
     regexes_.push_back(std::move(regex));
-    combined_ = std::make_shared<const Combined>(regexes_);
+    combined_.reset();
+}
+
+void PatternSet::Compile() {
+    combined_.reset();
+    if (!regexes_.empty()) combined_ = std::make_shared<const Combined>(regexes_);
 }
 
 std::optional<std::size_t> PatternSet::FirstMatch(std::string_view line) const {
-    if (regexes_.empty() || !combined_->MayMatch(line)) return std::nullopt;
-    // Which pattern comes first is the patterns' own search, made for the
-    // few lines that get here.
-    const re2::StringPiece text(line.data(), line.size());
-    for (std::size_t i = 0; i < regexes_.size(); ++i) {
-        if (re2::RE2::PartialMatch(text, *regexes_[i])) return i;
-    }
-    return std::nullopt;
+    if (regexes_.empty()) return std::nullopt;
+    if (!combined_) throw std::logic_error("patterns searched before they were compiled");
+    return combined_->FirstMatch(line);
 }
 
 }  // namespace tamberlo::cli

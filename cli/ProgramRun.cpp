@@ -5,18 +5,33 @@
 #include "cli/LogFindings.h"
 #include "cli/LogFollower.h"
 #include "cli/LogRules.h"
+#include "cli/ProgramFileVariables.h"
+#include "cli/SystemFailure.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "cli/CommandText.h"
 #include "host/FileSystem.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
 namespace tamberlo::cli {
 namespace {
+
+// True for a failure of the system's (no descriptor or memory left, a
+// device that failed), which says nothing about the command line.
+bool IsSystemFailure(long number) {
+    return number == errors::TooManyFiles || number == errors::OutOfMemory || number == errors::DeviceIOError ||
+           number == errors::DiskNotReady || number == errors::DiskFull;
+}
 
 // Program files go through the host's file layer, so that the command and
 // CodeRunner see one file the same way: a missing file or folder on the way
 // (53, 76) is "no such program file", any other failure names the run-time
-// error (a folder is 75, as opening it as a file is on Windows).
+// error (a folder is 75, as opening it as a file is on Windows), a usage
+// error unless the system is at fault.
 template <typename Call>
 auto ThroughFileLayer(const std::string& path, Call call) {
     try {
@@ -24,19 +39,45 @@ auto ThroughFileLayer(const std::string& path, Call call) {
     } catch (const Error& error) {
         if (error.Number() == errors::FileNotFound || error.Number() == errors::PathNotFound)
             throw UsageError(path + ": no such program file");
-        throw UsageError(path + ": cannot read the program file: " + error.Description());
+        const std::string message = path + ": cannot read the program file: " + error.Description();
+        if (IsSystemFailure(error.Number())) throw SystemFailure(message);
+        throw UsageError(message);
     }
 }
 
+// A device would be read until memory runs out, a pipe waited on: only a
+// regular file is a program file, checked as it is read.
 std::string ReadProgramFile(const std::string& path) {
-    return ThroughFileLayer(path, [&] { return filesystem::ReadWholeFile(commandtext::ToPath(path)); });
+    filesystem::RegularFileRead read = ThroughFileLayer(path, [&] {
+        return filesystem::ReadRegularFileIfPresent(commandtext::ToPath(path),
+                                                    std::numeric_limits<std::uintmax_t>::max());
+    });
+    if (read.outcome == filesystem::RegularFileRead::Outcome::Missing)
+        throw UsageError(path + ": no such program file");
+    if (read.outcome != filesystem::RegularFileRead::Outcome::Read) throw UsageError(path + ": not a regular file");
+    return std::move(read.text);
 }
 
 void CheckProgramFile(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(commandtext::ToPath(path), ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status))
+        throw UsageError(path + ": not a regular file");
     ThroughFileLayer(path, [&] { filesystem::CheckReadable(commandtext::ToPath(path)); });
 }
 
 }  // namespace
+
+RunSettings ProgramRun::ProgramSettings(const std::vector<Assignment>& program) const {
+    // A run of several pieces knows the first .sas file as its own: the
+    // one it is named after, as --out names its outputs.
+    const auto stored = std::find_if(program.begin(), program.end(),
+                                     [](const Assignment& assignment) { return assignment.isStoredProgram; });
+    RunSettings settings = options_.HostParameters();
+    if (stored == program.end()) return settings;
+    return programfile::WithProgramFile(std::move(settings), stored->value);
+}
 
 std::string ProgramRun::AsProgramText(std::string text) {
     if (NamesProgramFile(text)) text += "\r\n";
@@ -76,7 +117,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
     runner.SetCleanOutput(!options_.raw);
     runner.SetSafeFormChar(!options_.noFormChar);
     if (options_.encoding) runner.SetEncoding(EncodingSetting{*options_.encoding, "--encoding"});
-    runner.SetRunSettings(options_.HostParameters());
+    runner.SetRunSettings(ProgramSettings(program));
     // .sas files go in as stored, read by the command itself: their names
     // may hold characters that the ANSI code page lacks.
     for (const Assignment& assignment : program) {
@@ -120,7 +161,7 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
         const LogFindings scan =
             LogFindings::Scan(runner.StoredLog(), rules, runner.PreambleLines(), &console::Interrupts());
         result.logLines = scan.Counts();
-        result.verdict = scan.VerdictFor(result.sasExitCode);
+        result.verdict = scan.VerdictFor(result.sasExitCode, runner.Console());
         result.findings = scan.Findings();
 
         if (options_.json || options_.putDir) result.putFiles = ListPutFiles(runner);

@@ -75,6 +75,10 @@ public:
     RunResult Run(const std::vector<Assignment>& program, LogFollower* follower) const;
 
 private:
+    // The options' parameters, with the macro variables of the program's
+    // own file when it has one (programfile::WithProgramFile).
+    RunSettings ProgramSettings(const std::vector<Assignment>& program) const;
+
     const CliOptions& options_;
 };
 

@@ -26,7 +26,7 @@ std::vector<PutFileEntry> ListPutFiles(CodeRunner& runner) {
             static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
         std::string path = runner.PutFile(index, true);
         std::string bytes = runner.PutFile(index);
-        std::string text = clean ? CleanControlChars(bytes) : bytes;
+        std::string text = clean ? CleanEveryControlChar(bytes) : bytes;
         entries.push_back({std::move(key), std::move(path), std::move(text), std::move(bytes)});
     }
     return entries;

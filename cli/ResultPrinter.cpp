@@ -1,12 +1,16 @@
 #include "cli/ResultPrinter.h"
 
+#include "host/ControlChars.h"
+
 #include "cli/Console.h"
+#include "cli/OutputDevice.h"
 #include "cli/OutputNames.h"
 #include "cli/RunParameters.h"
 #include "cli/UsageError.h"
 #include "engine/Engine.h"
 #include "host/AnsiText.h"
 #include "cli/CommandText.h"
+#include "host/ControlChars.h"
 #include "host/Error.h"
 
 #include <nlohmann/json.hpp>
@@ -107,6 +111,7 @@ void ResultPrinter::OpenDestinations() {
     for (const ProgramPiece& piece : options_.program) {
         if (piece.kind == ProgramPiece::Kind::File) names.AddInput("the program " + piece.value, piece.value);
     }
+    AddSessionInputs(options_, names);
     for (const auto& [name, option] : {std::pair{options_.logFile, "--log"}, std::pair{options_.lstFile, "--lst"}}) {
         if (name && *name != CliOptions::StandardStream) names.AddOutput(std::string(option) + " " + *name, *name);
     }
@@ -115,6 +120,7 @@ void ResultPrinter::OpenDestinations() {
 
     const auto open = [](const std::optional<std::string>& name, const char* option) -> File {
         if (!name || *name == CliOptions::StandardStream) return nullptr;
+        if (std::FILE* device = OpenIfDeviceOrPipe(*name, option)) return File(device);
         File file(console::OpenFile(*name, "wb"));
         if (!file)
             throw UsageError(std::string(option) + " " + *name + ": cannot create the file: " + std::strerror(errno));
@@ -185,7 +191,11 @@ ExitStatus ResultPrinter::ShowRun(const RunResult& result) {
         // encoding, cleaned unless --raw as on the terminal;
         // the standard streams get them in the terminal's encoding.
         const SessionEncoding terminal = SessionEncoding::Terminal();
-        const auto shown = [&](const std::string& text, const File& file) {
+        const auto shown = [&](const std::string& stored, const File& file) {
+            // The runner cleans as its automation clients expect; the
+            // command shows NUL and DEL as codes too.
+            const bool more = !options_.raw && stored.find_first_of(std::string_view("\0\x7F", 2)) != std::string::npos;
+            const std::string text = more ? CleanEveryControlChar(stored) : stored;
             return file ? text : ForTerminal(result.encoding.ToUtf8(text), terminal, text, result.encoding);
         };
         Write(LogDestination(), shown(result.log, logFile_), name(options_.logFile, "the log"));

@@ -2,9 +2,11 @@
 
 #include "cli/CommandText.h"
 #include "cli/Console.h"
+#include "cli/UsageError.h"
 #include "engine/Engine.h"
 #include "host/Error.h"
 #include "host/FileSystem.h"
+#include "host/ControlChars.h"
 
 namespace tamberlo::cli {
 namespace {
@@ -27,15 +29,32 @@ BatchProgram ProgramOf(const std::vector<ProgramPiece>& pieces) {
     return program;
 }
 
+// `options`, once the code-scanning reports are known to have a file to
+// place their results in: code scanning places every result at a line of a
+// file, and the lines of a program that is not one file are no file's.
+const CliOptions& WithProgramFileForCodeScanning(const CliOptions& options) {
+    if (options.program.size() == 1 && options.program.front().kind == ProgramPiece::Kind::File) return options;
+    for (const auto& [option, name] :
+         {std::pair{"--sarif", options.sarifFile}, {"--codequality", options.codeQualityFile}}) {
+        if (name) {
+            throw UsageError(std::string(option) + " " + *name +
+                             ": the program is not one file (-e text, standard input or several pieces), and code "
+                             "scanning places every result in a file");
+        }
+    }
+    return options;
+}
+
 }  // namespace
 
 RunReports::RunReports(const CliOptions& options, OutputNames& names)
-    : options_(options), reports_(options, std::nullopt, std::nullopt, names) {}
+    : options_(WithProgramFileForCodeScanning(options)), reports_(options, std::nullopt, std::nullopt, names) {}
 
 ProgramOutcome RunReports::Outcome(const RunResult& result, const Error* error) {
     ProgramOutcome outcome;
     outcome.program = ProgramOf(options_.program);
     outcome.sasExitCode = result.sasExitCode;
+    outcome.consoleLine = ProgramOutcome::ConsoleLine(result.console);
     outcome.logLines = result.logLines;
     outcome.findings = result.findings;
     outcome.verdict = result.verdict;
@@ -71,7 +90,8 @@ bool RunReports::Write(const RunResult& result, const Error* error, ExitStatus s
     try {
         outcomes.push_back(Outcome(result, error));
     } catch (const std::exception& failure) {
-        std::fprintf(stderr, "tamberlo: the reports: %s\n", console::ForTerminal(failure.what()).c_str());
+        std::fprintf(stderr, "tamberlo: the reports: %s\n",
+                     console::ForTerminal(AllControlCharsAsCodes(failure.what())).c_str());
         return false;
     }
     BatchSummary summary;

@@ -20,13 +20,15 @@ namespace tamberlo::cli {
 // The reports of a single run (--junit, --html, --sarif, --codequality):
 // the run as a batch of one program, written by the batch's writers with
 // the batch's name checks and atomic writes. The program is named after its
-// first file ("-" when it has none) and located in its file when it is one
-// file; the log the reports point into is --log's file when there is one.
+// first file ("-" when it has none) and located in its file; the log the
+// reports point into is --log's file when there is one.
 class RunReports {
 public:
     // Checks the report names against `names` (the program files, --log,
     // --lst, --put-dir) and creates the files, before anything runs: a
-    // UsageError naming the option as in the batch.
+    // UsageError naming the option as in the batch. --sarif and
+    // --codequality need a program that is one file (not -e text, standard
+    // input or several pieces): code scanning places results in files.
     RunReports(const CliOptions& options, OutputNames& names);
 
     bool Empty() const noexcept { return reports_.Empty(); }

@@ -3,6 +3,7 @@
 #include "cli/CommandText.h"
 #include "cli/LogRules.h"
 #include "cli/Console.h"
+#include "cli/OutputNames.h"
 #include "cli/UsageError.h"
 #include "host/FileSystem.h"
 
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace tamberlo::cli {
 namespace {
@@ -65,6 +68,15 @@ void SetNamed(std::vector<RunSettings::NamedValue>& into, const char* option, co
     into.emplace_back(std::move(name), std::move(value));
 }
 
+// SAS would wait on a pipe or read a device without end: a file SAS reads
+// that is there must be a plain file.
+void CheckRegularFile(const std::string& path, const char* option) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(commandtext::ToPath(path), ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        throw UsageError(std::string(option) + " " + path + ": not a regular file");
+}
+
 // What no run could pass is refused once the command line is read; with
 // --encoding naming a known encoding, a character it lacks too (otherwise
 // the run finds the encoding and refuses it then).
@@ -78,12 +90,16 @@ void CheckParameters(const SessionOptions& options) {
     }
     if (options.parameters.autoexec) {
         const std::string& path = *options.parameters.autoexec;
+        CheckRegularFile(path, "--autoexec");
         try {
             filesystem::CheckReadable(commandtext::ToPath(path));
         } catch (const Error& error) {
             throw UsageError("--autoexec " + path + ": " + error.Description());
         }
     }
+    // A missing configuration file is the run's to report, as SAS's
+    // clients word it.
+    if (!options.configFile.empty()) CheckRegularFile(options.configFile, "--config");
 }
 
 constexpr const char* parametersGroup = "Parameters";
@@ -96,10 +112,20 @@ UsageError ParameterUsageError(const UnpassableSetting& refused) {
     case RunSettingKind::Sysparm: return UsageError("--sysparm: " + refused.Reason());
     case RunSettingKind::Environment: return UsageError("--set " + subject + ": " + refused.Reason());
     case RunSettingKind::MacroVariable: return UsageError("--let " + subject + ": " + refused.Reason());
+    case RunSettingKind::PathMacroVariable:
+        // Set by the command from the program's own path, not by the user.
+        return UsageError("the macro variable " + subject + " (the program's own path) cannot be passed to SAS: " +
+                          refused.Reason() + "; --let " + subject + "=VALUE sets it instead");
     case RunSettingKind::Autoexec: return UsageError("--autoexec: " + refused.Reason());
     case RunSettingKind::ExtraOption: break;
     }
     return UsageError("--sas-option " + subject + ": " + refused.Reason());
+}
+
+void AddSessionInputs(const SessionOptions& options, OutputNames& names) {
+    if (options.parameters.autoexec)
+        names.AddInput("--autoexec " + *options.parameters.autoexec, *options.parameters.autoexec);
+    if (!options.configFile.empty()) names.AddInput("--config " + options.configFile, options.configFile);
 }
 
 RunSettings SessionOptions::HostParameters() const {
@@ -226,14 +252,23 @@ than once)");
     CLI::Option* failOn =
         app.add_option("--fail-on", options.failOn, R"(a log line matching REGEX counts as an ERROR line (a
 NOTE the site treats as a fault); NAME=REGEX names the
-rule in the reports; may be given more than once;
---ignore wins)");
+rule in the reports: what comes before the first = is
+the NAME when it is a letter followed by letters,
+digits, ., _ or - (rc=4 is the rule rc of the pattern
+4; write rc\=4 or mine=rc=4 to find "rc=4"); a NAME
+is given once and is none of the built-in ids; may be
+given more than once; --ignore wins)");
     failOn->type_name("REGEX")->allow_extra_args(false)->group(rulesGroup)->check(regex("--fail-on"));
     app.add_flag("--strict", options.strict, R"(fail on the NOTEs careful programmers check for:
 uninitialized variables, invalid data, repeats of BY
 values, values converted, missing values generated,
 W.D formats too small, MERGE without BY)")
         ->group(rulesGroup);
+}
+
+void CheckLogRules(const SessionOptions& options) {
+    const LogRules rules(options.ignore, options.failOn, options.strict);
+    static_cast<void>(rules);
 }
 
 void DeclareAnnotations(CLI::App& app, SessionOptions& options) {

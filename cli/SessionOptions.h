@@ -18,6 +18,8 @@ class Validator;
 
 namespace tamberlo::cli {
 
+class OutputNames;
+
 // What both forms of the command ask of every SAS session they start.
 struct SessionOptions {
     std::string sasRoot;     // empty: the standard search
@@ -28,7 +30,9 @@ struct SessionOptions {
     bool noFormChar = false;                           // SafeFormChar off
     std::optional<std::chrono::milliseconds> timeout;  // per run
 
-    // What counts in a log (LogRules): valid ECMAScript patterns.
+    // What counts in a log (LogRules): patterns in RE2's syntax, checked as
+    // they are given and together once the command line is read; a --fail-on value may
+    // be "NAME=PATTERN".
     std::vector<std::string> ignore;
     std::vector<std::string> failOn;
     bool strict = false;
@@ -56,6 +60,10 @@ struct SessionOptions {
 // the option it came from.
 UsageError ParameterUsageError(const UnpassableSetting& refused);
 
+// Gathers the files every run reads besides its program (--autoexec,
+// --config) as inputs, so that no output of the command is written over them.
+void AddSessionInputs(const SessionOptions& options, OutputNames& names);
+
 // How a form of the command words and groups the session options in its help.
 struct SessionWording {
     const char* sasGroup;
@@ -77,6 +85,10 @@ void DeclareReportOptions(CLI::App& app, ReportOptions& options, const char* gro
 // --annotations, which DeclareSessionOptions declares too: for a form that
 // starts no SAS session.
 void DeclareLogRules(CLI::App& app, SessionOptions& options);
+// Throws the UsageError that LogRules throws for the options' rules taken
+// together (two rules of one name, patterns too many for one automaton):
+// for the command line, once it is read, before anything runs.
+void CheckLogRules(const SessionOptions& options);
 void DeclareAnnotations(CLI::App& app, SessionOptions& options);
 
 // Adds to `option` a check made by a CLI11 validator; a value it refuses is a

@@ -9,9 +9,12 @@
 #include "cli/LogFollower.h"
 #include "cli/ProgramRun.h"
 #include "cli/ResultPrinter.h"
+#include "cli/SystemFailure.h"
+#include "cli/TemporaryFolder.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
+#include "host/ControlChars.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -53,7 +56,7 @@ ExitStatus Annotate(const CliOptions& options, const RunResult& result, ExitStat
 }
 
 int Fail(ExitStatus status, const std::string& message) {
-    std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(message).c_str());
+    std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(tamberlo::AllControlCharsAsCodes(message)).c_str());
     return ToInt(status);
 }
 
@@ -80,6 +83,7 @@ int main(int argc, char** argv) {
         tamberlo::ProcessTree::Prepare();
 
         const auto program = ProgramRun::Prepare(options.program, ReadStandardInput);
+        if (!program.empty()) CheckTemporaryFolder();
         ResultPrinter printer(options, stdout, stderr);
         printer.OpenDestinations();
 
@@ -100,6 +104,8 @@ int main(int argc, char** argv) {
         return ToInt(console::InterruptRequested() ? ExitStatus::Interrupted : status);
     } catch (const UsageError& error) {
         return Fail(ExitStatus::Usage, error.what());
+    } catch (const SystemFailure& error) {
+        return Fail(ExitStatus::OutputFailed, error.what());
     } catch (const std::exception& error) {
         return Fail(ExitStatus::TamberloError, error.what());
     }

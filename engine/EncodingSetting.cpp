@@ -1,6 +1,7 @@
 #include "engine/EncodingSetting.h"
 
 #include "engine/ConfigurationFileCache.h"
+#include "engine/ConfigurationWords.h"
 #include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/AsciiCase.h"
@@ -23,33 +24,6 @@ namespace {
 constexpr int MaxIncludeDepth = 16;
 // A configuration file is a page of options: anything larger is not one.
 constexpr std::uintmax_t MaxConfigurationBytes = 1024 * 1024;
-
-// The words of an options text outside /* */ comments; a word in double or
-// single quotes is taken whole, without them.
-std::vector<std::string> Words(std::string_view text) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            ++i;
-        } else if (text.substr(i, 2) == "/*") {
-            const std::size_t end = text.find("*/", i + 2);
-            i = end == std::string_view::npos ? text.size() : end + 2;
-        } else if (c == '"' || c == '\'') {
-            const std::size_t end = text.find(c, i + 1);
-            words.emplace_back(
-                text.substr(i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
-            i = end == std::string_view::npos ? text.size() : end + 1;
-        } else {
-            std::size_t end = i;
-            while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
-            words.emplace_back(text.substr(i, end - i));
-            i = end;
-        }
-    }
-    return words;
-}
 
 // "!SASROOT" and other "!NAME" variables, as SAS expands them in paths.
 std::string Expanded(const std::string& path, const std::string& root) {
@@ -89,7 +63,7 @@ public:
 
     // Walks the options in order; the last -ENCODING wins.
     void Options(std::string_view text, const std::string& origin, const std::string& folder, int depth) {
-        const std::vector<std::string> words = Words(text);
+        const std::vector<std::string> words = ConfigurationWords(text);
         for (std::size_t i = 0; i < words.size(); ++i) {
             if (words[i].size() < 2 || words[i][0] != '-') continue;
             std::string name = AsciiUpper(words[i].substr(1));

@@ -162,14 +162,16 @@ void CheckTempFolderNameable() {
 }
 
 // The run's folder; one that cannot be made fails the run as a program file
-// that cannot be written does, before anything is written.
+// that cannot be written does, before anything is written. The message
+// names the temporary folder it was to be made in, not a program file that
+// never was.
 RunFolder MakeRunFolder() {
     try {
         return RunFolder();
     } catch (const Error& error) {
         throw Error(ComponentErrorNumber, ExecuteSource,
-                    "The SAS program file '" + MakeTempFileName(sas::ProgramPrefix, sas::ProgramExtension) +
-                        "' could not be written: OverwriteFile Error #" + std::to_string(error.Number()) + " (" +
+                    "The SAS program file could not be written: the run's folder could not be made in '" +
+                        GetTempDirectory() + "': OverwriteFile Error #" + std::to_string(error.Number()) + " (" +
                         error.Description() + ")");
     }
 }

@@ -19,7 +19,8 @@ const char* Describe(RunSettingKind kind) {
     switch (kind) {
     case RunSettingKind::Sysparm: return "-SYSPARM";
     case RunSettingKind::Environment: return "-SET ";
-    case RunSettingKind::MacroVariable: return "The macro variable ";
+    case RunSettingKind::MacroVariable:
+    case RunSettingKind::PathMacroVariable: return "The macro variable ";
     case RunSettingKind::Autoexec: return "-AUTOEXEC";
     case RunSettingKind::ExtraOption: return "The SAS option ";
     }
@@ -41,6 +42,20 @@ void CheckValue(RunSettingKind kind, const std::string& subject, const std::stri
         Refuse(
             kind, subject,
             "the character " + character.Describe() + " has no place in the SAS session encoding " + encoding->Name());
+    }
+}
+
+void CheckPath(const std::string& name, const std::string& path, const SessionEncoding* encoding) {
+    constexpr RunSettingKind kind = RunSettingKind::PathMacroVariable;
+    if (std::string why = runsettings::WhyNotName(name); !why.empty()) Refuse(kind, name, why);
+    if (std::string why = runsettings::WhyNotValue(path); !why.empty()) Refuse(kind, name, why);
+    if (encoding == nullptr) return;
+    try {
+        encoding->FromHostPath(path);
+    } catch (const UnrepresentableCharacter& character) {
+        Refuse(kind, name,
+               "the character " + character.Describe() + " of its path has no place in the SAS session encoding " +
+                   encoding->Name());
     }
 }
 
@@ -99,6 +114,7 @@ void Check(const RunSettings& settings, const SessionEncoding* encoding) {
         }
         CheckValue(RunSettingKind::MacroVariable, name, value, encoding);
     }
+    for (const auto& [name, path] : settings.pathMacroVariables) CheckPath(name, path, encoding);
     if (settings.autoexec) {
         if (std::string why = WhyNotValue(*settings.autoexec); !why.empty() || settings.autoexec->empty()) {
             Refuse(RunSettingKind::Autoexec, "", why.empty() ? "the path is empty" : why);
@@ -119,6 +135,10 @@ std::string CommandLineOptions(const RunSettings& settings, const SessionEncodin
     for (const auto& [name, text] : settings.macroVariables) {
         if (!text.empty()) line += sas::SetOption + CarrierName(name) + " " + value(text);
     }
+    for (const auto& [name, path] : settings.pathMacroVariables) {
+        if (!path.empty())
+            line += sas::SetOption + CarrierName(name) + " " + QuoteArgument(encoding.FromHostPath(path));
+    }
     if (settings.autoexec) line += sas::AutoexecOption + QuoteArgument(*settings.autoexec);
     for (const std::string& word : settings.extraOptions) {
         const std::string encoded = encoding.FromUtf8(word);
@@ -130,11 +150,13 @@ std::string CommandLineOptions(const RunSettings& settings, const SessionEncodin
 
 std::string MacroPreamble(const RunSettings& settings) {
     std::string preamble;
-    for (const auto& [name, text] : settings.macroVariables) {
+    const auto let = [&preamble](const std::string& name, const std::string& value) {
         preamble += "%LET " + name + "=";
-        if (!text.empty()) preamble += "%QSYSFUNC(SYSGET(" + CarrierName(name) + "))";
+        if (!value.empty()) preamble += "%QSYSFUNC(SYSGET(" + CarrierName(name) + "))";
         preamble += std::string(";") + sas::CrLf;
-    }
+    };
+    for (const auto& [name, text] : settings.macroVariables) let(name, text);
+    for (const auto& [name, path] : settings.pathMacroVariables) let(name, path);
     return preamble;
 }
 

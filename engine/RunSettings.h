@@ -21,6 +21,10 @@ struct RunSettings {
     std::vector<NamedValue> environment;  // -SET NAME VALUE, read with %SYSGET(NAME)
     // Macro variables that hold exactly their value when the program starts.
     std::vector<NamedValue> macroVariables;
+    // Macro variables whose value is a path by the host's narrow name, as the
+    // autoexec file is: the session holds it as SAS's file functions take it
+    // (SessionEncoding::FromHostPath), so that it names the same file.
+    std::vector<NamedValue> pathMacroVariables;
     std::optional<std::string> autoexec;    // -AUTOEXEC, run by SAS ahead of the program
     std::vector<std::string> extraOptions;  // words of SAS system options, as given
 
@@ -28,7 +32,7 @@ struct RunSettings {
 };
 
 // Which setting of a RunSettings could not be passed to SAS.
-enum class RunSettingKind { Sysparm, Environment, MacroVariable, Autoexec, ExtraOption };
+enum class RunSettingKind { Sysparm, Environment, MacroVariable, PathMacroVariable, Autoexec, ExtraOption };
 
 // Raised by Execute (error 1, "Execute method") before anything is written
 // when a setting cannot reach SAS intact: its description says which and
@@ -71,9 +75,10 @@ void Check(const RunSettings& settings, const SessionEncoding* encoding);
 std::string CommandLineOptions(const RunSettings& settings, const SessionEncoding& encoding);
 
 // The lines written ahead of the program that give each macro variable its
-// value, one "%LET NAME=...;" with a carriage return and line feed each:
-// the value comes from the environment with macro quoting, so that no
-// character of it can end the statement or be resolved.
+// value, one "%LET NAME=...;" with a carriage return and line feed each,
+// the path macro variables last: the value comes from the environment with
+// macro quoting, so that no character of it can end the statement or be
+// resolved.
 std::string MacroPreamble(const RunSettings& settings);
 
 }  // namespace runsettings

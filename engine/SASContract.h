@@ -1,7 +1,10 @@
 #pragma once
 
 // What the component hands to SAS and relies on it for, in one place, so
-// that the engine, the stand-in and the tests share the same texts.
+// that the engine and its tests share the same texts. The stand-in
+// (tools/sas-standin) includes nothing of this: it keeps SAS's side of the
+// contract on its own, written from SAS's rules, so that a fault here cannot
+// be copied into what the engine is tested against.
 namespace tamberlo::sas {
 
 inline constexpr const char* FormCharStatement = "options formchar='|-++++++++++=|-/|<>*';";

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #if defined(TAMBERLO_X86_VECTORS)
 #include <emmintrin.h>
@@ -137,5 +138,38 @@ void AppendCleanControlChars(std::string& to, std::string_view text) {
 bool NeedsCleaning(std::string_view text) { return NextReplaced(text.data(), 0, text.size()) != text.size(); }
 
 std::size_t CleanedSize(std::string_view text) { return text.size() + AddedFrom(text.data(), 0, text.size()); }
+
+namespace {
+
+// `text` with each byte below 32 or of 127 for which `replaced` is true
+// as "%" and its code.
+template <typename Replaced>
+std::string WithCodes(std::string_view text, Replaced replaced) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        if ((code < 32 || code == 127) && replaced(code)) {
+            out.append("%").append(std::to_string(code));
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string CleanEveryControlChar(std::string_view text) {
+    // Logs rarely hold either: the fast cleaning then does it all.
+    if (text.find('\0') == std::string_view::npos && text.find('\x7F') == std::string_view::npos) {
+        return CleanControlChars(text);
+    }
+    return WithCodes(text, [](unsigned char code) { return code != '\n' && code != '\r'; });
+}
+
+std::string AllControlCharsAsCodes(std::string_view text) {
+    return WithCodes(text, [](unsigned char) { return true; });
+}
 
 }  // namespace tamberlo

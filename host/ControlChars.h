@@ -22,4 +22,14 @@ bool NeedsCleaning(std::string_view text);
 // The length of CleanControlChars(text), counted without making it.
 std::size_t CleanedSize(std::string_view text);
 
+// CleanControlChars, and NUL and DEL too ("%0", "%127"): the command's
+// cleaned texts, where a NUL would cut a line short and DEL erase one on a
+// terminal.
+std::string CleanEveryControlChar(std::string_view text);
+
+// CleanEveryControlChar with line feed and carriage return as "%10" and
+// "%13" too: a name or a text shown as one line, which nothing in it may
+// end early, break or dress up as a line of its own.
+std::string AllControlCharsAsCodes(std::string_view text);
+
 }  // namespace tamberlo

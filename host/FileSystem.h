@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -62,6 +63,15 @@ struct RegularFileRead {
     std::string text;  // with Read
 };
 RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t limit);
+RegularFileRead ReadRegularFileIfPresent(const std::filesystem::path& path, std::uintmax_t limit);
+
+// Opens an existing file for writing as it is, through links: for an output
+// that names a device or a pipe (/dev/null, a named pipe), which holds no
+// file to replace. Nothing is created, and only a regular file is cut to
+// empty. A named pipe that no process reads is not waited on: none then,
+// as for a socket or a device without its hardware (POSIX: ENXIO). Every
+// other failure throws; the caller closes the stream.
+std::FILE* OpenExistingForWriting(const std::filesystem::path& path);
 bool RemoveFileIfPresent(const std::string& path);
 
 // Deletes the file if it can and says nothing either way: for files of one's

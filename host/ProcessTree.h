@@ -10,7 +10,7 @@ class StopSignal;
 
 // A started program together with every process it starts: the few things
 // that differ per platform under the process runner's wait policy. POSIX:
-// the program runs under this process's guard (host/posix/GuardConnection.h),
+// the program runs under this process's guard (guard/library/GuardConnection.h),
 // a child subreaper that holds every process the program starts, whatever
 // process group or session it moves to, and stops them all when the tree is
 // reaped or this process dies, however. Windows: the program runs in a job
@@ -91,10 +91,11 @@ private:
 
     int channel_ = -1;  // the run channel to the guard's reaper
     int link_ = -1;     // to the reaper, for the next run
+    int guard_ = 0;     // the guard's process id
     bool ended_ = false;
     bool allEnded_ = false;
     bool reaped_ = false;
-    bool gone_ = false;   // the guard ended before it reaped the tree
+    bool gone_ = false;   // the reaper (or the guard) ended before it reaped the tree
     int notStarted_ = 0;  // the errno of a start that failed
     int exitCode_ = 0;
 #endif

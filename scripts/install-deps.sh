@@ -64,8 +64,11 @@ if $need_sources; then
     'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | $sudo tee "$sources_entry" >/dev/null
 fi
 # A mirror in the middle of a sync serves an index of the wrong size for a
-# while: try again, then go on with the lists that did come (apt-get install
-# says so if a package we need is not in them).
+# while: try again, then go on with the lists that did come. When one of them
+# is missing (say the security suite's i386 list), the two architectures'
+# newest versions of a library differ, and Wine's i386 half cannot match its
+# amd64 half: the release's own suite is then preferred, which both have whole.
+release=()
 apt_update() {
   local try
   for try in 1 2 3; do
@@ -73,7 +76,8 @@ apt_update() {
     echo "install-deps: apt-get update failed (try $try of 3)" >&2
     [ $try -eq 3 ] || sleep $((try * 20))
   done
-  echo "install-deps: going on with the package lists that were fetched" >&2
+  echo "install-deps: going on with the package lists that were fetched, preferring bookworm's own" >&2
+  release=(-t bookworm)
 }
 if [ ${#missing[@]} -eq 0 ]; then
   apt_update
@@ -86,4 +90,4 @@ if [[ " ${missing[*]} " == *" wine32 "* ]] && ! dpkg --print-foreign-architectur
   $sudo dpkg --add-architecture i386
 fi
 apt_update
-$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+$sudo apt-get install -y -q --no-install-recommends "${release[@]}" "${missing[@]}"

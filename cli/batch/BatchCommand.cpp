@@ -8,6 +8,7 @@
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/OutputNames.h"
+#include "cli/TemporaryFolder.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "cli/CommandText.h"
@@ -21,8 +22,9 @@ namespace tamberlo::cli {
 namespace {
 
 // The files of the batch that its reports may not be written over: the
-// programs (of every shard) and the outputs under --out. The programs' own
-// outputs cannot meet: their names are unique.
+// programs (of every shard), the files every run reads and the outputs
+// under --out. The programs' own outputs cannot meet: their names are
+// unique.
 void AddBatchFiles(const BatchOptions& options, const std::vector<BatchProgram>& programs, OutputNames& names) {
     const std::string* previous = nullptr;
     for (const BatchProgram& program : programs) {
@@ -38,6 +40,7 @@ void AddBatchFiles(const BatchOptions& options, const std::vector<BatchProgram>&
         names.AddPutFolder(out + "the put files of " + program.name + ")", base);
     }
     if (options.matrixFile) names.AddInput("--matrix " + *options.matrixFile, *options.matrixFile);
+    AddSessionInputs(options, names);
     if (options.outDir) names.AddOutput("--out " + *options.outDir, *options.outDir);
 }
 
@@ -71,6 +74,7 @@ int Run(const BatchOptions& options) {
     // Every report is refused before anything is created, folders included.
     if (ReportSet::Requested(options, options.jsonFile)) AddBatchFiles(options, listed, names);
     ReportSet reports(options, options.jsonFile, options.shard, names);
+    CheckTemporaryFolder();
     if (options.outDir) CreateOutputFolder(*options.outDir);
 
     // A finished program's log and listing wait on disk for the reports:

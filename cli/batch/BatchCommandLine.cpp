@@ -26,15 +26,18 @@ constexpr const char* footer = R"(Exit status: the highest over all programs of
   3   Tamberlo raised an error (a missing program file or a folder that
       cannot be read among them)
   4   the time limit of --timeout was reached
-and 64 bad usage, 74 a report could not be written, 130 interrupted (Ctrl-C
-stops every running SAS; the reports hold the programs that finished).)";
+and 64 bad usage, 74 a report or the table on standard output could not be
+written, 130 interrupted (Ctrl-C stops every running SAS; the reports hold
+the programs that finished).)";
 
 constexpr const char* programsGroup = "Programs";
 constexpr const char* outputGroup = "Output";
 
 constexpr SessionWording batchWording{"SAS (for every program)", "SAS (for every program)",
                                       "the reports' logs and listings as SAS wrote them",
-                                      "stop a program's SAS after SECONDS"};
+                                      R"(stop a program's SAS after SECONDS (fractions
+allowed); SAS is asked to end and, should it not,
+killed 5 seconds later)"};
 
 // Far more than any machine runs SAS sessions at once; beyond it a typo.
 constexpr int maximumJobs = 1024;

@@ -2,6 +2,7 @@
 
 #include "automation/CodeRunner.h"
 #include "cli/Console.h"
+#include "cli/ProgramFileVariables.h"
 #include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -44,13 +46,24 @@ std::string ReadPutFile(const std::string& path, const fs::path& to) {
 }
 
 // Read by the command, whose names may hold characters that the ANSI code
-// page lacks; a file that cannot be read fails as CodeRunner fails it.
+// page lacks; a file that is not there fails as CodeRunner fails it, one
+// that cannot be read (no descriptor left, no permission) with the system's
+// reason. A device would be read until memory runs out, a pipe waited on:
+// only a regular file is a program.
 std::string ReadProgram(const std::string& path) {
+    filesystem::RegularFileRead read;
     try {
-        return filesystem::ReadWholeFile(commandtext::ToPath(path));
-    } catch (const Error&) {
-        throw std::runtime_error(std::string(SASCodeSource) + ": The file '" + path + "' does not exist.");
+        read =
+            filesystem::ReadRegularFileIfPresent(commandtext::ToPath(path), std::numeric_limits<std::uintmax_t>::max());
+    } catch (const Error& error) {
+        throw std::runtime_error(path +
+                                 ": cannot read the program file: " + commandtext::FromHost(error.Description()));
     }
+    if (read.outcome == filesystem::RegularFileRead::Outcome::Missing)
+        throw std::runtime_error(std::string(SASCodeSource) + ": The file '" + path + "' does not exist.");
+    if (read.outcome != filesystem::RegularFileRead::Outcome::Read)
+        throw std::runtime_error(path + ": not a regular file");
+    return std::move(read.text);
 }
 
 void CreateFolder(const fs::path& folder) {
@@ -115,13 +128,16 @@ private:
 };
 
 // The run's parameters as CodeRunner takes them: a table's row brings no
-// autoexec file, so its host name is the command line's.
+// autoexec file, so its host name is the command line's; the program knows
+// its own file.
 RunSettings HostParameters(const BatchProgram& program, const BatchOptions& options) {
     RunSettings settings = options.HostParameters();
-    if (!program.parameters) return settings;
-    RunSettings own = *program.parameters;
-    own.autoexec = std::move(settings.autoexec);
-    return own;
+    if (program.parameters) {
+        RunSettings own = *program.parameters;
+        own.autoexec = std::move(settings.autoexec);
+        settings = std::move(own);
+    }
+    return programfile::WithProgramFile(std::move(settings), program.path);
 }
 
 }  // namespace
@@ -147,8 +163,8 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         runner.SetCleanOutput(!options.raw);
         runner.SetSafeFormChar(!options.noFormChar);
         if (options.encoding) runner.SetEncoding(EncodingSetting{*options.encoding, "--encoding"});
-        runner.SetRunSettings(HostParameters(program, options));
         runner.AppendStoredProgram(ReadProgram(program.path));
+        runner.SetRunSettings(HostParameters(program, options));
 
         RunControl control;
         control.timeLimit = options.timeout;
@@ -166,12 +182,13 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
         }
         outcome.encoding = runner.Encoding();
         outcome.sasExitCode = runner.LastExitCode();
+        outcome.consoleLine = ProgramOutcome::ConsoleLine(runner.Console());
         // Lines are recognised in the log as SAS wrote it: cleaning would
         // turn a page's leading form feed into "%12".
         const LogFindings scan = LogFindings::Scan(runner.StoredLog(), files.rules, runner.PreambleLines(), &stop);
         outcome.logLines = scan.Counts();
         outcome.findings = scan.Findings();
-        outcome.verdict = scan.VerdictFor(outcome.sasExitCode);
+        outcome.verdict = scan.VerdictFor(outcome.sasExitCode, runner.Console());
         if (status != statusOK) {
             // SAS did not run (an empty program): there is nothing to write.
             fail(ProgramOutcome::Verdict::TamberloError, status);

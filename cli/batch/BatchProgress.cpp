@@ -4,6 +4,7 @@
 #include "host/ControlChars.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,11 @@ std::string ExitCodeText(const ProgramOutcome& outcome) {
 BatchProgress::BatchProgress(std::FILE* out, bool terminal, std::size_t programs)
     : out_(out), terminal_(terminal), programs_(programs), started_(std::chrono::steady_clock::now()) {}
 
+void BatchProgress::Flush() noexcept {
+    // A stream that failed before keeps its error flag, though its flush may succeed.
+    if ((std::fflush(out_) != 0 || std::ferror(out_) != 0) && writeError_ == 0) writeError_ = errno != 0 ? errno : EIO;
+}
+
 double BatchProgress::ElapsedSeconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
 }
@@ -53,9 +59,10 @@ void BatchProgress::Ended(const ProgramOutcome& outcome) {
     if (terminal_) return;
     const std::string exitCode = outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
     std::fprintf(out_, "%-10s %s (SAS exit code %s, %ld error lines, %ld warning lines, %.2f s)\n",
-                 VerdictText(outcome.verdict), console::ForTerminal(outcome.program.name).c_str(), exitCode.c_str(),
+                 VerdictText(outcome.verdict),
+                 console::ForTerminal(AllControlCharsAsCodes(outcome.program.name)).c_str(), exitCode.c_str(),
                  outcome.logLines.errorLines, outcome.logLines.warningLines, outcome.seconds);
-    std::fflush(out_);
+    Flush();
 }
 
 void BatchProgress::Show(std::size_t running) {
@@ -67,21 +74,28 @@ void BatchProgress::Show(std::size_t running) {
     // not every console knows them).
     std::fprintf(out_, "\r%s%*s", line, std::max(0, statusLength_ - length), "");
     statusLength_ = length;
-    std::fflush(out_);
+    Flush();
 }
 
 void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool interrupted) {
     if (terminal_) {
         std::fprintf(out_, "\r%*s\r", statusLength_, "");
         std::size_t nameWidth = 7;  // "program"
-        for (const ProgramOutcome& outcome : outcomes) nameWidth = std::max(nameWidth, Columns(outcome.program.name));
+        // A name is shown on one line: a line break or an escape sequence
+        // in a file's name must not forge or move what the table says.
+        std::vector<std::string> names;
+        names.reserve(outcomes.size());
+        for (const ProgramOutcome& outcome : outcomes) {
+            names.push_back(AllControlCharsAsCodes(outcome.program.name));
+            nameWidth = std::max(nameWidth, Columns(names.back()));
+        }
         std::fprintf(out_, "%-*s  %-10s  %4s  %6s  %8s  %8s\n", static_cast<int>(nameWidth), "program", "verdict",
                      "exit", "errors", "warnings", "time");
-        for (const ProgramOutcome& outcome : outcomes) {
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            const ProgramOutcome& outcome = outcomes[i];
             // Padded by characters: printf would pad by bytes.
-            std::fprintf(out_, "%s%*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n",
-                         console::ForTerminal(outcome.program.name).c_str(),
-                         static_cast<int>(nameWidth - Columns(outcome.program.name)), "", VerdictText(outcome.verdict),
+            std::fprintf(out_, "%s%*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n", console::ForTerminal(names[i]).c_str(),
+                         static_cast<int>(nameWidth - Columns(names[i])), "", VerdictText(outcome.verdict),
                          ExitCodeText(outcome).c_str(), outcome.logLines.errorLines, outcome.logLines.warningLines,
                          outcome.seconds);
         }
@@ -95,10 +109,11 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
         headed = true;
         // The log's line decoded from its session and written in the
         // terminal's encoding; as stored where the terminal lacks a
-        // character. Its control characters are shown as the cleaned log
-        // shows them: an ESC in a log line must not move the cursor.
-        const std::string first = CleanControlChars(
-            terminal.FromUtf8Or(outcome.FirstProblemLineUtf8(), CleanControlChars(outcome.FirstProblemLine())));
+        // character. Its control characters, and those of the names in it,
+        // are shown as codes: an ESC must not move the cursor, a NUL cut
+        // the line short nor a line break forge a line of its own.
+        const std::string first = AllControlCharsAsCodes(
+            terminal.FromUtf8Or(outcome.FirstProblemLineUtf8(), AllControlCharsAsCodes(outcome.FirstProblemLine())));
         std::fprintf(out_, "%s\n", first.c_str());
     }
 
@@ -108,7 +123,7 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
                  "\n%zu of %zu programs: %zu clean, %zu warnings, %zu failed, %zu errors, %zu time limits; %.1f s%s\n",
                  outcomes.size(), programs_, counts[0], counts[1], counts[2], counts[3], counts[4], ElapsedSeconds(),
                  interrupted ? " (interrupted)" : "");
-    std::fflush(out_);
+    Flush();
 }
 
 }  // namespace tamberlo::cli

@@ -25,6 +25,9 @@ public:
     void Finish(const std::vector<ProgramOutcome>& outcomes, bool interrupted);
 
     double ElapsedSeconds() const;
+    // The system's reason (errno) of the first write to `out` that failed,
+    // as the table of a full disk; 0 while none did.
+    int WriteError() const noexcept { return writeError_; }
 
 private:
     std::FILE* out_;
@@ -34,6 +37,10 @@ private:
     std::size_t failed_ = 0;
     int statusLength_ = 0;  // of the status line on the terminal
     std::chrono::steady_clock::time_point started_;
+    int writeError_ = 0;
+
+    // Flushes `out`, noting the first failure.
+    void Flush() noexcept;
 };
 
 }  // namespace tamberlo::cli

@@ -25,24 +25,28 @@ std::string Seconds(double seconds) {
 }
 
 // Hands `take` the program's log decoded a piece at a time, so that no
-// report holds a whole log in memory, up to report_text::ShownBytes; a
-// longer log ends in a line that says so and, when the log stays, where
-// it is: "[The log is cut here: the first 256 KiB of 20480 KiB are shown;
-// the whole log: out/p1.log]".
+// report holds a whole log in memory, up to report_text::ShownBytes of the
+// bytes judged (ProgramOutcome::logBytes); a longer log ends in a line that
+// says so and, when the log stays, where it is: "[The log is cut here: the
+// first 256 KiB of 20480 KiB are shown; the whole log: out/p1.log]".
 void StreamLog(const ProgramOutcome& outcome, bool logsStay, const std::function<void(std::string_view utf8)>& take) {
     if (outcome.logFile.empty()) return;
     bool lineBegun = false;
-    const bool cut =
-        report_text::ForEachShownPiece(outcome.logFile, outcome.encoding, outcome.cleaned, [&](std::string_view piece) {
+    const bool cut = report_text::ForEachShownPiece(
+        outcome.logFile, outcome.encoding, outcome.cleaned,
+        [&](std::string_view piece) {
             if (!piece.empty()) lineBegun = piece.back() != '\n';
             take(piece);
-        });
+        },
+        outcome.logBytes);
     if (!cut) return;
     std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(commandtext::ToPath(outcome.logFile), ec);
+    std::uintmax_t size = std::filesystem::file_size(commandtext::ToPath(outcome.logFile), ec);
+    if (ec) size = 0;
+    if (outcome.logBytes) size = std::min<std::uintmax_t>(size, *outcome.logBytes);
     std::string note = lineBegun ? "\n" : "";
     note += "[The log is cut here: the first " + std::to_string(report_text::ShownBytes / 1024) + " KiB of " +
-            std::to_string(ec ? 0 : size / 1024) + " KiB are shown; ";
+            std::to_string(size / 1024) + " KiB are shown; ";
     note +=
         logsStay ? "the whole log: " + commandtext::ToUtf8(outcome.logFile) : std::string("--out keeps the whole log");
     take(note + "]\n");
@@ -55,6 +59,15 @@ std::string InterruptionText(const BatchSummary& summary) {
 
 std::string ExitCodeText(const ProgramOutcome& outcome) {
     return outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none";
+}
+
+// The JSON's "problem": the Tamberlo error or the time limit, or, for a
+// program that failed without a finding that says why, the console's line
+// when SAS wrote one (why it did not start).
+std::string ProblemText(const ProgramOutcome& outcome) {
+    if (outcome.problem.empty() && !outcome.consoleLine.empty() && outcome.UnexplainedByFindings())
+        return outcome.ExitCodeProblem();
+    return outcome.problem;
 }
 
 void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome, bool logsStay) {
@@ -70,7 +83,7 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome, bool logsSt
             if (!message.empty()) message += '\n';
             message += FindingLine(outcome, finding, false);
         }
-        if (message.empty()) message = "SAS exit code " + ExitCodeText(outcome);
+        if (message.empty()) message = commandtext::ToUtf8(outcome.ExitCodeProblem());
         std::string body;
         for (const Finding& finding : findings) body += FindingLine(outcome, finding, true) + "\n";
         body += "SAS exit code " + ExitCodeText(outcome) + ", " + std::to_string(outcome.logLines.errorLines) +
@@ -189,7 +202,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
                            {"warningLines", outcome.logLines.warningLines},
                            {"firstErrorLines", std::move(errorLines)},
                            {"findings", std::move(findings)},
-                           {"problem", commandtext::ToUtf8(outcome.problem)},
+                           {"problem", commandtext::ToUtf8(ProblemText(outcome))},
                            {"seconds", outcome.seconds}};
         std::string text = dump(program);
         text.pop_back();  // the closing brace: the log follows, streamed

@@ -32,14 +32,13 @@ void WriteCodeQualityReport(std::ostream& out, const BatchSummary& summary,
                            // A program that is no file is named as it is in the other reports.
                            const std::string path =
                                issue.place.path.empty() ? commandtext::ToUtf8(outcome.program.name) : issue.place.path;
-                           const Json json{
-                               {"type", "issue"},
-                               {"check_name", issue.ruleId},
-                               {"description", issue.message},
-                               {"categories", {"Bug Risk"}},
-                               {"fingerprint", issue.fingerprint},
-                               {"severity", Severity(issue.severity)},
-                               {"location", {{"path", path}, {"lines", {{"begin", issue.line.value_or(1)}}}}}};
+                           const Json json{{"type", "issue"},
+                                           {"check_name", issue.ruleId},
+                                           {"description", issue.message},
+                                           {"categories", {"Bug Risk"}},
+                                           {"fingerprint", issue.fingerprint},
+                                           {"severity", Severity(issue.severity)},
+                                           {"location", {{"path", path}, {"lines", {{"begin", issue.line}}}}}};
                            out << (first ? "\n" : ",\n") << json.dump(-1, ' ', false, Json::error_handler_t::replace);
                            first = false;
                        });

@@ -23,6 +23,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t shownBytes = report_text::ShownBytes;
+// A time keeps its unit on its line: a no-break space (U+00A0) between them,
+// so that a narrow column never shows "0.02" above "s".
+constexpr const char* secondsUnit = "\xc2\xa0s";
 constexpr ProgramOutcome::Verdict verdicts[] = {
     ProgramOutcome::Verdict::Clean,         ProgramOutcome::Verdict::Warnings,  ProgramOutcome::Verdict::Failed,
     ProgramOutcome::Verdict::TamberloError, ProgramOutcome::Verdict::TimeLimit, ProgramOutcome::Verdict::NotRun};
@@ -100,7 +103,7 @@ private:
         html_.Open("p").Attribute("class", "summary");
         Span(std::to_string(finished) + " of " + std::to_string(summary.programs) + " programs" +
              (summary.interrupted ? " (interrupted)" : ""));
-        Span(Number(summary.seconds, "%.1f") + " s");
+        Span(Number(summary.seconds, "%.1f") + secondsUnit);
         Span("started " + summary.timestamp + " UTC");
         Span("on " + commandtext::ToUtf8(summary.hostName));
         if (!summary.shard.empty()) Span("shard " + summary.shard);
@@ -148,7 +151,7 @@ private:
         html_.Attribute("data-time", Number(outcome.seconds, "%.3f")).Attribute("data-findings", FindingCount(outcome));
         html_.Open("td").Open("a").Attribute("href", Link(SectionId(index))).Text(name).Close().Close();
         Cell(VerdictText(outcome.verdict), "v-" + verdict);
-        Cell(Number(outcome.seconds, "%.2f") + " s", "num");
+        Cell(Number(outcome.seconds, "%.2f") + secondsUnit, "num");
         Cell(std::to_string(FindingCount(outcome)), "num");
         Cell(outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "-", "num");
         Cell(wentThrough ? "" : outcome.FirstProblemLineUtf8());
@@ -174,7 +177,7 @@ private:
         if (outcome.sasExitCode) facts += ", SAS exit code " + std::to_string(*outcome.sasExitCode);
         facts += ", " + std::to_string(outcome.logLines.errorLines) + " error lines, " +
                  std::to_string(outcome.logLines.warningLines) + " warning lines, " + Number(outcome.seconds, "%.2f") +
-                 " s";
+                 secondsUnit;
         html_.Open("p").Text(facts).Close().Text("\n");
         if (outcome.program.parameters) {
             html_.Open("p").Attribute("class", "summary");
@@ -206,11 +209,11 @@ private:
         }
         if (!outcome.logFile.empty()) {
             html_.Open("h3").Text("Log").Close().Text("\n");
-            TextFile(outcome.logFile, "log", outcome, id, &anchored);
+            TextFile(outcome.logFile, outcome.logBytes, "log", outcome, id, &anchored);
         }
         if (!outcome.lstFile.empty()) {
             html_.Open("h3").Text("Listing").Close().Text("\n");
-            TextFile(outcome.lstFile, "lst", outcome, id, nullptr);
+            TextFile(outcome.lstFile, std::nullopt, "lst", outcome, id, nullptr);
         }
         html_.Close().Text("\n");  // </details>
     }
@@ -221,64 +224,95 @@ private:
     long LinesShown(const ProgramOutcome& outcome) {
         if (outcome.logFile != countedFile_) {
             countedFile_ = outcome.logFile;
-            std::error_code ec;
-            const auto size = fs::file_size(commandtext::ToPath(outcome.logFile), ec);
+            const std::optional<std::uint64_t> size = FileBytes(outcome.logFile, outcome.logBytes);
             // Decoded and cleaned, a byte takes at most three.
-            linesShown_ = !ec && size <= shownBytes / 3 ? std::numeric_limits<long>::max() : CountShownLines(outcome);
+            linesShown_ = size && *size <= shownBytes / 3 ? std::numeric_limits<long>::max() : CountShownLines(outcome);
         }
         return linesShown_;
     }
 
-    // Hands `take` the lines of the file up to shownBytes (each line with
-    // whether a break ended it), lines counted as the log scan counts them:
-    // a line that runs over pieces of the file is handed on whole. True
-    // when the file was longer.
-    static bool ShownLines(const std::string& file, const ProgramOutcome& outcome,
+    // The size of the file, or its first `judged` bytes when it has more;
+    // none when it cannot be told.
+    static std::optional<std::uint64_t> FileBytes(const std::string& file, std::optional<std::uint64_t> judged) {
+        std::error_code ec;
+        const std::uint64_t size = fs::file_size(commandtext::ToPath(file), ec);
+        if (ec) return std::nullopt;
+        return judged ? std::min(size, *judged) : size;
+    }
+
+    // Hands `take` the lines of the file (of its first `bytes`, when given)
+    // up to shownBytes, each with whether a break ended it, lines counted as
+    // the log scan counts them: a line that runs over pieces of the file is
+    // handed on whole, and a line that passes shownBytes is handed on as far
+    // as it goes within them (to a whole character). True when the file was
+    // longer.
+    static bool ShownLines(const std::string& file, std::optional<std::uint64_t> bytesOfFile,
+                           const ProgramOutcome& outcome,
                            const std::function<void(std::string_view line, bool broken)>& take) {
         std::size_t bytes = 0;
         bool cut = false;
         std::string begun;  // the start of a line that the next piece goes on with
-        report_text::ForEachPiece(file, outcome.encoding, outcome.cleaned, [&](std::string_view piece) {
-            for (std::size_t start = 0; start < piece.size() && !cut;) {
-                std::size_t end = NextLineBreak(piece, start);
-                if (end == std::string_view::npos) end = piece.size();
-                std::size_t next = end;
-                if (next < piece.size()) next += piece.compare(next, 2, "\r\n") == 0 ? 2 : 1;
-                if (bytes + (next - start) > shownBytes) {
-                    cut = true;
-                    break;
+        report_text::ForEachPiece(
+            file, outcome.encoding, outcome.cleaned,
+            [&](std::string_view piece) {
+                for (std::size_t start = 0; start < piece.size() && !cut;) {
+                    std::size_t end = NextLineBreak(piece, start);
+                    if (end == std::string_view::npos) end = piece.size();
+                    std::size_t next = end;
+                    if (next < piece.size()) next += piece.compare(next, 2, "\r\n") == 0 ? 2 : 1;
+                    if (bytes + (next - start) > shownBytes) {
+                        cut = true;
+                        // The start of the line that passes the limit, so
+                        // that a page of one long line shows something.
+                        begun.append(WholeUtf8(piece.substr(start, std::min(end - start, shownBytes - bytes))));
+                        break;
+                    }
+                    bytes += next - start;
+                    if (next == end) {
+                        begun.append(piece.substr(start));
+                    } else if (begun.empty()) {
+                        take(piece.substr(start, end - start), true);
+                    } else {
+                        take(begun.append(piece.substr(start, end - start)), true);
+                        begun.clear();
+                    }
+                    start = next;
                 }
-                bytes += next - start;
-                if (next == end) {
-                    begun.append(piece.substr(start));
-                } else if (begun.empty()) {
-                    take(piece.substr(start, end - start), true);
-                } else {
-                    take(begun.append(piece.substr(start, end - start)), true);
-                    begun.clear();
-                }
-                start = next;
-            }
-        });
-        if (!cut && !begun.empty()) take(begun, false);
+            },
+            bytesOfFile);
+        if (!begun.empty()) take(begun, false);
         return cut;
+    }
+
+    // `text` up to its last whole UTF-8 character.
+    static std::string_view WholeUtf8(std::string_view text) {
+        std::size_t end = text.size();
+        std::size_t back = 0;
+        while (back < 4 && back < end && (static_cast<unsigned char>(text[end - 1 - back]) & 0xC0) == 0x80) ++back;
+        if (back < end) {
+            const std::size_t lead = end - 1 - back;
+            const std::size_t length = utf8::SequenceLength(text, lead);
+            if (length == 0 || lead + length > end) end = lead;
+        }
+        return text.substr(0, end);
     }
 
     static long CountShownLines(const ProgramOutcome& outcome) {
         long lines = 0;
-        ShownLines(outcome.logFile, outcome, [&](std::string_view, bool) { ++lines; });
+        ShownLines(outcome.logFile, outcome.logBytes, outcome, [&](std::string_view, bool) { ++lines; });
         return lines;
     }
 
-    // The file's text in <pre class="`cssClass`">, each line coloured as
-    // SAS's log window does when `anchored` is given (a log), with an id on
-    // the lines findings link to. Past shownBytes, a note after it says how
-    // much is shown, and links to the whole file when it stays.
-    void TextFile(const std::string& file, const char* cssClass, const ProgramOutcome& outcome, const std::string& id,
-                  const std::set<long>* anchored) {
+    // The file's text (of its first `bytesOfFile`, when given) in <pre
+    // class="`cssClass`">, each line coloured as SAS's log window does when
+    // `anchored` is given (a log), with an id on the lines findings link
+    // to. Past shownBytes, a note after it says how much is shown, and links
+    // to the whole file when it stays.
+    void TextFile(const std::string& file, std::optional<std::uint64_t> bytesOfFile, const char* cssClass,
+                  const ProgramOutcome& outcome, const std::string& id, const std::set<long>* anchored) {
         html_.Open("pre").Attribute("class", cssClass);
         long lineNumber = 0;
-        const bool cut = ShownLines(file, outcome, [&](std::string_view line, bool broken) {
+        const bool cut = ShownLines(file, bytesOfFile, outcome, [&](std::string_view line, bool broken) {
             ++lineNumber;
             const char* kind = anchored ? LineClass(line) : nullptr;
             const bool anchor = anchored && anchored->count(lineNumber) > 0;
@@ -294,9 +328,8 @@ private:
         });
         html_.Close().Text("\n");
         if (!cut) return;
-        std::error_code ec;
-        const auto size = fs::file_size(commandtext::ToPath(file), ec);
-        html_.Open("p").Text("The first ").Text(shownBytes / 1024).Text(" KiB of ").Text(ec ? 0 : size / 1024);
+        const std::uint64_t size = FileBytes(file, bytesOfFile).value_or(0);
+        html_.Open("p").Text("The first ").Text(shownBytes / 1024).Text(" KiB of ").Text(size / 1024);
         html_.Text(" KiB are shown");
         if (filesStay_) {
             const fs::path relative = fs::absolute(commandtext::ToPath(file)).lexically_proximate(folder_);

@@ -4,8 +4,10 @@
 #include "cli/Console.h"
 #include "engine/Engine.h"
 #include "engine/MethodErrors.h"
+#include "host/AsciiCase.h"
 #include "host/StopSignal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -35,23 +37,57 @@ std::FILE* OpenRegularFile(const std::string& path) {
 
 }  // namespace
 
-LogSource::LogSource(const std::string& path, const std::optional<SessionEncoding>& given)
-    : path_(path), file_(OpenRegularFile(path)), encoding_(given.value_or(SessionEncoding::PlatformDefault())) {
-    start_.resize(utf8Mark.size());
+std::optional<LogSource::Given> LogSource::Named(const std::string& name) {
+    std::string folded = AsciiUpper(name);
+    folded.erase(std::remove(folded.begin(), folded.end(), '-'), folded.end());
+    if (folded == "UTF16LE") return Given{std::nullopt, Utf16::LittleEndian};
+    if (folded == "UTF16BE") return Given{std::nullopt, Utf16::BigEndian};
+    std::optional<SessionEncoding> session = SessionEncoding::FromName(name);
+    if (!session) return std::nullopt;
+    return Given{std::move(session), Utf16::No};
+}
+
+LogSource::LogSource(const std::string& path, const Given& given)
+    : path_(path), file_(OpenRegularFile(path)), encoding_(given.session.value_or(SessionEncoding::PlatformDefault())) {
+    start_.resize(BlockBytes);
     start_.resize(std::fread(start_.data(), 1, start_.size(), file_.get()));
+    if (std::ferror(file_.get())) throw std::runtime_error(path_ + ": cannot read: " + std::strerror(errno));
+    bytesRead_ = start_.size();
+    FindEncoding(given);
+    if (utf16_ != Utf16::No) encoding_ = Utf8();
+}
+
+void LogSource::FindEncoding(const Given& given) {
     const std::string_view start = start_;
+    // A mark says what the file is, whatever was named for the logs at large.
     if (start.substr(0, utf8Mark.size()) == utf8Mark) {
-        if (!given) encoding_ = Utf8();
-        // A mark is no text, whatever the encoding given.
-        if (encoding_.IsUtf8()) start_.clear();
-    } else if (!given && start.substr(0, 2) == utf16LeMark) {
-        utf16_ = Utf16::LittleEndian;
-    } else if (!given && start.substr(0, 2) == utf16BeMark) {
-        utf16_ = Utf16::BigEndian;
-    }
-    if (utf16_ != Utf16::No) {
         encoding_ = Utf8();
-        start_.erase(0, 2);
+        start_.erase(0, utf8Mark.size());
+        return;
+    }
+    for (const auto& [mark, order] :
+         {std::pair{utf16LeMark, Utf16::LittleEndian}, std::pair{utf16BeMark, Utf16::BigEndian}}) {
+        if (start.substr(0, mark.size()) == mark) {
+            utf16_ = order;
+            start_.erase(0, mark.size());
+            return;
+        }
+    }
+    utf16_ = given.utf16;
+    if (utf16_ != Utf16::No) return;
+    // Text in a single-byte or multi-byte encoding holds no NUL; UTF-16 of
+    // mostly ASCII (as a log is) holds one in every other byte.
+    std::size_t nulAt[2] = {};
+    for (std::size_t at = 0; at < start.size(); ++at) {
+        if (start[at] == '\0') ++nulAt[at % 2];
+    }
+    const std::size_t units = start.size() / 2;
+    if (units > 0 && nulAt[1] * 2 > units && nulAt[0] * 4 < nulAt[1]) {
+        utf16_ = Utf16::LittleEndian;
+    } else if (units > 0 && nulAt[0] * 2 > units && nulAt[1] * 4 < nulAt[0]) {
+        utf16_ = Utf16::BigEndian;
+    } else if ((nulAt[0] + nulAt[1]) * 4 > start.size()) {
+        throw std::runtime_error(path_ + ": cannot read: mostly NUL bytes, no text in any encoding");
     }
 }
 
@@ -67,7 +103,9 @@ void LogSource::Read(const std::function<void(std::string_view)>& take, const St
         }
         const std::size_t kept = block.size();
         block.resize(kept + BlockBytes);
-        block.resize(kept + std::fread(block.data() + kept, 1, BlockBytes, file_.get()));
+        const std::size_t read = std::fread(block.data() + kept, 1, BlockBytes, file_.get());
+        block.resize(kept + read);
+        bytesRead_ += read;
         if (std::ferror(file_.get())) throw std::runtime_error(path_ + ": cannot read: " + std::strerror(errno));
         last = block.size() == kept && std::feof(file_.get());
         if (utf16_ == Utf16::No) {

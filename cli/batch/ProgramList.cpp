@@ -115,11 +115,16 @@ void AddArgument(const std::string& argument, bool recursive, const ListedKind& 
 
 // The arguments that a pattern in the last part of `argument` names, sorted;
 // the argument itself when it has none or nothing matches, as Windows
-// programs keep it.
-std::vector<std::string> Expanded(const std::string& argument) {
+// programs keep it (where the kind expands them, also when it names a file).
+std::vector<std::string> Expanded(const std::string& argument, const ListedKind& kind) {
     const fs::path path = commandtext::ToPath(argument);
     const std::string pattern = path.filename().string();
-    if (!filesystem::ProgramExpandsWildcards() || pattern.find_first_of("*?") == std::string::npos) return {argument};
+    if (!(kind.expandsWildcards || filesystem::ProgramExpandsWildcards()) ||
+        pattern.find_first_of("*?") == std::string::npos)
+        return {argument};
+    // A file whose name holds a "*" is itself.
+    std::error_code exists;
+    if (kind.expandsWildcards && fs::exists(fs::symlink_status(path, exists))) return {argument};
     const fs::path folder = path.parent_path();
     std::vector<std::string> matches;
     std::error_code ec;
@@ -137,8 +142,8 @@ std::vector<std::string> Expanded(const std::string& argument) {
 
 const ListedKind ProgramFileKind{".sas", "no such program file", "not a .sas program file",
                                  "no program: no .sas file in the folders named"};
-const ListedKind LogFileKind{".log", "no such log file", "not a .log file",
-                             "no log: no .log file in the folders named"};
+const ListedKind LogFileKind{".log", "no such log file", "not a .log file", "no log: no .log file in the folders named",
+                             true};
 
 std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& arguments, bool recursive) {
     return CollectFiles(arguments, recursive, ProgramFileKind);
@@ -148,7 +153,7 @@ std::vector<BatchProgram> CollectFiles(const std::vector<std::string>& arguments
                                        const ListedKind& kind) {
     std::vector<BatchProgram> programs;
     for (const std::string& argument : arguments) {
-        for (const std::string& expanded : Expanded(argument)) AddArgument(expanded, recursive, kind, programs);
+        for (const std::string& expanded : Expanded(argument, kind)) AddArgument(expanded, recursive, kind, programs);
     }
     if (programs.empty()) throw UsageError(kind.noneInFolder);
 

@@ -53,6 +53,10 @@ struct ListedKind {
     const char* noSuchFile;    // "no such program file"
     const char* notOfKind;     // "not a .sas program file"
     const char* noneInFolder;  // "no program: no .sas file in the folders named"
+    // `*` and `?` are expanded on every system, not only where programs
+    // expand them themselves: a quoted pattern names a folder of more files
+    // than a command line holds.
+    bool expandsWildcards = false;
 };
 extern const ListedKind ProgramFileKind;
 extern const ListedKind LogFileKind;  // .log: the logs `tamberlo scan` reads

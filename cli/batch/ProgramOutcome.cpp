@@ -2,6 +2,8 @@
 
 #include "cli/CommandText.h"
 
+#include <algorithm>
+
 namespace tamberlo::cli {
 
 void ProgramOutcome::StoreFindings(const std::shared_ptr<FindingStore>& store) {
@@ -9,6 +11,9 @@ void ProgramOutcome::StoreFindings(const std::shared_ptr<FindingStore>& store) {
     if (const std::optional<FindingStore::Place> place = store->Put(findings)) {
         store_ = store;
         storedAt_ = *place;
+        storedAnError_ = std::any_of(findings.begin(), findings.end(), [](const Finding& finding) {
+            return finding.kind == LogLineClassifier::Kind::Error;
+        });
         std::vector<Finding>().swap(findings);
     }
 }
@@ -23,6 +28,35 @@ std::vector<std::string> ProgramOutcome::FirstErrorLines() const {
         if (finding.kind == LogLineClassifier::Kind::Error) lines.push_back(finding.text);
     }
     return lines;
+}
+
+bool ProgramOutcome::UnexplainedByFindings() const {
+    if (verdict != Verdict::Failed && verdict != Verdict::Warnings) return false;
+    // Stored findings are never none.
+    if (store_) return verdict == Verdict::Failed && !storedAnError_;
+    return std::none_of(findings.begin(), findings.end(), [this](const Finding& finding) {
+        return verdict == Verdict::Warnings || finding.kind == LogLineClassifier::Kind::Error;
+    });
+}
+
+std::string ProgramOutcome::ExitCodeProblem() const {
+    const std::string code = "SAS exit code " + (sasExitCode ? std::to_string(*sasExitCode) : std::string("none"));
+    return consoleLine.empty() ? code : consoleLine + " (" + code + ")";
+}
+
+std::string ProgramOutcome::ConsoleLine(std::string_view console) {
+    constexpr std::size_t longest = 1024;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t start = 0;
+    while (start < console.size() && blank(console[start])) ++start;
+    std::size_t end = std::min(console.find('\n', start), console.size());
+    while (end > start && blank(console[end - 1])) --end;
+    if (end - start > longest) {
+        end = start + longest;
+        // Back over UTF-8 continuation bytes to the start of a character.
+        while (end > start && (static_cast<unsigned char>(console[end]) & 0xC0u) == 0x80u) --end;
+    }
+    return std::string(console.substr(start, end - start));
 }
 
 namespace {
@@ -40,8 +74,7 @@ std::string ProblemLine(const ProgramOutcome& outcome, Host host, Session sessio
         const std::string row = outcome.program.row.empty() ? "" : " (row " + outcome.program.row + ")";
         return place + host(": ") + session(finding.text) + host(row);
     }
-    return host(outcome.program.name) + ": SAS exit code " +
-           (outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : std::string("none"));
+    return host(outcome.program.name + ": " + outcome.ExitCodeProblem());
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include "cli/batch/OwnedTempName.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -15,7 +17,10 @@ namespace tamberlo::cli {
 // that no reader ever sees it empty or half-written, and a batch that is
 // killed leaves the previous report as it was. The temporary name carries
 // the process id, so that the next batch writing the report removes what a
-// killed one left.
+// killed one left. A symbolic link stays: the report replaces the file it
+// leads to (made when it is not there). A name that is neither a file nor
+// new (a device, a pipe) holds no file to replace: the report is written
+// straight into it.
 class ReportFile {
 public:
     // Makes the report's folder when it is not there yet (as a CI job
@@ -23,6 +28,8 @@ public:
     // at once: a name that cannot be written is a usage error naming
     // `option`, before anything runs, and the folders made for it are gone
     // again. Removes the temporary files of batches that no longer run.
+    // A device or pipe is opened here already, so that one that cannot be
+    // written (a pipe nothing reads) is refused before anything runs.
     ReportFile(std::string name, const char* option);
     // Removes the folders it made while no report was written into them.
     ~ReportFile();
@@ -37,12 +44,24 @@ public:
     bool Write(const std::function<void(std::ostream&)>& write);
 
 private:
+    struct CloseStream {
+        void operator()(std::FILE* stream) const noexcept { std::fclose(stream); }
+    };
+
     std::string TemporaryName() const;
+    // Makes the folders of `folder` that are not there, each remembered once
+    // this made it: a name on the way that is already there (a dangling
+    // link among them) is not this report's to remove.
+    void MakeFolders(const std::filesystem::path& folder);
     void RemoveMadeFolders() noexcept;
+    std::string WriteInPlace(const std::function<void(std::ostream&)>& write);
+    std::string WriteAndRename(const std::function<void(std::ostream&)>& write);
 
     std::string name_;
+    std::filesystem::path target_;  // the file the name leads to, through links
     OwnedTempName temporaryNames_;
     std::vector<std::filesystem::path> madeFolders_;  // outermost first
+    std::unique_ptr<std::FILE, CloseStream> device_;  // a device or pipe, written straight into
     bool written_ = false;
 };
 

@@ -12,24 +12,26 @@ namespace {
 constexpr const char* exitCodeRule = "exit-code";
 
 // The issue that tells why a program did not pass when no kept finding
-// (`findings`, the outcome's) does: none for a program whose findings
-// explain its verdict.
-std::optional<ReportIssue> FailureIssue(const ProgramOutcome& outcome, const std::vector<Finding>& findings) {
+// does: none for a program whose findings explain its verdict.
+std::optional<ReportIssue> FailureIssue(const ProgramOutcome& outcome) {
     ReportIssue issue;
     issue.message = commandtext::ToUtf8(outcome.problem);
     switch (outcome.verdict) {
     case Verdict::Clean: return std::nullopt;
     case Verdict::Warnings:
     case Verdict::Failed: {
-        const bool failed = outcome.verdict == Verdict::Failed;
-        const bool explained = std::any_of(findings.begin(), findings.end(), [&](const Finding& f) {
-            return !failed || f.kind == LogLineClassifier::Kind::Error;
-        });
-        if (explained) return std::nullopt;
+        if (!outcome.UnexplainedByFindings()) return std::nullopt;
         issue.ruleId = exitCodeRule;
-        issue.severity = failed ? ReportIssue::Severity::Error : ReportIssue::Severity::Warning;
-        issue.message = outcome.sasExitCode ? "SAS ended with exit code " + std::to_string(*outcome.sasExitCode)
-                                            : std::string("SAS did not end by itself");
+        issue.severity =
+            outcome.verdict == Verdict::Failed ? ReportIssue::Severity::Error : ReportIssue::Severity::Warning;
+        // What SAS wrote on its console is the only reason a SAS that did
+        // not start gives.
+        if (!outcome.consoleLine.empty()) {
+            issue.message = commandtext::ToUtf8(outcome.ExitCodeProblem());
+        } else {
+            issue.message = outcome.sasExitCode ? "SAS ended with exit code " + std::to_string(*outcome.sasExitCode)
+                                                : std::string("SAS did not end by itself");
+        }
         return issue;
     }
     case Verdict::TamberloError: issue.ruleId = "tamberlo-error"; return issue;
@@ -68,19 +70,39 @@ private:
     std::map<std::string, std::size_t> seen_;
 };
 
+// A rule id ("strict-uninitialized", "fail-on-2", a --fail-on NAME: a
+// letter, then letters, digits, ".", "_" or "-") in Pascal case:
+// "StrictUninitialized", "FailOn2".
+std::string PascalName(const std::string& ruleId) {
+    std::string name;
+    bool wordStart = true;
+    for (const char c : ruleId) {
+        if (c == '-' || c == '_' || c == '.') {
+            wordStart = true;
+            continue;
+        }
+        name += wordStart && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        wordStart = false;
+    }
+    return name.empty() ? "Rule" : name;
+}
+
 }  // namespace
 
 RuleText DescribeRule(const std::string& ruleId, const LogRules& rules) {
     if (ruleId == "ERROR" || ruleId == "WARNING") {
         const std::string kind = ruleId == "ERROR" ? "an error" : "a warning";
-        return {"SAS " + ruleId + " line", "A message SAS wrote to the log as " + kind + " (\"" + ruleId + ":\").",
+        return {ruleId == "ERROR" ? "SasErrorLine" : "SasWarningLine", "SAS " + ruleId + " line",
+                "A message SAS wrote to the log as " + kind + " (\"" + ruleId + ":\").",
                 "SAS wrote " + kind +
                     " for the step at this line; the message, continuation lines included, "
                     "says what it met."};
     }
     if (ruleId.rfind("SAS", 0) == 0) {
         const std::string number = ruleId.substr(3);
-        return {"SAS message " + number,
+        std::string name = "SasMessage" + number;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return {name, "SAS message " + number,
                 "A message SAS wrote to the log with message number " + number + " (\"ERROR " + number +
                     ":\" or \"WARNING " + number + ":\").",
                 "SAS wrote message " + number +
@@ -91,29 +113,30 @@ RuleText DescribeRule(const std::string& ruleId, const LogRules& rules) {
         if (rule.id != ruleId) continue;
         const std::string description = commandtext::ToUtf8(rule.description);
         const char* option = ruleId.rfind("strict-", 0) == 0 ? "--strict" : "--fail-on";
-        return {description,
+        return {PascalName(ruleId), description,
                 "A log line matching " + commandtext::ToUtf8(rule.pattern) + ": " + description + " (" + option + ").",
                 std::string("The site's rule ") + option + " makes such a line fail the program."};
     }
     if (ruleId == exitCodeRule) {
-        return {"SAS ended with a failure code",
+        return {"ExitCode", "SAS ended with a failure code",
                 "SAS ended with an exit code that the log's lines do not explain (a crash, a signal, %ABORT, a "
                 "failure before the log), or did not end by itself.",
                 "The log and SAS's console show how far the program came."};
     }
     if (ruleId == "tamberlo-error") {
-        return {"The program could not be run", "Tamberlo could not run the program: the message says why.",
+        return {"TamberloError", "The program could not be run",
+                "Tamberlo could not run the program: the message says why.",
                 "Check the program file, the SAS installation and the options."};
     }
     if (ruleId == "time-limit") {
-        return {"The time limit was reached", "SAS was stopped at the time limit of --timeout.",
+        return {"TimeLimit", "The time limit was reached", "SAS was stopped at the time limit of --timeout.",
                 "The log shows where the program was when it was stopped."};
     }
     if (ruleId == "not-run") {
-        return {"The program did not finish", "The batch was interrupted before the program finished.",
+        return {"NotRun", "The program did not finish", "The batch was interrupted before the program finished.",
                 "Run the batch again."};
     }
-    return {ruleId, "Log lines of rule " + ruleId + ".", "See the message."};
+    return {PascalName(ruleId), ruleId, "Log lines of rule " + ruleId + ".", "See the message."};
 }
 
 std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, const SourceRoot& root, std::size_t limit,
@@ -136,12 +159,12 @@ std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, cons
             issue.message = outcome.encoding.ToUtf8(finding.text) + ofRow;
             issue.place =
                 finding.includedFile.empty() ? program : root.Locate(commandtext::FromHost(finding.includedFile));
-            issue.line = finding.programLine;
+            if (finding.programLine) issue.line = *finding.programLine;
             issue.logLine = finding.logLine;
             issue.fingerprint = fingerprints.Next(issue);
             hand(outcome, issue);
         }
-        if (std::optional<ReportIssue> issue = FailureIssue(outcome, findings)) {
+        if (std::optional<ReportIssue> issue = FailureIssue(outcome)) {
             issue->place = program;
             issue->message += ofRow;
             issue->fingerprint = fingerprints.Next(*issue);

@@ -27,10 +27,12 @@ struct ReportIssue {
     std::string ruleId;  // the finding's, else "exit-code", "tamberlo-error", "time-limit" or "not-run"
     Severity severity = Severity::Error;
     std::string message;  // UTF-8: the finding's whole text, or the failure as one line
-    // The file it is in: the program, or the %INCLUDE file of the finding;
-    // `path` empty when the program is no file (a single run's -e text).
+    // The file it is in: the program, or the %INCLUDE file of the finding.
     SourceRoot::Place place;
-    std::optional<long> line;  // of that file
+    // Of that file; 1 for an issue without a line of its own (a failure, a
+    // finding ahead of the program's first line, such as the autoexec's),
+    // as code scanning places every result on a line.
+    long line = 1;
     std::optional<long> logLine;
     // Stable across runs of the same programs on other machines and other
     // days, unique within a report: the MD5 (hex) of the rule id, the
@@ -42,6 +44,7 @@ struct ReportIssue {
 
 // What the reports say of a rule id.
 struct RuleText {
+    std::string name;  // an identifier in Pascal case: "SasMessage180_322", "ExitCode"
     std::string shortDescription;
     std::string fullDescription;
     std::string help;

@@ -3,6 +3,7 @@
 #include "cli/CommandText.h"
 #include "host/ControlChars.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <filesystem>
@@ -113,9 +114,9 @@ namespace {
 
 // ForEachPiece, with `take` able to stop the reading by returning false.
 void ReadPieces(const std::string& path, const SessionEncoding& encoding, bool clean,
-                const std::function<bool(std::string_view utf8)>& take) {
+                const std::function<bool(std::string_view utf8)>& take, std::optional<std::uint64_t> bytes) {
     const auto decoded = [&](const std::string& bytes) {
-        return encoding.ToUtf8(clean ? CleanControlChars(bytes) : bytes);
+        return encoding.ToUtf8(clean ? CleanEveryControlChar(bytes) : bytes);
     };
     constexpr std::size_t pieceSize = 1 << 16;
     std::ifstream in(commandtext::ToPath(path), std::ios::binary);
@@ -125,10 +126,12 @@ void ReadPieces(const std::string& path, const SessionEncoding& encoding, bool c
     }
     std::string buffer;
     std::string carry;
+    std::uint64_t left = bytes.value_or(UINT64_MAX);
     for (;;) {
-        buffer.resize(pieceSize);
+        buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, left)));
         in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         buffer.resize(static_cast<std::size_t>(in.gcount()));
+        left -= buffer.size();
         if (buffer.empty()) break;
         buffer.insert(0, carry);
         carry.clear();
@@ -141,7 +144,7 @@ void ReadPieces(const std::string& path, const SessionEncoding& encoding, bool c
             cut = encoding.WholeCharacters(buffer);
             if (cut > 1 && buffer[cut - 1] == '\r') --cut;
         }
-        if (in && cut > 0) {
+        if (in && left > 0 && cut > 0) {
             carry.assign(buffer, cut, std::string::npos);
             buffer.resize(cut);
         }
@@ -166,30 +169,36 @@ std::size_t ShownEnd(std::string_view piece, std::size_t room, bool afterLine) {
 }  // namespace
 
 void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
-                  const std::function<void(std::string_view utf8)>& take) {
-    ReadPieces(path, encoding, clean, [&take](std::string_view piece) {
-        take(piece);
-        return true;
-    });
+                  const std::function<void(std::string_view utf8)>& take, std::optional<std::uint64_t> bytes) {
+    ReadPieces(
+        path, encoding, clean,
+        [&take](std::string_view piece) {
+            take(piece);
+            return true;
+        },
+        bytes);
 }
 
 bool ForEachShownPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
-                       const std::function<void(std::string_view utf8)>& take) {
+                       const std::function<void(std::string_view utf8)>& take, std::optional<std::uint64_t> bytes) {
     std::size_t shown = 0;
     bool afterLine = false;  // what was handed on ends a line
     bool cut = false;
-    ReadPieces(path, encoding, clean, [&](std::string_view piece) {
-        if (shown + piece.size() <= ShownBytes) {
-            shown += piece.size();
-            if (!piece.empty()) afterLine = piece.back() == '\n';
-            take(piece);
-            return true;
-        }
-        const std::size_t end = ShownEnd(piece, ShownBytes - shown, afterLine);
-        if (end > 0) take(piece.substr(0, end));
-        cut = true;
-        return false;
-    });
+    ReadPieces(
+        path, encoding, clean,
+        [&](std::string_view piece) {
+            if (shown + piece.size() <= ShownBytes) {
+                shown += piece.size();
+                if (!piece.empty()) afterLine = piece.back() == '\n';
+                take(piece);
+                return true;
+            }
+            const std::size_t end = ShownEnd(piece, ShownBytes - shown, afterLine);
+            if (end > 0) take(piece.substr(0, end));
+            cut = true;
+            return false;
+        },
+        bytes);
     return cut;
 }
 

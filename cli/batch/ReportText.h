@@ -2,7 +2,9 @@
 
 #include "host/SessionEncoding.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,20 +29,24 @@ void AppendJson(std::string& out, std::string_view utf8);
 // decoded from `encoding` into UTF-8 (U+FFFD for a byte it does not hold),
 // and hands them to `take`. A file that cannot be read gives one piece
 // saying so. Memory stays at one piece.
-// With `clean`, control characters show as CleanOutput shows them.
+// With `clean`, control characters show as CleanOutput shows them. With
+// `bytes`, only the file's first `bytes` are read.
 void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
-                  const std::function<void(std::string_view utf8)>& take);
+                  const std::function<void(std::string_view utf8)>& take,
+                  std::optional<std::uint64_t> bytes = std::nullopt);
 
 // The most of a log or listing (in UTF-8) that a report embeds: the rest
 // stays in the file, which a reader's page or a CI server need not take in.
 constexpr std::size_t ShownBytes = 256 * 1024;
 
-// As ForEachPiece, but the pieces end after at most ShownBytes in all: at
-// the last line break within them, or, in a line that began before it and
-// runs past them (a line of more than a piece, 64 KiB of the file), after
-// the last whole character within them. Returns true when the file's text
-// went on past what was handed on; it is then not read on.
+// As ForEachPiece (of the file's first `bytes`, when given), but the pieces
+// end after at most ShownBytes in all: at the last line break within them,
+// or, in a line that began before it and runs past them (a line of more than
+// a piece, 64 KiB of the file), after the last whole character within them.
+// Returns true when the text (of those first `bytes`) went on past what was
+// handed on; it is then not read on.
 bool ForEachShownPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
-                       const std::function<void(std::string_view utf8)>& take);
+                       const std::function<void(std::string_view utf8)>& take,
+                       std::optional<std::uint64_t> bytes = std::nullopt);
 
 }  // namespace tamberlo::cli::report_text

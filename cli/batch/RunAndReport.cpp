@@ -3,12 +3,16 @@
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/GitHubAnnotations.h"
+#include "cli/SystemFailure.h"
 #include "cli/UsageError.h"
 #include "cli/batch/BatchProgress.h"
 #include "host/StopSignal.h"
+#include "host/ControlChars.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace tamberlo::cli {
@@ -42,6 +46,16 @@ bool Annotate(const std::vector<ProgramOutcome>& outcomes, const std::string& ti
                          outcome.FirstProblemLineUtf8()});
     }
     return annotations.AppendSummary(title);
+}
+
+// The table, the annotations and the summary went to standard output
+// whole; otherwise says why on standard error.
+bool StandardOutputWritten(const BatchProgress& progress) {
+    int error = progress.WriteError();
+    if (error == 0 && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0)) error = errno != 0 ? errno : EIO;
+    if (error == 0) return true;
+    std::fprintf(stderr, "tamberlo: standard output: cannot write: %s\n", std::strerror(error));
+    return false;
 }
 
 }  // namespace
@@ -81,6 +95,8 @@ int RunAndReport(const BatchOptions& options, const std::vector<BatchProgram>& p
     bool written = true;
     if (GitHubAnnotations::Wanted(options.annotations)) written &= Annotate(outcomes, summary.suiteName);
     written &= reports.Write(summary, outcomes);
+    // A reader that went away (`| head`) interrupts the batch: that says it.
+    if (!interrupted && !StandardOutputWritten(progress)) written = false;
     if (!written) return ToInt(ExitStatus::OutputFailed);
     return ToInt(status);
 }
@@ -89,10 +105,13 @@ int WithCommandErrors(const std::function<int()>& run) {
     try {
         return run();
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
+        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(AllControlCharsAsCodes(error.what())).c_str());
         return ToInt(ExitStatus::Usage);
-    } catch (const std::exception& error) {
+    } catch (const SystemFailure& error) {
         std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(error.what()).c_str());
+        return ToInt(ExitStatus::OutputFailed);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "tamberlo: %s\n", console::ForTerminal(AllControlCharsAsCodes(error.what())).c_str());
         return ToInt(ExitStatus::TamberloError);
     }
 }

@@ -34,10 +34,19 @@ Json ArtifactLocation(const SourceRoot::Place& place) {
     return location;
 }
 
-Json PhysicalLocation(const SourceRoot::Place& place, std::optional<long> line) {
-    Json location{{"artifactLocation", ArtifactLocation(place)}};
-    if (line && *line > 0) location["region"] = Json{{"startLine", *line}};
-    return location;
+Json PhysicalLocation(const SourceRoot::Place& place, long line) {
+    return Json{{"artifactLocation", ArtifactLocation(place)}, {"region", {{"startLine", line}}}};
+}
+
+// The run's automation id: its category ahead of the last "/", the same for
+// every run of the same batch ("tamberlo-batch/", a shard's
+// "tamberlo-batch-2of3/"), so that a host puts a run's results in place of
+// the previous run's of that batch, and one shard's do not replace
+// another's.
+std::string AutomationId(const std::string& suiteName) {
+    std::string id;
+    for (const char c : suiteName) id += c == ' ' ? "-" : c == '/' ? "of" : std::string(1, c);
+    return id + "/";
 }
 
 // The rules the results use, in the order they are first used.
@@ -54,6 +63,7 @@ public:
         for (const auto& [id, severity] : rules_) {
             const RuleText text = DescribeRule(id, logRules);
             rules.push_back(Json{{"id", id},
+                                 {"name", text.name},
                                  {"shortDescription", {{"text", text.shortDescription}}},
                                  {"fullDescription", {{"text", text.fullDescription}}},
                                  {"help", {{"text", text.help}}},
@@ -75,11 +85,11 @@ Json Result(const ProgramOutcome& outcome, const ReportIssue& issue, std::size_t
                 {"message", {{"text", issue.message}}}};
     if (!issue.place.path.empty())
         result["locations"] = Json::array({{{"physicalLocation", PhysicalLocation(issue.place, issue.line)}}});
-    if (logsStay && issue.logLine && !outcome.logFile.empty()) {
+    if (logsStay && issue.logLine && *issue.logLine > 0 && !outcome.logFile.empty()) {
         const SourceRoot::Place log = root.Locate(outcome.logFile);
         result["relatedLocations"] =
             Json::array({{{"id", 1},
-                          {"physicalLocation", PhysicalLocation(log, issue.logLine)},
+                          {"physicalLocation", PhysicalLocation(log, *issue.logLine)},
                           {"message", {{"text", "log line " + std::to_string(*issue.logLine)}}}}});
     }
     result["partialFingerprints"] = {{"tamberloIssue/v1", issue.fingerprint}};
@@ -107,18 +117,13 @@ void WriteSarifReport(std::ostream& out, const BatchSummary& summary, const std:
     Json run{{"tool",
               {{"driver",
                 {{"name", "tamberlo"},
+                 {"fullName", "Tamberlo " TAMBERLO_VERSION},
                  {"version", TAMBERLO_VERSION},
                  {"semanticVersion", TAMBERLO_VERSION},
                  {"rules", rules.ToJson(summary.rules)}}}}},
              {"invocations", Json::array({invocation})},
-             {"originalUriBaseIds", {{sourceRootId, {{"uri", root.Uri()}}}}}};
-    // Each shard's results are a category of their own, so that one
-    // shard's upload does not replace another's.
-    if (!summary.shard.empty()) {
-        std::string category = "tamberlo-batch-" + summary.shard;
-        category.replace(category.find('/'), 1, "of");
-        run["automationDetails"] = {{"id", category + "/"}};
-    }
+             {"originalUriBaseIds", {{sourceRootId, {{"uri", root.Uri()}}}}},
+             {"automationDetails", {{"id", AutomationId(commandtext::ToUtf8(summary.suiteName))}}}};
     std::string head = Dump(run);
     head.pop_back();  // the closing brace: the results follow, streamed
 

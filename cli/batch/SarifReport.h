@@ -8,8 +8,10 @@
 
 namespace tamberlo::cli {
 
-// A SARIF 2.1.0 log as code scanning (GitHub) and editors' SARIF viewers
-// read it: one run of the tool "tamberlo" with the rules its results use,
+// A SARIF 2.1.0 log as code scanning (GitHub, Azure DevOps) and editors'
+// SARIF viewers read it: one run of the tool "tamberlo" (with a full name)
+// with an automation id made from the suite name ("tamberlo-batch/",
+// "tamberlo-batch-2of3/"), the rules its results use (each with a name),
 // and a result per ReportIssue: its rule, level (error, or warning for a
 // WARNING line and SAS's exit code 1), message, the file (relative to the
 // source root, SRCROOT, or a file: URI outside it) and line as its

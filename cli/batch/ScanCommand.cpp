@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/LogFindings.h"
+#include "cli/PreambleForms.h"
 #include "cli/UsageError.h"
 #include "cli/batch/LogSource.h"
 #include "cli/batch/ProgramList.h"
@@ -41,7 +42,7 @@ std::optional<std::string> Beside(const std::string& log, const char* extension)
 // What every log's scan shares.
 struct ScanSetup {
     LogRules rules;
-    std::optional<SessionEncoding> encoding;  // --encoding
+    LogSource::Given encoding;  // --encoding
     bool cleaned = true;
     bool listings = false;  // the reports show listings
     // For the UTF-8 copies of UTF-16 files that the reports read; none: no
@@ -72,6 +73,22 @@ std::string ReadFor(LogSource& source, const std::string& file, const ScanSetup&
     return copy;
 }
 
+// The listing beside the log for the reports (a UTF-8 copy of a UTF-16
+// one); empty for none, and for one that is no text, which has no verdict
+// to spoil.
+std::string ListingFor(const std::string& log, const ScanSetup& setup, const StopSignal& stop) {
+    const std::optional<std::string> listing = Beside(log, ".lst");
+    if (!listing) return {};
+    try {
+        LogSource lst(*listing, setup.encoding);
+        return lst.Transcoded() ? ReadFor(lst, *listing, setup, stop, [](std::string_view) {}) : *listing;
+    } catch (const RunStopped&) {
+        throw;
+    } catch (const std::runtime_error&) {
+        return {};
+    }
+}
+
 std::optional<ProgramOutcome> ScanLog(const BatchProgram& log, const ScanSetup& setup, const StopSignal& stop) {
     const auto started = std::chrono::steady_clock::now();
     ProgramOutcome outcome;
@@ -80,16 +97,22 @@ std::optional<ProgramOutcome> ScanLog(const BatchProgram& log, const ScanSetup& 
     try {
         if (!log.problem.empty()) throw std::runtime_error(log.problem);
         LogSource source(log.path, setup.encoding);
-        // SAS wrote the log of the program as it was: no line ahead of it.
+        const std::optional<std::string> program = Beside(log.path, ".sas");
         LogFindings findings(setup.rules, 0, &stop);
+        // A log that Tamberlo's own run wrote (--out) has the lines it wrote
+        // ahead of the program first: the program's lines come after them.
+        if (program) findings.FindPreamble(PreambleForms::LeadingIn(*program));
         outcome.logFile = ReadFor(source, log.path, setup, stop, [&](std::string_view piece) { findings.Feed(piece); });
         findings.Finish();
+        // A log still being written has grown since: the reports show what
+        // was judged. A UTF-8 copy holds just that.
+        if (!source.Transcoded()) outcome.logBytes = source.BytesRead();
         outcome.encoding = source.Encoding();
         outcome.logLines = findings.Counts();
         outcome.findings = findings.Findings();
         // Without SAS's exit code the lines alone decide.
         outcome.verdict = findings.VerdictFor(std::nullopt);
-        if (const std::optional<std::string> program = Beside(log.path, ".sas")) {
+        if (program) {
             outcome.program.path = *program;
         } else {
             // The log itself is where its findings are.
@@ -97,13 +120,7 @@ std::optional<ProgramOutcome> ScanLog(const BatchProgram& log, const ScanSetup& 
                 if (finding.includedFile.empty()) finding.programLine = finding.logLine;
             }
         }
-        if (setup.listings) {
-            if (const std::optional<std::string> listing = Beside(log.path, ".lst")) {
-                LogSource lst(*listing, setup.encoding);
-                outcome.lstFile =
-                    lst.Transcoded() ? ReadFor(lst, *listing, setup, stop, [](std::string_view) {}) : *listing;
-            }
-        }
+        if (setup.listings) outcome.lstFile = ListingFor(log.path, setup, stop);
     } catch (const RunStopped&) {
         return std::nullopt;
     } catch (const std::exception& error) {
@@ -117,11 +134,13 @@ std::optional<ProgramOutcome> ScanLog(const BatchProgram& log, const ScanSetup& 
 int Run(const BatchOptions& options) {
     ScanSetup setup;
     if (options.encoding) {
-        setup.encoding = SessionEncoding::FromName(*options.encoding);
-        if (!setup.encoding) {
+        const std::optional<LogSource::Given> given = LogSource::Named(*options.encoding);
+        if (!given) {
             throw UsageError("--encoding " + *options.encoding +
-                             ": not an encoding Tamberlo knows (UTF-8, WLATIN1, LATIN1, SHIFT-JIS, ...)");
+                             ": not an encoding Tamberlo knows (UTF-8, UTF-16LE, UTF-16BE, WLATIN1, LATIN1, "
+                             "SHIFT-JIS, ...)");
         }
+        setup.encoding = *given;
     }
     setup.rules = LogRules(options.ignore, options.failOn, options.strict);
     setup.cleaned = !options.raw;

@@ -34,17 +34,20 @@ const char* ScanCommandLine::Description() { return description; }
 const char* ScanCommandLine::NoLog() { return "no log: name .log files or folders (see tamberlo scan --help)"; }
 
 void ScanCommandLine::Declare(CLI::App& scan, BatchOptions& options) {
-    scan.add_option("LOG", options.programs, "a .log file, or a folder whose .log files are read")
+    scan.add_option("LOG", options.programs,
+                    R"(a .log file, or a folder whose .log files are read;
+* and ? in its last part are expanded, quoted or not)")
         ->option_text("LOG ...")
         ->group(logsGroup);
     scan.add_flag("--recursive", options.recursive, "also read the .log files in the folders' subfolders")
         ->group(logsGroup);
     CLI::Option* encoding = scan.add_option_function<std::string>(
         "--encoding", [&options](const std::string& name) { options.encoding = name; },
-        R"(the encoding the logs are in (UTF-8, WLATIN1, LATIN1,
-SHIFT-JIS, ...); default: what a byte-order mark says
-(UTF-8, UTF-16LE, UTF-16BE), else the platform's
-default)");
+        R"(the encoding of logs without a byte-order mark
+(UTF-8, UTF-16LE, UTF-16BE, WLATIN1, LATIN1,
+SHIFT-JIS, ...); a mark says what its log is in, and
+a log with a NUL in every other byte is UTF-16;
+default: the platform's)");
     encoding->type_name("NAME")->group(logsGroup);
     Check(*encoding, NonEmptyName(), "the name of an encoding");
     scan.add_flag("--raw", options.raw, "the reports' logs and listings as SAS wrote them")->group("Output");

@@ -19,9 +19,10 @@ fs::path Resolved(const fs::path& path) {
     return (ec ? full : canonical).lexically_normal();
 }
 
-// UTF-8 with "/" between folders, whatever the platform's separator.
-std::string Utf8(const fs::path& path) {
-    std::string text = commandtext::ToUtf8(commandtext::FromPath(path));
+// The name as command text (the system's bytes, UTF-8 on Windows) with "/"
+// between folders, whatever the platform's separator.
+std::string Slashed(const fs::path& path) {
+    std::string text = commandtext::FromPath(path);
     if (fs::path::preferred_separator != '/') std::replace(text.begin(), text.end(), '\\', '/');
     return text;
 }
@@ -46,21 +47,24 @@ SourceRoot::Place SourceRoot::Locate(const std::string& file) const {
     const fs::path relative = full.lexically_relative(root_);
     Place place;
     place.inside = !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
-    place.path = Utf8(place.inside ? relative : full);
-    place.uri = place.inside ? Escape(place.path) : FileUri(place.path);
+    // The URI escapes the name's own bytes: a name that is not UTF-8 would
+    // otherwise name the file its UTF-8 rendering spells.
+    const std::string name = Slashed(place.inside ? relative : full);
+    place.path = commandtext::ToUtf8(name);
+    place.uri = place.inside ? Escape(name) : FileUri(name);
     return place;
 }
 
 std::string SourceRoot::Uri() const {
-    std::string uri = FileUri(Utf8(root_));
+    std::string uri = FileUri(Slashed(root_));
     if (uri.back() != '/') uri += '/';
     return uri;
 }
 
-std::string SourceRoot::Escape(std::string_view utf8) {
+std::string SourceRoot::Escape(std::string_view name) {
     constexpr char hex[] = "0123456789ABCDEF";
     std::string escaped;
-    for (const char c : utf8) {
+    for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') || c == '-' ||
             c == '.' || c == '_' || c == '~' || c == '/') {

@@ -20,8 +20,9 @@ public:
         // UTF-8 with "/" between folders: relative to the root when inside,
         // else the full name ("/srv/x.sas", "C:/x.sas", "//server/share/x.sas").
         std::string path;
-        // `path` as a URI: a relative reference when inside, else an
-        // absolute file: URI; percent-escaped (Escape).
+        // The file as a URI: a relative reference when inside, else an
+        // absolute file: URI; the name's own bytes percent-escaped (Escape),
+        // so that a name that is not UTF-8 keeps its bytes.
         std::string uri;
     };
 
@@ -32,10 +33,10 @@ public:
     // The root as an absolute file: URI, ending in "/".
     std::string Uri() const;
 
-    // UTF-8 as a URI path: every byte but ASCII letters, digits, "-", ".",
-    // "_", "~" and "/" percent-escaped ("a b" is "a%20b", "#" "%23", "é"
-    // "%C3%A9").
-    static std::string Escape(std::string_view utf8);
+    // A name as a URI path: every byte but ASCII letters, digits, "-", ".",
+    // "_", "~" and "/" percent-escaped ("a b" is "a%20b", "#" "%23", "é" in
+    // UTF-8 "%C3%A9", the byte 0xFF "%FF").
+    static std::string Escape(std::string_view name);
 
 private:
     std::filesystem::path root_;

@@ -27,6 +27,8 @@ public:
     Descriptor& operator=(Descriptor&&) = delete;
 
     int get() const noexcept { return fd_; }
+    // Hands the descriptor on to a new owner.
+    void Release() noexcept { fd_ = -1; }
     // Closes now, so that a failure of the close itself (a full disk on some
     // file systems) can be reported.
     int Close() noexcept {
@@ -208,6 +210,25 @@ RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t
     return read;
 }
 
+std::FILE* OpenExistingForWriting(const std::filesystem::path& path) {
+    const std::string& name = path.native();
+    if (NamesNoFile(name)) throw RuntimeError(errors::BadFileName);
+    // Without waiting: a pipe that nothing reads fails with ENXIO at once
+    // instead of holding the command up until a reader comes.
+    const int opened = OpenRetrying(name, O_WRONLY | O_TRUNC | O_NONBLOCK, 0);
+    if (opened < 0) {
+        if (errno == ENXIO) return nullptr;
+        ThrowLastError(name);
+    }
+    Descriptor fd(opened);
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) ThrowLastError(name);
+    std::FILE* stream = ::fdopen(fd.get(), "wb");
+    if (stream == nullptr) ThrowLastError(name);
+    fd.Release();
+    return stream;
+}
+
 std::optional<FileStamp> StampOfRegularFile(const std::string& path) noexcept {
     struct stat info {};
     if (NamesNoFile(path) || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
@@ -301,6 +322,9 @@ bool ProbeReadable(const std::string& path) noexcept {
 
 // A std::filesystem path is the system's bytes, as a narrow path is.
 std::string ReadWholeFile(const std::filesystem::path& path) { return ReadWholeFile(path.native()); }
+RegularFileRead ReadRegularFileIfPresent(const std::filesystem::path& path, std::uintmax_t limit) {
+    return ReadRegularFileIfPresent(path.native(), limit);
+}
 void WriteWholeFile(const std::filesystem::path& path, std::string_view text, WriteMode mode) {
     WriteWholeFile(path.native(), text, mode);
 }

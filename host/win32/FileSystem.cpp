@@ -200,8 +200,10 @@ std::optional<std::string> ReadWholeFileIfPresent(const std::string& path) {
     return ReadToEnd(file, path);
 }
 
-RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t limit) {
-    const FileName name = NameOf(path);
+namespace {
+
+RegularFileRead ReadRegular(const FileName& name, std::uintmax_t limit) {
+    const std::string& path = name.text;
     const win32::FileHandle file = OpenHandle(name, GENERIC_READ, OPEN_EXISTING);
     if (!file) {
         const DWORD reason = ::GetLastError();
@@ -219,6 +221,23 @@ RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t
     RegularFileRead read{RegularFileRead::Outcome::Read, ReadToEnd(file, path)};
     if (read.text.size() > limit) return {RegularFileRead::Outcome::TooLarge, {}};
     return read;
+}
+
+}  // namespace
+
+RegularFileRead ReadRegularFileIfPresent(const std::string& path, std::uintmax_t limit) {
+    return ReadRegular(NameOf(path), limit);
+}
+RegularFileRead ReadRegularFileIfPresent(const std::filesystem::path& path, std::uintmax_t limit) {
+    return ReadRegular(NameOf(path), limit);
+}
+
+std::FILE* OpenExistingForWriting(const std::filesystem::path& path) {
+    const FileName name = NameOf(path);
+    const NoErrorDialogs quiet;
+    std::FILE* stream = ::_wfopen(name.wide.c_str(), L"wb");
+    if (stream == nullptr) ThrowLastError(name.text);
+    return stream;
 }
 
 std::optional<FileStamp> StampOfRegularFile(const std::string& path) noexcept {

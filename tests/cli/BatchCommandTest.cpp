@@ -188,13 +188,14 @@ TEST_F(TwentyPrograms, TheJsonReportHoldsEachVerdictAndFinding) {
     EXPECT_EQ(facts.at("sub/error3").at("firstErrorLines"),
               nlohmann::json({"ERROR 180-322: Statement is not valid or it is used out of proper order.",
                               "ERROR: Errors printed on page 1."}));
-    // Log line 5 follows the formchar statement (1), the echoed "foo;" (2) and its marker lines.
+    // Log line 7 follows the %LET statements of the program's own path (1,
+    // 2), the formchar statement (3), the echoed "foo;" (4) and its marker lines.
     EXPECT_EQ(facts.at("sub/error3").at("findings"), nlohmann::json::parse(R"([
-        {"kind": "error", "logLine": 5, "programLine": 1, "rule": "SAS180-322",
+        {"kind": "error", "logLine": 7, "programLine": 1, "rule": "SAS180-322",
          "text": "ERROR 180-322: Statement is not valid or it is used out of proper order."},
-        {"kind": "error", "logLine": 6, "programLine": 1, "rule": "ERROR", "text": "ERROR: Errors printed on page 1."}])"));
+        {"kind": "error", "logLine": 8, "programLine": 1, "rule": "ERROR", "text": "ERROR: Errors printed on page 1."}])"));
     EXPECT_EQ(facts.at("warn2").at("findings"), nlohmann::json::parse(R"([
-        {"kind": "warning", "logLine": 3, "programLine": 1, "rule": "WARNING",
+        {"kind": "warning", "logLine": 5, "programLine": 1, "rule": "WARNING",
          "text": "WARNING: No logical assign for filename NOTHING."}])"));
     EXPECT_THAT(std::string(facts.at("sleeper").at("problem")), HasSubstr("Execute method: "));
 }
@@ -221,13 +222,16 @@ TEST_F(TwentyPrograms, TheJUnitReportValidatesAndNamesEachProblem) {
                                  "on page 1.\" type=\"SAS errors\">" +
                                  error1 +
                                  ":1: ERROR 180-322: Statement "
-                                 "is not valid or it is used out of proper order. (log line 5)\n"));
+                                 "is not valid or it is used out of proper order. (log line 7)\n"));
     EXPECT_EQ(ValidateJUnit(Work("reports/four.xml")), "") << "the report does not validate";
     EXPECT_EQ(test::ListFolder(Work("reports")), (std::vector<std::string>{"four.xml", "one.xml"}))
         << "a temporary file was left";
     EXPECT_THAT(junit, HasSubstr("<error message=\"missing.sas: no such program file\" type=\"Tamberlo error\">"));
     EXPECT_TRUE(std::regex_search(junit, std::regex("<error message=\"Execute method: [^\"]+\" type=\"time limit\">")));
-    EXPECT_THAT(junit, HasSubstr("<system-out>1          options formchar='|-++++++++++=|-/|&lt;&gt;*';\r\n"));
+    EXPECT_THAT(junit,
+                HasSubstr("<system-out>1          %LET _SASPROGRAMFILE=%QSYSFUNC(SYSGET(TAMBERLO_LET__"
+                          "SASPROGRAMFILE));\r\n2          %LET _SASPROGRAMDIR=%QSYSFUNC(SYSGET(TAMBERLO_"
+                          "LET__SASPROGRAMDIR));\r\n3          options formchar='|-++++++++++=|-/|&lt;&gt;*';\r\n"));
 }
 
 // Outputs: log, listing and put files exactly as SAS wrote them, an archive
@@ -242,7 +246,7 @@ TEST_F(TwentyPrograms, OutputsHoldWhatEachProgramWrote) {
             EXPECT_EQ(test::ReadFile(Work("four/sub/error1.log")), program.at("log"));
         }
     }
-    EXPECT_THAT(test::ReadFile(Work("four/sub/error1.log")), HasSubstr("\r\n2          foo;\r\n"));
+    EXPECT_THAT(test::ReadFile(Work("four/sub/error1.log")), HasSubstr("\r\n4          foo;\r\n"));
     EXPECT_FALSE(test::Exists(Work("four/warn1.lst"))) << "no listing, no file";
     // A program stopped at the time limit keeps the log it had written, in
     // the report and in the folder; its put files are not its outputs.
@@ -781,13 +785,13 @@ TEST(ReportText, XmlAndJsonCarryEveryTextWellFormed) {
 TEST_F(BatchCommand, SiteRulesDecideWhatCounts) {
     Program("rules.sas", "data _null_; file _put1; put 'x';\r\nput 'n=' _N_ total;\r\nrun;\r\nfilename licence;\r\n");
     const std::string uninitialized =
-        R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "strict-uninitialized"})";
+        R"({"kind": "error", "logLine": 9, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "strict-uninitialized"})";
     const std::string licence =
-        R"({"kind": "warning", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "WARNING"})";
+        R"({"kind": "warning", "logLine": 18, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "WARNING"})";
     const std::string licenceError =
-        R"({"kind": "error", "logLine": 16, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "licence"})";
+        R"({"kind": "error", "logLine": 18, "programLine": 4, "text": "WARNING: No logical assign for filename LICENCE.", "rule": "licence"})";
     const std::string uninitializedRule =
-        R"({"kind": "error", "logLine": 7, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "fail-on-2"})";
+        R"({"kind": "error", "logLine": 9, "programLine": 3, "text": "NOTE: Variable total is uninitialized.", "rule": "fail-on-2"})";
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
         {{}, 1, "[" + licence + "]"},
         {{"--ignore", "No logical assign"}, 0, "[]"},
@@ -846,7 +850,7 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
     }
     EXPECT_THAT(page, HasSubstr("<span class=\"N\">NOTE: DATA statement used (Total process time):</span>"));
     EXPECT_THAT(page,
-                HasSubstr("<span class=\"W\" id=\"p1-l3\">WARNING: No logical assign for filename NOTHING.</span>"));
+                HasSubstr("<span class=\"W\" id=\"p1-l5\">WARNING: No logical assign for filename NOTHING.</span>"));
     EXPECT_THAT(page, HasSubstr("<pre class=\"lst\">"));
     EXPECT_THAT(page, HasSubstr("listed &lt;here&gt;"));
 
@@ -862,15 +866,15 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
         fs::remove_all(profile);
         return test::ReadFile(Work("dom.html"));
     };
-    const std::string filtered = dom("?verdict=failed,warnings#p2-l6");
+    const std::string filtered = dom("?verdict=failed,warnings#p2-l8");
     EXPECT_THAT(filtered, HasSubstr("data-ready=\"yes\"")) << "the page's script did not run to its end";
     EXPECT_THAT(filtered, testing::Not(HasSubstr("data-errors="))) << filtered.substr(0, 300);
     EXPECT_TRUE(std::regex_search(filtered, std::regex("<tr data-verdict=\"clean\"[^>]* hidden=\"\"")));
     EXPECT_TRUE(std::regex_search(filtered, std::regex("<tr data-verdict=\"failed\" data-name=\"c-error\"[^>]*><td>")));
     EXPECT_TRUE(std::regex_search(
         filtered, std::regex("<details class=\"program\" id=\"p2\" data-verdict=\"failed\" open=\"\">")));
-    EXPECT_THAT(filtered, HasSubstr("<span class=\"E target\" id=\"p2-l6\">ERROR 180-322: Statement is not valid"));
-    EXPECT_THAT(filtered, HasSubstr("<a href=\"#p2-l6\">log line 6</a>, program line 2: ERROR 180-322"));
+    EXPECT_THAT(filtered, HasSubstr("<span class=\"E target\" id=\"p2-l8\">ERROR 180-322: Statement is not valid"));
+    EXPECT_THAT(filtered, HasSubstr("<a href=\"#p2-l8\">log line 8</a>, program line 2: ERROR 180-322"));
 
     const std::string sorted = dom("?sort=findings");
     EXPECT_THAT(sorted, HasSubstr("data-sorted=\"findings descending\""));
@@ -880,7 +884,7 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
 
     // A mangled link (not percent-encoded UTF-8, a verdict or key the page
     // does not know) loses only its mangled part.
-    const std::string mangledQuery = dom("?verdict=%E0%A4&sort=%E0%A4#p2-l6");
+    const std::string mangledQuery = dom("?verdict=%E0%A4&sort=%E0%A4#p2-l8");
     const std::string mangledFragment = dom("?sort=findings#%E0%A4");
     for (const std::string& page : {mangledQuery, mangledFragment}) {
         EXPECT_THAT(page, HasSubstr("data-ready=\"yes\""));
@@ -888,7 +892,7 @@ TEST_F(BatchCommand, HtmlReportWorksInABrowser) {
         EXPECT_THAT(page, testing::Not(HasSubstr(" hidden=")));
     }
     EXPECT_THAT(mangledQuery, testing::Not(HasSubstr("data-sorted=")));
-    EXPECT_THAT(mangledQuery, HasSubstr("<span class=\"E target\" id=\"p2-l6\">"));
+    EXPECT_THAT(mangledQuery, HasSubstr("<span class=\"E target\" id=\"p2-l8\">"));
     EXPECT_THAT(mangledFragment, HasSubstr("data-sorted=\"findings descending\""));
 }
 #endif

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -23,7 +24,9 @@ using namespace tamberlo;
 using nlohmann::json;
 using testing::Contains;
 using testing::ElementsAre;
+using testing::ElementsAreArray;
 using testing::HasSubstr;
+using testing::StartsWith;
 
 namespace {
 
@@ -115,7 +118,7 @@ TEST_F(CodeScanningReport, TheBatchLocatesEachProblem) {
     EXPECT_EQ(ValidateSarif(Work("r.sarif")), "");
     const json sarif = Report("r.sarif");
     const std::string failing = "progs/sub%20dir/err%231%20%C3%A9.sas";
-    EXPECT_THAT(Results(sarif), ElementsAre("mine error progs/fail.sas:1", "tamberlo-error error missing.sas",
+    EXPECT_THAT(Results(sarif), ElementsAre("mine error progs/fail.sas:1", "tamberlo-error error missing.sas:1",
                                             "SAS180-322 error " + failing + ":2", "ERROR error " + failing + ":2",
                                             "WARNING warning progs/warn.sas:1"));
     EXPECT_THAT(Issues(Report("cq.json")),
@@ -123,13 +126,21 @@ TEST_F(CodeScanningReport, TheBatchLocatesEachProblem) {
                             "SAS180-322 critical progs/sub dir/err#1 \xC3\xA9.sas:2",
                             "ERROR critical progs/sub dir/err#1 \xC3\xA9.sas:2", "WARNING minor progs/warn.sas:1"));
 
+    // Described and named as every code-scanning host requires, in a run
+    // whose id stays the same from batch to batch.
     const json& run = sarif.at("runs").at(0);
-    std::set<std::string> described;
+    std::map<std::string, std::string> names;
     for (const json& rule : run.at("tool").at("driver").at("rules")) {
         EXPECT_FALSE(rule.at("fullDescription").at("text").get<std::string>().empty()) << rule;
-        described.insert(rule.at("id").get<std::string>());
+        names[rule.at("id").get<std::string>()] = rule.at("name").get<std::string>();
     }
-    EXPECT_EQ(described, (std::set<std::string>{"mine", "tamberlo-error", "SAS180-322", "ERROR", "WARNING"}));
+    EXPECT_EQ(names, (std::map<std::string, std::string>{{"mine", "Mine"},
+                                                         {"tamberlo-error", "TamberloError"},
+                                                         {"SAS180-322", "SasMessage180_322"},
+                                                         {"ERROR", "SasErrorLine"},
+                                                         {"WARNING", "SasWarningLine"}}));
+    EXPECT_EQ(run.at("automationDetails").at("id"), "tamberlo-batch/");
+    EXPECT_THAT(run.at("tool").at("driver").at("fullName").get<std::string>(), StartsWith("Tamberlo "));
     const json& log = run.at("results").at(2).at("relatedLocations").at(0).at("physicalLocation");
     EXPECT_EQ(log.at("artifactLocation").at("uri"), "out/sub%20dir/err%231%20%C3%A9.log");
     EXPECT_GT(log.at("region").at("startLine").get<int>(), 2);
@@ -199,29 +210,71 @@ TEST_F(CodeScanningReport, CheckWritesEveryReport) {
         test::ScopedEnvironment exitCode("TAMBERLO_STANDIN_EXIT", "3");
         ASSERT_EQ(Run({"--check", "--sarif", "crash.sarif", "--codequality", "crash.json", "clean.sas"}).exitCode, 2);
     }
-    EXPECT_THAT(Results(Report("crash.sarif")), ElementsAre("exit-code error clean.sas"));
+    EXPECT_EQ(ValidateSarif(Work("crash.sarif")), "");
+    EXPECT_THAT(Results(Report("crash.sarif")), ElementsAre("exit-code error clean.sas:1"));
+    EXPECT_EQ(Report("crash.sarif").at("runs").at(0).at("automationDetails").at("id"), "tamberlo/");
     EXPECT_EQ(Report("crash.json").at(0).at("description"), "SAS ended with exit code 3");
 
     test::ScopedEnvironment record("TAMBERLO_STANDIN_RECORD", Work("record.txt"));
     const std::vector<std::string> before = test::ListFolder(Work());
+    // Code scanning places every result in a file: a program that is not
+    // one file has none to give.
+    const std::string notOneFile =
+        ": the program is not one file (-e text, standard input or several pieces), and code scanning places every "
+        "result in a file";
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--sarif", "prog.sas"}, "--sarif prog.sas: the same file as the program prog.sas"},
-        {{"--junit", "x", "--codequality", "x"}, "--codequality x: the same file as --junit x"},
-        {{"--log", "x", "--sarif", "./x"}, "--sarif ./x: the same file as --log x"},
-        {{"--html", "r"}, "--html r: is a folder"},
-        {{"--sarif", "new/s.sarif", "--codequality", "new/../prog.sas"},
+        {{"--sarif", "prog.sas", "prog.sas"}, "--sarif prog.sas: the same file as the program prog.sas"},
+        {{"--junit", "x", "--codequality", "x", "prog.sas"}, "--codequality x: the same file as --junit x"},
+        {{"--log", "x", "--sarif", "./x", "prog.sas"}, "--sarif ./x: the same file as --log x"},
+        {{"--html", "r", "prog.sas"}, "--html r: is a folder"},
+        {{"--sarif", "new/s.sarif", "--codequality", "new/../prog.sas", "prog.sas"},
          "--codequality new/../prog.sas: the same file as the program prog.sas"},
-        {{"--source-root", "nowhere", "--sarif", "s.sarif"}, "--source-root nowhere: expected an existing folder"},
+        {{"--source-root", "nowhere", "--sarif", "s.sarif", "prog.sas"},
+         "--source-root nowhere: expected an existing folder"},
+        {{"--sarif", "s.sarif", "-e", "data _null_; run;"}, "--sarif s.sarif" + notOneFile},
+        {{"--codequality", "c.json", "-"}, "--codequality c.json" + notOneFile},
+        {{"--junit", "j.xml", "--sarif", "s.sarif", "prog.sas", "-e", "run;"}, "--sarif s.sarif" + notOneFile},
+        {{"--codequality", "c.json", "prog.sas", "clean.sas"}, "--codequality c.json" + notOneFile},
     };
-    for (const auto& [options, message] : cases) {
-        std::vector<std::string> withProgram = options;
-        withProgram.push_back("prog.sas");
-        const test::ToolResult refused = Run(withProgram);
+    for (const auto& [arguments, message] : cases) {
+        const test::ToolResult refused = Run(arguments, "data _null_; run;\n");
         EXPECT_EQ(refused.exitCode, 64) << refused.err;
         EXPECT_EQ(refused.err, "tamberlo: " + message + "\n");
         EXPECT_EQ(test::ListFolder(Work()), before) << message;
     }
     EXPECT_FALSE(test::Exists(Work("record.txt"))) << "SAS was started";
+}
+
+// Code scanning places every result at a line of a file: a finding ahead of
+// the program's first line (the autoexec's) and a failure without a finding
+// are at the program's line 1, and a name that is not UTF-8 keeps its own
+// bytes in the URI.
+TEST_F(CodeScanningReport, EveryResultIsAtALineOfAFile) {
+    WriteWork("ae.sas", "foo;\r\n");
+    WriteWork("clean.sas", "data _null_; run;\r\n");
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string sasExitCode;  // the stand-in's, when set
+        std::vector<std::string> results;
+    };
+    std::vector<Case> cases{
+        {{"--autoexec", "ae.sas", "clean.sas"}, "", {"SAS180-322 error clean.sas:1", "ERROR error clean.sas:1"}},
+        {{"clean.sas"}, "3", {"exit-code error clean.sas:1"}},
+        {{"missing.sas"}, "", {"tamberlo-error error missing.sas:1"}},
+    };
+#ifndef _WIN32
+    WriteWork("bad\xFF\xFE.sas", "foo;\r\n");
+    cases.push_back({{"bad\xFF\xFE.sas"}, "", {"SAS180-322 error bad%FF%FE.sas:1", "ERROR error bad%FF%FE.sas:1"}});
+#endif
+    for (const auto& [arguments, sasExitCode, results] : cases) {
+        const test::ScopedEnvironment exitCode("TAMBERLO_STANDIN_EXIT", sasExitCode);
+        std::vector<std::string> withReports{"--sarif", "r.sarif", "--codequality", "cq.json"};
+        withReports.insert(withReports.end(), arguments.begin(), arguments.end());
+        EXPECT_NE(Batch(withReports).exitCode, 0) << arguments.back();
+        EXPECT_EQ(ValidateSarif(Work("r.sarif")), "") << arguments.back();
+        EXPECT_THAT(Results(Report("r.sarif")), ElementsAreArray(results)) << arguments.back();
+        for (const std::string& issue : Issues(Report("cq.json"))) EXPECT_THAT(issue, testing::EndsWith(":1"));
+    }
 }
 
 // A program below the source root is a relative URI with "/" between its

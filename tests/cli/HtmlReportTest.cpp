@@ -61,3 +61,21 @@ TEST_F(HtmlReport, LongFilesAreCutWithALinkToTheWholeFile) {
                                     "<li class=\"E\">log line 16385, program line 1: ERROR</li>"));
     }
 }
+
+// A time keeps its unit on its line, in the table, the summary and a
+// program's facts: a no-break space, never a blank, stands between them.
+TEST_F(HtmlReport, ATimeIsNeverBrokenFromItsUnit) {
+    cli::ProgramOutcome outcome;
+    outcome.program.name = "a";
+    outcome.program.path = "a.sas";
+    outcome.seconds = 0.02;
+    cli::BatchSummary summary;
+    summary.seconds = 1.5;
+    std::ostringstream out;
+    cli::WriteHtmlReport(out, summary, {outcome}, Work("report.html"), false);
+    const std::string page = out.str();
+    for (const char* time :
+         {"<td class=\"num\">0.02\xc2\xa0s</td>", "<span>1.5\xc2\xa0s</span>", ", 0.02\xc2\xa0s</p>"})
+        EXPECT_THAT(page, HasSubstr(time));
+    EXPECT_EQ(page.find(" s<"), std::string::npos);
+}

@@ -62,13 +62,17 @@ TEST(LogFindings, VerdictsNeverCallAFailureASuccess) {
     const LogRules rules({"^ERROR: licence", "^WARNING: licence"}, {"rule=^NOTE: bad"}, false);
     const std::string error = "ERROR: licence\n";
     const std::string warning = "WARNING: licence\n";
+    const std::string closing = "NOTE: The SAS System used:\n      real time 0.01 seconds\n\n";
     const std::vector<std::tuple<std::string, std::optional<int>, Verdict>> cases{
         {"", 0, Verdict::Clean},
-        {error, 2, Verdict::Clean},
-        {error + warning, 2, Verdict::Clean},
-        {error + "WARNING: real\n", 2, Verdict::Warnings},
-        {warning, 1, Verdict::Clean},
-        {error, 1, Verdict::Warnings},
+        {error + closing, 2, Verdict::Clean},
+        {error + warning + closing, 2, Verdict::Clean},
+        {error + "WARNING: real\n" + closing, 2, Verdict::Warnings},
+        {warning + closing, 1, Verdict::Clean},
+        {error + closing, 1, Verdict::Warnings},
+        // A log cut short explains no exit code.
+        {error, 2, Verdict::Failed},
+        {warning, 1, Verdict::Warnings},
         {error + "ERROR: real\n", 2, Verdict::Failed},
         {error, 137, Verdict::Failed},
         {error, 3, Verdict::Failed},
@@ -79,6 +83,10 @@ TEST(LogFindings, VerdictsNeverCallAFailureASuccess) {
     for (const auto& [log, code, verdict] : cases) {
         EXPECT_EQ(LogFindings::Scan(log, rules, 0).VerdictFor(code), verdict) << log << " " << code.value_or(-1);
     }
+    // Nor when SAS said on its console that it could not write a file.
+    const LogFindings whole = LogFindings::Scan(error + closing, rules, 0);
+    EXPECT_EQ(whole.VerdictFor(2, "SAS: unable to write the listing file /t/x.lst\n"), Verdict::Failed);
+    EXPECT_EQ(whole.VerdictFor(2, "\r\n"), Verdict::Clean);
     EXPECT_EQ(LogFindings::Scan("NOTE: bad\n", rules, 0).Findings().at(0).ruleId, "rule");
 }
 

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -160,4 +161,77 @@ TEST_F(Parameters, ReportsSayWhichRunItWas) {
                           "    <property name=\"sas-option\" value=\"-MEMSIZE\"/>\n"
                           "    <property name=\"sas-option\" value=\"4G\"/>\n  </properties>\n"));
     EXPECT_THAT(test::ReadFile(Work("r.html")), HasSubstr("<span>sysparm S&lt;1&gt;</span><span>set:R a"));
+}
+
+// A program that is a file knows its own full path and folder, whatever they
+// hold, in a single run, a batch and a parameter table's row: it finds its
+// neighbours with them, and its findings keep its own line numbers. Text
+// from -e or standard input knows neither; a --let of the name wins.
+TEST_F(Parameters, AProgramFileKnowsItsOwnPath) {
+#ifdef _WIN32
+    const std::string folderName = "it's & %x; (a)";
+#else
+    const std::string folderName = "it's \"q\" & %x; (J\xc3\xbcrgen) \xff";
+#endif
+    const std::string program =
+        "%put [&_SASPROGRAMFILE];\r\n%put [&_SASPROGRAMDIR];\r\n"
+        "%include \"&_SASPROGRAMDIR/inc.sas\";\r\nfoo;\r\n";
+    WriteWork(folderName + "/prog.sas", program);
+    WriteWork(folderName + "/inc.sas", "%put [included];\r\n");
+    WriteWork("m.csv", "row,sysparm\nr1,x\n");
+    const std::string folder = std::filesystem::path(Work(folderName)).make_preferred().string();
+    const std::string file = folder + static_cast<char>(std::filesystem::path::preferred_separator) + "prog.sas";
+    const std::vector<std::string> known = {"[" + file + "]", "[" + folder + "]", "[included]"};
+    const std::vector<std::string> unknown = {"[&_SASPROGRAMFILE]",
+                                              "WARNING: Apparent symbolic reference _SASPROGRAMFILE not resolved."};
+    const struct {
+        std::vector<std::string> arguments;
+        std::string log;                 // where the run's log goes
+        std::vector<std::string> shown;  // lines the log holds
+        long firstFinding;               // its program line; 0: a program of text, which SARIF cannot place
+        bool batch = false;
+        std::string standardInput = {};
+    } cases[] = {
+        {{"--log", "run.log", Work(folderName + "/prog.sas")}, "run.log", known, 4},
+        {{"--log", "run.log", "./" + folderName + "/./prog.sas"}, "run.log", known, 4},
+        {{"--out", "out", folderName + "/prog.sas"}, "out/prog.log", known, 4, true},
+        {{"--matrix", "m.csv", "--out", "out", folderName}, "out/r1/prog.log", known, 4, true},
+        // The user's value wins: the include is not found.
+        {{"--log", "run.log", "--let", "_sasprogramDir=mine", folderName + "/prog.sas"},
+         "run.log",
+         {"[" + file + "]", "[mine]", "ERROR: Cannot open %INCLUDE file mine/inc.sas."},
+         3},
+        {{"--log", "run.log", "-e", program}, "run.log", unknown, 0},
+        {{"--log", "run.log", "-"}, "run.log", unknown, 0, false, program},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        std::filesystem::remove_all(Work("out"));
+        std::vector<std::string> arguments = c.arguments;
+        if (c.firstFinding != 0) arguments.insert(arguments.begin(), {"--sarif", "r.sarif"});
+        const test::ToolResult result = c.batch ? Batch(arguments) : Run(arguments, c.standardInput);
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        const std::string log = test::ReadFile(Work(c.log));
+        for (const std::string& line : c.shown) EXPECT_THAT(log, HasSubstr("\r\n" + line + "\r\n"));
+        if (c.firstFinding == 0) continue;
+        const nlohmann::json sarif = nlohmann::json::parse(test::ReadFile(Work("r.sarif")));
+        const nlohmann::json::json_pointer line("/runs/0/results/0/locations/0/physicalLocation/region/startLine");
+        EXPECT_EQ(sarif.at(line), c.firstFinding);
+    }
+
+#ifndef _WIN32
+    // A line break in a folder cannot reach SAS: refused, never cut short.
+    WriteWork("a\nb/prog.sas", "%put x;\r\n");
+    std::filesystem::remove(record);
+    const test::ToolResult single = Run({"a\nb/prog.sas"});
+    EXPECT_EQ(single.exitCode, 64);
+    EXPECT_EQ(
+        single.err,
+        "tamberlo: the macro variable _SASPROGRAMFILE (the program's own path) cannot be passed to SAS: it holds a line break; --let _SASPROGRAMFILE=VALUE sets it instead\n");
+    const test::ToolResult batch = Batch({"--json", "r.json", "a\nb/prog.sas"});
+    EXPECT_EQ(batch.exitCode, 3) << batch.out;
+    EXPECT_EQ(nlohmann::json::parse(test::ReadFile(Work("r.json"))).at("programs").at(0).at("problem"),
+              "Execute method: The macro variable _SASPROGRAMFILE cannot be passed to SAS: it holds a line break.");
+    EXPECT_FALSE(test::Exists(record)) << "SAS was started";
+#endif
 }

@@ -11,8 +11,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <thread>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -128,7 +132,7 @@ TEST_F(ScanCommand, ReadsAFolderOfLogsWithTheirProgramsAndListings) {
         {{"logs/notes.txt"}, "logs/notes.txt: not a .log file"},
         {{"logs/job.log", "--json", "logs/job.sas"}, "--json logs/job.sas: the same file as the program logs/job.sas"},
         {{"logs/job.log", "--encoding", "KLINGON"},
-         "--encoding KLINGON: not an encoding Tamberlo knows (UTF-8, WLATIN1, LATIN1, SHIFT-JIS, ...)"},
+         "--encoding KLINGON: not an encoding Tamberlo knows (UTF-8, UTF-16LE, UTF-16BE, WLATIN1, LATIN1, SHIFT-JIS, ...)"},
         {{"logs/job.log", "--annotations", "gitlab"}, "--annotations gitlab: expected github or none"},
     };
     for (const auto& [arguments, message] : usage) {
@@ -256,6 +260,38 @@ TEST_F(ScanCommand, GitHubAnnotationsAreEscapedCappedAndSummed) {
     EXPECT_THAT(table, HasSubstr("\n3 more programs did not pass: the reports list them all.\n"));
 }
 
+// The summary's heading starts a line of its own, whatever the file held.
+TEST_F(ScanCommand, TheStepSummaryStartsALineOfItsOwn) {
+    WriteWork("logs/a.log", "ERROR: x\n");
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", Work("summary.md"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""}, {"prev", "prev\n"}, {"prev\n", "prev\n"}, {"prev\r\n", "prev\r\n"}, {"prev\n\n", "prev\n\n"}};
+    for (const auto& [before, kept] : cases) {
+        WriteWork("summary.md", before);
+        EXPECT_EQ(Scan({"--annotations", "github", "logs"}).exitCode, 2);
+        EXPECT_THAT(test::ReadFile(Work("summary.md")), testing::StartsWith(kept + "## tamberlo scan\n\n1 programs"))
+            << before;
+    }
+}
+
+#ifndef _WIN32
+// A workspace or a file reached through a link is resolved on both sides:
+// the file is still named relative to the workspace.
+TEST_F(ScanCommand, AnnotationsNameFilesInAWorkspaceReachedThroughALink) {
+    WriteWork("logs/a.log", "ERROR: x\n");
+    fs::create_directory_symlink(Work(), Work("link"));
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", "");
+    const std::pair<std::string, std::string> cases[] = {
+        {Work("link"), "logs/a.log"}, {Work(), "link/logs/a.log"}, {Work("link"), "link/logs/a.log"}};
+    for (const auto& [workspace, log] : cases) {
+        test::ScopedEnvironment github("GITHUB_WORKSPACE", workspace);
+        EXPECT_EQ(Annotations(Scan({"--annotations", "github", log}).out),
+                  std::vector<std::string>{"::error file=logs/a.log,line=1,title=ERROR::ERROR: x"})
+            << workspace << " " << log;
+    }
+}
+#endif
+
 TEST_F(ScanCommand, BatchAndCheckAnnotateToo) {
     WriteWork("bad.sas", "foo;\r\n");
     test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", "");
@@ -265,4 +301,187 @@ TEST_F(ScanCommand, BatchAndCheckAnnotateToo) {
     EXPECT_EQ(Annotations(Batch({"--annotations", "github", "bad.sas"}).out), annotations);
     EXPECT_EQ(Annotations(Run({"--annotations", "github", "--check", "bad.sas"}).out), annotations);
     EXPECT_EQ(Run({"--annotations", "yes", "bad.sas"}).err, "tamberlo: --annotations yes: expected github or none\n");
+}
+
+// A log still being written when it is scanned: every report shows the
+// bytes the verdict came from, not what the writer added while the reports
+// were written, and of those at most the first 256 KiB.
+TEST_F(ScanCommand, TheReportsHoldTheBytesThatWereJudged) {
+    std::string notes;
+    for (int i = 0; i < 9000; ++i) notes += "NOTE: line " + std::to_string(i) + "\n";
+    WriteWork("growing.log", notes);
+    std::atomic<bool> scanned{false};
+    std::thread writer([&] {
+        std::ofstream log(Work("growing.log"), std::ios::binary | std::ios::app);
+        for (long n = 0; !scanned; ++n) {
+            log << "ERROR: late " << n << "\n" << std::flush;
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    });
+    const test::ToolResult result = Scan({"growing.log", "--json", "r.json", "--junit", "r.xml", "--html", "r.html"});
+    scanned = true;
+    writer.join();
+    const nlohmann::json program = Json("r.json")["programs"][0];
+    const long judged = program["errorLines"].get<long>();
+    EXPECT_EQ(result.exitCode, judged == 0 ? 0 : 2) << result.err;
+    // The judged bytes, as the report embeds them.
+    std::string shown = notes;
+    for (long n = 0; n < judged; ++n) shown += "ERROR: late " + std::to_string(n) + "\n";
+    if (shown.size() > cli::report_text::ShownBytes) {
+        const std::string of = std::to_string(shown.size() / 1024);
+        shown.erase(shown.rfind('\n', cli::report_text::ShownBytes - 1) + 1);
+        shown += "[The log is cut here: the first 256 KiB of " + of + " KiB are shown; the whole log: growing.log]\n";
+    }
+    EXPECT_EQ(program["log"].get<std::string>(), shown);
+    const std::string junit = test::ReadFile(Work("r.xml"));
+    const std::string systemOut = junit.substr(junit.find("<system-out>"));
+    EXPECT_EQ(test::Occurrences(systemOut, "ERROR: late"), test::Occurrences(shown, "ERROR: late"));
+}
+
+// The encoding a mark says wins over --encoding; UTF-16 without a mark is
+// seen by its NUL bytes, or named; a file of NUL bytes is no log.
+TEST_F(ScanCommand, Utf16IsReadWhateverTheOptionAndAFileOfNulsIsRefused) {
+    const auto withoutMark = [](const std::string& latin1, bool littleEndian) {
+        return Utf16(latin1, littleEndian).substr(2);
+    };
+    const std::string text = "NOTE: a\nERROR: caf\xE9\n";
+    const std::string cafe = "2:2:ERROR: caf\xC3\xA9";
+    // Mostly characters of two non-NUL bytes: only its name tells it.
+    std::string macrons;
+    for (int i = 0; i < 40; ++i) macrons += "\xC4\x81";
+    const auto named = [&](bool littleEndian) {
+        return withoutMark("ERROR: ", littleEndian) + std::string(80, '\x01') + withoutMark("\n", littleEndian);
+    };
+    const std::vector<std::tuple<std::string, std::vector<std::string>, std::string>> cases{
+        {Utf16(text, true), {"--encoding", "UTF-8"}, cafe},
+        {Utf16(text, false), {"--encoding", "LATIN1"}, cafe},
+        {"\xEF\xBB\xBF"
+         "NOTE: a\nERROR: caf\xC3\xA9\n",
+         {"--encoding", "LATIN1"},
+         cafe},
+        {withoutMark(text, true), {}, cafe},
+        {withoutMark(text, false), {}, cafe},
+        {withoutMark(text, true), {"--encoding", "UTF-8"}, cafe},
+        {named(true), {"--encoding", "utf-16le"}, "1:1:ERROR: " + macrons},
+        {named(false), {"--encoding", "UTF16BE"}, "1:1:ERROR: " + macrons},
+    };
+    for (const auto& [bytes, arguments, finding] : cases) {
+        WriteWork("one.log", bytes);
+        std::vector<std::string> scan = arguments;
+        scan.insert(scan.end(), {"one.log", "--json", "r.json"});
+        const test::ToolResult result = Scan(scan);
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_EQ(Findings("r.json"), std::vector<std::string>{finding});
+    }
+    WriteWork("nul.log", std::string(100000, '\0') + "ERROR: hidden\n");
+    const test::ToolResult nul = Scan({"nul.log", "--encoding", "UTF-8"});
+    EXPECT_EQ(nul.exitCode, 3);
+    EXPECT_THAT(nul.out, HasSubstr("\nnul: nul.log: cannot read: mostly NUL bytes, no text in any encoding\n"));
+}
+
+// A log that a batch wrote with --out, scanned beside its program: the
+// findings are on the lines the batch named, whatever Tamberlo wrote ahead
+// of the program.
+TEST_F(ScanCommand, TamberlosOwnLogsAreNumberedAsTheBatchNumberedThem) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
+        {"foo;\n", {"--let", "a=1", "--let", "b=2"}},
+        {"data _null_; file _put1; put 'x'; run;\nfoo;\n", {"--let", "a="}},
+        // The program itself starts with lines of the forms Tamberlo writes.
+        {"%LET X=;\n\nfoo;\n", {"--let", "c=3"}},
+        {"\nfoo;\n", {}},
+    };
+    for (const auto& [program, lets] : cases) {
+        SCOPED_TRACE(program);
+        fs::remove_all(Work("sc"));
+        WriteWork("sc/p.sas", program);
+        std::vector<std::string> batch = lets;
+        batch.insert(batch.end(), {"--json", "b.json", "--out", "sc", "sc"});
+        EXPECT_EQ(Batch(batch).exitCode, 2);
+        EXPECT_EQ(Scan({"sc", "--json", "s.json"}).exitCode, 2);
+        const std::vector<std::string> batchFindings = Findings("b.json");
+        ASSERT_FALSE(batchFindings.empty());
+        EXPECT_EQ(Findings("s.json"), batchFindings);
+    }
+}
+
+// Names and log texts reach the terminal, the cleaned logs, the annotations
+// and the step summary with every control character as its code: nothing
+// in them moves the cursor, cuts a line short or forges a line of its own.
+TEST_F(ScanCommand, ControlCharactersOfNamesAndTextsShowAsCodes) {
+    struct Case {
+        std::string file;
+        std::string log;
+        std::string shown;       // the first problem on the terminal
+        std::string annotation;  // its workflow command
+        std::string cleanedLog;  // in the reports
+    };
+    std::vector<Case> cases{{"nul.log", std::string("ERROR: a\0b\x7F c\n", 14), "nul.log:1: ERROR: a%0b%127 c",
+                             "::error file=logs/nul.log,line=1,title=ERROR::ERROR: a%250b%25127 c",
+                             "ERROR: a%0b%127 c\n"}};
+#ifndef _WIN32
+    cases.push_back({"nl\nline.log", "ERROR: x\n", "nl%10line.log:1: ERROR: x",
+                     "::error file=logs/nl%0Aline.log,line=1,title=ERROR::ERROR: x", "ERROR: x\n"});
+    cases.push_back({"esc\x1B[2J\x01.log", "ERROR: y\n", "esc%27[2J%1.log:1: ERROR: y",
+                     "::error file=logs/esc%2527[2J%251.log,line=1,title=ERROR::ERROR: y", "ERROR: y\n"});
+#endif
+    test::ScopedEnvironment actions("GITHUB_ACTIONS", "true");
+    test::ScopedEnvironment workspace("GITHUB_WORKSPACE", Work());
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", Work("summary.md"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        fs::remove_all(Work("logs"));
+        WriteWork("logs/" + c.file, c.log);
+        WriteWork("summary.md", "");
+        const test::ToolResult result = Scan({"logs", "--json", "r.json"});
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_THAT(result.out, HasSubstr("\n" + Found("logs/" + c.shown) + "\n"));
+        EXPECT_EQ(result.out.find_first_of(std::string("\0\x01\x1B\x7F", 4)), std::string::npos);
+        if (c.file.find_first_of("\n\x1B") != std::string::npos) {
+            EXPECT_EQ(result.out.find(c.file), std::string::npos);
+        }
+        EXPECT_EQ(Annotations(result.out), (std::vector<std::string>{c.annotation}));
+        EXPECT_EQ(test::ReadFile(Work("summary.md")).find_first_of(std::string("\0\x01\x1B\x7F", 4)),
+                  std::string::npos);
+        // The cleaned log of the reports.
+        EXPECT_EQ(Json("r.json")["programs"][0]["log"], c.cleanedLog);
+    }
+}
+
+// A page's log whose first line passes what the page shows: the line's
+// start is shown, cut between two characters.
+TEST_F(ScanCommand, TheHtmlPageShowsTheStartOfALongFirstLine) {
+    std::string accents;  // two bytes a character in UTF-8
+    for (int i = 0; i < (150 << 10) + 1; ++i) accents += "\xC3\xA9";
+    // A mark and the line; the start of it the page shows.
+    const std::vector<std::tuple<std::string, std::string, std::string>> lines{
+        {"", std::string(300 << 10, 'x'), std::string(1000, 'x')},
+        {"\xEF\xBB\xBF", accents, "\xC3\xA9\xC3\xA9\xC3\xA9"},
+    };
+    for (const auto& [mark, line, start] : lines) {
+        WriteWork("long.log", mark + "ERROR: " + line + "\nERROR: second\n");
+        EXPECT_EQ(Scan({"long.log", "--html", "r.html"}).exitCode, 2);
+        const std::string page = test::ReadFile(Work("r.html"));
+        EXPECT_THAT(page, HasSubstr(">ERROR: " + start));
+        EXPECT_THAT(page, HasSubstr("KiB are shown"));
+        EXPECT_EQ(page.find("\xEF\xBF\xBD"), std::string::npos);
+        EXPECT_EQ(page.find(">ERROR: second</span>"), std::string::npos);
+    }
+}
+
+// Quoted patterns are expanded by scan itself, on every system.
+TEST_F(ScanCommand, QuotedWildcardsAreExpanded) {
+    WriteWork("logs/a.log", "ERROR: in a\n");
+    WriteWork("logs/b.log", "WARNING: in b\n");
+    WriteWork("logs/c1.log", "NOTE: c1\n");
+    const std::vector<std::tuple<std::string, int, std::string>> cases{
+        {"logs/*.log", 2, "3 of 3 programs: 1 clean, 1 warnings, 1 failed"},
+        {"logs/?.log", 2, "2 of 2 programs: 0 clean, 1 warnings, 1 failed"},
+        {"logs/c*", 0, "1 of 1 programs: 1 clean"},
+        {"logs/z*.log", 3, "z*: logs/z*.log: no such log file"},
+    };
+    for (const auto& [pattern, status, said] : cases) {
+        const test::ToolResult result = Scan({pattern});
+        EXPECT_EQ(result.exitCode, status) << pattern;
+        EXPECT_THAT(result.out, HasSubstr(said)) << pattern;
+    }
 }

@@ -258,6 +258,80 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "--ignore", "", "-e", uninitialized}).exitCode, 64);
 }
 
+// Rules that could not do what they say are refused before anything runs,
+// in every form: a pattern that the empty string matches finds every line,
+// and a --fail-on name that is taken would merge two rules in the reports.
+TEST_F(TamberloCommand, RulesThatCannotDoAreRefusedInEveryForm) {
+    WriteWork("p.sas", "foo;\r\n");
+    WriteWork("p.log", "ERROR: x\r\n");
+    const std::string needsACharacter =
+        ": the pattern matches the empty string, and so every line; give a regular expression that needs at least "
+        "one character (RE2's syntax: no look-around, no back-references)";
+    const std::string builtIn = " is a built-in rule's id; give the rule a name of its own";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--ignore", "^"}, "--ignore ^" + needsACharacter},
+        {{"--ignore", "$"}, "--ignore $" + needsACharacter},
+        {{"--ignore", "ERROR", "--ignore", ".*"}, "--ignore .*" + needsACharacter},
+        {{"--fail-on", "x?"}, "--fail-on x?" + needsACharacter},
+        {{"--fail-on", "empty=()"}, "--fail-on ()" + needsACharacter},
+        {{"--fail-on", "ERROR=boom"}, "--fail-on ERROR=boom: the name ERROR" + builtIn},
+        {{"--fail-on", "strict-uninitialized=other"},
+         "--fail-on strict-uninitialized=other: the name strict-uninitialized" + builtIn},
+        {{"--fail-on", "sas180-322=x"}, "--fail-on sas180-322=x: the name sas180-322" + builtIn},
+        {{"--fail-on", "fail-on-2=x"}, "--fail-on fail-on-2=x: the name fail-on-2" + builtIn},
+        {{"--fail-on", "exit-code=x"}, "--fail-on exit-code=x: the name exit-code" + builtIn},
+        {{"--fail-on", "mine=a", "--fail-on", "b", "--fail-on", "Mine=c"},
+         "--fail-on Mine=c: the name Mine is given to another rule; give each its own"},
+    };
+    for (const auto& [rules, message] : cases) {
+        std::vector<std::string> single = rules;
+        single.insert(single.end(), {"--check", "p.sas"});
+        std::vector<std::string> batch = rules;
+        batch.push_back("p.sas");
+        std::vector<std::string> scan = rules;
+        scan.push_back("p.log");
+        for (const test::ToolResult& result : {Run(single), Batch(batch), Scan(scan)}) {
+            EXPECT_EQ(result.exitCode, 64) << testing::PrintToString(rules);
+            EXPECT_EQ(result.err, "tamberlo: " + message + "\n");
+            EXPECT_EQ(result.out, "");
+        }
+    }
+    // A pattern with a "=" of its own: after a name, or escaped.
+    EXPECT_EQ(Run({"--check", "--fail-on", "mine=rc=4", "-e", "%put rc=4;"}).exitCode, 2);
+    EXPECT_EQ(Run({"--check", "--fail-on", "rc\\=4", "-e", "%put rc=4;"}).exitCode, 2);
+}
+
+// SAS's exit code is set aside only where the ignored lines explain it and
+// the log is known whole: SAS's closing NOTE comes last. A log cut short (a
+// full disk) may have lost the very line the code stands for.
+TEST_F(TamberloCommand, AnExitCodeStandsWhenTheLogIsNotWhole) {
+    WriteWork("p.sas", "%put hi;\r\n");
+    const std::string closing = "\r\nNOTE: The SAS System used:\r\n      real time           0.01 seconds\r\n\r\n";
+    const std::string ignored = "ERROR: harmless\r\nWARNING: harmless\r\n";
+    const struct {
+        std::string log;
+        const char* code;
+        int status;
+    } cases[] = {
+        {ignored + closing, "2", 0},
+        {ignored + closing, "1", 0},
+        {"\f" + ignored + "NOTE: more\r\n" + closing, "2", 0},
+        // Cut before the closing NOTE, or with a message after it.
+        {ignored + std::string(3000, 'x') + "\r\n", "2", 2},
+        {ignored + "\r\nNOTE: The SAS System used:", "2", 0},
+        {ignored + "\r\nNOTE: The SAS System use", "2", 2},
+        {ignored, "1", 1},
+        {closing + ignored, "2", 2},
+        {closing + "NOTE: a later message\r\n", "1", 1},
+    };
+    for (const auto& c : cases) {
+        const test::ScopedEnvironment log("TAMBERLO_STANDIN_LOG", c.log);
+        const test::ScopedEnvironment code("TAMBERLO_STANDIN_EXIT", c.code);
+        EXPECT_EQ(Run({"--check", "--ignore", "harmless", "p.sas"}).exitCode, c.status) << c.log << c.code;
+        EXPECT_EQ(Batch({"--ignore", "harmless", "p.sas"}).exitCode, c.status) << c.log << c.code;
+    }
+}
+
 TEST_F(TamberloCommand, CheckReadsErrorLinesNotErrorWords) {
     // The log echoes the statement, so "ERROR:" stands inside a source line;
     // the text itself goes to the listing.
@@ -461,6 +535,54 @@ TEST_F(TamberloCommand, TheConsoleOfASASThatDidNotStartIsShownApart) {
     const test::ToolResult fine = Run({"--json", "-e", PrintStep("x")});
     EXPECT_FALSE(nlohmann::json::parse(fine.out).contains("console"));
     EXPECT_EQ(fine.err, "");
+}
+#endif
+
+#ifndef _WIN32
+// An option SAS for UNIX does not know, given with --sas-option or in the
+// configuration file, stops it before its log exists: the run fails, and what
+// SAS said on its console is its first problem on standard error, in the
+// batch's table and in every report, since it is the only reason a user gets.
+TEST_F(TamberloCommand, AnOptionSASDoesNotKnowFailsTheRunWithTheConsoleAsItsFirstProblem) {
+    WriteWork("p.sas", "data _null_; run;\n");
+    WriteWork("site.cfg", "/* from another server */ -stimerr\n");
+    const std::string inConfig =
+        "ERROR: Unrecognized SAS option name, STIMERR, in the configuration file " + Work("site.cfg") + ".";
+    const struct {
+        std::vector<std::string> options;
+        std::string console;  // its first line leads
+    } cases[] = {
+        {{"--sas-option=-stimerr"}, "ERROR: Unrecognized SAS option name, STIMERR.\n"},
+        {{"--config", Work("site.cfg")}, inConfig + "\n"},
+        {{"--config", Work("site.cfg"), "--sas-option=-Fancy"},
+         inConfig + "\nERROR: Unrecognized SAS option name, FANCY.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.options));
+        const std::string console = c.console + "ERROR: SAS did not start.\n";
+        const std::string first = console.substr(0, console.find('\n')) + " (SAS exit code 2)";
+
+        std::vector<std::string> single = c.options;
+        single.insert(single.end(), {"--junit", "single.xml", "-e", "data _null_; run;"});
+        const test::ToolResult run = Run(single);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err,
+                  "tamberlo: SAS wrote on its console:\n" + console + "tamberlo: SAS ended with exit code 2\n");
+        EXPECT_THAT(test::ReadFile(Work("single.xml")), HasSubstr("<failure message=\"" + first + "\""));
+
+        std::vector<std::string> batch = c.options;
+        batch.insert(batch.end(), {"--json", "b.json", "--junit", "b.xml", "--sarif", "b.sarif", "p.sas"});
+        const test::ToolResult ran = Batch(batch);
+        EXPECT_EQ(ran.exitCode, 2);
+        EXPECT_THAT(ran.out, HasSubstr("\np: " + first + "\n"));
+        const nlohmann::json json = nlohmann::json::parse(test::ReadFile(Work("b.json")));
+        EXPECT_EQ(json.at("programs").at(0).at("problem"), first);
+        EXPECT_EQ(json.at("programs").at(0).at("sasExitCode"), 2);
+        EXPECT_THAT(test::ReadFile(Work("b.xml")), HasSubstr("<failure message=\"" + first + "\""));
+        const nlohmann::json sarif = nlohmann::json::parse(test::ReadFile(Work("b.sarif")));
+        EXPECT_EQ(sarif.at("runs").at(0).at("results").at(0).at("message").at("text"), first);
+    }
 }
 #endif
 

@@ -234,8 +234,8 @@ TEST_F(EngineRun, ProgramFileThatCannotBeWrittenIsAnErrorAndSASIsNotStarted) {
     test::ScopedTempDirectory missing(temp / "gone/");
     const Error error = ErrorOf([&] { engine.Execute(StandinRoot, ""); });
     EXPECT_THAT(error, IsError(1, "Execute method",
-                               AllOf(StartsWith("The SAS program file '" + temp.Path() + "gone"),
-                                     HasSubstr("' could not be written: OverwriteFile Error #76 (Path not found)"))));
+                               "The SAS program file could not be written: the run's folder could not be made in '" +
+                                   temp.Path() + "gone/': OverwriteFile Error #76 (Path not found)"));
     EXPECT_FALSE(test::Exists(record));
 }
 

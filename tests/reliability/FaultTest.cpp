@@ -46,8 +46,8 @@ protected:
         const Error program = ErrorOf([&] { runner.Execute(StandInRoot); });
         EXPECT_THAT(program,
                     IsError(1, "Execute method",
-                            AllOf(StartsWith("The SAS program file '" + unusable + "tmpSASProgram_"),
-                                  EndsWith(".sas' could not be written: OverwriteFile Error #76 (Path not found)"))));
+                            "The SAS program file could not be written: the run's folder could not be made in '" +
+                                unusable + "': OverwriteFile Error #76 (Path not found)"));
 
         runner.SetSASCode("data _null_; file _PUT1; put 'never'; run;");
         const Error putFile = ErrorOf([&] { runner.Execute(StandInRoot); });

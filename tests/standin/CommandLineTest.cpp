@@ -67,45 +67,46 @@ TEST_F(StandinCommandLine, MissingConfigFileStopsBeforeTheProgram) {
     EXPECT_FALSE(Exists(put));
 }
 #else
-// SAS for UNIX notes an option it does not know on its command line and runs.
-TEST_F(StandinCommandLine, UnknownOptionOnTheCommandLineIsANote) {
-    Write(program_, HelloProgram);
-    EXPECT_EQ(0, RunCommandLine(CommandLine() + " -fancy -$nostatuswin"));
-    EXPECT_EQ(
-        "NOTE: Unrecognized SAS option name, FANCY, was ignored.\r\n"
-        "NOTE: Unrecognized SAS option name, $NOSTATUSWIN, was ignored.\r\n" +
-            std::string(HelloLog) + ClosingNote,
-        MaskTimes(Read(log_).value_or("<no log>")));
-}
-
-// SAS for UNIX does not start with an option it does not know in its
-// configuration file, nor with a configuration file it cannot open: the
-// reasons go to standard error and nothing is written.
+// SAS for UNIX does not start with an option it does not know, in its
+// configuration file or on its command line, nor with a configuration file it
+// cannot open: the reasons go to standard error, the last line to standard
+// output, and nothing is written. The options Tamberlo passes stay accepted.
 TEST_F(StandinCommandLine, SASForUnixRefusesToStartAndWritesNothing) {
     const std::string put = folder_ / "out.put";
     Write(program_, "filename _PUT1 '" + put + "' mod; data _null_; file _PUT1; put 'x'; file print; put 'y'; run;");
     const std::string windowsConfig = folder_ / "windows.cfg";
     Write(windowsConfig, "/* copied from SAS for Windows: -noconfig */\n-Icon \"-nologo\"\n");
     const std::string missingConfig = folder_ / "nowhere.cfg";
+    const std::string known = " -ENCODING utf-8 -SYSPARM s -SET A b -AUTOEXEC \"" + program_ +
+                              "\" -ECHOAUTO -SOURCE2 -NOSOURCE2 -MEMSIZE 4G -SORTSIZE 1G -WORK \"w d\"";
     const struct {
         std::string commandLine;
-        std::string console;
+        std::string reasons;
     } cases[] = {
         {CommandLine(windowsConfig),
          "ERROR: Unrecognized SAS option name, ICON, in the configuration file " + windowsConfig + ".\n"},
         {CommandLine(missingConfig), "ERROR: Unable to open the configuration file " + missingConfig + ".\n"},
+        {CommandLine() + known + " -stimerr", "ERROR: Unrecognized SAS option name, STIMERR.\n"},
+        {CommandLine() + " -fancy -$nostatuswin",
+         "ERROR: Unrecognized SAS option name, FANCY.\nERROR: Unrecognized SAS option name, $NOSTATUSWIN.\n"},
+        {CommandLine(windowsConfig) + " -Icon",
+         "ERROR: Unrecognized SAS option name, ICON, in the configuration file " + windowsConfig +
+             ".\nERROR: Unrecognized SAS option name, ICON.\n"},
     };
     for (const auto& run : cases) {
         ChildLaunch launch = StandinLaunch(run.commandLine);
         launch.output = folder_ / "stdout.txt";
         launch.error = folder_ / "stderr.txt";
         EXPECT_EQ(2, RunChild(launch).exitCode) << run.commandLine;
-        EXPECT_EQ(run.console + "ERROR: SAS did not start.\n", Read(launch.error).value_or("<none>"));
-        EXPECT_EQ("", Read(launch.output).value_or("<none>"));
+        EXPECT_EQ(run.reasons, Read(launch.error).value_or("<none>"));
+        EXPECT_EQ("ERROR: SAS did not start.\n", Read(launch.output).value_or("<none>"));
         EXPECT_FALSE(Exists(log_));
         EXPECT_FALSE(Exists(listing_));
         EXPECT_FALSE(Exists(put));
     }
+    // The same options without the unknown one: the run goes through.
+    EXPECT_EQ(0, RunCommandLine(CommandLine() + known));
+    EXPECT_TRUE(Exists(log_));
 }
 #endif
 

@@ -32,6 +32,9 @@ TEST_F(StandinMacros, ParametersResolveAsSASResolvesThem) {
         {"", "%put [%sysget(TAMBERLO_NOT_SET_ANYWHERE)];",
          "WARNING: The argument to macro function %SYSGET is not defined as a system variable.", 1},
         {"", "%let 1a=x;", "ERROR: Invalid symbolic variable name 1A.", 2},
+        // A double-quoted %INCLUDE name is resolved, a single-quoted one not.
+        {"", "%let d=none;\r\n%include \"&d/x.sas\";", "ERROR: Cannot open %INCLUDE file none/x.sas.", 2},
+        {"", "%let d=none;\r\n%include '&d/x.sas';", "ERROR: Cannot open %INCLUDE file &d/x.sas.", 2},
         // System options it does not model are taken, on either platform.
         {" -MEMSIZE 4G -SORTSIZE 1G -WORK \"w d\"", "%put fine;", "fine", 0},
     };

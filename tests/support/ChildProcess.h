@@ -59,6 +59,8 @@ public:
     // The processes still running in the child's session (it has one of
     // its own): whatever it started, once it has ended.
     std::vector<unsigned long> LeftInSession() const;
+    // The child's process id.
+    unsigned long Id() const;
 #endif
     ChildResult Wait();
 

@@ -70,22 +70,26 @@ inline bool NamesProgramFile(const std::string& value) {
 }
 
 // Quotes one argument so that the C run-time rules of Windows give it back
-// unchanged: in quotes, each quote escaped, backslashes doubled before a
-// quote and at the end.
+// unchanged, built from its end: a backslash is doubled exactly when only
+// backslashes stand between it and a quotation mark (an escaped one of the
+// argument or the closing one), since only there do backslashes escape;
+// each quotation mark of the argument is escaped with one more backslash.
 inline std::string QuoteArgument(const std::string& arg) {
-    std::string quoted = "\"";
-    std::size_t backslashes = 0;
-    for (const char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
+    std::string reversed = "\"";  // the closing quotation mark
+    bool beforeQuote = true;
+    for (auto c = arg.rbegin(); c != arg.rend(); ++c) {
+        if (*c == '\\') {
+            reversed += beforeQuote ? "\\\\" : "\\";
+        } else if (*c == '"') {
+            reversed += "\"\\";  // \" read forwards
+            beforeQuote = true;
+        } else {
+            reversed += *c;
+            beforeQuote = false;
         }
-        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        quoted += c;
     }
-    quoted.append(backslashes * 2, '\\');
-    return quoted + "\"";
+    reversed += '"';
+    return std::string(reversed.rbegin(), reversed.rend());
 }
 
 }  // namespace tamberlo::test::naive

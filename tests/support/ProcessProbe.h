@@ -32,6 +32,8 @@ std::vector<unsigned long> ChildProcessesOf(unsigned long pid);
 // This process's guard, then the reapers below it: the running processes
 // (zombies left out) named tamberlo-guard.
 std::vector<unsigned long> GuardProcesses();
+// The same for another process of this user.
+std::vector<unsigned long> GuardProcessesOf(unsigned long pid);
 
 // The running processes (zombies left out) of the session `sid`: whatever a
 // session leader started, its grandchildren and their own groups included.

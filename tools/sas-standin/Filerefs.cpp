@@ -14,11 +14,17 @@ bool Filerefs::IsValidName(std::string_view name) {
 }
 
 std::string Filerefs::Upper(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    // Only the 26 letters of ASCII have a case in SAS names: each lower-case
+    // one becomes the capital at the same place of the alphabet.
+    constexpr std::string_view small = "abcdefghijklmnopqrstuvwxyz";
+    constexpr std::string_view capital = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        const std::size_t letter = small.find(c);
+        result += letter == std::string_view::npos ? c : capital[letter];
     }
-    return upper;
+    return result;
 }
 
 void Filerefs::Assign(std::string_view name, Fileref fileref) { refs_[Upper(name)] = std::move(fileref); }

@@ -1,11 +1,11 @@
 #include "Invocation.h"
 
+#include "ConfigurationText.h"
 #include "Filerefs.h"
 #include "Platform.h"
 #include "TextFile.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace tamberlo::standin {
 
@@ -73,31 +73,6 @@ Invocation Invocation::Parse(const std::vector<std::string>& arguments) {
     return invocation;
 }
 
-std::vector<std::string> Invocation::ConfigurationArguments(std::string_view text) {
-    std::vector<std::string> arguments;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            ++i;
-        } else if (text.substr(i, 2) == "/*") {
-            const std::size_t end = text.find("*/", i + 2);
-            i = end == std::string_view::npos ? text.size() : end + 2;
-        } else if (c == '"' || c == '\'') {
-            const std::size_t end = text.find(c, i + 1);
-            arguments.emplace_back(
-                text.substr(i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
-            i = end == std::string_view::npos ? text.size() : end + 1;
-        } else {
-            std::size_t end = i;
-            while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
-            arguments.emplace_back(text.substr(i, end - i));
-            i = end;
-        }
-    }
-    return arguments;
-}
-
 namespace {
 
 // The last -ENCODING of a configuration file and the files it includes,
@@ -109,7 +84,7 @@ void EncodingOfConfiguration(const std::string& path, std::string& encoding, std
     const std::optional<std::string> text = TextFile::Read(path);
     if (!text) return;
     open.push_back(path);
-    const std::vector<std::string> words = Invocation::ConfigurationArguments(*text);
+    const std::vector<std::string> words = ConfigurationText::Words(*text);
     const std::size_t slash = path.find_last_of("/\\");
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     for (std::size_t i = 0; i + 1 < words.size(); ++i) {

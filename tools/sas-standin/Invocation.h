@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,16 +31,11 @@ struct Invocation {
     // The WARNING lines for the log, in argument order.
     std::vector<std::string> warnings;
     // The unknown options where SAS does not warn about them (SAS for UNIX),
-    // upper-cased, in argument order: on the command line a NOTE each, in
-    // the configuration file a reason not to start.
+    // upper-cased, in argument order: each a reason not to start.
     std::vector<std::string> unknownOptions;
 
     // `arguments` without the program name (argv[1] onwards).
     static Invocation Parse(const std::vector<std::string>& arguments);
-
-    // The arguments a configuration file holds: its words outside /* */
-    // comments, a word in double or single quotes taken whole without them.
-    static std::vector<std::string> ConfigurationArguments(std::string_view text);
 
     // The session encoding: -ENCODING of the command line, else the last of
     // the configuration file, following its -CONFIG files where they stand

@@ -25,8 +25,8 @@ public:
     // The SAS this build stands in for, by the options it knows. Windows:
     // SAS for Windows, which takes -NOLOGO, -$NOSTATUSWIN, -NOCONFIG and
     // -ICON and warns about any other option. POSIX: SAS for UNIX, which
-    // takes -NOLOGO, -NOTERMINAL and -NOCONFIG, notes an option it does not
-    // know on its command line and does not start at all with one in its
+    // takes -NOLOGO, -NOTERMINAL and -NOCONFIG and does not start at all
+    // with an option it does not know, on its command line or in its
     // configuration file. The names are upper-case, without the '-'.
     static const std::vector<std::string>& FlagOptions();
     static bool RefusesUnknownOptions();

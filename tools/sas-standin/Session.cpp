@@ -221,7 +221,8 @@ void Session::Include(const Statement& statement) {
         log_.Error("ERROR: %INCLUDE takes one quoted file name here.");
         return;
     }
-    const std::string& path = tokens[1].value;
+    // A double-quoted name resolves its macro references, as in SAS.
+    const std::string path = tokens[1].text[0] == '"' ? macros_.Resolve(tokens[1].value, log_) : tokens[1].value;
     const std::optional<std::string> text = includeLevel_ < maximumLevel ? TextFile::Read(path) : std::nullopt;
     if (!text) {
         log_.Error("ERROR: Cannot open %INCLUDE file " + path + ".");

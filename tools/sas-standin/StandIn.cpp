@@ -1,5 +1,6 @@
 #include "StandIn.h"
 
+#include "ConfigurationText.h"
 #include "Invocation.h"
 #include "Listing.h"
 #include "Log.h"
@@ -9,6 +10,7 @@
 #include "Stopwatch.h"
 #include "TestSwitches.h"
 #include "TextFile.h"
+#include "WellFormedUtf8.h"
 
 #include <cctype>
 #include <chrono>
@@ -41,8 +43,8 @@ bool Deliver(const std::optional<std::string>& path, std::FILE* stream, std::str
 }
 
 // Where SAS refuses options (Platform.h), it settles its configuration file
-// before it opens its log: the reasons it will not start. An unknown option
-// of the command line is only noted in the log.
+// and then its command line before it opens its log: the reasons it will not
+// start, in that order.
 std::vector<std::string> ReasonsNotToStart(const Invocation& invocation) {
     std::vector<std::string> reasons;
     if (!Platform::RefusesUnknownOptions()) return reasons;
@@ -51,14 +53,25 @@ std::vector<std::string> ReasonsNotToStart(const Invocation& invocation) {
         if (!text) {
             reasons.push_back("ERROR: Unable to open the configuration file " + *invocation.config + ".");
         } else {
-            for (const std::string& name :
-                 Invocation::Parse(Invocation::ConfigurationArguments(*text)).unknownOptions) {
+            for (const std::string& name : Invocation::Parse(ConfigurationText::Words(*text)).unknownOptions) {
                 reasons.push_back("ERROR: Unrecognized SAS option name, " + name + ", in the configuration file " +
                                   *invocation.config + ".");
             }
         }
     }
+    for (const std::string& name : invocation.unknownOptions)
+        reasons.push_back("ERROR: Unrecognized SAS option name, " + name + ".");
     return reasons;
+}
+
+// Before its log exists SAS has only its console: the reasons go to
+// standard error, and the closing line to standard output, flushed in the
+// order written so that a caller that joins the two streams reads them so.
+void RefuseToStart(const std::vector<std::string>& reasons) {
+    for (const std::string& reason : reasons) std::fprintf(stderr, "%s\n", reason.c_str());
+    std::fflush(stderr);
+    std::fputs("ERROR: SAS did not start.\n", stdout);
+    std::fflush(stdout);
 }
 
 bool IsUtf8(std::string name) {
@@ -67,62 +80,6 @@ bool IsUtf8(std::string name) {
         if (c != '-' && c != '_') key.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
     }
     return key == "UTF8";
-}
-
-// The length of the valid UTF-8 sequence at `pos`, or 0.
-std::size_t Utf8Length(std::string_view text, std::size_t pos) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(pos);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned minimum = 0;
-    unsigned codePoint = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        minimum = 0x80;
-        codePoint = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        minimum = 0x800;
-        codePoint = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        minimum = 0x10000;
-        codePoint = lead & 0x07u;
-    } else
-        return 0;
-    if (pos + length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(pos + i) & 0xC0u) != 0x80u) return 0;
-        codePoint = (codePoint << 6) | (byte(pos + i) & 0x3Fu);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) return 0;
-    return length;
-}
-
-// The numbers of the program's lines (records) that hold bytes a UTF-8
-// session cannot read. The bytes themselves are left in place: the log's
-// echo and the put files show them, as a session in another encoding
-// would have written them.
-std::vector<int> RecordsNotUtf8(std::string_view program) {
-    std::vector<int> records;
-    int record = 1;
-    bool flagged = false;
-    for (std::size_t pos = 0; pos < program.size();) {
-        if (program[pos] == '\n') {
-            ++record;
-            flagged = false;
-            ++pos;
-            continue;
-        }
-        const std::size_t length = Utf8Length(program, pos);
-        if (length == 0 && !flagged) {
-            records.push_back(record);
-            flagged = true;
-        }
-        pos += length == 0 ? 1 : length;
-    }
-    return records;
 }
 
 }  // namespace
@@ -136,16 +93,13 @@ int StandIn::Run(int argc, char** argv) {
     const Invocation invocation =
         Invocation::Parse(argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>());
     if (const std::vector<std::string> reasons = ReasonsNotToStart(invocation); !reasons.empty()) {
-        for (const std::string& reason : reasons) std::fprintf(stderr, "%s\n", reason.c_str());
-        std::fprintf(stderr, "ERROR: SAS did not start.\n");
+        RefuseToStart(reasons);
         return 2;
     }
     Platform::CatchTermination();
     Log log;
     if (invocation.log && !switches.noLog && !switches.crash) log.SpoolTo(*invocation.log);
     Listing listing;
-    for (const std::string& name : invocation.unknownOptions)
-        log.Line("NOTE: Unrecognized SAS option name, " + name + ", was ignored.");
     for (const std::string& warning : invocation.warnings) log.Warning(warning);
 
     std::optional<std::string> program;
@@ -162,7 +116,7 @@ int StandIn::Run(int argc, char** argv) {
     if (program && switches.record) TextFile::Write(*switches.record + ".program", *program);
     if (program) {
         if (IsUtf8(invocation.SessionEncoding())) {
-            for (const int record : RecordsNotUtf8(*program)) {
+            for (const int record : WellFormedUtf8::RecordsNotUtf8(*program)) {
                 log.Warning("WARNING: A character that could not be transcoded has been replaced in record " +
                             std::to_string(record) + ".");
             }

@@ -8,9 +8,10 @@ namespace tamberlo::standin {
 //    if asked.
 // 2. The options are parsed (Invocation.h). Where SAS warns about unknown
 //    options they become WARNINGs; where it refuses them (SAS for UNIX), an
-//    unknown option on the command line or in the -CONFIG file, or a -CONFIG
-//    file that cannot be read, ends the run at once: the reasons on standard
-//    error, nothing written, exit code 2.
+//    unknown option in the -CONFIG file or on the command line, or a -CONFIG
+//    file that cannot be read, ends the run before the log exists: one line
+//    a reason on standard error, then "ERROR: SAS did not start." on
+//    standard output, nothing else written, exit code 2.
 // 3. A -CONFIG file that cannot be read (SAS for Windows): the log holds
 //    "ERROR: Unable to open the configuration file <path>." and nothing is
 //    run. A -SYSIN file that cannot be read: the log holds

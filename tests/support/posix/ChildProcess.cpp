@@ -121,6 +121,8 @@ std::vector<unsigned long> ChildProcess::LeftInSession() const {
     return reliability::ProcessesInSession(static_cast<unsigned long>(native_->pid));
 }
 
+unsigned long ChildProcess::Id() const { return static_cast<unsigned long>(native_->pid); }
+
 ChildResult ChildProcess::Wait() {
     if (native_->waited) throw std::logic_error("the child has been waited for already");
     int status = 0;

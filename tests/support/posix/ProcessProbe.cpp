@@ -92,7 +92,9 @@ std::vector<unsigned long> ChildProcessesOf(unsigned long pid) {
     return children;
 }
 
-std::vector<unsigned long> GuardProcesses() {
+std::vector<unsigned long> GuardProcesses() { return GuardProcessesOf(static_cast<unsigned long>(::getpid())); }
+
+std::vector<unsigned long> GuardProcessesOf(unsigned long pid) {
     std::vector<unsigned long> guards;
     const auto addBelow = [&guards](unsigned long parent) {
         DIR* proc = ::opendir("/proc");
@@ -105,7 +107,7 @@ std::vector<unsigned long> GuardProcesses() {
         }
         ::closedir(proc);
     };
-    addBelow(static_cast<unsigned long>(::getpid()));
+    addBelow(pid);
     for (std::size_t guard = 0, count = guards.size(); guard < count; ++guard) addBelow(guards[guard]);
     return guards;
 }

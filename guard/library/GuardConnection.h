@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/posix/OwnedDescriptor.h"
+#include "guard/library/OwnedDescriptor.h"
 
 #include <cstddef>
 #include <mutex>
@@ -9,7 +9,7 @@
 
 namespace tamberlo {
 
-// This process's link to its guard (host/posix/guard): the small process,
+// This process's link to its guard (guard/executable/Guard.h): the small process,
 // started at the first run and kept for every run after it, under which SAS
 // runs, so that nothing of a run outlives this process however it ends.
 // The guard forks reapers, each a subreaper that serves one run at a time;
@@ -45,6 +45,7 @@ public:
     struct Run {
         OwnedDescriptor channel;
         OwnedDescriptor link;
+        int guard = 0;  // the process id of the guard whose reaper took it
     };
 
     // Hands a run to a free reaper (a new one when none is free): the
@@ -57,6 +58,11 @@ public:
     // this process goes on with its own work, instead of when it exits. A
     // later run starts a new one.
     void LetGo() noexcept;
+
+    // True while `guard` (a Run's) is this process's guard and runs: a run
+    // whose reaper went without a word tells by it whether the guard went
+    // too (a guard that replaced it since does not count).
+    bool GuardRuns(int guard) noexcept;
 
     // The reaper of a run that has been reaped serves the next one.
     void GiveBack(OwnedDescriptor link) noexcept;

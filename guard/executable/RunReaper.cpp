@@ -1,11 +1,15 @@
 #include "RunReaper.h"
 
 #include "Descendants.h"
+#include "Refusal.h"
 #include "SignalWatch.h"
-#include "host/posix/DescriptorMessages.h"
-#include "host/posix/GuardProtocol.h"
+#include "guard/wire/Framing.h"
+#include "guard/wire/ReaperMessages.h"
+#include "guard/wire/RunProgram.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <chrono>
 #include <cstdint>
@@ -32,53 +36,11 @@ int ExitCodeOf(int status) {
     return 0;
 }
 
-bool ReadExactly(int fd, void* into, std::size_t size) {
-    auto* bytes = static_cast<char*>(into);
-    while (size > 0) {
-        const ssize_t got = ::read(fd, bytes, size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        bytes += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-// Takes `count` texts off the front of `rest`; false when it holds fewer.
-bool TakeTexts(std::string_view& rest, std::uint32_t count, std::vector<std::string>& texts) {
-    for (std::uint32_t i = 0; i < count; ++i) {
-        std::uint32_t size = 0;
-        if (rest.size() < sizeof size) return false;
-        std::memcpy(&size, rest.data(), sizeof size);
-        rest.remove_prefix(sizeof size);
-        if (rest.size() < size) return false;
-        texts.emplace_back(rest.substr(0, size));
-        rest.remove_prefix(size);
-    }
-    return true;
-}
-
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
     for (std::string& text : texts) pointers.push_back(text.data());
     pointers.push_back(nullptr);
     return pointers;
-}
-
-struct Program {
-    RunHeader header{};
-    std::vector<std::string> arguments, candidates, environment;
-};
-
-// The header and, in one read, all the texts it counts.
-bool ReadProgram(int fd, Program& program) {
-    if (!ReadExactly(fd, &program.header, sizeof program.header)) return false;
-    std::string bytes(program.header.bytes, '\0');
-    if (!ReadExactly(fd, bytes.data(), bytes.size())) return false;
-    std::string_view rest(bytes);
-    return TakeTexts(rest, program.header.arguments, program.arguments) &&
-           TakeTexts(rest, program.header.candidates, program.candidates) &&
-           TakeTexts(rest, program.header.environment, program.environment) && rest.empty();
 }
 
 // What the child of a vfork needs, made before it: the child may only make
@@ -127,13 +89,24 @@ public:
     // Serves the run to its end, when nothing of it is left. False when the
     // reaper was told to end (SIGTERM: the guard has gone, or ends).
     bool Run(const int (&descriptors)[5]) {
-        Program program;
-        const bool read = ReadProgram(channel_, program);
-        gracePeriodMs_ = static_cast<int>(program.header.gracePeriodMs);
-        const int failure = read ? Start(program, descriptors) : 0;
+        RunProgram program;
+        const ProgramRead read = ReadProgram(channel_, program, &Reaper::ChannelReady, this);
+        gracePeriodMs_ = static_cast<int>(std::min<std::uint32_t>(program.gracePeriodMs, INT32_MAX));
+        int failure = 0;
+        if (read == ProgramRead::Taken) {
+            failure = Start(program, descriptors);
+        } else if (read == ProgramRead::TooLong) {
+            SayRefused("run channel", "the program is longer than " + std::to_string(MaxProgramBytes) + " bytes");
+            failure = E2BIG;
+        } else if (read == ProgramRead::Malformed) {
+            SayRefused("run channel", "the program's texts do not make up what its header counts");
+            failure = EPROTO;
+        } else if (!toldToEnd_) {
+            SayRefused("run channel", "it closed before the program was whole");
+        }
         // The program has its own copies; none stays open here between runs.
         for (int i = 1; i < StartRunDescriptors; ++i) ::close(descriptors[i]);
-        if (!read) return true;
+        if (read == ProgramRead::Closed) return !toldToEnd_;
         if (failure != 0) {
             Send(ReportKind::NotStarted, failure);
             return true;
@@ -143,10 +116,25 @@ public:
     }
 
 private:
+    // Waits until the run channel can be read, heeding SIGTERM meanwhile: a
+    // program that never comes whole does not keep the reaper from ending.
+    static bool ChannelReady(int channel, void* context) {
+        auto* self = static_cast<Reaper*>(context);
+        for (;;) {
+            pollfd waitables[2] = {{channel, POLLIN, 0}, {self->signals_, POLLIN, 0}};
+            if (::poll(waitables, 2, -1) < 0) continue;
+            signalfd_siginfo info{};
+            while (::read(self->signals_, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+                if (info.ssi_signo == SIGTERM) self->toldToEnd_ = true;
+            if (self->toldToEnd_) return false;
+            if (waitables[0].revents != 0) return true;
+        }
+    }
+
     // vfork and exec: the reaper waits, its memory shared, until the child
     // has exec'd or given up, so no pipe tells the one from the other and no
     // page table is copied.
-    int Start(Program& program, const int (&descriptors)[5]) {
+    int Start(RunProgram& program, const int (&descriptors)[5]) {
         std::vector<char*> argv = Pointers(program.arguments);
         std::vector<char*> envp = Pointers(program.environment);
         const ChildSetup setup{descriptors, ::getpid(), argv.data(), envp.data(), program.candidates};
@@ -187,11 +175,15 @@ private:
                 const ssize_t got = ::read(channel_, &command, 1);
                 if (got < 0 && errno == EINTR) continue;
                 if (got <= 0) return reaped_ ? void() : StopAndLeave();
-                if (command == static_cast<char>(Command::Terminate)) SignalDescendants(SIGTERM);
-                if (command == static_cast<char>(Command::Reap)) {
+                if (command == static_cast<char>(Command::Terminate)) {
+                    SignalDescendants(SIGTERM);
+                } else if (command == static_cast<char>(Command::Reap)) {
                     KillEverything();
                     reaped_ = true;
                     Send(ReportKind::Reaped, leaderCode_);
+                } else {
+                    SayRefused("run channel",
+                               "the byte " + std::to_string(static_cast<unsigned char>(command)) + " is no command");
                 }
             }
         }
@@ -208,7 +200,7 @@ private:
             allEndedSent_ = true;
             reports[count++] = {ReportKind::AllEnded, 0};
         }
-        if (count > 0) ::send(channel_, reports, count * sizeof(Report), MSG_NOSIGNAL);
+        if (count > 0) WriteAll(channel_, reports, count * sizeof(Report));
     }
 
     // Collects every child that has ended and notes whether any is left;
@@ -278,7 +270,7 @@ private:
 
     void Send(ReportKind kind, std::int32_t value) {
         const Report report{kind, value};
-        ::send(channel_, &report, sizeof report, MSG_NOSIGNAL);
+        WriteAll(channel_, &report, sizeof report);
     }
 
     const int channel_;
@@ -295,7 +287,7 @@ private:
 
 // The next run's descriptors, or false when the reaper is to end: the
 // library closed the link (or has died), or the guard ends. A Relink
-// request on the way replaces `link`.
+// request on the way replaces `link`; any other message is refused.
 bool NextRun(int& link, int signals, int (&descriptors)[StartRunDescriptors]) {
     for (;;) {
         pollfd waitables[2] = {{link, POLLIN, 0}, {signals, POLLIN, 0}};
@@ -305,20 +297,31 @@ bool NextRun(int& link, int signals, int (&descriptors)[StartRunDescriptors]) {
             while (::read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
                 if (info.ssi_signo == SIGTERM) return false;
         }
-        if ((waitables[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-        Request request{};
-        int passed[MaxPassedDescriptors];
-        std::size_t count = 0;
-        const ssize_t got = ReceiveWithDescriptors(link, &request, sizeof request, passed, count);
-        if (got < 0 && errno == EINTR) continue;
-        if (got != static_cast<ssize_t>(sizeof request)) return false;
-        if (request.kind == RequestKind::Relink && count == 1) {
-            ::close(link);
-            link = passed[0];
+        const short ready = waitables[0].revents;
+        if ((ready & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+        char buffer[sizeof(LinkRequest)];
+        const Received message = ReceiveWithDescriptors(link, buffer, sizeof buffer);
+        if (message.bytes < 0 && message.error == EAGAIN) continue;
+        // An empty message seen with the hang-up is the other end's close.
+        if (message.bytes < 0 || (message.bytes == 0 && message.count == 0 && (ready & (POLLHUP | POLLERR)) != 0)) {
+            CloseDescriptors(message);
+            return false;
+        }
+        const std::string refusal =
+            LinkRefusal(buffer, static_cast<std::size_t>(message.bytes), message.oversized, message.count);
+        if (!refusal.empty()) {
+            SayRefused("reaper's link", refusal);
+            CloseDescriptors(message);
             continue;
         }
-        if (request.kind != RequestKind::StartRun || count != StartRunDescriptors) return false;
-        std::memcpy(descriptors, passed, sizeof descriptors);
+        LinkRequest request{};
+        std::memcpy(&request, buffer, sizeof request);
+        if (request.kind == LinkKind::Relink) {
+            ::close(link);
+            link = message.descriptors[0];
+            continue;
+        }
+        std::memcpy(descriptors, message.descriptors, sizeof descriptors);
         return true;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <set>
 #include <vector>
 
 namespace tamberlo::guard {
@@ -11,6 +12,11 @@ namespace tamberlo::guard {
 // A process that forks while this runs may add one that is not listed: the
 // callers look again until nothing is left.
 std::vector<pid_t> Descendants(pid_t ancestor);
+
+// Every process below `ancestor` but those below (and including) its
+// children in `spared`, and leaving out processes that have ended and wait
+// to be collected: what a subreaper holds outside the subtrees it keeps.
+std::vector<pid_t> DescendantsApart(pid_t ancestor, const std::set<pid_t>& spared);
 
 // Sends `signal` to every process below this one. False when there was none.
 bool SignalDescendants(int signal);

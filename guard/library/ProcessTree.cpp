@@ -1,10 +1,12 @@
 #include "host/ProcessTree.h"
 
+#include "guard/library/GuardConnection.h"
+#include "guard/wire/Framing.h"
+#include "guard/wire/ReaperMessages.h"
+#include "guard/wire/RunProgram.h"
 #include "host/CommandLine.h"
 #include "host/StopSignal.h"
 #include "host/SystemError.h"
-#include "host/posix/GuardConnection.h"
-#include "host/posix/GuardProtocol.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -46,29 +48,14 @@ std::vector<std::string> Candidates(const std::string& name) {
     return candidates;
 }
 
-void AppendText(std::string& to, const std::string& text) {
-    const auto size = static_cast<std::uint32_t>(text.size());
-    to.append(reinterpret_cast<const char*>(&size), sizeof size);
-    to += text;
-}
-
-// The program as the guard's reaper reads it (GuardProtocol.h).
-std::string ProgramMessage(const std::vector<std::string>& args, const std::vector<std::string>& candidates,
-                           std::chrono::milliseconds gracePeriod) {
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
-    std::string texts;
-    for (const std::vector<std::string>* list :
-         std::initializer_list<const std::vector<std::string>*>{&args, &candidates, &environment})
-        for (const std::string& text : *list) AppendText(texts, text);
-    const guard::RunHeader header{
-        static_cast<std::uint32_t>(texts.size()),
-        static_cast<std::uint32_t>(std::clamp<std::int64_t>(gracePeriod.count(), 0, INT32_MAX)),
-        static_cast<std::uint32_t>(args.size()), static_cast<std::uint32_t>(candidates.size()),
-        static_cast<std::uint32_t>(environment.size())};
-    std::string message(reinterpret_cast<const char*>(&header), sizeof header);
-    message += texts;
-    return message;
+// The program as the guard's reaper reads it; empty when it is too long.
+std::string ProgramMessage(const std::vector<std::string>& args, std::chrono::milliseconds gracePeriod) {
+    guard::RunProgram program;
+    program.gracePeriodMs = static_cast<std::uint32_t>(std::clamp<std::int64_t>(gracePeriod.count(), 0, INT32_MAX));
+    program.arguments = args;
+    program.candidates = Candidates(args.front());
+    for (char** entry = environ; *entry != nullptr; ++entry) program.environment.emplace_back(*entry);
+    return guard::EncodeProgram(program);
 }
 
 // One of this process's streams as the program is to inherit it; the null
@@ -76,19 +63,6 @@ std::string ProgramMessage(const std::vector<std::string>& args, const std::vect
 OwnedDescriptor Inherited(int stream) {
     if (::fcntl(stream, F_GETFD) >= 0) return OwnedDescriptor(::fcntl(stream, F_DUPFD_CLOEXEC, 0));
     return OwnedDescriptor(::open("/dev/null", (stream == 0 ? O_RDONLY : O_WRONLY) | O_CLOEXEC));
-}
-
-// The next report, or none when the guard has gone (or, with a timeout,
-// when nothing came in time).
-bool ReadReport(int channel, guard::Report& report) {
-    auto* bytes = reinterpret_cast<char*>(&report);
-    for (std::size_t done = 0; done < sizeof report;) {
-        const ssize_t got = ::read(channel, bytes + done, sizeof report - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
 }
 
 // A report (or the guard's end) can be read without waiting.
@@ -99,7 +73,7 @@ bool HasReport(int channel) {
 
 void SendCommand(int channel, guard::Command command) {
     const char byte = static_cast<char>(command);
-    while (::send(channel, &byte, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {}
+    guard::WriteAll(channel, &byte, 1);
 }
 
 }  // namespace
@@ -112,6 +86,8 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& co
                                std::chrono::milliseconds gracePeriod) {
     const std::vector<std::string> args = SplitCommandLine(cmdline);
     if (args.empty() || args.front().empty()) return SystemMessage(ENOENT);
+    const std::string program = ProgramMessage(args, gracePeriod);
+    if (program.empty()) return SystemMessage(E2BIG);
 
     OwnedDescriptor streams[4] = {Inherited(0), {}, {}, OwnedDescriptor(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC))};
     if (consoleFile.empty()) {
@@ -129,11 +105,11 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& co
 
     std::string failure;
     const int descriptors[4] = {streams[0].Get(), streams[1].Get(), streams[2].Get(), streams[3].Get()};
-    GuardConnection::Run run = GuardConnection::OfThisProcess().StartRun(
-        descriptors, ProgramMessage(args, Candidates(args.front()), gracePeriod), failure);
+    GuardConnection::Run run = GuardConnection::OfThisProcess().StartRun(descriptors, program, failure);
     if (run.channel.Get() < 0) return failure;
     channel_ = run.channel.Release();
     link_ = run.link.Release();
+    guard_ = run.guard;
     running_ = true;
     return {};
 }
@@ -141,7 +117,7 @@ std::string ProcessTree::Start(const std::string& cmdline, const std::string& co
 // Takes one report: false once the guard has gone.
 bool ProcessTree::TakeReport() noexcept {
     guard::Report report{};
-    if (!ReadReport(channel_, report)) {
+    if (!guard::ReadExactly(channel_, &report, sizeof report)) {
         gone_ = true;
         return false;
     }
@@ -207,10 +183,16 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
     }
     if (notStarted_ != 0) {
         exit.notStarted = SystemMessage(static_cast<unsigned long>(notStarted_));
-    } else if (reaped_ || nothingLeft) {
+    } else if (reaped_ || nothingLeft || ended_) {
+        // Ended, then the channel closed: a reaper told to end (its guard
+        // went) leaves only once it has killed what was left of the run.
         exit.code = exitCode_;
     } else {
-        exit.lost = "the process guard ended before it reported the program's end";
+        // A reaper killed on its own (the OOM killer picks the largest
+        // process) leaves the guard and every other run as they were.
+        exit.lost = GuardConnection::OfThisProcess().GuardRuns(guard_)
+                        ? "the process guard's reaper of the run ended before it reported the program's end"
+                        : "the process guard ended before it reported the program's end";
     }
     ::close(channel_);
     channel_ = -1;

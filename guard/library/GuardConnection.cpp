@@ -1,8 +1,9 @@
-#include "host/posix/GuardConnection.h"
+#include "guard/library/GuardConnection.h"
 
+#include "guard/wire/ControlMessages.h"
+#include "guard/wire/Framing.h"
+#include "guard/wire/ReaperMessages.h"
 #include "host/SystemError.h"
-#include "host/posix/DescriptorMessages.h"
-#include "host/posix/GuardProtocol.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -134,11 +135,6 @@ std::string NewToken() {
     return text;
 }
 
-std::string SweepRequest(const std::string& folder) {
-    const guard::Request request{guard::RequestKind::SweepFolders};
-    return std::string(reinterpret_cast<const char*>(&request), sizeof request) + folder;
-}
-
 }  // namespace
 
 GuardConnection& GuardConnection::OfThisProcess() {
@@ -175,7 +171,7 @@ void GuardConnection::LetGoLocked() noexcept {
     if (owner_ != ::getpid() || control_.Get() < 0) return;
     // With no run folder left, the guard need not look for any.
     if (liveFolders_ == 0) {
-        const guard::Request clean{guard::RequestKind::Clean};
+        const guard::ControlRequest clean{guard::ControlKind::Clean};
         guard::SendWithDescriptors(control_.Get(), &clean, sizeof clean, nullptr, 0);
     }
     // The guard ends once its control socket closes, and ends its reapers.
@@ -248,7 +244,7 @@ bool GuardConnection::Connect(std::string& failure) {
     freeReaper_ = std::move(link);
     // A guard that replaces one that has gone is told what it was told.
     for (const std::string& folder : sweptFolders_) {
-        const std::string request = SweepRequest(folder);
+        const std::string request = guard::SweepRequest(folder);
         guard::SendWithDescriptors(control_.Get(), request.data(), request.size(), nullptr, 0);
     }
     return true;
@@ -287,7 +283,7 @@ OwnedDescriptor GuardConnection::NewReaper(std::string& failure) {
     }
     OwnedDescriptor link(ends[0]);
     const OwnedDescriptor theirs(ends[1]);
-    const guard::Request request{guard::RequestKind::NewReaper};
+    const guard::ControlRequest request{guard::ControlKind::NewReaper};
     if (!SendRequest(std::string(reinterpret_cast<const char*>(&request), sizeof request), theirs.Get(), failure))
         return {};
     return link;
@@ -303,7 +299,7 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
     Run run{OwnedDescriptor(ends[0]), {}};
     OwnedDescriptor theirs(ends[1]);
     const int descriptors[guard::StartRunDescriptors] = {theirs.Get(), streams[0], streams[1], streams[2], streams[3]};
-    const guard::Request request{guard::RequestKind::StartRun};
+    const guard::LinkRequest request{guard::LinkKind::StartRun};
     // The free reaper may have gone (someone ended it, or its guard); then
     // one more try, with a new reaper or a new guard, and no more.
     for (int attempt = 0;; ++attempt) {
@@ -312,6 +308,7 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
         {
             const std::lock_guard<std::mutex> locked(lock_);
             if (!Connect(failure)) return {};
+            run.guard = guard_;
             link = std::move(freeReaper_);
             if (link.Get() < 0) {
                 link = NewReaper(failure);
@@ -330,16 +327,18 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
     }
     theirs.Reset();
     // The reaper reads it all before it starts anything.
-    for (std::size_t done = 0; done < program.size();) {
-        const ssize_t sent = ::send(run.channel.Get(), program.data() + done, program.size() - done, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent < 0) {
-            failure = Unreachable(errno);
-            return {};
-        }
-        done += static_cast<std::size_t>(sent);
+    if (const int error = guard::WriteAll(run.channel.Get(), program.data(), program.size()); error != 0) {
+        failure = Unreachable(error);
+        return {};
     }
     return run;
+}
+
+bool GuardConnection::GuardRuns(int guard) noexcept {
+    const std::lock_guard<std::mutex> locked(lock_);
+    if (owner_ != ::getpid() || control_.Get() < 0 || guard != guard_) return false;
+    pollfd control{control_.Get(), POLLIN, 0};
+    return ::poll(&control, 1, 0) == 0;
 }
 
 void GuardConnection::GiveBack(OwnedDescriptor link) noexcept {
@@ -352,7 +351,7 @@ void GuardConnection::GiveBack(OwnedDescriptor link) noexcept {
         freeReaper_ = std::move(link);
         return;
     }
-    const guard::Request park{guard::RequestKind::ParkReaper};
+    const guard::ControlRequest park{guard::ControlKind::ParkReaper};
     const int descriptor = link.Get();
     guard::SendWithDescriptors(control_.Get(), &park, sizeof park, &descriptor, 1);
 }
@@ -367,7 +366,7 @@ std::string GuardConnection::RunFolderPrefix(const std::string& temporary) {
             char current[PATH_MAX];
             if (::getcwd(current, sizeof current) != nullptr) folder = std::string(current) + "/" + folder;
         }
-        if (sweptFolders_.insert(folder).second) SendRequest(SweepRequest(folder), -1, failure);
+        if (sweptFolders_.insert(folder).second) SendRequest(guard::SweepRequest(folder), -1, failure);
     }
     // Without a guard no run starts; the folder still goes with its run.
     ++liveFolders_;

@@ -1,9 +1,9 @@
 #include "host/RunFolder.h"
 
+#include "guard/library/GuardConnection.h"
 #include "host/Error.h"
 #include "host/SystemError.h"
 #include "host/TempFileNames.h"
-#include "host/posix/GuardConnection.h"
 
 #include <cerrno>
 #include <fcntl.h>
