@@ -209,7 +209,8 @@ void DeclareReportOptions(CLI::App& app, ReportOptions& options, const char* gro
         option->type_name("FILE")->group(group);
         Check(*option, NonEmptyName(), "a file name");
     };
-    add("--junit", options.junitFile, "write a JUnit report: a testcase per program");
+    add("--junit", options.junitFile, R"(write a JUnit report: a testcase per program, with
+the first 256 KiB of its log)");
     if (jsonFile != nullptr) add("--json", *jsonFile, "write the same facts as one JSON object");
     add("--html", options.htmlFile, R"(write one self-contained HTML page: the summary, the
 programs filtered by verdict and sorted by name, time

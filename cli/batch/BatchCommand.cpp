@@ -15,6 +15,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 namespace tamberlo::cli {
 namespace {
@@ -64,7 +66,10 @@ int Run(const BatchOptions& options) {
     files.rules = LogRules(options.ignore, options.failOn, options.strict);
     std::vector<BatchProgram> listed = CollectPrograms(options.programs, options.recursive);
     if (options.matrixFile) listed = LoadMatrix(options).Runs(listed, options.parameters);
-    const std::vector<BatchProgram> programs = options.shard ? SelectShard(listed, *options.shard) : listed;
+    // Unsharded, the list itself: a copy would cost every program twice.
+    std::optional<std::vector<BatchProgram>> shardPrograms;
+    if (options.shard) shardPrograms = SelectShard(listed, *options.shard);
+    const std::vector<BatchProgram>& programs = shardPrograms ? *shardPrograms : listed;
     OutputNames names;
     // Every report is refused before anything is created, folders included.
     if (ReportSet::Requested(options, options.jsonFile)) AddBatchFiles(options, listed, names);

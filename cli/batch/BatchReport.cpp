@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <functional>
+#include <system_error>
 #include <unordered_set>
 
 namespace tamberlo::cli {
@@ -23,11 +25,31 @@ std::string Seconds(double seconds) {
 }
 
 // Hands `take` the program's log decoded a piece at a time, so that no
-// report holds a whole log in memory.
-void StreamLog(const ProgramOutcome& outcome, const std::function<void(std::string_view utf8)>& take) {
-    if (!outcome.logFile.empty()) {
-        report_text::ForEachPiece(outcome.logFile, outcome.encoding, outcome.cleaned, take, outcome.logBytes);
-    }
+// report holds a whole log in memory, up to report_text::ShownBytes of the
+// bytes judged (ProgramOutcome::logBytes); a longer log ends in a line that
+// says so and, when the log stays, where it is: "[The log is cut here: the
+// first 256 KiB of 20480 KiB are shown; the whole log: out/p1.log]".
+void StreamLog(const ProgramOutcome& outcome, bool logsStay, const std::function<void(std::string_view utf8)>& take) {
+    if (outcome.logFile.empty()) return;
+    bool lineBegun = false;
+    const bool cut = report_text::ForEachShownPiece(
+        outcome.logFile, outcome.encoding, outcome.cleaned,
+        [&](std::string_view piece) {
+            if (!piece.empty()) lineBegun = piece.back() != '\n';
+            take(piece);
+        },
+        outcome.logBytes);
+    if (!cut) return;
+    std::error_code ec;
+    std::uintmax_t size = std::filesystem::file_size(commandtext::ToPath(outcome.logFile), ec);
+    if (ec) size = 0;
+    if (outcome.logBytes) size = std::min<std::uintmax_t>(size, *outcome.logBytes);
+    std::string note = lineBegun ? "\n" : "";
+    note += "[The log is cut here: the first " + std::to_string(report_text::ShownBytes / 1024) + " KiB of " +
+            std::to_string(size / 1024) + " KiB are shown; ";
+    note +=
+        logsStay ? "the whole log: " + commandtext::ToUtf8(outcome.logFile) : std::string("--out keeps the whole log");
+    take(note + "]\n");
 }
 
 // "2 of 3 programs did not finish"
@@ -48,13 +70,14 @@ std::string ProblemText(const ProgramOutcome& outcome) {
     return outcome.problem;
 }
 
-void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
+void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome, bool logsStay) {
     xml.Text("  ").Open("testcase").Attribute("name", commandtext::ToUtf8(outcome.program.name));
     xml.Attribute("classname", "tamberlo").Attribute("time", Seconds(outcome.seconds)).Text("\n");
     switch (outcome.verdict) {
     case ProgramOutcome::Verdict::Failed: {
+        const std::vector<Finding> findings = outcome.KeptFindings();
         std::string message;
-        for (const Finding& finding : outcome.findings) {
+        for (const Finding& finding : findings) {
             if (finding.kind != LogLineClassifier::Kind::Error) continue;
             if (std::count(message.begin(), message.end(), '\n') == 2) break;
             if (!message.empty()) message += '\n';
@@ -62,7 +85,7 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
         }
         if (message.empty()) message = commandtext::ToUtf8(outcome.ExitCodeProblem());
         std::string body;
-        for (const Finding& finding : outcome.findings) body += FindingLine(outcome, finding, true) + "\n";
+        for (const Finding& finding : findings) body += FindingLine(outcome, finding, true) + "\n";
         body += "SAS exit code " + ExitCodeText(outcome) + ", " + std::to_string(outcome.logLines.errorLines) +
                 " error lines, " + std::to_string(outcome.logLines.warningLines) + " warning lines";
         xml.Text("    ").Open("failure").Attribute("message", message).Attribute("type", "SAS errors");
@@ -84,7 +107,7 @@ void WriteTestCase(MarkupWriter& xml, const ProgramOutcome& outcome) {
     case ProgramOutcome::Verdict::Warnings: break;
     }
     xml.Text("    ").Open("system-out");
-    StreamLog(outcome, [&](std::string_view piece) { xml.Text(piece); });
+    StreamLog(outcome, logsStay, [&](std::string_view piece) { xml.Text(piece); });
     xml.Close().Text("\n  ").Close().Text("\n");  // </system-out> </testcase>
 }
 
@@ -140,7 +163,7 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
         }
         xml.Text("\n  ").Close().Text("\n");
     }
-    for (const ProgramOutcome& outcome : outcomes) WriteTestCase(xml, outcome);
+    for (const ProgramOutcome& outcome : outcomes) WriteTestCase(xml, outcome, summary.logsStay);
     xml.Text("  ").Empty("system-out").Text("\n  ").Empty("system-err").Text("\n").Close().Text("\n");
 }
 
@@ -158,7 +181,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         Json errorLines = Json::array();
         for (const std::string& line : outcome.FirstErrorLines()) errorLines.push_back(outcome.encoding.ToUtf8(line));
         Json findings = Json::array();
-        for (const Finding& finding : outcome.findings) {
+        for (const Finding& finding : outcome.KeptFindings()) {
             findings.push_back(Json{{"kind", finding.kind == LogLineClassifier::Kind::Warning ? "warning" : "error"},
                                     {"logLine", finding.logLine},
                                     {"programLine", finding.programLine ? Json(*finding.programLine) : Json()},
@@ -186,7 +209,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::
         out << (first ? "\n    " : ",\n    ") << text << ",\"log\":\"";
         first = false;
         std::string escaped;
-        StreamLog(outcome, [&](std::string_view piece) {
+        StreamLog(outcome, summary.logsStay, [&](std::string_view piece) {
             escaped.clear();
             report_text::AppendJson(escaped, piece);
             out << escaped;

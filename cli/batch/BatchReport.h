@@ -39,7 +39,12 @@ std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, b
 
 // The reports below are streamed: each program's log is read from its file
 // piece by piece, so memory does not grow with the number of programs or
-// the size of their logs. Texts are UTF-8 and always well-formed.
+// the size of their logs. Texts are UTF-8 and always well-formed. A log is
+// embedded up to report_text::ShownBytes (256 KiB), cut after a whole line
+// (within a very long line, between two characters); a longer one ends in a
+// line of its own, "[The log is cut here: the first 256 KiB of <size> KiB are
+// shown; the whole log: <file>]" (with "--out keeps the whole log" in
+// place of the file when the logs do not stay).
 
 // A JUnit XML report as CI servers read it: one testsuite, a testcase per
 // program (its name, "tamberlo" as class name, the time in seconds and the

@@ -14,7 +14,10 @@ namespace tamberlo::cli {
 
 std::vector<ProgramOutcome> BatchRunner::Run(const std::vector<BatchProgram>& programs, BatchProgress& progress) const {
     constexpr auto showEvery = std::chrono::milliseconds(200);
-    std::vector<std::optional<ProgramOutcome>> outcomes(programs.size());
+    // Laid out once, and the unfinished taken out in place at the end: a
+    // second vector would hold a large batch's outcomes twice for a moment.
+    std::vector<ProgramOutcome> outcomes(programs.size());
+    std::vector<char> done(programs.size(), 0);  // finished, not stopped
     std::atomic<std::size_t> next{0};
     std::mutex mutex;
     std::condition_variable changed;
@@ -35,7 +38,10 @@ std::vector<ProgramOutcome> BatchRunner::Run(const std::vector<BatchProgram>& pr
             {
                 std::lock_guard lock(mutex);
                 --running;
-                outcomes[index] = std::move(outcome);
+                if (outcome) {
+                    outcomes[index] = std::move(*outcome);
+                    done[index] = 1;
+                }
                 ended.push_back(index);
             }
             changed.notify_one();
@@ -67,7 +73,7 @@ std::vector<ProgramOutcome> BatchRunner::Run(const std::vector<BatchProgram>& pr
             lock.unlock();
             // Outcomes are not touched by the workers once they are listed.
             for (const std::size_t index : toShow) {
-                if (outcomes[index]) progress.Ended(*outcomes[index]);
+                if (done[index]) progress.Ended(outcomes[index]);
             }
             progress.Show(runningNow);
             if (finished) break;
@@ -75,15 +81,14 @@ std::vector<ProgramOutcome> BatchRunner::Run(const std::vector<BatchProgram>& pr
         }
     }
 
-    // Laid out once: a vector grown by doubling would hold the outcomes of a
-    // large batch up to three times over while it moves them.
-    std::vector<ProgramOutcome> finished;
-    finished.reserve(static_cast<std::size_t>(
-        std::count_if(outcomes.begin(), outcomes.end(), [](const auto& outcome) { return outcome.has_value(); })));
-    for (std::optional<ProgramOutcome>& outcome : outcomes) {
-        if (outcome) finished.push_back(std::move(*outcome));
+    std::size_t kept = 0;
+    for (std::size_t index = 0; index < outcomes.size(); ++index) {
+        if (!done[index]) continue;
+        if (kept != index) outcomes[kept] = std::move(outcomes[index]);
+        ++kept;
     }
-    return finished;
+    outcomes.erase(outcomes.begin() + static_cast<std::ptrdiff_t>(kept), outcomes.end());
+    return outcomes;
 }
 
 }  // namespace tamberlo::cli

@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t shownBytes = 256 * 1024;
+constexpr std::size_t shownBytes = report_text::ShownBytes;
 // A time keeps its unit on its line: a no-break space (U+00A0) between them,
 // so that a narrow column never shows "0.02" above "s".
 constexpr const char* secondsUnit = "\xc2\xa0s";
@@ -189,9 +189,10 @@ private:
         }
 
         std::set<long> anchored;
-        if (!outcome.findings.empty()) {
+        const std::vector<Finding> findings = outcome.KeptFindings();
+        if (!findings.empty()) {
             html_.Open("ol").Attribute("class", "findings");
-            for (const Finding& finding : outcome.findings) {
+            for (const Finding& finding : findings) {
                 const bool shown = finding.logLine <= LinesShown(outcome);
                 if (shown) anchored.insert(finding.logLine);
                 html_.Open("li").Attribute("class", finding.kind == LogLineClassifier::Kind::Warning ? "W" : "E");

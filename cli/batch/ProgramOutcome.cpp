@@ -6,10 +6,24 @@
 
 namespace tamberlo::cli {
 
+void ProgramOutcome::StoreFindings(const std::shared_ptr<FindingStore>& store) {
+    if (findings.empty() || store_) return;
+    if (const std::optional<FindingStore::Place> place = store->Put(findings)) {
+        store_ = store;
+        storedAt_ = *place;
+        storedAnError_ = std::any_of(findings.begin(), findings.end(), [](const Finding& finding) {
+            return finding.kind == LogLineClassifier::Kind::Error;
+        });
+        std::vector<Finding>().swap(findings);
+    }
+}
+
+std::vector<Finding> ProgramOutcome::KeptFindings() const { return store_ ? store_->Get(storedAt_) : findings; }
+
 std::vector<std::string> ProgramOutcome::FirstErrorLines() const {
     constexpr std::size_t shown = 3;
     std::vector<std::string> lines;
-    for (const Finding& finding : findings) {
+    for (const Finding& finding : KeptFindings()) {
         if (lines.size() == shown) break;
         if (finding.kind == LogLineClassifier::Kind::Error) lines.push_back(finding.text);
     }
@@ -18,6 +32,8 @@ std::vector<std::string> ProgramOutcome::FirstErrorLines() const {
 
 bool ProgramOutcome::UnexplainedByFindings() const {
     if (verdict != Verdict::Failed && verdict != Verdict::Warnings) return false;
+    // Stored findings are never none.
+    if (store_) return verdict == Verdict::Failed && !storedAnError_;
     return std::none_of(findings.begin(), findings.end(), [this](const Finding& finding) {
         return verdict == Verdict::Warnings || finding.kind == LogLineClassifier::Kind::Error;
     });
@@ -49,7 +65,7 @@ namespace {
 template <typename Host, typename Session>
 std::string ProblemLine(const ProgramOutcome& outcome, Host host, Session session) {
     if (!outcome.problem.empty()) return host(outcome.program.name + ": " + outcome.problem);
-    for (const Finding& finding : outcome.findings) {
+    for (const Finding& finding : outcome.KeptFindings()) {
         if (finding.kind != LogLineClassifier::Kind::Error) continue;
         std::string place =
             finding.includedFile.empty() ? host(outcome.program.Place()) : session(finding.includedFile);

@@ -3,10 +3,12 @@
 #include "cli/LogFindings.h"
 #include "cli/LogLineClassifier.h"
 #include "cli/Verdict.h"
+#include "cli/batch/FindingStore.h"
 #include "cli/batch/ProgramList.h"
 #include "host/SessionEncoding.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +17,8 @@
 namespace tamberlo::cli {
 
 // What one program of a batch came to: its summary, all that a batch keeps
-// in memory per program. The log and listing stay on disk.
+// in memory per program. The log and listing stay on disk, and so do the
+// kept findings once StoreFindings has put them there.
 struct ProgramOutcome {
     using Verdict = cli::Verdict;
 
@@ -23,8 +26,10 @@ struct ProgramOutcome {
     Verdict verdict = Verdict::Clean;
     std::optional<int> sasExitCode;  // none when SAS did not end by itself
     LogLineClassifier::Counts logLines;
-    std::vector<Finding> findings;  // those kept (LogFindings::KeptPerKind of each kind), in log order
-    std::string problem;            // the Tamberlo error or the time limit, as one line
+    // Those kept (LogFindings::KeptPerKind of each kind), in log order, while
+    // they are in memory; KeptFindings has them wherever they are.
+    std::vector<Finding> findings;
+    std::string problem;  // the Tamberlo error or the time limit, as one line
     // The first line that is not blank of what SAS wrote on its console
     // (POSIX), at most 1 KiB, as written: why a SAS that wrote no log did
     // not start. Empty: it wrote nothing there.
@@ -41,6 +46,13 @@ struct ProgramOutcome {
     double seconds = 0;
     // Of the log, the listing and the findings' texts: the run's session.
     SessionEncoding encoding = SessionEncoding::PlatformDefault();
+
+    // Moves `findings` into `store`; they stay in memory when the store
+    // cannot take them.
+    void StoreFindings(const std::shared_ptr<FindingStore>& store);
+    // The kept findings, read back from the store when they went there.
+    // Throws std::runtime_error when they cannot be read back.
+    std::vector<Finding> KeptFindings() const;
 
     // The first few error findings' texts, as SAS wrote them.
     std::vector<std::string> FirstErrorLines() const;
@@ -62,6 +74,13 @@ struct ProgramOutcome {
     // The same in UTF-8 for the reports: names, paths and the problem from
     // the host's code page, a finding's text from the session encoding.
     std::string FirstProblemLineUtf8() const;
+
+private:
+    std::shared_ptr<const FindingStore> store_;  // where `findings` went; none: in memory
+    FindingStore::Place storedAt_;
+    // Whether one of the stored findings is an error: UnexplainedByFindings
+    // is asked while the batch runs and need not read them back for it.
+    bool storedAnError_ = false;
 };
 
 }  // namespace tamberlo::cli

@@ -151,7 +151,8 @@ std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, cons
         Fingerprints fingerprints(outcome.program.row);
         // A row's run says its row, as the terminal does.
         const std::string ofRow = outcome.program.row.empty() ? "" : " (row " + outcome.program.row + ")";
-        for (const Finding& finding : outcome.findings) {
+        const std::vector<Finding> findings = outcome.KeptFindings();
+        for (const Finding& finding : findings) {
             ReportIssue issue;
             issue.ruleId = finding.ruleId;
             issue.severity = SeverityOf(finding);

@@ -110,8 +110,11 @@ void AppendJson(std::string& out, std::string_view utf8) {
     }
 }
 
-void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
-                  const std::function<void(std::string_view utf8)>& take, std::optional<std::uint64_t> bytes) {
+namespace {
+
+// ForEachPiece, with `take` able to stop the reading by returning false.
+void ReadPieces(const std::string& path, const SessionEncoding& encoding, bool clean,
+                const std::function<bool(std::string_view utf8)>& take, std::optional<std::uint64_t> bytes) {
     const auto decoded = [&](const std::string& bytes) {
         return encoding.ToUtf8(clean ? CleanEveryControlChar(bytes) : bytes);
     };
@@ -145,9 +148,58 @@ void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool
             carry.assign(buffer, cut, std::string::npos);
             buffer.resize(cut);
         }
-        take(decoded(buffer));
+        if (!take(decoded(buffer))) return;
     }
     if (!carry.empty()) take(decoded(carry));
+}
+
+// Where a text of `room` bytes at most ends within `piece`: after its last
+// line break there; else, when what went before ended a line, at its
+// start; else (in a line too long to end in time) after its last whole
+// character there.
+std::size_t ShownEnd(std::string_view piece, std::size_t room, bool afterLine) {
+    const std::size_t lastBreak = piece.substr(0, room).find_last_of('\n');
+    if (lastBreak != std::string_view::npos) return lastBreak + 1;
+    if (afterLine) return 0;
+    std::size_t end = room;
+    while (end > 0 && (static_cast<unsigned char>(piece[end]) & 0xC0) == 0x80) --end;
+    return end;
+}
+
+}  // namespace
+
+void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
+                  const std::function<void(std::string_view utf8)>& take, std::optional<std::uint64_t> bytes) {
+    ReadPieces(
+        path, encoding, clean,
+        [&take](std::string_view piece) {
+            take(piece);
+            return true;
+        },
+        bytes);
+}
+
+bool ForEachShownPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
+                       const std::function<void(std::string_view utf8)>& take, std::optional<std::uint64_t> bytes) {
+    std::size_t shown = 0;
+    bool afterLine = false;  // what was handed on ends a line
+    bool cut = false;
+    ReadPieces(
+        path, encoding, clean,
+        [&](std::string_view piece) {
+            if (shown + piece.size() <= ShownBytes) {
+                shown += piece.size();
+                if (!piece.empty()) afterLine = piece.back() == '\n';
+                take(piece);
+                return true;
+            }
+            const std::size_t end = ShownEnd(piece, ShownBytes - shown, afterLine);
+            if (end > 0) take(piece.substr(0, end));
+            cut = true;
+            return false;
+        },
+        bytes);
+    return cut;
 }
 
 }  // namespace tamberlo::cli::report_text

@@ -35,4 +35,18 @@ void ForEachPiece(const std::string& path, const SessionEncoding& encoding, bool
                   const std::function<void(std::string_view utf8)>& take,
                   std::optional<std::uint64_t> bytes = std::nullopt);
 
+// The most of a log or listing (in UTF-8) that a report embeds: the rest
+// stays in the file, which a reader's page or a CI server need not take in.
+constexpr std::size_t ShownBytes = 256 * 1024;
+
+// As ForEachPiece (of the file's first `bytes`, when given), but the pieces
+// end after at most ShownBytes in all: at the last line break within them,
+// or, in a line that began before it and runs past them (a line of more than
+// a piece, 64 KiB of the file), after the last whole character within them.
+// Returns true when the text (of those first `bytes`) went on past what was
+// handed on; it is then not read on.
+bool ForEachShownPiece(const std::string& path, const SessionEncoding& encoding, bool clean,
+                       const std::function<void(std::string_view utf8)>& take,
+                       std::optional<std::uint64_t> bytes = std::nullopt);
+
 }  // namespace tamberlo::cli::report_text

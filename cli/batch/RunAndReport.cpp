@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace tamberlo::cli {
 namespace {
@@ -40,8 +41,9 @@ std::vector<ProgramOutcome> WithUnfinished(const std::vector<BatchProgram>& prog
 bool Annotate(const std::vector<ProgramOutcome>& outcomes, const std::string& title) {
     GitHubAnnotations annotations(stdout);
     for (const ProgramOutcome& outcome : outcomes) {
-        annotations.Add({outcome.program.name, outcome.program.path, outcome.verdict, &outcome.findings,
-                         outcome.encoding, outcome.FirstProblemLineUtf8()});
+        const std::vector<Finding> findings = outcome.KeptFindings();
+        annotations.Add({outcome.program.name, outcome.program.path, outcome.verdict, &findings, outcome.encoding,
+                         outcome.FirstProblemLineUtf8()});
     }
     return annotations.AppendSummary(title);
 }
@@ -68,7 +70,15 @@ int RunAndReport(const BatchOptions& options, const std::vector<BatchProgram>& p
     // Ctrl-C requests this stop: it wakes every running program at once,
     // and no further one starts.
     const StopSignal& stop = console::Interrupts();
-    const BatchRunner runner(options.jobs, run, [&stop] { return stop.IsRequested(); });
+    // A finished program's kept findings wait on disk, as its log does, so
+    // that memory does not grow with programs times findings.
+    const auto store = std::make_shared<FindingStore>();
+    const BatchRunner::ProgramRunner runAndStore = [&run, &store](const BatchProgram& program) {
+        std::optional<ProgramOutcome> outcome = run(program);
+        if (outcome) outcome->StoreFindings(store);
+        return outcome;
+    };
+    const BatchRunner runner(options.jobs, runAndStore, [&stop] { return stop.IsRequested(); });
     std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
     const bool interrupted = console::InterruptRequested();
 

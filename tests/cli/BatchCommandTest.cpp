@@ -526,6 +526,69 @@ TEST_F(BatchCommand, ReportsStayWellFormedWhateverTheLogHolds) {
     EXPECT_EQ(test::ListFolder(Work("")), (std::vector<std::string>{"junit.xml", "odd.sas", "r.json"}));
 }
 
+// JSON and JUnit embed a log up to 256 KiB, cut after a whole line (within
+// a line longer than a piece of the file, between two characters), and then
+// say so and where the whole log is.
+TEST_F(BatchCommand, ReportsEmbedALogUpTo256KiB) {
+    const auto lines = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += std::string(98, 'x') + "\r\n";
+        return text;
+    };
+    std::string accents = "x";
+    for (int i = 0; i < 150000; ++i) accents += "\xC3\xA9";
+    const std::string note = "[The log is cut here: the first 256 KiB of 292 KiB are shown; the whole log: ";
+    const struct {
+        std::string log;       // of `tamberlo scan`
+        std::size_t shown;     // its bytes embedded
+        std::string embedEnd;  // what follows them
+    } scans[] = {
+        {lines(2621), 262100, ""},
+        {lines(3000), 262100, note + "s.log]\n"},
+        {std::string(300000, 'x'), 262144, "\n" + note + "s.log]\n"},
+        {accents, 262143, "\n" + note + "s.log]\n"},
+    };
+    const auto embedded = [&](const std::string& junit, const std::string& json) {
+        const std::size_t start = junit.find("<system-out>") + 12;
+        std::string inJUnit = junit.substr(start, junit.find("</system-out>") - start);
+        for (const auto& [escaped, character] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}) {
+            for (std::size_t at = 0; (at = inJUnit.find(escaped, at)) != std::string::npos; ++at)
+                inJUnit.replace(at, std::string_view(escaped).size(), character);
+        }
+        const std::string inJson = nlohmann::json::parse(test::ReadFile(Work(json))).at("programs").at(0).at("log");
+        EXPECT_EQ(inJUnit, inJson);
+        return inJson;
+    };
+    for (const auto& c : scans) {
+        SCOPED_TRACE(c.log.size());
+        WriteWork("s.log", c.log);
+        const test::ToolResult result = Scan({"--encoding", "UTF-8", "--junit", "s.xml", "--json", "s.json", "s.log"});
+        ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+        EXPECT_EQ(ValidateJUnit(Work("s.xml")), "");
+        EXPECT_EQ(embedded(test::ReadFile(Work("s.xml")), "s.json"), c.log.substr(0, c.shown) + c.embedEnd);
+    }
+    // A batch's log stays only with --out.
+    WriteWork("big.sas", "/*\r\n" + lines(3000) + "*/\r\n");
+    const struct {
+        std::vector<std::string> out;
+        std::string whole;
+    } batches[] = {{{}, "--out keeps the whole log"}, {{"--out", "kept"}, "the whole log: kept[/\\\\]big\\.log"}};
+    for (const auto& c : batches) {
+        std::vector<std::string> arguments = c.out;
+        arguments.insert(arguments.end(), {"--junit", "b.xml", "--json", "b.json", "big.sas"});
+        const test::ToolResult result = Batch(arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
+        EXPECT_EQ(ValidateJUnit(Work("b.xml")), "");
+        const std::string log = embedded(test::ReadFile(Work("b.xml")), "b.json");
+        EXPECT_TRUE(
+            std::regex_search(log, std::regex("x\r\n\\[The log is cut here: the first 256 KiB of 3[0-9][0-9] KiB "
+                                              "are shown; " +
+                                              c.whole + "\\]\n$")))
+            << log.substr(log.size() - 200);
+        EXPECT_LE(log.size(), 262144 + 200);
+    }
+}
+
 // Every report decodes the log and its findings from the run's session
 // encoding, a byte it does not hold as U+FFFD.
 TEST_F(BatchCommand, ReportsDecodeTheLogFromTheSessionEncoding) {
