@@ -373,10 +373,11 @@ TEST_F(ScanCommand, Utf16IsReadWhateverTheOptionAndAFileOfNulsIsRefused) {
         EXPECT_EQ(result.exitCode, 2) << result.err;
         EXPECT_EQ(Findings("r.json"), std::vector<std::string>{finding});
     }
-    WriteWork("nul.log", std::string(100000, '\0') + "ERROR: hidden\n");
-    const test::ToolResult nul = Scan({"nul.log", "--encoding", "UTF-8"});
+    // (Not "nul.log": Windows takes that name for its null device.)
+    WriteWork("zeros.log", std::string(100000, '\0') + "ERROR: hidden\n");
+    const test::ToolResult nul = Scan({"zeros.log", "--encoding", "UTF-8"});
     EXPECT_EQ(nul.exitCode, 3);
-    EXPECT_THAT(nul.out, HasSubstr("\nnul: nul.log: cannot read: mostly NUL bytes, no text in any encoding\n"));
+    EXPECT_THAT(nul.out, HasSubstr("\nzeros: zeros.log: cannot read: mostly NUL bytes, no text in any encoding\n"));
 }
 
 // A log that a batch wrote with --out, scanned beside its program: the
@@ -415,8 +416,8 @@ TEST_F(ScanCommand, ControlCharactersOfNamesAndTextsShowAsCodes) {
         std::string annotation;  // its workflow command
         std::string cleanedLog;  // in the reports
     };
-    std::vector<Case> cases{{"nul.log", std::string("ERROR: a\0b\x7F c\n", 14), "nul.log:1: ERROR: a%0b%127 c",
-                             "::error file=logs/nul.log,line=1,title=ERROR::ERROR: a%250b%25127 c",
+    std::vector<Case> cases{{"zeros.log", std::string("ERROR: a\0b\x7F c\n", 14), "zeros.log:1: ERROR: a%0b%127 c",
+                             "::error file=logs/zeros.log,line=1,title=ERROR::ERROR: a%250b%25127 c",
                              "ERROR: a%0b%127 c\n"}};
 #ifndef _WIN32
     cases.push_back({"nl\nline.log", "ERROR: x\n", "nl%10line.log:1: ERROR: x",

@@ -44,10 +44,19 @@ protected:
         ScopedTempDirectory scoped(unusable);
 
         const Error program = ErrorOf([&] { runner.Execute(StandInRoot); });
+#ifdef _WIN32
+        // Windows writes the program straight into the temporary folder.
+        EXPECT_THAT(program,
+                    IsError(1, "Execute method",
+                            AllOf(StartsWith("The SAS program file '" + unusable + "tmpSASProgram_"),
+                                  EndsWith(".sas' could not be written: OverwriteFile Error #76 (Path not found)"))));
+#else
+        // POSIX makes the run's private folder there first.
         EXPECT_THAT(program,
                     IsError(1, "Execute method",
                             "The SAS program file could not be written: the run's folder could not be made in '" +
                                 unusable + "': OverwriteFile Error #76 (Path not found)"));
+#endif
 
         runner.SetSASCode("data _null_; file _PUT1; put 'never'; run;");
         const Error putFile = ErrorOf([&] { runner.Execute(StandInRoot); });
