@@ -2,16 +2,16 @@
 
 #include "cli/batch/BatchProgramRun.h"
 #include "cli/batch/ParameterMatrix.h"
-#include "cli/batch/ReportSet.h"
+#include "cli/reports/ReportSet.h"
 #include "cli/batch/RunAndReport.h"
-#include "cli/batch/ScratchFolder.h"
-#include "cli/Console.h"
-#include "cli/ExitStatus.h"
-#include "cli/OutputNames.h"
-#include "cli/TemporaryFolder.h"
-#include "cli/UsageError.h"
+#include "cli/base/ScratchFolder.h"
+#include "cli/base/Console.h"
+#include "cli/base/ExitStatus.h"
+#include "cli/base/OutputNames.h"
+#include "cli/base/TemporaryFolder.h"
+#include "cli/base/UsageError.h"
 #include "host/Error.h"
-#include "cli/CommandText.h"
+#include "cli/base/CommandText.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,15 +1,15 @@
 #include "cli/batch/BatchCommandLine.h"
 
-#include "cli/SessionOptions.h"
+#include "cli/run/SessionOptions.h"
 #include "cli/batch/SchedulerShard.h"
-#include "cli/UsageError.h"
+#include "cli/base/UsageError.h"
 
 #include <CLI/CLI.hpp>
 
 #include <charconv>
 #include <filesystem>
 
-#include "cli/CommandText.h"
+#include "cli/base/CommandText.h"
 
 namespace tamberlo::cli {
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cli/batch/BatchOptions.h"
-#include "cli/batch/BatchReport.h"
+#include "cli/run/BatchOptions.h"
+#include "cli/reports/BatchReport.h"
 #include "cli/batch/BatchRunner.h"
-#include "cli/batch/ReportSet.h"
+#include "cli/reports/ReportSet.h"
 
 #include <functional>
 #include <vector>

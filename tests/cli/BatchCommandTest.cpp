@@ -5,11 +5,11 @@
 #include "CommandTest.h"
 #include "TestSupport.h"
 #include "cli/batch/ProgramList.h"
-#include "cli/Console.h"
-#include "cli/UsageError.h"
+#include "cli/base/Console.h"
+#include "cli/base/UsageError.h"
 #include "cli/batch/BatchCommandLine.h"
 #include "cli/batch/BatchProgress.h"
-#include "cli/batch/ReportText.h"
+#include "cli/reports/ReportText.h"
 #include "cli/batch/SchedulerShard.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
-#include "cli/CommandLineParser.h"
-#include "cli/SessionOptions.h"
-#include "cli/UsageError.h"
+#include "cli/single/CommandLineParser.h"
+#include "cli/run/SessionOptions.h"
+#include "cli/base/UsageError.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
