@@ -36,7 +36,7 @@ std::string ReadStandardInput() {
 
 // --check's annotations of the run, and the step summary. The findings'
 // lines are those of the program file when it is one file.
-ExitStatus Annotate(const CliOptions& options, const RunResult& result, ExitStatus status) {
+ExitStatus Annotate(const SingleRunOptions& options, const RunResult& result, ExitStatus status) {
     const bool oneFile = options.program.size() == 1 && options.program[0].kind == ProgramPiece::Kind::File;
     AnnotatedRun run;
     run.file = oneFile ? options.program[0].value : std::string();
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
             std::fwrite(outcome.text.data(), 1, outcome.text.size(), stdout);
             return ToInt(ExitStatus::Ok);
         }
-        const CliOptions& options = outcome.options;
+        const SingleRunOptions& options = outcome.options;
         // The process guard starts while the program is read and checked.
         tamberlo::ProcessTree::Prepare();
 

@@ -3,7 +3,7 @@
 #include "cli/batch/BatchProgramRun.h"
 #include "cli/batch/ParameterMatrix.h"
 #include "cli/reports/ReportSet.h"
-#include "cli/batch/RunAndReport.h"
+#include "cli/batch/RunListAndReport.h"
 #include "cli/base/ScratchFolder.h"
 #include "cli/base/Console.h"
 #include "cli/base/ExitStatus.h"
@@ -104,7 +104,7 @@ int Run(const BatchOptions& options) {
         std::fprintf(stdout, "tamberlo: shard %s from %s\n", options.shard->Text().c_str(), options.shardFrom.c_str());
     }
     const StopSignal& stop = console::Interrupts();
-    return RunAndReport(
+    return RunListAndReport(
         options, programs,
         [&options, &files, &stop](const BatchProgram& program) {
             return RunBatchProgram(program, options, files, stop);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/reports/BatchReport.h"
+#include "cli/reports/JunitJsonReports.h"
 
 #include <ostream>
 #include <string>

@@ -3,7 +3,7 @@
 #include "cli/base/OutputNames.h"
 #include "cli/run/ReportOptions.h"
 #include "cli/run/BatchOptions.h"
-#include "cli/reports/BatchReport.h"
+#include "cli/reports/JunitJsonReports.h"
 #include "cli/reports/ReportFile.h"
 
 #include <optional>

@@ -9,7 +9,7 @@
 #include "cli/scan/LogSource.h"
 #include "cli/batch/ProgramList.h"
 #include "cli/reports/ReportSet.h"
-#include "cli/batch/RunAndReport.h"
+#include "cli/batch/RunListAndReport.h"
 #include "cli/base/ScratchFolder.h"
 #include "engine/Engine.h"
 #include "host/AsciiCase.h"
@@ -166,7 +166,7 @@ int Run(const BatchOptions& options) {
     // The logs are the user's own files: the reports may point into them.
     summary.logsStay = true;
     const StopSignal& stop = console::Interrupts();
-    return RunAndReport(
+    return RunListAndReport(
         options, logs, [&setup, &stop](const BatchProgram& log) { return ScanLog(log, setup, stop); },
         std::move(summary), reports);
 }

@@ -70,7 +70,7 @@ other than line breaks show as % and their code (%12))",
 end and, should it not, killed 5 seconds later)"};
 
 void RejectStandardOutput(const std::optional<std::string>& destination, const char* option, const char* mode) {
-    if (destination && *destination == CliOptions::StandardStream) {
+    if (destination && *destination == SingleRunOptions::StandardStream) {
         throw UsageError(std::string(option) + " -: standard output carries the output of " + mode);
     }
 }
@@ -90,7 +90,7 @@ CLI::Option* AddName(CLI::App& app, const char* name, std::optional<std::string>
 class Declarations {
 public:
     Declarations(CommandLineParser::Outcome& outcome, unsigned defaultJobs) {
-        CliOptions& options = outcome.options;
+        SingleRunOptions& options = outcome.options;
         app.formatter(std::make_shared<HelpFormatter>());
 
         files = app.add_option("PROGRAM", fileValues,
@@ -178,14 +178,14 @@ private:
 
 // The single run's program, in command-line order: CLI11 records one entry
 // per value taken, and the two lists are consumed in that same order.
-void TakeProgram(const Declarations& declared, CliOptions& options) {
+void TakeProgram(const Declarations& declared, SingleRunOptions& options) {
     std::size_t nextFile = 0;
     std::size_t nextText = 0;
     bool standardInputSeen = false;
     for (const CLI::Option* option : declared.app.parse_order()) {
         if (option == declared.files) {
             const std::string& file = declared.fileValues.at(nextFile++);
-            if (file == CliOptions::StandardStream) {
+            if (file == SingleRunOptions::StandardStream) {
                 if (standardInputSeen) throw UsageError("-: standard input can be named only once");
                 standardInputSeen = true;
                 options.program.push_back({ProgramPiece::Kind::StandardInput, {}});
@@ -260,7 +260,7 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
         return outcome;
     }
 
-    CliOptions& options = outcome.options;
+    SingleRunOptions& options = outcome.options;
     TakeProgram(declared, options);
     CheckLogRules(options);
     if (options.json) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/single/CliOptions.h"
+#include "cli/single/SingleRunOptions.h"
 #include "cli/run/BatchOptions.h"
 
 #include <string>
@@ -9,7 +9,7 @@
 
 namespace tamberlo::cli {
 
-// Turns the command line into CliOptions for a single run, or into
+// Turns the command line into SingleRunOptions for a single run, or into
 // BatchOptions for `tamberlo batch`. Both forms are declared once, with
 // CLI11, and their help is laid out from those declarations. Program files
 // and -e texts keep the order in which they were given.
@@ -20,7 +20,7 @@ namespace tamberlo::cli {
 //   (cli/run/SessionOptions.cpp), with its
 //   description and, where the two forms word it differently, a field in
 //   SessionWording.
-// - Taken by the single run only: a field in CliOptions and a declaration in
+// - Taken by the single run only: a field in SingleRunOptions and a declaration in
 //   CommandLineParser.cpp's Declarations, in the group and at the place its
 //   help line should take. By the batch form only: a field in BatchOptions
 //   and a declaration in BatchCommandLine::Declare.
@@ -41,9 +41,9 @@ public:
 
     struct Outcome {
         Action action = Action::Run;
-        CliOptions options;  // Run
-        BatchOptions batch;  // RunBatch, RunScan (the logs in `programs`)
-        std::string text;    // ShowHelp (of the form asked about), ShowVersion
+        SingleRunOptions options;  // Run
+        BatchOptions batch;        // RunBatch, RunScan (the logs in `programs`)
+        std::string text;          // ShowHelp (of the form asked about), ShowVersion
     };
 
     // argv[0] is the program's own name and is ignored; "batch" as the first

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/single/CliOptions.h"
+#include "cli/single/SingleRunOptions.h"
 #include "cli/findings/LogFindings.h"
 #include "cli/findings/LogLineClassifier.h"
 #include "cli/run/PutFileList.h"
@@ -65,7 +65,7 @@ public:
     // break of its own (the program then has one empty line more).
     static std::string AsProgramText(std::string text);
 
-    explicit ProgramRun(const CliOptions& options) : options_(options) {}
+    explicit ProgramRun(const SingleRunOptions& options) : options_(options) {}
 
     // Makes the runner, sets its switches, assigns the program and, if there
     // is one, executes it with the options' time limit, following the log
@@ -79,7 +79,7 @@ private:
     // own file when it has one (programfile::WithProgramFile).
     RunSettings ProgramSettings(const std::vector<Assignment>& program) const;
 
-    const CliOptions& options_;
+    const SingleRunOptions& options_;
 };
 
 }  // namespace tamberlo::cli

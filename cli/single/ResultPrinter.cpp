@@ -102,7 +102,7 @@ Json RunToJson(const RunResult& result, const RunSettings& parameters) {
 
 }  // namespace
 
-ResultPrinter::ResultPrinter(const CliOptions& options, std::FILE* out, std::FILE* err) noexcept
+ResultPrinter::ResultPrinter(const SingleRunOptions& options, std::FILE* out, std::FILE* err) noexcept
     : options_(options), out_(out), err_(err) {}
 
 void ResultPrinter::OpenDestinations() {
@@ -113,13 +113,14 @@ void ResultPrinter::OpenDestinations() {
     }
     AddSessionInputs(options_, names);
     for (const auto& [name, option] : {std::pair{options_.logFile, "--log"}, std::pair{options_.lstFile, "--lst"}}) {
-        if (name && *name != CliOptions::StandardStream) names.AddOutput(std::string(option) + " " + *name, *name);
+        if (name && *name != SingleRunOptions::StandardStream)
+            names.AddOutput(std::string(option) + " " + *name, *name);
     }
     if (options_.putDir) names.AddPutFolder("--put-dir " + *options_.putDir, *options_.putDir);
     reports_.emplace(options_, names);
 
     const auto open = [](const std::optional<std::string>& name, const char* option) -> File {
-        if (!name || *name == CliOptions::StandardStream) return nullptr;
+        if (!name || *name == SingleRunOptions::StandardStream) return nullptr;
         if (std::FILE* device = OpenIfDeviceOrPipe(*name, option)) return File(device);
         File file(console::OpenFile(*name, "wb"));
         if (!file)
@@ -185,7 +186,7 @@ ExitStatus ResultPrinter::WithReports(ExitStatus status, const RunResult& result
 ExitStatus ResultPrinter::ShowRun(const RunResult& result) {
     try {
         const auto name = [](const std::optional<std::string>& file, const char* fallback) {
-            return file && *file != CliOptions::StandardStream ? *file : std::string(fallback);
+            return file && *file != SingleRunOptions::StandardStream ? *file : std::string(fallback);
         };
         // Files named with --log and --lst get the texts in the session
         // encoding, cleaned unless --raw as on the terminal;

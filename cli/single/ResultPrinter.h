@@ -1,9 +1,9 @@
 #pragma once
 
-#include "cli/single/CliOptions.h"
+#include "cli/single/SingleRunOptions.h"
 #include "cli/base/ExitStatus.h"
 #include "cli/single/ProgramRun.h"
-#include "cli/single/RunReports.h"
+#include "cli/single/SingleRunReports.h"
 
 #include <cstdio>
 #include <memory>
@@ -28,7 +28,7 @@ namespace tamberlo::cli {
 // --codequality) are written after the run, whatever the mode.
 class ResultPrinter {
 public:
-    ResultPrinter(const CliOptions& options, std::FILE* out, std::FILE* err) noexcept;
+    ResultPrinter(const SingleRunOptions& options, std::FILE* out, std::FILE* err) noexcept;
 
     // Creates (or empties) the files named by --log and --lst and creates the
     // --put-dir folder and the reports, before anything runs. Throws
@@ -66,12 +66,12 @@ private:
     std::FILE* LogDestination() const noexcept;
     std::FILE* LstDestination() const noexcept;
 
-    const CliOptions& options_;
+    const SingleRunOptions& options_;
     std::FILE* out_;
     std::FILE* err_;
     File logFile_;
     File lstFile_;
-    std::optional<RunReports> reports_;
+    std::optional<SingleRunReports> reports_;
 };
 
 }  // namespace tamberlo::cli

@@ -1,4 +1,4 @@
-#include "cli/reports/BatchReport.h"
+#include "cli/reports/JunitJsonReports.h"
 
 #include "cli/reports/MarkupWriter.h"
 #include "cli/reports/ReportText.h"

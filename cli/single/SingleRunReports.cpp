@@ -1,4 +1,4 @@
-#include "cli/single/RunReports.h"
+#include "cli/single/SingleRunReports.h"
 
 #include "cli/base/CommandText.h"
 #include "cli/base/Console.h"
@@ -13,7 +13,7 @@ namespace {
 
 // The file a destination option names, if it is a file.
 std::optional<std::string> NamedFile(const std::optional<std::string>& destination) {
-    if (destination && *destination != CliOptions::StandardStream) return destination;
+    if (destination && *destination != SingleRunOptions::StandardStream) return destination;
     return std::nullopt;
 }
 
@@ -32,7 +32,7 @@ BatchProgram ProgramOf(const std::vector<ProgramPiece>& pieces) {
 // `options`, once the code-scanning reports are known to have a file to
 // place their results in: code scanning places every result at a line of a
 // file, and the lines of a program that is not one file are no file's.
-const CliOptions& WithProgramFileForCodeScanning(const CliOptions& options) {
+const SingleRunOptions& WithProgramFileForCodeScanning(const SingleRunOptions& options) {
     if (options.program.size() == 1 && options.program.front().kind == ProgramPiece::Kind::File) return options;
     for (const auto& [option, name] :
          {std::pair{"--sarif", options.sarifFile}, {"--codequality", options.codeQualityFile}}) {
@@ -47,10 +47,10 @@ const CliOptions& WithProgramFileForCodeScanning(const CliOptions& options) {
 
 }  // namespace
 
-RunReports::RunReports(const CliOptions& options, OutputNames& names)
+SingleRunReports::SingleRunReports(const SingleRunOptions& options, OutputNames& names)
     : options_(WithProgramFileForCodeScanning(options)), reports_(options, std::nullopt, std::nullopt, names) {}
 
-ProgramOutcome RunReports::Outcome(const RunResult& result, const Error* error) {
+ProgramOutcome SingleRunReports::Outcome(const RunResult& result, const Error* error) {
     ProgramOutcome outcome;
     outcome.program = ProgramOf(options_.program);
     outcome.sasExitCode = result.sasExitCode;
@@ -84,7 +84,7 @@ ProgramOutcome RunReports::Outcome(const RunResult& result, const Error* error) 
     return outcome;
 }
 
-bool RunReports::Write(const RunResult& result, const Error* error, ExitStatus status) {
+bool SingleRunReports::Write(const RunResult& result, const Error* error, ExitStatus status) {
     if (reports_.Empty()) return true;
     std::vector<ProgramOutcome> outcomes;
     try {

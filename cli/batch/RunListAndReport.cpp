@@ -1,4 +1,4 @@
-#include "cli/batch/RunAndReport.h"
+#include "cli/batch/RunListAndReport.h"
 
 #include "cli/base/Console.h"
 #include "cli/base/ExitStatus.h"
@@ -60,8 +60,8 @@ bool StandardOutputWritten(const BatchProgress& progress) {
 
 }  // namespace
 
-int RunAndReport(const BatchOptions& options, const std::vector<BatchProgram>& programs,
-                 const BatchRunner::ProgramRunner& run, BatchSummary summary, ReportSet& reports) {
+int RunListAndReport(const BatchOptions& options, const std::vector<BatchProgram>& programs,
+                     const ProgramWorkerPool::ProgramRunner& run, BatchSummary summary, ReportSet& reports) {
     summary.timestamp = UtcTimestamp();
     summary.hostName = console::HostName();
     summary.programs = programs.size();
@@ -73,12 +73,12 @@ int RunAndReport(const BatchOptions& options, const std::vector<BatchProgram>& p
     // A finished program's kept findings wait on disk, as its log does, so
     // that memory does not grow with programs times findings.
     const auto store = std::make_shared<FindingStore>();
-    const BatchRunner::ProgramRunner runAndStore = [&run, &store](const BatchProgram& program) {
+    const ProgramWorkerPool::ProgramRunner runAndStore = [&run, &store](const BatchProgram& program) {
         std::optional<ProgramOutcome> outcome = run(program);
         if (outcome) outcome->StoreFindings(store);
         return outcome;
     };
-    const BatchRunner runner(options.jobs, runAndStore, [&stop] { return stop.IsRequested(); });
+    const ProgramWorkerPool runner(options.jobs, runAndStore, [&stop] { return stop.IsRequested(); });
     std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
     const bool interrupted = console::InterruptRequested();
 

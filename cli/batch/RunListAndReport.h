@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/run/BatchOptions.h"
-#include "cli/reports/BatchReport.h"
-#include "cli/batch/BatchRunner.h"
+#include "cli/reports/JunitJsonReports.h"
+#include "cli/batch/ProgramWorkerPool.h"
 #include "cli/reports/ReportSet.h"
 
 #include <functional>
@@ -18,8 +18,8 @@ namespace tamberlo::cli {
 // that did not finish are reported as not run. Returns the exit status:
 // the worst verdict's, 130 when interrupted, 74 when a report or the step
 // summary could not be written.
-int RunAndReport(const BatchOptions& options, const std::vector<BatchProgram>& programs,
-                 const BatchRunner::ProgramRunner& run, BatchSummary summary, ReportSet& reports);
+int RunListAndReport(const BatchOptions& options, const std::vector<BatchProgram>& programs,
+                     const ProgramWorkerPool::ProgramRunner& run, BatchSummary summary, ReportSet& reports);
 
 // `run`'s exit status; a UsageError it throws is said on standard error and
 // exits with 64, any other exception with 3.

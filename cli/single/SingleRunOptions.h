@@ -24,7 +24,7 @@ struct ProgramPiece {
 
 // Everything the command line asks for, checked for usage but not yet for
 // the existence of files.
-struct CliOptions : SessionOptions, ReportOptions {
+struct SingleRunOptions : SessionOptions, ReportOptions {
     static constexpr const char* StandardStream = "-";
 
     std::vector<ProgramPiece> program;

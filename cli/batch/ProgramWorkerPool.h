@@ -13,12 +13,12 @@ class BatchProgress;
 // A pool of worker threads that runs the programs of a batch, at most `jobs`
 // at once, each through its own run (the output switches are per thread, so
 // each run sees only its own).
-class BatchRunner {
+class ProgramWorkerPool {
 public:
     // Runs one program; nothing when it was stopped before it finished.
     using ProgramRunner = std::function<std::optional<ProgramOutcome>(const BatchProgram&)>;
 
-    BatchRunner(unsigned jobs, ProgramRunner run, std::function<bool()> stopRequested)
+    ProgramWorkerPool(unsigned jobs, ProgramRunner run, std::function<bool()> stopRequested)
         : jobs_(jobs), run_(std::move(run)), stopRequested_(std::move(stopRequested)) {}
 
     // Runs the programs in list order and returns the outcomes of those that

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/single/CliOptions.h"
+#include "cli/single/SingleRunOptions.h"
 #include "cli/base/ExitStatus.h"
 #include "cli/base/OutputNames.h"
 #include "cli/single/ProgramRun.h"
@@ -22,14 +22,14 @@ namespace tamberlo::cli {
 // the batch's name checks and atomic writes. The program is named after its
 // first file ("-" when it has none) and located in its file; the log the
 // reports point into is --log's file when there is one.
-class RunReports {
+class SingleRunReports {
 public:
     // Checks the report names against `names` (the program files, --log,
     // --lst, --put-dir) and creates the files, before anything runs: a
     // UsageError naming the option as in the batch. --sarif and
     // --codequality need a program that is one file (not -e text, standard
     // input or several pieces): code scanning places results in files.
-    RunReports(const CliOptions& options, OutputNames& names);
+    SingleRunReports(const SingleRunOptions& options, OutputNames& names);
 
     bool Empty() const noexcept { return reports_.Empty(); }
 
@@ -42,7 +42,7 @@ public:
 private:
     ProgramOutcome Outcome(const RunResult& result, const Error* error);
 
-    const CliOptions& options_;
+    const SingleRunOptions& options_;
     ReportSet reports_;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     std::optional<ScratchFolder> scratch_;

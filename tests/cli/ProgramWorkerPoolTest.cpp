@@ -1,5 +1,5 @@
 #include "cli/batch/BatchProgress.h"
-#include "cli/batch/BatchRunner.h"
+#include "cli/batch/ProgramWorkerPool.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ using namespace tamberlo::cli;
 // Runs that only record what they were handed and how many ran at once;
 // later programs end sooner, so that the list order is not the order of
 // ending.
-TEST(BatchRunner, RunsEveryProgramOnceAtMostJobsAtOnceAndReturnsWhatFinishedInListOrder) {
+TEST(ProgramWorkerPool, RunsEveryProgramOnceAtMostJobsAtOnceAndReturnsWhatFinishedInListOrder) {
     constexpr int none = -1;
     struct Case {
         const char* name;
@@ -38,7 +38,7 @@ TEST(BatchRunner, RunsEveryProgramOnceAtMostJobsAtOnceAndReturnsWhatFinishedInLi
         std::size_t running = 0, most = 0, started = 0, onCaller = 0;
         std::atomic<bool> stop{false};
         const auto caller = std::this_thread::get_id();
-        const BatchRunner runner(
+        const ProgramWorkerPool runner(
             c.jobs,
             [&](const BatchProgram& program) -> std::optional<ProgramOutcome> {
                 const int index = std::stoi(program.name.substr(1));

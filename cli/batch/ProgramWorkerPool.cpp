@@ -1,4 +1,4 @@
-#include "cli/batch/BatchRunner.h"
+#include "cli/batch/ProgramWorkerPool.h"
 
 #include "cli/batch/BatchProgress.h"
 
@@ -12,7 +12,8 @@
 
 namespace tamberlo::cli {
 
-std::vector<ProgramOutcome> BatchRunner::Run(const std::vector<BatchProgram>& programs, BatchProgress& progress) const {
+std::vector<ProgramOutcome> ProgramWorkerPool::Run(const std::vector<BatchProgram>& programs,
+                                                   BatchProgress& progress) const {
     constexpr auto showEvery = std::chrono::milliseconds(200);
     // Laid out once, and the unfinished taken out in place at the end: a
     // second vector would hold a large batch's outcomes twice for a moment.
