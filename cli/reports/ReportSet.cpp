@@ -2,7 +2,6 @@
 
 #include "cli/base/CommandText.h"
 #include "cli/base/UsageError.h"
-#include "cli/batch/BatchCommandLine.h"
 #include "cli/reports/CodeQualityReport.h"
 #include "cli/reports/HtmlReport.h"
 #include "cli/reports/SarifReport.h"
@@ -28,7 +27,7 @@ std::string ReportName(const Request& report, const std::optional<Shard>& shard)
         std::filesystem::is_directory(path, ec)) {
         throw UsageError(std::string(report.option) + " " + *report.name + ": is a folder");
     }
-    return BatchCommandLine::ReportFileName(*report.name, shard);
+    return ReportFileName(*report.name, shard);
 }
 
 }  // namespace
@@ -66,6 +65,20 @@ bool ReportSet::Write(const BatchSummary& summary, const std::vector<ProgramOutc
     write(sarif_, [&](std::ostream& out) { WriteSarifReport(out, summary, outcomes); });
     write(codeQuality_, [&](std::ostream& out) { WriteCodeQualityReport(out, summary, outcomes); });
     return written;
+}
+
+std::string ReportFileName(const std::string& file, const std::optional<Shard>& shard) {
+    if (!shard) return file;
+    const std::filesystem::path path = commandtext::ToPath(file);
+    const std::string suffix = "-" + std::to_string(shard->index) + "of" + std::to_string(shard->count);
+    std::string stem = path.stem().string();
+    std::string extension = path.extension().string();
+    // ".xml" is all extension: "1of3.xml", not ".xml-1of3".
+    if (extension.empty() && stem.size() > 1 && stem.front() == '.') std::swap(stem, extension);
+    std::filesystem::path named = path;
+    named.replace_filename(
+        commandtext::ToPath(stem.empty() ? suffix.substr(1) + extension : stem + suffix + extension));
+    return named.string();
 }
 
 }  // namespace tamberlo::cli

@@ -40,4 +40,8 @@ private:
     std::optional<ReportFile> junit_, json_, html_, sarif_, codeQuality_;
 };
 
+// The name of a report file of a shard: "reports/junit.xml" for shard 2/3
+// is "reports/junit-2of3.xml"; without a shard the name is unchanged.
+std::string ReportFileName(const std::string& file, const std::optional<Shard>& shard);
+
 }  // namespace tamberlo::cli

@@ -4,7 +4,7 @@
 #include "cli/findings/LogLineClassifier.h"
 #include "cli/findings/Verdict.h"
 #include "cli/findings/FindingStore.h"
-#include "cli/batch/ProgramList.h"
+#include "cli/run/BatchProgram.h"
 #include "host/SessionEncoding.h"
 
 #include <cstdint>
