@@ -63,4 +63,17 @@ std::string ListingPage(int page, const std::vector<std::string>& lines, bool ra
     return text;
 }
 
+std::string PrintStep(const std::string& line) { return "data _null_; file print; put '" + line + "'; run;"; }
+
+std::string ReportSection(const std::string& report, const std::string& heading, const std::string& next) {
+    const std::string start = heading + "\r\n" + std::string(heading.size(), '-') + "\r\n";
+    const std::size_t from = report.find(start);
+    const std::size_t to = report.find("\r\n\r\n" + next + "\r\n", from);
+    if (from == std::string::npos || to == std::string::npos) {
+        ADD_FAILURE() << "no section " << heading << " before " << next;
+        return {};
+    }
+    return report.substr(from + start.size(), to - from - start.size());
+}
+
 }  // namespace tamberlo::test

@@ -47,4 +47,12 @@ private:
 // raw), the title line with the page number, an empty line, the lines.
 std::string ListingPage(int page, const std::vector<std::string>& lines, bool raw = false);
 
+// A data step writing `line` to the listing.
+std::string PrintStep(const std::string& line);
+
+// The body of one section of a debug report (`--report`): what stands
+// between the underlined `heading` and the next section, `next`. A missing
+// section fails the test and gives "".
+std::string ReportSection(const std::string& report, const std::string& heading, const std::string& next);
+
 }  // namespace tamberlo::test

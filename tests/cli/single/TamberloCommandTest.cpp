@@ -1,7 +1,8 @@
 // The tamberlo command run for real against the SAS stand-in, one folder per
-// test: the standard streams, the exit status and what is left on disk.
+// test: the standard streams, the exit status and what is left on disk. What
+// --json and --report hold is in SingleRunReportsTest.cpp, how --check judges
+// a run in tests/cli/findings.
 
-#include "host/SessionEncoding.h"
 #include "ChildProcess.h"
 #include "CommandTest.h"
 #include "TestSupport.h"
@@ -11,8 +12,6 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <regex>
 #include <string>
@@ -38,26 +37,14 @@ using test::ListingPage;
 const std::string& tamberloProgram = test::CommandTest::CommandPath();
 const std::string& standInRoot = test::CommandTest::StandInRoot();
 
-// A data step writing `line` to the listing.
-std::string PrintStep(const std::string& line) { return "data _null_; file print; put '" + line + "'; run;"; }
-
-// The body of one section of a debug report.
-std::string ReportSection(const std::string& report, const std::string& heading, const std::string& next) {
-    const std::string start = heading + "\r\n" + std::string(heading.size(), '-') + "\r\n";
-    const std::size_t from = report.find(start);
-    const std::size_t to = report.find("\r\n\r\n" + next + "\r\n", from);
-    if (from == std::string::npos || to == std::string::npos) {
-        ADD_FAILURE() << "no section " << heading << " before " << next;
-        return {};
-    }
-    return report.substr(from + start.size(), to - from - start.size());
-}
+using test::PrintStep;
+using test::ReportSection;
 
 using test::Occurrences;
 
 // Every test checks at tear-down that no run left its program, log, listing
 // or put files in the temporary folder.
-class TamberloCommand : public test::CommandTest {};
+using TamberloCommand = test::CommandTest;
 
 }  // namespace
 
@@ -151,230 +138,6 @@ TEST_F(TamberloCommand, PutDirCopiesPutFilesByteForByte) {
     }
 }
 
-// SAS's own exit code: in --json, on standard error when it is not 0, and
-// with --check as the worse of it and the log's verdict.
-TEST_F(TamberloCommand, SASsExitCodeIsShownAndCountsForCheck) {
-#ifdef _WIN32
-    constexpr int code300 = 300;
-#else
-    constexpr int code300 = 300 & 255;  // an exit code is 8 bits on POSIX
-#endif
-    struct Case {
-        const char* program;
-        const char* forcedCode;  // TAMBERLO_STANDIN_EXIT, or ""
-        int sasExitCode;
-        int plainStatus;  // without --check, with --json and --report too
-        int checkStatus;
-    };
-    const Case cases[] = {
-        {"%put fine;", "", 0, 0, 0},
-        {"filename nothing;", "", 1, 1, 1},
-        {"foo;", "", 2, 2, 2},
-        {"data _null_; abort; run;", "", 3, 2, 2},
-        {"data _null_; abort return; run;", "", 4, 2, 2},
-        {"data _null_; abort abend; run;", "", 5, 2, 2},
-        {"data _null_; abort return 300; run;", "", code300, 2, 2},
-        // A clean log does not hide SAS's code, nor a clean code the log.
-        {"%put fine;", "1", 1, 1, 1},
-        {"%put fine;", "3", 3, 2, 2},
-        {"filename nothing;", "0", 0, 0, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.program) + " exit " + c.forcedCode);
-        const test::ScopedEnvironment forced("TAMBERLO_STANDIN_EXIT", c.forcedCode);
-        const test::ToolResult json = Run({"--json", "-e", c.program});
-        EXPECT_EQ(json.exitCode, c.plainStatus);
-        EXPECT_EQ(nlohmann::json::parse(json.out).at("sasExitCode"), c.sasExitCode);
-        EXPECT_EQ(Run({"--report", "-e", c.program}).exitCode, c.plainStatus);
-        EXPECT_THAT(json.err, IsEmpty());
-
-        const test::ToolResult plain = Run({"-e", c.program});
-        EXPECT_EQ(plain.exitCode, c.plainStatus);
-        const std::string note = "tamberlo: SAS ended with exit code " + std::to_string(c.sasExitCode) + "\n";
-        if (c.sasExitCode == 0) {
-            EXPECT_THAT(plain.err, Not(HasSubstr("tamberlo:")));
-        } else {
-            EXPECT_THAT(plain.err, EndsWith("\r\n" + note));  // after the log
-        }
-
-        EXPECT_EQ(Run({"--check", "-e", c.program}).exitCode, c.checkStatus);
-    }
-}
-
-TEST_F(TamberloCommand, JsonHoldsTheWholeRun) {
-    const test::ToolResult result = Run({"--json", "--log", "run.log", "--lst", "run.lst", "-e",
-                                         "data _null_; file print; put 'ERROR: listed'; file _put2; put 'two'; run;",
-                                         "-e", "filename nothing;", "-e", "foo;"});
-    ASSERT_EQ(result.exitCode, 2) << result.err;
-    EXPECT_THAT(result.err, IsEmpty());
-    const nlohmann::json json = nlohmann::json::parse(result.out);
-    EXPECT_EQ(json.size(), 10u);
-    EXPECT_EQ(json.at("parameters"), nlohmann::json::object());
-    EXPECT_EQ(json.at("status"), "OK");
-    EXPECT_EQ(json.at("encoding"), tamberlo::SessionEncoding::PlatformDefault().Name());
-    EXPECT_EQ(json.at("undecodableBytes"), 0);
-    EXPECT_EQ(json.at("sasExitCode"), 2);
-    EXPECT_EQ(json.at("log"), test::ReadFile(Work("run.log")));
-    EXPECT_EQ(json.at("listing"), ListingPage(1, {"ERROR: listed"}));
-    EXPECT_EQ(json.at("listing"), test::ReadFile(Work("run.lst")));
-    EXPECT_EQ(json.at("errorLines"), 2);  // ERROR 180-322: and "ERROR: Errors printed on page 1."
-    EXPECT_EQ(json.at("warningLines"), 1);
-    ASSERT_EQ(json.at("putFiles").size(), 1u);
-    const nlohmann::json& putFile = json.at("putFiles").at(0);
-    EXPECT_EQ(putFile.at("key"), "_PUT2");
-    EXPECT_EQ(putFile.at("text"), "two\r\n");
-    // The put file lived in the temporary folder and went with the run.
-    const std::string path = putFile.at("path");
-    EXPECT_THAT(path, StartsWith(Temp()));
-    EXPECT_FALSE(test::Exists(path));
-    EXPECT_THAT(std::string(json.at("log")), HasSubstr("Filename=" + path + ","));
-}
-
-TEST_F(TamberloCommand, CheckExitsLikeSAS) {
-    // Clean, an error line, a warning line.
-    EXPECT_EQ(Run({"--check", "-e", PrintStep("fine")}).exitCode, 0);
-    EXPECT_EQ(Run({"--check", "-e", "foo;"}).exitCode, 2);
-    EXPECT_EQ(Run({"--check", "-e", "filename nothing;"}).exitCode, 1);
-    EXPECT_EQ(Run({"--check", "-e", "filename nothing;", "-e", "foo;"}).exitCode, 2);
-    // Without --check SAS's own code alone counts, whatever the log says.
-    EXPECT_EQ(Run({"-e", "foo;"}).exitCode, 2);
-    EXPECT_EQ(Run({"-e", "%put ERROR: only a line;"}).exitCode, 0);
-    // The site's rules, as for a batch: an ignored warning leaves SAS's exit
-    // code 1 unexplained, so it no longer counts.
-    const std::string uninitialized = "data _null_; put total; run;";
-    EXPECT_EQ(Run({"--check", "--ignore", "^WARNING: No logical", "-e", "filename nothing;"}).exitCode, 0);
-    EXPECT_EQ(Run({"--check", "-e", uninitialized}).exitCode, 0);
-    EXPECT_EQ(Run({"--check", "--strict", "-e", uninitialized}).exitCode, 2);
-    EXPECT_EQ(Run({"--check", "--fail-on", "uninit", "--fail-on", "x", "-e", uninitialized}).exitCode, 2);
-    const test::ToolResult bad = Run({"--check", "--ignore", "[z-a]", "-e", uninitialized});
-    EXPECT_EQ(bad.exitCode, 64);
-    EXPECT_EQ(bad.err,
-              "tamberlo: --ignore [z-a]: not a valid regular expression (RE2's syntax: no look-around, no "
-              "back-references): invalid character class range: z-a\n");
-    // Ignored lines explain exit codes 1 and 2 only, never an ABORT's 5.
-    EXPECT_EQ(Run({"--check", "--ignore", "^ERROR", "-e", "data _null_; abort abend; run;"}).exitCode, 2);
-    EXPECT_EQ(Run({"--check", "--ignore", "^ERROR", "-e", "foo;"}).exitCode, 0);
-    // An unset shell variable would otherwise ignore every line.
-    EXPECT_EQ(Run({"--check", "--ignore", "", "-e", uninitialized}).exitCode, 64);
-}
-
-// Rules that could not do what they say are refused before anything runs,
-// in every form: a pattern that the empty string matches finds every line,
-// and a --fail-on name that is taken would merge two rules in the reports.
-TEST_F(TamberloCommand, RulesThatCannotDoAreRefusedInEveryForm) {
-    WriteWork("p.sas", "foo;\r\n");
-    WriteWork("p.log", "ERROR: x\r\n");
-    const std::string needsACharacter =
-        ": the pattern matches the empty string, and so every line; give a regular expression that needs at least "
-        "one character (RE2's syntax: no look-around, no back-references)";
-    const std::string builtIn = " is a built-in rule's id; give the rule a name of its own";
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"--ignore", "^"}, "--ignore ^" + needsACharacter},
-        {{"--ignore", "$"}, "--ignore $" + needsACharacter},
-        {{"--ignore", "ERROR", "--ignore", ".*"}, "--ignore .*" + needsACharacter},
-        {{"--fail-on", "x?"}, "--fail-on x?" + needsACharacter},
-        {{"--fail-on", "empty=()"}, "--fail-on ()" + needsACharacter},
-        {{"--fail-on", "ERROR=boom"}, "--fail-on ERROR=boom: the name ERROR" + builtIn},
-        {{"--fail-on", "strict-uninitialized=other"},
-         "--fail-on strict-uninitialized=other: the name strict-uninitialized" + builtIn},
-        {{"--fail-on", "sas180-322=x"}, "--fail-on sas180-322=x: the name sas180-322" + builtIn},
-        {{"--fail-on", "fail-on-2=x"}, "--fail-on fail-on-2=x: the name fail-on-2" + builtIn},
-        {{"--fail-on", "exit-code=x"}, "--fail-on exit-code=x: the name exit-code" + builtIn},
-        {{"--fail-on", "mine=a", "--fail-on", "b", "--fail-on", "Mine=c"},
-         "--fail-on Mine=c: the name Mine is given to another rule; give each its own"},
-    };
-    for (const auto& [rules, message] : cases) {
-        std::vector<std::string> single = rules;
-        single.insert(single.end(), {"--check", "p.sas"});
-        std::vector<std::string> batch = rules;
-        batch.push_back("p.sas");
-        std::vector<std::string> scan = rules;
-        scan.push_back("p.log");
-        for (const test::ToolResult& result : {Run(single), Batch(batch), Scan(scan)}) {
-            EXPECT_EQ(result.exitCode, 64) << testing::PrintToString(rules);
-            EXPECT_EQ(result.err, "tamberlo: " + message + "\n");
-            EXPECT_EQ(result.out, "");
-        }
-    }
-    // A pattern with a "=" of its own: after a name, or escaped.
-    EXPECT_EQ(Run({"--check", "--fail-on", "mine=rc=4", "-e", "%put rc=4;"}).exitCode, 2);
-    EXPECT_EQ(Run({"--check", "--fail-on", "rc\\=4", "-e", "%put rc=4;"}).exitCode, 2);
-}
-
-// SAS's exit code is set aside only where the ignored lines explain it and
-// the log is known whole: SAS's closing NOTE comes last. A log cut short (a
-// full disk) may have lost the very line the code stands for.
-TEST_F(TamberloCommand, AnExitCodeStandsWhenTheLogIsNotWhole) {
-    WriteWork("p.sas", "%put hi;\r\n");
-    const std::string closing = "\r\nNOTE: The SAS System used:\r\n      real time           0.01 seconds\r\n\r\n";
-    const std::string ignored = "ERROR: harmless\r\nWARNING: harmless\r\n";
-    const struct {
-        std::string log;
-        const char* code;
-        int status;
-    } cases[] = {
-        {ignored + closing, "2", 0},
-        {ignored + closing, "1", 0},
-        {"\f" + ignored + "NOTE: more\r\n" + closing, "2", 0},
-        // Cut before the closing NOTE, or with a message after it.
-        {ignored + std::string(3000, 'x') + "\r\n", "2", 2},
-        {ignored + "\r\nNOTE: The SAS System used:", "2", 0},
-        {ignored + "\r\nNOTE: The SAS System use", "2", 2},
-        {ignored, "1", 1},
-        {closing + ignored, "2", 2},
-        {closing + "NOTE: a later message\r\n", "1", 1},
-    };
-    for (const auto& c : cases) {
-        const test::ScopedEnvironment log("TAMBERLO_STANDIN_LOG", c.log);
-        const test::ScopedEnvironment code("TAMBERLO_STANDIN_EXIT", c.code);
-        EXPECT_EQ(Run({"--check", "--ignore", "harmless", "p.sas"}).exitCode, c.status) << c.log << c.code;
-        EXPECT_EQ(Batch({"--ignore", "harmless", "p.sas"}).exitCode, c.status) << c.log << c.code;
-    }
-}
-
-TEST_F(TamberloCommand, CheckReadsErrorLinesNotErrorWords) {
-    // The log echoes the statement, so "ERROR:" stands inside a source line;
-    // the text itself goes to the listing.
-    const test::ToolResult echoed = Run({"--check", "-e", PrintStep("ERROR: not really")});
-    EXPECT_EQ(echoed.exitCode, 0);
-    EXPECT_THAT(echoed.err, HasSubstr("put 'ERROR: not really'"));
-    EXPECT_EQ(echoed.out, ListingPage(1, {"ERROR: not really"}));
-
-    const test::ToolResult invalid = Run({"--check", "-e", "foo;"});
-    EXPECT_EQ(invalid.exitCode, 2);
-    EXPECT_THAT(invalid.err, HasSubstr("\r\nERROR 180-322: Statement is not valid"));
-}
-
-TEST_F(TamberloCommand, ReportAloneShowsAFreshObject) {
-    const std::string empty = "\r\n\r\n";
-    const std::string expected =
-        "-----------------\r\nDebug Information\r\n-----------------\r\n\r\n"
-        "Last Execute Return Value\r\n-------------------------\r\n" +
-        empty + "SASCode\r\n-------\r\n" + empty + "Log\r\n---\r\n" + empty + "Lst\r\n---\r\n" + empty +
-        "# PutFiles\r\n----------\r\n0\r\n\r\n"
-        "CleanOutput\r\n-----------\r\nTrue\r\n\r\n"
-        "SafeFormChar (options formchar='|-++++++++++=|-/|<>*';)\r\n" +
-        std::string(55, '-') + "\r\nTrue\r\n\r\n";
-    const test::ToolResult fresh = RunBare({"--report"});
-    EXPECT_EQ(fresh.exitCode, 0);
-    EXPECT_EQ(fresh.out, expected);
-    EXPECT_THAT(fresh.err, IsEmpty());
-
-    const test::ToolResult switchedOff = RunBare({"--report", "--raw", "--no-formchar"});
-    EXPECT_THAT(switchedOff.out, HasSubstr("CleanOutput\r\n-----------\r\nFalse\r\n"));
-    EXPECT_THAT(switchedOff.out, EndsWith(std::string(55, '-') + "\r\nFalse\r\n\r\n"));
-}
-
-TEST_F(TamberloCommand, ReportAfterARunReplacesTheListing) {
-    const test::ToolResult result = Run({"--report", "-e", "data _null_; file _put1; put 'p'; run;"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_THAT(result.err, IsEmpty());
-    EXPECT_THAT(result.out, StartsWith("-----------------\r\nDebug Information\r\n"));
-    EXPECT_EQ(ReportSection(result.out, "Last Execute Return Value", "SASCode"), "OK");
-    EXPECT_THAT(result.out, HasSubstr("# PutFiles\r\n----------\r\n1\r\n\r\n_PUT1 ("));
-    EXPECT_THAT(result.out, HasSubstr(")\r\n-----\r\np\r\n\r\n\r\nCleanOutput"));
-}
-
 TEST_F(TamberloCommand, TimeLimitStopsSASAndLeavesNothingBehind) {
     test::ScopedEnvironment sleep("TAMBERLO_STANDIN_SLEEP", "30");
     // The put file exists while SAS runs; TearDown checks that it went too.
@@ -384,15 +147,6 @@ TEST_F(TamberloCommand, TimeLimitStopsSASAndLeavesNothingBehind) {
     EXPECT_EQ(Occurrences(result.err, "\n"), 1u) << result.err;
     EXPECT_THAT(result.out, IsEmpty());
     EXPECT_FALSE(result.leftProcesses);
-}
-
-TEST_F(TamberloCommand, TimeLimitWithJsonGivesAnErrorObject) {
-    test::ScopedEnvironment sleep("TAMBERLO_STANDIN_SLEEP", "30");
-    const test::ToolResult result = Run({"--json", "--timeout", "0.5", "-e", PrintStep("x")});
-    EXPECT_EQ(result.exitCode, 4);
-    const nlohmann::json json = nlohmann::json::parse(result.out);
-    EXPECT_EQ(json.at("error").at("source"), "Execute method");
-    EXPECT_THAT(result.err, StartsWith("tamberlo: Execute method: "));
 }
 
 TEST_F(TamberloCommand, AnErrorRaisedByTamberloExitsWithThree) {
@@ -815,52 +569,3 @@ TEST_F(TamberloCommand, AnInterruptStopsSASAndLeavesNothingBehind) {
     EXPECT_FALSE(ended.leftProcesses);
 }
 #endif
-
-TEST_F(TamberloCommand, JsonCarriesTheSessionsTextsAsUtf8WithTheEncodingAndWhatCouldNotBeDecoded) {
-    struct Case {
-        const char* encoding;
-        std::string text;     // as the arguments carry it: UTF-8
-        std::string putFile;  // as SAS wrote it
-    };
-    const Case cases[] = {
-        {"UTF-8", "Gr\u00FC\u00DFe, \u20AC and \u65E5\u672C\u8A9E",
-         "Gr\xC3\xBC\xC3\x9F"
-         "e, \xE2\x82\xAC and \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\r\n"},
-        {"WLATIN1", "Gr\u00FC\u00DFe, \u20AC",
-         "Gr\xFC\xDF"
-         "e, \x80\r\n"},
-        {"SHIFT-JIS", "\u65E5\u672C\u8A9E", "\x93\xFA\x96\x7B\x8C\xEA\r\n"},
-    };
-    // A folder named in a script that no ANSI code page holds with the others.
-    const std::filesystem::path putDir = u8"\u65E5\u672C-\u00FC";
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.encoding);
-        const test::ToolResult result =
-            Run({"--json", "--encoding", c.encoding, "--put-dir", putDir.string(), "-e",
-                 "data _null_; file print; put '" + c.text + "'; file _put1; put '" + c.text + "'; run;"});
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        const nlohmann::json json = nlohmann::json::parse(result.out);
-        EXPECT_EQ(json.at("encoding"), c.encoding);
-        EXPECT_EQ(json.at("undecodableBytes"), 0);
-        EXPECT_EQ(json.at("putFiles").at(0).at("text"), c.text + "\r\n");
-        EXPECT_EQ(json.at("listing"), ListingPage(1, {c.text}));
-        EXPECT_THAT(json.at("log").get<std::string>(), HasSubstr("put '" + c.text + "';"));
-        std::ifstream put(std::filesystem::path(Work()) / putDir / "_PUT1.txt", std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(put), {}), c.putFile);  // byte for byte
-    }
-
-    // Latin-1 bytes in a stored program of a UTF-8 session: in the log's echo
-    // and in the put file, three each.
-    test::WriteFile(Work("old.sas"), "data _null_; file _put1; put 'caf\xE9 \xE9t\xE9'; run;\r\n");
-    const nlohmann::json json = nlohmann::json::parse(Run({"--json", "--encoding", "utf8", "old.sas"}).out);
-    EXPECT_EQ(json.at("encoding"), "UTF-8");
-    EXPECT_EQ(json.at("undecodableBytes"), 6);
-    EXPECT_EQ(json.at("putFiles").at(0).at("text"), "caf\uFFFD \uFFFDt\uFFFD\r\n");
-
-    // A character the session cannot hold: nothing runs.
-    const test::ToolResult refused = Run({"--encoding", "latin1", "-e", "%put \u20AC;"});
-    EXPECT_EQ(refused.exitCode, 3);
-    EXPECT_EQ(refused.err,
-              "tamberlo: Execute method: The program cannot be written in the SAS session encoding LATIN1: the "
-              "character U+20AC in line 1 has no place in it.\n");
-}
