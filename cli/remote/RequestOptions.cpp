@@ -2,6 +2,7 @@
 
 #include "cli/SessionOptions.h"
 #include "cli/UsageError.h"
+#include "remote/wire/PrintableBytes.h"
 
 #include <CLI/CLI.hpp>
 
@@ -23,7 +24,14 @@ RequestOptions ParseRequestOptions(const std::vector<std::string>& arguments) {
     app.add_option_function<std::string>("--program-file",
                                          [&request](const std::string& path) { request.programFile = path; });
     std::vector<const char*> argv{"tamberlo"};
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    for (const std::string& argument : arguments) {
+        // No command line holds a NUL; here it would cut the argument short.
+        if (argument.find('\0') != std::string::npos) {
+            throw UsageError("the remote run's options: \"" + remote::PrintableBytes(argument, 256) +
+                             "\" holds a NUL byte");
+        }
+        argv.push_back(argument.c_str());
+    }
     try {
         // CLI11 wants a mutable argv; it only reads it.
         app.parse(static_cast<int>(argv.size()), const_cast<char**>(argv.data()));

@@ -20,7 +20,8 @@ struct RequestOptions {
 };
 
 // Reads the arguments as a single run's command line would (values as
-// they are, never through a shell). Throws UsageError for an option a
+// they are, never through a shell). Throws UsageError for an argument that
+// holds a NUL byte, which no command line can, for an option a
 // request does not take (a program file, -e, an output of the single run:
 // the remote side writes none), a bad value, or rules that cannot go
 // together.

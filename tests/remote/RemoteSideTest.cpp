@@ -299,6 +299,9 @@ TEST_F(RemoteSide, RefusesWhatItCannotServe) {
          "the remote run's options: The following argument was not expected: prog.sas", 64},
         {"a bad value", Options({"--timeout", "soon"}) + Frame(MessageKind::Program) + Frame(MessageKind::Run),
          "--timeout soon: expected a positive number of seconds", 64},
+        {"a NUL in an option",
+         Options({"--let", std::string("v=a\0b", 5)}) + Frame(MessageKind::Program) + Frame(MessageKind::Run),
+         "the remote run's options: \"v=a\\x00b\" holds a NUL byte", 64},
         {"a value SAS cannot be given",
          Options({"--let", "v=a\nb"}) + Frame(MessageKind::Program, "%put x;") + Frame(MessageKind::Run),
          "--let v: it holds a line break", 64},
@@ -325,8 +328,8 @@ TEST_F(RemoteSide, AProtocolItDoesNotSpeakIsRefusedNamingBoth) {
 }
 
 // However the other side goes while SAS runs, SAS's processes end and the
-// run's folders go: the sessions' processes and the temporary folder are
-// looked at until they are empty.
+// run's folders go within 5 seconds: the session's processes and the
+// temporary folder are looked at until they are empty, for that long.
 TEST_F(RemoteSide, WhenTheOtherSideGoesSASIsStoppedAndNothingIsLeft) {
     enum class Way { CloseInput, Stop, CloseOutput, ParentKilled };
     const struct {
@@ -361,11 +364,10 @@ TEST_F(RemoteSide, WhenTheOtherSideGoesSASIsStoppedAndNothingIsLeft) {
         case Way::CloseOutput: remote.CloseOutput(); break;
         case Way::ParentKilled: remote.Child().Kill(); break;
         }
-        // Still running after a minute would mean it never noticed.
-        for (int i = 0; i < 1200 && !remote.Child().LeftInSession().empty(); ++i)
+        for (int i = 0; i < 100 && !remote.Child().LeftInSession().empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_THAT(remote.Child().LeftInSession(), testing::IsEmpty());
-        for (int i = 0; i < 1200 && !test::ListFolder(Temp()).empty(); ++i)
+        for (int i = 0; i < 100 && !test::ListFolder(Temp()).empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_THAT(test::ListFolder(Temp()), testing::IsEmpty());
         const test::ChildResult ended = remote.Child().Wait();
