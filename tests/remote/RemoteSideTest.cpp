@@ -78,7 +78,8 @@ struct Answer {
 // only when Close is called.
 class RemoteSideProcess {
 public:
-    RemoteSideProcess(const std::string& folder, int protocol, std::vector<std::string> wrapper = {})
+    RemoteSideProcess(const std::string& folder, int protocol, std::vector<std::string> wrapper = {},
+                      std::vector<std::pair<std::string, std::string>> environment = {})
         : toChild_(folder + "to-child"), fromChild_(folder + "from-child") {
         ::mkfifo(toChild_.c_str(), 0600);
         ::mkfifo(fromChild_.c_str(), 0600);
@@ -94,6 +95,7 @@ public:
         launch.input = toChild_;
         launch.output = fromChild_;
         launch.error = folder + "stderr";
+        launch.environment = std::move(environment);
         child_ = std::make_unique<test::ChildProcess>(launch);
     }
     ~RemoteSideProcess() {
@@ -157,8 +159,10 @@ protected:
     }
 
     // One whole exchange: the request, the answer, the exit status.
-    std::pair<Answer, int> Exchange(const std::string& request, int protocol = 1) {
-        RemoteSideProcess remote(MakeFolder("pipes" + std::to_string(++exchanges_)), protocol);
+    std::pair<Answer, int> Exchange(const std::string& request, int protocol = 1,
+                                    std::vector<std::pair<std::string, std::string>> environment = {}) {
+        RemoteSideProcess remote(MakeFolder("pipes" + std::to_string(++exchanges_)), protocol, {},
+                                 std::move(environment));
         remote.Send(request);
         Answer answer = remote.Receive();
         remote.Close();
@@ -270,11 +274,13 @@ TEST_F(RemoteSide, SentFilesAreTheProgramsAndGoWithTheRun) {
 
 TEST_F(RemoteSide, RefusesWhatItCannotServe) {
     const std::string link = Work("elsewhere");
+    const std::string nowhere = Work("nowhere/");
     const struct {
         const char* name;
         std::string request;
         std::string error;
         int status;
+        std::string temporaryFolder = {};
     } cases[] = {
         {"a name with ..", SentFile("a/../../x", "x") + Frame(MessageKind::Program),
          "the file name \"a/../../x\" is refused: it leads out of the run's folder (..)", 3},
@@ -305,13 +311,16 @@ TEST_F(RemoteSide, RefusesWhatItCannotServe) {
         {"a value SAS cannot be given",
          Options({"--let", "v=a\nb"}) + Frame(MessageKind::Program, "%put x;") + Frame(MessageKind::Run),
          "--let v: it holds a line break", 64},
+        {"no temporary folder", SentFile("a", "x"), "the temporary folder " + nowhere + ": No such file or directory",
+         74, nowhere},
         {"a program file not sent",
          Options({"--program-file", "main.sas"}) + Frame(MessageKind::Program) + Frame(MessageKind::Run),
          "--program-file main.sas: names no file sent with the run and is not absolute", 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto [answer, status] = Exchange(c.request);
+        const auto [answer, status] =
+            c.temporaryFolder.empty() ? Exchange(c.request) : Exchange(c.request, 1, {{"TMPDIR", c.temporaryFolder}});
         EXPECT_EQ(answer.Kinds(), std::vector<std::string>{"ERROR"});
         EXPECT_EQ(answer.Of(MessageKind::Error), c.error);
         EXPECT_EQ(status, c.status);

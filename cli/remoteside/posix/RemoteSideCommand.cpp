@@ -60,7 +60,6 @@ ExitStatus AnswerExitStatus(const RunResult& result) {
 ExitStatus RunAndAnswer(const RemoteRequest& request, remote::FrameWriter& writer, ConnectionInput& input,
                         remote::FrameReader& reader) {
     const RemoteRun run(request, ParseRequestOptions(request.arguments));
-    CheckTemporaryFolder();
     LogFollower follower([&writer](std::string_view piece) { writer.Send(MessageKind::LogPart, piece); });
     RunResult result;
     ConnectionWatch::Seen seen = ConnectionWatch::Seen::Nothing;
@@ -90,6 +89,8 @@ ExitStatus Serve(remote::FrameWriter& writer) {
     // Declared before the request: its sent folder goes after the answer.
     std::optional<RemoteRequest> request;
     try {
+        // The sent files and the run both need it.
+        CheckTemporaryFolder();
         request = ReadRequest(reader);
         if (!request) return ExitStatus::Interrupted;
         return RunAndAnswer(*request, writer, input, reader);
