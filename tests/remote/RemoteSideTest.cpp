@@ -387,3 +387,32 @@ TEST_F(RemoteSide, WhenTheOtherSideGoesSASIsStoppedAndNothingIsLeft) {
         }
     }
 }
+
+// A run that did not go through answers with what a single run shows after
+// "tamberlo: ", and what SAS had written by then.
+TEST_F(RemoteSide, AnswersWhyTheRunDidNotGoThrough) {
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        std::string program;
+        int status;
+    } cases[] = {
+        {"the time limit", {"--timeout", "0.5"}, "%put started;\ndata _null_; call sleep(600); run;\n", 4},
+        {"an empty program", {}, "", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> local{"--raw", "--log", Work("run.log")};
+        local.insert(local.end(), c.options.begin(), c.options.end());
+        local.insert(local.end(), {"-e", c.program});
+        const test::ToolResult here = Run(local);
+        const auto [answer, status] = Exchange(Request(c.options, c.program));
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(here.exitCode, c.status);
+        ASSERT_EQ(answer.Kinds().back(), "END");
+        EXPECT_NE(answer.Of(MessageKind::Status), "");
+        EXPECT_THAT(here.err, HasSubstr("tamberlo: " + answer.Of(MessageKind::Status) + "\n"));
+        EXPECT_EQ(WithoutRunDetails(answer.Of(MessageKind::Log)), WithoutRunDetails(test::ReadFile(Work("run.log"))));
+        EXPECT_EQ(answer.Of(MessageKind::ExitCode), "");
+    }
+}
