@@ -3,8 +3,6 @@
 
 #include "CommandTest.h"
 #include "TestSupport.h"
-#include "cli/reports/SarifReport.h"
-#include "cli/reports/SourceRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,7 +14,6 @@
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -301,38 +298,4 @@ TEST_F(CodeScanningReport, LocationsAreUrisRelativeToTheSourceRoot) {
     EXPECT_TRUE(std::regex_match(*uris.begin(), full)) << *uris.begin();
     const std::string rootUri = run.at("originalUriBaseIds").at("SRCROOT").at("uri");
     EXPECT_TRUE(std::regex_match(rootUri, root)) << rootUri;
-}
-
-// Past the cap (GitHub takes 25,000 results a run) results are left out,
-// counted in a notification, and the rules are those of the results kept.
-TEST(SarifReport, ResultsPastTheCapAreLeftOutAndCounted) {
-    cli::ProgramOutcome outcome;
-    outcome.program = {"p", "p.sas", ""};
-    outcome.verdict = cli::Verdict::Failed;
-    for (const char* rule : {"SAS1-1", "SAS2-2", "SAS3-3"}) {
-        cli::Finding finding;
-        finding.ruleId = rule;
-        finding.text = std::string("ERROR ") + (rule + 3) + ": x";
-        outcome.findings.push_back(finding);
-    }
-    std::ostringstream out;
-    cli::WriteSarifReport(out, cli::BatchSummary{}, {outcome}, 2);
-    const json run = json::parse(out.str()).at("runs").at(0);
-    EXPECT_EQ(run.at("results").size(), 2u);
-    EXPECT_EQ(run.at("tool").at("driver").at("rules").size(), 2u);
-    EXPECT_EQ(run.at("invocations").at(0).at("toolExecutionNotifications").at(0).at("message").at("text"),
-              "1 of 3 results are left out: a run holds at most 2");
-}
-
-TEST(SourceRoot, EscapesEveryByteAUriCannotCarry) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"a b/c.sas", "a%20b/c.sas"},
-        {"100%#1?.sas", "100%25%231%3F.sas"},
-        {"Gr\xC3\xBC\xC3\x9F"
-         "e.sas",
-         "Gr%C3%BC%C3%9Fe.sas"},
-        {"C:x\\y[1]", "C%3Ax%5Cy%5B1%5D"},
-        {"~_-.", "~_-."},
-    };
-    for (const auto& [path, uri] : cases) EXPECT_EQ(cli::SourceRoot::Escape(path), uri) << path;
 }
