@@ -56,9 +56,9 @@ public:
     Iterator end() const { return {*this, size()}; }
 
 private:
-    std::string texts_;                   // every program's record, one after the other
-    std::vector<std::uint32_t> starts_;   // where each program's record starts in texts_
-    std::vector<std::string> folders_;    // the part of paths up to their last separator
+    std::string texts_;                  // every program's record, one after the other
+    std::vector<std::uint32_t> starts_;  // where each program's record starts in texts_
+    std::vector<std::string> folders_;   // the part of paths up to their last separator
     std::map<std::string, std::uint32_t, std::less<>> folderIndex_;
     std::vector<std::shared_ptr<const RunSettings>> parameters_;
     std::map<const RunSettings*, std::uint32_t> parametersIndex_;
