@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/batch/BatchProgram.h"
+#include "cli/run/BatchProgram.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/batch/OutcomeSequence.h"
-#include "cli/batch/ProgramOutcome.h"
+#include "cli/run/OutcomeSequence.h"
+#include "cli/run/ProgramOutcome.h"
 
 #include <chrono>
 #include <cstdio>

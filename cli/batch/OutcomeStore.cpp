@@ -1,6 +1,6 @@
 #include "cli/batch/OutcomeStore.h"
 
-#include "cli/batch/RecordCoding.h"
+#include "cli/base/RecordCoding.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/batch/BatchProgramList.h"
-#include "cli/batch/FindingStore.h"
-#include "cli/batch/ProgramOutcome.h"
-#include "cli/batch/ScratchRecords.h"
+#include "cli/findings/FindingStore.h"
+#include "cli/run/ProgramOutcome.h"
+#include "cli/base/ScratchRecords.h"
 #include "host/SessionEncoding.h"
 
 #include <cstddef>
