@@ -37,16 +37,23 @@ std::optional<ScratchRecords::Place> ScratchRecords::Put(std::string_view bytes)
     return place;
 }
 
+std::string ScratchRecords::Name() const {
+    return (folder_ ? folder_->Path() : std::string("the scratch folder")) + "/kept";
+}
+
 std::string ScratchRecords::Get(const Place& place) const {
-    std::string bytes(static_cast<std::size_t>(place.bytes), '\0');
     const std::lock_guard lock(mutex_);
+    // A place past what was written (a size read from a damaged record) is
+    // refused before its bytes are made room for.
+    if (place.offset > end_ || place.bytes > end_ - place.offset)
+        throw std::runtime_error(Name() + ": cannot read back what was kept there");
+    std::string bytes(static_cast<std::size_t>(place.bytes), '\0');
     file_.clear();
     file_.seekg(static_cast<std::streamoff>(place.offset));
     file_.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!file_ || static_cast<std::uint64_t>(file_.gcount()) != place.bytes) {
         file_.clear();
-        throw std::runtime_error((folder_ ? folder_->Path() : std::string("the scratch folder")) +
-                                 "/kept: cannot read back what was kept there");
+        throw std::runtime_error(Name() + ": cannot read back what was kept there");
     }
     return bytes;
 }

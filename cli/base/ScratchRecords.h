@@ -39,6 +39,9 @@ public:
     // be read back whole.
     std::string Get(const Place& place) const;
 
+    // The file, as messages name it.
+    std::string Name() const;
+
 private:
     bool Open();
 

@@ -82,6 +82,16 @@ void OutcomeStore::Put(std::size_t index, ProgramOutcome&& outcome) {
 ProgramOutcome OutcomeStore::Get(std::size_t index) const {
     if (const auto kept = inMemory_.find(index); kept != inMemory_.end()) return kept->second;
     if (places_.at(index) == 0) throw std::runtime_error("no outcome was kept for " + programs_[index].name);
+    try {
+        return ReadBack(index);
+    } catch (const std::runtime_error& error) {
+        // Another process of the user's may have changed the file.
+        throw std::runtime_error(records_->Name() + ": the outcome of " + programs_[index].name +
+                                 " cannot be read back: " + error.what());
+    }
+}
+
+ProgramOutcome OutcomeStore::ReadBack(std::size_t index) const {
     const std::uint64_t offset = places_[index] - 1;
     const std::uint64_t size = record_coding::Reader(records_->Get({offset, SizeBytes})).Number();
     const std::string bytes = records_->Get({offset + SizeBytes, size});
@@ -109,7 +119,9 @@ ProgramOutcome OutcomeStore::Get(std::size_t index) const {
     outcome.lstFile = in.Text();
     outcome.cleaned = in.Number() != 0;
     outcome.seconds = std::bit_cast<double>(in.Number());
-    outcome.encoding = encodings_.at(static_cast<std::size_t>(in.Number()));
+    const std::uint64_t encoding = in.Number();
+    if (encoding >= encodings_.size()) throw std::runtime_error("the kept outcomes are damaged");
+    outcome.encoding = encodings_[static_cast<std::size_t>(encoding)];
     const bool stored = in.Number() != 0;
     ProgramOutcome::StoredFindings findings;
     findings.place.offset = in.Number();

@@ -38,6 +38,8 @@ public:
     ProgramOutcome Get(std::size_t index) const;
 
 private:
+    ProgramOutcome ReadBack(std::size_t index) const;
+
     std::shared_ptr<ScratchRecords> records_;
     std::shared_ptr<const FindingStore> findings_;
     const BatchProgramList& programs_;
