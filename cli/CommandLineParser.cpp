@@ -3,6 +3,7 @@
 #include "cli/HelpFormatter.h"
 #include "cli/UsageError.h"
 #include "cli/SessionOptions.h"
+#include "cli/remote/RemoteOptions.h"
 #include "cli/batch/BatchCommandLine.h"
 #include "cli/batch/ScanCommandLine.h"
 
@@ -131,6 +132,7 @@ start with ERROR: or ERROR 180-322:, WARNING: or
 WARNING 1-322: and alike) or SAS ended with code 2 or
 more)")
             ->group("Output");
+        DeclareRemoteOptions(app, options.remote);
         DeclareReportOptions(app, options, "Reports (of the run as a batch of one program)");
         DeclareHelp(app);
         app.set_version_flag("--version", CommandLineParser::VersionText(), "show the version and exit")
@@ -263,6 +265,9 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
     CliOptions& options = outcome.options;
     TakeProgram(declared, options);
     CheckLogRules(options);
+    FinishRemoteOptions(options.remote);
+    if (options.remote.Wanted() && options.report)
+        throw UsageError("--report: the debug report is of a local CodeRunner, not for a remote run");
     if (options.json) {
         RejectStandardOutput(options.logFile, "--log", "--json");
         RejectStandardOutput(options.lstFile, "--lst", "--json");

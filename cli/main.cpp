@@ -11,6 +11,7 @@
 #include "cli/ResultPrinter.h"
 #include "cli/SystemFailure.h"
 #include "cli/TemporaryFolder.h"
+#include "cli/remote/RemoteClient.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
@@ -90,7 +91,8 @@ int main(int argc, char** argv) {
         LogFollower follower(stderr);
         RunResult result;
         try {
-            result = ProgramRun(options).Run(program, options.follow ? &follower : nullptr);
+            result = options.remote.Wanted() ? RemoteClient(options).Run(program, options.follow ? stderr : nullptr)
+                                             : ProgramRun(options).Run(program, options.follow ? &follower : nullptr);
             // No more SAS: the guard ends while the results are printed.
             tamberlo::ProcessTree::LetGo();
             if (result.failure) std::rethrow_exception(result.failure);

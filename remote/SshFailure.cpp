@@ -11,7 +11,7 @@ bool Says(std::string_view text, std::string_view words) { return text.find(word
 
 // ssh's words for the user: its non-empty lines that are not the banner of
 // a warning (rows of @), at most the last few, joined on one line.
-std::string OwnWords(std::string_view text) {
+std::string OwnWords(std::string_view text, std::size_t shown = 3) {
     std::vector<std::string_view> lines;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -21,7 +21,6 @@ std::string OwnWords(std::string_view text) {
         if (line.empty() || line.find_first_not_of('@') == std::string_view::npos) continue;
         lines.push_back(line);
     }
-    constexpr std::size_t shown = 3;
     std::string words;
     for (std::size_t i = lines.size() > shown ? lines.size() - shown : 0; i < lines.size(); ++i) {
         if (!words.empty()) words += " ";
@@ -32,23 +31,28 @@ std::string OwnWords(std::string_view text) {
 
 }  // namespace
 
-SshFailure SshFailure::Classify(std::string_view host, int exitCode, std::string_view errorText,
-                                std::string_view remoteCommand, int connectTimeout) {
+SshFailure SshFailure::Classify(const SshSettings& settings, std::string_view given, int exitCode,
+                                std::string_view errorText) {
     SshFailure failure;
-    const std::string name(host);
+    const RemoteAddress& address = settings.address;
+    const std::string port = address.port ? "-p " + std::to_string(*address.port) + " " : std::string();
+    // known_hosts names a host on another port as [HOST]:PORT.
+    const std::string known = address.port ? "[" + address.host + "]:" + std::to_string(*address.port) : address.host;
+    const std::string& remoteCommand = settings.remoteCommand;
+    const int connectTimeout = settings.connectTimeoutSeconds;
     std::string advice;
     if (Says(errorText, "REMOTE HOST IDENTIFICATION HAS CHANGED")) {
         failure.kind = Kind::ChangedHostKey;
         advice =
             "the host's key is not the one known_hosts holds for it: find out why before going on; if the "
-            "change is expected, remove the old key (ssh-keygen -R " +
-            name + ") and add the new one after checking its fingerprint";
+            "change is expected, remove the old key (ssh-keygen -R '" +
+            known + "') and add the new one after checking its fingerprint";
     } else if (Says(errorText, "Host key verification failed")) {
         failure.kind = Kind::UnknownHostKey;
         advice =
             "the host's key is not known here: after checking its fingerprint, add it with a first "
             "interactive `ssh " +
-            name + "` or `ssh-keyscan " + name + " >> ~/.ssh/known_hosts`";
+            port + address.Destination() + "` or `ssh-keyscan " + port + address.host + " >> ~/.ssh/known_hosts`";
     } else if (Says(errorText, "Permission denied")) {
         failure.kind = Kind::Refused;
         advice =
@@ -78,8 +82,13 @@ SshFailure SshFailure::Classify(std::string_view host, int exitCode, std::string
     } else {
         advice = "ssh ended with exit code " + std::to_string(exitCode);
     }
-    std::string words = OwnWords(errorText);
-    failure.message = "ssh " + name + ": " + (words.empty() ? std::string() : words + "; ") + advice;
+    // ssh's warning of a changed key is many lines: its headline and its
+    // verdict say it.
+    std::string words = failure.kind == Kind::ChangedHostKey
+                            ? "WARNING: REMOTE HOST IDENTIFICATION HAS CHANGED! " + OwnWords(errorText, 2)
+                            : OwnWords(errorText);
+    while (!words.empty() && words.back() == '.') words.pop_back();
+    failure.message = "ssh " + std::string(given) + ": " + (words.empty() ? std::string() : words + "; ") + advice;
     return failure;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "remote/SshCommandLine.h"
+
 #include <string>
 #include <string_view>
 
@@ -27,12 +29,11 @@ struct SshFailure {
     // the host's key is not known here: ...".
     std::string message;
 
-    // `host` as the user named it, `exitCode` ssh's (-1: ended by a
-    // signal), `errorText` everything ssh wrote on standard error,
-    // `remoteCommand` as --remote-command gave it, `connectTimeout` in
-    // seconds.
-    static SshFailure Classify(std::string_view host, int exitCode, std::string_view errorText,
-                               std::string_view remoteCommand, int connectTimeout);
+    // `settings` as ssh was started with them, `given` the remote as the
+    // user named it, `exitCode` ssh's (-1: ended by a signal), `errorText`
+    // everything ssh wrote on standard error.
+    static SshFailure Classify(const SshSettings& settings, std::string_view given, int exitCode,
+                               std::string_view errorText);
 };
 
 }  // namespace tamberlo::remote
