@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <regex>
 #include <string>
@@ -126,6 +127,11 @@ TEST_F(RemoteRun, SendsNestedFoldersIntoTheRunsOwnFolder) {
 }
 
 TEST_F(RemoteRun, FailsToConnectWithSshsWordsAndWhatToDo) {
+    // A tamberlo of an older protocol answers as the remote side does.
+    const std::string said = "protocol 1 asked; tamberlo 0.9.0 speaks protocol 0";
+    WriteWork("old-tamberlo", "#!/bin/sh\nprintf 'TAMBERLO-REMOTE 0 0.9.0\\nERROR " + std::to_string(said.size()) +
+                                  "\\n" + said + "'\nexit 3\n");
+    fs::permissions(Work("old-tamberlo"), fs::perms::owner_all);
     const struct {
         const char* name;
         void (SshServer::*fault)() const;
@@ -149,6 +155,11 @@ TEST_F(RemoteRun, FailsToConnectWithSshsWordsAndWhatToDo) {
          {"--remote-command", "/nonexistent/tamberlo"},
          {"/nonexistent/tamberlo: No such file or directory; the remote has no command /nonexistent/tamberlo: "
           "install tamberlo there, or name it with --remote-command PATH"}},
+        {"an old protocol",
+         nullptr,
+         {"--remote-command", "OLD"},
+         {"the remote's tamberlo 0.9.0 speaks protocol 0, this tamberlo ", " protocol 1; install the same version on both "
+          "sides: protocol 1 asked"}},
         {"nothing listening",
          nullptr,
          {"--remote", "127.0.0.2:1"},
@@ -161,11 +172,11 @@ TEST_F(RemoteRun, FailsToConnectWithSshsWordsAndWhatToDo) {
         if (row.fault) (server_.get()->*row.fault)();
         const std::string knownHosts = ReadFile(server_->KnownHosts());
         std::vector<std::string> arguments = RemoteArguments();
-        arguments.insert(arguments.end(), row.arguments.begin(), row.arguments.end());
+        for (const std::string& argument : row.arguments) arguments.push_back(argument == "OLD" ? Work("old-tamberlo") : argument);
         arguments.insert(arguments.end(), {"-e", "data _null_; run;"});
         const ToolResult result = Run(arguments);
         EXPECT_EQ(result.exitCode, 3);
-        EXPECT_THAT(result.err, testing::StartsWith("tamberlo: Execute method: ssh 127.0.0.2:"));
+        EXPECT_THAT(result.err, testing::StartsWith("tamberlo: Execute method: "));
         for (const std::string& said : row.said) EXPECT_THAT(result.err, HasSubstr(said));
         EXPECT_EQ(ReadFile(server_->KnownHosts()), knownHosts) << "known_hosts changed";
     }
@@ -177,11 +188,13 @@ TEST_F(RemoteRun, LeavesNothingOnTheRemoteWhenThisSideEnds) {
     StartServer({{"TAMBERLO_STANDIN_SLEEP", "60"}});
     const struct {
         const char* name;
-        void (ChildProcess::*end)();
+        std::function<void(ChildProcess&, const SshServer&)> end;
         int exitCode;
     } rows[] = {
-        {"Ctrl-C", &ChildProcess::Interrupt, 130},
-        {"kill -9", &ChildProcess::Kill, 128 + 9},
+        {"Ctrl-C", [](ChildProcess& command, const SshServer&) { command.Interrupt(); }, 130},
+        {"SIGTERM", [](ChildProcess& command, const SshServer&) { command.Terminate(); }, 130},
+        {"kill -9", [](ChildProcess& command, const SshServer&) { command.Kill(); }, 128 + 9},
+        {"the connection lost", [](ChildProcess&, const SshServer& server) { server.KillConnections(); }, 3},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -201,7 +214,7 @@ TEST_F(RemoteRun, LeavesNothingOnTheRemoteWhenThisSideEnds) {
         for (int wait = 0; wait < 3000 && !started(); ++wait)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_TRUE(started()) << ReadFile(Work("stderr"));
-        (command.*row.end)();
+        row.end(command, *server_);
         EXPECT_EQ(command.Wait().exitCode, row.exitCode) << ReadFile(Work("stderr"));
         EXPECT_TRUE(RemoteLeftNothing()) << "left on the remote: " << server_->SessionProcesses().size()
                                          << " processes, " << ListFolder(remoteTemp_).size() << " files";

@@ -57,9 +57,11 @@ public:
     // commands run in them, found by the mark sshd sets in their
     // environment even when they left its tree), still running.
     std::vector<unsigned long> SessionProcesses() const;
-    // Kills the connections' processes, as a network that goes would end
-    // them; the server goes on listening.
+    // Kills every process of the sessions; the server goes on listening.
     void KillSessions() const;
+    // Kills only sshd's own processes of the connections, as a network that
+    // goes would end them: the commands they ran lose their connection.
+    void KillConnections() const;
 
 private:
     void WriteFiles(const SshServerSettings& settings) const;

@@ -174,6 +174,14 @@ std::vector<unsigned long> SshServer::SessionProcesses() const {
     return found;
 }
 
+void SshServer::KillConnections() const {
+    if (!sshd_) return;
+    for (const unsigned long pid : Descendants(sshd_->Id())) {
+        const std::string name = ReadFile("/proc/" + std::to_string(pid) + "/comm");
+        if (name.rfind("sshd", 0) == 0) ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+}
+
 void SshServer::KillSessions() const {
     const std::vector<unsigned long> sessions = SessionProcesses();
     for (const unsigned long pid : sessions) ::kill(static_cast<pid_t>(pid), SIGKILL);
