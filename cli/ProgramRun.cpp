@@ -123,6 +123,8 @@ RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* f
     for (const Assignment& assignment : program) {
         if (assignment.isStoredProgram) {
             runner.AppendStoredProgram(ReadProgramFile(assignment.value));
+        } else if (assignment.isStoredContent) {
+            runner.AppendStoredProgram(assignment.value);
         } else {
             runner.SetSASCode(assignment.value);
         }

@@ -12,6 +12,7 @@
 #include "cli/SystemFailure.h"
 #include "cli/TemporaryFolder.h"
 #include "cli/remote/RemoteClient.h"
+#include "cli/remote/RemoteSideCommand.h"
 #include "cli/UsageError.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
             CommandLineParser::Parse(static_cast<int>(pointers.size()), pointers.data(), processors);
         if (outcome.action == CommandLineParser::Action::RunBatch) return RunBatchCommand(outcome.batch);
         if (outcome.action == CommandLineParser::Action::RunScan) return RunScanCommand(outcome.batch);
+        if (outcome.action == CommandLineParser::Action::RunRemoteSide) return RunRemoteSideCommand(outcome.protocol);
         if (outcome.action != CommandLineParser::Action::Run) {
             std::fwrite(outcome.text.data(), 1, outcome.text.size(), stdout);
             return ToInt(ExitStatus::Ok);

@@ -40,8 +40,7 @@ protected:
 
     // --remote and the options that reach the server.
     std::vector<std::string> RemoteArguments() const {
-        const std::string remoteCommand = GetEnvironment("TAMBERLO_TEST_REMOTE_SIDE").value_or(CommandPath());
-        std::vector<std::string> arguments{"--remote", server_->Destination(), "--remote-command", remoteCommand};
+        std::vector<std::string> arguments{"--remote", server_->Destination(), "--remote-command", CommandPath()};
         for (const std::string& option : server_->ClientOptions()) {
             arguments.push_back("--ssh-option");
             arguments.push_back(option);
