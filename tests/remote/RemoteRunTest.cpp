@@ -157,7 +157,8 @@ TEST_F(RemoteRun, FailsToConnectWithSshsWordsAndWhatToDo) {
         {"an old protocol",
          nullptr,
          {"--remote-command", "OLD"},
-         {"the remote's tamberlo 0.9.0 speaks protocol 0, this tamberlo ", " protocol 1; install the same version on both "
+         {"the remote's tamberlo 0.9.0 speaks protocol 0, this tamberlo ",
+          " protocol 1; install the same version on both "
           "sides: protocol 1 asked"}},
         {"nothing listening",
          nullptr,
@@ -171,7 +172,8 @@ TEST_F(RemoteRun, FailsToConnectWithSshsWordsAndWhatToDo) {
         if (row.fault) (server_.get()->*row.fault)();
         const std::string knownHosts = ReadFile(server_->KnownHosts());
         std::vector<std::string> arguments = RemoteArguments();
-        for (const std::string& argument : row.arguments) arguments.push_back(argument == "OLD" ? Work("old-tamberlo") : argument);
+        for (const std::string& argument : row.arguments)
+            arguments.push_back(argument == "OLD" ? Work("old-tamberlo") : argument);
         arguments.insert(arguments.end(), {"-e", "data _null_; run;"});
         const ToolResult result = Run(arguments);
         EXPECT_EQ(result.exitCode, 3);
@@ -184,7 +186,7 @@ TEST_F(RemoteRun, FailsToConnectWithSshsWordsAndWhatToDo) {
 // However this side ends, the remote side stops SAS's whole tree and
 // removes its run folder.
 TEST_F(RemoteRun, LeavesNothingOnTheRemoteWhenThisSideEnds) {
-    StartServer({{"TAMBERLO_STANDIN_SLEEP", "60"}});
+    StartServer();
     const struct {
         const char* name;
         std::function<void(ChildProcess&, const SshServer&)> end;
@@ -200,10 +202,11 @@ TEST_F(RemoteRun, LeavesNothingOnTheRemoteWhenThisSideEnds) {
         ChildLaunch launch;
         launch.arguments = RemoteArguments();
         launch.arguments.insert(launch.arguments.begin(), {CommandPath(), "--sas-root", StandInRoot()});
-        launch.arguments.insert(launch.arguments.end(), {"-e", "data _null_; run;"});
+        // A SAS that ends when asked to: the remote side's own part is timed.
+        launch.arguments.insert(launch.arguments.end(), {"-e", "data _null_; call sleep(60, 1); run;"});
         launch.error = Work("stderr");
         ChildProcess command(launch);
-        // The stand-in sleeps once it has been started on the remote.
+        // The stand-in sleeps once it runs on the remote.
         const auto started = [&] {
             for (const unsigned long pid : server_->SessionProcesses()) {
                 if (ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find(StandInRoot()) == 0) return true;
