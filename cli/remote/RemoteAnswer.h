@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/ProgramRun.h"
+#include "cli/single/ProgramRun.h"
 #include "remote/wire/FrameWriter.h"
 
 namespace tamberlo::cli {

@@ -1,7 +1,7 @@
 #include "cli/remote/RemoteRun.h"
 
-#include "cli/ProgramFileVariables.h"
-#include "cli/UsageError.h"
+#include "cli/run/ProgramFileVariables.h"
+#include "cli/base/UsageError.h"
 #include "cli/remote/SentFileName.h"
 #include "host/AsciiCase.h"
 

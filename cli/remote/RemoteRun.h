@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/ProgramRun.h"
+#include "cli/single/ProgramRun.h"
 #include "cli/remote/RemoteRequest.h"
 #include "cli/remote/RequestOptions.h"
 
@@ -27,7 +27,7 @@ public:
 
 private:
     const RemoteRequest& request_;
-    CliOptions options_;
+    SingleRunOptions options_;
 };
 
 }  // namespace tamberlo::cli

@@ -1,7 +1,7 @@
 #include "cli/remote/RequestOptions.h"
 
-#include "cli/SessionOptions.h"
-#include "cli/UsageError.h"
+#include "cli/run/SessionOptions.h"
+#include "cli/base/UsageError.h"
 #include "remote/wire/PrintableBytes.h"
 
 #include <CLI/CLI.hpp>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/CliOptions.h"
+#include "cli/single/SingleRunOptions.h"
 
 #include <optional>
 #include <string>
@@ -12,7 +12,7 @@ namespace tamberlo::cli {
 struct RequestOptions {
     // The session options, read by the declarations a single run's command
     // line uses (DeclareSessionOptions), and --follow.
-    CliOptions options;
+    SingleRunOptions options;
     // --program-file PATH, which only a request takes: the program's own
     // file for _SASPROGRAMFILE and _SASPROGRAMDIR. A relative PATH names a
     // file sent with the run, an absolute one is taken as it is.

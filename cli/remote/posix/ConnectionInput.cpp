@@ -1,6 +1,6 @@
 #include "cli/remote/posix/ConnectionInput.h"
 
-#include "cli/Console.h"
+#include "cli/base/Console.h"
 #include "remote/wire/WireError.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "cli/remote/posix/ConnectionWatch.h"
 
-#include "cli/Console.h"
-#include "cli/InterruptRequests.h"
+#include "cli/base/Console.h"
+#include "cli/base/InterruptRequests.h"
 #include "remote/wire/WireError.h"
 
 namespace tamberlo::cli {

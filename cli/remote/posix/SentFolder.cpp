@@ -1,6 +1,6 @@
 #include "cli/remote/SentFolder.h"
 
-#include "cli/SystemFailure.h"
+#include "cli/base/SystemFailure.h"
 #include "cli/remote/RequestRefused.h"
 #include "cli/remote/SentFileName.h"
 #include "remote/wire/PrintableBytes.h"

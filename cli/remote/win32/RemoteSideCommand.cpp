@@ -1,6 +1,6 @@
 #include "cli/remote/RemoteSideCommand.h"
 
-#include "cli/ExitStatus.h"
+#include "cli/base/ExitStatus.h"
 #include "remote/PipeSink.h"
 #include "remote/wire/FrameWriter.h"
 #include "remote/wire/Greeting.h"
