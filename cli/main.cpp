@@ -13,7 +13,7 @@
 #include "cli/base/TemporaryFolder.h"
 #include "cli/base/UsageError.h"
 #include "cli/single/RemoteClient.h"
-#include "cli/remote/RemoteSideCommand.h"
+#include "cli/remoteside/RemoteSideCommand.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
 #include "host/ControlChars.h"

@@ -78,7 +78,8 @@ struct Answer {
 // only when Close is called.
 class RemoteSideProcess {
 public:
-    RemoteSideProcess(const std::string& folder, int protocol, std::vector<std::string> wrapper = {})
+    RemoteSideProcess(const std::string& folder, int protocol, std::vector<std::string> wrapper = {},
+                      std::vector<std::pair<std::string, std::string>> environment = {})
         : toChild_(folder + "to-child"), fromChild_(folder + "from-child") {
         ::mkfifo(toChild_.c_str(), 0600);
         ::mkfifo(fromChild_.c_str(), 0600);
@@ -94,6 +95,7 @@ public:
         launch.input = toChild_;
         launch.output = fromChild_;
         launch.error = folder + "stderr";
+        launch.environment = std::move(environment);
         child_ = std::make_unique<test::ChildProcess>(launch);
     }
     ~RemoteSideProcess() {
@@ -157,8 +159,10 @@ protected:
     }
 
     // One whole exchange: the request, the answer, the exit status.
-    std::pair<Answer, int> Exchange(const std::string& request, int protocol = 1) {
-        RemoteSideProcess remote(MakeFolder("pipes" + std::to_string(++exchanges_)), protocol);
+    std::pair<Answer, int> Exchange(const std::string& request, int protocol = 1,
+                                    std::vector<std::pair<std::string, std::string>> environment = {}) {
+        RemoteSideProcess remote(MakeFolder("pipes" + std::to_string(++exchanges_)), protocol, {},
+                                 std::move(environment));
         remote.Send(request);
         Answer answer = remote.Receive();
         remote.Close();
@@ -270,11 +274,13 @@ TEST_F(RemoteSide, SentFilesAreTheProgramsAndGoWithTheRun) {
 
 TEST_F(RemoteSide, RefusesWhatItCannotServe) {
     const std::string link = Work("elsewhere");
+    const std::string nowhere = Work("nowhere/");
     const struct {
         const char* name;
         std::string request;
         std::string error;
         int status;
+        std::string temporaryFolder = {};
     } cases[] = {
         {"a name with ..", SentFile("a/../../x", "x") + Frame(MessageKind::Program),
          "the file name \"a/../../x\" is refused: it leads out of the run's folder (..)", 3},
@@ -305,13 +311,16 @@ TEST_F(RemoteSide, RefusesWhatItCannotServe) {
         {"a value SAS cannot be given",
          Options({"--let", "v=a\nb"}) + Frame(MessageKind::Program, "%put x;") + Frame(MessageKind::Run),
          "--let v: it holds a line break", 64},
+        {"no temporary folder", SentFile("a", "x"), "the temporary folder " + nowhere + ": No such file or directory",
+         74, nowhere},
         {"a program file not sent",
          Options({"--program-file", "main.sas"}) + Frame(MessageKind::Program) + Frame(MessageKind::Run),
          "--program-file main.sas: names no file sent with the run and is not absolute", 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto [answer, status] = Exchange(c.request);
+        const auto [answer, status] =
+            c.temporaryFolder.empty() ? Exchange(c.request) : Exchange(c.request, 1, {{"TMPDIR", c.temporaryFolder}});
         EXPECT_EQ(answer.Kinds(), std::vector<std::string>{"ERROR"});
         EXPECT_EQ(answer.Of(MessageKind::Error), c.error);
         EXPECT_EQ(status, c.status);
@@ -366,7 +375,9 @@ TEST_F(RemoteSide, WhenTheOtherSideGoesSASIsStoppedAndNothingIsLeft) {
         }
         for (int i = 0; i < 100 && !remote.Child().LeftInSession().empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_THAT(remote.Child().LeftInSession(), testing::IsEmpty());
+        // Asserted: a remote side that did not notice would be waited for
+        // as long as SAS sleeps; the process's owner kills it instead.
+        ASSERT_THAT(remote.Child().LeftInSession(), testing::IsEmpty());
         for (int i = 0; i < 100 && !test::ListFolder(Temp()).empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_THAT(test::ListFolder(Temp()), testing::IsEmpty());
@@ -374,5 +385,34 @@ TEST_F(RemoteSide, WhenTheOtherSideGoesSASIsStoppedAndNothingIsLeft) {
         if (c.way != Way::ParentKilled) {
             EXPECT_EQ(ended.exitCode, 130);
         }
+    }
+}
+
+// A run that did not go through answers with what a single run shows after
+// "tamberlo: ", and what SAS had written by then.
+TEST_F(RemoteSide, AnswersWhyTheRunDidNotGoThrough) {
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        std::string program;
+        int status;
+    } cases[] = {
+        {"the time limit", {"--timeout", "0.5"}, "%put started;\ndata _null_; call sleep(600); run;\n", 4},
+        {"an empty program", {}, "", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> local{"--raw", "--log", Work("run.log")};
+        local.insert(local.end(), c.options.begin(), c.options.end());
+        local.insert(local.end(), {"-e", c.program});
+        const test::ToolResult here = Run(local);
+        const auto [answer, status] = Exchange(Request(c.options, c.program));
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(here.exitCode, c.status);
+        ASSERT_EQ(answer.Kinds().back(), "END");
+        EXPECT_NE(answer.Of(MessageKind::Status), "");
+        EXPECT_THAT(here.err, HasSubstr("tamberlo: " + answer.Of(MessageKind::Status) + "\n"));
+        EXPECT_EQ(WithoutRunDetails(answer.Of(MessageKind::Log)), WithoutRunDetails(test::ReadFile(Work("run.log"))));
+        EXPECT_EQ(answer.Of(MessageKind::ExitCode), "");
     }
 }

@@ -1,4 +1,4 @@
-#include "cli/remote/RemoteAnswer.h"
+#include "cli/remoteside/RemoteAnswer.h"
 
 #include "host/Error.h"
 #include "remote/wire/Payloads.h"

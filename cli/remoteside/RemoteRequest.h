@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/remote/SentFolder.h"
+#include "cli/remoteside/SentFolder.h"
 #include "remote/wire/FrameReader.h"
 
 #include <memory>
@@ -23,7 +23,8 @@ struct RemoteRequest {
 // the input ends or a STOP frame comes first: the other side is gone.
 // Throws RequestRefused for a frame out of that order and a file that
 // SentFolder refuses, WireError for a malformed frame or payload,
-// SystemFailure for a file the system could not write.
+// SystemFailure for a file the system could not write or a folder for them
+// that it could not make.
 std::optional<RemoteRequest> ReadRequest(remote::FrameReader& reader);
 
 }  // namespace tamberlo::cli

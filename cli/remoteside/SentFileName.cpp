@@ -1,6 +1,6 @@
-#include "cli/remote/SentFileName.h"
+#include "cli/remoteside/SentFileName.h"
 
-#include "cli/remote/RequestRefused.h"
+#include "cli/remoteside/RequestRefused.h"
 #include "remote/wire/PrintableBytes.h"
 
 namespace tamberlo::cli {

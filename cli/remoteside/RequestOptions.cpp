@@ -1,4 +1,4 @@
-#include "cli/remote/RequestOptions.h"
+#include "cli/remoteside/RequestOptions.h"
 
 #include "cli/run/SessionOptions.h"
 #include "cli/base/UsageError.h"

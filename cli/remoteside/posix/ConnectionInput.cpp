@@ -1,4 +1,4 @@
-#include "cli/remote/posix/ConnectionInput.h"
+#include "cli/remoteside/posix/ConnectionInput.h"
 
 #include "cli/base/Console.h"
 #include "remote/wire/WireError.h"

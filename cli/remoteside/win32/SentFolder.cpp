@@ -1,6 +1,6 @@
-#include "cli/remote/SentFolder.h"
+#include "cli/remoteside/SentFolder.h"
 
-#include "cli/remote/RequestRefused.h"
+#include "cli/remoteside/RequestRefused.h"
 
 namespace tamberlo::cli {
 

@@ -1,6 +1,8 @@
-#include "cli/remote/RemoteRequest.h"
+#include "cli/remoteside/RemoteRequest.h"
 
-#include "cli/remote/RequestRefused.h"
+#include "cli/base/SystemFailure.h"
+#include "cli/remoteside/RequestRefused.h"
+#include "host/Error.h"
 #include "remote/wire/Payloads.h"
 
 namespace tamberlo::cli {
@@ -10,6 +12,14 @@ namespace {
 RequestRefused OutOfOrder(remote::MessageKind kind, const char* expected) {
     return RequestRefused("a " + std::string(remote::KindName(kind)) + " frame came where " + expected +
                           " was expected");
+}
+
+std::unique_ptr<SentFolder> MakeSentFolder() {
+    try {
+        return std::make_unique<SentFolder>();
+    } catch (const Error& error) {
+        throw SystemFailure("the folder for the files sent with the run: " + error.Description());
+    }
 }
 
 }  // namespace
@@ -27,7 +37,7 @@ std::optional<RemoteRequest> ReadRequest(remote::FrameReader& reader) {
         switch (frame->kind) {
         case MessageKind::Option: request.arguments.push_back(std::move(frame->payload)); break;
         case MessageKind::File:
-            if (!request.sent) request.sent = std::make_unique<SentFolder>();
+            if (!request.sent) request.sent = MakeSentFolder();
             request.sent->Write(remote::DecodeSentFile(std::move(frame->payload)));
             break;
         case MessageKind::Program:

@@ -1,4 +1,4 @@
-#include "cli/remote/RemoteSideCommand.h"
+#include "cli/remoteside/RemoteSideCommand.h"
 
 #include "cli/base/Console.h"
 #include "cli/base/ExitStatus.h"
@@ -6,11 +6,11 @@
 #include "cli/base/SystemFailure.h"
 #include "cli/base/TemporaryFolder.h"
 #include "cli/base/UsageError.h"
-#include "cli/remote/RemoteAnswer.h"
-#include "cli/remote/RemoteRun.h"
-#include "cli/remote/RequestRefused.h"
-#include "cli/remote/posix/ConnectionInput.h"
-#include "cli/remote/posix/ConnectionWatch.h"
+#include "cli/remoteside/RemoteAnswer.h"
+#include "cli/remoteside/RemoteRun.h"
+#include "cli/remoteside/RequestRefused.h"
+#include "cli/remoteside/posix/ConnectionInput.h"
+#include "cli/remoteside/posix/ConnectionWatch.h"
 #include "engine/Engine.h"
 #include "host/ProcessTree.h"
 #include "remote/PipeSink.h"
@@ -60,7 +60,6 @@ ExitStatus AnswerExitStatus(const RunResult& result) {
 ExitStatus RunAndAnswer(const RemoteRequest& request, remote::FrameWriter& writer, ConnectionInput& input,
                         remote::FrameReader& reader) {
     const RemoteRun run(request, ParseRequestOptions(request.arguments));
-    CheckTemporaryFolder();
     LogFollower follower([&writer](std::string_view piece) { writer.Send(MessageKind::LogPart, piece); });
     RunResult result;
     ConnectionWatch::Seen seen = ConnectionWatch::Seen::Nothing;
@@ -90,6 +89,8 @@ ExitStatus Serve(remote::FrameWriter& writer) {
     // Declared before the request: its sent folder goes after the answer.
     std::optional<RemoteRequest> request;
     try {
+        // The sent files and the run both need it.
+        CheckTemporaryFolder();
         request = ReadRequest(reader);
         if (!request) return ExitStatus::Interrupted;
         return RunAndAnswer(*request, writer, input, reader);

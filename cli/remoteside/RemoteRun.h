@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/single/ProgramRun.h"
-#include "cli/remote/RemoteRequest.h"
-#include "cli/remote/RequestOptions.h"
+#include "cli/remoteside/RemoteRequest.h"
+#include "cli/remoteside/RequestOptions.h"
 
 namespace tamberlo::cli {
 

@@ -1,4 +1,4 @@
-#include "cli/remote/posix/ConnectionWatch.h"
+#include "cli/remoteside/posix/ConnectionWatch.h"
 
 #include "cli/base/Console.h"
 #include "cli/base/InterruptRequests.h"

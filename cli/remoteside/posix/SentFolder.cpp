@@ -1,8 +1,8 @@
-#include "cli/remote/SentFolder.h"
+#include "cli/remoteside/SentFolder.h"
 
 #include "cli/base/SystemFailure.h"
-#include "cli/remote/RequestRefused.h"
-#include "cli/remote/SentFileName.h"
+#include "cli/remoteside/RequestRefused.h"
+#include "cli/remoteside/SentFileName.h"
 #include "remote/wire/PrintableBytes.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/remote/posix/ConnectionInput.h"
+#include "cli/remoteside/posix/ConnectionInput.h"
 #include "remote/wire/FrameReader.h"
 
 #include <mutex>

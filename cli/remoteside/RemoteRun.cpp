@@ -1,8 +1,8 @@
-#include "cli/remote/RemoteRun.h"
+#include "cli/remoteside/RemoteRun.h"
 
 #include "cli/run/ProgramFileVariables.h"
 #include "cli/base/UsageError.h"
-#include "cli/remote/SentFileName.h"
+#include "cli/remoteside/SentFileName.h"
 #include "host/AsciiCase.h"
 
 #include <algorithm>

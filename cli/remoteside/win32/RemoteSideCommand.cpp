@@ -1,4 +1,4 @@
-#include "cli/remote/RemoteSideCommand.h"
+#include "cli/remoteside/RemoteSideCommand.h"
 
 #include "cli/base/ExitStatus.h"
 #include "remote/PipeSink.h"
