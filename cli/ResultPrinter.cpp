@@ -239,15 +239,16 @@ ExitStatus ResultPrinter::ShowError(const Error& error, const RunResult& partial
         std::fprintf(err_, "tamberlo: %s\n", console::ForTerminal(failure.what()).c_str());
     }
     std::fprintf(err_, "tamberlo: %s: %s\n", error.Source().c_str(),
-                 console::ForTerminal(commandtext::FromHost(error.Description())).c_str());
+                 console::ForTerminal(commandtext::FromHost(error.Explained())).c_str());
     std::fflush(err_);
     if (options_.json) {
-        const Json json{{"error",
-                         {{"number", error.Number()},
-                          {"source", ansi::ToUtf8(error.Source())},
-                          {"description", ansi::ToUtf8(error.Description())}}},
-                        {"log", partial.encoding.ToUtf8(partial.log)},
-                        {"lst", partial.encoding.ToUtf8(partial.lst)}};
+        Json json{{"error",
+                   {{"number", error.Number()},
+                    {"source", ansi::ToUtf8(error.Source())},
+                    {"description", ansi::ToUtf8(error.Description())}}},
+                  {"log", partial.encoding.ToUtf8(partial.log)},
+                  {"lst", partial.encoding.ToUtf8(partial.lst)}};
+        if (!error.Detail().empty()) json["error"]["detail"] = ansi::ToUtf8(error.Detail());
         const std::string text = DumpJson(json);
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fflush(out_);
