@@ -1,7 +1,5 @@
 #include "cli/ResultPrinter.h"
 
-#include "host/ControlChars.h"
-
 #include "cli/Console.h"
 #include "cli/OutputDevice.h"
 #include "cli/OutputNames.h"
@@ -238,8 +236,9 @@ ExitStatus ResultPrinter::ShowError(const Error& error, const RunResult& partial
     } catch (const OutputFailure& failure) {
         std::fprintf(err_, "tamberlo: %s\n", console::ForTerminal(failure.what()).c_str());
     }
+    // One line, whatever a path in it holds (a TMPDIR with a line break or an escape sequence).
     std::fprintf(err_, "tamberlo: %s: %s\n", error.Source().c_str(),
-                 console::ForTerminal(commandtext::FromHost(error.Explained())).c_str());
+                 console::ForTerminal(AllControlCharsAsCodes(commandtext::FromHost(error.Explained()))).c_str());
     std::fflush(err_);
     if (options_.json) {
         Json json{{"error",
