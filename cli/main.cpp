@@ -12,6 +12,7 @@
 #include "cli/base/SystemFailure.h"
 #include "cli/base/TemporaryFolder.h"
 #include "cli/base/UsageError.h"
+#include "cli/single/RemoteClient.h"
 #include "cli/remoteside/RemoteSideCommand.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
@@ -92,7 +93,8 @@ int main(int argc, char** argv) {
         LogFollower follower(stderr);
         RunResult result;
         try {
-            result = ProgramRun(options).Run(program, options.follow ? &follower : nullptr);
+            result = options.remote.Wanted() ? RemoteClient(options).Run(program, options.follow ? stderr : nullptr)
+                                             : ProgramRun(options).Run(program, options.follow ? &follower : nullptr);
             // No more SAS: the guard ends while the results are printed.
             tamberlo::ProcessTree::LetGo();
             if (result.failure) std::rethrow_exception(result.failure);

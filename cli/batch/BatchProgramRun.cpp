@@ -199,10 +199,9 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
     } catch (const RunStopped&) {
         return std::nullopt;
     } catch (const TimeLimitReached& error) {
-        fail(ProgramOutcome::Verdict::TimeLimit, error.Source() + ": " + commandtext::FromHost(error.Description()));
+        fail(ProgramOutcome::Verdict::TimeLimit, error.Source() + ": " + commandtext::FromHost(error.Explained()));
     } catch (const Error& error) {
-        fail(ProgramOutcome::Verdict::TamberloError,
-             error.Source() + ": " + commandtext::FromHost(error.Description()));
+        fail(ProgramOutcome::Verdict::TamberloError, error.Source() + ": " + commandtext::FromHost(error.Explained()));
     } catch (const std::exception& error) {
         fail(ProgramOutcome::Verdict::TamberloError, error.what());
     }

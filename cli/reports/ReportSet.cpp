@@ -54,7 +54,7 @@ ReportSet::ReportSet(const ReportOptions& options, const std::optional<std::stri
 
 bool ReportSet::Empty() const noexcept { return !junit_ && !json_ && !html_ && !sarif_ && !codeQuality_; }
 
-bool ReportSet::Write(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
+bool ReportSet::Write(const BatchSummary& summary, const OutcomeSequence& outcomes) {
     bool written = true;
     const auto write = [&](std::optional<ReportFile>& file, auto&& report) {
         if (file) written &= file->Write(report);

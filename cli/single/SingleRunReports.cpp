@@ -63,7 +63,7 @@ ProgramOutcome SingleRunReports::Outcome(const RunResult& result, const Error* e
         outcome.verdict = dynamic_cast<const TimeLimitReached*>(error) != nullptr ? Verdict::TimeLimit
                           : dynamic_cast<const RunStopped*>(error) != nullptr     ? Verdict::NotRun
                                                                                   : Verdict::TamberloError;
-        outcome.problem = error->Source() + ": " + commandtext::FromHost(error->Description());
+        outcome.problem = error->Source() + ": " + commandtext::FromHost(error->Explained());
     } else if (result.executed && result.status != "OK") {
         outcome.verdict = Verdict::TamberloError;
         outcome.problem = commandtext::FromHost(result.status);
