@@ -3,7 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ExitStatus.h"
 #include "cli/OutputNames.h"
-#include "cli/ProgramRun.h"
+#include "cli/SingleRun.h"
 #include "cli/batch/ReportSet.h"
 #include "cli/batch/ScratchFolder.h"
 
@@ -37,10 +37,10 @@ public:
     // (with the texts SAS had written by then), the command exiting with
     // `status`. False, with the reason on standard error, when one could
     // not be written.
-    bool Write(const RunResult& result, const Error* error, ExitStatus status);
+    bool Write(const SingleRunResult& result, const Error* error, ExitStatus status);
 
 private:
-    ProgramOutcome Outcome(const RunResult& result, const Error* error);
+    ProgramOutcome Outcome(const SingleRunResult& result, const Error* error);
 
     const CliOptions& options_;
     ReportSet reports_;

@@ -1,6 +1,6 @@
 #include "cli/batch/BatchCommand.h"
 
-#include "cli/batch/BatchProgramRun.h"
+#include "cli/batch/BatchStep.h"
 #include "cli/batch/ParameterMatrix.h"
 #include "cli/batch/ReportSet.h"
 #include "cli/batch/RunAndReport.h"
@@ -106,9 +106,7 @@ int Run(const BatchOptions& options) {
     const StopSignal& stop = console::Interrupts();
     return RunAndReport(
         options, programs,
-        [&options, &files, &stop](const BatchProgram& program) {
-            return RunBatchProgram(program, options, files, stop);
-        },
+        [&options, &files, &stop](const BatchProgram& program) { return RunBatchStep(program, options, files, stop); },
         std::move(summary), reports);
 }
 
