@@ -16,4 +16,14 @@ inline std::string AsciiUpper(std::string_view text) {
     return upper;
 }
 
+// `text` with its ASCII letters in lower case and every other byte as it
+// is, whatever the locale.
+inline std::string AsciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
 }  // namespace tamberlo

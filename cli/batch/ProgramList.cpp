@@ -2,10 +2,10 @@
 
 #include "cli/UsageError.h"
 #include "cli/CommandText.h"
+#include "host/AsciiCase.h"
 #include "host/FileSystem.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -22,23 +22,11 @@ std::string NameOf(const fs::path& file, const fs::path& base) {
     return relative.generic_string();
 }
 
-// A name as the file system compares it.
-std::string Folded(std::string name) {
-    if (filesystem::NamesIgnoreCase()) {
-        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return name;
-}
-
 // The name ends in the kind's extension, in any letter case.
 bool NamesKind(const std::string& name, const ListedKind& kind) {
     const std::string_view extension = kind.extension;
     if (name.size() < extension.size()) return false;
-    return std::equal(extension.begin(), extension.end(), name.end() - static_cast<std::ptrdiff_t>(extension.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
+    return AsciiLower(name.substr(name.size() - extension.size())) == AsciiLower(extension);
 }
 
 bool IsListedFile(const fs::directory_entry& entry, const ListedKind& kind) {
@@ -72,15 +60,11 @@ void AddFolder(const fs::path& folder, const fs::path& base, bool recursive, con
 }
 
 // `*` any run of characters, `?` any one, compared as the file system compares names.
-bool MatchesWildcard(std::string_view name, std::string_view pattern) {
-    const auto same = [](char a, char b) {
-        return filesystem::NamesIgnoreCase()
-                   ? std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b))
-                   : a == b;
-    };
+bool MatchesWildcard(std::string_view givenName, std::string_view givenPattern) {
+    const std::string name = filesystem::FoldedName(givenName), pattern = filesystem::FoldedName(givenPattern);
     std::size_t n = 0, p = 0, star = std::string_view::npos, resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -158,14 +142,14 @@ std::vector<BatchProgram> CollectFiles(const std::vector<std::string>& arguments
     if (programs.empty()) throw UsageError(kind.noneInFolder);
 
     std::sort(programs.begin(), programs.end(), [](const BatchProgram& a, const BatchProgram& b) {
-        const std::string foldedA = Folded(a.name), foldedB = Folded(b.name);
+        const std::string foldedA = filesystem::FoldedName(a.name), foldedB = filesystem::FoldedName(b.name);
         return foldedA != foldedB ? foldedA < foldedB : a.name < b.name;
     });
     // The same file named twice runs once; two files of one name (in the
     // file system's eyes) would write the same outputs.
     std::vector<BatchProgram> unique;
     for (BatchProgram& program : programs) {
-        if (!unique.empty() && Folded(unique.back().name) == Folded(program.name)) {
+        if (!unique.empty() && filesystem::FoldedName(unique.back().name) == filesystem::FoldedName(program.name)) {
             std::error_code ec;
             if (unique.back().path == program.path ||
                 fs::equivalent(commandtext::ToPath(unique.back().path), commandtext::ToPath(program.path), ec))
