@@ -1,5 +1,6 @@
 #include "cli/ResultPrinter.h"
 
+#include "cli/JsonText.h"
 #include "host/ControlChars.h"
 
 #include "cli/Console.h"
@@ -13,8 +14,6 @@
 #include "host/ControlChars.h"
 #include "host/Error.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -25,8 +24,6 @@
 namespace tamberlo::cli {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 constexpr const char* statusOK = "OK";
 
 // A write that failed after the run; the message names the destination.
@@ -34,12 +31,6 @@ class OutputFailure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-
-std::string DumpJson(const Json& json) {
-    // The texts are converted to UTF-8 beforehand; replacing is only a
-    // safety net, so that the command never fails on a stray byte.
-    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-}
 
 // SAS's console output helps where the log cannot: when SAS wrote none (it
 // did not start) or ended with a failure code.
@@ -205,7 +196,7 @@ ExitStatus ResultPrinter::ShowRun(const SingleRunResult& result) {
         Write(LogDestination(), shown(result.log, logFile_), name(options_.logFile, "the log"));
         Write(LstDestination(), shown(result.lst, lstFile_), name(options_.lstFile, "the listing"));
         WritePutFiles(result);
-        if (options_.json) Write(out_, DumpJson(RunToJson(result, options_.parameters)), "standard output");
+        if (options_.json) Write(out_, JsonText(RunToJson(result, options_.parameters), 2) + "\n", "standard output");
         if (options_.report) {
             Write(out_, ForTerminal(result.report, terminal, result.report, *SessionEncoding::FromName("UTF-8")),
                   "standard output");
@@ -247,7 +238,7 @@ ExitStatus ResultPrinter::ShowError(const Error& error, const SingleRunResult& p
                           {"description", ansi::ToUtf8(error.Description())}}},
                         {"log", partial.outcome.encoding.ToUtf8(partial.log)},
                         {"lst", partial.outcome.encoding.ToUtf8(partial.lst)}};
-        const std::string text = DumpJson(json);
+        const std::string text = JsonText(json, 2) + "\n";
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fflush(out_);
     }

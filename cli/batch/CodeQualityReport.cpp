@@ -1,15 +1,12 @@
 #include "cli/batch/CodeQualityReport.h"
 
+#include "cli/JsonText.h"
 #include "cli/CommandText.h"
 #include "cli/batch/ReportIssue.h"
 
 #include <limits>
-#include <nlohmann/json.hpp>
-
 namespace tamberlo::cli {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 const char* Severity(ReportIssue::Severity severity) {
     switch (severity) {
@@ -39,7 +36,7 @@ void WriteCodeQualityReport(std::ostream& out, const BatchSummary& summary,
                                            {"fingerprint", issue.fingerprint},
                                            {"severity", Severity(issue.severity)},
                                            {"location", {{"path", path}, {"lines", {{"begin", issue.line}}}}}};
-                           out << (first ? "\n" : ",\n") << json.dump(-1, ' ', false, Json::error_handler_t::replace);
+                           out << (first ? "\n" : ",\n") << JsonText(json);
                            first = false;
                        });
     out << (first ? "]\n" : "\n]\n");
