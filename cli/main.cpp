@@ -1,19 +1,19 @@
 // tamberlo: runs SAS programs in batch through Tamberlo from a shell.
 
 #include "cli/batch/BatchCommand.h"
-#include "cli/batch/ScanCommand.h"
-#include "cli/CommandLineParser.h"
-#include "cli/CommandText.h"
-#include "cli/Console.h"
-#include "cli/ExitStatus.h"
-#include "cli/GitHubAnnotations.h"
-#include "cli/LogFollower.h"
-#include "cli/ProgramAssembly.h"
-#include "cli/ResultPrinter.h"
-#include "cli/SingleRun.h"
-#include "cli/SystemFailure.h"
-#include "cli/TemporaryFolder.h"
-#include "cli/UsageError.h"
+#include "cli/scan/ScanCommand.h"
+#include "cli/single/CommandLineParser.h"
+#include "cli/base/CommandText.h"
+#include "cli/base/Console.h"
+#include "cli/base/ExitStatus.h"
+#include "cli/reports/GitHubAnnotations.h"
+#include "cli/run/LogFollower.h"
+#include "cli/single/ProgramAssembly.h"
+#include "cli/single/ResultPrinter.h"
+#include "cli/single/SingleRun.h"
+#include "cli/base/SystemFailure.h"
+#include "cli/base/TemporaryFolder.h"
+#include "cli/base/UsageError.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
 #include "host/ControlChars.h"
@@ -38,7 +38,7 @@ std::string ReadStandardInput() {
 
 // --check's annotations of the run, and the step summary. The findings'
 // lines are those of the program file when it is one file.
-ExitStatus Annotate(const CliOptions& options, const ProgramOutcome& outcome, ExitStatus status) {
+ExitStatus Annotate(const SingleRunOptions& options, const ProgramOutcome& outcome, ExitStatus status) {
     const bool oneFile = options.program.size() == 1 && options.program[0].kind == ProgramPiece::Kind::File;
     AnnotatedRun run;
     run.file = oneFile ? options.program[0].value : std::string();
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
             std::fwrite(outcome.text.data(), 1, outcome.text.size(), stdout);
             return ToInt(ExitStatus::Ok);
         }
-        const CliOptions& options = outcome.options;
+        const SingleRunOptions& options = outcome.options;
         // The process guard starts while the program is read and checked.
         tamberlo::ProcessTree::Prepare();
 

@@ -3,7 +3,7 @@
 // programs; tamberlo scan over a 1 GiB log: the whole process's peak memory,
 // which must not grow with the log (blocks read, a line kept to its first
 // MiB), and its time against a plain read of the same file.
-#include "cli/batch/HtmlReport.h"
+#include "cli/reports/HtmlReport.h"
 #include "support/Rows.h"
 #include "support/Scratch.h"
 

@@ -1,8 +1,8 @@
 // The findings scan of a large log, with a site's rules, against a plain
 // read of the same file; and patterns that make a backtracking matcher take
 // exponential time, against a plain one.
-#include "cli/LogFindings.h"
-#include "cli/LogRules.h"
+#include "cli/findings/LogFindings.h"
+#include "cli/findings/LogRules.h"
 #include "engine/Engine.h"
 #include "host/StopSignal.h"
 #include "support/BenchText.h"

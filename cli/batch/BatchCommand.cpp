@@ -2,16 +2,16 @@
 
 #include "cli/batch/BatchStep.h"
 #include "cli/batch/ParameterMatrix.h"
-#include "cli/batch/ReportSet.h"
-#include "cli/batch/RunAndReport.h"
-#include "cli/batch/ScratchFolder.h"
-#include "cli/Console.h"
-#include "cli/ExitStatus.h"
-#include "cli/OutputNames.h"
-#include "cli/TemporaryFolder.h"
-#include "cli/UsageError.h"
+#include "cli/reports/ReportSet.h"
+#include "cli/batch/RunListAndReport.h"
+#include "cli/base/ScratchFolder.h"
+#include "cli/base/Console.h"
+#include "cli/base/ExitStatus.h"
+#include "cli/base/OutputNames.h"
+#include "cli/base/TemporaryFolder.h"
+#include "cli/base/UsageError.h"
 #include "host/Error.h"
-#include "cli/CommandText.h"
+#include "cli/base/CommandText.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -104,7 +104,7 @@ int Run(const BatchOptions& options) {
         std::fprintf(stdout, "tamberlo: shard %s from %s\n", options.shard->Text().c_str(), options.shardFrom.c_str());
     }
     const StopSignal& stop = console::Interrupts();
-    return RunAndReport(
+    return RunListAndReport(
         options, programs,
         [&options, &files, &stop](const BatchProgram& program) { return RunBatchStep(program, options, files, stop); },
         std::move(summary), reports);

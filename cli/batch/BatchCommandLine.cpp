@@ -1,15 +1,15 @@
 #include "cli/batch/BatchCommandLine.h"
 
-#include "cli/SessionOptions.h"
+#include "cli/run/SessionOptions.h"
 #include "cli/batch/SchedulerShard.h"
-#include "cli/UsageError.h"
+#include "cli/base/UsageError.h"
 
 #include <CLI/CLI.hpp>
 
 #include <charconv>
 #include <filesystem>
 
-#include "cli/CommandText.h"
+#include "cli/base/CommandText.h"
 
 namespace tamberlo::cli {
 namespace {
@@ -135,20 +135,6 @@ Shard BatchCommandLine::ParseShard(std::string_view text) {
         throw UsageError("--shard " + std::string(text) + ": expected K/N with 1 <= K <= N");
     }
     return shard;
-}
-
-std::string BatchCommandLine::ReportFileName(const std::string& file, const std::optional<Shard>& shard) {
-    if (!shard) return file;
-    const std::filesystem::path path = commandtext::ToPath(file);
-    const std::string suffix = "-" + std::to_string(shard->index) + "of" + std::to_string(shard->count);
-    std::string stem = path.stem().string();
-    std::string extension = path.extension().string();
-    // ".xml" is all extension: "1of3.xml", not ".xml-1of3".
-    if (extension.empty() && stem.size() > 1 && stem.front() == '.') std::swap(stem, extension);
-    std::filesystem::path named = path;
-    named.replace_filename(
-        commandtext::ToPath(stem.empty() ? suffix.substr(1) + extension : stem + suffix + extension));
-    return named.string();
 }
 
 }  // namespace tamberlo::cli

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/batch/BatchOptions.h"
+#include "cli/run/BatchOptions.h"
 
 #include <string>
 #include <string_view>
@@ -26,10 +26,6 @@ public:
 
     // "2/3": 1 <= K <= N. Throws UsageError naming --shard otherwise.
     static Shard ParseShard(std::string_view text);
-
-    // The name of a report file of a shard: "reports/junit.xml" for shard 2/3
-    // is "reports/junit-2of3.xml"; without a shard the name is unchanged.
-    static std::string ReportFileName(const std::string& file, const std::optional<Shard>& shard);
 };
 
 }  // namespace tamberlo::cli

@@ -1,6 +1,6 @@
 #include "cli/batch/BatchProgress.h"
 
-#include "cli/Console.h"
+#include "cli/base/Console.h"
 #include "host/ControlChars.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/batch/ProgramOutcome.h"
+#include "cli/run/ProgramOutcome.h"
 
 #include <chrono>
 #include <cstdio>

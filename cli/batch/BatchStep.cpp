@@ -1,12 +1,12 @@
 #include "cli/batch/BatchStep.h"
 
 #include "cli/run/LocalSasSession.h"
-#include "cli/ProgramFileVariables.h"
+#include "cli/run/ProgramFileVariables.h"
 #include "engine/Engine.h"
 #include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
-#include "cli/CommandText.h"
+#include "cli/base/CommandText.h"
 #include "host/FileSystem.h"
 
 #include <chrono>

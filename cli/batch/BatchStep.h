@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/batch/BatchOptions.h"
-#include "cli/LogRules.h"
-#include "cli/batch/ProgramOutcome.h"
+#include "cli/run/BatchOptions.h"
+#include "cli/findings/LogRules.h"
+#include "cli/run/ProgramOutcome.h"
 #include "host/StopSignal.h"
 
 #include <optional>

@@ -1,7 +1,7 @@
 #include "cli/batch/ParameterMatrix.h"
 
-#include "cli/CommandText.h"
-#include "cli/UsageError.h"
+#include "cli/base/CommandText.h"
+#include "cli/base/UsageError.h"
 #include "cli/batch/CsvReader.h"
 #include "host/AsciiCase.h"
 #include "host/Error.h"

@@ -1,7 +1,7 @@
 #include "cli/batch/ProgramList.h"
 
-#include "cli/UsageError.h"
-#include "cli/CommandText.h"
+#include "cli/base/UsageError.h"
+#include "cli/base/CommandText.h"
 #include "host/AsciiCase.h"
 #include "host/FileSystem.h"
 

@@ -1,6 +1,6 @@
 #include "cli/batch/SchedulerShard.h"
 
-#include "cli/UsageError.h"
+#include "cli/base/UsageError.h"
 
 #include <charconv>
 #include <cstdlib>

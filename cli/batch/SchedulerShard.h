@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/batch/BatchOptions.h"
+#include "cli/run/BatchOptions.h"
 
 #include <functional>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "cli/run/LocalSasSession.h"
 
-#include "cli/Console.h"
-#include "cli/LogFollower.h"
+#include "cli/base/Console.h"
+#include "cli/run/LogFollower.h"
 #include "engine/SASContract.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "automation/CodeRunner.h"
-#include "cli/SessionOptions.h"
+#include "cli/run/SessionOptions.h"
 #include "cli/run/SasSession.h"
 
 #include <string>

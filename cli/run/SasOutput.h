@@ -21,10 +21,10 @@ struct SasPutFile {
 // lives, until its next run. ProgramOutcome::Judge is what makes of it a
 // verdict, whichever way the program ran.
 struct SasOutput {
-    std::string status;        // the run's status: "OK" when it went through; empty when it failed
-    std::string_view log;      // as SAS wrote it
-    std::string_view lst;      // as SAS wrote it
-    std::string_view console;  // what SAS wrote on its console (POSIX), as written
+    std::string status;           // the run's status: "OK" when it went through; empty when it failed
+    std::string_view log;         // as SAS wrote it
+    std::string_view lst;         // as SAS wrote it
+    std::string_view console;     // what SAS wrote on its console (POSIX), as written
     std::optional<int> exitCode;  // none when SAS did not end by itself
     // The lines written to the log's program ahead of the program's own, so
     // that a line number in the log can be told as one of the program's.

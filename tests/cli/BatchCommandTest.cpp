@@ -5,11 +5,12 @@
 #include "CommandTest.h"
 #include "TestSupport.h"
 #include "cli/batch/ProgramList.h"
-#include "cli/Console.h"
-#include "cli/UsageError.h"
+#include "cli/base/Console.h"
+#include "cli/base/UsageError.h"
 #include "cli/batch/BatchCommandLine.h"
 #include "cli/batch/BatchProgress.h"
-#include "cli/batch/ReportText.h"
+#include "cli/reports/ReportSet.h"
+#include "cli/reports/ReportText.h"
 #include "cli/batch/SchedulerShard.h"
 
 #include <gmock/gmock.h>
@@ -391,11 +392,11 @@ TEST(BatchCommandLine, ReportFilesAreNamedAfterTheShard) {
     const cli::Shard shard = cli::BatchCommandLine::ParseShard("2/3");
     EXPECT_EQ(shard.index, 2);
     EXPECT_EQ(shard.count, 3);
-    EXPECT_EQ(cli::BatchCommandLine::ReportFileName("junit.xml", shard), "junit-2of3.xml");
-    EXPECT_EQ(cli::BatchCommandLine::ReportFileName("report", shard), "report-2of3");
-    EXPECT_EQ(cli::BatchCommandLine::ReportFileName(".xml", shard), "2of3.xml");
-    EXPECT_EQ(cli::BatchCommandLine::ReportFileName("reports/.xml", shard), fs::path("reports/2of3.xml").string());
-    EXPECT_EQ(cli::BatchCommandLine::ReportFileName("junit.xml", std::nullopt), "junit.xml");
+    EXPECT_EQ(cli::ReportFileName("junit.xml", shard), "junit-2of3.xml");
+    EXPECT_EQ(cli::ReportFileName("report", shard), "report-2of3");
+    EXPECT_EQ(cli::ReportFileName(".xml", shard), "2of3.xml");
+    EXPECT_EQ(cli::ReportFileName("reports/.xml", shard), fs::path("reports/2of3.xml").string());
+    EXPECT_EQ(cli::ReportFileName("junit.xml", std::nullopt), "junit.xml");
     for (const char* bad : {"", "1", "1/", "/3", "a/3", "1/0", "-1/3", "1/3/5", "1 /3"}) {
         EXPECT_THROW(cli::BatchCommandLine::ParseShard(bad), cli::UsageError) << bad;
     }

@@ -3,8 +3,8 @@
 
 #include "CommandTest.h"
 #include "TestSupport.h"
-#include "cli/batch/SarifReport.h"
-#include "cli/batch/SourceRoot.h"
+#include "cli/reports/SarifReport.h"
+#include "cli/reports/SourceRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "cli/CommandLineParser.h"
-#include "cli/SessionOptions.h"
-#include "cli/UsageError.h"
+#include "cli/single/CommandLineParser.h"
+#include "cli/run/SessionOptions.h"
+#include "cli/base/UsageError.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -41,7 +41,7 @@ std::string UsageMessage(std::initializer_list<const char*> arguments) {
 }  // namespace
 
 TEST(CommandLineParser, KeepsFilesTextsAndStandardInputInTheirOrder) {
-    const CliOptions options =
+    const SingleRunOptions options =
         Parse({"first.sas", "-e", "data a; run;", "-", "--code=proc print; run;", "second.txt", "--code", ""}).options;
     const std::vector<ProgramPiece> expected{
         {Kind::File, "first.sas"},        {Kind::Text, "data a; run;"}, {Kind::StandardInput, ""},
@@ -51,7 +51,7 @@ TEST(CommandLineParser, KeepsFilesTextsAndStandardInputInTheirOrder) {
 }
 
 TEST(CommandLineParser, AfterADoubleDashEveryArgumentIsAFile) {
-    const CliOptions options = Parse({"-e", "x", "--", "-e.sas", "--raw"}).options;
+    const SingleRunOptions options = Parse({"-e", "x", "--", "-e.sas", "--raw"}).options;
     const std::vector<ProgramPiece> expected{{Kind::Text, "x"}, {Kind::File, "-e.sas"}, {Kind::File, "--raw"}};
     EXPECT_EQ(options.program, expected);
     EXPECT_FALSE(options.raw);
@@ -60,7 +60,7 @@ TEST(CommandLineParser, AfterADoubleDashEveryArgumentIsAFile) {
 TEST(CommandLineParser, DefaultsLeaveEverythingToTheComponent) {
     const CommandLineParser::Outcome outcome = Parse({"p.sas"});
     EXPECT_EQ(outcome.action, CommandLineParser::Action::Run);
-    const CliOptions& options = outcome.options;
+    const SingleRunOptions& options = outcome.options;
     EXPECT_EQ(options.sasRoot, "");
     EXPECT_EQ(options.configFile, "");
     EXPECT_FALSE(options.raw || options.noFormChar || options.report || options.json || options.check ||
@@ -69,7 +69,7 @@ TEST(CommandLineParser, DefaultsLeaveEverythingToTheComponent) {
 }
 
 TEST(CommandLineParser, TakesEveryOption) {
-    const CliOptions options =
+    const SingleRunOptions options =
         Parse({"--sas-root", "C:\\SAS\\V8\\", "--config", "my.cfg", "--raw", "--no-formchar", "--log", "run.log",
                "--lst", "run.lst", "--put-dir", "out", "--json", "--check", "--follow", "--timeout", "1.5", "p.sas"})
             .options;
@@ -84,7 +84,7 @@ TEST(CommandLineParser, TakesEveryOption) {
 }
 
 TEST(CommandLineParser, TheReportAloneNeedsNoProgram) {
-    const CliOptions options = Parse({"--report"}).options;
+    const SingleRunOptions options = Parse({"--report"}).options;
     EXPECT_TRUE(options.report);
     EXPECT_TRUE(options.program.empty());
 }

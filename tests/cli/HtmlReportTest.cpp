@@ -1,8 +1,8 @@
 // The batch's HTML page, written from outcomes without running a batch.
 
 #include "RunFolderTest.h"
-#include "cli/batch/HtmlReport.h"
-#include "cli/batch/ReportText.h"
+#include "cli/reports/HtmlReport.h"
+#include "cli/reports/ReportText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "cli/LogFindings.h"
-#include "cli/UsageError.h"
+#include "cli/findings/LogFindings.h"
+#include "cli/base/UsageError.h"
 #include "engine/Engine.h"
 #include "host/StopSignal.h"
 

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "cli/LogFollower.h"
+#include "cli/run/LogFollower.h"
 
 #include <gtest/gtest.h>
 

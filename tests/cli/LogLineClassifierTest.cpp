@@ -1,4 +1,4 @@
-#include "cli/LogLineClassifier.h"
+#include "cli/findings/LogLineClassifier.h"
 
 #include <gtest/gtest.h>
 

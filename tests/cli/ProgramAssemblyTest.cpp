@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "cli/ProgramAssembly.h"
-#include "cli/UsageError.h"
+#include "cli/single/ProgramAssembly.h"
+#include "cli/base/UsageError.h"
 #include "host/AnsiText.h"
 
 #include <gmock/gmock.h>

@@ -4,8 +4,8 @@
 
 #include "CommandTest.h"
 #include "TestSupport.h"
-#include "cli/GitHubAnnotations.h"
-#include "cli/batch/ReportText.h"
+#include "cli/reports/GitHubAnnotations.h"
+#include "cli/reports/ReportText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
