@@ -15,10 +15,11 @@ class BatchProgress;
 // each run sees only its own).
 class ProgramWorkerPool {
 public:
-    // Runs one program; nothing when it was stopped before it finished.
-    using ProgramRunner = std::function<std::optional<ProgramOutcome>(const BatchProgram&)>;
+    // A step of the batch: runs one program (or scans one log); nothing
+    // when it was stopped before it finished.
+    using Step = std::function<std::optional<ProgramOutcome>(const BatchProgram&)>;
 
-    ProgramWorkerPool(unsigned jobs, ProgramRunner run, std::function<bool()> stopRequested)
+    ProgramWorkerPool(unsigned jobs, Step run, std::function<bool()> stopRequested)
         : jobs_(jobs), run_(std::move(run)), stopRequested_(std::move(stopRequested)) {}
 
     // Runs the programs in list order and returns the outcomes of those that
@@ -30,7 +31,7 @@ public:
 
 private:
     unsigned jobs_;
-    ProgramRunner run_;
+    Step run_;
     std::function<bool()> stopRequested_;
 };
 

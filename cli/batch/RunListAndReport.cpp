@@ -61,7 +61,7 @@ bool StandardOutputWritten(const BatchProgress& progress) {
 }  // namespace
 
 int RunListAndReport(const BatchOptions& options, const std::vector<BatchProgram>& programs,
-                     const ProgramWorkerPool::ProgramRunner& run, BatchSummary summary, ReportSet& reports) {
+                     const ProgramWorkerPool::Step& run, BatchSummary summary, ReportSet& reports) {
     summary.timestamp = UtcTimestamp();
     summary.hostName = console::HostName();
     summary.programs = programs.size();
@@ -73,7 +73,7 @@ int RunListAndReport(const BatchOptions& options, const std::vector<BatchProgram
     // A finished program's kept findings wait on disk, as its log does, so
     // that memory does not grow with programs times findings.
     const auto store = std::make_shared<FindingStore>();
-    const ProgramWorkerPool::ProgramRunner runAndStore = [&run, &store](const BatchProgram& program) {
+    const ProgramWorkerPool::Step runAndStore = [&run, &store](const BatchProgram& program) {
         std::optional<ProgramOutcome> outcome = run(program);
         if (outcome) outcome->StoreFindings(store);
         return outcome;

@@ -19,7 +19,7 @@ namespace tamberlo::cli {
 // the worst verdict's, 130 when interrupted, 74 when a report or the step
 // summary could not be written.
 int RunListAndReport(const BatchOptions& options, const std::vector<BatchProgram>& programs,
-                     const ProgramWorkerPool::ProgramRunner& run, BatchSummary summary, ReportSet& reports);
+                     const ProgramWorkerPool::Step& run, BatchSummary summary, ReportSet& reports);
 
 // `run`'s exit status; a UsageError it throws is said on standard error and
 // exits with 64, any other exception with 3.
