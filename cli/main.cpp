@@ -14,6 +14,7 @@
 #include "cli/base/SystemFailure.h"
 #include "cli/base/TemporaryFolder.h"
 #include "cli/base/UsageError.h"
+#include "cli/remoteside/RemoteSideCommand.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
 #include "host/ControlChars.h"
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
             CommandLineParser::Parse(static_cast<int>(pointers.size()), pointers.data(), processors);
         if (outcome.action == CommandLineParser::Action::RunBatch) return RunBatchCommand(outcome.batch);
         if (outcome.action == CommandLineParser::Action::RunScan) return RunScanCommand(outcome.batch);
+        if (outcome.action == CommandLineParser::Action::RunRemoteSide) return RunRemoteSideCommand(outcome.protocol);
         if (outcome.action != CommandLineParser::Action::Run) {
             std::fwrite(outcome.text.data(), 1, outcome.text.size(), stdout);
             return ToInt(ExitStatus::Ok);

@@ -16,10 +16,16 @@ void LogFollower::Poll(const std::string& logPath) {
     char buffer[8192];
     while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
         const auto count = static_cast<std::size_t>(file.gcount());
-        std::fwrite(buffer, 1, count, out_);
+        // Counted before it is shown: a piece that `show_` failed to send
+        // is not sent again.
         shown_ += count;
+        if (show_) {
+            show_(std::string_view(buffer, count));
+        } else {
+            std::fwrite(buffer, 1, count, out_);
+        }
     }
-    std::fflush(out_);
+    if (out_ != nullptr) std::fflush(out_);
 }
 
 }  // namespace tamberlo::cli

@@ -37,7 +37,24 @@ its last lines are shown on standard error and --json carries it as "console".
 constexpr const char* footerOutputs =
     R"(With --report or --json the log and listing are printed only to files named
 by --log and --lst. Put files are shown by --put-dir, --json and --report.
+
+tamberlo remote-side is a remote run's end on the remote host, started there
+through ssh; it is not for direct use.
 )";
+
+constexpr const char* remoteSideDescription =
+    R"(The remote host's end of a remote run: started by --remote through ssh, it
+speaks the remote protocol on standard input and output. Not for direct use.)";
+
+constexpr const char* remoteSideFooter = R"(Exit status:
+  0   the run was made and its results sent
+  3   the protocol asked is not this one's, the request was refused (the
+      reason went to the other side in an ERROR message), or the run
+      failed (the answer says why)
+  4   the time limit of --timeout was reached
+  64  the run's options are ones a single run refuses
+  74  a file sent with the run could not be written
+  130 the other side went: SAS was stopped and nothing was left behind)";
 
 constexpr const char* footerStatuses = R"(
 Exit status:
@@ -148,6 +165,14 @@ more)")
         scan->group("");
         ScanCommandLine::Declare(*scan, outcome.batch);
         DeclareHelp(*scan);
+        remoteSide = app.add_subcommand("remote-side", remoteSideDescription);
+        remoteSide->group("");
+        CLI::Option* protocol =
+            remoteSide->add_option("--protocol", outcome.protocol, "the protocol the other side speaks");
+        protocol->type_name("N")->required();
+        Check(*protocol, CLI::NonNegativeNumber, "a protocol number");
+        remoteSide->footer(remoteSideFooter);
+        DeclareHelp(*remoteSide);
     }
 
     // The app of a form.
@@ -158,6 +183,7 @@ more)")
     CLI::App app{description, "tamberlo"};
     CLI::App* batch = nullptr;
     CLI::App* scan = nullptr;
+    CLI::App* remoteSide = nullptr;
     CLI::Option* files = nullptr;
     CLI::Option* texts = nullptr;
     std::vector<std::string> fileValues;
@@ -236,6 +262,9 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
     } catch (const CLI::ParseError& error) {
         if (declared.batch->parsed()) throw UsageError(OneLine(error.what()) + " (see tamberlo batch --help)");
         if (declared.scan->parsed()) throw UsageError(OneLine(error.what()) + " (see tamberlo scan --help)");
+        if (declared.remoteSide->parsed()) {
+            throw UsageError(OneLine(error.what()) + " (see tamberlo remote-side --help)");
+        }
         throw UsageError(OneLine(error.what()) + " (see tamberlo --help)");
     }
 
@@ -257,6 +286,14 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
         if (outcome.batch.programs.empty()) throw UsageError(form.noFile);
         CheckLogRules(outcome.batch);
         outcome.action = form.action;
+        return outcome;
+    }
+
+    if (declared.remoteSide->parsed()) {
+        if (!declared.app.parse_order().empty()) {
+            throw UsageError("remote-side: must be the first argument (see tamberlo remote-side --help)");
+        }
+        outcome.action = Action::RunRemoteSide;
         return outcome;
     }
 

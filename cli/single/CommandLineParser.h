@@ -37,17 +37,19 @@ namespace tamberlo::cli {
 class CommandLineParser {
 public:
     enum class Form { Single, Batch, Scan };
-    enum class Action { Run, RunBatch, RunScan, ShowHelp, ShowVersion };
+    enum class Action { Run, RunBatch, RunScan, RunRemoteSide, ShowHelp, ShowVersion };
 
     struct Outcome {
         Action action = Action::Run;
         SingleRunOptions options;  // Run
         BatchOptions batch;        // RunBatch, RunScan (the logs in `programs`)
         std::string text;          // ShowHelp (of the form asked about), ShowVersion
+        int protocol = 0;          // RunRemoteSide: the protocol the other side speaks
     };
 
     // argv[0] is the program's own name and is ignored; "batch" as the first
-    // argument chooses the batch form, "scan" the scan of logs. `defaultJobs` is batch's -j when none
+    // argument chooses the batch form, "scan" the scan of logs, "remote-side"
+    // the remote host's end of a remote run. `defaultJobs` is batch's -j when none
     // is given. Throws UsageError for an unknown option, a missing or bad
     // value, options that cannot go together, or no program at all (unless
     // --report asks for the report of a fresh object). -h/--help and

@@ -108,7 +108,7 @@ SasProgram ProgramAssembly::Read(const std::vector<Assignment>& program, RunSett
                                             : programfile::WithProgramFile(std::move(parameters), stored->value);
     for (const Assignment& assignment : program) {
         read.parts.push_back({assignment.isStoredProgram ? ReadProgramFile(assignment.value) : assignment.value,
-                              assignment.isStoredProgram});
+                              assignment.isStoredProgram || assignment.isStoredContent});
     }
     return read;
 }

@@ -16,6 +16,9 @@ public:
     struct Assignment {
         std::string value;
         bool isStoredProgram = false;  // value is the path of a .sas file
+        // value is a program's content as stored, in the session encoding
+        // already (a remote run's program), appended as it is
+        bool isStoredContent = false;
         bool operator==(const Assignment&) const = default;
     };
 
