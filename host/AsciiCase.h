@@ -16,13 +16,14 @@ inline std::string AsciiUpper(std::string_view text) {
     return upper;
 }
 
-// `text` with its ASCII letters in lower case and every other byte as it
-// is, whatever the locale.
+// `c` in lower case when it is an ASCII letter, else as it is, whatever
+// the locale.
+inline char AsciiLower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// `text` with its ASCII letters in lower case and every other byte as it is.
 inline std::string AsciiLower(std::string_view text) {
     std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : lower) c = AsciiLower(c);
     return lower;
 }
 

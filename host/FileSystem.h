@@ -99,8 +99,11 @@ char PathSeparator() noexcept;
 // outputs whose names differ only so would be one file there.
 bool NamesIgnoreCase() noexcept;
 
-// `name` as the file system compares names: its ASCII letters in lower case
-// where NamesIgnoreCase, else as it is.
+// A character of a name as the file system compares names: an ASCII letter
+// in lower case where NamesIgnoreCase, else as it is.
+inline char FoldedNameChar(char c) noexcept { return NamesIgnoreCase() ? AsciiLower(c) : c; }
+
+// `name` with every character as FoldedNameChar gives it.
 inline std::string FoldedName(std::string_view name) {
     return NamesIgnoreCase() ? AsciiLower(name) : std::string(name);
 }

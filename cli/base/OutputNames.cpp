@@ -69,9 +69,12 @@ void OutputNames::AddOutput(const std::string& label, const std::string& name) {
 
 void OutputNames::AddInput(const std::string& label, const std::string& name) { Add(name, {label, false}); }
 
+void OutputNames::AddInputs(FileGroup inputs) { inputGroups_.push_back(std::move(inputs)); }
+
 void OutputNames::AddPutFolder(const std::string& label, const std::string& name) {
     const std::string key = Add(name, {label, true});
     if (key.empty()) return;
+    CheckAgainstGroups(key, std::nullopt, Entry{label, true}, true);
     putFolders_.emplace(key, Entry{label, true});
     // Files gathered before that would be its put files: those below it.
     const std::string below = key.back() == '/' ? key : key + "/";
@@ -98,10 +101,33 @@ std::string OutputNames::Add(const std::string& name, const Entry& entry) {
         if (!first && added && (entry.written || same->second.written))
             throw UsageError(entry.label + ": the same file as " + same->second.label);
     }
+    if (entry.written) CheckAgainstGroups(key, identity, entry, false);
     if (const Entry* folder = PutFolderHolding(key)) {
         throw UsageError(entry.label + ": a put file of " + folder->label);
     }
     return key;
+}
+
+void OutputNames::CheckAgainstGroups(const std::string& key, const std::optional<std::string>& identity,
+                                     const Entry& output, bool putFolder) {
+    const std::string below = key.back() == '/' ? key : key + "/";
+    for (const FileGroup& group : inputGroups_) {
+        group([&](const std::string& label, const std::string& name) {
+            bool exists = false;
+            const std::string inputKey = Key(name, exists);
+            if (inputKey.empty()) return;
+            if (putFolder) {
+                const std::size_t slash = inputKey.rfind('/');
+                if (inputKey.size() > below.size() && inputKey.compare(0, below.size(), below) == 0 &&
+                    slash == below.size() - 1 && IsPutFileName(std::string_view(inputKey).substr(slash + 1)))
+                    throw UsageError(output.label + ": a put file would be written over " + label);
+                return;
+            }
+            if (inputKey == key ||
+                (identity && exists && filesystem::FileIdentity(commandtext::ToPath(name)) == identity))
+                throw UsageError(output.label + ": the same file as " + label);
+        });
+    }
 }
 
 const OutputNames::Entry* OutputNames::PutFolderHolding(const std::string& key) const {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tamberlo::cli {
 
@@ -25,6 +28,15 @@ public:
     // A file the command reads: a program.
     void AddInput(const std::string& label, const std::string& name);
 
+    // Hands each file of a group to `take`: its label and name.
+    using FileVisitor = std::function<void(const std::string& label, const std::string& name)>;
+    using FileGroup = std::function<void(const FileVisitor& take)>;
+    // Files the command reads, too many to gather (a batch's programs):
+    // nothing of them is kept, `inputs` goes through them again each time a
+    // file the command writes is added after them, which is checked against
+    // each as AddInput would have checked it.
+    void AddInputs(FileGroup inputs);
+
 private:
     struct Entry {
         std::string label;
@@ -40,11 +52,16 @@ private:
     std::string Add(const std::string& name, const Entry& entry);
     // The put folder whose put file `key` would be, or none.
     const Entry* PutFolderHolding(const std::string& key) const;
+    // Throws when an input of the groups is the output `key` (or the file
+    // `identity`, when it exists), or, for a put folder, one of its put files.
+    void CheckAgainstGroups(const std::string& key, const std::optional<std::string>& identity, const Entry& output,
+                            bool putFolder);
 
     std::map<std::string, Entry> files_;             // by the file's key
     std::map<std::string, Entry> putFolders_;        // by the folder's key
     std::map<std::string, std::string> folderKeys_;  // Key of the folders of names not there, by the folder as named
     std::map<std::string, Entry> identities_;        // of the files that exist, by filesystem::FileIdentity
+    std::vector<FileGroup> inputGroups_;
 };
 
 }  // namespace tamberlo::cli

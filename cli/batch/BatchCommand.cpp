@@ -24,20 +24,29 @@ namespace {
 // The files of the batch that its reports may not be written over: the
 // programs (of every shard), the files every run reads and the outputs
 // under --out. The programs' own outputs cannot meet: their names are
-// unique.
-void AddBatchFiles(const BatchOptions& options, const std::vector<BatchProgram>& programs, OutputNames& names) {
-    const std::string* previous = nullptr;
-    for (const BatchProgram& program : programs) {
-        // A table's runs of one program follow each other: it is one input.
-        if (previous == nullptr || *previous != program.path)
-            names.AddInput("the program " + program.path, program.path);
-        previous = &program.path;
-        if (!options.outDir) continue;
-        const std::string out = "--out " + *options.outDir + " (";
-        const std::string base = *options.outDir + "/" + program.OutputName();
-        names.AddOutput(out + "the log of " + program.name + ")", base + ".log");
-        names.AddOutput(out + "the listing of " + program.name + ")", base + ".lst");
-        names.AddPutFolder(out + "the put files of " + program.name + ")", base);
+// unique. Without --out the programs are gone through again for each
+// report instead of gathered: a long list is not held twice.
+void AddBatchFiles(const BatchOptions& options, const BatchProgramList& programs, OutputNames& names) {
+    if (!options.outDir) {
+        names.AddInputs([&programs](const OutputNames::FileVisitor& take) {
+            std::string previous;
+            for (const BatchProgram& program : programs) {
+                // A table's runs of one program follow each other: it is one input.
+                if (program.path != previous) take("the program " + program.path, program.path);
+                previous = program.path;
+            }
+        });
+    } else {
+        std::string previous;
+        for (const BatchProgram& program : programs) {
+            if (program.path != previous) names.AddInput("the program " + program.path, program.path);
+            previous = program.path;
+            const std::string out = "--out " + *options.outDir + " (";
+            const std::string base = *options.outDir + "/" + program.OutputName();
+            names.AddOutput(out + "the log of " + program.name + ")", base + ".log");
+            names.AddOutput(out + "the listing of " + program.name + ")", base + ".lst");
+            names.AddPutFolder(out + "the put files of " + program.name + ")", base);
+        }
     }
     if (options.matrixFile) names.AddInput("--matrix " + *options.matrixFile, *options.matrixFile);
     AddSessionInputs(options, names);
@@ -64,16 +73,22 @@ void CreateOutputFolder(const std::string& folder) {
 int Run(const BatchOptions& options) {
     ProgramFiles files;
     files.rules = LogRules(options.ignore, options.failOn, options.strict);
-    std::vector<BatchProgram> listed = CollectPrograms(options.programs, options.recursive);
+    BatchProgramList listed = CollectPrograms(options.programs, options.recursive);
     if (options.matrixFile) listed = LoadMatrix(options).Runs(listed, options.parameters);
     // Unsharded, the list itself: a copy would cost every program twice.
-    std::optional<std::vector<BatchProgram>> shardPrograms;
+    std::optional<BatchProgramList> shardPrograms;
     if (options.shard) shardPrograms = SelectShard(listed, *options.shard);
-    const std::vector<BatchProgram>& programs = shardPrograms ? *shardPrograms : listed;
-    OutputNames names;
+    const BatchProgramList& programs = shardPrograms ? *shardPrograms : listed;
     // Every report is refused before anything is created, folders included.
-    if (ReportSet::Requested(options, options.jsonFile)) AddBatchFiles(options, listed, names);
-    ReportSet reports(options, options.jsonFile, options.shard, names);
+    std::optional<ReportSet> reportSet;
+    {
+        // Gone once the reports are named: a batch under --out gathers
+        // every program's outputs.
+        OutputNames names;
+        if (ReportSet::Requested(options, options.jsonFile)) AddBatchFiles(options, listed, names);
+        reportSet.emplace(options, options.jsonFile, options.shard, names);
+    }
+    ReportSet& reports = *reportSet;
     CheckTemporaryFolder();
     if (options.outDir) CreateOutputFolder(*options.outDir);
 

@@ -77,33 +77,31 @@ void BatchProgress::Show(std::size_t running) {
     Flush();
 }
 
-void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool interrupted) {
+void BatchProgress::Finish(const OutcomeSequence& outcomes, bool interrupted) {
     if (terminal_) {
         std::fprintf(out_, "\r%*s\r", statusLength_, "");
-        std::size_t nameWidth = 7;  // "program"
         // A name is shown on one line: a line break or an escape sequence
         // in a file's name must not forge or move what the table says.
-        std::vector<std::string> names;
-        names.reserve(outcomes.size());
-        for (const ProgramOutcome& outcome : outcomes) {
-            names.push_back(AllControlCharsAsCodes(outcome.program.name));
-            nameWidth = std::max(nameWidth, Columns(names.back()));
-        }
+        const auto shown = [](const ProgramOutcome& outcome) { return AllControlCharsAsCodes(outcome.program.name); };
+        std::size_t nameWidth = 7;  // "program"
+        for (const ProgramOutcome& outcome : outcomes) nameWidth = std::max(nameWidth, Columns(shown(outcome)));
         std::fprintf(out_, "%-*s  %-10s  %4s  %6s  %8s  %8s\n", static_cast<int>(nameWidth), "program", "verdict",
                      "exit", "errors", "warnings", "time");
-        for (std::size_t i = 0; i < outcomes.size(); ++i) {
-            const ProgramOutcome& outcome = outcomes[i];
+        for (const ProgramOutcome& outcome : outcomes) {
+            const std::string name = shown(outcome);
             // Padded by characters: printf would pad by bytes.
-            std::fprintf(out_, "%s%*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n", console::ForTerminal(names[i]).c_str(),
-                         static_cast<int>(nameWidth - Columns(names[i])), "", VerdictText(outcome.verdict),
+            std::fprintf(out_, "%s%*s  %-10s  %4s  %6ld  %8ld  %6.2f s\n", console::ForTerminal(name).c_str(),
+                         static_cast<int>(nameWidth - Columns(name)), "", VerdictText(outcome.verdict),
                          ExitCodeText(outcome).c_str(), outcome.logLines.errorLines, outcome.logLines.warningLines,
                          outcome.seconds);
         }
     }
 
     bool headed = false;
+    std::size_t counts[6] = {};  // by verdict
     const SessionEncoding terminal = SessionEncoding::Terminal();
     for (const ProgramOutcome& outcome : outcomes) {
+        ++counts[static_cast<int>(outcome.verdict)];
         if (WentThrough(outcome.verdict)) continue;
         if (!headed) std::fputs("\n", out_);
         headed = true;
@@ -117,8 +115,6 @@ void BatchProgress::Finish(const std::vector<ProgramOutcome>& outcomes, bool int
         std::fprintf(out_, "%s\n", first.c_str());
     }
 
-    std::size_t counts[6] = {};  // by verdict
-    for (const ProgramOutcome& outcome : outcomes) ++counts[static_cast<int>(outcome.verdict)];
     std::fprintf(out_,
                  "\n%zu of %zu programs: %zu clean, %zu warnings, %zu failed, %zu errors, %zu time limits; %.1f s%s\n",
                  outcomes.size(), programs_, counts[0], counts[1], counts[2], counts[3], counts[4], ElapsedSeconds(),

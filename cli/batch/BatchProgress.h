@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/run/OutcomeSequence.h"
 #include "cli/run/ProgramOutcome.h"
 
 #include <chrono>
@@ -21,8 +22,8 @@ public:
     // Redraws the status line on a terminal; does nothing elsewhere.
     void Show(std::size_t running);
     // The table (terminal only), the problems and the summary; `outcomes`
-    // are those that finished, in list order.
-    void Finish(const std::vector<ProgramOutcome>& outcomes, bool interrupted);
+    // are those that finished, in list order, gone through once or twice.
+    void Finish(const OutcomeSequence& outcomes, bool interrupted);
 
     double ElapsedSeconds() const;
     // The system's reason (errno) of the first write to `out` that failed,

@@ -203,8 +203,7 @@ ParameterMatrix ParameterMatrix::Parse(const std::string& file, std::string_view
     return matrix;
 }
 
-std::vector<BatchProgram> ParameterMatrix::Runs(const std::vector<BatchProgram>& programs,
-                                                const RunSettings& commandLine) const {
+BatchProgramList ParameterMatrix::Runs(const BatchProgramList& programs, const RunSettings& commandLine) const {
     // A row's parameters, made once and shared by its runs.
     std::vector<std::shared_ptr<const RunSettings>> parameters;
     parameters.reserve(rows_.size());
@@ -215,15 +214,15 @@ std::vector<BatchProgram> ParameterMatrix::Runs(const std::vector<BatchProgram>&
         Override(settings.macroVariables, row.values.macroVariables);
         parameters.push_back(std::make_shared<const RunSettings>(std::move(settings)));
     }
-    std::vector<BatchProgram> runs;
-    runs.reserve(programs.size() * rows_.size());
+    BatchProgramList runs;
     for (const BatchProgram& program : programs) {
         for (std::size_t row = 0; row < rows_.size(); ++row) {
-            BatchProgram& run = runs.emplace_back(program);
+            BatchProgram run = program;
             run.name = program.name + "[" + rows_[row].name + "]";
             run.row = rows_[row].name;
             run.outputName = rows_[row].name + "/" + program.name;
             run.parameters = parameters[row];
+            runs.Add(run);
         }
     }
     return runs;

@@ -38,7 +38,7 @@ public:
     // and then row order, named "<program>[<row>]", its outputs under
     // "<row>/<program>", with the command line's parameters and the row's
     // values, which win where both name the same parameter.
-    std::vector<BatchProgram> Runs(const std::vector<BatchProgram>& programs, const RunSettings& commandLine) const;
+    BatchProgramList Runs(const BatchProgramList& programs, const RunSettings& commandLine) const;
 
 private:
     std::vector<Row> rows_;

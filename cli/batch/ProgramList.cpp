@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <numeric>
+#include <optional>
 #include <system_error>
 
 namespace tamberlo::cli {
@@ -20,6 +22,16 @@ std::string NameOf(const fs::path& file, const fs::path& base) {
     fs::path relative = file.lexically_relative(base);
     relative.replace_extension();
     return relative.generic_string();
+}
+
+// Two names as the file system compares them (in lower case where it
+// ignores case), byte by byte: below, equal or above 0.
+int CompareFolded(std::string_view a, std::string_view b) {
+    const auto folded = [](char c) { return static_cast<unsigned char>(filesystem::FoldedNameChar(c)); };
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (folded(a[i]) != folded(b[i])) return folded(a[i]) < folded(b[i]) ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
 // The name ends in the kind's extension, in any letter case.
@@ -37,15 +49,14 @@ bool IsListedFile(const fs::directory_entry& entry, const ListedKind& kind) {
 // A folder that cannot be read is one failed entry of the batch, named
 // after the folder with a "/" (no program's name ends so), and the rest runs.
 void AddUnreadable(const fs::path& folder, const fs::path& base, const std::error_code& ec,
-                   std::vector<BatchProgram>& programs) {
+                   BatchProgramList& programs) {
     const std::string relative =
         folder == base ? folder.generic_string() : folder.lexically_relative(base).generic_string();
-    programs.push_back(
-        {relative + "/", folder.string(), folder.string() + ": cannot read the folder: " + ec.message()});
+    programs.Add({relative + "/", folder.string(), folder.string() + ": cannot read the folder: " + ec.message()});
 }
 
 void AddFolder(const fs::path& folder, const fs::path& base, bool recursive, const ListedKind& kind,
-               std::vector<BatchProgram>& programs) {
+               BatchProgramList& programs) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -53,7 +64,7 @@ void AddFolder(const fs::path& folder, const fs::path& base, bool recursive, con
         if (recursive && it->is_directory(typeError) && !it->is_symlink(typeError)) {
             AddFolder(it->path(), base, recursive, kind, programs);
         } else if (IsListedFile(*it, kind)) {
-            programs.push_back({NameOf(it->path(), base), it->path().string(), {}});
+            programs.Add({NameOf(it->path(), base), it->path().string(), {}});
         }
     }
     if (ec) AddUnreadable(folder, base, ec, programs);
@@ -81,17 +92,16 @@ bool MatchesWildcard(std::string_view givenName, std::string_view givenPattern) 
     return p == pattern.size();
 }
 
-void AddArgument(const std::string& argument, bool recursive, const ListedKind& kind,
-                 std::vector<BatchProgram>& programs) {
+void AddArgument(const std::string& argument, bool recursive, const ListedKind& kind, BatchProgramList& programs) {
     const fs::path path = commandtext::ToPath(argument);
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (fs::is_directory(status)) {
         AddFolder(path, path, recursive, kind, programs);
     } else if (!fs::exists(status)) {
-        programs.push_back({NameOf(path.filename(), {}), argument, argument + ": " + kind.noSuchFile});
+        programs.Add({NameOf(path.filename(), {}), argument, argument + ": " + kind.noSuchFile});
     } else if (NamesKind(path.filename().string(), kind)) {
-        programs.push_back({NameOf(path.filename(), {}), argument, {}});
+        programs.Add({NameOf(path.filename(), {}), argument, {}});
     } else {
         throw UsageError(argument + ": " + kind.notOfKind);
     }
@@ -129,44 +139,49 @@ const ListedKind ProgramFileKind{".sas", "no such program file", "not a .sas pro
 const ListedKind LogFileKind{".log", "no such log file", "not a .log file", "no log: no .log file in the folders named",
                              true};
 
-std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& arguments, bool recursive) {
+BatchProgramList CollectPrograms(const std::vector<std::string>& arguments, bool recursive) {
     return CollectFiles(arguments, recursive, ProgramFileKind);
 }
 
-std::vector<BatchProgram> CollectFiles(const std::vector<std::string>& arguments, bool recursive,
-                                       const ListedKind& kind) {
-    std::vector<BatchProgram> programs;
+BatchProgramList CollectFiles(const std::vector<std::string>& arguments, bool recursive, const ListedKind& kind) {
+    BatchProgramList programs;
     for (const std::string& argument : arguments) {
         for (const std::string& expanded : Expanded(argument, kind)) AddArgument(expanded, recursive, kind, programs);
     }
     if (programs.empty()) throw UsageError(kind.noneInFolder);
 
-    std::sort(programs.begin(), programs.end(), [](const BatchProgram& a, const BatchProgram& b) {
-        const std::string foldedA = filesystem::FoldedName(a.name), foldedB = filesystem::FoldedName(b.name);
-        return foldedA != foldedB ? foldedA < foldedB : a.name < b.name;
+    // Sorted through their places in the list: the programs stay in its arena.
+    std::vector<std::size_t> order(programs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&programs](std::size_t a, std::size_t b) {
+        const std::string_view nameA = programs.Name(a), nameB = programs.Name(b);
+        const int folded = CompareFolded(nameA, nameB);
+        return folded != 0 ? folded < 0 : nameA < nameB;
     });
     // The same file named twice runs once; two files of one name (in the
     // file system's eyes) would write the same outputs.
-    std::vector<BatchProgram> unique;
-    for (BatchProgram& program : programs) {
-        if (!unique.empty() && filesystem::FoldedName(unique.back().name) == filesystem::FoldedName(program.name)) {
+    BatchProgramList unique;
+    std::optional<BatchProgram> previous;
+    for (const std::size_t index : order) {
+        BatchProgram program = programs[index];
+        if (previous && CompareFolded(previous->name, program.name) == 0) {
             std::error_code ec;
-            if (unique.back().path == program.path ||
-                fs::equivalent(commandtext::ToPath(unique.back().path), commandtext::ToPath(program.path), ec))
+            if (previous->path == program.path ||
+                fs::equivalent(commandtext::ToPath(previous->path), commandtext::ToPath(program.path), ec))
                 continue;
-            throw UsageError("two programs are named " + program.name + ": " + unique.back().path + " and " +
-                             program.path);
+            throw UsageError("two programs are named " + program.name + ": " + previous->path + " and " + program.path);
         }
-        unique.push_back(std::move(program));
+        unique.Add(program);
+        previous = std::move(program);
     }
     return unique;
 }
 
-std::vector<BatchProgram> SelectShard(const std::vector<BatchProgram>& programs, const Shard& shard) {
-    std::vector<BatchProgram> part;
+BatchProgramList SelectShard(const BatchProgramList& programs, const Shard& shard) {
+    BatchProgramList part;
     for (std::size_t i = static_cast<std::size_t>(shard.index - 1); i < programs.size();
          i += static_cast<std::size_t>(shard.count)) {
-        part.push_back(programs[i]);
+        part.Add(programs[i]);
     }
     return part;
 }

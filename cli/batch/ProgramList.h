@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/run/BatchOptions.h"
-#include "cli/run/BatchProgram.h"
+#include "cli/batch/BatchProgramList.h"
 
 #include <optional>
 #include <string>
@@ -17,7 +17,7 @@ namespace tamberlo::cli {
 // that each fails in the report instead of stopping the whole batch. Throws
 // UsageError for a file that is not a .sas file, two programs whose names the
 // file system takes for one, or no program at all.
-std::vector<BatchProgram> CollectPrograms(const std::vector<std::string>& arguments, bool recursive);
+BatchProgramList CollectPrograms(const std::vector<std::string>& arguments, bool recursive);
 
 // What a command lists: the files of one extension, and how its messages
 // name them.
@@ -36,11 +36,10 @@ extern const ListedKind LogFileKind;  // .log: the logs `tamberlo scan` reads
 
 // CollectPrograms for files of any kind: each named "<name>" after the
 // file's name without the extension.
-std::vector<BatchProgram> CollectFiles(const std::vector<std::string>& arguments, bool recursive,
-                                       const ListedKind& kind);
+BatchProgramList CollectFiles(const std::vector<std::string>& arguments, bool recursive, const ListedKind& kind);
 
 // The programs of one shard: of the list, those at positions K-1, K-1+N,
 // K-1+2N, ..., so that the N shards together hold every program once.
-std::vector<BatchProgram> SelectShard(const std::vector<BatchProgram>& programs, const Shard& shard);
+BatchProgramList SelectShard(const BatchProgramList& programs, const Shard& shard);
 
 }  // namespace tamberlo::cli

@@ -12,17 +12,14 @@
 
 namespace tamberlo::cli {
 
-std::vector<ProgramOutcome> ProgramWorkerPool::Run(const std::vector<BatchProgram>& programs,
-                                                   BatchProgress& progress) const {
+void ProgramWorkerPool::Run(const BatchProgramList& programs, BatchProgress& progress,
+                            const FinishedProgram& finished) const {
     constexpr auto showEvery = std::chrono::milliseconds(200);
-    // Laid out once, and the unfinished taken out in place at the end: a
-    // second vector would hold a large batch's outcomes twice for a moment.
-    std::vector<ProgramOutcome> outcomes(programs.size());
-    std::vector<char> done(programs.size(), 0);  // finished, not stopped
     std::atomic<std::size_t> next{0};
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<std::size_t> ended;  // not yet shown
+    // Ended and not yet handed on: a stopped program's outcome is none.
+    std::vector<std::pair<std::size_t, std::optional<ProgramOutcome>>> ended;
     std::size_t running = 0;
     std::size_t workersLeft = std::min<std::size_t>(jobs_, programs.size());
 
@@ -39,11 +36,7 @@ std::vector<ProgramOutcome> ProgramWorkerPool::Run(const std::vector<BatchProgra
             {
                 std::lock_guard lock(mutex);
                 --running;
-                if (outcome) {
-                    outcomes[index] = std::move(*outcome);
-                    done[index] = 1;
-                }
-                ended.push_back(index);
+                ended.emplace_back(index, std::move(outcome));
             }
             changed.notify_one();
         }
@@ -54,42 +47,38 @@ std::vector<ProgramOutcome> ProgramWorkerPool::Run(const std::vector<BatchProgra
         changed.notify_one();
     };
 
-    {
-        std::vector<std::jthread> workers;
+    std::vector<std::jthread> workers;
+    try {
+        for (std::size_t i = 0, count = workersLeft; i < count; ++i) workers.emplace_back(work);
+    } catch (...) {
+        // No thread more: stop handing out programs; the workers that
+        // started are joined on the way out.
+        next = programs.size();
+        throw;
+    }
+
+    std::unique_lock lock(mutex);
+    for (;;) {
+        changed.wait_for(lock, showEvery, [&] { return !ended.empty() || workersLeft == 0; });
+        auto toHand = std::exchange(ended, {});
+        const std::size_t runningNow = running;
+        const bool allEnded = workersLeft == 0;
+        lock.unlock();
         try {
-            for (std::size_t i = 0, count = workersLeft; i < count; ++i) workers.emplace_back(work);
+            for (auto& [index, outcome] : toHand) {
+                if (!outcome) continue;
+                progress.Ended(*outcome);
+                finished(index, std::move(*outcome));
+            }
         } catch (...) {
-            // No thread more: stop handing out programs; the workers that
-            // started are joined on the way out.
+            // Nothing more starts; the running programs end on the way out.
             next = programs.size();
             throw;
         }
-
-        std::unique_lock lock(mutex);
-        for (;;) {
-            changed.wait_for(lock, showEvery, [&] { return !ended.empty() || workersLeft == 0; });
-            const std::vector<std::size_t> toShow = std::exchange(ended, {});
-            const std::size_t runningNow = running;
-            const bool finished = workersLeft == 0;
-            lock.unlock();
-            // Outcomes are not touched by the workers once they are listed.
-            for (const std::size_t index : toShow) {
-                if (done[index]) progress.Ended(outcomes[index]);
-            }
-            progress.Show(runningNow);
-            if (finished) break;
-            lock.lock();
-        }
+        progress.Show(runningNow);
+        if (allEnded) break;
+        lock.lock();
     }
-
-    std::size_t kept = 0;
-    for (std::size_t index = 0; index < outcomes.size(); ++index) {
-        if (!done[index]) continue;
-        if (kept != index) outcomes[kept] = std::move(outcomes[index]);
-        ++kept;
-    }
-    outcomes.erase(outcomes.begin() + static_cast<std::ptrdiff_t>(kept), outcomes.end());
-    return outcomes;
 }
 
 }  // namespace tamberlo::cli

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "cli/batch/BatchProgramList.h"
 #include "cli/run/ProgramOutcome.h"
 
 #include <functional>
+#include <cstddef>
 #include <optional>
-#include <vector>
 
 namespace tamberlo::cli {
 
@@ -18,16 +19,19 @@ public:
     // A step of the batch: runs one program (or scans one log); nothing
     // when it was stopped before it finished.
     using Step = std::function<std::optional<ProgramOutcome>(const BatchProgram&)>;
+    // Takes the outcome of the program at `index` of the list.
+    using FinishedProgram = std::function<void(std::size_t index, ProgramOutcome&& outcome)>;
 
     ProgramWorkerPool(unsigned jobs, Step run, std::function<bool()> stopRequested)
         : jobs_(jobs), run_(std::move(run)), stopRequested_(std::move(stopRequested)) {}
 
-    // Runs the programs in list order and returns the outcomes of those that
-    // finished, in list order. On the calling thread, `progress` hears of
-    // every program as it ends and is shown the state about five times a
-    // second. Once a stop is requested no further program starts; the call
-    // returns when the running ones have ended.
-    std::vector<ProgramOutcome> Run(const std::vector<BatchProgram>& programs, BatchProgress& progress) const;
+    // Starts the programs in list order and hands the outcome of each that
+    // finished to `finished` as it ends, on the calling thread, after
+    // `progress` has heard of it; nothing is kept here, so that memory does
+    // not grow with the list. `progress` is shown the state about five times
+    // a second. Once a stop is requested no further program starts; the
+    // call returns when the running ones have ended.
+    void Run(const BatchProgramList& programs, BatchProgress& progress, const FinishedProgram& finished) const;
 
 private:
     unsigned jobs_;

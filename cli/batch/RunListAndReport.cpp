@@ -6,6 +6,7 @@
 #include "cli/base/SystemFailure.h"
 #include "cli/base/UsageError.h"
 #include "cli/batch/BatchProgress.h"
+#include "cli/batch/OutcomeStore.h"
 #include "host/StopSignal.h"
 #include "host/ControlChars.h"
 
@@ -18,27 +19,30 @@
 namespace tamberlo::cli {
 namespace {
 
-// Every program of the list in its order: its outcome, or "not run" for one
-// that an interrupt kept from finishing. `finished` is in list order.
-std::vector<ProgramOutcome> WithUnfinished(const std::vector<BatchProgram>& programs,
-                                           std::vector<ProgramOutcome> finished) {
-    std::vector<ProgramOutcome> all;
-    auto next = finished.begin();
-    for (const BatchProgram& program : programs) {
-        if (next != finished.end() && next->program.name == program.name) {
-            all.push_back(std::move(*next++));
-            continue;
-        }
-        ProgramOutcome& notRun = all.emplace_back();
-        notRun.program = program;
-        notRun.verdict = ProgramOutcome::Verdict::NotRun;
-        notRun.problem = "not run: the batch was interrupted";
+// What a program that an interrupt kept from finishing is reported as.
+ProgramOutcome NotRun(const BatchProgram& program) {
+    ProgramOutcome notRun;
+    notRun.program = program;
+    notRun.verdict = ProgramOutcome::Verdict::NotRun;
+    notRun.problem = "not run: the batch was interrupted";
+    return notRun;
+}
+
+// The outcomes of the programs that finished, in list order.
+OutcomeSequence Finished(const BatchProgramList& programs, const OutcomeStore& store) {
+    if (store.Count() == programs.size()) {
+        return {programs.size(), [&store](std::size_t index) { return store.Get(index); }};
     }
-    return all;
+    // Interrupted: where each finished one is in the list.
+    auto places = std::make_shared<std::vector<std::size_t>>();
+    for (std::size_t index = 0; index < programs.size(); ++index) {
+        if (store.Has(index)) places->push_back(index);
+    }
+    return {places->size(), [&store, places](std::size_t nth) { return store.Get((*places)[nth]); }};
 }
 
 // The annotations of every outcome, then the step summary.
-bool Annotate(const std::vector<ProgramOutcome>& outcomes, const std::string& title) {
+bool Annotate(const OutcomeSequence& outcomes, const std::string& title) {
     GitHubAnnotations annotations(stdout);
     for (const ProgramOutcome& outcome : outcomes) {
         const std::vector<Finding> findings = outcome.KeptFindings();
@@ -60,8 +64,8 @@ bool StandardOutputWritten(const BatchProgress& progress) {
 
 }  // namespace
 
-int RunListAndReport(const BatchOptions& options, const std::vector<BatchProgram>& programs,
-                     const ProgramWorkerPool::Step& run, BatchSummary summary, ReportSet& reports) {
+int RunListAndReport(const BatchOptions& options, const BatchProgramList& programs, const ProgramWorkerPool::Step& run,
+                     BatchSummary summary, ReportSet& reports) {
     summary.timestamp = UtcTimestamp();
     summary.hostName = console::HostName();
     summary.programs = programs.size();
@@ -70,31 +74,39 @@ int RunListAndReport(const BatchOptions& options, const std::vector<BatchProgram
     // Ctrl-C requests this stop: it wakes every running program at once,
     // and no further one starts.
     const StopSignal& stop = console::Interrupts();
-    // A finished program's kept findings wait on disk, as its log does, so
-    // that memory does not grow with programs times findings.
-    const auto store = std::make_shared<FindingStore>();
-    const ProgramWorkerPool::Step runAndStore = [&run, &store](const BatchProgram& program) {
+    // A finished program's kept findings and its outcome wait on disk, as
+    // its log does, so that memory does not grow with the programs.
+    const auto records = std::make_shared<ScratchRecords>();
+    const auto findings = std::make_shared<FindingStore>(records);
+    const ProgramWorkerPool::Step runAndStore = [&run, &findings](const BatchProgram& program) {
         std::optional<ProgramOutcome> outcome = run(program);
-        if (outcome) outcome->StoreFindings(store);
+        if (outcome) outcome->StoreFindings(findings);
         return outcome;
     };
+    OutcomeStore outcomes(records, findings, programs);
+    ExitStatus status = ExitStatus::Ok;
     const ProgramWorkerPool runner(options.jobs, runAndStore, [&stop] { return stop.IsRequested(); });
-    std::vector<ProgramOutcome> outcomes = runner.Run(programs, progress);
+    runner.Run(programs, progress, [&](std::size_t index, ProgramOutcome&& outcome) {
+        status = std::max(status, StatusOf(outcome.verdict));
+        outcomes.Put(index, std::move(outcome));
+    });
     const bool interrupted = console::InterruptRequested();
 
     summary.seconds = progress.ElapsedSeconds();
     summary.interrupted = interrupted;
-    ExitStatus status = ExitStatus::Ok;
-    for (const ProgramOutcome& outcome : outcomes) status = std::max(status, StatusOf(outcome.verdict));
     if (interrupted) status = ExitStatus::Interrupted;
     summary.exitStatus = ToInt(status);
-    progress.Finish(outcomes, interrupted);
-    summary.notRun = programs.size() - outcomes.size();
-    if (summary.notRun > 0) outcomes = WithUnfinished(programs, std::move(outcomes));
+    progress.Finish(Finished(programs, outcomes), interrupted);
+    summary.notRun = programs.size() - outcomes.Count();
+    // Every program of the list in its order: its outcome, or "not run" for
+    // one that an interrupt kept from finishing.
+    const OutcomeSequence all(programs.size(), [&programs, &outcomes](std::size_t index) {
+        return outcomes.Has(index) ? outcomes.Get(index) : NotRun(programs[index]);
+    });
 
     bool written = true;
-    if (GitHubAnnotations::Wanted(options.annotations)) written &= Annotate(outcomes, summary.suiteName);
-    written &= reports.Write(summary, outcomes);
+    if (GitHubAnnotations::Wanted(options.annotations)) written &= Annotate(all, summary.suiteName);
+    written &= reports.Write(summary, all);
     // A reader that went away (`| head`) interrupts the batch: that says it.
     if (!interrupted && !StandardOutputWritten(progress)) written = false;
     if (!written) return ToInt(ExitStatus::OutputFailed);

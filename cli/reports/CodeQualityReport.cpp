@@ -19,8 +19,7 @@ const char* Severity(ReportIssue::Severity severity) {
 
 }  // namespace
 
-void WriteCodeQualityReport(std::ostream& out, const BatchSummary& summary,
-                            const std::vector<ProgramOutcome>& outcomes) {
+void WriteCodeQualityReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes) {
     const SourceRoot root(summary.sourceRoot);
     bool first = true;
     out << "[";

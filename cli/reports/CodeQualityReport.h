@@ -13,7 +13,6 @@ namespace tamberlo::cli {
 // or --strict made an error, minor for a WARNING line and SAS's exit code
 // 1; the file relative to the source root as location.path, its line as
 // location.lines.begin, 1 when the issue names no line). Streamed.
-void WriteCodeQualityReport(std::ostream& out, const BatchSummary& summary,
-                            const std::vector<ProgramOutcome>& outcomes);
+void WriteCodeQualityReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes);
 
 }  // namespace tamberlo::cli

@@ -64,7 +64,7 @@ public:
           folder_(fs::absolute(commandtext::ToPath(reportFile)).parent_path()),
           filesStay_(filesStay) {}
 
-    void Write(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
+    void Write(const BatchSummary& summary, const OutcomeSequence& outcomes) {
         const std::string suite = commandtext::ToUtf8(summary.suiteName);
         html_.Verbatim("<!DOCTYPE html>\n");
         html_.Open("html").Attribute("lang", "en").Open("head").Empty("meta").Attribute("charset", "utf-8").Text("\n");
@@ -81,9 +81,11 @@ public:
         Heading("SAS exit code");
         Heading("first problem");
         html_.Close().Close().Text("\n").Open("tbody").Text("\n");  // </tr></thead>
-        for (std::size_t i = 0; i < outcomes.size(); ++i) Row(i, outcomes[i]);
+        std::size_t row = 0;
+        for (const ProgramOutcome& outcome : outcomes) Row(row++, outcome);
         html_.Close().Close().Text("\n").Open("h2").Text("Programs").Close().Text("\n");  // </tbody></table>
-        for (std::size_t i = 0; i < outcomes.size(); ++i) Section(i, outcomes[i]);
+        std::size_t section = 0;
+        for (const ProgramOutcome& outcome : outcomes) Section(section++, outcome);
         html_.Open("script").Verbatim(report_page::script).Close().Text("\n");
         html_.Close().Close().Text("\n");  // </body></html>
     }
@@ -112,12 +114,18 @@ private:
         html_.Close().Text("\n");
     }
 
-    // A check box per verdict, with how many programs came to it.
-    void Filters(const std::vector<ProgramOutcome>& outcomes) {
+    // A check box per verdict, with how many programs came to it, counted
+    // in one pass ahead of the table.
+    void Filters(const OutcomeSequence& outcomes) {
+        std::size_t counts[std::size(verdicts)] = {};
+        for (const ProgramOutcome& outcome : outcomes) {
+            const auto* const at = std::find(std::begin(verdicts), std::end(verdicts), outcome.verdict);
+            if (at != std::end(verdicts)) ++counts[at - std::begin(verdicts)];
+        }
         html_.Open("p").Attribute("id", report_page::filtersParagraph);
-        for (const ProgramOutcome::Verdict verdict : verdicts) {
-            const auto count = std::count_if(outcomes.begin(), outcomes.end(),
-                                             [&](const ProgramOutcome& outcome) { return outcome.verdict == verdict; });
+        for (std::size_t kind = 0; kind < std::size(verdicts); ++kind) {
+            const ProgramOutcome::Verdict verdict = verdicts[kind];
+            const std::size_t count = counts[kind];
             html_.Open("label").Attribute("class", "v-" + CssVerdict(verdict));
             html_.Empty("input")
                 .Attribute("type", "checkbox")
@@ -367,7 +375,7 @@ private:
 
 }  // namespace
 
-void WriteHtmlReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes,
+void WriteHtmlReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes,
                      const std::string& reportFile, bool filesStay) {
     HtmlPage(out, reportFile, filesStay).Write(summary, outcomes);
 }

@@ -21,7 +21,7 @@ namespace tamberlo::cli {
 // opens the page filtered, "?sort=findings" sorted, "#p3" or a finding's
 // "#p3-l12" opens that program there; a part of the address the page does
 // not know or cannot decode is ignored. Streamed like the other reports.
-void WriteHtmlReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes,
+void WriteHtmlReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes,
                      const std::string& reportFile, bool filesStay);
 
 }  // namespace tamberlo::cli

@@ -128,30 +128,29 @@ std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, b
     return line;
 }
 
-void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
+void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes) {
+    // A first pass: the suite's counts and properties come before its testcases.
     std::size_t failures = 0;
     std::size_t errors = 0;
+    // A testcase has no properties of its own: each row's runs are named
+    // after it, and its parameters are the suite's "[<row>] <name>".
+    auto properties = ParameterList(summary.parameters);
+    std::unordered_set<std::string> rows;
     for (const ProgramOutcome& outcome : outcomes) {
         if (outcome.verdict == ProgramOutcome::Verdict::Failed) ++failures;
         if (outcome.verdict == ProgramOutcome::Verdict::TamberloError ||
             outcome.verdict == ProgramOutcome::Verdict::TimeLimit) {
             ++errors;
         }
+        if (!outcome.program.parameters || !rows.insert(outcome.program.row).second) continue;
+        for (auto& [name, value] : ParameterList(*outcome.program.parameters))
+            properties.emplace_back("[" + outcome.program.row + "] " + name, std::move(value));
     }
     MarkupWriter xml(out, MarkupWriter::Dialect::Xml);
     xml.Verbatim("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     xml.Open("testsuite").Attribute("name", commandtext::ToUtf8(summary.suiteName)).Attribute("tests", outcomes.size());
     xml.Attribute("failures", failures).Attribute("errors", errors).Attribute("time", Seconds(summary.seconds));
     xml.Attribute("timestamp", summary.timestamp).Attribute("hostname", commandtext::ToUtf8(summary.hostName));
-    auto properties = ParameterList(summary.parameters);
-    // A testcase has no properties of its own: each row's runs are named
-    // after it, and its parameters are the suite's "[<row>] <name>".
-    std::unordered_set<std::string> rows;
-    for (const ProgramOutcome& outcome : outcomes) {
-        if (!outcome.program.parameters || !rows.insert(outcome.program.row).second) continue;
-        for (auto& [name, value] : ParameterList(*outcome.program.parameters))
-            properties.emplace_back("[" + outcome.program.row + "] " + name, std::move(value));
-    }
     if (summary.interrupted) properties.emplace_back("interrupted", InterruptionText(summary));
     if (properties.empty()) {
         xml.Text("\n  ").Empty("properties").Text("\n");
@@ -166,7 +165,7 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std:
     xml.Text("  ").Empty("system-out").Text("\n  ").Empty("system-err").Text("\n").Close().Text("\n");
 }
 
-void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
+void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes) {
     out << "{\n  \"name\": " << JsonText(commandtext::ToUtf8(summary.suiteName))
         << ",\n  \"timestamp\": " << JsonText(summary.timestamp)
         << ",\n  \"hostname\": " << JsonText(commandtext::ToUtf8(summary.hostName))

@@ -2,6 +2,7 @@
 
 #include "cli/findings/LogRules.h"
 #include "cli/run/BatchOptions.h"
+#include "cli/run/OutcomeSequence.h"
 #include "cli/run/ProgramOutcome.h"
 #include "engine/RunSettings.h"
 
@@ -56,13 +57,13 @@ std::string FindingLine(const ProgramOutcome& outcome, const Finding& finding, b
 // properties (RunParameters.h names the parameters). Only elements and
 // attributes that the common JUnit schemas know, so that strict readers
 // take it too.
-void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
+void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes);
 
 // The same facts as one JSON object: the summary and "programs", one object
 // per program (name, file, parameters, verdict, exitStatus, sasExitCode or null,
 // errorLines, warningLines, firstErrorLines, findings (kind, logLine,
 // programLine or null, text, rule, and includedFile for a finding in an
 // included file), problem, seconds, log).
-void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
+void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes);
 
 }  // namespace tamberlo::cli

@@ -139,7 +139,7 @@ RuleText DescribeRule(const std::string& ruleId, const LogRules& rules) {
     return {PascalName(ruleId), ruleId, "Log lines of rule " + ruleId + ".", "See the message."};
 }
 
-std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, const SourceRoot& root, std::size_t limit,
+std::size_t ForEachReportIssue(const OutcomeSequence& outcomes, const SourceRoot& root, std::size_t limit,
                                const std::function<void(const ProgramOutcome&, const ReportIssue&)>& take) {
     std::size_t count = 0;
     const auto hand = [&](const ProgramOutcome& outcome, const ReportIssue& issue) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/findings/LogRules.h"
+#include "cli/run/OutcomeSequence.h"
 #include "cli/run/ProgramOutcome.h"
 #include "cli/reports/SourceRoot.h"
 
@@ -53,7 +54,7 @@ RuleText DescribeRule(const std::string& ruleId, const LogRules& rules);
 
 // The issues of `outcomes`, in order, handed to `take`; past `limit`
 // they are only counted. Returns how many there are in all.
-std::size_t ForEachReportIssue(const std::vector<ProgramOutcome>& outcomes, const SourceRoot& root, std::size_t limit,
+std::size_t ForEachReportIssue(const OutcomeSequence& outcomes, const SourceRoot& root, std::size_t limit,
                                const std::function<void(const ProgramOutcome&, const ReportIssue&)>& take);
 
 }  // namespace tamberlo::cli

@@ -18,7 +18,7 @@ struct ReportKind {
     // The name the options give it; `jsonFile` is the batch's --json FILE.
     const std::optional<std::string>& (*name)(const ReportOptions& options, const std::optional<std::string>& jsonFile);
     // `file` is the report's own name.
-    void (*write)(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes,
+    void (*write)(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes,
                   const std::string& file);
     bool showsListings;
 };
@@ -26,7 +26,7 @@ struct ReportKind {
 namespace {
 
 using Name = const std::optional<std::string>&;
-using Outcomes = const std::vector<ProgramOutcome>&;
+using Outcomes = const OutcomeSequence&;
 
 // Every kind, in the order the reports are checked, made and written.
 constexpr ReportKind kinds[] = {
@@ -105,7 +105,7 @@ bool ReportSet::ShowsListings() const noexcept {
                        [](const Report& report) { return report.kind->showsListings; });
 }
 
-bool ReportSet::Write(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes) {
+bool ReportSet::Write(const BatchSummary& summary, const OutcomeSequence& outcomes) {
     bool written = true;
     for (const Report& report : reports_) {
         written &= report.file->Write(

@@ -41,7 +41,7 @@ public:
 
     // Writes every report, each even when another fails; false, with the
     // reason on standard error, when one could not be written.
-    bool Write(const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes);
+    bool Write(const BatchSummary& summary, const OutcomeSequence& outcomes);
 
 private:
     struct Report {

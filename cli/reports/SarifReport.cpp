@@ -92,7 +92,7 @@ Json Result(const ProgramOutcome& outcome, const ReportIssue& issue, std::size_t
 
 }  // namespace
 
-void WriteSarifReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes,
+void WriteSarifReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes,
                       std::size_t maxResults) {
     const SourceRoot root(summary.sourceRoot);
     // A first pass finds the rules, which come ahead of the results.

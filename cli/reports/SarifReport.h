@@ -19,7 +19,7 @@ namespace tamberlo::cli {
 // and its fingerprint as the partial fingerprint "tamberloIssue/v1".
 // Results past MaxResults are left out, and a notification of the run's
 // invocation says how many. Streamed: only the programs' summaries are held.
-void WriteSarifReport(std::ostream& out, const BatchSummary& summary, const std::vector<ProgramOutcome>& outcomes,
+void WriteSarifReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes,
                       std::size_t maxResults = 25000);
 
 }  // namespace tamberlo::cli

@@ -45,6 +45,17 @@ void ProgramOutcome::StoreFindings(const std::shared_ptr<FindingStore>& store) {
 
 std::vector<Finding> ProgramOutcome::KeptFindings() const { return store_ ? store_->Get(storedAt_) : findings; }
 
+std::optional<ProgramOutcome::StoredFindings> ProgramOutcome::Stored() const {
+    if (!store_) return std::nullopt;
+    return StoredFindings{storedAt_, storedAnError_};
+}
+
+void ProgramOutcome::FindingsIn(std::shared_ptr<const FindingStore> store, const StoredFindings& stored) {
+    store_ = std::move(store);
+    storedAt_ = stored.place;
+    storedAnError_ = stored.anError;
+}
+
 std::vector<std::string> ProgramOutcome::FirstErrorLines() const {
     constexpr std::size_t shown = 3;
     std::vector<std::string> lines;

@@ -71,6 +71,15 @@ struct ProgramOutcome {
     // The kept findings, read back from the store when they went there.
     // Throws std::runtime_error when they cannot be read back.
     std::vector<Finding> KeptFindings() const;
+    // Where StoreFindings put them, for an outcome that goes to disk itself
+    // (OutcomeStore): none while they are in `findings`. FindingsIn gives an
+    // outcome read back from there its findings again.
+    struct StoredFindings {
+        FindingStore::Place place;
+        bool anError = false;
+    };
+    std::optional<StoredFindings> Stored() const;
+    void FindingsIn(std::shared_ptr<const FindingStore> store, const StoredFindings& stored);
 
     // The first few error findings' texts, as SAS wrote them.
     std::vector<std::string> FirstErrorLines() const;

@@ -144,15 +144,19 @@ int Run(const BatchOptions& options) {
     }
     setup.rules = LogRules(options.ignore, options.failOn, options.strict);
     setup.cleaned = !options.raw;
-    const std::vector<BatchProgram> logs = CollectFiles(options.programs, options.recursive, LogFileKind);
+    const BatchProgramList logs = CollectFiles(options.programs, options.recursive, LogFileKind);
+    // Every report is refused before anything is created. The logs are gone
+    // through again for each report instead of gathered: a long list is not
+    // held twice.
     OutputNames names;
-    // Every report is refused before anything is created.
     if (ReportSet::Requested(options, options.jsonFile)) {
-        for (const BatchProgram& log : logs) {
-            names.AddInput("the log " + log.path, log.path);
-            if (const auto program = Beside(log.path, ".sas")) names.AddInput("the program " + *program, *program);
-            if (const auto listing = Beside(log.path, ".lst")) names.AddInput("the listing " + *listing, *listing);
-        }
+        names.AddInputs([&logs](const OutputNames::FileVisitor& take) {
+            for (const BatchProgram& log : logs) {
+                take("the log " + log.path, log.path);
+                if (const auto program = Beside(log.path, ".sas")) take("the program " + *program, *program);
+                if (const auto listing = Beside(log.path, ".lst")) take("the listing " + *listing, *listing);
+            }
+        });
     }
     ReportSet reports(options, options.jsonFile, options.shard, names);
     std::optional<ScratchFolder> scratch;

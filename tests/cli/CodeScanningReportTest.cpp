@@ -316,7 +316,7 @@ TEST(SarifReport, ResultsPastTheCapAreLeftOutAndCounted) {
         outcome.findings.push_back(finding);
     }
     std::ostringstream out;
-    cli::WriteSarifReport(out, cli::BatchSummary{}, {outcome}, 2);
+    cli::WriteSarifReport(out, cli::BatchSummary{}, std::vector{outcome}, 2);
     const json run = json::parse(out.str()).at("runs").at(0);
     EXPECT_EQ(run.at("results").size(), 2u);
     EXPECT_EQ(run.at("tool").at("driver").at("rules").size(), 2u);

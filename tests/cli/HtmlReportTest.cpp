@@ -45,7 +45,7 @@ TEST_F(HtmlReport, LongFilesAreCutWithALinkToTheWholeFile) {
     for (const bool filesStay : {true, false}) {
         SCOPED_TRACE(filesStay ? "files stay" : "files go");
         std::ostringstream out;
-        cli::WriteHtmlReport(out, {}, {outcome}, Work("report.html"), filesStay);
+        cli::WriteHtmlReport(out, {}, std::vector{outcome}, Work("report.html"), filesStay);
         const std::string page = out.str();
         const auto note = [&](const std::string& file, const std::string& url) {
             return "</pre>\n<p>The first 256 KiB of 312 KiB are shown" +
@@ -72,7 +72,7 @@ TEST_F(HtmlReport, ATimeIsNeverBrokenFromItsUnit) {
     cli::BatchSummary summary;
     summary.seconds = 1.5;
     std::ostringstream out;
-    cli::WriteHtmlReport(out, summary, {outcome}, Work("report.html"), false);
+    cli::WriteHtmlReport(out, summary, std::vector{outcome}, Work("report.html"), false);
     const std::string page = out.str();
     for (const char* time :
          {"<td class=\"num\">0.02\xc2\xa0s</td>", "<span>1.5\xc2\xa0s</span>", ", 0.02\xc2\xa0s</p>"})

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -16,7 +17,7 @@ using namespace tamberlo::cli;
 // Runs that only record what they were handed and how many ran at once;
 // later programs end sooner, so that the list order is not the order of
 // ending.
-TEST(ProgramWorkerPool, RunsEveryProgramOnceAtMostJobsAtOnceAndReturnsWhatFinishedInListOrder) {
+TEST(ProgramWorkerPool, RunsEveryProgramOnceAtMostJobsAtOnceAndHandsOnWhatFinishedWithItsPlace) {
     constexpr int none = -1;
     struct Case {
         const char* name;
@@ -32,8 +33,8 @@ TEST(ProgramWorkerPool, RunsEveryProgramOnceAtMostJobsAtOnceAndReturnsWhatFinish
           Case{"more jobs than programs", 8, 2, none, none, {"p0", "p1"}}, Case{"no program", 4, 0, none, none, {}},
           Case{"a run that did not finish", 2, 4, none, 1, {"p0", "p2", "p3"}},
           Case{"a stop starts nothing more", 1, 5, 1, none, {"p0", "p1"}}}) {
-        std::vector<BatchProgram> programs;
-        for (int i = 0; i < c.programs; ++i) programs.push_back({"p" + std::to_string(i), "p.sas", {}});
+        BatchProgramList programs;
+        for (int i = 0; i < c.programs; ++i) programs.Add({"p" + std::to_string(i), "p.sas", {}});
         std::mutex mutex;
         std::size_t running = 0, most = 0, started = 0, onCaller = 0;
         std::atomic<bool> stop{false};
@@ -45,7 +46,7 @@ TEST(ProgramWorkerPool, RunsEveryProgramOnceAtMostJobsAtOnceAndReturnsWhatFinish
                 {
                     std::lock_guard lock(mutex);
                     most = std::max(most, ++running);
-                    started += &program == &programs[index];  // its own entry, not a copy
+                    started += program.name == programs[index].name;  // its own entry
                     onCaller += std::this_thread::get_id() == caller;
                 }
                 if (index == c.stopDuring) stop = true;
@@ -61,8 +62,17 @@ TEST(ProgramWorkerPool, RunsEveryProgramOnceAtMostJobsAtOnceAndReturnsWhatFinish
         const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), std::fclose);
         BatchProgress progress(out.get(), false, programs.size());
 
+        // Handed on as they end, on the calling thread, each with its place in the list.
+        std::map<std::size_t, std::string> handed;
+        runner.Run(programs, progress, [&](std::size_t index, ProgramOutcome&& outcome) {
+            EXPECT_EQ(std::this_thread::get_id(), caller) << c.name;
+            EXPECT_TRUE(handed.emplace(index, outcome.program.name).second) << c.name;
+        });
         std::vector<std::string> returned;
-        for (const ProgramOutcome& outcome : runner.Run(programs, progress)) returned.push_back(outcome.program.name);
+        for (const auto& [index, name] : handed) {
+            EXPECT_EQ(name, programs[index].name) << c.name;
+            returned.push_back(name);
+        }
         EXPECT_EQ(returned, c.finished) << c.name;
         EXPECT_EQ(started, c.finished.size() + (c.unfinished != none)) << c.name;
         EXPECT_LE(most, c.jobs) << c.name;
