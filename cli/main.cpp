@@ -14,6 +14,7 @@
 #include "cli/base/SystemFailure.h"
 #include "cli/base/TemporaryFolder.h"
 #include "cli/base/UsageError.h"
+#include "cli/single/RemoteClient.h"
 #include "cli/remoteside/RemoteSideCommand.h"
 #include "host/Error.h"
 #include "host/ProcessTree.h"
@@ -97,7 +98,8 @@ int main(int argc, char** argv) {
         LogFollower follower(stderr);
         SingleRunResult result;
         try {
-            result = SingleRun(options).Run(program, options.follow ? &follower : nullptr);
+            result = options.remote.Wanted() ? RemoteClient(options).Run(program, options.follow ? stderr : nullptr)
+                                             : SingleRun(options).Run(program, options.follow ? &follower : nullptr);
             // No more SAS: the guard ends while the results are printed.
             tamberlo::ProcessTree::LetGo();
             if (result.failure) std::rethrow_exception(result.failure);

@@ -3,7 +3,9 @@
 # to be done:
 #   install-deps.sh native   the native build of the command and the SAS
 #                            stand-in: the compiler, CMake, Ninja and the
-#                            command's libraries (CLI11, nlohmann-json, RE2)
+#                            command's libraries (CLI11, nlohmann-json, RE2),
+#                            and OpenSSH's client and server (remote runs
+#                            go through ssh; their tests start an sshd)
 #   install-deps.sh wine     that, the i686 and x86_64 mingw-w64 cross
 #                            compilers and tools, 32- and 64-bit Wine, and RE2's Debian
 #                            source package (through a deb-src entry) with
@@ -22,7 +24,7 @@
 # Quick when all of it is there already: it only looks.
 set -euo pipefail
 
-native=(cmake ninja-build g++ make libcli11-dev nlohmann-json3-dev libre2-dev)
+native=(cmake ninja-build g++ make libcli11-dev nlohmann-json3-dev libre2-dev openssh-client openssh-server)
 wine=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools wine wine32 wine64 libwine-dev
   unicode-data python3 python3-six perl dpkg-dev)
 tests=(

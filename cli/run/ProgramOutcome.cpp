@@ -14,7 +14,10 @@ void ProgramOutcome::Judge(const SasOutput& output, const LogRules& rules, const
     consoleLine = ConsoleLine(output.console);
     // Lines are recognised in the log as SAS wrote it: cleaning would turn a
     // page's leading form feed into "%12".
-    const LogFindings scan = LogFindings::Scan(output.log, rules, output.preambleLines, stop);
+    LogFindings scan(rules, output.preambleLines, stop);
+    if (output.programLeading) scan.FindPreamble(*output.programLeading);
+    scan.Feed(output.log);
+    scan.Finish();
     logLines = scan.Counts();
     findings = scan.Findings();
     verdict = scan.VerdictFor(sasExitCode, output.console);

@@ -29,6 +29,10 @@ struct SasOutput {
     // The lines written to the log's program ahead of the program's own, so
     // that a line number in the log can be told as one of the program's.
     long preambleLines = 0;
+    // Set where the preamble is not known (a run on another host): the
+    // program's own leading lines of the preamble's forms, and the
+    // preamble is found in the log (LogFindings::FindPreamble).
+    std::optional<long> programLeading;
     std::vector<SasPutFile> putFiles;  // in the order they were made
     // Of the log, the listing and the put files.
     SessionEncoding encoding = SessionEncoding::PlatformDefault();

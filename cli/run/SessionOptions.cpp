@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -88,7 +89,10 @@ void CheckParameters(const SessionOptions& options) {
     } catch (const UnpassableSetting& refused) {
         throw ParameterUsageError(refused);
     }
-    if (options.parameters.autoexec) {
+    // A remote run's autoexec is the remote's file.
+    const char* remoteDefault = std::getenv(RemoteOptions::EnvironmentVariable);
+    const bool remote = options.remote.Wanted() || (remoteDefault != nullptr && *remoteDefault != '\0');
+    if (options.parameters.autoexec && !remote) {
         const std::string& path = *options.parameters.autoexec;
         CheckRegularFile(path, "--autoexec");
         try {
@@ -99,7 +103,7 @@ void CheckParameters(const SessionOptions& options) {
     }
     // A missing configuration file is the run's to report, as SAS's
     // clients word it.
-    if (!options.configFile.empty()) CheckRegularFile(options.configFile, "--config");
+    if (!options.configFile.empty() && !remote) CheckRegularFile(options.configFile, "--config");
 }
 
 constexpr const char* parametersGroup = "Parameters";

@@ -2,6 +2,7 @@
 
 #include "cli/run/ReportOptions.h"
 #include "cli/base/UsageError.h"
+#include "cli/run/RemoteOptions.h"
 #include "engine/RunSettings.h"
 
 #include <chrono>
@@ -40,6 +41,9 @@ struct SessionOptions {
     // --annotations: "github" or "none"; unset: GitHub Actions' own
     // environment decides (GitHubAnnotations::Wanted).
     std::optional<std::string> annotations;
+
+    // --remote and the options beside it: where SAS runs, when not here.
+    RemoteOptions remote;
 
     // The run's parameters: --sysparm, --set, --let, --autoexec (the path
     // as given) and --sas-option, texts in UTF-8; a name given twice keeps

@@ -3,6 +3,7 @@
 #include "cli/base/HelpFormatter.h"
 #include "cli/base/UsageError.h"
 #include "cli/run/SessionOptions.h"
+#include "cli/run/RemoteOptions.h"
 #include "cli/batch/BatchCommandLine.h"
 #include "cli/scan/ScanCommandLine.h"
 
@@ -148,6 +149,7 @@ start with ERROR: or ERROR 180-322:, WARNING: or
 WARNING 1-322: and alike) or SAS ended with code 2 or
 more)")
             ->group("Output");
+        DeclareRemoteOptions(app, options.remote);
         DeclareReportOptions(app, options, "Reports (of the run as a batch of one program)");
         DeclareHelp(app);
         app.set_version_flag("--version", CommandLineParser::VersionText(), "show the version and exit")
@@ -300,6 +302,9 @@ CommandLineParser::Outcome CommandLineParser::Parse(int argc, const char* const*
     SingleRunOptions& options = outcome.options;
     TakeProgram(declared, options);
     CheckLogRules(options);
+    FinishRemoteOptions(options.remote);
+    if (options.remote.Wanted() && options.report)
+        throw UsageError("--report: the debug report is of a local CodeRunner, not for a remote run");
     if (options.json) {
         RejectStandardOutput(options.logFile, "--log", "--json");
         RejectStandardOutput(options.lstFile, "--lst", "--json");

@@ -163,6 +163,14 @@ TEST(CommandLineParser, UsageErrorsAreOneLineNamingTheCulprit) {
         {{"batch", "-j", "x", "a"}, "--jobs x: expected 1 to 1024"},
         {{"batch", "--out", "", "a"}, "--out: expected a folder name"},
         {{"batch", "--shard", "3", "a"}, "--shard 3"},
+        {{"p.sas", "--remote", ""}, "--remote: no host; expected [USER@]HOST[:PORT]"},
+        {{"p.sas", "--remote", "h:65536"}, "--remote h:65536: the port is not a number from 1 to 65535"},
+        {{"p.sas", "--remote", "-oProxyCommand=x"}, "--remote -oProxyCommand=x: the host starts with -"},
+        {{"p.sas", "--remote", "h", "--connect-timeout", "0"}, "--connect-timeout 0: expected 1 to 86400"},
+        {{"p.sas", "--remote", "h", "--ssh-option", "-p 22"}, "--ssh-option -p 22: expected an ssh option as"},
+        {{"p.sas", "--remote", "h", "--send", "no/such/file"}, "--send no/such/file: no such file or folder"},
+        {{"p.sas", "--send", "."}, "--send: only for a remote run"},
+        {{"p.sas", "--remote", "h", "--report"}, "--report: the debug report is of a local CodeRunner"},
     };
     for (const auto& [arguments, culprit] : cases) {
         std::vector<const char*> argv{"tamberlo"};

@@ -11,6 +11,8 @@
 //   CommandTest.h    fixture: tamberlo run for real against the stand-in
 //                    (Run, Batch, RunBare, WriteWork) and ListingPage; link
 //                    tamberlo_test_command.
+//   SshServer.h      (POSIX) a real sshd on 127.0.0.2 with its own keys and
+//                    the client options that reach it; link tamberlo_test_sshd.
 //   NaiveForms.h     the plain forms of the fast paths (9999 searches, thirty
 //                    replacements, ...), shared with the fuzzers.
 //   ChildProcess.h, ProcessProbe.h, HostPath.h, VectorLevels.h: starting a
