@@ -17,7 +17,16 @@ PutFile::PutFile(std::int16_t index) : key_(sas::PutFileKeyPrefix + std::to_stri
     // Created, never taken over, so that SAS cannot be made to append to a
     // file or link that someone placed at the name.
     const std::string prefix = sas::PutFilePrefix + key_;
-    path_ = CreateTempFile(MakeTempFileName(prefix, sas::PutFileExtension), prefix, sas::PutFileExtension, {});
+    try {
+        path_ = CreateTempFile(MakeTempFileName(prefix, sas::PutFileExtension), prefix, sas::PutFileExtension, {});
+    } catch (Error& error) {
+        // The number stays the file system's; the detail says which file
+        // and where, since the usual description alone ("Path/File access
+        // error") does not.
+        error.SetDetail("the put file " + key_ + " could not be made in '" + GetTempDirectory() + "'" +
+                        (error.Detail().empty() ? std::string() : ": " + error.Detail()));
+        throw;
+    }
 }
 
 PutFile::~PutFile() {

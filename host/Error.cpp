@@ -10,6 +10,8 @@ Error::Error(long number, std::string source, std::string description)
       source_(std::move(source)),
       description_(std::move(description)) {}
 
+std::string Error::Explained() const { return detail_.empty() ? description_ : description_ + ": " + detail_; }
+
 const char* RuntimeErrorDescription(long number) {
     switch (number) {
     case errors::InvalidArgument: return "Invalid procedure call or argument";

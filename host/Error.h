@@ -16,10 +16,20 @@ public:
     const std::string& Source() const noexcept { return source_; }
     const std::string& Description() const noexcept { return description_; }
 
+    // For people, beyond the number's usual description: what the system
+    // said (its own words) and what was being done; empty when there is
+    // nothing more to say. The automation layer passes on only the number,
+    // the source and the description, as specified; the command shows this too.
+    const std::string& Detail() const noexcept { return detail_; }
+    void SetDetail(std::string detail) { detail_ = std::move(detail); }
+    // The description, then ": " and the detail when there is one.
+    std::string Explained() const;
+
 private:
     long number_;
     std::string source_;
     std::string description_;
+    std::string detail_;
 };
 
 // Run-time error numbers used by the component. File-system failures are

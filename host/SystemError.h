@@ -7,7 +7,8 @@
 namespace tamberlo {
 
 // One function per platform: turns a system error code (GetLastError() on
-// Windows, errno on POSIX) into the run-time error of the same meaning.
+// Windows, errno on POSIX) into the run-time error of the same meaning, the
+// system's own words for the code as its detail.
 // `path` is the file the failed call was about; POSIX needs it to tell a
 // missing file (53) from a missing folder on the way to it (76).
 Error ErrorFromSystemCode(unsigned long code, const std::string& path = {});

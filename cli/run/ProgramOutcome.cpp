@@ -31,7 +31,7 @@ void ProgramOutcome::Fail(const Error& error) {
     verdict = dynamic_cast<const TimeLimitReached*>(&error) != nullptr ? Verdict::TimeLimit
               : dynamic_cast<const RunStopped*>(&error) != nullptr     ? Verdict::NotRun
                                                                        : Verdict::TamberloError;
-    problem = error.Source() + ": " + commandtext::FromHost(error.Description());
+    problem = error.Source() + ": " + commandtext::FromHost(error.Explained());
 }
 
 void ProgramOutcome::StoreFindings(const std::shared_ptr<FindingStore>& store) {

@@ -62,7 +62,8 @@ struct ProgramOutcome {
     // at as LogFindings::Scan looks at it (RunStopped).
     void Judge(const SasOutput& output, const LogRules& rules, const StopSignal* stop);
     // A run that `error` ended: TimeLimit for TimeLimitReached, NotRun for
-    // RunStopped, else TamberloError; "<source>: <description>" the problem.
+    // RunStopped, else TamberloError; "<source>: <description>" the problem,
+    // the system's detail after the description when it has one.
     void Fail(const Error& error);
 
     // Moves `findings` into `store`; they stay in memory when the store

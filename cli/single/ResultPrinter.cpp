@@ -229,16 +229,18 @@ ExitStatus ResultPrinter::ShowError(const Error& error, const SingleRunResult& p
     } catch (const OutputFailure& failure) {
         std::fprintf(err_, "tamberlo: %s\n", console::ForTerminal(failure.what()).c_str());
     }
+    // One line, whatever a path in it holds (a TMPDIR with a line break or an escape sequence).
     std::fprintf(err_, "tamberlo: %s: %s\n", error.Source().c_str(),
-                 console::ForTerminal(commandtext::FromHost(error.Description())).c_str());
+                 console::ForTerminal(AllControlCharsAsCodes(commandtext::FromHost(error.Explained()))).c_str());
     std::fflush(err_);
     if (options_.json) {
-        const Json json{{"error",
-                         {{"number", error.Number()},
-                          {"source", ansi::ToUtf8(error.Source())},
-                          {"description", ansi::ToUtf8(error.Description())}}},
-                        {"log", partial.outcome.encoding.ToUtf8(partial.log)},
-                        {"lst", partial.outcome.encoding.ToUtf8(partial.lst)}};
+        Json json{{"error",
+                   {{"number", error.Number()},
+                    {"source", ansi::ToUtf8(error.Source())},
+                    {"description", ansi::ToUtf8(error.Description())}}},
+                  {"log", partial.outcome.encoding.ToUtf8(partial.log)},
+                  {"lst", partial.outcome.encoding.ToUtf8(partial.lst)}};
+        if (!error.Detail().empty()) json["error"]["detail"] = ansi::ToUtf8(error.Detail());
         const std::string text = JsonText(json, 2) + "\n";
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fflush(out_);

@@ -173,8 +173,8 @@ void Guard::HandReaper(int link) {
 }
 
 // A reaper serving the runs sent on `link`. Without one (the system
-// refuses a process) the link closes unanswered: the library reports
-// the run sent on it as not started.
+// refuses a process) the link says why before the caller closes it: the
+// library reports the run sent on it as not started, with that reason.
 void Guard::ForkReaper(int link) {
     const pid_t guard = ::getpid();
     const pid_t pid = ::fork();
@@ -184,7 +184,12 @@ void Guard::ForkReaper(int link) {
         for (const int parked : parked_) ::close(parked);
         ::_exit(ServeRuns(link, guard));
     }
-    if (pid > 0) reapers_.insert(pid);
+    if (pid > 0) {
+        reapers_.insert(pid);
+        return;
+    }
+    const NoReaperMessage refused{LinkKind::NoReaper, errno};
+    SendWithDescriptors(link, &refused, sizeof refused, nullptr, 0);
 }
 
 }  // namespace tamberlo::guard

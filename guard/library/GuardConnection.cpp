@@ -323,6 +323,10 @@ GuardConnection::Run GuardConnection::StartRun(const int (&streams)[4], const st
             break;
         }
         failure = Unreachable(error);
+        if (const int refused = ReaperRefusal(link.Get()); refused != 0) {
+            failure = SystemMessage(static_cast<unsigned long>(refused));
+            return {};
+        }
         if (fresh || attempt > 0 || !PeerHasGone(error)) return {};
     }
     theirs.Reset();
@@ -354,6 +358,16 @@ void GuardConnection::GiveBack(OwnedDescriptor link) noexcept {
     const guard::ControlRequest park{guard::ControlKind::ParkReaper};
     const int descriptor = link.Get();
     guard::SendWithDescriptors(control_.Get(), &park, sizeof park, &descriptor, 1);
+}
+
+int GuardConnection::ReaperRefusal(int link) noexcept {
+    guard::NoReaperMessage refused{};
+    ssize_t got = ::recv(link, &refused, sizeof refused, MSG_DONTWAIT);
+    // A guard that closed the link with a run unread in it reports that
+    // first (once), ahead of what it had said.
+    if (got < 0 && errno == ECONNRESET) got = ::recv(link, &refused, sizeof refused, MSG_DONTWAIT);
+    if (got != static_cast<ssize_t>(sizeof refused) || refused.kind != guard::LinkKind::NoReaper) return 0;
+    return refused.error != 0 ? refused.error : EAGAIN;
 }
 
 std::string GuardConnection::RunFolderPrefix(const std::string& temporary) {

@@ -67,6 +67,11 @@ public:
     // The reaper of a run that has been reaped serves the next one.
     void GiveBack(OwnedDescriptor link) noexcept;
 
+    // The errno of the fork that the guard said failed on `link` instead of
+    // making its reaper (the system refused a process); 0 when it said
+    // nothing. Does not wait: the guard says it before it closes the link.
+    static int ReaperRefusal(int link) noexcept;
+
     // The start of the name of a new run folder in `temporary` (the
     // temporary folder, ending in '/'): "tmpSAS_<this process's token>".
     // Should this process die, the guard removes the folders so named there

@@ -181,6 +181,13 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
         SendCommand(channel_, guard::Command::Reap);
         while (!reaped_ && notStarted_ == 0 && TakeReport()) {}
     }
+    // A run that came back unanswered may never have had a reaper: the
+    // guard then said on the link why the system refused it one.
+    bool noReaper = false;
+    if (gone_ && !ended_ && notStarted_ == 0) {
+        notStarted_ = GuardConnection::ReaperRefusal(link_);
+        noReaper = notStarted_ != 0;
+    }
     if (notStarted_ != 0) {
         exit.notStarted = SystemMessage(static_cast<unsigned long>(notStarted_));
     } else if (reaped_ || nothingLeft || ended_) {
@@ -199,7 +206,7 @@ ProcessTree::Exit ProcessTree::Reap() noexcept {
     // Nothing of the run is left: its reaper is free for the next.
     OwnedDescriptor link(link_);
     link_ = -1;
-    if (!gone_ || notStarted_ != 0) GuardConnection::OfThisProcess().GiveBack(std::move(link));
+    if (!noReaper && (!gone_ || notStarted_ != 0)) GuardConnection::OfThisProcess().GiveBack(std::move(link));
     running_ = false;
     return exit;
 }

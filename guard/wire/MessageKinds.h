@@ -23,6 +23,7 @@ inline const char* MessageKindName(std::uint32_t kind) {
     case static_cast<std::uint32_t>(ControlKind::Clean): return "Clean";
     case static_cast<std::uint32_t>(ControlKind::ParkReaper): return "ParkReaper";
     case static_cast<std::uint32_t>(LinkKind::Relink): return "Relink";
+    case static_cast<std::uint32_t>(LinkKind::NoReaper): return "NoReaper";
     default: return nullptr;
     }
 }

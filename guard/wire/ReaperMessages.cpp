@@ -25,6 +25,7 @@ std::string LinkRefusal(const char* message, std::size_t size, bool oversized, s
     case LinkKind::Relink:
         if (size == sizeof request && descriptors == 1) return {};
         return "a Relink request is its kind and one link" + shape;
+    case LinkKind::NoReaper: return "a NoReaper message goes from the guard to the library, not to a reaper";
     }
     return std::string("a ") + name + " request belongs on the control socket, not on a reaper's link";
 }

@@ -12,6 +12,12 @@
 // refused: the reaper says why on its standard error (LinkRefusal), closes
 // what came with it and waits for the next.
 //
+// The other way, from the guard only: NoReaper and the errno of the fork
+// that failed, when the guard could not make the reaper of a NewReaper
+// request (the system refused a process); the guard then closes the link,
+// and the run the library sent on it, if any, goes unanswered. The library
+// reads it to say why the run was not started.
+//
 // The run channel (SOCK_STREAM) then carries the program (RunHeader and the
 // texts it counts, wire/RunProgram.h) and, later, the Command bytes; the
 // reaper answers on it with Reports. A program that cannot be taken is
@@ -30,10 +36,16 @@ namespace tamberlo::guard {
 enum class LinkKind : std::uint32_t {
     StartRun = 1,
     Relink = 6,
+    NoReaper = 7,
 };
 
 struct LinkRequest {
     LinkKind kind;
+};
+
+struct NoReaperMessage {
+    LinkKind kind;  // NoReaper
+    std::int32_t error;
 };
 
 inline constexpr int StartRunDescriptors = 5;

@@ -24,7 +24,9 @@ Error ErrorFromSystemCode(unsigned long code, const std::string& path) {
     const int number = static_cast<int>(code);
     // Only a missing entry needs the look at the parent folder.
     const bool parentExists = number != ENOENT || ParentFolderExists(path);
-    return RuntimeError(RuntimeNumberOf(ConditionOfErrno(number, parentExists)));
+    Error error = RuntimeError(RuntimeNumberOf(ConditionOfErrno(number, parentExists)));
+    error.SetDetail(SystemMessage(code));
+    return error;
 }
 
 bool MeansFileNotFound(unsigned long code, const std::string& path) {

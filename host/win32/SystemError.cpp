@@ -17,7 +17,9 @@ static_assert(ERROR_FILE_NOT_FOUND == 2 && ERROR_PATH_NOT_FOUND == 3 && ERROR_TO
               ERROR_FILENAME_EXCED_RANGE == 206 && ERROR_DIRECTORY == 267);
 
 Error ErrorFromSystemCode(unsigned long code, const std::string&) {
-    return RuntimeError(RuntimeNumberOf(ConditionOfWindowsError(code)));
+    Error error = RuntimeError(RuntimeNumberOf(ConditionOfWindowsError(code)));
+    error.SetDetail(SystemMessage(code));
+    return error;
 }
 
 bool MeansFileNotFound(unsigned long code, const std::string&) {

@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -23,6 +25,7 @@
 #include <thread>
 
 using namespace tamberlo;
+using testing::AllOf;
 using testing::EndsWith;
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -439,6 +442,72 @@ TEST_F(TamberloCommand, AnErrorRaisedByTamberloExitsWithThree) {
     EXPECT_EQ(error.at("source"), "Execute method");
     EXPECT_EQ("tamberlo: Execute method: " + std::string(error.at("description")) + "\n", json.err);
 }
+
+#ifndef _WIN32
+// What the system refused a run is said in its own words, in the single run
+// and in the batch's table and reports: a process limit that leaves none for
+// the guard's reaper or for SAS is not an exit code that "could not be
+// collected", and a temporary folder the put files cannot be made in is
+// named with the reason. Only a user of its own, started by root, can be
+// held to a limit exactly (root is bound by none).
+TEST_F(TamberloCommand, WhatTheSystemRefusesIsSaidInItsOwnWords) {
+    if (!CanRunAsStranger()) GTEST_SKIP() << "needs root and setpriv";
+    WriteWork("p.sas", "data _null_; file _PUT1; put 'x'; run;\n");
+    const std::string noProcess = std::string("could not be started: ") + std::strerror(EAGAIN);
+    const std::string noPutFile = "Tamberlo: Path/File access error: the put file _PUT1 could not be made in '" +
+                                  Temp() + "': " + std::strerror(EACCES);
+    const struct {
+        const char* name;
+        std::vector<std::string> launcher;
+        fs::perms temp;
+        std::vector<std::string> arguments;
+        std::string problem;  // in the one line on standard error, or the batch's
+        bool reports;         // the batch writes JUnit and JSON (it needs a folder in Temp())
+    } cases[] = {
+        // The guard starts; its reaper is refused (two processes), or SAS is (three).
+        {"no reaper", {"/usr/bin/prlimit", "--nproc=2"}, fs::perms::all, {"-e", "x;"}, noProcess, false},
+        {"no SAS", {"/usr/bin/prlimit", "--nproc=3"}, fs::perms::all, {"-e", "x;"}, noProcess, false},
+        // The batch's threads count too: at three none of its runs gets a SAS.
+        {"batch", {"/usr/bin/prlimit", "--nproc=3"}, fs::perms::all, {"batch", "-j", "1", "p.sas"}, noProcess, true},
+        {"read-only temporary folder",
+         {},
+         fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
+         {"p.sas"},
+         noPutFile,
+         false},
+        {"read-only temporary folder, batch",
+         {},
+         fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
+         {"batch", "p.sas"},
+         noPutFile,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::permissions(Temp(), c.temp);
+        std::vector<std::string> arguments = c.arguments;
+        const bool batch = arguments.front() == "batch";
+        arguments.insert(arguments.begin() + (batch ? 1 : 0), {"--sas-root", StandInRoot()});
+        if (c.reports) arguments.insert(arguments.end(), {"--junit", "b.xml", "--json", "b.json"});
+        const test::ToolResult result = RunAsStranger(c.launcher, arguments);
+        fs::permissions(Temp(), fs::perms::owner_all);
+        EXPECT_EQ(result.exitCode, 3) << result.err;
+        EXPECT_THAT(result.out + result.err, Not(HasSubstr("could not be collected")));
+        if (!batch) {
+            EXPECT_THAT(result.err, AllOf(StartsWith("tamberlo: "), HasSubstr(c.problem), EndsWith("\n")));
+            EXPECT_EQ(Occurrences(result.err, "\n"), 1u) << result.err;
+            continue;
+        }
+        EXPECT_THAT(result.out, HasSubstr("\np: "));
+        EXPECT_THAT(result.out.substr(result.out.find("\np: ")), HasSubstr(c.problem));
+        if (!c.reports) continue;
+        const std::string problem =
+            nlohmann::json::parse(test::ReadFile(Work("b.json"))).at("programs").at(0).at("problem");
+        EXPECT_THAT(problem, AllOf(StartsWith("Execute method: The SAS executable '"), EndsWith(c.problem)));
+        EXPECT_THAT(test::ReadFile(Work("b.xml")), HasSubstr("<error message=\"" + problem + "\""));
+    }
+}
+#endif
 
 TEST_F(TamberloCommand, AnEmptyProgramExitsWithThree) {
     const test::ToolResult result = Run({"-e", ""});

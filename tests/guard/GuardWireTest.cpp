@@ -247,6 +247,8 @@ TEST_F(GuardWire, MalformedMessagesAreRefusedAndTheGuardAndItsReapersServeOn) {
          "reaper's link: refused a message: a NewReaper request belongs on the control socket, not on a reaper's link"},
         {"too few descriptors", To::Reaper, Message(guard::LinkKind::StartRun), 2,
          "reaper's link: refused a message: a StartRun request is its kind and 5 descriptors (4 bytes, 2 descriptors)"},
+        {"the guard's word to the library", To::Reaper, Message(guard::LinkKind::NoReaper), 0,
+         "reaper's link: refused a message: a NoReaper message goes from the guard to the library, not to a reaper"},
     };
     const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     const std::vector<int> nulls(5, null);

@@ -4,6 +4,10 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace tamberlo::test {
 
 namespace {
@@ -13,6 +17,10 @@ namespace fs = std::filesystem;
 // Build-tree paths as this process can hand them to a child: under Wine a
 // Unix path only works from the Z: drive, so make it a full path.
 std::string Absolute(const char* path) { return fs::absolute(fs::path(path)).string(); }
+
+#ifndef _WIN32
+constexpr const char* SetprivPath = "/usr/bin/setpriv";
+#endif
 
 }  // namespace
 
@@ -37,6 +45,39 @@ ToolResult CommandTest::RunBare(const std::vector<std::string>& arguments, const
     ToolResult result = RunTool(CommandPath(), arguments, Work(), streams_, standardInput);
     EXPECT_FALSE(result.leftProcesses) << "a process outlived tamberlo";
     return result;
+}
+
+bool CommandTest::CanRunAsStranger() {
+#ifdef _WIN32
+    return false;
+#else
+    return ::geteuid() == 0 && ::access(SetprivPath, X_OK) == 0;
+#endif
+}
+
+ToolResult CommandTest::RunAsStranger(const std::vector<std::string>& launcher,
+                                      const std::vector<std::string>& arguments) {
+#ifdef _WIN32
+    static_cast<void>(launcher);
+    static_cast<void>(arguments);
+    ADD_FAILURE() << "RunAsStranger needs setpriv; see CanRunAsStranger";
+    return {};
+#else
+    // Far above the users a system makes, and new for every call: no
+    // process of an earlier call, still ending, counts against a limit.
+    static int calls = 0;
+    const std::string user = std::to_string(2000000000L + (static_cast<long>(::getpid()) % 100000) * 100 + ++calls);
+    // The stranger passes through the test's folders and works in Work().
+    fs::permissions(fs::path(Work()).parent_path().parent_path(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(Work(), fs::perms::all, fs::perm_options::add);
+    std::vector<std::string> started = {"--reuid=" + user, "--regid=" + user, "--clear-groups"};
+    started.insert(started.end(), launcher.begin(), launcher.end());
+    started.push_back(CommandPath());
+    started.insert(started.end(), arguments.begin(), arguments.end());
+    ToolResult result = RunTool(SetprivPath, started, Work(), streams_);
+    EXPECT_FALSE(result.leftProcesses) << "a process outlived tamberlo";
+    return result;
+#endif
 }
 
 void CommandTest::WriteWork(const std::string& name, const std::string& text) const {

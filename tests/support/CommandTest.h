@@ -35,6 +35,16 @@ protected:
     // Writes `text` to Work(name), making the folders on the way.
     void WriteWork(const std::string& name, const std::string& text) const;
 
+    // True when RunAsStranger can work: this process is root (whom neither
+    // permissions nor process limits bind) and setpriv is installed.
+    static bool CanRunAsStranger();
+    // `tamberlo arguments...` as RunBare, started as a user of its own that
+    // owns no process (so that a process limit counts the command's alone),
+    // through `launcher` first (e.g. {"/usr/bin/prlimit", "--nproc=2"}).
+    // Work() is opened to that user; Temp() keeps its mode (0777 lets the
+    // stranger write there).
+    ToolResult RunAsStranger(const std::vector<std::string>& launcher, const std::vector<std::string>& arguments);
+
 private:
     std::string streams_;
     // The command writes GitHub Actions annotations when it runs in a
