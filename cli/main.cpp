@@ -3,12 +3,14 @@
 #include "cli/batch/BatchCommand.h"
 #include "cli/scan/ScanCommand.h"
 #include "cli/single/CommandLineParser.h"
+#include "cli/base/CommandText.h"
 #include "cli/base/Console.h"
 #include "cli/base/ExitStatus.h"
 #include "cli/reports/GitHubAnnotations.h"
 #include "cli/run/LogFollower.h"
-#include "cli/single/ProgramRun.h"
+#include "cli/single/ProgramAssembly.h"
 #include "cli/single/ResultPrinter.h"
+#include "cli/single/SingleRun.h"
 #include "cli/base/SystemFailure.h"
 #include "cli/base/TemporaryFolder.h"
 #include "cli/base/UsageError.h"
@@ -38,18 +40,21 @@ std::string ReadStandardInput() {
 
 // --check's annotations of the run, and the step summary. The findings'
 // lines are those of the program file when it is one file.
-ExitStatus Annotate(const SingleRunOptions& options, const RunResult& result, ExitStatus status) {
+ExitStatus Annotate(const SingleRunOptions& options, const ProgramOutcome& outcome, ExitStatus status) {
     const bool oneFile = options.program.size() == 1 && options.program[0].kind == ProgramPiece::Kind::File;
     AnnotatedRun run;
     run.file = oneFile ? options.program[0].value : std::string();
     run.name = oneFile ? run.file : "the program";
-    run.verdict = result.verdict;
-    run.findings = &result.findings;
-    run.encoding = result.encoding;
-    run.firstProblem = "SAS exit code " + (result.sasExitCode ? std::to_string(*result.sasExitCode) : "none");
-    for (const Finding& finding : result.findings) {
+    run.verdict = outcome.verdict;
+    run.findings = &outcome.findings;
+    run.encoding = outcome.encoding;
+    // A run SAS did not go through says why (ERROR: No command supplied.).
+    run.firstProblem = !outcome.problem.empty()
+                           ? tamberlo::commandtext::ToUtf8(outcome.problem)
+                           : "SAS exit code " + (outcome.sasExitCode ? std::to_string(*outcome.sasExitCode) : "none");
+    for (const Finding& finding : outcome.findings) {
         if (finding.kind != LogLineClassifier::Kind::Error) continue;
-        run.firstProblem = result.encoding.ToUtf8(finding.text);
+        run.firstProblem = outcome.encoding.ToUtf8(finding.text);
         break;
     }
     GitHubAnnotations annotations(stdout);
@@ -85,16 +90,16 @@ int main(int argc, char** argv) {
         // The process guard starts while the program is read and checked.
         tamberlo::ProcessTree::Prepare();
 
-        const auto program = ProgramRun::Prepare(options.program, ReadStandardInput);
+        const auto program = ProgramAssembly::Prepare(options.program, ReadStandardInput);
         if (!program.empty()) CheckTemporaryFolder();
         ResultPrinter printer(options, stdout, stderr);
         printer.OpenDestinations();
 
         LogFollower follower(stderr);
-        RunResult result;
+        SingleRunResult result;
         try {
             result = options.remote.Wanted() ? RemoteClient(options).Run(program, options.follow ? stderr : nullptr)
-                                             : ProgramRun(options).Run(program, options.follow ? &follower : nullptr);
+                                             : SingleRun(options).Run(program, options.follow ? &follower : nullptr);
             // No more SAS: the guard ends while the results are printed.
             tamberlo::ProcessTree::LetGo();
             if (result.failure) std::rethrow_exception(result.failure);
@@ -103,7 +108,7 @@ int main(int argc, char** argv) {
         }
         ExitStatus status = printer.PrintRun(result);
         if (options.check && result.executed && GitHubAnnotations::Wanted(options.annotations))
-            status = Annotate(options, result, status);
+            status = Annotate(options, result.outcome, status);
         // Interrupted after SAS had ended: the run's files are gone, stop here.
         return ToInt(console::InterruptRequested() ? ExitStatus::Interrupted : status);
     } catch (const UsageError& error) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "host/AsciiCase.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -96,6 +98,15 @@ char PathSeparator() noexcept;
 // for one name (Windows, for the letters A to Z as well as beyond): two
 // outputs whose names differ only so would be one file there.
 bool NamesIgnoreCase() noexcept;
+
+// A character of a name as the file system compares names: an ASCII letter
+// in lower case where NamesIgnoreCase, else as it is.
+inline char FoldedNameChar(char c) noexcept { return NamesIgnoreCase() ? AsciiLower(c) : c; }
+
+// `name` with every character as FoldedNameChar gives it.
+inline std::string FoldedName(std::string_view name) {
+    return NamesIgnoreCase() ? AsciiLower(name) : std::string(name);
+}
 
 // True where the shell hands `*` and `?` in file arguments to the program
 // unexpanded (Windows), so that the program expands them itself.

@@ -6,24 +6,11 @@
 #include "engine/SASContract.h"
 #include "host/FileSystem.h"
 
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
 namespace tamberlo::cli {
-namespace {
-
 namespace fs = std::filesystem;
-
-// In lower case where the system ignores case.
-std::string Folded(std::string text) {
-    if (filesystem::NamesIgnoreCase()) {
-        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-}  // namespace
 
 std::string OutputNames::Key(const std::string& name, bool& exists) {
     std::error_code ec;
@@ -47,7 +34,7 @@ std::string OutputNames::Key(const std::string& name, bool& exists) {
         if (!cached->second.empty()) {
             const std::u8string text = file.generic_u8string();
             return cached->second + (cached->second.back() == '/' ? "" : "/") +
-                   Folded(std::string(text.begin(), text.end()));
+                   filesystem::FoldedName(std::string(text.begin(), text.end()));
         }
     }
     fs::path path = fs::absolute(given, ec);
@@ -57,14 +44,15 @@ std::string OutputNames::Key(const std::string& name, bool& exists) {
     // "folder/" is the folder.
     if (!path.has_filename() && path != path.root_path()) path = path.parent_path();
     const std::u8string text = path.generic_u8string();
-    return Folded(std::string(text.begin(), text.end()));
+    return filesystem::FoldedName(std::string(text.begin(), text.end()));
 }
 
 namespace {
 
 // "_PUT<n>.txt" as Key gives it: a put file's name.
 bool IsPutFileName(std::string_view name) {
-    static const std::string prefix = Folded(std::string(sas::PutFileKeyPrefix)), suffix = Folded(".txt");
+    static const std::string prefix = filesystem::FoldedName(sas::PutFileKeyPrefix),
+                             suffix = filesystem::FoldedName(".txt");
     if (name.size() <= prefix.size() + suffix.size() || name.substr(0, prefix.size()) != prefix ||
         name.substr(name.size() - suffix.size()) != suffix) {
         return false;

@@ -1,6 +1,6 @@
 #include "cli/batch/BatchCommand.h"
 
-#include "cli/batch/BatchProgramRun.h"
+#include "cli/batch/BatchStep.h"
 #include "cli/batch/ParameterMatrix.h"
 #include "cli/reports/ReportSet.h"
 #include "cli/batch/RunListAndReport.h"
@@ -121,9 +121,7 @@ int Run(const BatchOptions& options) {
     const StopSignal& stop = console::Interrupts();
     return RunListAndReport(
         options, programs,
-        [&options, &files, &stop](const BatchProgram& program) {
-            return RunBatchProgram(program, options, files, stop);
-        },
+        [&options, &files, &stop](const BatchProgram& program) { return RunBatchStep(program, options, files, stop); },
         std::move(summary), reports);
 }
 

@@ -2,10 +2,10 @@
 
 #include "cli/base/UsageError.h"
 #include "cli/base/CommandText.h"
+#include "host/AsciiCase.h"
 #include "host/FileSystem.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <numeric>
 #include <optional>
@@ -27,11 +27,7 @@ std::string NameOf(const fs::path& file, const fs::path& base) {
 // Two names as the file system compares them (in lower case where it
 // ignores case), byte by byte: below, equal or above 0.
 int CompareFolded(std::string_view a, std::string_view b) {
-    const bool ignoreCase = filesystem::NamesIgnoreCase();
-    const auto folded = [ignoreCase](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return ignoreCase ? static_cast<unsigned char>(std::tolower(byte)) : byte;
-    };
+    const auto folded = [](char c) { return static_cast<unsigned char>(filesystem::FoldedNameChar(c)); };
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
         if (folded(a[i]) != folded(b[i])) return folded(a[i]) < folded(b[i]) ? -1 : 1;
     }
@@ -42,11 +38,7 @@ int CompareFolded(std::string_view a, std::string_view b) {
 bool NamesKind(const std::string& name, const ListedKind& kind) {
     const std::string_view extension = kind.extension;
     if (name.size() < extension.size()) return false;
-    return std::equal(extension.begin(), extension.end(), name.end() - static_cast<std::ptrdiff_t>(extension.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
+    return AsciiLower(name.substr(name.size() - extension.size())) == AsciiLower(extension);
 }
 
 bool IsListedFile(const fs::directory_entry& entry, const ListedKind& kind) {
@@ -79,15 +71,11 @@ void AddFolder(const fs::path& folder, const fs::path& base, bool recursive, con
 }
 
 // `*` any run of characters, `?` any one, compared as the file system compares names.
-bool MatchesWildcard(std::string_view name, std::string_view pattern) {
-    const auto same = [](char a, char b) {
-        return filesystem::NamesIgnoreCase()
-                   ? std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b))
-                   : a == b;
-    };
+bool MatchesWildcard(std::string_view givenName, std::string_view givenPattern) {
+    const std::string name = filesystem::FoldedName(givenName), pattern = filesystem::FoldedName(givenPattern);
     std::size_t n = 0, p = 0, star = std::string_view::npos, resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == '*') {

@@ -16,12 +16,13 @@ class BatchProgress;
 // each run sees only its own).
 class ProgramWorkerPool {
 public:
-    // Runs one program; nothing when it was stopped before it finished.
-    using ProgramRunner = std::function<std::optional<ProgramOutcome>(const BatchProgram&)>;
+    // A step of the batch: runs one program (or scans one log); nothing
+    // when it was stopped before it finished.
+    using Step = std::function<std::optional<ProgramOutcome>(const BatchProgram&)>;
     // Takes the outcome of the program at `index` of the list.
     using FinishedProgram = std::function<void(std::size_t index, ProgramOutcome&& outcome)>;
 
-    ProgramWorkerPool(unsigned jobs, ProgramRunner run, std::function<bool()> stopRequested)
+    ProgramWorkerPool(unsigned jobs, Step run, std::function<bool()> stopRequested)
         : jobs_(jobs), run_(std::move(run)), stopRequested_(std::move(stopRequested)) {}
 
     // Starts the programs in list order and hands the outcome of each that
@@ -34,7 +35,7 @@ public:
 
 private:
     unsigned jobs_;
-    ProgramRunner run_;
+    Step run_;
     std::function<bool()> stopRequested_;
 };
 

@@ -64,8 +64,8 @@ bool StandardOutputWritten(const BatchProgress& progress) {
 
 }  // namespace
 
-int RunListAndReport(const BatchOptions& options, const BatchProgramList& programs,
-                     const ProgramWorkerPool::ProgramRunner& run, BatchSummary summary, ReportSet& reports) {
+int RunListAndReport(const BatchOptions& options, const BatchProgramList& programs, const ProgramWorkerPool::Step& run,
+                     BatchSummary summary, ReportSet& reports) {
     summary.timestamp = UtcTimestamp();
     summary.hostName = console::HostName();
     summary.programs = programs.size();
@@ -78,7 +78,7 @@ int RunListAndReport(const BatchOptions& options, const BatchProgramList& progra
     // its log does, so that memory does not grow with the programs.
     const auto records = std::make_shared<ScratchRecords>();
     const auto findings = std::make_shared<FindingStore>(records);
-    const ProgramWorkerPool::ProgramRunner runAndStore = [&run, &findings](const BatchProgram& program) {
+    const ProgramWorkerPool::Step runAndStore = [&run, &findings](const BatchProgram& program) {
         std::optional<ProgramOutcome> outcome = run(program);
         if (outcome) outcome->StoreFindings(findings);
         return outcome;

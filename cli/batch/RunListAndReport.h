@@ -18,8 +18,8 @@ namespace tamberlo::cli {
 // that did not finish are reported as not run. Returns the exit status:
 // the worst verdict's, 130 when interrupted, 74 when a report or the step
 // summary could not be written.
-int RunListAndReport(const BatchOptions& options, const BatchProgramList& programs,
-                     const ProgramWorkerPool::ProgramRunner& run, BatchSummary summary, ReportSet& reports);
+int RunListAndReport(const BatchOptions& options, const BatchProgramList& programs, const ProgramWorkerPool::Step& run,
+                     BatchSummary summary, ReportSet& reports);
 
 // `run`'s exit status; a UsageError it throws is said on standard error and
 // exits with 64, any other exception with 3.

@@ -292,11 +292,12 @@ int LogFindings::CountedExitCode(int exitCode, std::string_view console) const n
 }
 
 Verdict LogFindings::VerdictFor(std::optional<int> sasExitCode, std::string_view console) const noexcept {
-    const int code = CountedExitCode(sasExitCode.value_or(0), console);
     // A negative code is a Windows status such as 0xC0000005: a crash.
-    if (counts_.errorLines > 0 || code >= 2 || code < 0) return Verdict::Failed;
-    if (counts_.warningLines > 0 || code == 1) return Verdict::Warnings;
-    return Verdict::Clean;
+    const Verdict ofCode = VerdictOfExitCode(CountedExitCode(sasExitCode.value_or(0), console));
+    const Verdict ofLines = counts_.errorLines > 0     ? Verdict::Failed
+                            : counts_.warningLines > 0 ? Verdict::Warnings
+                                                       : Verdict::Clean;
+    return std::max(ofCode, ofLines);
 }
 
 }  // namespace tamberlo::cli

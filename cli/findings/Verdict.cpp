@@ -2,6 +2,11 @@
 
 namespace tamberlo::cli {
 
+Verdict VerdictOfExitCode(int sasExitCode) noexcept {
+    if (sasExitCode == 0) return Verdict::Clean;
+    return sasExitCode == 1 ? Verdict::Warnings : Verdict::Failed;
+}
+
 const char* VerdictText(Verdict verdict) noexcept {
     switch (verdict) {
     case Verdict::Clean: return "clean";

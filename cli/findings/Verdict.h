@@ -14,6 +14,11 @@ enum class Verdict {
     NotRun,         // the batch was interrupted before it finished
 };
 
+// What SAS's exit code alone says of a run: 0 Clean, 1 Warnings, any other
+// (2 and more, a crash's negative code) Failed. The single run's exit status
+// without --check and every verdict that weighs the exit code come from here.
+Verdict VerdictOfExitCode(int sasExitCode) noexcept;
+
 // "clean", "warnings", "failed", "error", "time limit", "not run"
 const char* VerdictText(Verdict verdict) noexcept;
 

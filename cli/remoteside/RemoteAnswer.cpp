@@ -20,7 +20,7 @@ int PutFileNumber(const std::string& key) {
 
 }  // namespace
 
-std::string AnswerStatus(const RunResult& result) {
+std::string AnswerStatus(const SingleRunResult& result) {
     if (result.failure) {
         try {
             std::rethrow_exception(result.failure);
@@ -34,7 +34,7 @@ std::string AnswerStatus(const RunResult& result) {
     return {};
 }
 
-void SendAnswer(remote::FrameWriter& writer, const RunResult& result) {
+void SendAnswer(remote::FrameWriter& writer, const SingleRunResult& result) {
     using remote::MessageKind;
     writer.Send(MessageKind::Log, result.log);
     writer.Send(MessageKind::Listing, result.lst);
@@ -42,8 +42,9 @@ void SendAnswer(remote::FrameWriter& writer, const RunResult& result) {
         writer.Send(MessageKind::PutFile, remote::EncodePutFile({PutFileNumber(file.key), file.bytes}));
     }
     writer.Send(MessageKind::Console, result.console);
-    writer.Send(MessageKind::ExitCode, result.exitCode ? std::to_string(*result.exitCode) : std::string());
-    writer.Send(MessageKind::Encoding, result.encoding.Name());
+    writer.Send(MessageKind::ExitCode,
+                result.outcome.sasExitCode ? std::to_string(*result.outcome.sasExitCode) : std::string());
+    writer.Send(MessageKind::Encoding, result.outcome.encoding.Name());
     writer.Send(MessageKind::Status, AnswerStatus(result));
     writer.Send(MessageKind::End);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/single/ProgramRun.h"
+#include "cli/single/SingleRun.h"
 #include "remote/wire/FrameWriter.h"
 
 namespace tamberlo::cli {
@@ -15,9 +15,9 @@ namespace tamberlo::cli {
 // or the status Execute returned. `result` must come from a run of raw
 // texts with its put files listed (RemoteRun). Throws WireError when the
 // connection fails.
-void SendAnswer(remote::FrameWriter& writer, const RunResult& result);
+void SendAnswer(remote::FrameWriter& writer, const SingleRunResult& result);
 
 // The STATUS text of `result`.
-std::string AnswerStatus(const RunResult& result);
+std::string AnswerStatus(const SingleRunResult& result);
 
 }  // namespace tamberlo::cli

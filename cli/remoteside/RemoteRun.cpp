@@ -53,11 +53,11 @@ RemoteRun::RemoteRun(const RemoteRequest& request, RequestOptions parsed)
     }
 }
 
-RunResult RemoteRun::Run(LogFollower* follower) const {
-    ProgramRun::Assignment program;
+SingleRunResult RemoteRun::Run(LogFollower* follower) const {
+    ProgramAssembly::Assignment program;
     program.value = request_.program;
     program.isStoredContent = true;
-    return ProgramRun(options_).Run({program}, follower);
+    return SingleRun(options_).Run({program}, follower);
 }
 
 }  // namespace tamberlo::cli

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/single/ProgramRun.h"
+#include "cli/single/SingleRun.h"
 #include "cli/remoteside/RemoteRequest.h"
 #include "cli/remoteside/RequestOptions.h"
 
@@ -8,7 +8,7 @@ namespace tamberlo::cli {
 
 class LogFollower;
 
-// A remote run's program run through the single run's path (ProgramRun),
+// A remote run's program run through the single run's path (SingleRun),
 // with what a remote run adds: the texts kept as SAS wrote them (the other
 // side cleans them as its own options say), the put files listed, the
 // sent folder as &TAMBERLO_SENT, and the program's own file from
@@ -20,8 +20,8 @@ public:
     // is not absolute.
     RemoteRun(const RemoteRequest& request, RequestOptions parsed);
 
-    // As ProgramRun::Run: an error of the run comes back in `failure`.
-    RunResult Run(LogFollower* follower) const;
+    // As SingleRun::Run: an error of the run comes back in `failure`.
+    SingleRunResult Run(LogFollower* follower) const;
 
     bool Follows() const noexcept { return options_.follow; }
 

@@ -1,15 +1,12 @@
 #include "cli/reports/CodeQualityReport.h"
 
+#include "cli/reports/JsonText.h"
 #include "cli/base/CommandText.h"
 #include "cli/reports/ReportIssue.h"
 
 #include <limits>
-#include <nlohmann/json.hpp>
-
 namespace tamberlo::cli {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 const char* Severity(ReportIssue::Severity severity) {
     switch (severity) {
@@ -38,7 +35,7 @@ void WriteCodeQualityReport(std::ostream& out, const BatchSummary& summary, cons
                                            {"fingerprint", issue.fingerprint},
                                            {"severity", Severity(issue.severity)},
                                            {"location", {{"path", path}, {"lines", {{"begin", issue.line}}}}}};
-                           out << (first ? "\n" : ",\n") << json.dump(-1, ' ', false, Json::error_handler_t::replace);
+                           out << (first ? "\n" : ",\n") << JsonText(json);
                            first = false;
                        });
     out << (first ? "]\n" : "\n]\n");

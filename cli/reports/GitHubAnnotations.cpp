@@ -2,6 +2,7 @@
 
 #include "cli/base/CommandText.h"
 #include "cli/base/Console.h"
+#include "cli/reports/ReportText.h"
 #include "host/ControlChars.h"
 
 #include <algorithm>
@@ -53,16 +54,10 @@ std::string EscapedProperty(std::string_view text) {
 }
 
 // Text in a Markdown table cell: nothing in it may end the cell or the row,
-// open markup, code or an entity.
+// or open code; markup and entities are escaped as the reports escape them.
 std::string MarkdownCell(std::string_view text) {
-    return Replaced(CleanEveryControlChar(text), {{'|', "\\|"},
-                                                  {'`', "\\`"},
-                                                  {'\\', "\\\\"},
-                                                  {'<', "&lt;"},
-                                                  {'>', "&gt;"},
-                                                  {'&', "&amp;"},
-                                                  {'\r', " "},
-                                                  {'\n', " "}});
+    return report_text::Xml(
+        Replaced(CleanEveryControlChar(text), {{'|', "\\|"}, {'`', "\\`"}, {'\\', "\\\\"}, {'\r', " "}, {'\n', " "}}));
 }
 
 bool Passed(Verdict verdict) { return verdict == Verdict::Clean || verdict == Verdict::Warnings; }

@@ -1,11 +1,10 @@
 #include "cli/reports/JunitJsonReports.h"
 
+#include "cli/reports/JsonText.h"
 #include "cli/reports/MarkupWriter.h"
 #include "cli/reports/ReportText.h"
 #include "cli/run/RunParameters.h"
 #include "cli/base/CommandText.h"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -167,12 +166,10 @@ void WriteJUnitReport(std::ostream& out, const BatchSummary& summary, const Outc
 }
 
 void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes) {
-    using Json = nlohmann::ordered_json;
-    const auto dump = [](const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); };
-    out << "{\n  \"name\": " << dump(commandtext::ToUtf8(summary.suiteName))
-        << ",\n  \"timestamp\": " << dump(summary.timestamp)
-        << ",\n  \"hostname\": " << dump(commandtext::ToUtf8(summary.hostName))
-        << ",\n  \"seconds\": " << dump(summary.seconds) << ",\n  \"exitStatus\": " << summary.exitStatus
+    out << "{\n  \"name\": " << JsonText(commandtext::ToUtf8(summary.suiteName))
+        << ",\n  \"timestamp\": " << JsonText(summary.timestamp)
+        << ",\n  \"hostname\": " << JsonText(commandtext::ToUtf8(summary.hostName))
+        << ",\n  \"seconds\": " << JsonText(summary.seconds) << ",\n  \"exitStatus\": " << summary.exitStatus
         << ",\n  \"programs\": [";
     const Json parameters = ParametersToJson(summary.parameters);
     bool first = true;
@@ -203,7 +200,7 @@ void WriteJsonReport(std::ostream& out, const BatchSummary& summary, const Outco
                            {"findings", std::move(findings)},
                            {"problem", commandtext::ToUtf8(ProblemText(outcome))},
                            {"seconds", outcome.seconds}};
-        std::string text = dump(program);
+        std::string text = JsonText(program);
         text.pop_back();  // the closing brace: the log follows, streamed
         out << (first ? "\n    " : ",\n    ") << text << ",\"log\":\"";
         first = false;

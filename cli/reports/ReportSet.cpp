@@ -6,64 +6,111 @@
 #include "cli/reports/HtmlReport.h"
 #include "cli/reports/SarifReport.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 namespace tamberlo::cli {
+
+struct ReportKind {
+    const char* option;
+    // The name the options give it; `jsonFile` is the batch's --json FILE.
+    const std::optional<std::string>& (*name)(const ReportOptions& options, const std::optional<std::string>& jsonFile);
+    // `file` is the report's own name.
+    void (*write)(std::ostream& out, const BatchSummary& summary, const OutcomeSequence& outcomes,
+                  const std::string& file);
+    bool showsListings;
+};
+
 namespace {
 
-struct Request {
-    const char* option;
-    const std::optional<std::string>& name;
-    std::optional<ReportFile>& file;
+using Name = const std::optional<std::string>&;
+using Outcomes = const OutcomeSequence&;
+
+// Every kind, in the order the reports are checked, made and written.
+constexpr ReportKind kinds[] = {
+    {"--junit", [](const ReportOptions& options, Name) -> Name { return options.junitFile; },
+     [](std::ostream& out, const BatchSummary& summary, Outcomes outcomes, const std::string&) {
+         WriteJUnitReport(out, summary, outcomes);
+     },
+     false},
+    {"--json", [](const ReportOptions&, Name jsonFile) -> Name { return jsonFile; },
+     [](std::ostream& out, const BatchSummary& summary, Outcomes outcomes, const std::string&) {
+         WriteJsonReport(out, summary, outcomes);
+     },
+     false},
+    {"--html", [](const ReportOptions& options, Name) -> Name { return options.htmlFile; },
+     [](std::ostream& out, const BatchSummary& summary, Outcomes outcomes, const std::string& file) {
+         WriteHtmlReport(out, summary, outcomes, file, summary.logsStay);
+     },
+     true},
+    {"--sarif", [](const ReportOptions& options, Name) -> Name { return options.sarifFile; },
+     [](std::ostream& out, const BatchSummary& summary, Outcomes outcomes, const std::string&) {
+         WriteSarifReport(out, summary, outcomes);
+     },
+     false},
+    {"--codequality", [](const ReportOptions& options, Name) -> Name { return options.codeQualityFile; },
+     [](std::ostream& out, const BatchSummary& summary, Outcomes outcomes, const std::string&) {
+         WriteCodeQualityReport(out, summary, outcomes);
+     },
+     false},
 };
 
 // The file a report goes to, named after the shard. A name that is a folder,
 // or ends as one, is refused as given, shard or not.
-std::string ReportName(const Request& report, const std::optional<Shard>& shard) {
-    const std::filesystem::path path = commandtext::ToPath(*report.name);
+std::string ReportName(const char* option, const std::string& given, const std::optional<Shard>& shard) {
+    const std::filesystem::path path = commandtext::ToPath(given);
     std::error_code ec;
     if (!path.has_filename() || path.filename() == "." || path.filename() == ".." ||
         std::filesystem::is_directory(path, ec)) {
-        throw UsageError(std::string(report.option) + " " + *report.name + ": is a folder");
+        throw UsageError(std::string(option) + " " + given + ": is a folder");
     }
-    return ReportFileName(*report.name, shard);
+    return ReportFileName(given, shard);
 }
 
 }  // namespace
 
 bool ReportSet::Requested(const ReportOptions& options, const std::optional<std::string>& jsonFile) {
-    return options.junitFile || jsonFile || options.htmlFile || options.sarifFile || options.codeQualityFile;
+    return std::any_of(std::begin(kinds), std::end(kinds),
+                       [&](const ReportKind& kind) { return kind.name(options, jsonFile).has_value(); });
 }
 
 ReportSet::ReportSet(const ReportOptions& options, const std::optional<std::string>& jsonFile,
                      const std::optional<Shard>& shard, OutputNames& names) {
-    const Request requests[] = {{"--junit", options.junitFile, junit_},
-                                {"--json", jsonFile, json_},
-                                {"--html", options.htmlFile, html_},
-                                {"--sarif", options.sarifFile, sarif_},
-                                {"--codequality", options.codeQualityFile, codeQuality_}};
-    std::vector<std::pair<const Request*, std::string>> named;
-    for (const Request& request : requests) {
-        if (request.name) named.emplace_back(&request, ReportName(request, shard));
+    std::vector<std::pair<const ReportKind*, std::string>> named;
+    for (const ReportKind& kind : kinds) {
+        if (const std::optional<std::string>& given = kind.name(options, jsonFile))
+            named.emplace_back(&kind, ReportName(kind.option, *given, shard));
     }
-    for (const auto& [request, name] : named) names.AddOutput(std::string(request->option) + " " + name, name);
+    for (const auto& [kind, name] : named) names.AddOutput(std::string(kind->option) + " " + name, name);
     // Nothing is created before here.
-    for (const auto& [request, name] : named) request->file.emplace(name, request->option);
+    try {
+        for (const auto& [kind, name] : named)
+            reports_.push_back({kind, std::make_unique<ReportFile>(name, kind->option)});
+    } catch (...) {
+        RemoveLastFirst();
+        throw;
+    }
 }
 
-bool ReportSet::Empty() const noexcept { return !junit_ && !json_ && !html_ && !sarif_ && !codeQuality_; }
+ReportSet::~ReportSet() { RemoveLastFirst(); }
+
+void ReportSet::RemoveLastFirst() noexcept {
+    while (!reports_.empty()) reports_.pop_back();
+}
+
+bool ReportSet::ShowsListings() const noexcept {
+    return std::any_of(reports_.begin(), reports_.end(),
+                       [](const Report& report) { return report.kind->showsListings; });
+}
 
 bool ReportSet::Write(const BatchSummary& summary, const OutcomeSequence& outcomes) {
     bool written = true;
-    const auto write = [&](std::optional<ReportFile>& file, auto&& report) {
-        if (file) written &= file->Write(report);
-    };
-    write(junit_, [&](std::ostream& out) { WriteJUnitReport(out, summary, outcomes); });
-    write(json_, [&](std::ostream& out) { WriteJsonReport(out, summary, outcomes); });
-    write(html_, [&](std::ostream& out) { WriteHtmlReport(out, summary, outcomes, html_->Name(), summary.logsStay); });
-    write(sarif_, [&](std::ostream& out) { WriteSarifReport(out, summary, outcomes); });
-    write(codeQuality_, [&](std::ostream& out) { WriteCodeQualityReport(out, summary, outcomes); });
+    for (const Report& report : reports_) {
+        written &= report.file->Write(
+            [&](std::ostream& out) { report.kind->write(out, summary, outcomes, report.file->Name()); });
+    }
     return written;
 }
 

@@ -1,9 +1,8 @@
 #include "cli/reports/SarifReport.h"
 
+#include "cli/reports/JsonText.h"
 #include "cli/base/CommandText.h"
 #include "cli/reports/ReportIssue.h"
-
-#include <nlohmann/json.hpp>
 
 #include <map>
 
@@ -14,15 +13,8 @@
 namespace tamberlo::cli {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 // The base the locations below the source root are relative to.
 constexpr const char* sourceRootId = "SRCROOT";
-
-std::string Dump(const Json& json) {
-    // Texts are UTF-8 already; replacing is a safety net against a stray byte.
-    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
-}
 
 const char* Level(ReportIssue::Severity severity) {
     return severity == ReportIssue::Severity::Warning ? "warning" : "error";
@@ -124,14 +116,14 @@ void WriteSarifReport(std::ostream& out, const BatchSummary& summary, const Outc
              {"invocations", Json::array({invocation})},
              {"originalUriBaseIds", {{sourceRootId, {{"uri", root.Uri()}}}}},
              {"automationDetails", {{"id", AutomationId(commandtext::ToUtf8(summary.suiteName))}}}};
-    std::string head = Dump(run);
+    std::string head = JsonText(run);
     head.pop_back();  // the closing brace: the results follow, streamed
 
     out << "{\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"version\":\"2.1.0\",\"runs\":[\n"
         << head << ",\"results\":[";
     bool first = true;
     ForEachReportIssue(outcomes, root, maxResults, [&](const ProgramOutcome& outcome, const ReportIssue& issue) {
-        out << (first ? "\n" : ",\n") << Dump(Result(outcome, issue, rules.IndexOf(issue), summary.logsStay, root));
+        out << (first ? "\n" : ",\n") << JsonText(Result(outcome, issue, rules.IndexOf(issue), summary.logsStay, root));
         first = false;
     });
     out << "]}\n]}\n";

@@ -1,10 +1,38 @@
 #include "cli/run/ProgramOutcome.h"
 
 #include "cli/base/CommandText.h"
+#include "engine/Engine.h"
+#include "host/Error.h"
 
 #include <algorithm>
 
 namespace tamberlo::cli {
+
+void ProgramOutcome::Judge(const SasOutput& output, const LogRules& rules, const StopSignal* stop) {
+    encoding = output.encoding;
+    sasExitCode = output.exitCode;
+    consoleLine = ConsoleLine(output.console);
+    // Lines are recognised in the log as SAS wrote it: cleaning would turn a
+    // page's leading form feed into "%12".
+    LogFindings scan(rules, output.preambleLines, stop);
+    if (output.programLeading) scan.FindPreamble(*output.programLeading);
+    scan.Feed(output.log);
+    scan.Finish();
+    logLines = scan.Counts();
+    findings = scan.Findings();
+    verdict = scan.VerdictFor(sasExitCode, output.console);
+    if (output.status != "OK") {
+        verdict = Verdict::TamberloError;
+        problem = commandtext::FromHost(output.status);
+    }
+}
+
+void ProgramOutcome::Fail(const Error& error) {
+    verdict = dynamic_cast<const TimeLimitReached*>(&error) != nullptr ? Verdict::TimeLimit
+              : dynamic_cast<const RunStopped*>(&error) != nullptr     ? Verdict::NotRun
+                                                                       : Verdict::TamberloError;
+    problem = error.Source() + ": " + commandtext::FromHost(error.Explained());
+}
 
 void ProgramOutcome::StoreFindings(const std::shared_ptr<FindingStore>& store) {
     if (findings.empty() || store_) return;

@@ -5,6 +5,7 @@
 #include "cli/findings/Verdict.h"
 #include "cli/findings/FindingStore.h"
 #include "cli/run/BatchProgram.h"
+#include "cli/run/SasOutput.h"
 #include "host/SessionEncoding.h"
 
 #include <cstdint>
@@ -14,11 +15,17 @@
 #include <string_view>
 #include <vector>
 
+namespace tamberlo {
+class Error;
+class StopSignal;
+}  // namespace tamberlo
+
 namespace tamberlo::cli {
 
-// What one program of a batch came to: its summary, all that a batch keeps
-// in memory per program. The log and listing stay on disk, and so do the
-// kept findings once StoreFindings has put them there.
+// What one run of a program came to, the single run's or a batch program's:
+// its summary, all that a batch keeps in memory per program. The log and
+// listing stay on disk, and so do the kept findings once StoreFindings has
+// put them there.
 struct ProgramOutcome {
     using Verdict = cli::Verdict;
 
@@ -46,6 +53,18 @@ struct ProgramOutcome {
     double seconds = 0;
     // Of the log, the listing and the findings' texts: the run's session.
     SessionEncoding encoding = SessionEncoding::PlatformDefault();
+
+    // Judges what a session gave back, however the program ran: SAS's exit
+    // code, the console's line, the log's counts and kept findings by
+    // `rules`, the verdict (LogFindings::VerdictFor) and the encoding. A
+    // status other than "OK" (SAS did not run: an empty program) makes the
+    // verdict TamberloError with the status as the problem. `stop` is looked
+    // at as LogFindings::Scan looks at it (RunStopped).
+    void Judge(const SasOutput& output, const LogRules& rules, const StopSignal* stop);
+    // A run that `error` ended: TimeLimit for TimeLimitReached, NotRun for
+    // RunStopped, else TamberloError; "<source>: <description>" the problem,
+    // the system's detail after the description when it has one.
+    void Fail(const Error& error);
 
     // Moves `findings` into `store`; they stay in memory when the store
     // cannot take them.

@@ -1,27 +1,25 @@
 #pragma once
 
+#include "cli/run/SasOutput.h"
+
 #include <string>
 #include <vector>
-
-namespace tamberlo {
-class CodeRunner;
-}
 
 namespace tamberlo::cli {
 
 struct PutFileEntry {
     std::string key;    // "_PUT1"
-    std::string path;   // the temporary file; it goes when the CodeRunner goes
-    std::string text;   // cleaned when the runner's CleanOutput switch is on
-    std::string bytes;  // the file as SAS wrote it, whatever the switch says
+    std::string path;   // the temporary file; it goes when the session goes
+    std::string text;   // cleaned when asked for
+    std::string bytes;  // the file as SAS wrote it
 
     bool operator==(const PutFileEntry&) const = default;
 };
 
-// The put files of the runner's runs, in the order they were made (ascending
-// numbers within a run). Each is read here, once; a put file that cannot be
-// read throws its Error. The runner's CleanOutput switch is as it was
-// afterwards.
-std::vector<PutFileEntry> ListPutFiles(CodeRunner& runner);
+// The put files of a run, in the order they were made, each read here once
+// while its session lives; `clean`: text as the command shows it (every
+// control character as its code). A put file that cannot be read throws
+// its Error.
+std::vector<PutFileEntry> ListPutFiles(const std::vector<SasPutFile>& files, bool clean);
 
 }  // namespace tamberlo::cli

@@ -177,8 +177,8 @@ void LetSshEnd(remote::SshProcess& ssh) {
 
 }  // namespace
 
-RunResult RemoteClient::Run(const std::vector<ProgramRun::Assignment>& program, std::FILE* follow) const {
-    RunResult result;
+SingleRunResult RemoteClient::Run(const std::vector<ProgramAssembly::Assignment>& program, std::FILE* follow) const {
+    SingleRunResult result;
     if (program.empty()) return result;
     const RequestToRemote request = RequestToRemote::Make(options_, options_.follow, program);
     const RemoteOptions& where = options_.remote;
@@ -233,7 +233,7 @@ RunResult RemoteClient::Run(const std::vector<ProgramRun::Assignment>& program, 
     }
 
     if (std::optional<SessionEncoding> encoding = SessionEncoding::FromName(answer.encoding))
-        result.encoding = *encoding;
+        result.outcome.encoding = *encoding;
     const auto shown = [this](const std::string& stored) { return options_.raw ? stored : CleanControlChars(stored); };
     result.log = shown(answer.log);
     result.lst = shown(answer.lst);
@@ -246,18 +246,18 @@ RunResult RemoteClient::Run(const std::vector<ProgramRun::Assignment>& program, 
     }
     result.executed = true;
     result.status = answer.status.empty() ? "OK" : answer.status;
-    result.sasExitCode = answer.exitCode;
-    result.exitCode = answer.exitCode;
     result.console = answer.console;
-    // Judged here, on the log as SAS wrote it, as a local run judges it.
-    const LogRules rules(options_.ignore, options_.failOn, options_.strict);
-    LogFindings scan(rules, 0, &console::Interrupts());
-    scan.FindPreamble(LeadingForms(request.program));
-    scan.Feed(answer.log);
-    scan.Finish();
-    result.logLines = scan.Counts();
-    result.verdict = scan.VerdictFor(result.sasExitCode, answer.console);
-    result.findings = scan.Findings();
+    // Judged on the log as SAS wrote it, as a local run's is; its preamble
+    // is found in the log.
+    SasOutput output;
+    output.status = result.status;
+    output.log = answer.log;
+    output.lst = answer.lst;
+    output.console = answer.console;
+    output.exitCode = answer.exitCode;
+    output.programLeading = LeadingForms(request.program);
+    output.encoding = result.outcome.encoding;
+    result.outcome.Judge(output, LogRules(options_.ignore, options_.failOn, options_.strict), &console::Interrupts());
     if (options_.json || options_.putDir) {
         for (remote::PutFile& file : answer.putFiles) {
             std::string text = options_.raw ? file.bytes : CleanEveryControlChar(file.bytes);

@@ -159,7 +159,7 @@ std::vector<std::string> RequestToRemote::SessionArguments(const SessionOptions&
 }
 
 RequestToRemote RequestToRemote::Make(const SessionOptions& options, bool follow,
-                                      const std::vector<ProgramRun::Assignment>& program) {
+                                      const std::vector<ProgramAssembly::Assignment>& program) {
     RequestToRemote request;
     request.options = SessionArguments(options, follow);
     std::set<std::string> names;
@@ -168,7 +168,7 @@ RequestToRemote RequestToRemote::Make(const SessionOptions& options, bool follow
     // A run of several pieces knows the first .sas file as its own, as a
     // local run does.
     const auto stored = std::find_if(program.begin(), program.end(),
-                                     [](const ProgramRun::Assignment& piece) { return piece.isStoredProgram; });
+                                     [](const ProgramAssembly::Assignment& piece) { return piece.isStoredProgram; });
     if (stored != program.end()) {
         const fs::path file = commandtext::ToPath(stored->value);
         std::error_code ec;
@@ -176,7 +176,7 @@ RequestToRemote RequestToRemote::Make(const SessionOptions& options, bool follow
         request.options.push_back("--program-file=" +
                                   (sent ? *sent : commandtext::FromPath(fs::absolute(file, ec).lexically_normal())));
     }
-    for (const ProgramRun::Assignment& piece : program) {
+    for (const ProgramAssembly::Assignment& piece : program) {
         if (piece.isStoredProgram) {
             std::string stored = ReadSentFile(commandtext::ToPath(piece.value), piece.value);
             if (!stored.empty() && stored.back() != '\n' && stored.back() != '\r') stored += '\n';

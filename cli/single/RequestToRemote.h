@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/run/SessionOptions.h"
-#include "cli/single/ProgramRun.h"
+#include "cli/single/ProgramAssembly.h"
 #include "remote/wire/Payloads.h"
 
 #include <string>
@@ -34,7 +34,7 @@ struct RequestToRemote {
     // files of one name or a file over the wire's limit; SystemFailure when
     // one cannot be read for a reason of the system's.
     static RequestToRemote Make(const SessionOptions& options, bool follow,
-                                const std::vector<ProgramRun::Assignment>& program);
+                                const std::vector<ProgramAssembly::Assignment>& program);
 
     // The session options alone (see `options`).
     static std::vector<std::string> SessionArguments(const SessionOptions& options, bool follow);

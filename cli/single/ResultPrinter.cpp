@@ -1,5 +1,6 @@
 #include "cli/single/ResultPrinter.h"
 
+#include "cli/reports/JsonText.h"
 #include "host/ControlChars.h"
 
 #include "cli/base/Console.h"
@@ -13,8 +14,6 @@
 #include "host/ControlChars.h"
 #include "host/Error.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -25,8 +24,6 @@
 namespace tamberlo::cli {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 constexpr const char* statusOK = "OK";
 
 // A write that failed after the run; the message names the destination.
@@ -35,16 +32,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-std::string DumpJson(const Json& json) {
-    // The texts are converted to UTF-8 beforehand; replacing is only a
-    // safety net, so that the command never fails on a stray byte.
-    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-}
-
 // SAS's console output helps where the log cannot: when SAS wrote none (it
 // did not start) or ended with a failure code.
-bool ShowsConsole(const RunResult& result) {
-    return result.executed && !result.console.empty() && (result.log.empty() || result.exitCode.value_or(0) != 0);
+bool ShowsConsole(const SingleRunResult& result) {
+    return result.executed && !result.console.empty() &&
+           (result.log.empty() || result.outcome.sasExitCode.value_or(0) != 0);
 }
 
 constexpr std::size_t consoleLinesShown = 20;
@@ -72,13 +64,13 @@ std::string ForTerminal(const std::string& utf8, const SessionEncoding& terminal
     return terminal.FromUtf8Or(utf8, original);
 }
 
-Json RunToJson(const RunResult& result, const RunSettings& parameters) {
+Json RunToJson(const SingleRunResult& result, const RunSettings& parameters) {
     // SAS's texts decoded from the session encoding; bytes it cannot decode
     // are counted.
     std::size_t undecodable = 0;
     const auto decoded = [&](const std::string& text) {
         std::size_t count = 0;
-        std::string utf8 = result.encoding.ToUtf8(text, &count);
+        std::string utf8 = result.outcome.encoding.ToUtf8(text, &count);
         undecodable += count;
         return utf8;
     };
@@ -90,10 +82,10 @@ Json RunToJson(const RunResult& result, const RunSettings& parameters) {
               {"log", decoded(result.log)},
               {"listing", decoded(result.lst)},
               {"putFiles", std::move(putFiles)},
-              {"errorLines", result.logLines.errorLines},
-              {"warningLines", result.logLines.warningLines},
-              {"sasExitCode", result.sasExitCode ? Json(*result.sasExitCode) : Json(nullptr)},
-              {"encoding", result.encoding.Name()},
+              {"errorLines", result.outcome.logLines.errorLines},
+              {"warningLines", result.outcome.logLines.warningLines},
+              {"sasExitCode", result.outcome.sasExitCode ? Json(*result.outcome.sasExitCode) : Json(nullptr)},
+              {"encoding", result.outcome.encoding.Name()},
               {"parameters", ParametersToJson(parameters)}};
     json["undecodableBytes"] = undecodable;
     if (ShowsConsole(result)) json["console"] = ansi::ToUtf8(result.console);
@@ -160,7 +152,7 @@ void ResultPrinter::Write(std::FILE* to, const std::string& text, const std::str
     }
 }
 
-void ResultPrinter::WritePutFiles(const RunResult& result) {
+void ResultPrinter::WritePutFiles(const SingleRunResult& result) {
     if (!options_.putDir) return;
     for (const PutFileEntry& entry : result.putFiles) {
         const std::filesystem::path path = commandtext::ToPath(*options_.putDir) / (entry.key + ".txt");
@@ -172,18 +164,20 @@ void ResultPrinter::WritePutFiles(const RunResult& result) {
     }
 }
 
-ExitStatus ResultPrinter::PrintRun(const RunResult& result) { return WithReports(ShowRun(result), result, nullptr); }
+ExitStatus ResultPrinter::PrintRun(const SingleRunResult& result) {
+    return WithReports(ShowRun(result), result, nullptr);
+}
 
-ExitStatus ResultPrinter::PrintError(const Error& error, const RunResult& partial) {
+ExitStatus ResultPrinter::PrintError(const Error& error, const SingleRunResult& partial) {
     return WithReports(ShowError(error, partial), partial, &error);
 }
 
-ExitStatus ResultPrinter::WithReports(ExitStatus status, const RunResult& result, const Error* error) {
+ExitStatus ResultPrinter::WithReports(ExitStatus status, const SingleRunResult& result, const Error* error) {
     if (reports_ && !reports_->Write(result, error, status)) return ExitStatus::OutputFailed;
     return status;
 }
 
-ExitStatus ResultPrinter::ShowRun(const RunResult& result) {
+ExitStatus ResultPrinter::ShowRun(const SingleRunResult& result) {
     try {
         const auto name = [](const std::optional<std::string>& file, const char* fallback) {
             return file && *file != SingleRunOptions::StandardStream ? *file : std::string(fallback);
@@ -197,12 +191,13 @@ ExitStatus ResultPrinter::ShowRun(const RunResult& result) {
             // command shows NUL and DEL as codes too.
             const bool more = !options_.raw && stored.find_first_of(std::string_view("\0\x7F", 2)) != std::string::npos;
             const std::string text = more ? CleanEveryControlChar(stored) : stored;
-            return file ? text : ForTerminal(result.encoding.ToUtf8(text), terminal, text, result.encoding);
+            const SessionEncoding& encoding = result.outcome.encoding;
+            return file ? text : ForTerminal(encoding.ToUtf8(text), terminal, text, encoding);
         };
         Write(LogDestination(), shown(result.log, logFile_), name(options_.logFile, "the log"));
         Write(LstDestination(), shown(result.lst, lstFile_), name(options_.lstFile, "the listing"));
         WritePutFiles(result);
-        if (options_.json) Write(out_, DumpJson(RunToJson(result, options_.parameters)), "standard output");
+        if (options_.json) Write(out_, JsonText(RunToJson(result, options_.parameters), 2) + "\n", "standard output");
         if (options_.report) {
             Write(out_, ForTerminal(result.report, terminal, result.report, *SessionEncoding::FromName("UTF-8")),
                   "standard output");
@@ -217,22 +212,17 @@ ExitStatus ResultPrinter::ShowRun(const RunResult& result) {
         std::fprintf(err_, "tamberlo: %s\n", result.status.c_str());
         return ExitStatus::TamberloError;
     }
-    const int sasExitCode = result.sasExitCode.value_or(0);
+    const int sasExitCode = result.outcome.sasExitCode.value_or(0);
     if (sasExitCode != 0 && !options_.json) {
         std::fprintf(err_, "tamberlo: SAS ended with exit code %d\n", sasExitCode);
         std::fflush(err_);
     }
     // SAS's own code counts whatever the output form; a code other than 0
     // or 1 (a crash's negative one included) is a failure.
-    if (!options_.check) {
-        return sasExitCode == 0   ? ExitStatus::Ok
-               : sasExitCode == 1 ? ExitStatus::LogHasWarnings
-                                  : ExitStatus::LogHasErrors;
-    }
-    return StatusOf(result.verdict);
+    return StatusOf(options_.check ? result.outcome.verdict : VerdictOfExitCode(sasExitCode));
 }
 
-ExitStatus ResultPrinter::ShowError(const Error& error, const RunResult& partial) {
+ExitStatus ResultPrinter::ShowError(const Error& error, const SingleRunResult& partial) {
     try {
         Write(LogDestination(), partial.log, "the log");
         Write(LstDestination(), partial.lst, "the listing");
@@ -248,10 +238,10 @@ ExitStatus ResultPrinter::ShowError(const Error& error, const RunResult& partial
                    {{"number", error.Number()},
                     {"source", ansi::ToUtf8(error.Source())},
                     {"description", ansi::ToUtf8(error.Description())}}},
-                  {"log", partial.encoding.ToUtf8(partial.log)},
-                  {"lst", partial.encoding.ToUtf8(partial.lst)}};
+                  {"log", partial.outcome.encoding.ToUtf8(partial.log)},
+                  {"lst", partial.outcome.encoding.ToUtf8(partial.lst)}};
         if (!error.Detail().empty()) json["error"]["detail"] = ansi::ToUtf8(error.Detail());
-        const std::string text = DumpJson(json);
+        const std::string text = JsonText(json, 2) + "\n";
         std::fwrite(text.data(), 1, text.size(), out_);
         std::fflush(out_);
     }

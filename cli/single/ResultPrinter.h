@@ -2,7 +2,7 @@
 
 #include "cli/single/SingleRunOptions.h"
 #include "cli/base/ExitStatus.h"
-#include "cli/single/ProgramRun.h"
+#include "cli/single/SingleRun.h"
 #include "cli/single/SingleRunReports.h"
 
 #include <cstdio>
@@ -39,7 +39,7 @@ public:
     // Prints the result; the exit status follows from the status string and,
     // with --check, from the log's error and warning lines. A status other
     // than "OK" is also reported on standard error as "tamberlo: <status>".
-    ExitStatus PrintRun(const RunResult& result);
+    ExitStatus PrintRun(const SingleRunResult& result);
 
     // Reports an error raised by Tamberlo: what SAS had written by then
     // (`partial`'s log and listing: a stopped run's) where PrintRun would
@@ -47,7 +47,7 @@ public:
     // with --json an object {"error": {number, source, description}, "log",
     // "lst"} on standard output. TimeLimitReached gives the status for the
     // time limit, RunStopped Interrupted, every other Error TamberloError.
-    ExitStatus PrintError(const Error& error, const RunResult& partial = {});
+    ExitStatus PrintError(const Error& error, const SingleRunResult& partial = {});
 
 private:
     struct FileCloser {
@@ -55,14 +55,14 @@ private:
     };
     using File = std::unique_ptr<std::FILE, FileCloser>;
 
-    ExitStatus ShowRun(const RunResult& result);
-    ExitStatus ShowError(const Error& error, const RunResult& partial);
+    ExitStatus ShowRun(const SingleRunResult& result);
+    ExitStatus ShowError(const Error& error, const SingleRunResult& partial);
     // `status`, or OutputFailed when a report could not be written.
-    ExitStatus WithReports(ExitStatus status, const RunResult& result, const Error* error);
+    ExitStatus WithReports(ExitStatus status, const SingleRunResult& result, const Error* error);
 
     // Throws the path of a failed write as a std::runtime_error message.
     void Write(std::FILE* to, const std::string& text, const std::string& name);
-    void WritePutFiles(const RunResult& result);
+    void WritePutFiles(const SingleRunResult& result);
     std::FILE* LogDestination() const noexcept;
     std::FILE* LstDestination() const noexcept;
 

@@ -50,24 +50,10 @@ const SingleRunOptions& WithProgramFileForCodeScanning(const SingleRunOptions& o
 SingleRunReports::SingleRunReports(const SingleRunOptions& options, OutputNames& names)
     : options_(WithProgramFileForCodeScanning(options)), reports_(options, std::nullopt, std::nullopt, names) {}
 
-ProgramOutcome SingleRunReports::Outcome(const RunResult& result, const Error* error) {
-    ProgramOutcome outcome;
+ProgramOutcome SingleRunReports::Outcome(const SingleRunResult& result, const Error* error) {
+    ProgramOutcome outcome = result.outcome;
     outcome.program = ProgramOf(options_.program);
-    outcome.sasExitCode = result.sasExitCode;
-    outcome.consoleLine = ProgramOutcome::ConsoleLine(result.console);
-    outcome.logLines = result.logLines;
-    outcome.findings = result.findings;
-    outcome.verdict = result.verdict;
-    outcome.encoding = result.encoding;
-    if (error != nullptr) {
-        outcome.verdict = dynamic_cast<const TimeLimitReached*>(error) != nullptr ? Verdict::TimeLimit
-                          : dynamic_cast<const RunStopped*>(error) != nullptr     ? Verdict::NotRun
-                                                                                  : Verdict::TamberloError;
-        outcome.problem = error->Source() + ": " + commandtext::FromHost(error->Explained());
-    } else if (result.executed && result.status != "OK") {
-        outcome.verdict = Verdict::TamberloError;
-        outcome.problem = commandtext::FromHost(result.status);
-    }
+    if (error != nullptr) outcome.Fail(*error);
     // The texts as the command shows them (cleaned unless --raw): from the
     // files --log and --lst wrote, else from copies of the reports' own.
     const auto file = [this](const std::optional<std::string>& named, const std::string& text, const char* name) {
@@ -84,7 +70,7 @@ ProgramOutcome SingleRunReports::Outcome(const RunResult& result, const Error* e
     return outcome;
 }
 
-bool SingleRunReports::Write(const RunResult& result, const Error* error, ExitStatus status) {
+bool SingleRunReports::Write(const SingleRunResult& result, const Error* error, ExitStatus status) {
     if (reports_.Empty()) return true;
     std::vector<ProgramOutcome> outcomes;
     try {

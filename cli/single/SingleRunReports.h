@@ -3,7 +3,7 @@
 #include "cli/single/SingleRunOptions.h"
 #include "cli/base/ExitStatus.h"
 #include "cli/base/OutputNames.h"
-#include "cli/single/ProgramRun.h"
+#include "cli/single/SingleRun.h"
 #include "cli/reports/ReportSet.h"
 #include "cli/base/ScratchFolder.h"
 
@@ -37,10 +37,10 @@ public:
     // (with the texts SAS had written by then), the command exiting with
     // `status`. False, with the reason on standard error, when one could
     // not be written.
-    bool Write(const RunResult& result, const Error* error, ExitStatus status);
+    bool Write(const SingleRunResult& result, const Error* error, ExitStatus status);
 
 private:
-    ProgramOutcome Outcome(const RunResult& result, const Error* error);
+    ProgramOutcome Outcome(const SingleRunResult& result, const Error* error);
 
     const SingleRunOptions& options_;
     ReportSet reports_;

@@ -40,7 +40,7 @@ void SendError(remote::FrameWriter& writer, const std::string& text) {
 
 // The exit status of a run that was answered: as a single run's for an
 // error of Tamberlo's, else 0 (the answer carries SAS's exit code).
-ExitStatus AnswerExitStatus(const RunResult& result) {
+ExitStatus AnswerExitStatus(const SingleRunResult& result) {
     if (result.failure) {
         try {
             std::rethrow_exception(result.failure);
@@ -61,7 +61,7 @@ ExitStatus RunAndAnswer(const RemoteRequest& request, remote::FrameWriter& write
                         remote::FrameReader& reader) {
     const RemoteRun run(request, ParseRequestOptions(request.arguments));
     LogFollower follower([&writer](std::string_view piece) { writer.Send(MessageKind::LogPart, piece); });
-    RunResult result;
+    SingleRunResult result;
     ConnectionWatch::Seen seen = ConnectionWatch::Seen::Nothing;
     std::string reason;
     {

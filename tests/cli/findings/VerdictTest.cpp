@@ -109,6 +109,35 @@ TEST_F(TamberloCommand, CheckExitsLikeSAS) {
     EXPECT_EQ(Run({"--check", "--ignore", "", "-e", uninitialized}).exitCode, 64);
 }
 
+TEST_F(TamberloCommand, CheckAnnotatesTheRunAsItsVerdictSays) {
+    test::ScopedEnvironment actions("GITHUB_ACTIONS", "true");
+    test::ScopedEnvironment summary("GITHUB_STEP_SUMMARY", Work("summary.md"));
+    struct Case {
+        std::string program;
+        int exitCode;
+        std::string annotation;  // on standard output
+        std::string row;         // of the step summary
+    };
+    const std::vector<Case> cases = {
+        // SAS did not run: an error, never clean.
+        {"", 3, "::error title=error::ERROR: No command supplied.\n",
+         "1 programs: 0 clean, 0 warnings, 0 failed, 1 error, 0 time limit, 0 not run\n\n"
+         "| program | verdict | first problem |\n| --- | --- | --- |\n"
+         "| the program | error | ERROR: No command supplied. |\n"},
+        // A cell's text is escaped as the reports escape theirs.
+        {"%put ERROR: say \"hi\" <b>|`x`;", 2, "::error title=ERROR::ERROR: say \"hi\" <b>|`x`\n",
+         "| the program | failed | ERROR: say &quot;hi&quot; &lt;b&gt;\\|\\`x\\` |\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        WriteWork("summary.md", "");
+        const test::ToolResult result = Run({"--check", "--log", Work("log"), "-e", c.program});
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        EXPECT_THAT(result.out, HasSubstr(c.annotation));
+        EXPECT_THAT(test::ReadFile(Work("summary.md")), HasSubstr(c.row));
+    }
+}
+
 // Rules that could not do what they say are refused before anything runs,
 // in every form: a pattern that the empty string matches finds every line,
 // and a --fail-on name that is taken would merge two rules in the reports.

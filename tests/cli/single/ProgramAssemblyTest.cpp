@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "cli/single/ProgramRun.h"
+#include "cli/single/ProgramAssembly.h"
 #include "cli/base/UsageError.h"
 #include "host/AnsiText.h"
 
@@ -11,7 +11,7 @@
 using namespace tamberlo;
 using namespace tamberlo::cli;
 using testing::HasSubstr;
-using Assignment = ProgramRun::Assignment;
+using Assignment = ProgramAssembly::Assignment;
 using Kind = ProgramPiece::Kind;
 
 namespace {
@@ -23,7 +23,7 @@ std::string NoStandardInput() {
 
 std::string PrepareFailure(const std::vector<ProgramPiece>& pieces) {
     try {
-        ProgramRun::Prepare(pieces, NoStandardInput);
+        ProgramAssembly::Prepare(pieces, NoStandardInput);
     } catch (const UsageError& error) {
         return error.what();
     }
@@ -43,12 +43,12 @@ TEST(ProgramAssembly, SasFilesStayPathsOtherFilesAndTextsBecomeText) {
         ++reads;
         return std::string("from stdin\r\n");
     };
-    const std::vector<Assignment> assignments = ProgramRun::Prepare({{Kind::File, dir / "lower.sas"},
-                                                                     {Kind::Text, "x = 1;"},
-                                                                     {Kind::StandardInput, ""},
-                                                                     {Kind::File, dir / "UPPER.SAS"},
-                                                                     {Kind::File, dir / "notes.txt"}},
-                                                                    standardInput);
+    const std::vector<Assignment> assignments = ProgramAssembly::Prepare({{Kind::File, dir / "lower.sas"},
+                                                                          {Kind::Text, "x = 1;"},
+                                                                          {Kind::StandardInput, ""},
+                                                                          {Kind::File, dir / "UPPER.SAS"},
+                                                                          {Kind::File, dir / "notes.txt"}},
+                                                                         standardInput);
     const std::vector<Assignment> expected{
         {dir / "lower.sas", true},    {"x = 1;", false}, {"from stdin\r\n", false}, {dir / "UPPER.SAS", true},
         {"proc print;\nrun;", false},
@@ -59,11 +59,11 @@ TEST(ProgramAssembly, SasFilesStayPathsOtherFilesAndTextsBecomeText) {
 
 TEST(ProgramAssembly, TextThatLooksLikeAFileNameGetsALineBreak) {
     // Assigned bare, "%include x.sas" would be taken for the name of a file.
-    EXPECT_EQ(ProgramRun::AsProgramText("%include x.sas"), "%include x.sas\r\n");
-    EXPECT_EQ(ProgramRun::AsProgramText("a\nb.SaS"), "a\nb.SaS\r\n");
-    EXPECT_EQ(ProgramRun::AsProgramText("a\r\nb.sas"), "a\r\nb.sas");
-    EXPECT_EQ(ProgramRun::AsProgramText("x.sas "), "x.sas ");
-    EXPECT_EQ(ProgramRun::AsProgramText(""), "");
+    EXPECT_EQ(ProgramAssembly::AsProgramText("%include x.sas"), "%include x.sas\r\n");
+    EXPECT_EQ(ProgramAssembly::AsProgramText("a\nb.SaS"), "a\nb.SaS\r\n");
+    EXPECT_EQ(ProgramAssembly::AsProgramText("a\r\nb.sas"), "a\r\nb.sas");
+    EXPECT_EQ(ProgramAssembly::AsProgramText("x.sas "), "x.sas ");
+    EXPECT_EQ(ProgramAssembly::AsProgramText(""), "");
 }
 
 TEST(ProgramAssembly, MissingFoldersAndUnreadableFilesAreUsageErrorsNamingThem) {

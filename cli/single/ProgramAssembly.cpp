@@ -1,10 +1,7 @@
-#include "cli/single/ProgramRun.h"
+#include "cli/single/ProgramAssembly.h"
 
 #include "automation/CodeRunner.h"
 #include "cli/base/Console.h"
-#include "cli/findings/LogFindings.h"
-#include "cli/run/LogFollower.h"
-#include "cli/findings/LogRules.h"
 #include "cli/run/ProgramFileVariables.h"
 #include "cli/base/SystemFailure.h"
 #include "cli/base/UsageError.h"
@@ -69,23 +66,13 @@ void CheckProgramFile(const std::string& path) {
 
 }  // namespace
 
-RunSettings ProgramRun::ProgramSettings(const std::vector<Assignment>& program) const {
-    // A run of several pieces knows the first .sas file as its own: the
-    // one it is named after, as --out names its outputs.
-    const auto stored = std::find_if(program.begin(), program.end(),
-                                     [](const Assignment& assignment) { return assignment.isStoredProgram; });
-    RunSettings settings = options_.HostParameters();
-    if (stored == program.end()) return settings;
-    return programfile::WithProgramFile(std::move(settings), stored->value);
-}
-
-std::string ProgramRun::AsProgramText(std::string text) {
+std::string ProgramAssembly::AsProgramText(std::string text) {
     if (NamesProgramFile(text)) text += "\r\n";
     return text;
 }
 
-std::vector<ProgramRun::Assignment> ProgramRun::Prepare(const std::vector<ProgramPiece>& pieces,
-                                                        const StandardInputReader& readStandardInput) {
+std::vector<ProgramAssembly::Assignment> ProgramAssembly::Prepare(const std::vector<ProgramPiece>& pieces,
+                                                                  const StandardInputReader& readStandardInput) {
     // Text from standard input and other files is in the terminal's
     // encoding, text on the command line in the arguments'.
     const SessionEncoding terminal = SessionEncoding::Terminal();
@@ -111,66 +98,19 @@ std::vector<ProgramRun::Assignment> ProgramRun::Prepare(const std::vector<Progra
     return assignments;
 }
 
-RunResult ProgramRun::Run(const std::vector<Assignment>& program, LogFollower* follower) const {
-    RunResult result;
-    CodeRunner runner;
-    runner.SetCleanOutput(!options_.raw);
-    runner.SetSafeFormChar(!options_.noFormChar);
-    if (options_.encoding) runner.SetEncoding(EncodingSetting{*options_.encoding, "--encoding"});
-    runner.SetRunSettings(ProgramSettings(program));
-    // .sas files go in as stored, read by the command itself: their names
-    // may hold characters that the ANSI code page lacks.
+SasProgram ProgramAssembly::Read(const std::vector<Assignment>& program, RunSettings parameters) {
+    SasProgram read;
+    // A run of several pieces knows the first .sas file as its own: the
+    // one it is named after, as --out names its outputs.
+    const auto stored = std::find_if(program.begin(), program.end(),
+                                     [](const Assignment& assignment) { return assignment.isStoredProgram; });
+    read.settings = stored == program.end() ? std::move(parameters)
+                                            : programfile::WithProgramFile(std::move(parameters), stored->value);
     for (const Assignment& assignment : program) {
-        if (assignment.isStoredProgram) {
-            runner.AppendStoredProgram(ReadProgramFile(assignment.value));
-        } else if (assignment.isStoredContent) {
-            runner.AppendStoredProgram(assignment.value);
-        } else {
-            runner.SetSASCode(assignment.value);
-        }
+        read.parts.push_back({assignment.isStoredProgram ? ReadProgramFile(assignment.value) : assignment.value,
+                              assignment.isStoredProgram || assignment.isStoredContent});
     }
-
-    if (!program.empty()) {
-        RunControl control;
-        control.timeLimit = options_.timeout;
-        control.stop = &console::Interrupts();
-        control.hurry = &console::SecondInterrupts();
-        if (follower != nullptr) {
-            control.whileRunning = [follower](const std::string& logPath) { follower->Poll(logPath); };
-        }
-        try {
-            result.status = runner.Execute(options_.HostSASRoot(), options_.HostConfigFile(), control);
-        } catch (const UnpassableSetting& refused) {
-            // Found only once the run knew its session encoding; SAS was not started.
-            throw ParameterUsageError(refused);
-        } catch (const Error&) {
-            result.failure = std::current_exception();
-            result.encoding = runner.Encoding();
-            result.log = runner.Log();
-            result.lst = runner.Lst();
-            return result;
-        }
-        result.executed = true;
-        result.sasExitCode = runner.LastExitCode();
-        result.log = runner.Log();
-        result.lst = runner.Lst();
-        result.console = runner.Console();
-        result.exitCode = runner.LastExitCode();
-
-        // Lines are recognised in the log as SAS wrote it: cleaning would
-        // turn a page's leading form feed into "%12".
-        const LogRules rules(options_.ignore, options_.failOn, options_.strict);
-        const LogFindings scan =
-            LogFindings::Scan(runner.StoredLog(), rules, runner.PreambleLines(), &console::Interrupts());
-        result.logLines = scan.Counts();
-        result.verdict = scan.VerdictFor(result.sasExitCode, runner.Console());
-        result.findings = scan.Findings();
-
-        if (options_.json || options_.putDir) result.putFiles = ListPutFiles(runner);
-    }
-    if (options_.report) result.report = runner.DebugInfo();
-    result.encoding = runner.Encoding();
-    return result;
+    return read;
 }
 
 }  // namespace tamberlo::cli

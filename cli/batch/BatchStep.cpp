@@ -1,8 +1,8 @@
-#include "cli/batch/BatchProgramRun.h"
+#include "cli/batch/BatchStep.h"
 
-#include "automation/CodeRunner.h"
-#include "cli/base/Console.h"
+#include "cli/run/LocalSasSession.h"
 #include "cli/run/ProgramFileVariables.h"
+#include "engine/Engine.h"
 #include "engine/MethodErrors.h"
 #include "engine/SASContract.h"
 #include "host/Error.h"
@@ -10,7 +10,6 @@
 #include "host/FileSystem.h"
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <stdexcept>
@@ -22,13 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* statusOK = "OK";
-
 // The outputs go through the host's file layer, whose descriptors and
 // handles no child inherits: a SAS that another worker starts meanwhile must
 // not hold this program's files open (on Windows it would keep this run's put
 // files from being deleted until that SAS ends).
-void WriteWholeFile(const fs::path& path, const std::string& text) {
+void WriteWholeFile(const fs::path& path, std::string_view text) {
     try {
         filesystem::WriteWholeFile(path, text, filesystem::WriteMode::Overwrite);
     } catch (const Error& error) {
@@ -99,24 +96,21 @@ public:
 
     // The log, and the listing with `listing`, byte for byte as SAS wrote
     // them (no listing file when SAS wrote none): an archive of the run.
-    void WriteTexts(const CodeRunner& runner, bool listing, ProgramOutcome& outcome) const {
+    void WriteTexts(const SasOutput& output, bool listing, ProgramOutcome& outcome) const {
         CreateFolder(base_.parent_path());
-        WriteWholeFile(Log(), runner.StoredLog());
+        WriteWholeFile(Log(), output.log);
         outcome.logFile = Log().string();
-        if (!listing || runner.StoredLst().empty()) return;
-        WriteWholeFile(Lst(), runner.StoredLst());
+        if (!listing || output.lst.empty()) return;
+        WriteWholeFile(Lst(), output.lst);
         outcome.lstFile = Lst().string();
     }
 
     // The put files copied byte for byte as SAS wrote them.
-    void WritePutFiles(const CodeRunner& runner) const {
-        const std::vector<std::string> keys = runner.PutFileKeys();
-        if (!keys.empty()) CreateFolder(base_);
-        for (const std::string& key : keys) {
-            const auto index =
-                static_cast<std::int16_t>(std::stoi(key.substr(std::string_view(sas::PutFileKeyPrefix).size())));
-            const fs::path to = base_ / (key + ".txt");
-            WriteWholeFile(to, ReadPutFile(runner.PutFile(index, true), to));
+    void WritePutFiles(const std::vector<SasPutFile>& files) const {
+        if (!files.empty()) CreateFolder(base_);
+        for (const SasPutFile& file : files) {
+            const fs::path to = base_ / (file.key + ".txt");
+            WriteWholeFile(to, ReadPutFile(file.path, to));
         }
     }
 
@@ -142,16 +136,12 @@ RunSettings HostParameters(const BatchProgram& program, const BatchOptions& opti
 
 }  // namespace
 
-std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
-                                              const ProgramFiles& files, const StopSignal& stop) {
+std::optional<ProgramOutcome> RunBatchStep(const BatchProgram& program, const BatchOptions& options,
+                                           const ProgramFiles& files, const StopSignal& stop) {
     const auto started = std::chrono::steady_clock::now();
     ProgramOutcome outcome;
     outcome.program = program;
     outcome.cleaned = !options.raw;
-    const auto fail = [&outcome](ProgramOutcome::Verdict verdict, std::string problem) {
-        outcome.verdict = verdict;
-        outcome.problem = std::move(problem);
-    };
     try {
         if (!program.problem.empty()) throw std::runtime_error(program.problem);
         std::optional<OutputFiles> outputs;
@@ -159,51 +149,31 @@ std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const
             outputs.emplace(*files.folder, program.OutputName());
             if (files.putFiles) outputs->RemoveEarlier();
         }
-        CodeRunner runner;
-        runner.SetCleanOutput(!options.raw);
-        runner.SetSafeFormChar(!options.noFormChar);
-        if (options.encoding) runner.SetEncoding(EncodingSetting{*options.encoding, "--encoding"});
-        runner.AppendStoredProgram(ReadProgram(program.path));
-        runner.SetRunSettings(HostParameters(program, options));
-
-        RunControl control;
-        control.timeLimit = options.timeout;
-        control.stop = &stop;
-        control.hurry = &console::SecondInterrupts();
-        std::string status;
+        LocalSasSession session(options);
         try {
-            status = runner.Execute(options.HostSASRoot(), options.HostConfigFile(), control);
+            session.Execute({{{ReadProgram(program.path), true}}, HostParameters(program, options)}, stop, nullptr);
         } catch (const TimeLimitReached&) {
             // What SAS wrote until it was stopped is where it hung: the
             // report and --out keep it; its put files are no outputs.
-            outcome.encoding = runner.Encoding();
-            if (outputs) outputs->WriteTexts(runner, files.listings, outcome);
+            const SasOutput partial = session.Output();
+            outcome.encoding = partial.encoding;
+            if (outputs) outputs->WriteTexts(partial, files.listings, outcome);
             throw;
         }
-        outcome.encoding = runner.Encoding();
-        outcome.sasExitCode = runner.LastExitCode();
-        outcome.consoleLine = ProgramOutcome::ConsoleLine(runner.Console());
-        // Lines are recognised in the log as SAS wrote it: cleaning would
-        // turn a page's leading form feed into "%12".
-        const LogFindings scan = LogFindings::Scan(runner.StoredLog(), files.rules, runner.PreambleLines(), &stop);
-        outcome.logLines = scan.Counts();
-        outcome.findings = scan.Findings();
-        outcome.verdict = scan.VerdictFor(outcome.sasExitCode, runner.Console());
-        if (status != statusOK) {
-            // SAS did not run (an empty program): there is nothing to write.
-            fail(ProgramOutcome::Verdict::TamberloError, status);
-        } else if (outputs) {
-            outputs->WriteTexts(runner, files.listings, outcome);
-            if (files.putFiles) outputs->WritePutFiles(runner);
+        const SasOutput output = session.Output();
+        outcome.Judge(output, files.rules, &stop);
+        // SAS did not run (an empty program): there is nothing to write.
+        if (outcome.verdict != Verdict::TamberloError && outputs) {
+            outputs->WriteTexts(output, files.listings, outcome);
+            if (files.putFiles) outputs->WritePutFiles(output.putFiles);
         }
     } catch (const RunStopped&) {
         return std::nullopt;
-    } catch (const TimeLimitReached& error) {
-        fail(ProgramOutcome::Verdict::TimeLimit, error.Source() + ": " + commandtext::FromHost(error.Explained()));
     } catch (const Error& error) {
-        fail(ProgramOutcome::Verdict::TamberloError, error.Source() + ": " + commandtext::FromHost(error.Explained()));
+        outcome.Fail(error);
     } catch (const std::exception& error) {
-        fail(ProgramOutcome::Verdict::TamberloError, error.what());
+        outcome.verdict = Verdict::TamberloError;
+        outcome.problem = error.what();
     }
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return outcome;

@@ -20,11 +20,12 @@ struct ProgramFiles {
     LogRules rules;
 };
 
-// Runs one program of a batch through a CodeRunner of its own, on the
-// calling thread, and writes its files as `files` says. Every failure
-// becomes part of the outcome; nothing is thrown. Returns nothing when SAS
-// was stopped because `stop` was requested: the program did not finish.
-std::optional<ProgramOutcome> RunBatchProgram(const BatchProgram& program, const BatchOptions& options,
-                                              const ProgramFiles& files, const StopSignal& stop);
+// A batch's step for one program: runs it in a session of its own on the
+// calling thread, judges it, and writes its files as `files` says. Every
+// failure becomes part of the outcome; nothing is thrown. Returns nothing
+// when SAS was stopped because `stop` was requested: the program did not
+// finish.
+std::optional<ProgramOutcome> RunBatchStep(const BatchProgram& program, const BatchOptions& options,
+                                           const ProgramFiles& files, const StopSignal& stop);
 
 }  // namespace tamberlo::cli
