@@ -130,6 +130,9 @@ void AddSessionInputs(const SessionOptions& options, OutputNames& names) {
     if (options.parameters.autoexec)
         names.AddInput("--autoexec " + *options.parameters.autoexec, *options.parameters.autoexec);
     if (!options.configFile.empty()) names.AddInput("--config " + options.configFile, options.configFile);
+    // A file sent to a remote run is read after the outputs are opened: an
+    // output of the same name would empty it before it is sent.
+    for (const std::string& sent : options.remote.send) names.AddInput("--send " + sent, sent);
 }
 
 RunSettings SessionOptions::HostParameters() const {

@@ -159,6 +159,11 @@ TEST_F(FileKinds, InputsAreKeptAndWhatCannotBeReadOrWrittenIsNamed) {
          {"--config", "my.cfg", "--lst", "my.cfg", "ok.sas"},
          64,
          "tamberlo: --lst my.cfg: the same file as --config my.cfg\n"},
+        // Nothing is sent: the check comes before any connection is tried.
+        {"run",
+         {"--remote", "127.0.0.9:1", "--send", "ae.sas", "--log", "./ae.sas", "ok.sas"},
+         64,
+         "tamberlo: --log ./ae.sas: the same file as --send ae.sas\n"},
         {"run", {"devs/null.sas"}, 64, "tamberlo: devs/null.sas: not a regular file\n"},
         {"batch", {"devs/null.sas"}, 3, "\nnull: devs/null.sas: not a regular file\n"},
         {"batch", {"--config", "devs/fifo", "ok.sas"}, 64, "tamberlo: --config devs/fifo: not a regular file\n"},
